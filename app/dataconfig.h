@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+// Typed access to the group "data_config" of "data.ini" in the working directory.
+// Values are GB2312 in the file so Chinese store and printer names survive older readers.
+class DataConfig {
+public:
+    explicit DataConfig(const QString& fileName = QStringLiteral("data.ini"));
+
+    int check();
+    void setCheck(const QString& value);
+    QString printerName();
+    void setPrinterName(const QString& name);
+    QString shopName();
+    void setShopName(const QString& name);
+
+    // Stores the account, a salted Argon2id digest of the password (never the password itself) and the flag.
+    void saveLogin(const QString& user, const QString& pwd, bool remember);
+    // [user, pwd (the stored digest, or a clear value left by an older version), remPwdstatus]
+    QStringList savedLogin();
+    // True when `pwd` matches the stored login password: a digest, or a clear value from an older version.
+    bool verifyLoginPassword(const QString& pwd);
+
+    void setCheckUpdata(int value);
+    int checkUpdata();
+
+    // Keys of ours in the same group; each has a working default.
+    QString gatewayUrl();
+    void setGatewayUrl(const QString& url);
+    QString servicePhone();
+    void setServicePhone(const QString& phone);
+    QString vendorUrl();
+    void setVendorUrl(const QString& url);
+
+    // Group "serial_devices": "COMn" -> device path; the operating system's default when not configured.
+    QString serialDevice(const QString& comName);
+    void setSerialDevice(const QString& comName, const QString& path);
+
+    QString fileName() const { return m_settings.fileName(); }
+
+    static const char* const kNoPrinter;  // "不打印小票"
+    static const char* const kDefaultGatewayUrl;
+    static const char* const kDefaultServicePhone;
+    static const char* const kDefaultVendorUrl;
+
+private:
+    QVariant read(const char* key, const QVariant& def = QVariant());
+    void write(const char* key, const QVariant& value);
+
+    QSettings m_settings;
+    // Last value read of each key, as the accessor has always kept them.
+    QString m_user, m_pwd, m_remember, m_printer, m_shop;
+};
+
+// The process-wide accessor, created by its first user and kept for the whole run.
+DataConfig& dataConfig();
+// Tests run in a fresh working directory; this drops the accessor so the next call reopens "data.ini" there.
+void resetDataConfigForTests();
+
+// Argon2id digest helpers (libsodium), exposed for tests.
+QString hashLoginPassword(const QString& pwd);
+bool isPasswordDigest(const QString& stored);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// One gateway request. Create it without a parent, connect signal_requestFinished, call post() once, forget it:
+// it reports exactly one outcome and then deletes itself. No retries, no redirects.
+class HttpFun : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultTimeoutMs = 30000;
+
+    explicit HttpFun(QObject* parent = nullptr);
+    ~HttpFun() override;
+
+    void post(const QString& url, const QByteArray& body);
+
+    // Tests shorten the wait; production keeps 30000 ms.
+    void setTimeoutInterval(int ms) { m_timeoutMs = ms; }
+    int timeoutInterval() const { return m_timeoutMs; }
+
+signals:
+    // bSuccess: the reply finished with HTTP status 200. On a time-out byteResult is "timeout".
+    void signal_requestFinished(bool bSuccess, const QByteArray& byteResult);
+
+private slots:
+    void slot_requestFinished();
+    void slot_requestTimeout();
+
+private:
+    QNetworkAccessManager* m_manager;
+    QNetworkReply* m_reply = nullptr;
+    QTimer m_timer;
+    QString m_url;
+    int m_timeoutMs = kDefaultTimeoutMs;
+    bool m_done = false;
+};

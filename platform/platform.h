@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+// Everything that differs between operating systems. Callers never see #ifdef; CMake picks the implementation.
+// Under the offscreen platform (tests) every call that would touch the desktop session is a safe no-op.
+namespace platform {
+
+// Autostart entry: on when `programPath` is non-empty, off when it is empty.
+void writeAutostart(const QString& programPath);
+// The program path currently registered for autostart, empty when off or absent.
+QString autostartPath();
+
+// The operating system's device for a port named "COMn" ("COMn" itself on Windows, /dev/ttyS<n-1> on Linux).
+// data.ini may map a port elsewhere: see DataConfig::serialDevice.
+QString defaultSerialDevice(const QString& comName);
+
+// The installer started by the version check.
+QString installerPath();
+
+// True when the desktop session is real (not the offscreen test platform).
+bool hasDesktop();
+
+// System-wide Alt+Z. Calls `onActivated` on the GUI thread each time the key is pressed.
+// Returns false when the key could not be registered (another program holds it, or no desktop).
+class GlobalHotKey : public QObject {
+    Q_OBJECT
+public:
+    explicit GlobalHotKey(QObject* parent = nullptr);
+    ~GlobalHotKey() override;
+    bool registerAltZ();
+    void unregister();
+    bool isRegistered() const { return m_registered; }
+
+signals:
+    void activated();
+
+private:
+    struct Impl;
+    Impl* d;
+    bool m_registered = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMessageBox>
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+namespace testsupport {
+
+// Runs the test case in a fresh temporary working directory (data.ini and app.config live in the cwd) and
+// resets the process-wide settings, record and session. Restores the old cwd on destruction.
+class TempWorkDir {
+public:
+    TempWorkDir();
+    ~TempWorkDir();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldCwd;
+};
+
+// Watches for modal message boxes, records what they said and answers them (OK unless told otherwise).
+struct SeenBox {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+class MessageBoxWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit MessageBoxWatcher(QObject* parent = nullptr);
+    // The button pressed for the next boxes (default QMessageBox::Ok; for questions e.g. QMessageBox::Yes).
+    void setAnswer(QMessageBox::StandardButton button) { m_answer = button; }
+    QList<SeenBox> boxes() const { return m_boxes; }
+    int count() const { return m_boxes.size(); }
+    SeenBox last() const { return m_boxes.isEmpty() ? SeenBox{QMessageBox::NoIcon, {}, {}} : m_boxes.last(); }
+    void clear() { m_boxes.clear(); }
+    // Spins the event loop until `n` boxes were seen or the time is up.
+    bool waitForBoxes(int n, int timeoutMs = 5000);
+
+private:
+    void poll();
+    QTimer m_timer;
+    QList<SeenBox> m_boxes;
+    QMessageBox::StandardButton m_answer = QMessageBox::Ok;
+};
+
+// A real HTTP server on 127.0.0.1 (random port) answering POSTs at /api.php/Gateway/index with a handler of the
+// test's choice. Records every body received.
+class StubGateway {
+public:
+    struct Response {
+        int status = 200;
+        QByteArray body;
+        int delayMs = 0;  // sleep before answering
+    };
+    using Handler = std::function<Response(const QByteArray& body)>;
+
+    StubGateway();
+    ~StubGateway();
+    void setHandler(Handler h);
+    // Answers every request with `json` (status 200).
+    void setReply(const QByteArray& json, int status = 200);
+    QString url() const;  // http://127.0.0.1:PORT/api.php/Gateway/index
+    int port() const { return m_port; }
+    QList<QByteArray> bodies() const;
+    // Spins the event loop until `n` bodies arrived or the time is up.
+    bool waitForBodies(int n, int timeoutMs = 5000) const;
+
+private:
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    mutable std::mutex m_mutex;
+    Handler m_handler;
+    QList<QByteArray> m_bodies;
+};
+
+// Decodes one field of a form body (percent-encoding and "+" as space).
+QString formValue(const QByteArray& body, const QString& name);
+
+}  // namespace testsupport
