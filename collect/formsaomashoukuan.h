@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+namespace Ui {
+class FormSaoMaShouKuan;
+}
+
+// The amount page: the cashier keys (or adds up) the sale amount and starts the charge.
+// Keys reach the field only through a 50 ms window, so a keyboard-wedge scanner's burst is dropped.
+class FormSaoMaShouKuan : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FormSaoMaShouKuan(QWidget* parent);
+    ~FormSaoMaShouKuan() override;
+
+    // Replaces the field's text without validation (the serial amount bridge).
+    void setAmountText(const QString& text);
+    // The collect action, the same as pressing "收  款".
+    void startCollect();
+
+    // For tests and the main window: the amount field's current text.
+    QString fieldText() const;
+
+public slots:
+    void keyBoardInput();
+    void on_sk_btn_clicked();
+    void on_clean_btn_clicked();
+    void on_add_btn_clicked();
+    void on_sev_btn_clicked();
+    void on_eig_btn_clicked();
+    void on_nine_btn_clicked();
+    void on_fou_btn_clicked();
+    void on_fiv_btn_clicked();
+    void on_six_btn_clicked();
+    void on_one_btn_clicked();
+    void on_two_btn_clicked();
+    void on_thr_btn_clicked();
+    void on_zer_btn_clicked();
+    void on_dot_btn_clicked();
+    void on_equal_btn_clicked();
+    void on_input_Edit_textChanged(const QString& arg1);
+    void on_back_btn_clicked();
+    void on_rt_btn_clicked();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void keyDigit(const QString& ch);
+    void digitPressed(int digit);
+
+    Ui::FormSaoMaShouKuan* ui;
+    QString amountText;
+    QString pendingOp;
+    QString keyBuffer;
+    QString lastKeyText;
+    // The "+" calculation, in whole fen so no fen are lost on large sums.
+    qint64 firstAddend = 0;
+    qint64 secondAddend = 0;
+    qint64 sumValue = 0;
+    QTimer keyTimer;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace Ui {
+class TicketForm;
+}
+
+// The ticket page: one line per ticket kind of the merchant, the total, and "扫 码 收 款".
+class TicketForm : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TicketForm(QWidget* parent);
+    ~TicketForm() override;
+
+    // "id:count," for every kind with a count above 0, in list order (the ticket charge's "ticket" field).
+    QString selectionString() const;
+    // After a successful charge: every count back to 0 and the total emptied.
+    void resetCounts();
+    // The total in whole fen, exactly; shown without trailing zeros.
+    qint64 totalFen() const { return total; }
+    QString totalText() const;
+
+public slots:
+    void on_sk_btn_clicked();
+    void doclick();
+
+private:
+    Ui::TicketForm* ui;
+    qint64 total = 0;  // fen
+};
