@@ -1,0 +1,100 @@
+#include "comconfig.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QtEndian>
+#include <cstring>
+
+namespace {
+constexpr int kOffBaud = 0;
+constexpr int kOffSoftPort = 4;
+constexpr int kOffShowPort = 8;
+constexpr int kOffShowEnabled = 12;
+constexpr int kOffCentsMode = 16;
+constexpr int kOffRefundEnabled = 20;
+constexpr int kOffRefundCard = 21;
+constexpr int kOffItemName = 22;
+
+void putInt(QByteArray& b, int off, std::int32_t v) { qToLittleEndian<qint32>(v, b.data() + off); }
+std::int32_t getInt(const QByteArray& b, int off) { return qFromLittleEndian<qint32>(b.constData() + off); }
+}  // namespace
+
+QString ComConfig::itemName() const {
+    int n = 0;
+    while (n < kItemNameUnits && refundItemName[n] != 0) {
+        ++n;
+    }
+    return QString(reinterpret_cast<const QChar*>(refundItemName), n);
+}
+
+void ComConfig::setItemName(const QString& name) {
+    std::memset(refundItemName, 0, sizeof(refundItemName));
+    const int n = qMin(name.size(), kItemNameMaxChars);
+    for (int i = 0; i < n; ++i) {
+        refundItemName[i] = name.at(i).unicode();
+    }
+}
+
+QByteArray ComConfig::toBytes() const {
+    QByteArray b(kSize, '\0');
+    putInt(b, kOffBaud, baudRate);
+    putInt(b, kOffSoftPort, softPortNo);
+    putInt(b, kOffShowPort, showPortNo);
+    b[kOffShowEnabled] = static_cast<char>(showEnabled);
+    putInt(b, kOffCentsMode, centsMode);
+    b[kOffRefundEnabled] = static_cast<char>(refundEnabled);
+    b[kOffRefundCard] = static_cast<char>(refundCardEnabled);
+    for (int i = 0; i < kItemNameUnits; ++i) {
+        qToLittleEndian<quint16>(refundItemName[i], b.data() + kOffItemName + 2 * i);
+    }
+    // The last unit is always the terminator, whatever was loaded.
+    qToLittleEndian<quint16>(0, b.data() + kOffItemName + 2 * (kItemNameUnits - 1));
+    return b;
+}
+
+ComConfig ComConfig::fromBytes(const QByteArray& b) {
+    ComConfig c;
+    if (b.size() < kSize) {
+        return c;
+    }
+    c.baudRate = getInt(b, kOffBaud);
+    c.softPortNo = getInt(b, kOffSoftPort);
+    c.showPortNo = getInt(b, kOffShowPort);
+    c.showEnabled = static_cast<std::uint8_t>(b[kOffShowEnabled]);
+    c.centsMode = getInt(b, kOffCentsMode);
+    c.refundEnabled = static_cast<std::uint8_t>(b[kOffRefundEnabled]);
+    c.refundCardEnabled = static_cast<std::uint8_t>(b[kOffRefundCard]);
+    for (int i = 0; i < kItemNameUnits; ++i) {
+        c.refundItemName[i] = qFromLittleEndian<quint16>(b.constData() + kOffItemName + 2 * i);
+    }
+    return c;
+}
+
+ComConfig& comConfig() {
+    static ComConfig config;
+    return config;
+}
+
+void loadComConfig(const QString& fileName) {
+    QFile file(fileName);
+    // Read-write so that a first start leaves an empty "app.config" behind, as the file has always appeared.
+    if (file.open(QIODevice::ReadWrite)) {
+        comConfig() = ComConfig::fromBytes(file.read(ComConfig::kSize));
+    } else {
+        comConfig() = ComConfig();
+    }
+}
+
+bool saveComConfig(const QString& fileName) {
+    // Written to a temporary file and renamed over the old one, so a crash mid-write never leaves half a record.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const QByteArray bytes = comConfig().toBytes();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

@@ -1,0 +1,144 @@
+#include "dataconfig.h"
+
+#include "platform/platform.h"
+
+#include <QTextCodec>
+#include <sodium.h>
+
+#include <memory>
+
+const char* const DataConfig::kNoPrinter = "不打印小票";
+const char* const DataConfig::kDefaultGatewayUrl = "http://127.0.0.1:8765/api.php/Gateway/index";
+const char* const DataConfig::kDefaultServicePhone = "400-800-9090";
+const char* const DataConfig::kDefaultVendorUrl = "http://127.0.0.1:8765/";
+
+namespace {
+const QString kGroup = QStringLiteral("data_config");
+const QString kSerialGroup = QStringLiteral("serial_devices");
+const char* const kDigestPrefix = "$argon2id$";
+
+std::unique_ptr<DataConfig>& instance() {
+    static std::unique_ptr<DataConfig> config;
+    return config;
+}
+}  // namespace
+
+DataConfig& dataConfig() {
+    auto& config = instance();
+    if (!config) {
+        config = std::make_unique<DataConfig>();
+    }
+    return *config;
+}
+
+void resetDataConfigForTests() { instance().reset(); }
+
+DataConfig::DataConfig(const QString& fileName) : m_settings(fileName, QSettings::IniFormat) {
+    m_settings.setIniCodec(QTextCodec::codecForName("GB2312"));
+}
+
+QVariant DataConfig::read(const char* key, const QVariant& def) {
+    m_settings.beginGroup(kGroup);
+    QVariant value = m_settings.value(QLatin1String(key), def);
+    m_settings.endGroup();
+    return value;
+}
+
+void DataConfig::write(const char* key, const QVariant& value) {
+    m_settings.beginGroup(kGroup);
+    m_settings.setValue(QLatin1String(key), value);
+    m_settings.endGroup();
+    // Written through at once: a setting must survive a crash or a power cut right after it was made.
+    m_settings.sync();
+}
+
+int DataConfig::check() { return read("check").toInt(); }
+void DataConfig::setCheck(const QString& value) { write("check", value); }
+
+QString DataConfig::printerName() { return m_printer = read("printerName").toString(); }
+void DataConfig::setPrinterName(const QString& name) { write("printerName", name); }
+
+QString DataConfig::shopName() { return m_shop = read("shopName").toString(); }
+void DataConfig::setShopName(const QString& name) { write("shopName", name); }
+
+void DataConfig::saveLogin(const QString& user, const QString& pwd, bool remember) {
+    write("user", user);
+    write("pwd", hashLoginPassword(pwd));
+    write("remPwdstatus", QVariant(remember));
+}
+
+QStringList DataConfig::savedLogin() {
+    m_user = read("user").toString();
+    m_pwd = read("pwd").toString();
+    m_remember = read("remPwdstatus").toString();
+    return {m_user, m_pwd, m_remember};
+}
+
+bool DataConfig::verifyLoginPassword(const QString& pwd) {
+    const QString stored = read("pwd").toString();
+    if (stored.isEmpty()) {
+        return false;
+    }
+    if (!isPasswordDigest(stored)) {
+        // A clear value written by an older version; the next login replaces it by a digest.
+        return stored == pwd;
+    }
+    if (sodium_init() < 0) {
+        return false;
+    }
+    const QByteArray digest = stored.toLatin1();
+    const QByteArray utf8 = pwd.toUtf8();
+    return crypto_pwhash_str_verify(digest.constData(), utf8.constData(), static_cast<unsigned long long>(utf8.size())) ==
+           0;
+}
+
+void DataConfig::setCheckUpdata(int value) { write("check_updata", value); }
+int DataConfig::checkUpdata() { return read("check_updata").toInt(); }
+
+QString DataConfig::gatewayUrl() {
+    const QString url = read("gatewayUrl").toString().trimmed();
+    return url.isEmpty() ? QString::fromLatin1(kDefaultGatewayUrl) : url;
+}
+void DataConfig::setGatewayUrl(const QString& url) { write("gatewayUrl", url); }
+
+QString DataConfig::servicePhone() {
+    const QVariant v = read("servicePhone");
+    return v.isValid() ? v.toString() : QString::fromLatin1(kDefaultServicePhone);
+}
+void DataConfig::setServicePhone(const QString& phone) { write("servicePhone", phone); }
+
+QString DataConfig::vendorUrl() {
+    const QString url = read("vendorUrl").toString().trimmed();
+    return url.isEmpty() ? QString::fromLatin1(kDefaultVendorUrl) : url;
+}
+void DataConfig::setVendorUrl(const QString& url) { write("vendorUrl", url); }
+
+QString DataConfig::serialDevice(const QString& comName) {
+    m_settings.beginGroup(kSerialGroup);
+    const QString path = m_settings.value(comName).toString().trimmed();
+    m_settings.endGroup();
+    return path.isEmpty() ? platform::defaultSerialDevice(comName) : path;
+}
+
+void DataConfig::setSerialDevice(const QString& comName, const QString& path) {
+    m_settings.beginGroup(kSerialGroup);
+    m_settings.setValue(comName, path);
+    m_settings.endGroup();
+    m_settings.sync();
+}
+
+QString hashLoginPassword(const QString& pwd) {
+    if (sodium_init() < 0) {
+        return QString();
+    }
+    const QByteArray utf8 = pwd.toUtf8();
+    char out[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(out, utf8.constData(), static_cast<unsigned long long>(utf8.size()),
+                          crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
+        // Out of memory: store nothing rather than the password itself.
+        return QString();
+    }
+    return QString::fromLatin1(out);
+}
+
+bool isPasswordDigest(const QString& stored) { return stored.startsWith(QLatin1String(kDigestPrefix)); }

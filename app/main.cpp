@@ -1,0 +1,32 @@
+#include "app/comconfig.h"
+#include "app/startup.h"
+
+#include <QApplication>
+
+#ifdef CASHIER_HAS_SHELL
+#include "shell/startup_windows.h"
+#endif
+
+int main(int argc, char* argv[]) {
+    // 1. The application object; arguments are not interpreted.
+    QApplication app(argc, argv);
+
+    // 2. Autostart entry in line with the stored choice.
+    syncAutostart();
+
+#ifdef CASHIER_HAS_SHELL
+    // 3. The login window (it may start the version check).
+    showLoginWindow();
+#endif
+
+    // 4. The configuration record.
+    loadComConfig();
+
+#ifdef CASHIER_HAS_SHELL
+    // 5. The settings hub exists from here on, hidden until asked for.
+    createSettingsHub();
+#endif
+
+    // 6. The event loop.
+    return app.exec();
+}

@@ -1,0 +1,5 @@
+#include "gatewayurl.h"
+
+#include "app/dataconfig.h"
+
+QString GatewayUrl() { return dataConfig().gatewayUrl(); }

@@ -1,0 +1,53 @@
+#include "requestbody.h"
+
+#include <QUrl>
+
+namespace {
+const char* const kSecretFields[] = {"pword", "pwd", "re_password", "oldpwd", "answer", "auth_code", "token"};
+
+bool isSecret(const QByteArray& name) {
+    for (const char* secret : kSecretFields) {
+        if (name == secret) {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+RequestBody::RequestBody(const char* action) {
+    m_bytes = QByteArrayLiteral("version=3.0&action=");
+    m_bytes += action;
+    m_bytes += '&';
+}
+
+QByteArray RequestBody::encodeValue(const QString& value) {
+    // Letters, digits and "-._~" stay as they are; everything else, UTF-8 included, is %XX.
+    return QUrl::toPercentEncoding(value);
+}
+
+RequestBody& RequestBody::add(const char* name, const QString& value) {
+    addLast(name, value);
+    m_bytes += '&';
+    return *this;
+}
+
+RequestBody& RequestBody::add(const char* name, qint64 value) { return add(name, QString::number(value)); }
+
+RequestBody& RequestBody::addLast(const char* name, const QString& value) {
+    m_bytes += name;
+    m_bytes += '=';
+    m_bytes += encodeValue(value);
+    return *this;
+}
+
+QByteArray RequestBody::redactFormBody(const QByteArray& body) {
+    QList<QByteArray> pairs = body.split('&');
+    for (QByteArray& pair : pairs) {
+        const int eq = pair.indexOf('=');
+        if (eq > 0 && isSecret(pair.left(eq)) && eq + 1 < pair.size()) {
+            pair = pair.left(eq + 1) + "***";
+        }
+    }
+    return pairs.join('&');
+}

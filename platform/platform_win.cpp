@@ -1,0 +1,88 @@
+#include "platform.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSettings>
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+const char* const kRunKey = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+bool isOffscreen() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
+}  // namespace
+
+bool hasDesktop() { return !isOffscreen(); }
+
+void writeAutostart(const QString& programPath) {
+    if (isOffscreen()) {
+        return;
+    }
+    QSettings reg(QString::fromLatin1(kRunKey), QSettings::NativeFormat);
+    reg.setValue(QStringLiteral("auto"), programPath);
+}
+
+QString autostartPath() {
+    QSettings reg(QString::fromLatin1(kRunKey), QSettings::NativeFormat);
+    return reg.value(QStringLiteral("auto")).toString();
+}
+
+QString defaultSerialDevice(const QString& comName) { return comName; }
+
+QString installerPath() { return QStringLiteral("./install/updata.exe"); }
+
+struct GlobalHotKey::Impl : public QAbstractNativeEventFilter {
+    GlobalHotKey* owner = nullptr;
+    ATOM atom = 0;
+    bool nativeEventFilter(const QByteArray& eventType, void* message, long* result) override {
+        if (eventType != "windows_generic_MSG") {
+            return false;
+        }
+        MSG* msg = static_cast<MSG*>(message);
+        if (msg->message == WM_HOTKEY) {
+            emit owner->activated();
+            if (result) {
+                *result = 0;
+            }
+            return true;
+        }
+        return false;
+    }
+};
+
+GlobalHotKey::GlobalHotKey(QObject* parent) : QObject(parent), d(new Impl) { d->owner = this; }
+
+GlobalHotKey::~GlobalHotKey() {
+    unregister();
+    delete d;
+}
+
+bool GlobalHotKey::registerAltZ() {
+    if (m_registered || isOffscreen()) {
+        return m_registered;
+    }
+    d->atom = GlobalAddAtomA("setUpWindow");
+    if (!RegisterHotKey(nullptr, d->atom, MOD_ALT, 0x5A)) {
+        GlobalDeleteAtom(d->atom);
+        d->atom = 0;
+        return false;
+    }
+    QCoreApplication::instance()->installNativeEventFilter(d);
+    m_registered = true;
+    return true;
+}
+
+void GlobalHotKey::unregister() {
+    if (!m_registered) {
+        return;
+    }
+    QCoreApplication::instance()->removeNativeEventFilter(d);
+    UnregisterHotKey(nullptr, d->atom);
+    GlobalDeleteAtom(d->atom);
+    d->atom = 0;
+    m_registered = false;
+}
+
+}  // namespace platform

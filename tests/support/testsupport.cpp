@@ -1,0 +1,129 @@
+#include "testsupport.h"
+
+#include "app/comconfig.h"
+#include "app/dataconfig.h"
+#include "shell/usersession.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QUrlQuery>
+#include <QtTest>
+
+#include <httplib.h>
+
+namespace testsupport {
+
+TempWorkDir::TempWorkDir() : m_oldCwd(QDir::currentPath()) {
+    QDir::setCurrent(m_dir.path());
+    resetDataConfigForTests();
+    comConfig() = ComConfig();
+    resetSessionForTests();
+}
+
+TempWorkDir::~TempWorkDir() {
+    resetDataConfigForTests();
+    comConfig() = ComConfig();
+    resetSessionForTests();
+    QDir::setCurrent(m_oldCwd);
+}
+
+MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
+    connect(&m_timer, &QTimer::timeout, this, &MessageBoxWatcher::poll);
+    m_timer.start(20);
+}
+
+void MessageBoxWatcher::poll() {
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget* w : widgets) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (!box || !box->isVisible() || box->property("cashierTestSeen").toBool()) {
+            continue;
+        }
+        box->setProperty("cashierTestSeen", true);
+        m_boxes.append({box->icon(), box->windowTitle(), box->text()});
+        QAbstractButton* button = box->button(m_answer);
+        if (!button) {
+            const QList<QAbstractButton*> buttons = box->buttons();
+            button = buttons.isEmpty() ? nullptr : buttons.first();
+        }
+        if (button) {
+            // Clicked from the event loop so the box's own exec() sees it.
+            QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+        } else {
+            box->close();
+        }
+    }
+}
+
+bool MessageBoxWatcher::waitForBoxes(int n, int timeoutMs) {
+    return QTest::qWaitFor([&] { return m_boxes.size() >= n; }, timeoutMs);
+}
+
+StubGateway::StubGateway() : m_server(std::make_unique<httplib::Server>()) {
+    m_handler = [](const QByteArray&) { return Response{200, QByteArrayLiteral("{}"), 0}; };
+    m_server->Post("/api.php/Gateway/index", [this](const httplib::Request& req, httplib::Response& res) {
+        const QByteArray body = QByteArray::fromStdString(req.body);
+        Handler handler;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bodies.append(body);
+            handler = m_handler;
+        }
+        const Response r = handler(body);
+        if (r.delayMs > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(r.delayMs));
+        }
+        res.status = r.status;
+        res.set_content(r.body.toStdString(), "application/json; charset=utf-8");
+    });
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    while (!m_server->is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+StubGateway::~StubGateway() {
+    m_server->stop();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void StubGateway::setHandler(Handler h) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_handler = std::move(h);
+}
+
+void StubGateway::setReply(const QByteArray& json, int status) {
+    setHandler([json, status](const QByteArray&) { return Response{status, json, 0}; });
+}
+
+QString StubGateway::url() const { return QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(m_port); }
+
+QList<QByteArray> StubGateway::bodies() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bodies;
+}
+
+bool StubGateway::waitForBodies(int n, int timeoutMs) const {
+    return QTest::qWaitFor([&] { return bodies().size() >= n; }, timeoutMs);
+}
+
+QString formValue(const QByteArray& body, const QString& name) {
+    const QList<QByteArray> pairs = body.split('&');
+    for (const QByteArray& pair : pairs) {
+        const int eq = pair.indexOf('=');
+        const QByteArray key = eq < 0 ? pair : pair.left(eq);
+        if (QString::fromUtf8(key) == name) {
+            QByteArray value = eq < 0 ? QByteArray() : pair.mid(eq + 1);
+            value.replace('+', ' ');
+            return QString::fromUtf8(QByteArray::fromPercentEncoding(value));
+        }
+    }
+    return QString();
+}
+
+}  // namespace testsupport
