@@ -1,0 +1,267 @@
+// Request bodies, reply readers and the request client against a real local HTTP server.
+#include "gateway/actions.h"
+#include "gateway/httpfun.h"
+#include "gateway/reply.h"
+#include "gateway/requests.h"
+#include "testsupport.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <httplib.h>
+
+class TestGateway : public QObject {
+    Q_OBJECT
+private slots:
+    void bodies_data();
+    void bodies();
+    void awkwardValuesSurviveTheTrip();
+    void redaction_data();
+    void redaction();
+    void replyReaders();
+    void client_data();
+    void client();
+    void clientTimeout();
+    void clientConnectionRefused();
+    void clientUpperCaseHttps();
+    void clientDoesNotFollowRedirects();
+};
+
+void TestGateway::bodies_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("expected");
+    const QString tok = "T0k";
+    QTest::newRow("login") << requests::login("demo", "demo123").bytes()
+                           << QByteArray("version=3.0&action=Share.Ace.login&ticket=1&uname=demo&pword=demo123");
+    QTest::newRow("update") << requests::update().bytes()
+                            << QByteArray("version=3.0&action=Share.App.update&system=pc");
+    QTest::newRow("listShop") << requests::listShop(tok).bytes()
+                              << QByteArray("version=3.0&action=Account.Shop.listShop&token=T0k");
+    QTest::newRow("scanpay") << requests::scanPay("2812345678", 1250, "7", "101").bytes()
+                             << QByteArray("version=3.0&action=Pay.Ace.scanpay&auth_code=2812345678&money=1250&uid=7&"
+                                           "shopid=101&");
+    QTest::newRow("ticketscanpay") << requests::ticketScanPay("3:2,7:1,", "1312345678", 5000, "7", "101").bytes()
+                                   << QByteArray("version=3.0&action=Pay.Ace.ticketscanpay&ticket=3%3A2%2C7%3A1%2C&"
+                                                 "auth_code=1312345678&money=5000&uid=7&shopid=101&");
+    QTest::newRow("doprint") << requests::doPrint(tok, "P2026120700001").bytes()
+                             << QByteArray("version=3.0&action=Account.Print.doprint&token=T0k&no=P2026120700001&");
+    QTest::newRow("listPay") << requests::listPay(tok, 2, "", "2026-12-6 00:00:00", "2026-12-6 23:59:59", "101", "")
+                                    .bytes()
+                             << QByteArray("version=3.0&action=Account.Pay.listPay&token=T0k&page_num=20&p=2&ord=desc&"
+                                           "tradeno=&start_date=2026-12-6%2000%3A00%3A00&"
+                                           "end_date=2026-12-6%2023%3A59%3A59&shopid=101&cardno=");
+    QTest::newRow("prinTtime") << requests::printTime(tok).bytes()
+                               << QByteArray("version=3.0&action=Account.Print.prinTtime&token=T0k&");
+    QTest::newRow("listSumTicket") << requests::listSumTicket(tok, 1765065600, 1765099999).bytes()
+                                   << QByteArray("version=3.0&action=Account.Pay.listSumTicket&token=T0k&"
+                                                 "time1=1765065600&time2=1765099999&");
+    QTest::newRow("logPrint") << requests::logPrint(tok, 1, 2).bytes()
+                              << QByteArray("version=3.0&action=Account.Print.logPrint&token=T0k&time1=1&time2=2&");
+    QTest::newRow("refund") << requests::refund(tok, 1250, "P1", "A08(20元),", "123456").bytes()
+                            << QByteArray("version=3.0&action=Account.Pay.refund&token=T0k&refundmoney=1250&"
+                                          "tradeno=P1&cardno=A08%2820%E5%85%83%29%2C&pwd=123456&");
+    QTest::newRow("cards") << requests::cards(tok, "P1").bytes()
+                           << QByteArray("version=3.0&action=Account.Pay.cards&token=T0k&no=P1&");
+    QTest::newRow("editPassword") << requests::editPassword(tok, "demo", "newpw1", "newpw1").bytes()
+                                  << QByteArray("version=3.0&action=Share.Ace.editPassword&token=T0k&uname=demo&"
+                                                "pword=newpw1&re_password=newpw1&");
+    QTest::newRow("editRefundPassword1")
+        << requests::editRefundPassword1(tok, "demo", "654321", "654321", "123456").bytes()
+        << QByteArray("version=3.0&action=Share.Ace.editRefundPassword1&token=T0k&uname=demo&pword=654321&"
+                      "re_password=654321&oldpwd=123456&");
+    QTest::newRow("getQuestion") << requests::getQuestion(tok).bytes()
+                                 << QByteArray("version=3.0&action=Share.Ace.getQuestion&token=T0k&");
+    QTest::newRow("setRefundPassword")
+        << requests::setRefundPassword(tok, "demo", "654321", "654321", "blue", "favourite").bytes()
+        << QByteArray("version=3.0&action=Share.Ace.setRefundPassword&token=T0k&uname=demo&pword=654321&"
+                      "re_password=654321&answer=blue&question=favourite&");
+    QTest::newRow("editRefundPassword")
+        << requests::editRefundPassword(tok, "demo", "654321", "654321", "blue", "favourite").bytes()
+        << QByteArray("version=3.0&action=Share.Ace.editRefundPassword&token=T0k&uname=demo&pword=654321&"
+                      "re_password=654321&answer=blue&question=favourite&");
+}
+
+void TestGateway::bodies() {
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(body, expected);
+}
+
+void TestGateway::awkwardValuesSurviveTheTrip() {
+    // What the server decodes must be exactly what was typed, and no extra pairs may appear.
+    testsupport::TempWorkDir dir;
+    testsupport::StubGateway server;
+    const QString awkward = QStringLiteral("A&B=C+D E 房间/号%");
+    server.setReply("{}");
+    HttpFun* http = new HttpFun;
+    QSignalSpy spy(http, &HttpFun::signal_requestFinished);
+    http->post(server.url(), requests::refund("t", 100, "P1", awkward, "p&w=d").bytes());
+    QVERIFY(spy.wait(5000));
+    const QByteArray body = server.bodies().value(0);
+    // version, action, token, refundmoney, tradeno, cardno, pwd: seven pairs, each closed by "&".
+    QCOMPARE(body.count('&'), 7);
+    QCOMPARE(testsupport::formValue(body, "cardno"), awkward);
+    QCOMPARE(testsupport::formValue(body, "pwd"), QString("p&w=d"));
+    // And through a real form parser too.
+    httplib::Params params;
+    httplib::detail::parse_query_text(body.toStdString(), params);
+    QCOMPARE(QString::fromStdString(params.find("cardno")->second), awkward);
+    QCOMPARE(params.count("D E"), size_t(0));
+}
+
+void TestGateway::redaction_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("login") << requests::login("demo", "demo123").bytes()
+                           << QByteArray("version=3.0&action=Share.Ace.login&ticket=1&uname=demo&pword=***");
+    QTest::newRow("charge") << requests::scanPay("2812345678", 1250, "7", "101").bytes()
+                            << QByteArray("version=3.0&action=Pay.Ace.scanpay&auth_code=***&money=1250&uid=7&"
+                                          "shopid=101&");
+    QTest::newRow("refund") << requests::refund("tok", 1, "P1", "", "123456").bytes()
+                            << QByteArray("version=3.0&action=Account.Pay.refund&token=***&refundmoney=1&tradeno=P1&"
+                                          "cardno=&pwd=***&");
+    QTest::newRow("question") << requests::setRefundPassword("tok", "u", "a", "b", "c", "q").bytes()
+                              << QByteArray("version=3.0&action=Share.Ace.setRefundPassword&token=***&uname=u&"
+                                            "pword=***&re_password=***&answer=***&question=q&");
+    QTest::newRow("old refund pwd") << requests::editRefundPassword1("tok", "u", "a", "b", "c").bytes()
+                                    << QByteArray("version=3.0&action=Share.Ace.editRefundPassword1&token=***&"
+                                                  "uname=u&pword=***&re_password=***&oldpwd=***&");
+}
+
+void TestGateway::redaction() {
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(RequestBody::redactFormBody(body), expected);
+}
+
+void TestGateway::replyReaders() {
+    const QJsonObject root = reply::parse(
+        R"({"msg":"退款成功","code":5,"content":{"code":"1","money":1234,"smoney":"1234","ticket":[{"id":"3"}],
+            "total_page":3}})");
+    const QJsonObject c = reply::content(root);
+    QCOMPARE(reply::str(root, "msg"), QString("退款成功"));
+    QCOMPARE(reply::num(root, "code"), 5);
+    // Strict types: a string read as a number is 0, a number read as text is empty.
+    QCOMPARE(reply::num(c, "code"), 0);
+    QCOMPARE(reply::str(c, "money"), QString());
+    QCOMPARE(reply::dbl(c, "money"), 1234.0);
+    QCOMPARE(reply::strToInt(c, "smoney"), 1234);
+    QCOMPARE(reply::strToInt(c, "money"), 0);
+    QCOMPARE(reply::num(c, "total_page"), 3);
+    QCOMPARE(reply::arr(c, "ticket").size(), 1);
+    QCOMPARE(reply::str(c, "absent"), QString());
+    // Not JSON, an array, or a content that is not an object: all read as empty objects.
+    QVERIFY(reply::content(QByteArray("<html>")).isEmpty());
+    QVERIFY(reply::content(QByteArray("[1,2]")).isEmpty());
+    QVERIFY(reply::content(QByteArray(R"({"content":[1]})")).isEmpty());
+    QVERIFY(reply::content(QByteArray(R"({"content":"x"})")).isEmpty());
+    QVERIFY(reply::content(QByteArray()).isEmpty());
+}
+
+void TestGateway::client_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("success");
+    QTest::newRow("200 empty") << 200 << QByteArray() << true;
+    QTest::newRow("200 json") << 200 << QByteArray(R"({"content":{"code":1}})") << true;
+    QTest::newRow("500 json") << 500 << QByteArray(R"({"msg":"boom"})") << false;
+    QTest::newRow("404") << 404 << QByteArray("not here") << false;
+}
+
+void TestGateway::client() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, success);
+    testsupport::TempWorkDir dir;
+    testsupport::StubGateway server;
+    server.setReply(body, status);
+    QPointer<HttpFun> http = new HttpFun;
+    QSignalSpy spy(http.data(), &HttpFun::signal_requestFinished);
+    http->post(server.url(), requests::update().bytes());
+    QVERIFY(spy.wait(5000));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toBool(), success);
+    QCOMPARE(spy.at(0).at(1).toByteArray(), body);
+    QCOMPARE(server.bodies().value(0), QByteArray("version=3.0&action=Share.App.update&system=pc"));
+    // The object releases itself after its one signal.
+    QTRY_VERIFY(http.isNull());
+    QTest::qWait(50);
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestGateway::clientTimeout() {
+    testsupport::TempWorkDir dir;
+    testsupport::StubGateway server;
+    server.setHandler([](const QByteArray&) { return testsupport::StubGateway::Response{200, "{}", 1500}; });
+    QPointer<HttpFun> http = new HttpFun;
+    QCOMPARE(http->timeoutInterval(), 30000);
+    http->setTimeoutInterval(200);
+    QSignalSpy spy(http.data(), &HttpFun::signal_requestFinished);
+    http->post(server.url(), requests::update().bytes());
+    QVERIFY(spy.wait(3000));
+    QCOMPARE(spy.at(0).at(0).toBool(), false);
+    QCOMPARE(spy.at(0).at(1).toByteArray(), QByteArray("timeout"));
+    QTRY_VERIFY(http.isNull());
+    // The late answer is never reported.
+    QTest::qWait(1600);
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestGateway::clientConnectionRefused() {
+    testsupport::TempWorkDir dir;
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    HttpFun* http = new HttpFun;
+    QSignalSpy spy(http, &HttpFun::signal_requestFinished);
+    http->post(QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port), requests::update().bytes());
+    QVERIFY(spy.wait(5000));
+    QCOMPARE(spy.at(0).at(0).toBool(), false);
+    QVERIFY(spy.at(0).at(1).toByteArray().isEmpty());
+    QTest::qWait(50);
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestGateway::clientUpperCaseHttps() {
+    // A plain HTTP server behind an HTTPS URL: the TLS handshake must be attempted (and fail), which shows the
+    // scheme was recognised whatever its case. Verification stays on, so this can never report success.
+    testsupport::TempWorkDir dir;
+    testsupport::StubGateway server;
+    server.setReply(R"({"content":{"code":1}})");
+    HttpFun* http = new HttpFun;
+    QSignalSpy spy(http, &HttpFun::signal_requestFinished);
+    http->post(QString("HTTPS://127.0.0.1:%1/api.php/Gateway/index").arg(server.port()), requests::update().bytes());
+    QVERIFY(spy.wait(8000));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toBool(), false);
+    QVERIFY(server.bodies().isEmpty());
+}
+
+void TestGateway::clientDoesNotFollowRedirects() {
+    testsupport::TempWorkDir dir;
+    testsupport::StubGateway target;
+    target.setReply(R"({"content":{"code":1}})");
+    httplib::Server redirector;
+    const std::string location = target.url().toStdString();
+    redirector.Post("/api.php/Gateway/index", [&](const httplib::Request&, httplib::Response& res) {
+        res.status = 307;
+        res.set_header("Location", location);
+        res.set_content("moved", "text/plain");
+    });
+    const int port = redirector.bind_to_any_port("127.0.0.1");
+    std::thread t([&] { redirector.listen_after_bind(); });
+    HttpFun* http = new HttpFun;
+    QSignalSpy spy(http, &HttpFun::signal_requestFinished);
+    http->post(QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port), requests::update().bytes());
+    QVERIFY(spy.wait(5000));
+    redirector.stop();
+    t.join();
+    QCOMPARE(spy.at(0).at(0).toBool(), false);
+    QCOMPARE(spy.at(0).at(1).toByteArray(), QByteArray("moved"));
+    QVERIFY(target.bodies().isEmpty());
+}
+
+QTEST_MAIN(TestGateway)
+#include "tst_gateway.moc"

@@ -1,0 +1,245 @@
+// The two settings files: the 124-byte record and data.ini.
+#include "app/comconfig.h"
+#include "app/dataconfig.h"
+#include "app/money.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QTextCodec>
+#include <QtEndian>
+#include <QtTest>
+
+class TestSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void recordDefaults_data();
+    void recordDefaults();
+    void recordRoundTrip();
+    void recordOffsets();
+    void recordItemNameTruncated();
+    void recordSaveFailsOnUnwritableDir();
+    void chineseShopNameIsGb2312();
+    void savedLoginTwice();
+    void passwordDigest();
+    void oldClearPasswordStillVerifies();
+    void defaultsOfOurKeys();
+    void money_data();
+    void money();
+};
+
+void TestSettings::recordDefaults_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("create");
+    QTest::newRow("missing") << QByteArray() << false;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("short") << QByteArray(123, '\x7f') << true;
+}
+
+void TestSettings::recordDefaults() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, create);
+    testsupport::TempWorkDir dir;
+    if (create) {
+        QFile f(dir.file("app.config"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    comConfig().baudRate = 1;  // must be replaced by the defaults
+    loadComConfig();
+    const ComConfig& c = comConfig();
+    QCOMPARE(c.baudRate, 9600);
+    QCOMPARE(c.softPortNo, 9);
+    QCOMPARE(c.showPortNo, 2);
+    QCOMPARE(int(c.showEnabled), 0);
+    QCOMPARE(c.centsMode, 0);
+    QCOMPARE(int(c.refundEnabled), 0);
+    QCOMPARE(int(c.refundCardEnabled), 0);
+    QCOMPARE(c.itemName(), QString());
+    // A first start leaves the file behind, untouched.
+    QVERIFY(QFile::exists(dir.file("app.config")));
+    QCOMPARE(QFileInfo(dir.file("app.config")).size(), qint64(content.size()));
+}
+
+void TestSettings::recordRoundTrip() {
+    testsupport::TempWorkDir dir;
+    const QString name50 = QString(QStringLiteral("手牌房间号ABCDE")).repeated(5);
+    QCOMPARE(name50.size(), 50);
+    ComConfig& c = comConfig();
+    c.baudRate = 19200;
+    c.softPortNo = 3;
+    c.showPortNo = 7;
+    c.showEnabled = 1;
+    c.centsMode = 2;
+    c.refundEnabled = 1;
+    c.refundCardEnabled = 1;
+    c.setItemName(name50);
+    QVERIFY(saveComConfig());
+    QCOMPARE(QFileInfo(dir.file("app.config")).size(), qint64(124));
+    c = ComConfig();
+    loadComConfig();
+    QCOMPARE(c.baudRate, 19200);
+    QCOMPARE(c.softPortNo, 3);
+    QCOMPARE(c.showPortNo, 7);
+    QCOMPARE(int(c.showEnabled), 1);
+    QCOMPARE(c.centsMode, 2);
+    QCOMPARE(int(c.refundEnabled), 1);
+    QCOMPARE(int(c.refundCardEnabled), 1);
+    QCOMPARE(c.itemName(), name50);
+}
+
+void TestSettings::recordOffsets() {
+    // A record built by hand, byte by byte, as another writer of the file would lay it out.
+    QByteArray image(124, '\0');
+    qToLittleEndian<qint32>(4800, image.data() + 0);
+    qToLittleEndian<qint32>(5, image.data() + 4);
+    qToLittleEndian<qint32>(6, image.data() + 8);
+    image[12] = 1;
+    qToLittleEndian<qint32>(1, image.data() + 16);
+    image[20] = 1;
+    image[21] = 0;
+    const QString name = QStringLiteral("手牌");
+    for (int i = 0; i < name.size(); ++i) {
+        qToLittleEndian<quint16>(name.at(i).unicode(), image.data() + 22 + 2 * i);
+    }
+    const ComConfig c = ComConfig::fromBytes(image);
+    QCOMPARE(c.baudRate, 4800);
+    QCOMPARE(c.softPortNo, 5);
+    QCOMPARE(c.showPortNo, 6);
+    QCOMPARE(int(c.showEnabled), 1);
+    QCOMPARE(c.centsMode, 1);
+    QCOMPARE(int(c.refundEnabled), 1);
+    QCOMPARE(int(c.refundCardEnabled), 0);
+    QCOMPARE(c.itemName(), name);
+    // Writing it back gives the very same bytes (padding zero).
+    QCOMPARE(c.toBytes(), image);
+}
+
+void TestSettings::recordItemNameTruncated() {
+    ComConfig c;
+    c.setItemName(QString(60, QLatin1Char('x')));
+    QCOMPARE(c.itemName().size(), 50);
+    const QByteArray bytes = c.toBytes();
+    QCOMPARE(qFromLittleEndian<quint16>(bytes.constData() + 22 + 100), quint16(0));
+}
+
+void TestSettings::recordSaveFailsOnUnwritableDir() {
+    testsupport::TempWorkDir dir;
+    // A directory where the file should be: neither the write nor the rename can succeed.
+    QVERIFY(QDir(dir.path()).mkdir("app.config"));
+    QVERIFY(!saveComConfig());
+    QVERIFY(!saveComConfig(dir.file("no/such/dir/app.config")));
+}
+
+void TestSettings::chineseShopNameIsGb2312() {
+    testsupport::TempWorkDir dir;
+    const QString name = QStringLiteral("岚舟门店  南山分店");
+    dataConfig().setShopName(name);
+    QFile f(dir.file("data.ini"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray raw = f.readAll();
+    QVERIFY2(raw.contains(QTextCodec::codecForName("GB2312")->fromUnicode(name)), raw.constData());
+    QVERIFY(!raw.contains(name.toUtf8()));
+    resetDataConfigForTests();
+    QCOMPARE(dataConfig().shopName(), name);
+}
+
+void TestSettings::savedLoginTwice() {
+    testsupport::TempWorkDir dir;
+    dataConfig().saveLogin("cashier1", "secret1", false);
+    const QStringList first = dataConfig().savedLogin();
+    const QStringList second = dataConfig().savedLogin();
+    QCOMPARE(first.size(), 3);
+    QCOMPARE(first, second);
+    QCOMPARE(first.at(0), QString("cashier1"));
+    QCOMPARE(first.at(2), QString("false"));
+    dataConfig().saveLogin("cashier2", "secret2", true);
+    const QStringList third = dataConfig().savedLogin();
+    QCOMPARE(third.at(0), QString("cashier2"));
+    QCOMPARE(third.at(2), QString("true"));
+}
+
+void TestSettings::passwordDigest() {
+    testsupport::TempWorkDir dir;
+    dataConfig().saveLogin("demo", "demo123", false);
+    const QString stored = dataConfig().savedLogin().at(1);
+    QVERIFY(isPasswordDigest(stored));
+    QVERIFY(!stored.contains("demo123"));
+    QFile f(dir.file("data.ini"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(!f.readAll().contains("demo123"));
+    QVERIFY(dataConfig().verifyLoginPassword("demo123"));
+    QVERIFY(!dataConfig().verifyLoginPassword("demo124"));
+    QVERIFY(!dataConfig().verifyLoginPassword(""));
+    // Salted: the same password twice gives two different digests.
+    QVERIFY(hashLoginPassword("demo123") != hashLoginPassword("demo123"));
+}
+
+void TestSettings::oldClearPasswordStillVerifies() {
+    testsupport::TempWorkDir dir;
+    {
+        QFile f(dir.file("data.ini"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[data_config]\nuser=demo\npwd=demo123\nremPwdstatus=false\n");
+    }
+    QVERIFY(dataConfig().verifyLoginPassword("demo123"));
+    QVERIFY(!dataConfig().verifyLoginPassword("demo12"));
+    dataConfig().saveLogin("demo", "demo123", false);
+    QVERIFY(isPasswordDigest(dataConfig().savedLogin().at(1)));
+}
+
+void TestSettings::defaultsOfOurKeys() {
+    testsupport::TempWorkDir dir;
+    QCOMPARE(dataConfig().gatewayUrl(), QString("http://127.0.0.1:8765/api.php/Gateway/index"));
+    QCOMPARE(dataConfig().check(), 0);
+    QCOMPARE(dataConfig().checkUpdata(), 0);
+    QVERIFY(!dataConfig().servicePhone().isEmpty());
+    dataConfig().setGatewayUrl("http://10.1.1.1/api.php/Gateway/index");
+    dataConfig().setServicePhone("");
+    resetDataConfigForTests();
+    QCOMPARE(dataConfig().gatewayUrl(), QString("http://10.1.1.1/api.php/Gateway/index"));
+    // An explicitly empty phone stays empty rather than falling back.
+    QCOMPARE(dataConfig().servicePhone(), QString());
+    QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/ttyS8"));
+    dataConfig().setSerialDevice("COM9", "/dev/pts/7");
+    QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/7"));
+}
+
+void TestSettings::money_data() {
+    QTest::addColumn<QString>("yuan");
+    QTest::addColumn<qint64>("fen");  // -1: refused
+    QTest::addColumn<QString>("two");
+    QTest::addColumn<QString>("trimmed");
+    QTest::newRow("whole") << "12" << qint64(1200) << "12.00" << "12";
+    QTest::newRow("one decimal") << "12.5" << qint64(1250) << "12.50" << "12.5";
+    QTest::newRow("two decimals") << "12.34" << qint64(1234) << "12.34" << "12.34";
+    QTest::newRow("large exact") << "1234567.89" << qint64(123456789) << "1234567.89" << "1234567.89";
+    QTest::newRow("one fen") << "0.01" << qint64(1) << "0.01" << "0.01";
+    QTest::newRow("trailing point") << "5." << qint64(500) << "5.00" << "5";
+    QTest::newRow("leading point") << ".5" << qint64(50) << "0.50" << "0.5";
+    QTest::newRow("third decimal rounds up") << "12.345" << qint64(1235) << "12.35" << "12.35";
+    QTest::newRow("third decimal rounds down") << "12.344" << qint64(1234) << "12.34" << "12.34";
+    QTest::newRow("zero") << "0.00" << qint64(0) << "0.00" << "0";
+    QTest::newRow("letters") << "abc" << qint64(-1) << "" << "";
+    QTest::newRow("two points") << "1.2.3" << qint64(-1) << "" << "";
+    QTest::newRow("empty") << "" << qint64(-1) << "" << "";
+    QTest::newRow("negative") << "-1" << qint64(-1) << "" << "";
+}
+
+void TestSettings::money() {
+    QFETCH(QString, yuan);
+    QFETCH(qint64, fen);
+    QFETCH(QString, two);
+    QFETCH(QString, trimmed);
+    const auto parsed = money::yuanTextToFen(yuan);
+    if (fen < 0) {
+        QVERIFY(!parsed.has_value());
+        return;
+    }
+    QVERIFY(parsed.has_value());
+    QCOMPARE(*parsed, fen);
+    QCOMPARE(money::fenToYuan2(fen), two);
+    QCOMPARE(money::fenToYuanTrimmed(fen), trimmed);
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
