@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 namespace Ui {
 class FormSaoMaShouKuan;
 }
+class FormCS;
 
 // The amount page: the cashier keys (or adds up) the sale amount and starts the charge.
 // Keys reach the field only through a 50 ms window, so a keyboard-wedge scanner's burst is dropped.
@@ -22,8 +25,10 @@ public:
     // The collect action, the same as pressing "收  款".
     void startCollect();
 
-    // For tests and the main window: the amount field's current text.
+    // The amount field's current text.
     QString fieldText() const;
+    // The payment-code window this page opened, while it is open.
+    FormCS* paymentWindow() const;
 
 public slots:
     void keyBoardInput();
@@ -51,9 +56,12 @@ protected:
 
 private:
     void keyDigit(const QString& ch);
-    void digitPressed(int digit);
+    // A single key still waiting in its window goes in now, so "+" and "=" see what the cashier keyed.
+    void flushKeyWindow();
+    void showSum();
+    void collect();
 
-    Ui::FormSaoMaShouKuan* ui;
+    std::unique_ptr<Ui::FormSaoMaShouKuan> ui;
     QString amountText;
     QString pendingOp;
     QString keyBuffer;
@@ -62,5 +70,8 @@ private:
     qint64 firstAddend = 0;
     qint64 secondAddend = 0;
     qint64 sumValue = 0;
+    // After "+", the next keyed character starts the second addend on a fresh display.
+    bool secondStarted = false;
     QTimer keyTimer;
+    QPointer<FormCS> m_paymentWindow;
 };

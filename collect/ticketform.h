@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 namespace Ui {
 class TicketForm;
 }
+class FormCS;
+class TicketCtl;
 
 // The ticket page: one line per ticket kind of the merchant, the total, and "扫 码 收 款".
 class TicketForm : public QWidget {
@@ -22,12 +26,15 @@ public:
     // The total in whole fen, exactly; shown without trailing zeros.
     qint64 totalFen() const { return total; }
     QString totalText() const;
+    // The payment-code window this page opened, while it is open.
+    FormCS* paymentWindow() const;
 
 public slots:
     void on_sk_btn_clicked();
     void doclick();
 
 private:
-    Ui::TicketForm* ui;
+    std::unique_ptr<Ui::TicketForm> ui;
     qint64 total = 0;  // fen
+    QPointer<FormCS> m_paymentWindow;
 };

@@ -1,0 +1,135 @@
+#include "collect/collectlogic.h"
+
+#include "app/money.h"
+
+#include <limits>
+
+namespace collect {
+
+namespace {
+// Sale amounts stay far below this; it keeps thousandths (and fen x counts) clear of overflow.
+constexpr int kMaxIntegerDigits = 12;
+}  // namespace
+
+std::optional<qint64> amountToThousandths(const QString& amountText) {
+    QString text = amountText.trimmed();  // also drops the "\r" a serial amount may end with
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    const int dot = text.indexOf(QLatin1Char('.'));
+    const QString whole = dot < 0 ? text : text.left(dot);
+    const QString frac = dot < 0 ? QString() : text.mid(dot + 1);
+    if (whole.isEmpty() && frac.isEmpty()) {
+        return std::nullopt;
+    }
+    auto allDigits = [](const QString& s) {
+        for (const QChar c : s) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!allDigits(whole) || !allDigits(frac)) {
+        return std::nullopt;
+    }
+    qint64 value = 0;
+    int significant = 0;
+    for (const QChar c : whole) {
+        value = value * 10 + (c.unicode() - '0');
+        if (value > 0 && ++significant > kMaxIntegerDigits) {
+            return std::nullopt;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        value = value * 10 + (i < frac.size() ? frac.at(i).unicode() - '0' : 0);
+    }
+    return value;
+}
+
+qint64 adjustCents(qint64 thousandths, int mode) {
+    switch (mode) {
+        case RoundToJiao:
+            if (thousandths % 100 >= 50) {
+                return (thousandths / 100 + 1) * 100;
+            }
+            return thousandths;
+        case DropFen:
+            return thousandths / 100 * 100;
+        default:
+            return thousandths;
+    }
+}
+
+qint64 thousandthsToFen(qint64 thousandths) { return (thousandths + 5) / 10; }
+
+std::optional<qint64> chargeFen(const QString& amountText, int mode) {
+    const std::optional<qint64> t = amountToThousandths(amountText);
+    if (!t) {
+        return std::nullopt;
+    }
+    return thousandthsToFen(adjustCents(*t, mode));
+}
+
+QString chargeDisplayText(qint64 fen) { return money::fenToYuanTrimmed(fen) + QStringLiteral("元"); }
+
+CollectCheck checkCollectAmount(const QString& fieldText) {
+    if (fieldText.isEmpty()) {
+        return CollectCheck::Empty;
+    }
+    const std::optional<qint64> t = amountToThousandths(fieldText);
+    if (!t) {
+        return CollectCheck::Invalid;
+    }
+    return *t == 0 ? CollectCheck::Zero : CollectCheck::Ok;
+}
+
+qint64 keypadAddendFen(const QString& fieldText) {
+    const std::optional<qint64> t = amountToThousandths(fieldText);
+    return t ? thousandthsToFen(*t) : 0;
+}
+
+QString keypadSumText(qint64 firstFen, qint64 secondFen) { return money::fenToYuan2(firstFen + secondFen); }
+
+qint64 priceToFen(double priceYuan) {
+    if (!(priceYuan > 0)) {  // also NaN
+        return 0;
+    }
+    if (priceYuan > 1e12) {
+        return 0;
+    }
+    return qRound64(priceYuan * 100.0);
+}
+
+QString ticketSelection(const QList<TicketLine>& lines) {
+    QString out;
+    for (const TicketLine& line : lines) {
+        if (line.count > 0) {
+            out += QString::number(line.id) + QLatin1Char(':') + QString::number(line.count) + QLatin1Char(',');
+        }
+    }
+    return out;
+}
+
+qint64 ticketTotalFen(const QList<TicketLine>& lines) {
+    qint64 total = 0;
+    for (const TicketLine& line : lines) {
+        if (line.count > 0) {
+            const qint64 fen = priceToFen(line.price);
+            // Counts are ints and prices stay below 1e14 fen, but the product must not wrap silently.
+            if (fen > 0 && line.count > (std::numeric_limits<qint64>::max() - total) / fen) {
+                return std::numeric_limits<qint64>::max();
+            }
+            total += fen * line.count;
+        }
+    }
+    return total;
+}
+
+int ticketCountFromText(const QString& text) {
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    return ok && n > 0 ? n : 0;
+}
+
+}  // namespace collect

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// The money rules of collection, kept free of widgets so they can be checked row by row.
+// Amounts are whole fen (or thousandths of a yuan where the cents rule needs the third decimal); never floats.
+namespace collect {
+
+// The collection setting "centsMode": 0 keep, 1 round to the jiao, 2 drop the fen; any other value keeps.
+enum CentsMode { KeepCents = 0, RoundToJiao = 1, DropFen = 2 };
+
+// Amount text as the amount page holds it ("12", "12.5", "12.", "0.009", a trailing "\r" from the serial bridge)
+// in thousandths of a yuan; digits past the third decimal are cut. nullopt when it is not a plain decimal number
+// or too large to be a sale amount.
+std::optional<qint64> amountToThousandths(const QString& amountText);
+
+// The cents rule on thousandths of a yuan: mode 1 rounds up to the next jiao when the fen and their tenths reach
+// 50 thousandths, and leaves the amount alone otherwise; mode 2 drops the fen; other modes keep the amount.
+qint64 adjustCents(qint64 thousandths, int mode);
+
+// Thousandths of a yuan to whole fen, half up (12.345 -> 1235).
+qint64 thousandthsToFen(qint64 thousandths);
+
+// The amount a charge sends, in fen, after the cents rule. nullopt for text that is not an amount.
+std::optional<qint64> chargeFen(const QString& amountText, int mode);
+
+// What the payment-code window shows for a charge of `fen`: the exact yuan amount without trailing zeros + "元".
+QString chargeDisplayText(qint64 fen);
+
+// The amount page's collect check.
+enum class CollectCheck { Ok, Empty, Zero, Invalid };
+CollectCheck checkCollectAmount(const QString& fieldText);
+
+// A keypad addend: the field's text in fen (half up at the fen). Empty or unreadable text counts 0.
+qint64 keypadAddendFen(const QString& fieldText);
+// "+" and "=": the exact sum shown with two decimals.
+QString keypadSumText(qint64 firstFen, qint64 secondFen);
+
+// One ticket line as the page sums it.
+struct TicketLine {
+    int id = 0;
+    int count = 0;
+    double price = 0;  // yuan, as the gateway sends it
+};
+
+// A ticket price in whole fen (the gateway's prices carry at most two decimals; anything finer rounds).
+qint64 priceToFen(double priceYuan);
+// "id:count," for each line with a positive count, in order. Empty when nothing is selected.
+QString ticketSelection(const QList<TicketLine>& lines);
+// Sum of count x price in fen, exactly.
+qint64 ticketTotalFen(const QList<TicketLine>& lines);
+// A ticket count typed into a line: base-10, 0 when empty, not a number or beyond an int.
+int ticketCountFromText(const QString& text);
+
+}  // namespace collect

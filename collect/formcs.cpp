@@ -1,0 +1,132 @@
+#include "collect/formcs.h"
+
+#include "app/comconfig.h"
+#include "collect/collectlogic.h"
+#include "collect/draghelper.h"
+#include "collect/formtradeinfo.h"
+#include "collect/ticketform.h"
+#include "gateway/gatewayurl.h"
+#include "gateway/httpfun.h"
+#include "gateway/reply.h"
+#include "gateway/requests.h"
+#include "shell/usersession.h"
+#include "ui_FormCS.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDebug>
+#include <QDesktopWidget>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace {
+const char* const kCloseStyle =
+    "QPushButton{border-image: url(:/images/close_nor.png);} QPushButton:pressed{border-image: "
+    "url(:/images/close_pre.png);} QToolTip {background-color:white}";
+}
+
+FormCS::FormCS(QWidget* parent, const QString& amountText)
+    : QWidget(parent), ui(new Ui::FormCS), amountText(amountText), m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    const QRect desktop = QApplication::desktop()->geometry();
+    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2);
+    ui->close_btn->setStyleSheet(QString::fromLatin1(kCloseStyle));
+    DragHelper::install(this);
+
+    m_chargeFen = collect::chargeFen(amountText, comConfig().centsMode);
+    ui->lblMoney->setText(shownAmount());
+    ticketPage = qobject_cast<TicketForm*>(parent);
+}
+
+FormCS::~FormCS() = default;
+
+void FormCS::setAmountEdit(QLineEdit* edit) { amountEdit = edit; }
+
+QString FormCS::shownAmount() const {
+    // The exact amount charged, so the customer sees what is taken.
+    return m_chargeFen ? collect::chargeDisplayText(*m_chargeFen) : amountText + QStringLiteral("元");
+}
+
+void FormCS::on_close_btn_clicked() { close(); }
+
+void FormCS::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return) {
+        if (!m_charging) {
+            charge();
+        }
+        scanBuffer.clear();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    scanBuffer += event->text();
+}
+
+void FormCS::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (m_charging) {
+        m_closedWhileCharging = true;
+    } else {
+        deleteLater();
+    }
+}
+
+void FormCS::charge() {
+    if (!m_chargeFen) {
+        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("收款金额格式不正确"), QMessageBox::Ok);
+        return;
+    }
+    const UserSession& session = userSession();
+    const RequestBody body =
+        ticketPage ? requests::ticketScanPay(ticketPage->selectionString(), scanBuffer, *m_chargeFen, session.uid(),
+                                             session.shopId())
+                   : requests::scanPay(scanBuffer, *m_chargeFen, session.uid(), session.shopId());
+    auto* http = new HttpFun;
+    http->setTimeoutInterval(m_timeoutMs);
+    connect(http, &HttpFun::signal_requestFinished, this, &FormCS::slot_requestFinished);
+    m_charging = true;
+    http->post(GatewayUrl(), body.bytes());
+}
+
+void FormCS::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
+    qDebug().noquote() << "charge reply:" << QString::fromUtf8(byteResult);
+    m_charging = false;
+    const bool closed = m_closedWhileCharging;
+    m_closedWhileCharging = false;
+    if (!bSuccess) {
+        if (!closed) {
+            QMessageBox::critical(this, QStringLiteral("温馨提示"),
+                                  QStringLiteral("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！"),
+                                  QMessageBox::Ok);
+        } else {
+            deleteLater();
+        }
+        return;
+    }
+    const QJsonObject content = reply::content(byteResult);
+    const QString msg = reply::str(content, "msg");
+    if (msg == QLatin1String("成功")) {
+        if (ticketPage) {
+            ticketPage->resetCounts();
+        } else if (amountEdit) {
+            amountEdit->clear();
+        }
+        if (closed) {
+            deleteLater();
+        } else {
+            close();
+        }
+        auto* info = new FormTradeInfo(content);
+        info->show();
+        return;
+    }
+    if (closed) {
+        deleteLater();
+        return;
+    }
+    QMessageBox::critical(this, QStringLiteral("温馨提示"), msg, QMessageBox::Ok);
+}

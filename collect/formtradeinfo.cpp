@@ -1,0 +1,125 @@
+#include "collect/formtradeinfo.h"
+
+#include "app/dataconfig.h"
+#include "app/money.h"
+#include "collect/draghelper.h"
+#include "gateway/gatewayurl.h"
+#include "gateway/httpfun.h"
+#include "gateway/reply.h"
+#include "gateway/requests.h"
+#include "receipts/printhtmlreceipt.h"
+#include "receipts/receipthtml.h"
+#include "shell/usersession.h"
+#include "ui_FormTradeInfo.h"
+
+#include <QApplication>
+#include <QDesktopWidget>
+#include <QJsonArray>
+#include <QLabel>
+
+namespace {
+const char* const kCloseStyle =
+    "QPushButton{border-image: url(:/images/close_nor.png);} QPushButton:pressed{border-image: "
+    "url(:/images/close_pre.png);} QToolTip {background-color:white}";
+const char* const kPrintStyle =
+    "QPushButton{border-image: url(:/images/print_nor.png);color:white;} QPushButton:pressed{border-image: "
+    "url(:/images/print_pre.png);}";
+constexpr int kTicketRowHeight = 20;
+
+// "money" is a JSON number for one channel and decimal text for the other, as the gateway sends it.
+qint64 moneyFen(const QJsonObject& content, bool alipay) {
+    const QJsonValue v = content.value(QStringLiteral("money"));
+    if (alipay) {
+        return v.isDouble() ? qRound64(v.toDouble()) : 0;
+    }
+    if (!v.isString()) {
+        return 0;
+    }
+    bool ok = false;
+    const qint64 fen = v.toString().trimmed().toLongLong(&ok, 10);
+    return ok ? fen : 0;
+}
+}  // namespace
+
+FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
+    : QWidget(parent), ui(new Ui::FormTradeInfo), content(contentIn) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    const QRect desktop = QApplication::desktop()->geometry();
+    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2);
+    ui->close_btn->setStyleSheet(QString::fromLatin1(kCloseStyle));
+    ui->print_btn->setStyleSheet(QString::fromLatin1(kPrintStyle));
+    ui->close_btn->setShortcut(QKeySequence(Qt::Key_Escape));
+    ui->print_btn->setShortcut(QKeySequence(Qt::Key_Enter));
+    ui->pushButton->setShortcut(QKeySequence(Qt::Key_Return));
+    DragHelper::install(this);
+
+    ui->label_operate->setText(reply::str(content, "operator"));
+    ui->label_sys_order->setText(reply::str(content, "out_trade_no"));
+    const bool alipay = reply::str(content, "pay_channel") == QLatin1String("ALIPAY");
+    ui->label_pay_way->setText(alipay ? QStringLiteral("支付宝") : QStringLiteral("微信"));
+    ui->label_money->setText(money::fenToYuan2(moneyFen(content, alipay)));
+
+    const QJsonArray tickets = reply::arr(content, "tickets");
+    if (!tickets.isEmpty()) {
+        QList<receipts::TicketSold> sold;
+        for (int i = 0; i < tickets.size(); ++i) {
+            const QJsonObject t = tickets.at(i).toObject();
+            const receipts::TicketSold ticket{reply::str(t, "cardno"), reply::str(t, "price")};
+            sold.append(ticket);
+            auto* label = new QLabel(ui->scrollAreaWidgetContents);
+            label->setStyleSheet(QStringLiteral("color:#ffffff"));
+            label->setText(ticket.cardno + QLatin1Char('(') + ticket.price + QStringLiteral("元)"));
+            label->move(0, kTicketRowHeight * i);
+            label->adjustSize();
+        }
+        ticketsHtml = receipts::saleTicketsHtml(sold);
+        ui->scrollAreaWidgetContents->setFixedHeight(kTicketRowHeight * tickets.size() + 10);
+    }
+
+    if (dataConfig().printerName() != QString::fromUtf8(DataConfig::kNoPrinter)) {
+        printReceipt();
+    }
+}
+
+FormTradeInfo::~FormTradeInfo() = default;
+
+QString FormTradeInfo::operatorText() const { return ui->label_operate->text(); }
+QString FormTradeInfo::orderText() const { return ui->label_sys_order->text(); }
+QString FormTradeInfo::payWayText() const { return ui->label_pay_way->text(); }
+QString FormTradeInfo::moneyText() const { return ui->label_money->text(); }
+
+QList<QLabel*> FormTradeInfo::ticketLabels() const {
+    return ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+int FormTradeInfo::ticketContentsHeight() const { return ui->scrollAreaWidgetContents->height(); }
+
+void FormTradeInfo::on_close_btn_clicked() { close(); }
+void FormTradeInfo::on_print_btn_clicked() { close(); }
+void FormTradeInfo::on_pushButton_clicked() { close(); }
+
+void FormTradeInfo::printReceipt() {
+    if (!receipts::shouldAutoPrint(dataConfig().printerName())) {
+        return;
+    }
+    reportPrinted();
+    receipts::SaleReceipt r;
+    r.shopName = reply::str(content, "shopname");
+    r.operatorName = ui->label_operate->text();
+    r.payDate = reply::str(content, "pay_date");
+    r.orderNo = ui->label_sys_order->text();
+    r.payWay = ui->label_pay_way->text();
+    r.moneyText = ui->label_money->text();
+    r.ticketsHtml = ticketsHtml;
+    r.outTradeNo = reply::str(content, "out_trade_no");
+    r.servicePhone = dataConfig().servicePhone();
+    printHtmlReceipt(receipts::saleReceiptHtml(r));
+}
+
+void FormTradeInfo::reportPrinted() {
+    // Fire and forget: the gateway's answer changes nothing here.
+    auto* http = new HttpFun;
+    http->post(GatewayUrl(), requests::doPrint(userSession().token(), ui->label_sys_order->text()).bytes());
+}
