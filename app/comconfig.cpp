@@ -15,7 +15,18 @@ constexpr int kOffRefundEnabled = 20;
 constexpr int kOffRefundCard = 21;
 constexpr int kOffItemName = 22;
 
-void putInt(QByteArray& b, int off, std::int32_t v) { qToLittleEndian<qint32>(v, b.data() + off); }
+using Image = unsigned char[ComConfig::kSize];
+
+void putInt(Image& b, int off, std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    for (int i = 0; i < 4; ++i) {
+        b[off + i] = static_cast<unsigned char>((u >> (8 * i)) & 0xff);
+    }
+}
+void putUnit(Image& b, int off, char16_t v) {
+    b[off] = static_cast<unsigned char>(v & 0xff);
+    b[off + 1] = static_cast<unsigned char>((v >> 8) & 0xff);
+}
 std::int32_t getInt(const QByteArray& b, int off) { return qFromLittleEndian<qint32>(b.constData() + off); }
 }  // namespace
 
@@ -36,20 +47,19 @@ void ComConfig::setItemName(const QString& name) {
 }
 
 QByteArray ComConfig::toBytes() const {
-    QByteArray b(kSize, '\0');
+    Image b = {};
     putInt(b, kOffBaud, baudRate);
     putInt(b, kOffSoftPort, softPortNo);
     putInt(b, kOffShowPort, showPortNo);
-    b[kOffShowEnabled] = static_cast<char>(showEnabled);
+    b[kOffShowEnabled] = showEnabled;
     putInt(b, kOffCentsMode, centsMode);
-    b[kOffRefundEnabled] = static_cast<char>(refundEnabled);
-    b[kOffRefundCard] = static_cast<char>(refundCardEnabled);
-    for (int i = 0; i < kItemNameUnits; ++i) {
-        qToLittleEndian<quint16>(refundItemName[i], b.data() + kOffItemName + 2 * i);
+    b[kOffRefundEnabled] = refundEnabled;
+    b[kOffRefundCard] = refundCardEnabled;
+    // The last unit is always left as the terminator, whatever was loaded.
+    for (int i = 0; i < kItemNameUnits - 1; ++i) {
+        putUnit(b, kOffItemName + 2 * i, refundItemName[i]);
     }
-    // The last unit is always the terminator, whatever was loaded.
-    qToLittleEndian<quint16>(0, b.data() + kOffItemName + 2 * (kItemNameUnits - 1));
-    return b;
+    return QByteArray(reinterpret_cast<const char*>(b), kSize);
 }
 
 ComConfig ComConfig::fromBytes(const QByteArray& b) {

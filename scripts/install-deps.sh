@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the client, the sandbox gateway and the tests need; quick when all are there.
+# Usage: scripts/install-deps.sh [run|test]
+set -euo pipefail
+
+mode="${1:-run}"
+
+build=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5x11extras5-dev
+       libxcb1-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev fonts-noto-cjk)
+run=(xvfb xauth x11-utils curl)
+testing=(xvfb xauth xdotool socat cups cups-client cups-bsd cups-filters poppler-utils x11-utils imagemagick
+         clang-format curl procps)
+
+wanted=("${build[@]}" "${run[@]}")
+if [[ "$mode" == "test" ]]; then
+    wanted+=("${testing[@]}")
+fi
+
+missing=()
+for pkg in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "These packages are missing: ${missing[*]}" >&2
+    echo "Install them as root (apt-get install ${missing[*]}) or run this script as root." >&2
+    exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

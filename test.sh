@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Sets up and runs every test: installs what is missing, builds (a -Werror build and an ASan+UBSan build),
+# starts what the tests need (a virtual display, a CUPS queue that captures print jobs) and runs CTest.
+# Exits non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")"
+root="$PWD"
+jobs=$(nproc)
+status=0
+
+step() { printf '\n==> %s\n' "$*"; }
+
+step "Installing missing packages"
+scripts/install-deps.sh test || exit 1
+
+step "Checking the code format"
+mapfile -t sources < <(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -path ./build\* -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
+if ((${#sources[@]})) && ! clang-format --dry-run --Werror "${sources[@]}" 2>/tmp/cashier-format.log; then
+    head -40 /tmp/cashier-format.log
+    echo "Code is not formatted: run clang-format -i on the files above." >&2
+    status=1
+fi
+
+step "Building (Release, warnings are errors)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCASHIER_WERROR=ON >/dev/null || exit 1
+cmake --build build -j"$jobs" || exit 1
+
+step "Building (ASan + UBSan)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCASHIER_WERROR=ON -DCASHIER_SANITIZE=ON \
+    >/dev/null || exit 1
+cmake --build build-asan -j"$jobs" || exit 1
+
+step "Starting a virtual display"
+display=:${CASHIER_TEST_DISPLAY:-93}
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/tmp/cashier-xvfb.log 2>&1 &
+xvfb_pid=$!
+trap 'kill $xvfb_pid 2>/dev/null' EXIT
+for _ in $(seq 100); do
+    xdpyinfo -display "$display" >/dev/null 2>&1 && break
+    sleep 0.1
+done
+export DISPLAY=$display
+
+if [[ -x tests/e2e/cups/setup-capture-queue.sh ]]; then
+    step "Preparing the capturing print queue"
+    tests/e2e/cups/setup-capture-queue.sh || status=1
+fi
+
+# Full stacks on allocation so the suppressions can recognise what Qt's platform plugins keep for the process.
+export ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$root/tests/support/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+step "Running the tests (Release build)"
+ctest --test-dir build --output-on-failure -j"$jobs" || status=1
+
+step "Running the unit and widget tests (ASan + UBSan build)"
+ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE e2e || status=1
+
+if [[ $status -ne 0 ]]; then
+    step "FAILED"
+else
+    step "All tests passed"
+fi
+exit $status
