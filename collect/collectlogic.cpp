@@ -61,7 +61,9 @@ qint64 adjustCents(qint64 thousandths, int mode) {
     }
 }
 
-qint64 thousandthsToFen(qint64 thousandths) { return (thousandths + 5) / 10; }
+qint64 thousandthsToFen(qint64 thousandths) {
+    return (thousandths + 5) / 10;
+}
 
 std::optional<qint64> chargeFen(const QString& amountText, int mode) {
     const std::optional<qint64> t = amountToThousandths(amountText);
@@ -71,7 +73,9 @@ std::optional<qint64> chargeFen(const QString& amountText, int mode) {
     return thousandthsToFen(adjustCents(*t, mode));
 }
 
-QString chargeDisplayText(qint64 fen) { return money::fenToYuanTrimmed(fen) + QStringLiteral("元"); }
+QString chargeDisplayText(qint64 fen) {
+    return money::fenToYuanTrimmed(fen) + QStringLiteral("元");
+}
 
 CollectCheck checkCollectAmount(const QString& fieldText) {
     if (fieldText.isEmpty()) {
@@ -89,7 +93,9 @@ qint64 keypadAddendFen(const QString& fieldText) {
     return t ? thousandthsToFen(*t) : 0;
 }
 
-QString keypadSumText(qint64 firstFen, qint64 secondFen) { return money::fenToYuan2(firstFen + secondFen); }
+QString keypadSumText(qint64 firstFen, qint64 secondFen) {
+    return money::fenToYuan2(firstFen + secondFen);
+}
 
 qint64 priceToFen(double priceYuan) {
     if (!(priceYuan > 0)) {  // also NaN

@@ -42,14 +42,18 @@ FormCS::FormCS(QWidget* parent, const QString& amountText)
 
 FormCS::~FormCS() = default;
 
-void FormCS::setAmountEdit(QLineEdit* edit) { amountEdit = edit; }
+void FormCS::setAmountEdit(QLineEdit* edit) {
+    amountEdit = edit;
+}
 
 QString FormCS::shownAmount() const {
     // The exact amount charged, so the customer sees what is taken.
     return m_chargeFen ? collect::chargeDisplayText(*m_chargeFen) : amountText + QStringLiteral("元");
 }
 
-void FormCS::on_close_btn_clicked() { close(); }
+void FormCS::on_close_btn_clicked() {
+    close();
+}
 
 void FormCS::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return) {
@@ -81,10 +85,9 @@ void FormCS::charge() {
         return;
     }
     const UserSession& session = userSession();
-    const RequestBody body =
-        ticketPage ? requests::ticketScanPay(ticketPage->selectionString(), scanBuffer, *m_chargeFen, session.uid(),
-                                             session.shopId())
-                   : requests::scanPay(scanBuffer, *m_chargeFen, session.uid(), session.shopId());
+    const RequestBody body = ticketPage ? requests::ticketScanPay(ticketPage->selectionString(), scanBuffer,
+                                                                  *m_chargeFen, session.uid(), session.shopId())
+                                        : requests::scanPay(scanBuffer, *m_chargeFen, session.uid(), session.shopId());
     auto* http = new HttpFun;
     http->setTimeoutInterval(m_timeoutMs);
     connect(http, &HttpFun::signal_requestFinished, this, &FormCS::slot_requestFinished);

@@ -33,13 +33,21 @@ FormSaoMaShouKuan::FormSaoMaShouKuan(QWidget* parent) : QWidget(parent), ui(new 
 
 FormSaoMaShouKuan::~FormSaoMaShouKuan() = default;
 
-FormCS* FormSaoMaShouKuan::paymentWindow() const { return m_paymentWindow; }
+FormCS* FormSaoMaShouKuan::paymentWindow() const {
+    return m_paymentWindow;
+}
 
-void FormSaoMaShouKuan::setAmountText(const QString& text) { ui->input_Edit->setText(text); }
+void FormSaoMaShouKuan::setAmountText(const QString& text) {
+    ui->input_Edit->setText(text);
+}
 
-void FormSaoMaShouKuan::startCollect() { collect(); }
+void FormSaoMaShouKuan::startCollect() {
+    collect();
+}
 
-QString FormSaoMaShouKuan::fieldText() const { return ui->input_Edit->text(); }
+QString FormSaoMaShouKuan::fieldText() const {
+    return ui->input_Edit->text();
+}
 
 void FormSaoMaShouKuan::keyDigit(const QString& ch) {
     if (!keyTimer.isActive()) {
@@ -104,16 +112,36 @@ void FormSaoMaShouKuan::on_input_Edit_textChanged(const QString& arg1) {
     }
 }
 
-void FormSaoMaShouKuan::on_zer_btn_clicked() { keyDigit(QStringLiteral("0")); }
-void FormSaoMaShouKuan::on_one_btn_clicked() { keyDigit(QStringLiteral("1")); }
-void FormSaoMaShouKuan::on_two_btn_clicked() { keyDigit(QStringLiteral("2")); }
-void FormSaoMaShouKuan::on_thr_btn_clicked() { keyDigit(QStringLiteral("3")); }
-void FormSaoMaShouKuan::on_fou_btn_clicked() { keyDigit(QStringLiteral("4")); }
-void FormSaoMaShouKuan::on_fiv_btn_clicked() { keyDigit(QStringLiteral("5")); }
-void FormSaoMaShouKuan::on_six_btn_clicked() { keyDigit(QStringLiteral("6")); }
-void FormSaoMaShouKuan::on_sev_btn_clicked() { keyDigit(QStringLiteral("7")); }
-void FormSaoMaShouKuan::on_eig_btn_clicked() { keyDigit(QStringLiteral("8")); }
-void FormSaoMaShouKuan::on_nine_btn_clicked() { keyDigit(QStringLiteral("9")); }
+void FormSaoMaShouKuan::on_zer_btn_clicked() {
+    keyDigit(QStringLiteral("0"));
+}
+void FormSaoMaShouKuan::on_one_btn_clicked() {
+    keyDigit(QStringLiteral("1"));
+}
+void FormSaoMaShouKuan::on_two_btn_clicked() {
+    keyDigit(QStringLiteral("2"));
+}
+void FormSaoMaShouKuan::on_thr_btn_clicked() {
+    keyDigit(QStringLiteral("3"));
+}
+void FormSaoMaShouKuan::on_fou_btn_clicked() {
+    keyDigit(QStringLiteral("4"));
+}
+void FormSaoMaShouKuan::on_fiv_btn_clicked() {
+    keyDigit(QStringLiteral("5"));
+}
+void FormSaoMaShouKuan::on_six_btn_clicked() {
+    keyDigit(QStringLiteral("6"));
+}
+void FormSaoMaShouKuan::on_sev_btn_clicked() {
+    keyDigit(QStringLiteral("7"));
+}
+void FormSaoMaShouKuan::on_eig_btn_clicked() {
+    keyDigit(QStringLiteral("8"));
+}
+void FormSaoMaShouKuan::on_nine_btn_clicked() {
+    keyDigit(QStringLiteral("9"));
+}
 
 void FormSaoMaShouKuan::on_dot_btn_clicked() {
     // A leading point is refused by the validator, and a second point is never keyed.
@@ -193,9 +221,13 @@ void FormSaoMaShouKuan::on_equal_btn_clicked() {
     pendingOp.clear();
 }
 
-void FormSaoMaShouKuan::on_sk_btn_clicked() { collect(); }
+void FormSaoMaShouKuan::on_sk_btn_clicked() {
+    collect();
+}
 
-void FormSaoMaShouKuan::on_rt_btn_clicked() { collect(); }
+void FormSaoMaShouKuan::on_rt_btn_clicked() {
+    collect();
+}
 
 void FormSaoMaShouKuan::collect() {
     // An open key window means keys are still arriving, e.g. the Return that ends a scanner burst.

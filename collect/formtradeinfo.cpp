@@ -85,20 +85,36 @@ FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
 
 FormTradeInfo::~FormTradeInfo() = default;
 
-QString FormTradeInfo::operatorText() const { return ui->label_operate->text(); }
-QString FormTradeInfo::orderText() const { return ui->label_sys_order->text(); }
-QString FormTradeInfo::payWayText() const { return ui->label_pay_way->text(); }
-QString FormTradeInfo::moneyText() const { return ui->label_money->text(); }
+QString FormTradeInfo::operatorText() const {
+    return ui->label_operate->text();
+}
+QString FormTradeInfo::orderText() const {
+    return ui->label_sys_order->text();
+}
+QString FormTradeInfo::payWayText() const {
+    return ui->label_pay_way->text();
+}
+QString FormTradeInfo::moneyText() const {
+    return ui->label_money->text();
+}
 
 QList<QLabel*> FormTradeInfo::ticketLabels() const {
     return ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
-int FormTradeInfo::ticketContentsHeight() const { return ui->scrollAreaWidgetContents->height(); }
+int FormTradeInfo::ticketContentsHeight() const {
+    return ui->scrollAreaWidgetContents->height();
+}
 
-void FormTradeInfo::on_close_btn_clicked() { close(); }
-void FormTradeInfo::on_print_btn_clicked() { close(); }
-void FormTradeInfo::on_pushButton_clicked() { close(); }
+void FormTradeInfo::on_close_btn_clicked() {
+    close();
+}
+void FormTradeInfo::on_print_btn_clicked() {
+    close();
+}
+void FormTradeInfo::on_pushButton_clicked() {
+    close();
+}
 
 void FormTradeInfo::printReceipt() {
     if (!receipts::shouldAutoPrint(dataConfig().printerName())) {

@@ -40,11 +40,17 @@ TicketForm::~TicketForm() {
     }
 }
 
-FormCS* TicketForm::paymentWindow() const { return m_paymentWindow; }
+FormCS* TicketForm::paymentWindow() const {
+    return m_paymentWindow;
+}
 
-QString TicketForm::selectionString() const { return collect::ticketSelection(currentLines()); }
+QString TicketForm::selectionString() const {
+    return collect::ticketSelection(currentLines());
+}
 
-QString TicketForm::totalText() const { return total > 0 ? money::fenToYuanTrimmed(total) : QString(); }
+QString TicketForm::totalText() const {
+    return total > 0 ? money::fenToYuanTrimmed(total) : QString();
+}
 
 void TicketForm::doclick() {
     total = 0;

@@ -30,7 +30,9 @@ QSizeF paperSizeInDevicePixels(QPrinter& printer) {
     return QSizeF(mm.width() / 25.4 * printer.logicalDpiX(), mm.height() / 25.4 * printer.logicalDpiY());
 }
 
-void setReceiptSinkForTests(ReceiptSink s) { sink() = std::move(s); }
+void setReceiptSinkForTests(ReceiptSink s) {
+    sink() = std::move(s);
+}
 
 }  // namespace receipts
 

@@ -4,9 +4,13 @@ namespace receipts {
 
 namespace {
 
-QString esc(const QString& s) { return s.toHtmlEscaped(); }
+QString esc(const QString& s) {
+    return s.toHtmlEscaped();
+}
 
-QString nbsp(int n) { return QStringLiteral("&nbsp;").repeated(n); }
+QString nbsp(int n) {
+    return QStringLiteral("&nbsp;").repeated(n);
+}
 
 const QString kLine20 = QStringLiteral("<a style='font-family:微软雅黑;font-size:20px;'>");
 const QString kLine28 = QStringLiteral("<a style='font-family:微软雅黑;font-size:28px;font-weight:bold;'>");
@@ -23,8 +27,8 @@ QString saleTicketsHtml(const QList<TicketSold>& tickets) {
     }
     QString html = QStringLiteral("<br><a style='font-family:微软雅黑;font-size:20px;'>购票信息：</a>");
     for (const TicketSold& t : tickets) {
-        html += QStringLiteral("<a style='font-family:微软雅黑;font-size:18px;'>") + esc(t.cardno) +
-                QLatin1Char('(') + esc(t.price) + QStringLiteral("元)</a><br/>");
+        html += QStringLiteral("<a style='font-family:微软雅黑;font-size:18px;'>") + esc(t.cardno) + QLatin1Char('(') +
+                esc(t.price) + QStringLiteral("元)</a><br/>");
     }
     return html;
 }
@@ -48,9 +52,11 @@ QString saleReceiptHtml(const SaleReceipt& r) {
     html += QStringLiteral("<br>") + kLine20 + QStringLiteral("备注：</a><br>") + kLine20 +
             QStringLiteral("交易订单号：</a><br>") + kLine20 + esc(r.outTradeNo);
     // The signature space has a shorter rule than the others.
-    html += QStringLiteral("</a><br>") + kLine20 + QStringLiteral("持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>") +
-            separatorHtml(22) + QStringLiteral("<br>") + kLine20 + QStringLiteral("本人确认以上交易，同意将其计入交易账户</a>");
-    html += QStringLiteral("<br>") + kLine20 + QStringLiteral("客服电话：") + esc(r.servicePhone) + QStringLiteral("</a>");
+    html += QStringLiteral("</a><br>") + kLine20 +
+            QStringLiteral("持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>") + separatorHtml(22) +
+            QStringLiteral("<br>") + kLine20 + QStringLiteral("本人确认以上交易，同意将其计入交易账户</a>");
+    html +=
+        QStringLiteral("<br>") + kLine20 + QStringLiteral("客服电话：") + esc(r.servicePhone) + QStringLiteral("</a>");
     html += QStringLiteral("</html>");
     return html;
 }

@@ -21,11 +21,11 @@ struct SaleReceipt {
     QString shopName;
     QString operatorName;
     QString payDate;
-    QString orderNo;       // the result window's system order label
-    QString payWay;        // 支付宝 or 微信
-    QString moneyText;     // yuan, two decimals
-    QString ticketsHtml;   // from saleTicketsHtml (already HTML)
-    QString outTradeNo;    // the reply's order number, under 备注
+    QString orderNo;      // the result window's system order label
+    QString payWay;       // 支付宝 or 微信
+    QString moneyText;    // yuan, two decimals
+    QString ticketsHtml;  // from saleTicketsHtml (already HTML)
+    QString outTradeNo;   // the reply's order number, under 备注
     QString servicePhone;
 };
 

@@ -1,0 +1,2 @@
+cashier_add_test(tst_collectlogic SOURCES unit/tst_collectlogic.cpp LIBS cashier_collect_logic KIND unit)
+cashier_add_test(tst_receipthtml SOURCES unit/tst_receipthtml.cpp LIBS cashier_receipts KIND unit)

@@ -1,0 +1,156 @@
+#include "receipts/printhtmlreceipt.h"
+#include "receipts/receipthtml.h"
+
+#include <QtTest>
+
+using namespace receipts;
+
+namespace {
+
+SaleReceipt sample() {
+    SaleReceipt r;
+    r.shopName = QStringLiteral("东门店");
+    r.operatorName = QStringLiteral("张三");
+    r.payDate = QStringLiteral("2026-12-07 08:00:00");
+    r.orderNo = QStringLiteral("ORD123");
+    r.payWay = QStringLiteral("支付宝");
+    r.moneyText = QStringLiteral("12.50");
+    r.outTradeNo = QStringLiteral("ORD123");
+    r.servicePhone = QStringLiteral("400-000-0000");
+    return r;
+}
+
+// Positions of `needles` in `html`, each searched after the previous one; -1 where one is missing.
+int firstOutOfOrder(const QString& html, const QStringList& needles) {
+    int from = 0;
+    for (int i = 0; i < needles.size(); ++i) {
+        const int at = html.indexOf(needles.at(i), from);
+        if (at < 0) {
+            return i;
+        }
+        from = at + needles.at(i).size();
+    }
+    return -1;
+}
+
+}  // namespace
+
+class TestReceiptHtml : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fragmentsInOrder_data();
+    void fragmentsInOrder();
+    void separators();
+    void ticketHeading_data();
+    void ticketHeading();
+    void valuesEscaped();
+    void printRules_data();
+    void printRules();
+};
+
+void TestReceiptHtml::fragmentsInOrder_data() {
+    QTest::addColumn<QStringList>("needles");
+    QTest::newRow("heading") << QStringList{"<html> <p style='font-size: 50px;'>&nbsp;&nbsp; 岚舟门店</p> <br> ",
+                                            QStringLiteral("&nbsp;").repeated(25) + "移动收银台</a><br>",
+                                            "商户存根" + QStringLiteral("&nbsp;").repeated(13) + "SHOP" +
+                                                QStringLiteral("&nbsp;").repeated(5) + "COPY</a><br>"};
+    QTest::newRow("values in receipt order")
+        << QStringList{"收款门店：东门店",
+                       "操作员：张三",
+                       "交易时间：2026-12-07 08:00:00",
+                       "系统单号：ORD123",
+                       "支付方式：支付宝",
+                       "交易金额(RMB)：￥12.50</a><br>",
+                       "购票信息：</a>",
+                       "备注：</a>",
+                       "交易订单号：</a><br><a style='font-family:微软雅黑;font-size:20px;'>ORD123",
+                       "持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>",
+                       "本人确认以上交易，同意将其计入交易账户</a>",
+                       "客服电话：400-000-0000</a>"};
+    QTest::newRow("bold lines") << QStringList{
+        "<a style='font-family:微软雅黑;font-size:28px;font-weight:bold;'>支付方式：",
+        "<a style='font-family:微软雅黑;font-size:28px;font-weight:bold;'>交易金额(RMB)：￥"};
+}
+
+void TestReceiptHtml::fragmentsInOrder() {
+    QFETCH(QStringList, needles);
+    const QString html = saleReceiptHtml(sample());
+    QCOMPARE(firstOutOfOrder(html, needles), -1);
+    QVERIFY(html.startsWith("<html>"));
+    QVERIFY(html.endsWith("客服电话：400-000-0000</a></html>"));
+}
+
+void TestReceiptHtml::separators() {
+    const QString html = saleReceiptHtml(sample());
+    const QString s25 = "<font size='8'>" + QString(25, '-') + "</font>";
+    const QString s22 = "<font size='8'>" + QString(22, '-') + "</font>";
+    QCOMPARE(html.count(s25), 3);
+    QCOMPARE(html.count(s22), 1);
+    // The short rule sits under the signature space, the long ones above it.
+    QVERIFY(html.indexOf(s22) > html.indexOf("持卡人签名"));
+    QVERIFY(html.lastIndexOf(s25) < html.indexOf("持卡人签名"));
+    QCOMPARE(separatorHtml(25), "<a><font size='8'>" + QString(25, '-') + "</font></a>");
+}
+
+void TestReceiptHtml::ticketHeading_data() {
+    QTest::addColumn<int>("tickets");
+    QTest::addColumn<int>("headings");
+    QTest::newRow("no tickets: heading once") << 0 << 1;
+    QTest::newRow("one ticket: heading twice") << 1 << 2;
+    QTest::newRow("three tickets: heading twice") << 3 << 2;
+}
+
+void TestReceiptHtml::ticketHeading() {
+    QFETCH(int, tickets);
+    QFETCH(int, headings);
+    QList<TicketSold> sold;
+    for (int i = 0; i < tickets; ++i) {
+        sold.append({QStringLiteral("成人票%1").arg(i), QStringLiteral("20.00")});
+    }
+    const QString block = saleTicketsHtml(sold);
+    QCOMPARE(block.isEmpty(), tickets == 0);
+    SaleReceipt r = sample();
+    r.ticketsHtml = block;
+    const QString html = saleReceiptHtml(r);
+    QCOMPARE(html.count("购票信息："), headings);
+    QCOMPARE(html.count("font-size:18px;"), tickets);
+    for (int i = 0; i < tickets; ++i) {
+        QVERIFY(html.contains(QStringLiteral("成人票%1(20.00元)</a><br/>").arg(i)));
+    }
+    // The ticket lines come after the heading and before the separator that closes the block.
+    if (tickets > 0) {
+        QVERIFY(html.indexOf("成人票0") < html.indexOf("备注："));
+    }
+}
+
+void TestReceiptHtml::valuesEscaped() {
+    SaleReceipt r = sample();
+    r.shopName = QStringLiteral("A&B <店>");
+    const QString html = saleReceiptHtml(r);
+    QVERIFY(html.contains("收款门店：A&amp;B &lt;店&gt;"));
+    QVERIFY(!html.contains("<店>"));
+    const QString tickets = saleTicketsHtml({{QStringLiteral("<b>"), QStringLiteral("1")}});
+    QVERIFY(tickets.contains("&lt;b&gt;(1元)"));
+}
+
+void TestReceiptHtml::printRules_data() {
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<bool>("autoPrint");
+    QTest::addColumn<QString>("warning");
+    const QString warn = QStringLiteral("当前没有设置可用打印机,如需打印请先设置打印机");
+    QTest::newRow("no printer chosen") << QStringLiteral("不打印小票") << false << warn;
+    QTest::newRow("never set") << QString() << false << QString();
+    QTest::newRow("a printer") << QStringLiteral("CashierCapture") << true << QString();
+}
+
+void TestReceiptHtml::printRules() {
+    QFETCH(QString, printer);
+    QFETCH(bool, autoPrint);
+    QFETCH(QString, warning);
+    QCOMPARE(shouldAutoPrint(printer), autoPrint);
+    QCOMPARE(requestedPrintWarning(printer), warning);
+}
+
+QTEST_GUILESS_MAIN(TestReceiptHtml)
+#include "tst_receipthtml.moc"
