@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Start-up time (process start to its first window mapped) and resident memory once the window is up,
+# for the cashier client and for a minimal Qt widgets program, on a virtual display.
+# Usage: bench/startup/startup.sh [BUILD_DIR] [RUNS]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build="${1:-build}"
+runs="${2:-10}"
+cashier="$PWD/$build/app/cashier"
+minimal="$PWD/$build/bench/startup/bench-minimal-widget"
+for bin in "$cashier" "$minimal"; do
+    [[ -x "$bin" ]] || { echo "missing $bin: build first (cmake --build $build)" >&2; exit 1; }
+done
+
+display=:${BENCH_DISPLAY:-71}
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null' EXIT
+for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
+export DISPLAY=$display
+
+work=$(mktemp -d)
+trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+# No gateway answers here, and the version check is off, so only start-up itself is measured.
+printf '[data_config]\ncheck_updata=1\ngatewayUrl=http://127.0.0.1:9/api.php/Gateway/index\n' >"$work/data.ini"
+
+measure() {  # binary, window title -> prints "ms rss_kib"
+    local bin=$1 title=$2 start end pid rss
+    start=$(date +%s%N)
+    (cd "$work" && exec "$bin" >/dev/null 2>&1) &
+    pid=$!
+    for _ in $(seq 400); do
+        xdotool search --onlyvisible --pid "$pid" --name "^${title}\$" >/dev/null 2>&1 && break
+        sleep 0.005
+    done
+    end=$(date +%s%N)
+    sleep 0.5
+    rss=$(awk '/VmRSS/ {print $2}' /proc/$pid/status)
+    kill "$pid"; wait "$pid" 2>/dev/null || true
+    echo "$(((end - start) / 1000000)) $rss"
+}
+
+report() {  # name, binary, title
+    local name=$1 bin=$2 title=$3 times=() rsss=() out
+    measure "$bin" "$title" >/dev/null  # warm the file cache
+    for _ in $(seq "$runs"); do
+        out=$(measure "$bin" "$title")
+        times+=("${out% *}")
+        rsss+=("${out#* }")
+    done
+    local t r
+    t=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+    r=$(printf '%s\n' "${rsss[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+    printf '%-22s start-up to window %5d ms (median of %d)   RSS %6d KiB\n' "$name" "$t" "$runs" "$r"
+}
+
+report "minimal Qt widgets" "$minimal" "minimal"
+report "cashier (login window)" "$cashier" "登录界面"
