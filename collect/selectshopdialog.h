@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class SelectShopDialog;
+}
+
+// After login the cashier picks the store the following charges are made for. The choice goes to the session
+// (currentShop) and its display text to data.ini (shopName).
+class SelectShopDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Sends the store request at once.
+    explicit SelectShopDialog(QWidget* parent = nullptr);
+    ~SelectShopDialog() override;
+
+    static QString buttonStyle();
+
+signals:
+    // "确认收款": the dialog has hidden itself and saved shopName; the shell shows the main window.
+    void shopConfirmed();
+
+public slots:
+    void slot_requestFinished(bool bSuccess, const QByteArray& byteResult);
+    void on_comboBox_currentIndexChanged(int index);
+    void on_pushButton_clicked();
+    void on_pushButton_2_clicked();
+
+protected:
+    // Esc would hide the only window of the process with no way back; the store has to be chosen.
+    void reject() override;
+
+private:
+    void requestShops();
+
+    std::unique_ptr<Ui::SelectShopDialog> ui;
+};

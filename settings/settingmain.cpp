@@ -1,0 +1,94 @@
+#include "settingmain.h"
+
+#include "collect/draghelper.h"
+#include "settingspages.h"
+#include "ui_SettingMain.h"
+
+namespace {
+SettingMain* g_hub = nullptr;
+}
+
+SettingMain* settingHub() {
+    return g_hub;
+}
+
+QString SettingMain::activeButtonStyle() {
+    return QStringLiteral(
+        "QPushButton{border-image: url(:/images/btn_nom.jpg);color:black;} "
+        "QPushButton:pressed{border-image: url(:/images/btn_pre.png);}");
+}
+
+QString SettingMain::idleButtonStyle() {
+    return QStringLiteral(
+        "QPushButton{border-image: url(:/images/btn_nor.jpg);color:white;} "
+        "QPushButton:pressed{border-image: url(:/images/btn_pre.png);}");
+}
+
+SettingMain::SettingMain(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()) {
+    ui->setupUi(this);
+    m_buttons = {ui->btn1, ui->btn2, ui->btn3, ui->btn4, ui->btn5, ui->btn6, ui->btn7};
+    for (QPushButton* button : qAsConst(m_buttons)) {
+        button->setStyleSheet(idleButtonStyle());
+    }
+    setWindowTitle(QStringLiteral("柚屿智付"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    DragHelper::install(this);
+    if (!g_hub) {
+        g_hub = this;
+    }
+}
+
+SettingMain::~SettingMain() {
+    if (g_hub == this) {
+        g_hub = nullptr;
+    }
+}
+
+QPushButton* SettingMain::pageButton(int type) const {
+    return type >= 1 && type <= m_buttons.size() ? m_buttons.at(type - 1) : nullptr;
+}
+
+void SettingMain::open(int page) {
+    doSet(page);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    exec();
+}
+
+void SettingMain::doSet(int type) {
+    for (int i = 0; i < m_buttons.size(); ++i) {
+        m_buttons.at(i)->setStyleSheet(i + 1 == type ? activeButtonStyle() : idleButtonStyle());
+    }
+    // A page is always built afresh from the stored settings, so unsaved edits of a closed page are dropped.
+    delete m_page;
+    m_page = settingspages::create(type, ui->frame);
+    m_type = type;
+    if (m_page) {
+        m_page->show();
+    }
+}
+
+void SettingMain::on_close_btn_clicked() {
+    hide();
+}
+
+void SettingMain::on_btn1_clicked() {
+    doSet(1);
+}
+void SettingMain::on_btn2_clicked() {
+    doSet(2);
+}
+void SettingMain::on_btn3_clicked() {
+    doSet(3);
+}
+void SettingMain::on_btn4_clicked() {
+    doSet(4);
+}
+void SettingMain::on_btn5_clicked() {
+    doSet(5);
+}
+void SettingMain::on_btn6_clicked() {
+    doSet(6);
+}
+void SettingMain::on_btn7_clicked() {
+    doSet(7);
+}

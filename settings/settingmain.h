@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <memory>
+
+namespace Ui {
+class SettingMain;
+}
+class QPushButton;
+
+// The one settings window: seven page buttons and a frame that holds exactly one page at a time.
+// Created hidden at start-up and opened on a page by the main window and the floating icon's menu.
+class SettingMain : public QDialog {
+    Q_OBJECT
+public:
+    explicit SettingMain(QWidget* parent = nullptr);
+    ~SettingMain() override;
+
+    // Shows page `page` and runs the hub modally; returns when the hub is hidden again.
+    void open(int page);
+
+    // The page on show (null when none), and the number of the highlighted button (0 when none).
+    QWidget* currentPage() const { return m_page; }
+    int currentType() const { return m_type; }
+    QPushButton* pageButton(int type) const;
+
+    static QString activeButtonStyle();
+    static QString idleButtonStyle();
+
+public slots:
+    void on_close_btn_clicked();
+    void doSet(int type);
+    void on_btn1_clicked();
+    void on_btn2_clicked();
+    void on_btn3_clicked();
+    void on_btn4_clicked();
+    void on_btn5_clicked();
+    void on_btn6_clicked();
+    void on_btn7_clicked();
+
+private:
+    std::unique_ptr<Ui::SettingMain> ui;
+    QList<QPushButton*> m_buttons;
+    QWidget* m_page = nullptr;
+    int m_type = 0;
+};
+
+// The process-wide hub, null until the one instance is constructed (and again after it is destroyed).
+SettingMain* settingHub();

@@ -1,0 +1,207 @@
+#include "loginwidget.h"
+
+#include "app/dataconfig.h"
+#include "collect/draghelper.h"
+#include "collect/selectshopdialog.h"
+#include "floatwidget.h"
+#include "gateway/gatewayurl.h"
+#include "gateway/httpfun.h"
+#include "gateway/reply.h"
+#include "gateway/requests.h"
+#include "mainwindow.h"
+#include "productinfo.h"
+#include "settings/settingmain.h"
+#include "traymenu.h"
+#include "traystage.h"
+#include "ui_LoginWidget.h"
+#include "usersession.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QMessageBox>
+#include <QRegExpValidator>
+#include <QScreen>
+#include <QUrl>
+
+QString LoginWidget::loginButtonStyle() {
+    return QStringLiteral(
+        "QPushButton{border-image: url(:/images/login_btn.png);} "
+        "QPushButton:pressed{border-image: url(:/images/login_btn_pre.png);}");
+}
+
+QString LoginWidget::loadingButtonStyle() {
+    return QStringLiteral("QPushButton{border-image: url(:/images/loading.png);}");
+}
+
+LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::LoginWidget>()) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->geometry();
+        move((desk.width() - width()) / 2, (desk.height() - height()) / 2);
+    }
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    ui->login_btn->setStyleSheet(loginButtonStyle());
+    ui->login_btn->setShortcut(QKeySequence(Qt::Key_Enter));
+    ui->min_btn->setStyleSheet(QStringLiteral(
+        "QPushButton{border-image: url(:/images/min_nor.png);} "
+        "QPushButton:pressed{border-image: url(:/images/min_pre.png);}"));
+    ui->min_btn->setShortcut(QKeySequence(Qt::Key_Escape));
+    ui->close_btn->setStyleSheet(QStringLiteral(
+        "QPushButton{border-image: url(:/images/close_nor.png);} "
+        "QPushButton:pressed{border-image: url(:/images/close_pre.png);}"));
+    ui->login_user->setFocus();
+    ui->login_user->setPlaceholderText(QStringLiteral("账号:"));
+    ui->login_password->setPlaceholderText(QStringLiteral("密码:"));
+    const QRegExp lettersAndDigits(QStringLiteral("^[A-Za-z0-9]+$"), Qt::CaseSensitive);
+    ui->login_user->setValidator(new QRegExpValidator(lettersAndDigits, ui->login_user));
+    ui->login_password->setValidator(new QRegExpValidator(lettersAndDigits, ui->login_password));
+    ui->footer_label->setText(product::makerLine());
+
+    // Only the account comes back; the stored password value is a digest and never goes into a field.
+    const QStringList saved = dataConfig().savedLogin();
+    if (saved.value(2) != QLatin1String("true")) {
+        ui->login_user->setText(saved.value(0));
+        ui->Rem_PassWord->setChecked(false);
+    }
+    ui->Rem_PassWord->hide();
+
+    auto* menu = new TrayMenu(this);
+    m_tray = new QSystemTrayIcon(this);
+    m_tray->setContextMenu(menu);
+    m_tray->setToolTip(product::loginToolTip());
+    m_tray->setIcon(QIcon(QStringLiteral(":/icon/setup.ico")));
+    connect(menu, &TrayMenu::showWindow, this, &LoginWidget::showWindow);
+    connect(menu, &TrayMenu::quitWindow, this, &LoginWidget::closeWindow);
+    connect(menu, &TrayMenu::doSetting, this, [](int type) {
+        if (SettingMain* hub = settingHub()) {
+            hub->open(type);
+        }
+    });
+    connect(m_tray, &QSystemTrayIcon::activated, this, &LoginWidget::onActivated);
+    m_tray->show();
+
+    connect(ui->login_password, &QLineEdit::returnPressed, ui->login_btn, &QPushButton::click, Qt::UniqueConnection);
+    connect(ui->login_user, &QLineEdit::returnPressed, ui->login_btn, &QPushButton::click, Qt::UniqueConnection);
+
+    m_float = new FloatWidget(this);
+    DragHelper::install(this);
+}
+
+LoginWidget::~LoginWidget() = default;
+
+void LoginWidget::setWaiting(bool waiting) {
+    ui->login_user->setEnabled(!waiting);
+    ui->login_password->setEnabled(!waiting);
+    ui->login_btn->setEnabled(!waiting);
+    ui->login_btn->setStyleSheet(waiting ? loadingButtonStyle() : loginButtonStyle());
+}
+
+void LoginWidget::on_login_btn_clicked() {
+    const QString user = ui->login_user->text();
+    const QString pwd = ui->login_password->text();
+    if (user.isEmpty() && pwd.isEmpty()) {
+        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("账号和密码不能为空"));
+        return;
+    }
+    if (user.isEmpty()) {
+        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("账号不能为空"));
+        return;
+    }
+    if (pwd.isEmpty()) {
+        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("密码不能为空"));
+        return;
+    }
+    setWaiting(true);
+    ui->Rem_PassWord->setEnabled(false);
+
+    auto* http = new HttpFun;
+    connect(http, &HttpFun::signal_requestFinished, this, &LoginWidget::slot_requestFinished);
+    http->post(GatewayUrl(), requests::login(user, pwd).bytes());
+}
+
+void LoginWidget::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
+    qDebug().noquote() << "login result" << byteResult;
+    if (!bSuccess) {
+        setWaiting(false);
+        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("登录失败,请查看网络连接"));
+        return;
+    }
+    const QJsonObject content = reply::content(byteResult);
+    // Only the number 1 is success; the reader is strict about types, so "1" as text is a failure.
+    if (reply::num(content, "code") != 1) {
+        QMessageBox::critical(this, QStringLiteral("错误提示"), QStringLiteral("账号/密码错误"));
+        setWaiting(false);
+        return;
+    }
+
+    userSession().setLoginContent(content);
+    m_user = ui->login_user->text();
+    m_pwd = ui->login_password->text();
+    dataConfig().saveLogin(m_user, m_pwd, rememberFlag);
+    // The typed password is not needed any more; keep it out of the hidden window.
+    ui->login_password->clear();
+    m_pwd.clear();
+    hide();
+
+    const QJsonArray tickets = reply::arr(content, "ticket");
+    for (const QJsonValue& value : tickets) {
+        const QJsonObject t = value.toObject();
+        auto* type = new TicketType;
+        type->id = reply::str(t, "id").toInt();
+        type->shopid = reply::str(t, "shopid").toInt();
+        type->status = reply::str(t, "status").toInt();
+        type->price = reply::str(t, "price").toDouble();
+        type->name = reply::str(t, "name");
+        ticketTypes().append(type);
+    }
+
+    if (m_tray) {
+        m_tray->hide();
+        m_tray->deleteLater();
+    }
+    if (m_float) {
+        m_float->hide();
+        m_float->deleteLater();
+    }
+
+    m_shopDialog = std::make_unique<SelectShopDialog>();
+    connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, [] { showMainWindow(); });
+    m_shopDialog->show();
+}
+
+void LoginWidget::on_min_btn_clicked() {
+    traystage::hideToTray(this, m_tray, m_float);
+}
+
+void LoginWidget::on_close_btn_clicked() {
+    traystage::hideToTray(this, m_tray, m_float);
+}
+
+void LoginWidget::showWindow() {
+    showNormal();
+    raise();
+    activateWindow();
+    if (m_float) {
+        m_float->hide();
+    }
+}
+
+void LoginWidget::closeWindow() {
+    close();
+}
+
+void LoginWidget::onActivated(QSystemTrayIcon::ActivationReason reason) {
+    // At the login stage only the tray menu's "显示主面板" brings the window back.
+    Q_UNUSED(reason);
+}
+
+void LoginWidget::on_Rem_PassWord_clicked() {
+    rememberFlag = ui->Rem_PassWord->isChecked();
+}
+
+void LoginWidget::on_CmdLinkButton_clicked() {
+    QDesktopServices::openUrl(QUrl(dataConfig().vendorUrl()));
+}

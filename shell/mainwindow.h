@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+namespace platform {
+class GlobalHotKey;
+}
+class QButtonGroup;
+class FloatWidget;
+class FormSaoMaShouKuan;
+class TicketForm;
+
+// The working window of a session: one page at a time under four image radio buttons, the working stage's tray
+// icon and floating icon, and Alt+Z to bring it to the front.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Page ids of the radio buttons.
+    enum Page { AmountPage = 0, QueryPage = 1, MerchantPage = 2, TicketPage = 3 };
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    int currentPageIndex() const { return m_currentPage; }
+    // The page on screen (null when its window has not been written yet).
+    QWidget* currentPage() const { return m_page; }
+    FormSaoMaShouKuan* amountPage() const;
+    TicketForm* ticketPage() const;
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+    FloatWidget* floatWidget() const { return m_float; }
+    bool hotKeyRegistered() const;
+
+    // Whether the page of `id` can be built in this version.
+    static bool pageAvailable(int id);
+
+public slots:
+    void onRadioBtnClick();
+    void showWindow();
+    void closeWindow();
+    void onActivated(QSystemTrayIcon::ActivationReason reason);
+    void on_min_btn_clicked();
+    void on_close_btn_clicked();
+    void on_set_btn_clicked();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void registerHotKey();
+    void showPage(int id);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QButtonGroup* m_group = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    FloatWidget* m_float = nullptr;
+    platform::GlobalHotKey* m_hotKey = nullptr;
+    QPointer<QWidget> m_page;
+    int m_currentPage = TicketPage;
+};
+
+// The one main window of the process: null until created.
+MainWindow* mainWindow();
+// Shows the main window, creating it on first use; it is released when the application quits.
+MainWindow* showMainWindow();

@@ -1,0 +1,23 @@
+#include "startup_windows.h"
+
+#include "loginwidget.h"
+#include "settings/settingmain.h"
+
+#include <QCoreApplication>
+
+namespace {
+// Released right after the event loop ends, while the application object still exists.
+template <typename W>
+W* keepUntilQuit(W* window) {
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [window] { delete window; });
+    return window;
+}
+}  // namespace
+
+void showLoginWindow() {
+    keepUntilQuit(new LoginWidget)->show();
+}
+
+void createSettingsHub() {
+    keepUntilQuit(new SettingMain);
+}

@@ -1,0 +1,74 @@
+#include "traymenu.h"
+
+#include "aboutdialog.h"
+#include "app/dataconfig.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QSignalMapper>
+#include <QUrl>
+
+namespace {
+// Entry text and settings page number, top to bottom.
+struct SettingEntry {
+    const char* text;
+    int page;
+};
+constexpr SettingEntry kSettingEntries[] = {
+    {"客显设置", 1},     {"其他设置", 2},         {"密码设置", 3}, {"退款密码修改", 4},
+    {"设置忘记退款密码", 5}, {"收款设置", 6}, {"退款设置", 7},
+};
+}  // namespace
+
+TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent), m_mapper(new QSignalMapper(this)) {
+    setStyleSheet(QStringLiteral(
+        "QMenu{background-color:white;color:black;} QMenu::item:selected{background-color: #2dabf9;}"));
+
+    for (const SettingEntry& entry : kSettingEntries) {
+        auto* action = new QAction(QString::fromUtf8(entry.text), this);
+        addAction(action);
+        m_mapper->setMapping(action, entry.page);
+        connect(action, &QAction::triggered, m_mapper, qOverload<>(&QSignalMapper::map));
+    }
+    connect(m_mapper, &QSignalMapper::mappedInt, this, &TrayMenu::doSetting);
+    addSeparator();
+
+    auto* show = new QAction(QStringLiteral("显示主面板"), this);
+    addAction(show);
+    connect(show, &QAction::triggered, this, &TrayMenu::showWindow);
+    addSeparator();
+
+    auto* home = new QAction(QStringLiteral("官方网站"), this);
+    addAction(home);
+    connect(home, &QAction::triggered, this, &TrayMenu::home_action_triggered);
+    auto* about = new QAction(QStringLiteral("关于我们"), this);
+    addAction(about);
+    connect(about, &QAction::triggered, this, &TrayMenu::about_action_triggered);
+    addSeparator();
+
+    auto* quit = new QAction(QStringLiteral("退出"), this);
+    addAction(quit);
+    connect(quit, &QAction::triggered, this, &TrayMenu::quitWindow);
+}
+
+TrayMenu::~TrayMenu() = default;
+
+QAction* TrayMenu::actionByText(const QString& text) const {
+    const auto list = actions();
+    for (QAction* action : list) {
+        if (action->text() == text) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+void TrayMenu::home_action_triggered() {
+    QDesktopServices::openUrl(QUrl(dataConfig().vendorUrl()));
+}
+
+void TrayMenu::about_action_triggered() {
+    // No owner: the box is application-modal and goes away when closed.
+    AboutDialog dialog;
+    dialog.exec();
+}
