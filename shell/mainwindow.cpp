@@ -138,11 +138,12 @@ void MainWindow::registerHotKey() {
         qDebug() << "Register Hot Key success.";
         return;
     }
-    qDebug() << "Register Hot Key fail.";
     // Without a desktop session (tests) there is no key to hold, so no other copy to warn about.
     if (!platform::hasDesktop()) {
+        qDebug() << "Register Hot Key skipped: no desktop session.";
         return;
     }
+    qDebug() << "Register Hot Key fail.";
     // Shown once the window is up, so the warning sits in front of it rather than before it.
     QTimer::singleShot(0, this, [this] {
         QMessageBox::warning(this, QStringLiteral("提示信息"),

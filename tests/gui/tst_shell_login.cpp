@@ -1,0 +1,344 @@
+#include "app/dataconfig.h"
+#include "collect/selectshopdialog.h"
+#include "shell/floatwidget.h"
+#include "shell/loginwidget.h"
+#include "shell/mainwindow.h"
+#include "shell/usersession.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+using namespace testsupport;
+
+namespace {
+
+const QByteArray kShops = R"({"content":{"listshop":[{"shopid":"7","main_name":"A","branch_name":"B"}]}})";
+
+// Answers the login with `loginReply` and the store list with one store.
+void answerLogin(StubGateway& stub, const QByteArray& loginReply, int status = 200) {
+    stub.setHandler([loginReply, status](const QByteArray& body) {
+        if (formValue(body, QStringLiteral("action")) == QLatin1String("Share.Ace.login")) {
+            return StubGateway::Response{status, loginReply, 0};
+        }
+        return StubGateway::Response{200, kShops, 0};
+    });
+}
+
+QLineEdit* userEdit(LoginWidget& w) { return w.findChild<QLineEdit*>(QStringLiteral("login_user")); }
+QLineEdit* pwdEdit(LoginWidget& w) { return w.findChild<QLineEdit*>(QStringLiteral("login_password")); }
+QPushButton* loginButton(LoginWidget& w) { return w.findChild<QPushButton*>(QStringLiteral("login_btn")); }
+
+// Types like a keyboard: non-ASCII characters arrive as key events carrying only their text.
+void typeText(QLineEdit* edit, const QString& text) {
+    for (const QChar ch : text) {
+        if (ch.unicode() < 0x80) {
+            QTest::keyClick(edit, ch.toLatin1());
+        } else {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(edit, &press);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(edit, &release);
+        }
+    }
+}
+
+// Types through an input method, as Chinese text is usually entered.
+void commitText(QLineEdit* edit, const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(edit, &event);
+}
+
+void typeLogin(LoginWidget& w, const QString& user, const QString& pwd) {
+    userEdit(w)->setText(user);
+    pwdEdit(w)->setText(pwd);
+}
+
+}  // namespace
+
+class TestShellLogin : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<TempWorkDir>();
+        m_stubOwner = std::make_unique<StubGateway>();
+        dataConfig().setGatewayUrl(m_stub().url());
+        m_boxes = std::make_unique<MessageBoxWatcher>();
+    }
+    void cleanup() {
+        delete mainWindow();
+        m_boxes.reset();
+        m_stubOwner.reset();
+        m_dir.reset();
+    }
+
+    void validatorRefusesOtherThanLettersAndDigits_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<bool>("inputMethod");
+        for (const char* field : {"login_user", "login_password"}) {
+            const QByteArray tag(field);
+            const QString f = QString::fromLatin1(field);
+            QTest::newRow(tag + " space") << f << "ab c" << "abc" << false;
+            QTest::newRow(tag + " at sign") << f << "demo@x" << "demox" << false;
+            QTest::newRow(tag + " chinese key") << f << QStringLiteral("de中mo") << "demo" << false;
+            QTest::newRow(tag + " chinese input method") << f << QStringLiteral("收银") << "" << true;
+            QTest::newRow(tag + " plain") << f << "Demo123" << "Demo123" << false;
+            QTest::newRow(tag + " punctuation") << f << "a-b_c.d" << "abcd" << false;
+            QTest::newRow(tag + " full-width digit") << f << QStringLiteral("a１b") << "ab" << false;
+        }
+    }
+    void validatorRefusesOtherThanLettersAndDigits() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(bool, inputMethod);
+        LoginWidget w;
+        auto* edit = w.findChild<QLineEdit*>(field);
+        QVERIFY(edit);
+        edit->clear();
+        if (inputMethod) {
+            commitText(edit, typed);
+        } else {
+            typeText(edit, typed);
+        }
+        QCOMPARE(edit->text(), kept);
+    }
+
+    void emptyFieldsAreRefusedAndNothingIsSent_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("pwd");
+        QTest::addColumn<bool>("returnInAccount");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("both empty") << "" << "" << false << QStringLiteral("账号和密码不能为空");
+        QTest::newRow("account empty") << "" << "pw" << false << QStringLiteral("账号不能为空");
+        QTest::newRow("password empty") << "demo" << "" << false << QStringLiteral("密码不能为空");
+        QTest::newRow("return in account, password empty") << "demo" << "" << true << QStringLiteral("密码不能为空");
+    }
+    void emptyFieldsAreRefusedAndNothingIsSent() {
+        QFETCH(QString, user);
+        QFETCH(QString, pwd);
+        QFETCH(bool, returnInAccount);
+        QFETCH(QString, text);
+        LoginWidget w;
+        typeLogin(w, user, pwd);
+        if (returnInAccount) {
+            QTest::keyClick(userEdit(w), Qt::Key_Return);
+        } else {
+            loginButton(w)->click();
+        }
+        QVERIFY(m_boxes->waitForBoxes(1));
+        QCOMPARE(m_boxes->last().icon, QMessageBox::Critical);
+        QCOMPARE(m_boxes->last().title, QStringLiteral("温馨提示"));
+        QCOMPARE(m_boxes->last().text, text);
+        QVERIFY(!m_stub().waitForBodies(1, 300));
+        QVERIFY(userEdit(w)->isEnabled());
+        QVERIFY(loginButton(w)->isEnabled());
+    }
+
+    void returnInPasswordSendsTheLoginBody() {
+        answerLogin(m_stub(), R"({"content":{"code":0}})");
+        LoginWidget w;
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+        QTest::keyClick(pwdEdit(w), Qt::Key_Return);
+        QVERIFY(m_stub().waitForBodies(1));
+        QCOMPARE(m_stub().bodies().first(),
+                 QByteArray("version=3.0&action=Share.Ace.login&ticket=1&uname=demo&pword=demo123"));
+    }
+
+    void waitingDisablesTheFormAndShowsTheLoadingImage() {
+        m_stub().setHandler([](const QByteArray&) {
+            return StubGateway::Response{200, R"({"content":{"code":0}})", 400};
+        });
+        LoginWidget w;
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("x"));
+        loginButton(w)->click();
+        QVERIFY(!userEdit(w)->isEnabled());
+        QVERIFY(!pwdEdit(w)->isEnabled());
+        QVERIFY(!loginButton(w)->isEnabled());
+        QCOMPARE(loginButton(w)->styleSheet(), LoginWidget::loadingButtonStyle());
+        QVERIFY(m_boxes->waitForBoxes(1));
+        QTRY_VERIFY(loginButton(w)->isEnabled());
+        QCOMPARE(loginButton(w)->styleSheet(), LoginWidget::loginButtonStyle());
+        QVERIFY(!w.findChild<QCheckBox*>(QStringLiteral("Rem_PassWord"))->isEnabled());
+    }
+
+    void loginReplyDecidesSuccess_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("tickets");
+        const QString wrong = QStringLiteral("账号/密码错误");
+        const QString err = QStringLiteral("错误提示");
+        QTest::newRow("code 1 with tickets")
+            << QByteArray(R"({"content":{"code":1,"token":"T","id":"5","ticket":[)"
+                          R"({"id":"3","shopid":"7","price":"12.5","name":"成人票","status":"1"},)"
+                          R"({"id":"4","shopid":"7","price":"6","name":"儿童票","status":"0"}]}})")
+            << 200 << true << QString() << QString() << 2;
+        QTest::newRow("code 1 without ticket")
+            << QByteArray(R"({"content":{"code":1,"token":"T"}})") << 200 << true << QString() << QString() << 0;
+        QTest::newRow("code as the string 1")
+            << QByteArray(R"({"content":{"code":"1","token":"T"}})") << 200 << false << err << wrong << 0;
+        QTest::newRow("code 0") << QByteArray(R"({"content":{"code":0}})") << 200 << false << err << wrong << 0;
+        QTest::newRow("code at top level only") << QByteArray(R"({"code":1})") << 200 << false << err << wrong << 0;
+        QTest::newRow("not json") << QByteArray("<html>oops") << 200 << false << err << wrong << 0;
+        QTest::newRow("content is an array")
+            << QByteArray(R"({"content":[1]})") << 200 << false << err << wrong << 0;
+        QTest::newRow("http 500") << QByteArray(R"({"content":{"code":1}})") << 500 << false
+                                  << QStringLiteral("温馨提示") << QStringLiteral("登录失败,请查看网络连接") << 0;
+    }
+    void loginReplyDecidesSuccess() {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, status);
+        QFETCH(bool, success);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(int, tickets);
+        answerLogin(m_stub(), reply, status);
+        LoginWidget w;
+        w.show();
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+        loginButton(w)->click();
+        if (success) {
+            QTRY_VERIFY(w.shopDialog());
+            QVERIFY(w.shopDialog()->isVisible());
+            QVERIFY(!w.isVisible());
+            QCOMPARE(userSession().token(), QStringLiteral("T"));
+            QCOMPARE(ticketTypes().size(), tickets);
+            QVERIFY(m_stub().waitForBodies(2));
+            QCOMPARE(formValue(m_stub().bodies().at(1), QStringLiteral("token")), QStringLiteral("T"));
+            QCOMPARE(m_boxes->count(), 0);
+        } else {
+            QVERIFY(m_boxes->waitForBoxes(1));
+            QCOMPARE(m_boxes->last().icon, QMessageBox::Critical);
+            QCOMPARE(m_boxes->last().title, title);
+            QCOMPARE(m_boxes->last().text, text);
+            QVERIFY(!w.shopDialog());
+            QVERIFY(w.isVisible());
+            QVERIFY(ticketTypes().isEmpty());
+            QTRY_VERIFY(userEdit(w)->isEnabled());
+            QVERIFY(pwdEdit(w)->isEnabled());
+        }
+    }
+
+    void ticketFieldsAreReadFromStrings() {
+        answerLogin(m_stub(), R"({"content":{"code":1,"ticket":[)"
+                            R"({"id":"31","shopid":"7","price":"12.5","name":"成人票","status":"1"},)"
+                            R"({"id":4,"shopid":"x","price":6,"name":"儿童票","status":"0"}]}})");
+        LoginWidget w;
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+        loginButton(w)->click();
+        QTRY_COMPARE(ticketTypes().size(), 2);
+        const TicketType* a = ticketTypes().at(0);
+        QCOMPARE(a->id, 31);
+        QCOMPARE(a->shopid, 7);
+        QCOMPARE(a->price, 12.5);
+        QCOMPARE(a->name, QStringLiteral("成人票"));
+        QCOMPARE(a->status, 1);
+        QVERIFY(!a->lineWidget);
+        // Numbers sent as JSON numbers are not strings: they read as 0.
+        const TicketType* b = ticketTypes().at(1);
+        QCOMPARE(b->id, 0);
+        QCOMPARE(b->shopid, 0);
+        QCOMPARE(b->price, 0.0);
+        QCOMPARE(b->status, 0);
+    }
+
+    void successfulLoginRemembersAccountAndDigest() {
+        answerLogin(m_stub(), R"({"content":{"code":1,"token":"T"}})");
+        {
+            LoginWidget w;
+            w.show();
+            typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+            loginButton(w)->click();
+            QTRY_VERIFY(w.shopDialog());
+            // The login stage's tray icon and floating icon are gone.
+            QTRY_VERIFY(!w.trayIcon());
+            QTRY_VERIFY(!w.floatWidget());
+        }
+        QSettings ini(QStringLiteral("data.ini"), QSettings::IniFormat);
+        ini.beginGroup(QStringLiteral("data_config"));
+        QCOMPARE(ini.value(QStringLiteral("user")).toString(), QStringLiteral("demo"));
+        const QString stored = ini.value(QStringLiteral("pwd")).toString();
+        QVERIFY(stored != QLatin1String("demo123"));
+        QVERIFY(!stored.contains(QLatin1String("demo123")));
+        QVERIFY(isPasswordDigest(stored));
+        QCOMPARE(ini.value(QStringLiteral("remPwdstatus")).toString(), QStringLiteral("false"));
+        ini.endGroup();
+
+        resetDataConfigForTests();
+        QVERIFY(dataConfig().verifyLoginPassword(QStringLiteral("demo123")));
+        QVERIFY(!dataConfig().verifyLoginPassword(QStringLiteral("demo124")));
+        LoginWidget next;
+        QCOMPARE(userEdit(next)->text(), QStringLiteral("demo"));
+        QVERIFY(pwdEdit(next)->text().isEmpty());
+    }
+
+    void savedAccountPrefillsUnlessRememberIsTrue_data() {
+        QTest::addColumn<QString>("remember");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("false") << "false" << "cashier1";
+        QTest::newRow("absent") << "" << "cashier1";
+        QTest::newRow("true") << "true" << "";
+        QTest::newRow("TRUE is not true") << "TRUE" << "cashier1";
+    }
+    void savedAccountPrefillsUnlessRememberIsTrue() {
+        QFETCH(QString, remember);
+        QFETCH(QString, shown);
+        {
+            QSettings ini(QStringLiteral("data.ini"), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("data_config/user"), QStringLiteral("cashier1"));
+            ini.setValue(QStringLiteral("data_config/pwd"), QStringLiteral("oldclear"));
+            if (!remember.isEmpty()) {
+                ini.setValue(QStringLiteral("data_config/remPwdstatus"), remember);
+            }
+        }
+        resetDataConfigForTests();
+        LoginWidget w;
+        QCOMPARE(userEdit(w)->text(), shown);
+        // The stored password never goes back into a field.
+        QVERIFY(pwdEdit(w)->text().isEmpty());
+        QVERIFY(w.findChild<QCheckBox*>(QStringLiteral("Rem_PassWord"))->isHidden());
+    }
+
+    void hidingToTrayShowsTheFloatingIcon() {
+        LoginWidget w;
+        w.show();
+        QVERIFY(w.floatWidget());
+        QVERIFY(!w.floatWidget()->isVisible());
+        for (const char* button : {"min_btn", "close_btn"}) {
+            w.findChild<QPushButton*>(QString::fromLatin1(button))->click();
+            QVERIFY(!w.isVisible());
+            QVERIFY(w.floatWidget()->isVisible());
+            w.showWindow();
+            QVERIFY(w.isVisible());
+            QVERIFY(!w.floatWidget()->isVisible());
+        }
+        // The floating icon's own restore leaves the icon on screen.
+        w.findChild<QPushButton*>(QStringLiteral("min_btn"))->click();
+        w.floatWidget()->showWindow();
+        QVERIFY(w.isVisible());
+        QVERIFY(w.floatWidget()->isVisible());
+        // A click on the login stage's tray icon does nothing.
+        w.hide();
+        w.onActivated(QSystemTrayIcon::Trigger);
+        QVERIFY(!w.isVisible());
+    }
+
+private:
+    StubGateway& m_stub() { return *m_stubOwner; }
+    std::unique_ptr<StubGateway> m_stubOwner;
+    std::unique_ptr<TempWorkDir> m_dir;
+    std::unique_ptr<MessageBoxWatcher> m_boxes;
+};
+
+QTEST_MAIN(TestShellLogin)
+#include "tst_shell_login.moc"
