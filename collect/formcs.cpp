@@ -72,6 +72,9 @@ void FormCS::keyPressEvent(QKeyEvent* event) {
 
 void FormCS::closeEvent(QCloseEvent* event) {
     event->accept();
+    if (m_reportingFailure) {
+        return;  // a modal box closes popups; the window comes back once the box is answered
+    }
     if (m_charging) {
         m_closedWhileCharging = true;
     } else {
@@ -81,7 +84,7 @@ void FormCS::closeEvent(QCloseEvent* event) {
 
 void FormCS::charge() {
     if (!m_chargeFen) {
-        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("收款金额格式不正确"), QMessageBox::Ok);
+        reportFailure(QStringLiteral("收款金额格式不正确"));
         return;
     }
     const UserSession& session = userSession();
@@ -102,9 +105,7 @@ void FormCS::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
     m_closedWhileCharging = false;
     if (!bSuccess) {
         if (!closed) {
-            QMessageBox::critical(this, QStringLiteral("温馨提示"),
-                                  QStringLiteral("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！"),
-                                  QMessageBox::Ok);
+            reportFailure(QStringLiteral("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！"));
         } else {
             deleteLater();
         }
@@ -112,7 +113,7 @@ void FormCS::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
     }
     const QJsonObject content = reply::content(byteResult);
     const QString msg = reply::str(content, "msg");
-    if (msg == QLatin1String("成功")) {
+    if (msg == QStringLiteral("成功")) {
         if (ticketPage) {
             ticketPage->resetCounts();
         } else if (amountEdit) {
@@ -131,5 +132,15 @@ void FormCS::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
         deleteLater();
         return;
     }
-    QMessageBox::critical(this, QStringLiteral("温馨提示"), msg, QMessageBox::Ok);
+    reportFailure(msg);
+}
+
+void FormCS::reportFailure(const QString& text) {
+    m_reportingFailure = true;
+    QMessageBox::critical(this, QStringLiteral("温馨提示"), text, QMessageBox::Ok);
+    m_reportingFailure = false;
+    // The cashier scans again in the same window.
+    scanBuffer.clear();
+    show();
+    activateWindow();
 }

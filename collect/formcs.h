@@ -41,6 +41,7 @@ protected:
 
 private:
     void charge();
+    void reportFailure(const QString& text);
 
     std::unique_ptr<Ui::FormCS> ui;
     QPointer<QLineEdit> amountEdit;
@@ -53,4 +54,5 @@ private:
     bool m_charging = false;
     // Closed while a charge was in flight: the reply is still handled, then the window goes.
     bool m_closedWhileCharging = false;
+    bool m_reportingFailure = false;
 };

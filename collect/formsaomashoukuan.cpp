@@ -63,10 +63,12 @@ void FormSaoMaShouKuan::keyBoardInput() {
         QLineEdit* edit = ui->input_Edit;
         if (pendingOp == QLatin1String("+") && !secondStarted) {
             // The first key after "+" begins the second addend; if the validator refuses it, the sum stays shown.
+            // A point there starts "0." rather than being refused.
             const QString before = edit->text();
-            edit->setText(QString());
+            const QString start = keyBuffer == QLatin1String(".") ? QStringLiteral("0") : QString();
+            edit->setText(start);
             edit->insert(keyBuffer);
-            if (edit->text().isEmpty()) {
+            if (edit->text() == start) {
                 edit->setText(before);
             } else {
                 secondStarted = true;

@@ -1,0 +1,2 @@
+cashier_add_test(tst_collect_amount SOURCES gui/tst_collect_amount.cpp LIBS cashier_collect cashier_resources KIND gui)
+cashier_add_test(tst_collect_result SOURCES gui/tst_collect_result.cpp LIBS cashier_collect cashier_resources KIND gui)

@@ -1,0 +1,295 @@
+#include "app/dataconfig.h"
+#include "collect/formcs.h"
+#include "collect/formtradeinfo.h"
+#include "collect/ticketctl.h"
+#include "collect/ticketform.h"
+#include "receipts/printhtmlreceipt.h"
+#include "shell/usersession.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QtTest>
+
+using namespace testsupport;
+
+namespace {
+
+QJsonObject contentOf(const QByteArray& json) {
+    return QJsonDocument::fromJson(json).object();
+}
+
+void addTicketType(int id, const QString& name, double price) {
+    auto* t = new TicketType;
+    t->id = id;
+    t->name = name;
+    t->price = price;
+    ticketTypes().append(t);
+}
+
+// Collects the receipts instead of sending them to a printer; restores real printing when it goes.
+struct ReceiptCatcher {
+    QStringList html;
+    ReceiptCatcher() {
+        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
+    }
+    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
+};
+
+QList<FormTradeInfo*> resultWindows() {
+    QList<FormTradeInfo*> out;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* info = qobject_cast<FormTradeInfo*>(w); info && info->isVisible()) {
+            out.append(info);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+class TestCollectResult : public QObject {
+    Q_OBJECT
+
+private slots:
+    void channelAndAmount_data();
+    void channelAndAmount();
+    void ticketLines();
+    void printsAndReports_data();
+    void printsAndReports();
+    void closesAndDeletesItself();
+    void ticketPageTotals_data();
+    void ticketPageTotals();
+    void ticketLineShowsPrice();
+    void ticketPageWithoutKinds();
+    void ticketChargeBodyAndReset();
+    void ticketPageReleasesLines();
+};
+
+void TestCollectResult::channelAndAmount_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("money");
+    QTest::newRow("alipay number") << QByteArray(R"({"pay_channel":"ALIPAY","money":1234})") << "支付宝"
+                                   << "12.34";
+    QTest::newRow("alipay text reads 0") << QByteArray(R"({"pay_channel":"ALIPAY","money":"1234"})") << "支付宝"
+                                         << "0.00";
+    QTest::newRow("wechat text") << QByteArray(R"({"pay_channel":"WEIXIN","money":"1234"})") << "微信"
+                                 << "12.34";
+    QTest::newRow("wechat number reads 0") << QByteArray(R"({"pay_channel":"WEIXIN","money":1234})") << "微信"
+                                           << "0.00";
+    QTest::newRow("missing keys") << QByteArray("{}") << "微信"
+                                  << "0.00";
+    QTest::newRow("large amount exact") << QByteArray(R"({"pay_channel":"ALIPAY","money":123456789})") << "支付宝"
+                                        << "1234567.89";
+}
+
+void TestCollectResult::channelAndAmount() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, way);
+    QFETCH(QString, money);
+    TempWorkDir dir;
+    FormTradeInfo info(contentOf(content));
+    QCOMPARE(info.payWayText(), way);
+    QCOMPARE(info.moneyText(), money);
+    QVERIFY(info.ticketsHtmlText().isEmpty());
+}
+
+void TestCollectResult::ticketLines() {
+    TempWorkDir dir;
+    FormTradeInfo info(contentOf(R"({"operator":"张三","out_trade_no":"T9","tickets":[
+        {"cardno":"A001","price":"20.00"},{"cardno":"A002","price":"20.00"},{"cardno":"C001","price":"10.00"}]})"));
+    const QList<QLabel*> labels = info.ticketLabels();
+    QCOMPARE(labels.size(), 3);
+    QCOMPARE(labels.at(0)->text(), QString("A001(20.00元)"));
+    QCOMPARE(labels.at(2)->text(), QString("C001(10.00元)"));
+    QCOMPARE(labels.at(0)->y(), 0);
+    QCOMPARE(labels.at(1)->y(), 20);
+    QCOMPARE(labels.at(2)->y(), 40);
+    QCOMPARE(info.ticketContentsHeight(), 70);
+    QCOMPARE(info.ticketsHtmlText().count("购票信息："), 1);
+    QCOMPARE(info.operatorText(), QString("张三"));
+    QCOMPARE(info.orderText(), QString("T9"));
+}
+
+void TestCollectResult::printsAndReports_data() {
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<bool>("prints");
+    QTest::newRow("printer chosen") << "CashierCapture" << true;
+    QTest::newRow("no receipts") << "不打印小票" << false;
+    QTest::newRow("never set") << "" << false;
+}
+
+void TestCollectResult::printsAndReports() {
+    QFETCH(QString, printer);
+    QFETCH(bool, prints);
+    TempWorkDir dir;
+    userSession().setLoginContent(QJsonObject{{"token", "tk-9"}});
+    dataConfig().setPrinterName(printer);
+    dataConfig().setServicePhone("400-123-4567");
+    StubGateway stub;
+    dataConfig().setGatewayUrl(stub.url());
+    ReceiptCatcher catcher;
+    {
+        FormTradeInfo info(contentOf(R"({"operator":"张三","out_trade_no":"ORD77","pay_channel":"ALIPAY",
+            "money":1250,"pay_date":"2026-12-07 08:00:00","shopname":"东门店","tickets":[{"cardno":"A1","price":"12.50"}]})"));
+        QCOMPARE(catcher.html.size(), prints ? 1 : 0);
+        if (prints) {
+            const QString html = catcher.html.first();
+            // What is printed is what the window shows.
+            for (const QString& part :
+                 {QString("收款门店：东门店"), "操作员：" + info.operatorText(), "系统单号：" + info.orderText(),
+                  "支付方式：" + info.payWayText(), "交易金额(RMB)：￥" + info.moneyText(), QString("A1(12.50元)"),
+                  QString("客服电话：400-123-4567")}) {
+                QVERIFY2(html.contains(part), qPrintable(part));
+            }
+            QCOMPARE(html.count("购票信息："), 2);
+        }
+    }
+    if (prints) {
+        QVERIFY(stub.waitForBodies(1));
+        QCOMPARE(stub.bodies().first(), QByteArray("version=3.0&action=Account.Print.doprint&token=tk-9&no=ORD77&"));
+    } else {
+        QTest::qWait(200);
+        QCOMPARE(stub.bodies().size(), 0);
+    }
+}
+
+void TestCollectResult::closesAndDeletesItself() {
+    TempWorkDir dir;
+    QPointer<FormTradeInfo> info = new FormTradeInfo(contentOf(R"({"out_trade_no":"X"})"));
+    info->show();
+    QVERIFY(QTest::qWaitForWindowExposed(info));
+    info->on_pushButton_clicked();
+    QVERIFY(QTest::qWaitFor([&] { return info.isNull(); }, 2000));
+}
+
+void TestCollectResult::ticketPageTotals_data() {
+    QTest::addColumn<QList<int>>("jia");   // "+" presses per line
+    QTest::addColumn<QList<int>>("jian");  // then "-" presses per line
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("selection");
+    QTest::newRow("two adults one child") << QList<int>{2, 1, 0} << QList<int>{0, 0, 0} << "50"
+                                          << "3:2,7:1,";
+    QTest::newRow("minus at 0 stays 0") << QList<int>{0, 0, 0} << QList<int>{2, 0, 0} << ""
+                                        << "";
+    QTest::newRow("half yuan price") << QList<int>{0, 0, 2} << QList<int>{0, 0, 0} << "25"
+                                     << "9:2,";
+    QTest::newRow("plus then minus") << QList<int>{3, 0, 1} << QList<int>{1, 0, 0} << "52.5"
+                                     << "3:2,9:1,";
+}
+
+void TestCollectResult::ticketPageTotals() {
+    QFETCH(QList<int>, jia);
+    QFETCH(QList<int>, jian);
+    QFETCH(QString, total);
+    QFETCH(QString, selection);
+    TempWorkDir dir;
+    addTicketType(3, "成人票", 20);
+    addTicketType(7, "儿童票", 10);
+    addTicketType(9, "学生票", 12.5);
+    QWidget host;
+    TicketForm page(&host);
+    for (int i = 0; i < 3; ++i) {
+        for (int n = 0; n < jia.at(i); ++n) {
+            ticketTypes().at(i)->lineWidget->on_jia_clicked();
+        }
+        for (int n = 0; n < jian.at(i); ++n) {
+            ticketTypes().at(i)->lineWidget->on_jian_clicked();
+        }
+    }
+    QCOMPARE(page.findChild<QLineEdit*>("input_Edit")->text(), total);
+    QCOMPARE(page.selectionString(), selection);
+    // Typing an empty count is 0 for that line.
+    ticketTypes().at(0)->lineWidget->on_num_textEdited("");
+    QCOMPARE(ticketTypes().at(0)->lineWidget->count(), 0);
+    QVERIFY(!page.selectionString().contains("3:"));
+}
+
+void TestCollectResult::ticketLineShowsPrice() {
+    TempWorkDir dir;
+    addTicketType(1, "动物园门票", 12.5);
+    addTicketType(2, "大门票", 12345.67);
+    QWidget host;
+    TicketForm page(&host);
+    QCOMPARE(ticketTypes().at(0)->lineWidget->findChild<QLabel*>("lbljg")->text(), QString("12.5元"));
+    QCOMPARE(ticketTypes().at(0)->lineWidget->pos(), QPoint(10, 70));
+    QCOMPARE(ticketTypes().at(1)->lineWidget->pos(), QPoint(10, 135));
+    ticketTypes().at(1)->lineWidget->on_jia_clicked();
+    // The total is exact, not six significant digits.
+    QCOMPARE(page.totalText(), QString("12345.67"));
+    QCOMPARE(page.totalFen(), qint64(1234567));
+}
+
+void TestCollectResult::ticketPageWithoutKinds() {
+    TempWorkDir dir;
+    QWidget host;
+    TicketForm page(&host);
+    page.doclick();
+    QCOMPARE(page.findChildren<TicketCtl*>().size(), 0);
+    QCOMPARE(page.findChild<QLineEdit*>("input_Edit")->text(), QString());
+    page.on_sk_btn_clicked();
+    QVERIFY(!page.paymentWindow());
+}
+
+void TestCollectResult::ticketChargeBodyAndReset() {
+    TempWorkDir dir;
+    MessageBoxWatcher boxes;
+    userSession().setLoginContent(QJsonObject{{"id", "42"}});
+    userSession().setCurrentShop(QJsonObject{{"shopid", "7"}});
+    addTicketType(3, "成人票", 20);
+    addTicketType(7, "儿童票", 12345.67);
+    StubGateway stub;
+    stub.setReply(R"({"content":{"msg":"成功","out_trade_no":"TK1","pay_channel":"WEIXIN","money":"1238567",
+        "tickets":[{"cardno":"A1","price":"20.00"},{"cardno":"C1","price":"12345.67"}]}})");
+    dataConfig().setGatewayUrl(stub.url());
+    QWidget host;
+    TicketForm page(&host);
+    ticketTypes().at(0)->lineWidget->on_jia_clicked();
+    ticketTypes().at(0)->lineWidget->on_jia_clicked();
+    ticketTypes().at(1)->lineWidget->on_jia_clicked();
+    page.on_sk_btn_clicked();
+    QPointer<FormCS> cs = page.paymentWindow();
+    QVERIFY(cs);
+    QCOMPARE(cs->findChild<QLabel*>("lblMoney")->text(), QString("12385.67元"));
+    QTest::keyClicks(cs, "13000111");
+    QTest::keyClick(cs, Qt::Key_Return);
+    QVERIFY(stub.waitForBodies(1));
+    QCOMPARE(stub.bodies().first(), QByteArray("version=3.0&action=Pay.Ace.ticketscanpay&ticket=3%3A2%2C7%3A1%2C&"
+                                               "auth_code=13000111&money=1238567&uid=42&shopid=7&"));
+    QCOMPARE(formValue(stub.bodies().first(), "ticket"), QString("3:2,7:1,"));
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    QCOMPARE(boxes.count(), 0);
+    QCOMPARE(resultWindows().first()->ticketLabels().size(), 2);
+    // Counts and total are back to nothing: "扫 码 收 款" does nothing until a count is set again.
+    QCOMPARE(page.totalFen(), qint64(0));
+    QCOMPARE(page.selectionString(), QString());
+    QCOMPARE(page.findChild<QLineEdit*>("input_Edit")->text(), QString());
+    QCOMPARE(ticketTypes().at(0)->lineWidget->findChild<QLineEdit*>("num")->text(), QString("0"));
+    QVERIFY(QTest::qWaitFor([&] { return cs.isNull(); }, 2000));
+    page.on_sk_btn_clicked();
+    QVERIFY(!page.paymentWindow());
+    for (FormTradeInfo* w : resultWindows()) {
+        w->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestCollectResult::ticketPageReleasesLines() {
+    TempWorkDir dir;
+    addTicketType(1, "成人票", 20);
+    {
+        QWidget host;
+        TicketForm page(&host);
+        QVERIFY(ticketTypes().first()->lineWidget);
+    }
+    // A kind must not point at a line of a page that is gone.
+    QVERIFY(!ticketTypes().first()->lineWidget);
+}
+
+QTEST_MAIN(TestCollectResult)
+#include "tst_collect_result.moc"
