@@ -218,11 +218,6 @@ std::optional<int64_t> parseLocalTime(const std::string& text) {
     return std::nullopt;
 }
 
-std::string Gateway::actionOf(const std::string& body) {
-    auto form = Form::parse(body);
-    return form ? form->get("action").value_or(std::string()) : std::string();
-}
-
 Gateway::Gateway(GatewayOptions options) : options_(std::move(options)) {
     if (sodium_init() < 0) {
         throw DbError("libsodium failed to initialise");
@@ -307,12 +302,10 @@ INSERT INTO versions(system, version_code) VALUES ('pc', '3.0.1');
     tx.commit();
 }
 
-QJsonObject Gateway::handle(const std::string& body) {
+QJsonObject Gateway::handle(const std::optional<Form>& form, const std::string& parseError) {
     try {
-        std::string error;
-        auto form = Form::parse(body, &error);
         if (!form) {
-            return fail(kBadRequest, error);
+            return fail(kBadRequest, parseError);
         }
         const std::string action = need(*form, "action");
         return dispatch(action, *form);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "form.h"
+
 #include <QJsonObject>
 
 #include <cstdint>
@@ -13,7 +15,6 @@
 namespace sandbox {
 
 class Database;
-class Form;
 
 struct GatewayOptions {
     std::string dbPath = "gateway-sandbox.db";
@@ -33,8 +34,9 @@ public:
     explicit Gateway(GatewayOptions options);
     ~Gateway();
 
-    // Handles one request body of the gateway endpoint and returns the whole reply object.
-    QJsonObject handle(const std::string& body);
+    // Answers one request of the gateway endpoint with the whole reply object. `form` is the parsed body, or
+    // empty when the body could not be parsed, with the reason in `parseError`.
+    QJsonObject handle(const std::optional<Form>& form, const std::string& parseError);
 
     // Sleeps for the given time unless the server stops first; returns false when it was cut short.
     // The server installs one that wakes on shutdown.
@@ -43,9 +45,6 @@ public:
     // Control side (for tests and demos).
     bool attachItems(const std::string& tradeNo, const std::vector<Item>& items, std::string* error);
     void setVersion(const std::string& system, const std::string& versionCode);
-
-    // The action named in a body, for logs and fault matching (empty when there is none).
-    static std::string actionOf(const std::string& body);
 
 private:
     struct Account;

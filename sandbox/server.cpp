@@ -181,7 +181,9 @@ void Server::stop() {
 
 void Server::gatewayEndpoint(const httplib::Request& req, httplib::Response& res) {
     const auto started = std::chrono::steady_clock::now();
-    const std::string action = Gateway::actionOf(req.body);
+    std::string parseError;
+    const std::optional<Form> form = Form::parse(req.body, &parseError);
+    const std::string action = form ? form->get("action").value_or(std::string()) : std::string();
     {
         std::lock_guard lock(logMutex_);
         received_.push_back(Received{nextSeq_++, QDateTime::currentMSecsSinceEpoch(), action, req.body});
@@ -192,7 +194,7 @@ void Server::gatewayEndpoint(const httplib::Request& req, httplib::Response& res
     auto elapsed = [&] {
         return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     };
-    auto answer = [&] { return toJson(gateway_.handle(req.body)); };
+    auto answer = [&] { return toJson(gateway_.handle(form, parseError)); };
 
     const auto fault = faults_.take(action);
     std::string note;
@@ -365,7 +367,9 @@ void Server::logLine(const httplib::Request& req, int status, const std::string&
     if (!note.empty()) {
         line += " " + note;
     }
-    if (!req.body.empty()) {
+    if (!req.body.empty() && !isValidUtf8(req.body)) {
+        line += " body: (" + std::to_string(req.body.size()) + " bytes, not UTF-8)";
+    } else if (!req.body.empty()) {
         std::string body = maskSecrets(req.body);
         if (body.size() > 300) {
             body = body.substr(0, 300) + "...";

@@ -242,6 +242,13 @@ private slots:
                                      "&refundmoney=2000&tradeno=" + no.toUtf8() + "&cardno=A01(20元),&pwd=888888&";
         QCOMPARE(sb->post(rawRefund).json.value("msg").toString(), QString("退款成功"));
         QCOMPARE(refund(no, 2000, "888888", "A02(20元),").value("msg").toString(), QString("退款成功"));
+        // "+" is a blank, and a "%" that starts no escape stays as it is.
+        const QString today = QDate::currentDate().toString("yyyy-M-d");
+        const QByteArray plus = "version=3.0&action=Account.Pay.listPay&token=" + token.toUtf8() +
+                                "&page_num=20&p=1&ord=desc&tradeno=&start_date=" + today.toUtf8() +
+                                "+00:00:00&end_date=" + today.toUtf8() + "+23:59:59&shopid=&cardno=";
+        QCOMPARE(sb->post(plus).content().value("total_count").toString(), QString("2"));
+        QCOMPARE(sb->post(plus + "50%").content().value("total_count").toString(), QString("0"));
         // No trailing "&" is fine too.
         QCOMPARE(sb->post("version=3.0&action=Account.Shop.listShop&token=" + token.toUtf8()).status, 200);
     }
