@@ -1,0 +1,163 @@
+// A sale after another against the sandbox gateway on loopback: the time from the Return that ends the scan to the
+// result window shown, and the client's resident memory as the sales add up.
+//   bench_sale [--sales N] [--printer NAME] [--sandbox PATH]
+// Runs the real amount page, payment-code window and result window (offscreen unless a display is chosen).
+#include "app/dataconfig.h"
+#include "benchutil.h"
+#include "collect/formcs.h"
+#include "collect/formsaomashoukuan.h"
+#include "collect/formtradeinfo.h"
+#include "gateway/gatewayurl.h"
+#include "gateway/httpfun.h"
+#include "gateway/reply.h"
+#include "gateway/requests.h"
+#include "shell/usersession.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+
+namespace {
+
+// Notes the moment a result window is shown.
+class ShowWatcher : public QObject {
+public:
+    qint64 shownAtNs = -1;
+    QElapsedTimer* clock = nullptr;
+    FormTradeInfo* window = nullptr;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show && shownAtNs < 0) {
+            if (auto* info = qobject_cast<FormTradeInfo*>(o)) {
+                shownAtNs = clock->nsecsElapsed();
+                window = info;
+            }
+        }
+        return false;
+    }
+};
+
+QJsonObject postAndWait(const RequestBody& body) {
+    QJsonObject content;
+    QEventLoop loop;
+    auto* http = new HttpFun;
+    QObject::connect(http, &HttpFun::signal_requestFinished, &loop, [&](bool ok, const QByteArray& bytes) {
+        if (ok) {
+            content = reply::content(bytes);
+        }
+        loop.quit();
+    });
+    http->post(GatewayUrl(), body.bytes());
+    loop.exec();
+    return content;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    qputenv("QT_LOGGING_RULES", "default.debug=false");
+    QApplication app(argc, argv);
+    QCommandLineParser args;
+    args.addOption({"sales", "number of sales", "n", "100"});
+    args.addOption({"printer", "receipt printer (default: none)", "name", QString::fromUtf8(DataConfig::kNoPrinter)});
+#ifdef SANDBOX_BIN
+    args.addOption({"sandbox", "gateway-sandbox binary", "path", SANDBOX_BIN});
+#else
+    args.addOption({"sandbox", "gateway-sandbox binary", "path"});
+#endif
+    args.process(app);
+    const int sales = std::max(1, args.value("sales").toInt());
+
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    QProcess sandbox;
+    sandbox.setProgram(args.value("sandbox"));
+    sandbox.setArguments({"--port", "0", "--db", dir.filePath("sandbox.db"), "--quiet"});
+    sandbox.start();
+    if (!sandbox.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "gateway-sandbox did not start (%s)\n", qPrintable(args.value("sandbox")));
+        return 1;
+    }
+    const QString first = QString::fromUtf8(sandbox.readLine()).trimmed();
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("(\\d+)\\s*$")).match(first);
+    const QRegularExpressionMatch port = QRegularExpression(QStringLiteral(":(\\d+)")).match(first);
+    if (!port.hasMatch() && !m.hasMatch()) {
+        std::fprintf(stderr, "cannot read the sandbox port from: %s\n", qPrintable(first));
+        return 1;
+    }
+    const QString portText = port.hasMatch() ? port.captured(1) : m.captured(1);
+    dataConfig().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(portText));
+    dataConfig().setPrinterName(args.value("printer"));
+
+    const QJsonObject login = postAndWait(requests::login(QStringLiteral("demo"), QStringLiteral("demo123")));
+    userSession().setLoginContent(login);
+    userSession().setCurrentShop(QJsonObject{{"shopid", "1"}});
+    if (userSession().uid().isEmpty()) {
+        std::fprintf(stderr, "sign-in at the sandbox failed\n");
+        return 1;
+    }
+
+    QWidget host;
+    FormSaoMaShouKuan page(&host);
+    QElapsedTimer clock;
+    clock.start();
+    ShowWatcher watcher;
+    watcher.clock = &clock;
+    app.installEventFilter(&watcher);
+
+    QList<double> scanToResultMs;
+    QList<QPair<int, long>> rss;
+    const long rssStart = bench::rssKiB();
+    for (int i = 1; i <= sales; ++i) {
+        page.setAmountText(QStringLiteral("12.50"));
+        page.startCollect();
+        FormCS* cs = page.paymentWindow();
+        if (!cs) {
+            std::fprintf(stderr, "sale %d: the payment-code window did not open\n", i);
+            return 1;
+        }
+        QTest::keyClicks(cs, QStringLiteral("28%1").arg(i, 16, 10, QLatin1Char('0')));
+        watcher.shownAtNs = -1;
+        watcher.window = nullptr;
+        const qint64 returnAt = clock.nsecsElapsed();
+        QTest::keyClick(cs, Qt::Key_Return);
+        if (!QTest::qWaitFor([&] { return watcher.shownAtNs >= 0; }, 10000)) {
+            std::fprintf(stderr, "sale %d: no result window\n", i);
+            return 1;
+        }
+        scanToResultMs.append((watcher.shownAtNs - returnAt) / 1e6);
+        watcher.window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        if (i == 1 || i == 10 || i % 25 == 0) {
+            rss.append({i, bench::rssKiB()});
+        }
+    }
+    // Let the last fire-and-forget requests finish before the final reading.
+    QTest::qWait(200);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    const bench::Summary s = bench::summarize(scanToResultMs);
+    std::printf("sales: %d, printer: %s\n", sales, qPrintable(args.value("printer")));
+    std::printf("Return -> result window shown, ms: median %.1f  p90 %.1f  min %.1f  max %.1f\n", s.median, s.p90,
+                s.min, s.max);
+    std::printf("RSS KiB: before the first sale %ld", rssStart);
+    for (const auto& r : rss) {
+        std::printf(", after %d: %ld", r.first, r.second);
+    }
+    std::printf(", at the end: %ld\n", bench::rssKiB());
+    sandbox.terminate();
+    sandbox.waitForFinished(3000);
+    return 0;
+}
