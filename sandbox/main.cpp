@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
+#include <cerrno>
 #include <pthread.h>
 #include <string>
 #include <thread>
