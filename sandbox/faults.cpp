@@ -73,14 +73,14 @@ std::optional<FaultRule> FaultRule::fromJson(const QJsonObject& o, std::string* 
     return r;
 }
 
-std::optional<FaultRule> FaultRule::fromSpec(const std::string& spec, std::string* error) {
-    const size_t eq = spec.find('=');
+std::optional<FaultRule> FaultRule::fromText(const std::string& text, std::string* error) {
+    const size_t eq = text.find('=');
     if (eq == std::string::npos || eq == 0) {
-        *error = "fault '" + spec + "' is not ACTION=MODE[:ARG]";
+        *error = "fault '" + text + "' is not ACTION=MODE[:ARG]";
         return std::nullopt;
     }
-    QJsonObject o{{"action", QString::fromStdString(spec.substr(0, eq))}};
-    const std::string rest = spec.substr(eq + 1);
+    QJsonObject o{{"action", QString::fromStdString(text.substr(0, eq))}};
+    const std::string rest = text.substr(eq + 1);
     const size_t colon = rest.find(':');
     const std::string mode = rest.substr(0, colon);
     const std::string arg = colon == std::string::npos ? std::string() : rest.substr(colon + 1);

@@ -34,7 +34,7 @@ struct FaultRule {
     QJsonObject toJson() const;
     static std::optional<FaultRule> fromJson(const QJsonObject& o, std::string* error);
     // Command-line form: ACTION=MODE[:ARG], e.g. "Pay.Ace.scanpay=delay:3000", "*=status:503", "Share.Ace.login=hang".
-    static std::optional<FaultRule> fromSpec(const std::string& spec, std::string* error);
+    static std::optional<FaultRule> fromText(const std::string& text, std::string* error);
 };
 
 // The active fault rules plus the waiting they cause. Every wait ends early when the server stops.

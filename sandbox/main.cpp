@@ -21,7 +21,7 @@ void usage(std::FILE* out) {
         "  --port N              port to listen on; 0 picks a free one (printed on the first line of stdout)\n"
         "  --bind ADDR           address to listen on (default 127.0.0.1)\n"
         "  --db FILE             SQLite database, created and seeded when new (default gateway-sandbox.db)\n"
-        "  --fault SPEC          inject a fault from the start, e.g. Pay.Ace.scanpay=delay:3000, *=status:503,\n"
+        "  --fault RULE          inject a fault from the start, e.g. Pay.Ace.scanpay=delay:3000, *=status:503,\n"
         "                        Share.Ace.login=hang, Account.Pay.listPay=notjson, Pay.Ace.scanpay=reset;\n"
         "                        modes: delay, hang, status, notjson, truncate, cut, reset (see README.md)\n"
         "  --threads N           worker threads (hung requests each hold one)\n"
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
             serverOptions.quiet = true;
         } else if (arg == "--fault") {
             std::string error;
-            auto rule = sandbox::FaultRule::fromSpec(value(), &error);
+            auto rule = sandbox::FaultRule::fromText(value(), &error);
             if (!rule) {
                 std::fprintf(stderr, "gateway-sandbox: %s\n", error.c_str());
                 return 2;
