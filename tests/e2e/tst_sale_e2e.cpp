@@ -1,0 +1,354 @@
+// The first complete sale with real processes on the X display the test script provides: the client signs in at the
+// sandbox gateway, the cashier keys 12.50 and scans a payment code, the result window appears, and the receipt
+// comes out of a real CUPS queue whose backend keeps each job as a file (tests/e2e/cups/setup-capture-queue.sh).
+#include "testsupport.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRect>
+#include <QSet>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+namespace {
+
+const QString kQueue = qEnvironmentVariableIsSet("CASHIER_CAPTURE_QUEUE")
+                           ? qEnvironmentVariable("CASHIER_CAPTURE_QUEUE")
+                           : QStringLiteral("CashierCapture");
+const QString kCaptureDir = QStringLiteral("/var/spool/cashier-capture");
+
+QString run(const QString& program, const QStringList& args, int* exitCode = nullptr) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    if (exitCode) {
+        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QString xdotool(const QStringList& args) {
+    return run(QStringLiteral("xdotool"), args);
+}
+
+QStringList visibleWindows(const QString& name) {
+    const QString out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$')});
+    return out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
+}
+
+QString waitForVisible(const QString& name, int timeoutMs = 15000) {
+    QString id;
+    (void)QTest::qWaitFor(
+        [&] {
+            const QStringList ids = visibleWindows(name);
+            id = ids.isEmpty() ? QString() : ids.first();
+            return !id.isEmpty();
+        },
+        timeoutMs);
+    return id;
+}
+
+QRect geometry(const QString& window) {
+    const QString out = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    QRect r;
+    for (const QString& line : out.split(QLatin1Char('\n'))) {
+        const int value = line.section(QLatin1Char('='), 1).toInt();
+        if (line.startsWith(QLatin1String("X="))) {
+            r.moveLeft(value);
+        } else if (line.startsWith(QLatin1String("Y="))) {
+            r.moveTop(value);
+        } else if (line.startsWith(QLatin1String("WIDTH="))) {
+            r.setWidth(value);
+        } else if (line.startsWith(QLatin1String("HEIGHT="))) {
+            r.setHeight(value);
+        }
+    }
+    return r;
+}
+
+// Without a window manager the keyboard follows the pointer, so keys go where the pointer rests.
+void pointAt(const QString& window, int x, int y) {
+    const QRect r = geometry(window);
+    xdotool({QStringLiteral("mousemove"), QString::number(r.x() + x), QString::number(r.y() + y)});
+    QTest::qWait(100);
+}
+
+void clickAt(const QString& window, int x, int y) {
+    pointAt(window, x, y);
+    xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    QTest::qWait(150);
+}
+
+// `delayMs` between keys; the amount page takes only keys that arrive more than 50 ms apart.
+void typeText(const QString& text, int delayMs) {
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
+}
+
+void key(const QString& keys) {
+    xdotool({QStringLiteral("key"), keys});
+}
+
+QJsonObject getJson(const QUrl& url) {
+    QNetworkAccessManager nam;
+    QNetworkReply* reply = nam.get(QNetworkRequest(url));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const QJsonObject o = QJsonDocument::fromJson(reply->readAll()).object();
+    reply->deleteLater();
+    return o;
+}
+
+void deleteAt(const QUrl& url) {
+    QNetworkAccessManager nam;
+    QNetworkReply* reply = nam.deleteResource(QNetworkRequest(url));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    reply->deleteLater();
+}
+
+QSet<QString> capturedJobs() {
+    const QStringList files =
+        QDir(kCaptureDir).entryList({QStringLiteral("*.pdf"), QStringLiteral("*.ps")}, QDir::Files);
+    return QSet<QString>(files.begin(), files.end());
+}
+
+// The job's text; compatibility forms (a PDF font may map 支 to the radical ⽀) are folded to the usual characters.
+QString jobText(const QString& file) {
+    return run(QStringLiteral("pdftotext"), {kCaptureDir + QLatin1Char('/') + file, QStringLiteral("-")})
+        .normalized(QString::NormalizationForm_KC);
+}
+
+// True when `text` holds `needle`, where a CJK radical form in the text (U+2E80..U+2FDF, what a font's glyph names
+// may turn an ideograph into, e.g. ⻄ for 西) stands for any ideograph.
+bool printedTextHas(const QString& text, const QString& needle) {
+    QString pattern;
+    for (const QChar c : needle) {
+        const QString literal = QRegularExpression::escape(QString(c));
+        pattern += c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF
+                       ? QStringLiteral("(?:%1|[\\x{2E80}-\\x{2FDF}])").arg(literal)
+                       : literal;
+    }
+    return QRegularExpression(pattern).match(text).hasMatch();
+}
+
+class Client {
+public:
+    Client(int port, const QString& printer) {
+        QSettings ini(m_dir.filePath(QStringLiteral("data.ini")), QSettings::IniFormat);
+        ini.setIniCodec(QTextCodec::codecForName("GB2312"));
+        ini.setValue(QStringLiteral("data_config/gatewayUrl"),
+                     QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
+        ini.setValue(QStringLiteral("data_config/printerName"), printer);
+        ini.sync();
+        m_process.setWorkingDirectory(m_dir.path());
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral(CASHIER_BIN), QStringList());
+    }
+    ~Client() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000)) {
+                m_process.kill();
+                m_process.waitForFinished();
+            }
+        }
+    }
+    QString output() {
+        m_log += QString::fromUtf8(m_process.readAll());
+        return m_log;
+    }
+    QString shopName() const {
+        QSettings ini(m_dir.filePath(QStringLiteral("data.ini")), QSettings::IniFormat);
+        ini.setIniCodec(QTextCodec::codecForName("GB2312"));
+        return ini.value(QStringLiteral("data_config/shopName")).toString();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_log;
+};
+
+}  // namespace
+
+class TestSaleE2E : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void sale_data();
+    void sale();
+
+private:
+    // Signs in, confirms the first store, keys 12.50 on the amount page and scans `code`.
+    void keySaleAndScan(Client& client, const QString& code);
+    QList<QJsonObject> loggedRequests(const char* action);
+
+    QTemporaryDir m_dbDir;
+    QProcess m_sandbox;
+    int m_port = 0;
+};
+
+void TestSaleE2E::initTestCase() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        QSKIP("needs an X display (the test script starts Xvfb)");
+    }
+    for (const char* tool : {"xdotool", "pdftotext", "lpstat"}) {
+        QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
+    }
+    m_sandbox.start(QStringLiteral(SANDBOX_BIN),
+                    {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                     m_dbDir.filePath(QStringLiteral("gateway.db")), QStringLiteral("--quiet")});
+    QVERIFY(m_sandbox.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return m_sandbox.canReadLine(); }, 10000));
+    const QString first = QString::fromUtf8(m_sandbox.readLine()).trimmed();
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("127\\.0\\.0\\.1:(\\d+)")).match(first);
+    QVERIFY2(m.hasMatch(), qPrintable(first));
+    m_port = m.captured(1).toInt();
+}
+
+void TestSaleE2E::cleanupTestCase() {
+    if (m_sandbox.state() != QProcess::NotRunning) {
+        m_sandbox.terminate();
+        if (!m_sandbox.waitForFinished(5000)) {
+            m_sandbox.kill();
+            m_sandbox.waitForFinished();
+        }
+    }
+}
+
+QList<QJsonObject> TestSaleE2E::loggedRequests(const char* action) {
+    const QJsonObject log =
+        getJson(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests?action=%2").arg(m_port).arg(action)));
+    QList<QJsonObject> out;
+    for (const QJsonValue& v : log.value(QStringLiteral("requests")).toArray()) {
+        out.append(v.toObject());
+    }
+    return out;
+}
+
+void TestSaleE2E::keySaleAndScan(Client& client, const QString& code) {
+    const QString login = waitForVisible(QStringLiteral("登录界面"));
+    QVERIFY2(!login.isEmpty(), qPrintable(client.output()));
+    clickAt(login, 200, 123);  // account field
+    typeText(QStringLiteral("demo"), 40);
+    clickAt(login, 200, 171);  // password field
+    typeText(QStringLiteral("demo123"), 40);
+    key(QStringLiteral("Return"));
+
+    const QString store = waitForVisible(QStringLiteral("Dialog"));
+    QVERIFY2(!store.isEmpty(), qPrintable(client.output()));
+    QTest::qWait(800);         // the store list arrives
+    clickAt(store, 135, 168);  // "确认收款"
+
+    const QString main = waitForVisible(QStringLiteral("柚屿智付"));
+    QVERIFY2(!main.isEmpty(), qPrintable(client.output()));
+    pointAt(main, 400, 300);
+    key(QStringLiteral("F1"));  // the amount page
+    QTest::qWait(300);
+    typeText(QStringLiteral("12.50"), 150);
+    QTest::qWait(200);
+    key(QStringLiteral("Return"));
+
+    const QString pay = waitForVisible(QStringLiteral("扫码收款"), 5000);
+    QVERIFY2(!pay.isEmpty(), qPrintable(client.output()));
+    pointAt(pay, 246, 160);
+    // A scanner types fast and ends with Return.
+    typeText(code, 5);
+    key(QStringLiteral("Return"));
+}
+
+void TestSaleE2E::sale_data() {
+    QTest::addColumn<bool>("printing");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("receipt printed and reported") << true << "280000000000000101";
+    QTest::newRow("no receipts: nothing printed or reported") << false << "280000000000000102";
+}
+
+void TestSaleE2E::sale() {
+    QFETCH(bool, printing);
+    QFETCH(QString, code);
+    if (printing) {
+        int rc = 0;
+        run(QStringLiteral("lpstat"), {QStringLiteral("-p"), kQueue}, &rc);
+        QVERIFY2(rc == 0, qPrintable(QStringLiteral("print queue %1 is missing: run "
+                                                    "tests/e2e/cups/setup-capture-queue.sh as root")
+                                         .arg(kQueue)));
+    }
+    deleteAt(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests").arg(m_port)));
+    const QSet<QString> before = capturedJobs();
+
+    Client client(m_port, printing ? kQueue : QStringLiteral("不打印小票"));
+    keySaleAndScan(client, code);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    const QString result = waitForVisible(QStringLiteral("收款成功"));
+    QVERIFY2(!result.isEmpty(), qPrintable(client.output()));
+
+    // The charge the gateway received: the keyed amount in fen and the scanned code.
+    const QList<QJsonObject> charges = loggedRequests("Pay.Ace.scanpay");
+    QCOMPARE(charges.size(), 1);
+    const QByteArray chargeBody = charges.first().value(QStringLiteral("body")).toString().toUtf8();
+    QCOMPARE(testsupport::formValue(chargeBody, QStringLiteral("money")), QStringLiteral("1250"));
+    QCOMPARE(testsupport::formValue(chargeBody, QStringLiteral("auth_code")), code);
+
+    if (!printing) {
+        QTest::qWait(3000);
+        QCOMPARE(capturedJobs() - before, QSet<QString>());
+        QCOMPARE(loggedRequests("Account.Print.doprint").size(), 0);
+        return;
+    }
+
+    QList<QJsonObject> prints;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     prints = loggedRequests("Account.Print.doprint");
+                     return !prints.isEmpty();
+                 },
+                 10000),
+             "no Account.Print.doprint reached the gateway");
+    QCOMPARE(prints.size(), 1);
+    const QString orderNo =
+        testsupport::formValue(prints.first().value(QStringLiteral("body")).toString().toUtf8(), QStringLiteral("no"));
+    QVERIFY(!orderNo.isEmpty());
+
+    QSet<QString> added;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     added = capturedJobs() - before;
+                     return !added.isEmpty();
+                 },
+                 20000),
+             "no print job reached the capture queue");
+    QCOMPARE(added.size(), 1);
+    const QString text = jobText(*added.begin());
+    const QString shop = client.shopName();
+    QVERIFY(!shop.isEmpty());
+    // The store is printed as the store dialog remembered it; pdftotext may break the blanks between its parts.
+    for (const QString& part : shop.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        QVERIFY2(printedTextHas(text, part), qPrintable(part + QStringLiteral(" not in:\n") + text));
+    }
+    for (const QString& expected : {orderNo, QStringLiteral("支付宝"), QStringLiteral("12.50")}) {
+        QVERIFY2(printedTextHas(text, expected), qPrintable(expected + QStringLiteral(" not in:\n") + text));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSaleE2E)
+#include "tst_sale_e2e.moc"
