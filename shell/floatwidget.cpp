@@ -11,8 +11,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-FloatWidget::FloatWidget(QWidget* owner)
-    : QWidget(owner), ui(std::make_unique<Ui::FloatWidget>()), m_owner(owner) {
+FloatWidget::FloatWidget(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::FloatWidget>()), m_owner(owner) {
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -45,13 +45,13 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->login_btn->setStyleSheet(loginButtonStyle());
     ui->login_btn->setShortcut(QKeySequence(Qt::Key_Enter));
-    ui->min_btn->setStyleSheet(QStringLiteral(
-        "QPushButton{border-image: url(:/images/min_nor.png);} "
-        "QPushButton:pressed{border-image: url(:/images/min_pre.png);}"));
+    ui->min_btn->setStyleSheet(
+        QStringLiteral("QPushButton{border-image: url(:/images/min_nor.png);} "
+                       "QPushButton:pressed{border-image: url(:/images/min_pre.png);}"));
     ui->min_btn->setShortcut(QKeySequence(Qt::Key_Escape));
-    ui->close_btn->setStyleSheet(QStringLiteral(
-        "QPushButton{border-image: url(:/images/close_nor.png);} "
-        "QPushButton:pressed{border-image: url(:/images/close_pre.png);}"));
+    ui->close_btn->setStyleSheet(
+        QStringLiteral("QPushButton{border-image: url(:/images/close_nor.png);} "
+                       "QPushButton:pressed{border-image: url(:/images/close_pre.png);}"));
     ui->login_user->setFocus();
     ui->login_user->setPlaceholderText(QStringLiteral("账号:"));
     ui->login_password->setPlaceholderText(QStringLiteral("密码:"));

@@ -35,7 +35,8 @@ QString radioStyle(const char* image) {
 
 QString buttonStyle(const char* normal, const char* pressed) {
     return QStringLiteral(
-               "QPushButton{border-image: url(:/images/%1.png);} QPushButton:pressed{border-image: url(:/images/%2.png);}")
+               "QPushButton{border-image: url(:/images/%1.png);} QPushButton:pressed{border-image: "
+               "url(:/images/%2.png);}")
         .arg(QString::fromLatin1(normal), QString::fromLatin1(pressed));
 }
 
@@ -65,7 +66,8 @@ bool MainWindow::pageAvailable(int id) {
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QStringLiteral("#MainWindow{border-image: url(:/images/main_bg.png);} QWidget:focus{outline: none;}"));
+    setStyleSheet(
+        QStringLiteral("#MainWindow{border-image: url(:/images/main_bg.png);} QWidget:focus{outline: none;}"));
     setWindowTitle(product::name());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         move((screen->geometry().width() - width()) / 2, 5);

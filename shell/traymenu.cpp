@@ -15,14 +15,14 @@ struct SettingEntry {
     int page;
 };
 constexpr SettingEntry kSettingEntries[] = {
-    {"客显设置", 1},     {"其他设置", 2},         {"密码设置", 3}, {"退款密码修改", 4},
+    {"客显设置", 1},         {"其他设置", 2}, {"密码设置", 3}, {"退款密码修改", 4},
     {"设置忘记退款密码", 5}, {"收款设置", 6}, {"退款设置", 7},
 };
 }  // namespace
 
 TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent), m_mapper(new QSignalMapper(this)) {
-    setStyleSheet(QStringLiteral(
-        "QMenu{background-color:white;color:black;} QMenu::item:selected{background-color: #2dabf9;}"));
+    setStyleSheet(
+        QStringLiteral("QMenu{background-color:white;color:black;} QMenu::item:selected{background-color: #2dabf9;}"));
 
     for (const SettingEntry& entry : kSettingEntries) {
         auto* action = new QAction(QString::fromUtf8(entry.text), this);

@@ -28,9 +28,15 @@ void answerLogin(StubGateway& stub, const QByteArray& loginReply, int status = 2
     });
 }
 
-QLineEdit* userEdit(LoginWidget& w) { return w.findChild<QLineEdit*>(QStringLiteral("login_user")); }
-QLineEdit* pwdEdit(LoginWidget& w) { return w.findChild<QLineEdit*>(QStringLiteral("login_password")); }
-QPushButton* loginButton(LoginWidget& w) { return w.findChild<QPushButton*>(QStringLiteral("login_btn")); }
+QLineEdit* userEdit(LoginWidget& w) {
+    return w.findChild<QLineEdit*>(QStringLiteral("login_user"));
+}
+QLineEdit* pwdEdit(LoginWidget& w) {
+    return w.findChild<QLineEdit*>(QStringLiteral("login_password"));
+}
+QPushButton* loginButton(LoginWidget& w) {
+    return w.findChild<QPushButton*>(QStringLiteral("login_btn"));
+}
 
 // Types like a keyboard: non-ASCII characters arrive as key events carrying only their text.
 void typeText(QLineEdit* edit, const QString& text) {
@@ -85,12 +91,16 @@ private slots:
         for (const char* field : {"login_user", "login_password"}) {
             const QByteArray tag(field);
             const QString f = QString::fromLatin1(field);
-            QTest::newRow(tag + " space") << f << "ab c" << "abc" << false;
-            QTest::newRow(tag + " at sign") << f << "demo@x" << "demox" << false;
+            QTest::newRow(tag + " space") << f << "ab c"
+                                          << "abc" << false;
+            QTest::newRow(tag + " at sign") << f << "demo@x"
+                                            << "demox" << false;
             QTest::newRow(tag + " chinese key") << f << QStringLiteral("de中mo") << "demo" << false;
             QTest::newRow(tag + " chinese input method") << f << QStringLiteral("收银") << "" << true;
-            QTest::newRow(tag + " plain") << f << "Demo123" << "Demo123" << false;
-            QTest::newRow(tag + " punctuation") << f << "a-b_c.d" << "abcd" << false;
+            QTest::newRow(tag + " plain") << f << "Demo123"
+                                          << "Demo123" << false;
+            QTest::newRow(tag + " punctuation") << f << "a-b_c.d"
+                                                << "abcd" << false;
             QTest::newRow(tag + " full-width digit") << f << QStringLiteral("a１b") << "ab" << false;
         }
     }
@@ -116,10 +126,14 @@ private slots:
         QTest::addColumn<QString>("pwd");
         QTest::addColumn<bool>("returnInAccount");
         QTest::addColumn<QString>("text");
-        QTest::newRow("both empty") << "" << "" << false << QStringLiteral("账号和密码不能为空");
-        QTest::newRow("account empty") << "" << "pw" << false << QStringLiteral("账号不能为空");
-        QTest::newRow("password empty") << "demo" << "" << false << QStringLiteral("密码不能为空");
-        QTest::newRow("return in account, password empty") << "demo" << "" << true << QStringLiteral("密码不能为空");
+        QTest::newRow("both empty") << ""
+                                    << "" << false << QStringLiteral("账号和密码不能为空");
+        QTest::newRow("account empty") << ""
+                                       << "pw" << false << QStringLiteral("账号不能为空");
+        QTest::newRow("password empty") << "demo"
+                                        << "" << false << QStringLiteral("密码不能为空");
+        QTest::newRow("return in account, password empty") << "demo"
+                                                           << "" << true << QStringLiteral("密码不能为空");
     }
     void emptyFieldsAreRefusedAndNothingIsSent() {
         QFETCH(QString, user);
@@ -190,8 +204,7 @@ private slots:
         QTest::newRow("code 0") << QByteArray(R"({"content":{"code":0}})") << 200 << false << err << wrong << 0;
         QTest::newRow("code at top level only") << QByteArray(R"({"code":1})") << 200 << false << err << wrong << 0;
         QTest::newRow("not json") << QByteArray("<html>oops") << 200 << false << err << wrong << 0;
-        QTest::newRow("content is an array")
-            << QByteArray(R"({"content":[1]})") << 200 << false << err << wrong << 0;
+        QTest::newRow("content is an array") << QByteArray(R"({"content":[1]})") << 200 << false << err << wrong << 0;
         QTest::newRow("http 500") << QByteArray(R"({"content":{"code":1}})") << 500 << false
                                   << QStringLiteral("温馨提示") << QStringLiteral("登录失败,请查看网络连接") << 0;
     }
@@ -231,8 +244,8 @@ private slots:
 
     void ticketFieldsAreReadFromStrings() {
         answerLogin(m_stub(), R"({"content":{"code":1,"ticket":[)"
-                            R"({"id":"31","shopid":"7","price":"12.5","name":"成人票","status":"1"},)"
-                            R"({"id":4,"shopid":"x","price":6,"name":"儿童票","status":"0"}]}})");
+                              R"({"id":"31","shopid":"7","price":"12.5","name":"成人票","status":"1"},)"
+                              R"({"id":4,"shopid":"x","price":6,"name":"儿童票","status":"0"}]}})");
         LoginWidget w;
         typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
         loginButton(w)->click();
@@ -285,10 +298,14 @@ private slots:
     void savedAccountPrefillsUnlessRememberIsTrue_data() {
         QTest::addColumn<QString>("remember");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("false") << "false" << "cashier1";
-        QTest::newRow("absent") << "" << "cashier1";
-        QTest::newRow("true") << "true" << "";
-        QTest::newRow("TRUE is not true") << "TRUE" << "cashier1";
+        QTest::newRow("false") << "false"
+                               << "cashier1";
+        QTest::newRow("absent") << ""
+                                << "cashier1";
+        QTest::newRow("true") << "true"
+                              << "";
+        QTest::newRow("TRUE is not true") << "TRUE"
+                                          << "cashier1";
     }
     void savedAccountPrefillsUnlessRememberIsTrue() {
         QFETCH(QString, remember);

@@ -13,9 +13,15 @@ using namespace testsupport;
 
 namespace {
 
-QComboBox* combo(SelectShopDialog& d) { return d.findChild<QComboBox*>(QStringLiteral("comboBox")); }
-QPushButton* okButton(SelectShopDialog& d) { return d.findChild<QPushButton*>(QStringLiteral("pushButton")); }
-QPushButton* againButton(SelectShopDialog& d) { return d.findChild<QPushButton*>(QStringLiteral("pushButton_2")); }
+QComboBox* combo(SelectShopDialog& d) {
+    return d.findChild<QComboBox*>(QStringLiteral("comboBox"));
+}
+QPushButton* okButton(SelectShopDialog& d) {
+    return d.findChild<QPushButton*>(QStringLiteral("pushButton"));
+}
+QPushButton* againButton(SelectShopDialog& d) {
+    return d.findChild<QPushButton*>(QStringLiteral("pushButton_2"));
+}
 
 QStringList comboTexts(SelectShopDialog& d) {
     QStringList texts;
