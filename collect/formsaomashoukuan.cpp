@@ -6,6 +6,7 @@
 
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QStyle>
 #include <QRegExp>
 #include <QRegExpValidator>
 
@@ -23,6 +24,11 @@ FormSaoMaShouKuan::FormSaoMaShouKuan(QWidget* parent) : QWidget(parent), ui(new 
     ui->rt_btn->setShortcut(QKeySequence(Qt::Key_Enter));
     ui->input_Edit->setEnabled(false);
     ui->input_Edit->setPlaceholderText(QStringLiteral("请输入..."));
+    // The style paints the digits red, and with them the hint; an empty field turns grey so the hint is not read as
+    // an amount.
+    ui->input_Edit->setStyleSheet(QStringLiteral("QLineEdit{") + ui->input_Edit->styleSheet() +
+                                  QStringLiteral("} QLineEdit[empty=\"true\"]{color: rgb(170, 170, 170);}"));
+    markEmpty();
     ui->input_Edit->setValidator(
         new QRegExpValidator(QRegExp(QStringLiteral("^\\d+(\\.\\d+)?\\r?$"), Qt::CaseSensitive), ui->input_Edit));
 
@@ -107,8 +113,19 @@ void FormSaoMaShouKuan::keyPressEvent(QKeyEvent* event) {
     keyTimer.start();
 }
 
+void FormSaoMaShouKuan::markEmpty() {
+    QLineEdit* edit = ui->input_Edit;
+    const bool empty = edit->text().isEmpty();
+    if (edit->property("empty").toBool() != empty || !edit->property("empty").isValid()) {
+        edit->setProperty("empty", empty);
+        edit->style()->unpolish(edit);
+        edit->style()->polish(edit);
+    }
+}
+
 void FormSaoMaShouKuan::on_input_Edit_textChanged(const QString& arg1) {
     amountText = arg1;
+    markEmpty();
     if (pendingOp == QLatin1String("+") && secondStarted) {
         secondAddend = collect::keypadAddendFen(arg1);
     }

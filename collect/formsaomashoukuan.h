@@ -60,6 +60,7 @@ private:
     void flushKeyWindow();
     void showSum();
     void collect();
+    void markEmpty();
 
     std::unique_ptr<Ui::FormSaoMaShouKuan> ui;
     QString amountText;
