@@ -1,3 +1,4 @@
+#include "collect/draghelper.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
 #include "settings/settingmain.h"
@@ -278,6 +279,49 @@ private slots:
 
         menu->actionByText(QStringLiteral("退出"))->trigger();
         QVERIFY(!w.isVisible());
+    }
+
+    void framelessWindowsDragWithTheLeftButton_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("pressFirst");
+        QTest::addColumn<bool>("releaseBeforeMove");
+        QTest::addColumn<QPoint>("shift");
+        QTest::newRow("left drag") << int(Qt::LeftButton) << true << false << QPoint(30, -20);
+        QTest::newRow("right button") << int(Qt::RightButton) << true << false << QPoint(0, 0);
+        QTest::newRow("move without press") << int(Qt::LeftButton) << false << false << QPoint(0, 0);
+        QTest::newRow("move after release") << int(Qt::LeftButton) << true << true << QPoint(0, 0);
+    }
+    void framelessWindowsDragWithTheLeftButton() {
+        QFETCH(int, button);
+        QFETCH(bool, pressFirst);
+        QFETCH(bool, releaseBeforeMove);
+        QFETCH(QPoint, shift);
+        QWidget window;
+        window.setWindowFlags(Qt::FramelessWindowHint);
+        window.resize(200, 100);
+        window.move(100, 100);
+        window.show();
+        DragHelper* drag = DragHelper::install(&window);
+        const QPoint start = window.pos();
+        const auto b = Qt::MouseButton(button);
+        auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButton which, Qt::MouseButtons held) {
+            QMouseEvent e(type, window.mapFromGlobal(global), global, which, held, Qt::NoModifier);
+            QApplication::sendEvent(&window, &e);
+        };
+        const QPoint grab = window.mapToGlobal(QPoint(20, 20));
+        if (pressFirst) {
+            send(QEvent::MouseButtonPress, grab, b, b);
+        }
+        if (releaseBeforeMove) {
+            send(QEvent::MouseButtonRelease, grab, b, Qt::NoButton);
+        }
+        // Two steps: each move shifts by the cursor's movement since the last one.
+        const Qt::MouseButtons held = releaseBeforeMove ? Qt::MouseButtons() : Qt::MouseButtons(b);
+        send(QEvent::MouseMove, grab + QPoint(10, -5), Qt::NoButton, held);
+        send(QEvent::MouseMove, grab + QPoint(30, -20), Qt::NoButton, held);
+        QCOMPARE(window.pos() - start, shift);
+        send(QEvent::MouseButtonRelease, grab + QPoint(30, -20), b, Qt::NoButton);
+        QVERIFY(!drag->isDragging());
     }
 
     void aboutBoxIsModalAndCloses() {
