@@ -50,7 +50,8 @@ MainWindow* showMainWindow() {
     if (!g_mainWindow) {
         auto* window = new MainWindow;
         // Lives for the whole run; released once the event loop has ended so nothing is left behind at exit.
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, [window] { delete window; });
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit,
+                         [guard = QPointer<MainWindow>(window)] { delete guard; });
     }
     MainWindow* window = g_mainWindow;
     window->show();
