@@ -76,7 +76,12 @@ void FormCS::closeEvent(QCloseEvent* event) {
         return;  // a modal box closes popups; the window comes back once the box is answered
     }
     if (m_charging) {
+        // The charge may still succeed: the window outlives its page (the cashier may switch pages meanwhile) so
+        // the result and the receipt are not lost.
         m_closedWhileCharging = true;
+        if (parent()) {
+            setParent(nullptr);
+        }
     } else {
         deleteLater();
     }

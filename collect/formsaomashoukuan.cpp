@@ -256,8 +256,15 @@ void FormSaoMaShouKuan::collect() {
     if (m_paymentWindow && m_paymentWindow->isVisible()) {
         return;  // one payment-code window at a time, even when the serial bridge asks again
     }
-    // A pending addition the cashier did not close with "=" is what the display adds up to.
+    // A pending addition the cashier did not close with "=" is what the display adds up to; a "+" with nothing
+    // after it is dropped, so it cannot add the next sale's first digits to this one.
     on_equal_btn_clicked();
+    if (!pendingOp.isEmpty()) {
+        pendingOp.clear();
+        secondStarted = false;
+        firstAddend = 0;
+        secondAddend = 0;
+    }
     const QString text = ui->input_Edit->text();
     switch (collect::checkCollectAmount(text)) {
         case collect::CollectCheck::Empty:

@@ -95,6 +95,9 @@ private slots:
     void timeoutShowsNetworkMessage();
     void returnIgnoredWhileCharging();
     void escapeCloses();
+    void collectEndsAddition_data();
+    void collectEndsAddition();
+    void resultSurvivesClosedWindowAndPage();
 };
 
 void TestCollectAmount::keyWindow_data() {
@@ -462,6 +465,59 @@ void TestCollectAmount::escapeCloses() {
     QTest::keyClick(cs, Qt::Key_Escape);
     QVERIFY(QTest::qWaitFor([&] { return cs.isNull(); }, 2000));
     QCOMPARE(page.fieldText(), QString("5"));
+}
+
+void TestCollectAmount::collectEndsAddition_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("collected");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("pending sum is collected") << "12+3"
+                                              << "15.00"
+                                              << "15.005";
+    QTest::newRow("bare + is dropped") << "12+"
+                                       << "12"
+                                       << "125";
+}
+
+void TestCollectAmount::collectEndsAddition() {
+    QFETCH(QString, before);
+    QFETCH(QString, collected);
+    QFETCH(QString, after);
+    TempWorkDir dir;
+    QWidget host;
+    FormSaoMaShouKuan page(&host);
+    keySlowly(page, before);
+    page.startCollect();
+    QPointer<FormCS> cs = page.paymentWindow();
+    QVERIFY(cs);
+    QCOMPARE(page.fieldText(), collected);
+    cs->close();
+    // Keys after the payment window closed extend the amount shown; no addition is left pending.
+    keySlowly(page, "5=");
+    QCOMPARE(page.fieldText(), after);
+}
+
+void TestCollectAmount::resultSurvivesClosedWindowAndPage() {
+    TempWorkDir dir;
+    signIn();
+    StubGateway stub;
+    stub.setHandler([](const QByteArray&) { return StubGateway::Response{200, successReply(), 500}; });
+    dataConfig().setGatewayUrl(stub.url());
+    QWidget host;
+    auto* page = new FormSaoMaShouKuan(&host);
+    page->setAmountText("12.50");
+    page->startCollect();
+    QPointer<FormCS> cs = page->paymentWindow();
+    QTest::keyClicks(cs, "28001234");
+    QTest::keyClick(cs, Qt::Key_Return);
+    QTest::keyClick(cs, Qt::Key_Escape);
+    QVERIFY(cs);
+    QVERIFY(!cs->isVisible());
+    delete page;  // the cashier switched pages while the charge was on its way
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    QCOMPARE(resultWindows().first()->orderText(), QString("ORD1"));
+    QVERIFY(QTest::qWaitFor([&] { return cs.isNull(); }, 2000));
+    closeResultWindows();
 }
 
 QTEST_MAIN(TestCollectAmount)
