@@ -27,7 +27,9 @@ void putUnit(Image& b, int off, char16_t v) {
     b[off] = static_cast<unsigned char>(v & 0xff);
     b[off + 1] = static_cast<unsigned char>((v >> 8) & 0xff);
 }
-std::int32_t getInt(const QByteArray& b, int off) { return qFromLittleEndian<qint32>(b.constData() + off); }
+std::int32_t getInt(const QByteArray& b, int off) {
+    return qFromLittleEndian<qint32>(b.constData() + off);
+}
 }  // namespace
 
 QString ComConfig::itemName() const {

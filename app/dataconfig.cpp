@@ -31,7 +31,9 @@ DataConfig& dataConfig() {
     return *config;
 }
 
-void resetDataConfigForTests() { instance().reset(); }
+void resetDataConfigForTests() {
+    instance().reset();
+}
 
 DataConfig::DataConfig(const QString& fileName) : m_settings(fileName, QSettings::IniFormat) {
     m_settings.setIniCodec(QTextCodec::codecForName("GB2312"));
@@ -52,14 +54,26 @@ void DataConfig::write(const char* key, const QVariant& value) {
     m_settings.sync();
 }
 
-int DataConfig::check() { return read("check").toInt(); }
-void DataConfig::setCheck(const QString& value) { write("check", value); }
+int DataConfig::check() {
+    return read("check").toInt();
+}
+void DataConfig::setCheck(const QString& value) {
+    write("check", value);
+}
 
-QString DataConfig::printerName() { return m_printer = read("printerName").toString(); }
-void DataConfig::setPrinterName(const QString& name) { write("printerName", name); }
+QString DataConfig::printerName() {
+    return m_printer = read("printerName").toString();
+}
+void DataConfig::setPrinterName(const QString& name) {
+    write("printerName", name);
+}
 
-QString DataConfig::shopName() { return m_shop = read("shopName").toString(); }
-void DataConfig::setShopName(const QString& name) { write("shopName", name); }
+QString DataConfig::shopName() {
+    return m_shop = read("shopName").toString();
+}
+void DataConfig::setShopName(const QString& name) {
+    write("shopName", name);
+}
 
 void DataConfig::saveLogin(const QString& user, const QString& pwd, bool remember) {
     write("user", user);
@@ -88,30 +102,40 @@ bool DataConfig::verifyLoginPassword(const QString& pwd) {
     }
     const QByteArray digest = stored.toLatin1();
     const QByteArray utf8 = pwd.toUtf8();
-    return crypto_pwhash_str_verify(digest.constData(), utf8.constData(), static_cast<unsigned long long>(utf8.size())) ==
-           0;
+    return crypto_pwhash_str_verify(digest.constData(), utf8.constData(),
+                                    static_cast<unsigned long long>(utf8.size())) == 0;
 }
 
-void DataConfig::setCheckUpdata(int value) { write("check_updata", value); }
-int DataConfig::checkUpdata() { return read("check_updata").toInt(); }
+void DataConfig::setCheckUpdata(int value) {
+    write("check_updata", value);
+}
+int DataConfig::checkUpdata() {
+    return read("check_updata").toInt();
+}
 
 QString DataConfig::gatewayUrl() {
     const QString url = read("gatewayUrl").toString().trimmed();
     return url.isEmpty() ? QString::fromLatin1(kDefaultGatewayUrl) : url;
 }
-void DataConfig::setGatewayUrl(const QString& url) { write("gatewayUrl", url); }
+void DataConfig::setGatewayUrl(const QString& url) {
+    write("gatewayUrl", url);
+}
 
 QString DataConfig::servicePhone() {
     const QVariant v = read("servicePhone");
     return v.isValid() ? v.toString() : QString::fromLatin1(kDefaultServicePhone);
 }
-void DataConfig::setServicePhone(const QString& phone) { write("servicePhone", phone); }
+void DataConfig::setServicePhone(const QString& phone) {
+    write("servicePhone", phone);
+}
 
 QString DataConfig::vendorUrl() {
     const QString url = read("vendorUrl").toString().trimmed();
     return url.isEmpty() ? QString::fromLatin1(kDefaultVendorUrl) : url;
 }
-void DataConfig::setVendorUrl(const QString& url) { write("vendorUrl", url); }
+void DataConfig::setVendorUrl(const QString& url) {
+    write("vendorUrl", url);
+}
 
 QString DataConfig::serialDevice(const QString& comName) {
     m_settings.beginGroup(kSerialGroup);
@@ -141,4 +165,6 @@ QString hashLoginPassword(const QString& pwd) {
     return QString::fromLatin1(out);
 }
 
-bool isPasswordDigest(const QString& stored) { return stored.startsWith(QLatin1String(kDigestPrefix)); }
+bool isPasswordDigest(const QString& stored) {
+    return stored.startsWith(QLatin1String(kDigestPrefix));
+}

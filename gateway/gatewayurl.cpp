@@ -2,4 +2,6 @@
 
 #include "app/dataconfig.h"
 
-QString GatewayUrl() { return dataConfig().gatewayUrl(); }
+QString GatewayUrl() {
+    return dataConfig().gatewayUrl();
+}

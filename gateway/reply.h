@@ -12,7 +12,9 @@ namespace reply {
 QJsonObject parse(const QByteArray& bytes);
 // The "content" object of a reply (empty when absent or not an object).
 QJsonObject content(const QJsonObject& root);
-inline QJsonObject content(const QByteArray& bytes) { return content(parse(bytes)); }
+inline QJsonObject content(const QByteArray& bytes) {
+    return content(parse(bytes));
+}
 
 QString str(const QJsonObject& obj, const char* key);
 int num(const QJsonObject& obj, const char* key);

@@ -32,7 +32,9 @@ RequestBody& RequestBody::add(const char* name, const QString& value) {
     return *this;
 }
 
-RequestBody& RequestBody::add(const char* name, qint64 value) { return add(name, QString::number(value)); }
+RequestBody& RequestBody::add(const char* name, qint64 value) {
+    return add(name, QString::number(value));
+}
 
 RequestBody& RequestBody::addLast(const char* name, const QString& value) {
     m_bytes += name;

@@ -95,8 +95,7 @@ RequestBody cards(const QString& token, const QString& orderNo) {
     return b;
 }
 
-RequestBody editPassword(const QString& token, const QString& uname, const QString& pword,
-                         const QString& rePassword) {
+RequestBody editPassword(const QString& token, const QString& uname, const QString& pword, const QString& rePassword) {
     RequestBody b(actions::kEditPassword);
     b.add("token", token).add("uname", uname).add("pword", pword).add("re_password", rePassword);
     return b;

@@ -24,8 +24,7 @@ RequestBody logPrint(const QString& token, qint64 time1, qint64 time2);
 RequestBody refund(const QString& token, qint64 refundFen, const QString& tradeNo, const QString& cardNos,
                    const QString& pwd);
 RequestBody cards(const QString& token, const QString& orderNo);
-RequestBody editPassword(const QString& token, const QString& uname, const QString& pword,
-                         const QString& rePassword);
+RequestBody editPassword(const QString& token, const QString& uname, const QString& pword, const QString& rePassword);
 RequestBody editRefundPassword1(const QString& token, const QString& uname, const QString& pword,
                                 const QString& rePassword, const QString& oldPwd);
 RequestBody getQuestion(const QString& token);

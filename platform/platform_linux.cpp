@@ -31,7 +31,9 @@ bool isOffscreen() {
 
 }  // namespace
 
-bool hasDesktop() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && !isOffscreen(); }
+bool hasDesktop() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && !isOffscreen();
+}
 
 void writeAutostart(const QString& programPath) {
     if (isOffscreen()) {
@@ -93,7 +95,9 @@ QString defaultSerialDevice(const QString& comName) {
     return QStringLiteral("/dev/ttyS%1").arg(qMax(0, n - 1));
 }
 
-QString installerPath() { return QStringLiteral("./install/updata"); }
+QString installerPath() {
+    return QStringLiteral("./install/updata");
+}
 
 // Alt+Z through a passive key grab on the root window. The grab is made with every combination of the lock
 // modifiers (NumLock, CapsLock) so the key works whatever the lock state.
@@ -114,8 +118,8 @@ struct GlobalHotKey::Impl : public QAbstractNativeEventFilter {
             return false;
         }
         auto* key = reinterpret_cast<xcb_key_press_event_t*>(ev);
-        const uint16_t state = key->state & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 |
-                                             XCB_MOD_MASK_4);
+        const uint16_t state =
+            key->state & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
         if (key->detail == keycode && state == XCB_MOD_MASK_1) {
             emit owner->activated();
             return true;
@@ -146,7 +150,9 @@ struct GlobalHotKey::Impl : public QAbstractNativeEventFilter {
     }
 };
 
-GlobalHotKey::GlobalHotKey(QObject* parent) : QObject(parent), d(new Impl) { d->owner = this; }
+GlobalHotKey::GlobalHotKey(QObject* parent) : QObject(parent), d(new Impl) {
+    d->owner = this;
+}
 
 GlobalHotKey::~GlobalHotKey() {
     unregister();

@@ -11,10 +11,14 @@ namespace platform {
 
 namespace {
 const char* const kRunKey = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-bool isOffscreen() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
+bool isOffscreen() {
+    return QGuiApplication::platformName() == QLatin1String("offscreen");
+}
 }  // namespace
 
-bool hasDesktop() { return !isOffscreen(); }
+bool hasDesktop() {
+    return !isOffscreen();
+}
 
 void writeAutostart(const QString& programPath) {
     if (isOffscreen()) {
@@ -29,9 +33,13 @@ QString autostartPath() {
     return reg.value(QStringLiteral("auto")).toString();
 }
 
-QString defaultSerialDevice(const QString& comName) { return comName; }
+QString defaultSerialDevice(const QString& comName) {
+    return comName;
+}
 
-QString installerPath() { return QStringLiteral("./install/updata.exe"); }
+QString installerPath() {
+    return QStringLiteral("./install/updata.exe");
+}
 
 struct GlobalHotKey::Impl : public QAbstractNativeEventFilter {
     GlobalHotKey* owner = nullptr;
@@ -52,7 +60,9 @@ struct GlobalHotKey::Impl : public QAbstractNativeEventFilter {
     }
 };
 
-GlobalHotKey::GlobalHotKey(QObject* parent) : QObject(parent), d(new Impl) { d->owner = this; }
+GlobalHotKey::GlobalHotKey(QObject* parent) : QObject(parent), d(new Impl) {
+    d->owner = this;
+}
 
 GlobalHotKey::~GlobalHotKey() {
     unregister();

@@ -10,11 +10,21 @@ std::unique_ptr<UserSession>& sessionInstance() {
 }
 }  // namespace
 
-QString UserSession::token() const { return m_loginContent.value(QLatin1String("token")).toString(); }
-QString UserSession::uid() const { return m_loginContent.value(QLatin1String("id")).toString(); }
-QString UserSession::shopId() const { return m_currentShop.value(QLatin1String("shopid")).toString(); }
-QString UserSession::rname() const { return m_loginContent.value(QLatin1String("rname")).toString(); }
-QString UserSession::uname() const { return m_loginContent.value(QLatin1String("uname")).toString(); }
+QString UserSession::token() const {
+    return m_loginContent.value(QLatin1String("token")).toString();
+}
+QString UserSession::uid() const {
+    return m_loginContent.value(QLatin1String("id")).toString();
+}
+QString UserSession::shopId() const {
+    return m_currentShop.value(QLatin1String("shopid")).toString();
+}
+QString UserSession::rname() const {
+    return m_loginContent.value(QLatin1String("rname")).toString();
+}
+QString UserSession::uname() const {
+    return m_loginContent.value(QLatin1String("uname")).toString();
+}
 
 UserSession& userSession() {
     auto& s = sessionInstance();

@@ -23,8 +23,8 @@ public:
 
     // Convenience readers (JSON strings; other types read as "").
     QString token() const;
-    QString uid() const;       // "id" of the login content
-    QString shopId() const;    // "shopid" of the current store
+    QString uid() const;     // "id" of the login content
+    QString shopId() const;  // "shopid" of the current store
     QString rname() const;
     QString uname() const;
 

@@ -101,7 +101,9 @@ void StubGateway::setReply(const QByteArray& json, int status) {
     setHandler([json, status](const QByteArray&) { return Response{status, json, 0}; });
 }
 
-QString StubGateway::url() const { return QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(m_port); }
+QString StubGateway::url() const {
+    return QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(m_port);
+}
 
 QList<QByteArray> StubGateway::bodies() const {
     std::lock_guard<std::mutex> lock(m_mutex);

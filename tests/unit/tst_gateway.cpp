@@ -39,47 +39,56 @@ void TestGateway::bodies_data() {
     QTest::newRow("listShop") << requests::listShop(tok).bytes()
                               << QByteArray("version=3.0&action=Account.Shop.listShop&token=T0k");
     QTest::newRow("scanpay") << requests::scanPay("2812345678", 1250, "7", "101").bytes()
-                             << QByteArray("version=3.0&action=Pay.Ace.scanpay&auth_code=2812345678&money=1250&uid=7&"
-                                           "shopid=101&");
+                             << QByteArray(
+                                    "version=3.0&action=Pay.Ace.scanpay&auth_code=2812345678&money=1250&uid=7&"
+                                    "shopid=101&");
     QTest::newRow("ticketscanpay") << requests::ticketScanPay("3:2,7:1,", "1312345678", 5000, "7", "101").bytes()
-                                   << QByteArray("version=3.0&action=Pay.Ace.ticketscanpay&ticket=3%3A2%2C7%3A1%2C&"
-                                                 "auth_code=1312345678&money=5000&uid=7&shopid=101&");
+                                   << QByteArray(
+                                          "version=3.0&action=Pay.Ace.ticketscanpay&ticket=3%3A2%2C7%3A1%2C&"
+                                          "auth_code=1312345678&money=5000&uid=7&shopid=101&");
     QTest::newRow("doprint") << requests::doPrint(tok, "P2026120700001").bytes()
                              << QByteArray("version=3.0&action=Account.Print.doprint&token=T0k&no=P2026120700001&");
-    QTest::newRow("listPay") << requests::listPay(tok, 2, "", "2026-12-6 00:00:00", "2026-12-6 23:59:59", "101", "")
-                                    .bytes()
-                             << QByteArray("version=3.0&action=Account.Pay.listPay&token=T0k&page_num=20&p=2&ord=desc&"
-                                           "tradeno=&start_date=2026-12-6%2000%3A00%3A00&"
-                                           "end_date=2026-12-6%2023%3A59%3A59&shopid=101&cardno=");
+    QTest::newRow("listPay")
+        << requests::listPay(tok, 2, "", "2026-12-6 00:00:00", "2026-12-6 23:59:59", "101", "").bytes()
+        << QByteArray(
+               "version=3.0&action=Account.Pay.listPay&token=T0k&page_num=20&p=2&ord=desc&"
+               "tradeno=&start_date=2026-12-6%2000%3A00%3A00&"
+               "end_date=2026-12-6%2023%3A59%3A59&shopid=101&cardno=");
     QTest::newRow("prinTtime") << requests::printTime(tok).bytes()
                                << QByteArray("version=3.0&action=Account.Print.prinTtime&token=T0k&");
     QTest::newRow("listSumTicket") << requests::listSumTicket(tok, 1765065600, 1765099999).bytes()
-                                   << QByteArray("version=3.0&action=Account.Pay.listSumTicket&token=T0k&"
-                                                 "time1=1765065600&time2=1765099999&");
+                                   << QByteArray(
+                                          "version=3.0&action=Account.Pay.listSumTicket&token=T0k&"
+                                          "time1=1765065600&time2=1765099999&");
     QTest::newRow("logPrint") << requests::logPrint(tok, 1, 2).bytes()
                               << QByteArray("version=3.0&action=Account.Print.logPrint&token=T0k&time1=1&time2=2&");
     QTest::newRow("refund") << requests::refund(tok, 1250, "P1", "A08(20元),", "123456").bytes()
-                            << QByteArray("version=3.0&action=Account.Pay.refund&token=T0k&refundmoney=1250&"
-                                          "tradeno=P1&cardno=A08%2820%E5%85%83%29%2C&pwd=123456&");
+                            << QByteArray(
+                                   "version=3.0&action=Account.Pay.refund&token=T0k&refundmoney=1250&"
+                                   "tradeno=P1&cardno=A08%2820%E5%85%83%29%2C&pwd=123456&");
     QTest::newRow("cards") << requests::cards(tok, "P1").bytes()
                            << QByteArray("version=3.0&action=Account.Pay.cards&token=T0k&no=P1&");
     QTest::newRow("editPassword") << requests::editPassword(tok, "demo", "newpw1", "newpw1").bytes()
-                                  << QByteArray("version=3.0&action=Share.Ace.editPassword&token=T0k&uname=demo&"
-                                                "pword=newpw1&re_password=newpw1&");
+                                  << QByteArray(
+                                         "version=3.0&action=Share.Ace.editPassword&token=T0k&uname=demo&"
+                                         "pword=newpw1&re_password=newpw1&");
     QTest::newRow("editRefundPassword1")
         << requests::editRefundPassword1(tok, "demo", "654321", "654321", "123456").bytes()
-        << QByteArray("version=3.0&action=Share.Ace.editRefundPassword1&token=T0k&uname=demo&pword=654321&"
-                      "re_password=654321&oldpwd=123456&");
+        << QByteArray(
+               "version=3.0&action=Share.Ace.editRefundPassword1&token=T0k&uname=demo&pword=654321&"
+               "re_password=654321&oldpwd=123456&");
     QTest::newRow("getQuestion") << requests::getQuestion(tok).bytes()
                                  << QByteArray("version=3.0&action=Share.Ace.getQuestion&token=T0k&");
     QTest::newRow("setRefundPassword")
         << requests::setRefundPassword(tok, "demo", "654321", "654321", "blue", "favourite").bytes()
-        << QByteArray("version=3.0&action=Share.Ace.setRefundPassword&token=T0k&uname=demo&pword=654321&"
-                      "re_password=654321&answer=blue&question=favourite&");
+        << QByteArray(
+               "version=3.0&action=Share.Ace.setRefundPassword&token=T0k&uname=demo&pword=654321&"
+               "re_password=654321&answer=blue&question=favourite&");
     QTest::newRow("editRefundPassword")
         << requests::editRefundPassword(tok, "demo", "654321", "654321", "blue", "favourite").bytes()
-        << QByteArray("version=3.0&action=Share.Ace.editRefundPassword&token=T0k&uname=demo&pword=654321&"
-                      "re_password=654321&answer=blue&question=favourite&");
+        << QByteArray(
+               "version=3.0&action=Share.Ace.editRefundPassword&token=T0k&uname=demo&pword=654321&"
+               "re_password=654321&answer=blue&question=favourite&");
 }
 
 void TestGateway::bodies() {
@@ -116,17 +125,21 @@ void TestGateway::redaction_data() {
     QTest::newRow("login") << requests::login("demo", "demo123").bytes()
                            << QByteArray("version=3.0&action=Share.Ace.login&ticket=1&uname=demo&pword=***");
     QTest::newRow("charge") << requests::scanPay("2812345678", 1250, "7", "101").bytes()
-                            << QByteArray("version=3.0&action=Pay.Ace.scanpay&auth_code=***&money=1250&uid=7&"
-                                          "shopid=101&");
+                            << QByteArray(
+                                   "version=3.0&action=Pay.Ace.scanpay&auth_code=***&money=1250&uid=7&"
+                                   "shopid=101&");
     QTest::newRow("refund") << requests::refund("tok", 1, "P1", "", "123456").bytes()
-                            << QByteArray("version=3.0&action=Account.Pay.refund&token=***&refundmoney=1&tradeno=P1&"
-                                          "cardno=&pwd=***&");
+                            << QByteArray(
+                                   "version=3.0&action=Account.Pay.refund&token=***&refundmoney=1&tradeno=P1&"
+                                   "cardno=&pwd=***&");
     QTest::newRow("question") << requests::setRefundPassword("tok", "u", "a", "b", "c", "q").bytes()
-                              << QByteArray("version=3.0&action=Share.Ace.setRefundPassword&token=***&uname=u&"
-                                            "pword=***&re_password=***&answer=***&question=q&");
+                              << QByteArray(
+                                     "version=3.0&action=Share.Ace.setRefundPassword&token=***&uname=u&"
+                                     "pword=***&re_password=***&answer=***&question=q&");
     QTest::newRow("old refund pwd") << requests::editRefundPassword1("tok", "u", "a", "b", "c").bytes()
-                                    << QByteArray("version=3.0&action=Share.Ace.editRefundPassword1&token=***&"
-                                                  "uname=u&pword=***&re_password=***&oldpwd=***&");
+                                    << QByteArray(
+                                           "version=3.0&action=Share.Ace.editRefundPassword1&token=***&"
+                                           "uname=u&pword=***&re_password=***&oldpwd=***&");
 }
 
 void TestGateway::redaction() {

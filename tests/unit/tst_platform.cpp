@@ -39,7 +39,8 @@ void TestPlatform::autostartFollowsCheck() {
         dataConfig().setCheck(check);
     }
     syncAutostart();
-    QCOMPARE(platform::autostartPath(), on ? QDir::toNativeSeparators(QCoreApplication::applicationFilePath()) : QString());
+    QCOMPARE(platform::autostartPath(),
+             on ? QDir::toNativeSeparators(QCoreApplication::applicationFilePath()) : QString());
 }
 
 void TestPlatform::autostartPathWithBlanks() {
@@ -50,10 +51,14 @@ void TestPlatform::autostartPathWithBlanks() {
 void TestPlatform::serialNames_data() {
     QTest::addColumn<QString>("com");
     QTest::addColumn<QString>("device");
-    QTest::newRow("COM1") << "COM1" << "/dev/ttyS0";
-    QTest::newRow("COM9") << "COM9" << "/dev/ttyS8";
-    QTest::newRow("lower case") << "com2" << "/dev/ttyS1";
-    QTest::newRow("not a COM name") << "/dev/ttyUSB0" << "/dev/ttyUSB0";
+    QTest::newRow("COM1") << "COM1"
+                          << "/dev/ttyS0";
+    QTest::newRow("COM9") << "COM9"
+                          << "/dev/ttyS8";
+    QTest::newRow("lower case") << "com2"
+                                << "/dev/ttyS1";
+    QTest::newRow("not a COM name") << "/dev/ttyUSB0"
+                                    << "/dev/ttyUSB0";
 }
 
 void TestPlatform::serialNames() {

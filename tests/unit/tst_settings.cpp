@@ -209,20 +209,34 @@ void TestSettings::money_data() {
     QTest::addColumn<qint64>("fen");  // -1: refused
     QTest::addColumn<QString>("two");
     QTest::addColumn<QString>("trimmed");
-    QTest::newRow("whole") << "12" << qint64(1200) << "12.00" << "12";
-    QTest::newRow("one decimal") << "12.5" << qint64(1250) << "12.50" << "12.5";
-    QTest::newRow("two decimals") << "12.34" << qint64(1234) << "12.34" << "12.34";
-    QTest::newRow("large exact") << "1234567.89" << qint64(123456789) << "1234567.89" << "1234567.89";
-    QTest::newRow("one fen") << "0.01" << qint64(1) << "0.01" << "0.01";
-    QTest::newRow("trailing point") << "5." << qint64(500) << "5.00" << "5";
-    QTest::newRow("leading point") << ".5" << qint64(50) << "0.50" << "0.5";
-    QTest::newRow("third decimal rounds up") << "12.345" << qint64(1235) << "12.35" << "12.35";
-    QTest::newRow("third decimal rounds down") << "12.344" << qint64(1234) << "12.34" << "12.34";
-    QTest::newRow("zero") << "0.00" << qint64(0) << "0.00" << "0";
-    QTest::newRow("letters") << "abc" << qint64(-1) << "" << "";
-    QTest::newRow("two points") << "1.2.3" << qint64(-1) << "" << "";
-    QTest::newRow("empty") << "" << qint64(-1) << "" << "";
-    QTest::newRow("negative") << "-1" << qint64(-1) << "" << "";
+    QTest::newRow("whole") << "12" << qint64(1200) << "12.00"
+                           << "12";
+    QTest::newRow("one decimal") << "12.5" << qint64(1250) << "12.50"
+                                 << "12.5";
+    QTest::newRow("two decimals") << "12.34" << qint64(1234) << "12.34"
+                                  << "12.34";
+    QTest::newRow("large exact") << "1234567.89" << qint64(123456789) << "1234567.89"
+                                 << "1234567.89";
+    QTest::newRow("one fen") << "0.01" << qint64(1) << "0.01"
+                             << "0.01";
+    QTest::newRow("trailing point") << "5." << qint64(500) << "5.00"
+                                    << "5";
+    QTest::newRow("leading point") << ".5" << qint64(50) << "0.50"
+                                   << "0.5";
+    QTest::newRow("third decimal rounds up") << "12.345" << qint64(1235) << "12.35"
+                                             << "12.35";
+    QTest::newRow("third decimal rounds down") << "12.344" << qint64(1234) << "12.34"
+                                               << "12.34";
+    QTest::newRow("zero") << "0.00" << qint64(0) << "0.00"
+                          << "0";
+    QTest::newRow("letters") << "abc" << qint64(-1) << ""
+                             << "";
+    QTest::newRow("two points") << "1.2.3" << qint64(-1) << ""
+                                << "";
+    QTest::newRow("empty") << "" << qint64(-1) << ""
+                           << "";
+    QTest::newRow("negative") << "-1" << qint64(-1) << ""
+                              << "";
 }
 
 void TestSettings::money() {
