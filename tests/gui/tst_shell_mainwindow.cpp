@@ -1,18 +1,13 @@
-#include "collect/draghelper.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
 #include "settings/settingmain.h"
-#include "shell/aboutdialog.h"
 #include "shell/floatwidget.h"
 #include "shell/mainwindow.h"
-#include "shell/traymenu.h"
 #include "testsupport.h"
 
-#include <QAction>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace testsupport;
@@ -28,7 +23,7 @@ int pageObjects(MainWindow& w) {
     return w.findChildren<FormSaoMaShouKuan*>().size() + w.findChildren<TicketForm*>().size();
 }
 
-// Runs `check` once the modal run of some dialog has started, then lets `close` end it.
+// Runs `check` once the modal run of a dialog has started; `check` ends that run.
 void whileModal(const std::function<void()>& check) {
     QTimer::singleShot(0, [check] { check(); });
 }
@@ -192,155 +187,6 @@ private slots:
         QVERIFY(modal);
         QCOMPARE(highlight, SettingMain::activeButtonStyle());
         QVERIFY(!hub.isVisible());
-    }
-
-    void hubHighlightsExactlyTheChosenButton_data() {
-        QTest::addColumn<int>("type");
-        for (int type : {1, 2, 3, 4, 5, 6, 7, 0, 8}) {
-            QTest::newRow(QByteArray::number(type)) << type;
-        }
-    }
-    void hubHighlightsExactlyTheChosenButton() {
-        QFETCH(int, type);
-        SettingMain hub;
-        hub.doSet(6);
-        hub.doSet(type);
-        for (int i = 1; i <= 7; ++i) {
-            QCOMPARE(hub.pageButton(i)->styleSheet(),
-                     i == type ? SettingMain::activeButtonStyle() : SettingMain::idleButtonStyle());
-        }
-        // Clicking a button moves the highlight.
-        hub.findChild<QPushButton*>(QStringLiteral("btn6"))->click();
-        QCOMPARE(hub.currentType(), 6);
-        for (int i = 1; i <= 7; ++i) {
-            QCOMPARE(hub.pageButton(i)->styleSheet(),
-                     i == 6 ? SettingMain::activeButtonStyle() : SettingMain::idleButtonStyle());
-        }
-    }
-
-    void trayMenuEntriesAndPageNumbers_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("page");
-        QTest::newRow("客显设置") << QStringLiteral("客显设置") << 1;
-        QTest::newRow("其他设置") << QStringLiteral("其他设置") << 2;
-        QTest::newRow("密码设置") << QStringLiteral("密码设置") << 3;
-        QTest::newRow("退款密码修改") << QStringLiteral("退款密码修改") << 4;
-        QTest::newRow("设置忘记退款密码") << QStringLiteral("设置忘记退款密码") << 5;
-        QTest::newRow("收款设置") << QStringLiteral("收款设置") << 6;
-        QTest::newRow("退款设置") << QStringLiteral("退款设置") << 7;
-    }
-    void trayMenuEntriesAndPageNumbers() {
-        QFETCH(QString, entry);
-        QFETCH(int, page);
-        TrayMenu menu;
-        QSignalSpy spy(&menu, &TrayMenu::doSetting);
-        QAction* action = menu.actionByText(entry);
-        QVERIFY(action);
-        action->trigger();
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.first().first().toInt(), page);
-    }
-
-    void trayMenuOrder() {
-        TrayMenu menu;
-        QStringList texts;
-        const auto actions = menu.actions();
-        for (QAction* a : actions) {
-            texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        }
-        QCOMPARE(texts, QStringList({"客显设置", "其他设置", "密码设置", "退款密码修改", "设置忘记退款密码", "收款设置",
-                                     "退款设置", "-", "显示主面板", "-", "官方网站", "关于我们", "-", "退出"}));
-    }
-
-    void floatingIconMenuOpensHubAndQuitsOwner() {
-        SettingMain hub;
-        MainWindow w;
-        w.show();
-        FloatWidget* icon = w.floatWidget();
-        icon->show();
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), icon->mapToGlobal(QPoint(10, 10)));
-        QApplication::sendEvent(icon, &event);
-        TrayMenu* menu = icon->menu();
-        QVERIFY(menu);
-        menu->hide();
-        // A second right click reuses the one menu.
-        QApplication::sendEvent(icon, &event);
-        QCOMPARE(icon->menu(), menu);
-        QCOMPARE(icon->findChildren<TrayMenu*>().size(), 1);
-        menu->hide();
-
-        int typeSeen = 0;
-        whileModal([&] {
-            typeSeen = hub.currentType();
-            hub.hide();
-        });
-        menu->actionByText(QStringLiteral("收款设置"))->trigger();
-        QCOMPARE(typeSeen, 6);
-
-        menu->actionByText(QStringLiteral("退出"))->trigger();
-        QVERIFY(!w.isVisible());
-    }
-
-    void framelessWindowsDragWithTheLeftButton_data() {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<bool>("pressFirst");
-        QTest::addColumn<bool>("releaseBeforeMove");
-        QTest::addColumn<QPoint>("shift");
-        QTest::newRow("left drag") << int(Qt::LeftButton) << true << false << QPoint(30, -20);
-        QTest::newRow("right button") << int(Qt::RightButton) << true << false << QPoint(0, 0);
-        QTest::newRow("move without press") << int(Qt::LeftButton) << false << false << QPoint(0, 0);
-        QTest::newRow("move after release") << int(Qt::LeftButton) << true << true << QPoint(0, 0);
-    }
-    void framelessWindowsDragWithTheLeftButton() {
-        QFETCH(int, button);
-        QFETCH(bool, pressFirst);
-        QFETCH(bool, releaseBeforeMove);
-        QFETCH(QPoint, shift);
-        QWidget window;
-        window.setWindowFlags(Qt::FramelessWindowHint);
-        window.resize(200, 100);
-        window.move(100, 100);
-        window.show();
-        DragHelper* drag = DragHelper::install(&window);
-        const QPoint start = window.pos();
-        const auto b = Qt::MouseButton(button);
-        auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButton which, Qt::MouseButtons held) {
-            QMouseEvent e(type, window.mapFromGlobal(global), global, which, held, Qt::NoModifier);
-            QApplication::sendEvent(&window, &e);
-        };
-        const QPoint grab = window.mapToGlobal(QPoint(20, 20));
-        if (pressFirst) {
-            send(QEvent::MouseButtonPress, grab, b, b);
-        }
-        if (releaseBeforeMove) {
-            send(QEvent::MouseButtonRelease, grab, b, Qt::NoButton);
-        }
-        // Two steps: each move shifts by the cursor's movement since the last one.
-        const Qt::MouseButtons held = releaseBeforeMove ? Qt::MouseButtons() : Qt::MouseButtons(b);
-        send(QEvent::MouseMove, grab + QPoint(10, -5), Qt::NoButton, held);
-        send(QEvent::MouseMove, grab + QPoint(30, -20), Qt::NoButton, held);
-        QCOMPARE(window.pos() - start, shift);
-        send(QEvent::MouseButtonRelease, grab + QPoint(30, -20), b, Qt::NoButton);
-        QVERIFY(!drag->isDragging());
-    }
-
-    void aboutBoxIsModalAndCloses() {
-        TrayMenu menu;
-        QString title;
-        bool modal = false;
-        whileModal([&] {
-            auto* box = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-            if (!box) {
-                return;
-            }
-            title = box->windowTitle();
-            modal = box->isModal() || box->windowModality() != Qt::NonModal;
-            box->findChild<QPushButton*>(QStringLiteral("btnClose"))->click();
-        });
-        menu.actionByText(QStringLiteral("关于我们"))->trigger();
-        QCOMPARE(title, QStringLiteral("关于我们"));
-        QVERIFY(modal);
-        QVERIFY(!QApplication::activeModalWidget());
     }
 
 private:
