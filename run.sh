@@ -17,7 +17,7 @@ done
 
 scripts/install-deps.sh run
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCASHIER_TESTS=OFF >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target cashier gateway-sandbox
 
 mkdir -p var/client var/sandbox
