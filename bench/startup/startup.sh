@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up time (process start to its first window mapped) and resident memory once the window is up,
-# for the cashier client and for a minimal Qt widgets program, on a virtual display.
+# for the cashier client and for a minimal Qt widgets program, on a virtual display; then the client's memory
+# at the main window after signing in to a sandbox gateway with the demo account.
 # Usage: bench/startup/startup.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -56,3 +57,42 @@ report() {  # name, binary, title
 
 report "minimal Qt widgets" "$minimal" "minimal"
 report "cashier (login window)" "$cashier" "登录界面"
+
+# Memory at the main window: sign in against a sandbox of our own, choose the first store.
+sandbox="$PWD/$build/sandbox/gateway-sandbox"
+[[ -x "$sandbox" ]] || exit 0
+"$sandbox" --port 0 --db "$work/sandbox.db" --quiet >"$work/sandbox.out" 2>&1 &
+sandbox_pid=$!
+trap 'kill $xvfb $sandbox_pid 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 100); do grep -qo '127.0.0.1:[0-9]*' "$work/sandbox.out" 2>/dev/null && break; sleep 0.05; done
+port=$(grep -o '127.0.0.1:[0-9]*' "$work/sandbox.out" | head -1 | cut -d: -f2)
+printf '[data_config]\ncheck_updata=1\ngatewayUrl=http://127.0.0.1:%s/api.php/Gateway/index\n' "$port" >"$work/data.ini"
+wait_window() {  # pid, title
+    for _ in $(seq 600); do
+        xdotool search --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -1 | grep . && return 0
+        sleep 0.01
+    done
+    return 1
+}
+rsss=()
+for _ in $(seq "$runs"); do
+    (cd "$work" && exec "$cashier" >/dev/null 2>&1) &
+    pid=$!
+    w=$(wait_window $pid "登录界面")
+    xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
+    xdotool type --delay 20 demo
+    xdotool key Tab
+    xdotool type --delay 20 demo123
+    xdotool key Return
+    w=$(wait_window $pid "Dialog")
+    xdotool windowfocus "$w"
+    sleep 0.3
+    xdotool key KP_Enter
+    wait_window $pid "柚屿智付" >/dev/null
+    sleep 0.5
+    rsss+=("$(awk '/VmRSS/ {print $2}' /proc/$pid/status)")
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+done
+r=$(printf '%s\n' "${rsss[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+printf '%-22s at the main window after sign-in                 RSS %6d KiB\n' "cashier (main window)" "$r"
