@@ -50,7 +50,7 @@ fi
 if [[ $use_xvfb -eq 1 ]]; then
     display=:${CASHIER_XVFB_DISPLAY:-77}
     if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
-        Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >var/xvfb.log 2>&1 &
+        Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >var/xvfb.log 2>&1 &
         for _ in $(seq 50); do
             xdpyinfo -display "$display" >/dev/null 2>&1 && break
             sleep 0.1

@@ -32,7 +32,8 @@ cmake --build build-asan -j"$jobs" || exit 1
 
 step "Starting a virtual display"
 display=:${CASHIER_TEST_DISPLAY:-93}
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/tmp/cashier-xvfb.log 2>&1 &
+# -noreset: the server must not restart (and refuse connections meanwhile) each time its last client goes.
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/tmp/cashier-xvfb.log 2>&1 &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null' EXIT
 for _ in $(seq 100); do
