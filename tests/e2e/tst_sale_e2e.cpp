@@ -1,6 +1,7 @@
 // The first complete sale with real processes on the X display the test script provides: the client signs in at the
 // sandbox gateway, the cashier keys 12.50 and scans a payment code, the result window appears, and the receipt
 // comes out of a real CUPS queue whose backend keeps each job as a file (tests/e2e/cups/setup-capture-queue.sh).
+#include "e2edriver.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -10,14 +11,11 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QProcess>
-#include <QRect>
 #include <QSet>
-#include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTextCodec>
 #include <QtTest>
+
+using namespace e2e;
 
 namespace {
 
@@ -25,81 +23,6 @@ const QString kQueue = qEnvironmentVariableIsSet("CASHIER_CAPTURE_QUEUE")
                            ? qEnvironmentVariable("CASHIER_CAPTURE_QUEUE")
                            : QStringLiteral("CashierCapture");
 const QString kCaptureDir = QStringLiteral("/var/spool/cashier-capture");
-
-QString run(const QString& program, const QStringList& args, int* exitCode = nullptr) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(15000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-    if (exitCode) {
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-QString xdotool(const QStringList& args) {
-    return run(QStringLiteral("xdotool"), args);
-}
-
-QStringList visibleWindows(const QString& name) {
-    const QString out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                 QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$')});
-    return out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
-}
-
-QString waitForVisible(const QString& name, int timeoutMs = 15000) {
-    QString id;
-    (void)QTest::qWaitFor(
-        [&] {
-            const QStringList ids = visibleWindows(name);
-            id = ids.isEmpty() ? QString() : ids.first();
-            return !id.isEmpty();
-        },
-        timeoutMs);
-    return id;
-}
-
-QRect geometry(const QString& window) {
-    const QString out = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    QRect r;
-    for (const QString& line : out.split(QLatin1Char('\n'))) {
-        const int value = line.section(QLatin1Char('='), 1).toInt();
-        if (line.startsWith(QLatin1String("X="))) {
-            r.moveLeft(value);
-        } else if (line.startsWith(QLatin1String("Y="))) {
-            r.moveTop(value);
-        } else if (line.startsWith(QLatin1String("WIDTH="))) {
-            r.setWidth(value);
-        } else if (line.startsWith(QLatin1String("HEIGHT="))) {
-            r.setHeight(value);
-        }
-    }
-    return r;
-}
-
-// Without a window manager the keyboard follows the pointer, so keys go where the pointer rests.
-void pointAt(const QString& window, int x, int y) {
-    const QRect r = geometry(window);
-    xdotool({QStringLiteral("mousemove"), QString::number(r.x() + x), QString::number(r.y() + y)});
-    QTest::qWait(100);
-}
-
-void clickAt(const QString& window, int x, int y) {
-    pointAt(window, x, y);
-    xdotool({QStringLiteral("click"), QStringLiteral("1")});
-    QTest::qWait(150);
-}
-
-// `delayMs` between keys; the amount page takes only keys that arrive more than 50 ms apart.
-void typeText(const QString& text, int delayMs) {
-    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
-}
-
-void key(const QString& keys) {
-    xdotool({QStringLiteral("key"), keys});
-}
 
 QJsonObject getJson(const QUrl& url) {
     QNetworkAccessManager nam;
@@ -146,44 +69,6 @@ bool printedTextHas(const QString& text, const QString& needle) {
     return QRegularExpression(pattern).match(text).hasMatch();
 }
 
-class Client {
-public:
-    Client(int port, const QString& printer) {
-        QSettings ini(m_dir.filePath(QStringLiteral("data.ini")), QSettings::IniFormat);
-        ini.setIniCodec(QTextCodec::codecForName("GB2312"));
-        ini.setValue(QStringLiteral("data_config/gatewayUrl"),
-                     QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
-        ini.setValue(QStringLiteral("data_config/printerName"), printer);
-        ini.sync();
-        m_process.setWorkingDirectory(m_dir.path());
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral(CASHIER_BIN), QStringList());
-    }
-    ~Client() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(5000)) {
-                m_process.kill();
-                m_process.waitForFinished();
-            }
-        }
-    }
-    QString output() {
-        m_log += QString::fromUtf8(m_process.readAll());
-        return m_log;
-    }
-    QString shopName() const {
-        QSettings ini(m_dir.filePath(QStringLiteral("data.ini")), QSettings::IniFormat);
-        ini.setIniCodec(QTextCodec::codecForName("GB2312"));
-        return ini.value(QStringLiteral("data_config/shopName")).toString();
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QString m_log;
-};
-
 }  // namespace
 
 class TestSaleE2E : public QObject {
@@ -191,7 +76,6 @@ class TestSaleE2E : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void sale_data();
     void sale();
 
@@ -200,9 +84,7 @@ private:
     void keySaleAndScan(Client& client, const QString& code);
     QList<QJsonObject> loggedRequests(const char* action);
 
-    QTemporaryDir m_dbDir;
-    QProcess m_sandbox;
-    int m_port = 0;
+    Sandbox m_sandbox;
 };
 
 void TestSaleE2E::initTestCase() {
@@ -212,30 +94,12 @@ void TestSaleE2E::initTestCase() {
     for (const char* tool : {"xdotool", "pdftotext", "lpstat"}) {
         QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
     }
-    m_sandbox.start(QStringLiteral(SANDBOX_BIN),
-                    {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
-                     m_dbDir.filePath(QStringLiteral("gateway.db")), QStringLiteral("--quiet")});
-    QVERIFY(m_sandbox.waitForStarted());
-    QVERIFY(QTest::qWaitFor([&] { return m_sandbox.canReadLine(); }, 10000));
-    const QString first = QString::fromUtf8(m_sandbox.readLine()).trimmed();
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("127\\.0\\.0\\.1:(\\d+)")).match(first);
-    QVERIFY2(m.hasMatch(), qPrintable(first));
-    m_port = m.captured(1).toInt();
-}
-
-void TestSaleE2E::cleanupTestCase() {
-    if (m_sandbox.state() != QProcess::NotRunning) {
-        m_sandbox.terminate();
-        if (!m_sandbox.waitForFinished(5000)) {
-            m_sandbox.kill();
-            m_sandbox.waitForFinished();
-        }
-    }
+    m_sandbox.start();
 }
 
 QList<QJsonObject> TestSaleE2E::loggedRequests(const char* action) {
-    const QJsonObject log =
-        getJson(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests?action=%2").arg(m_port).arg(action)));
+    const QJsonObject log = getJson(
+        QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests?action=%2").arg(m_sandbox.port()).arg(action)));
     QList<QJsonObject> out;
     for (const QJsonValue& v : log.value(QStringLiteral("requests")).toArray()) {
         out.append(v.toObject());
@@ -244,25 +108,17 @@ QList<QJsonObject> TestSaleE2E::loggedRequests(const char* action) {
 }
 
 void TestSaleE2E::keySaleAndScan(Client& client, const QString& code) {
-    const QString login = waitForVisible(QStringLiteral("登录界面"));
-    QVERIFY2(!login.isEmpty(), qPrintable(client.output()));
-    clickAt(login, 200, 123);  // account field
-    typeText(QStringLiteral("demo"), 40);
-    clickAt(login, 200, 171);  // password field
-    typeText(QStringLiteral("demo123"), 40);
-    key(QStringLiteral("Return"));
-
-    const QString store = waitForVisible(QStringLiteral("Dialog"));
-    QVERIFY2(!store.isEmpty(), qPrintable(client.output()));
-    QTest::qWait(800);         // the store list arrives
-    clickAt(store, 135, 168);  // "确认收款"
+    signInAndChooseStore(client);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
 
     const QString main = waitForVisible(QStringLiteral("柚屿智付"));
     QVERIFY2(!main.isEmpty(), qPrintable(client.output()));
     pointAt(main, 400, 300);
     key(QStringLiteral("F1"));  // the amount page
     QTest::qWait(300);
-    typeText(QStringLiteral("12.50"), 150);
+    typeText(QStringLiteral("12.50"), 150);  // the amount page takes only keys more than 50 ms apart
     QTest::qWait(200);
     key(QStringLiteral("Return"));
 
@@ -291,10 +147,11 @@ void TestSaleE2E::sale() {
                                                     "tests/e2e/cups/setup-capture-queue.sh as root")
                                          .arg(kQueue)));
     }
-    deleteAt(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests").arg(m_port)));
+    deleteAt(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests").arg(m_sandbox.port())));
     const QSet<QString> before = capturedJobs();
 
-    Client client(m_port, printing ? kQueue : QStringLiteral("不打印小票"));
+    Client client(m_sandbox.port(),
+                  {{QStringLiteral("printerName"), printing ? kQueue : QStringLiteral("不打印小票")}});
     keySaleAndScan(client, code);
     if (QTest::currentTestFailed()) {
         return;
@@ -339,7 +196,7 @@ void TestSaleE2E::sale() {
              "no print job reached the capture queue");
     QCOMPARE(added.size(), 1);
     const QString text = jobText(*added.begin());
-    const QString shop = client.shopName();
+    const QString shop = client.setting(QStringLiteral("shopName"));
     QVERIFY(!shop.isEmpty());
     // The store is printed as the store dialog remembered it; pdftotext may break the blanks between its parts.
     for (const QString& part : shop.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {

@@ -1,0 +1,172 @@
+#include "e2edriver.h"
+
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSize>
+#include <QTextCodec>
+#include <QtTest>
+
+namespace e2e {
+
+namespace {
+
+// Ends a child still running: politely first, then for sure.
+void end(QProcess& process) {
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+}
+
+// data.ini as the client reads it.
+void useClientCodec(QSettings& ini) {
+    ini.setIniCodec(QTextCodec::codecForName("GB2312"));
+}
+
+}  // namespace
+
+QString run(const QString& program, const QStringList& args, int* exitCode) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    if (exitCode) {
+        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QString xdotool(const QStringList& args) {
+    return run(QStringLiteral("xdotool"), args);
+}
+
+QStringList visibleWindows(const QString& name) {
+    const QString out = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$')});
+    return out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
+}
+
+QString waitForVisible(const QString& name, int timeoutMs) {
+    QString id;
+    (void)QTest::qWaitFor(
+        [&] {
+            const QStringList ids = visibleWindows(name);
+            id = ids.isEmpty() ? QString() : ids.first();
+            return !id.isEmpty();
+        },
+        timeoutMs);
+    return id;
+}
+
+bool waitForHidden(const QString& name, int timeoutMs) {
+    return QTest::qWaitFor([&] { return visibleWindows(name).isEmpty(); }, timeoutMs);
+}
+
+QRect geometry(const QString& window) {
+    const QString out = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
+    QRect r;
+    const QStringList lines = out.split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        const int value = line.section(QLatin1Char('='), 1).toInt();
+        if (line.startsWith(QLatin1String("X="))) {
+            r.moveLeft(value);
+        } else if (line.startsWith(QLatin1String("Y="))) {
+            r.moveTop(value);
+        } else if (line.startsWith(QLatin1String("WIDTH="))) {
+            r.setWidth(value);
+        } else if (line.startsWith(QLatin1String("HEIGHT="))) {
+            r.setHeight(value);
+        }
+    }
+    return r;
+}
+
+void pointAt(const QString& window, int x, int y) {
+    const QRect r = geometry(window);
+    xdotool({QStringLiteral("mousemove"), QString::number(r.x() + x), QString::number(r.y() + y)});
+    QTest::qWait(100);
+}
+
+void clickAt(const QString& window, int x, int y) {
+    pointAt(window, x, y);
+    xdotool({QStringLiteral("click"), QStringLiteral("1")});
+    QTest::qWait(150);
+}
+
+void typeText(const QString& text, int delayMs) {
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
+}
+
+void key(const QString& keys) {
+    xdotool({QStringLiteral("key"), keys});
+}
+
+Sandbox::~Sandbox() {
+    end(m_process);
+}
+
+void Sandbox::start() {
+    m_process.start(QStringLiteral(SANDBOX_BIN),
+                    {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                     m_dbDir.filePath(QStringLiteral("gateway.db")), QStringLiteral("--quiet")});
+    QVERIFY(m_process.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return m_process.canReadLine(); }, 10000));
+    const QString first = QString::fromUtf8(m_process.readLine()).trimmed();
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("127\\.0\\.0\\.1:(\\d+)")).match(first);
+    QVERIFY2(m.hasMatch(), qPrintable(first));
+    m_port = m.captured(1).toInt();
+    QVERIFY(m_port > 0);
+}
+
+Client::Client(int port, const QVariantMap& settings) {
+    QSettings ini(m_dir.filePath(QStringLiteral("data.ini")), QSettings::IniFormat);
+    useClientCodec(ini);
+    ini.setValue(QStringLiteral("data_config/gatewayUrl"),
+                 QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
+    for (auto it = settings.cbegin(); it != settings.cend(); ++it) {
+        ini.setValue(QStringLiteral("data_config/") + it.key(), it.value());
+    }
+    ini.sync();
+    m_process.setWorkingDirectory(m_dir.path());
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(QStringLiteral(CASHIER_BIN), QStringList());
+}
+
+Client::~Client() {
+    end(m_process);
+}
+
+QString Client::output() {
+    m_log += QString::fromUtf8(m_process.readAll());
+    return m_log;
+}
+
+QString Client::setting(const QString& key) const {
+    QSettings ini(m_dir.filePath(QStringLiteral("data.ini")), QSettings::IniFormat);
+    useClientCodec(ini);
+    return ini.value(QStringLiteral("data_config/") + key).toString();
+}
+
+void signInAndChooseStore(Client& client) {
+    const QString login = waitForVisible(QStringLiteral("登录界面"));
+    QVERIFY2(!login.isEmpty(), qPrintable(QStringLiteral("the login window did not appear\n") + client.output()));
+    QCOMPARE(geometry(login).size(), QSize(420, 330));
+    clickAt(login, 200, 123);  // account field
+    typeText(QStringLiteral("demo"));
+    clickAt(login, 200, 171);  // password field
+    typeText(QStringLiteral("demo123"));
+    key(QStringLiteral("Return"));
+
+    const QString store = waitForVisible(QStringLiteral("Dialog"));
+    QVERIFY2(!store.isEmpty(), qPrintable(QStringLiteral("the store dialog did not appear\n") + client.output()));
+    QVERIFY(visibleWindows(QStringLiteral("登录界面")).isEmpty());
+    QTest::qWait(800);         // the store list arrives
+    clickAt(store, 135, 168);  // "确认收款"
+}
+
+}  // namespace e2e

@@ -1,0 +1,70 @@
+#pragma once
+
+// Drives real processes on the X display the test script provides: the sandbox gateway, the client, and the
+// keyboard and pointer through xdotool. Checks made here (QVERIFY) fail the running test function; callers look
+// at QTest::currentTestFailed() before going on.
+
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+namespace e2e {
+
+// Runs `program` and returns its standard output (trimmed). `exitCode` gets -1 when it crashed or hung.
+QString run(const QString& program, const QStringList& args, int* exitCode = nullptr);
+
+QString xdotool(const QStringList& args);
+// Visible (mapped) windows whose name matches `name` exactly.
+QStringList visibleWindows(const QString& name);
+// The first visible window named `name`; empty when none showed up in time.
+QString waitForVisible(const QString& name, int timeoutMs = 15000);
+bool waitForHidden(const QString& name, int timeoutMs = 10000);
+QRect geometry(const QString& window);
+
+// Points are relative to the window's top-left corner. Without a window manager the keyboard follows the
+// pointer, so keys go where the pointer rests.
+void pointAt(const QString& window, int x, int y);
+void clickAt(const QString& window, int x, int y);
+// `delayMs` between keys.
+void typeText(const QString& text, int delayMs = 40);
+void key(const QString& keys);
+
+// gateway-sandbox on a free port with a database of its own; stopped when this goes.
+class Sandbox {
+public:
+    ~Sandbox();
+    // Starts it and reads the port it bound from its first line.
+    void start();
+    int port() const { return m_port; }
+
+private:
+    QTemporaryDir m_dbDir;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+// The client in a working directory of its own, its data.ini pointed at the sandbox on `port`; `settings` adds
+// data_config/ keys. Ended when this goes.
+class Client {
+public:
+    explicit Client(int port, const QVariantMap& settings = {});
+    ~Client();
+    // Everything the client wrote so far (stdout and stderr).
+    QString output();
+    bool running() const { return m_process.state() == QProcess::Running; }
+    // data_config/<key> as the client keeps it.
+    QString setting(const QString& key) const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_log;
+};
+
+// Signs in with the demo account in the login window on screen and confirms the first store.
+void signInAndChooseStore(Client& client);
+
+}  // namespace e2e
