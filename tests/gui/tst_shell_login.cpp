@@ -70,17 +70,10 @@ class TestShellLogin : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        m_dir = std::make_unique<TempWorkDir>();
-        m_stubOwner = std::make_unique<StubGateway>();
-        dataConfig().setGatewayUrl(m_stub().url());
-        m_boxes = std::make_unique<MessageBoxWatcher>();
-    }
+    void init() { m_fixture = std::make_unique<GatewayFixture>(); }
     void cleanup() {
         delete mainWindow();
-        m_boxes.reset();
-        m_stubOwner.reset();
-        m_dir.reset();
+        m_fixture.reset();
     }
 
     void validatorRefusesOtherThanLettersAndDigits_data() {
@@ -147,10 +140,10 @@ private slots:
         } else {
             loginButton(w)->click();
         }
-        QVERIFY(m_boxes->waitForBoxes(1));
-        QCOMPARE(m_boxes->last().icon, QMessageBox::Critical);
-        QCOMPARE(m_boxes->last().title, QStringLiteral("温馨提示"));
-        QCOMPARE(m_boxes->last().text, text);
+        QVERIFY(m_boxes().waitForBoxes(1));
+        QCOMPARE(m_boxes().last().icon, QMessageBox::Critical);
+        QCOMPARE(m_boxes().last().title, QStringLiteral("温馨提示"));
+        QCOMPARE(m_boxes().last().text, text);
         QVERIFY(!m_stub().waitForBodies(1, 300));
         QVERIFY(userEdit(w)->isEnabled());
         QVERIFY(loginButton(w)->isEnabled());
@@ -177,7 +170,7 @@ private slots:
         QVERIFY(!pwdEdit(w)->isEnabled());
         QVERIFY(!loginButton(w)->isEnabled());
         QCOMPARE(loginButton(w)->styleSheet(), LoginWidget::loadingButtonStyle());
-        QVERIFY(m_boxes->waitForBoxes(1));
+        QVERIFY(m_boxes().waitForBoxes(1));
         QTRY_VERIFY(loginButton(w)->isEnabled());
         QCOMPARE(loginButton(w)->styleSheet(), LoginWidget::loginButtonStyle());
         QVERIFY(!w.findChild<QCheckBox*>(QStringLiteral("Rem_PassWord"))->isEnabled());
@@ -228,12 +221,12 @@ private slots:
             QCOMPARE(ticketTypes().size(), tickets);
             QVERIFY(m_stub().waitForBodies(2));
             QCOMPARE(formValue(m_stub().bodies().at(1), QStringLiteral("token")), QStringLiteral("T"));
-            QCOMPARE(m_boxes->count(), 0);
+            QCOMPARE(m_boxes().count(), 0);
         } else {
-            QVERIFY(m_boxes->waitForBoxes(1));
-            QCOMPARE(m_boxes->last().icon, QMessageBox::Critical);
-            QCOMPARE(m_boxes->last().title, title);
-            QCOMPARE(m_boxes->last().text, text);
+            QVERIFY(m_boxes().waitForBoxes(1));
+            QCOMPARE(m_boxes().last().icon, QMessageBox::Critical);
+            QCOMPARE(m_boxes().last().title, title);
+            QCOMPARE(m_boxes().last().text, text);
             QVERIFY(!w.shopDialog());
             QVERIFY(w.isVisible());
             QVERIFY(ticketTypes().isEmpty());
@@ -351,10 +344,9 @@ private slots:
     }
 
 private:
-    StubGateway& m_stub() { return *m_stubOwner; }
-    std::unique_ptr<StubGateway> m_stubOwner;
-    std::unique_ptr<TempWorkDir> m_dir;
-    std::unique_ptr<MessageBoxWatcher> m_boxes;
+    StubGateway& m_stub() { return m_fixture->stub; }
+    MessageBoxWatcher& m_boxes() { return m_fixture->boxes; }
+    std::unique_ptr<GatewayFixture> m_fixture;
 };
 
 QTEST_MAIN(TestShellLogin)

@@ -43,19 +43,12 @@ class TestShellSelectShop : public QObject {
 
 private slots:
     void init() {
-        m_dir = std::make_unique<TempWorkDir>();
-        m_stubOwner = std::make_unique<StubGateway>();
-        dataConfig().setGatewayUrl(m_stub().url());
-        m_boxes = std::make_unique<MessageBoxWatcher>();
+        m_fixture = std::make_unique<GatewayFixture>();
         QJsonObject login;
         login.insert(QStringLiteral("token"), QStringLiteral("tok&en"));
         userSession().setLoginContent(login);
     }
-    void cleanup() {
-        m_boxes.reset();
-        m_stubOwner.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void requestCarriesTheToken() {
         m_stub().setReply(kThreeShops);
@@ -91,7 +84,7 @@ private slots:
         QCOMPARE(userSession().shopId(), shopid);
         QCOMPARE(userSession().shopsByIndex().size(), 3);
         QVERIFY(againButton(d)->isEnabled());
-        QCOMPARE(m_boxes->count(), 0);
+        QCOMPARE(m_boxes().count(), 0);
     }
 
     void failuresShowTheirMessage_data() {
@@ -111,10 +104,10 @@ private slots:
         m_stub().setReply(reply, status);
         SelectShopDialog d;
         d.show();
-        QVERIFY(m_boxes->waitForBoxes(1));
-        QCOMPARE(m_boxes->last().icon, QMessageBox::Critical);
-        QCOMPARE(m_boxes->last().title, QStringLiteral("错误提示"));
-        QCOMPARE(m_boxes->last().text, text);
+        QVERIFY(m_boxes().waitForBoxes(1));
+        QCOMPARE(m_boxes().last().icon, QMessageBox::Critical);
+        QCOMPARE(m_boxes().last().title, QStringLiteral("错误提示"));
+        QCOMPARE(m_boxes().last().text, text);
         QCOMPARE(combo(d)->count(), 0);
         QVERIFY(d.isVisible());
         QTRY_VERIFY(againButton(d)->isEnabled());
@@ -176,10 +169,9 @@ private slots:
     }
 
 private:
-    StubGateway& m_stub() { return *m_stubOwner; }
-    std::unique_ptr<StubGateway> m_stubOwner;
-    std::unique_ptr<TempWorkDir> m_dir;
-    std::unique_ptr<MessageBoxWatcher> m_boxes;
+    StubGateway& m_stub() { return m_fixture->stub; }
+    MessageBoxWatcher& m_boxes() { return m_fixture->boxes; }
+    std::unique_ptr<GatewayFixture> m_fixture;
 };
 
 QTEST_MAIN(TestShellSelectShop)

@@ -114,6 +114,10 @@ bool StubGateway::waitForBodies(int n, int timeoutMs) const {
     return QTest::qWaitFor([&] { return bodies().size() >= n; }, timeoutMs);
 }
 
+GatewayFixture::GatewayFixture() {
+    dataConfig().setGatewayUrl(stub.url());
+}
+
 QString formValue(const QByteArray& body, const QString& name) {
     const QList<QByteArray> pairs = body.split('&');
     for (const QByteArray& pair : pairs) {

@@ -91,6 +91,15 @@ private:
     QList<QByteArray> m_bodies;
 };
 
+// What a test case of a screen that talks to the gateway stands on: a fresh working directory, a stub gateway the
+// settings point at, and a watcher answering message boxes. Members go in the reverse order, the directory last.
+struct GatewayFixture {
+    GatewayFixture();
+    TempWorkDir dir;
+    StubGateway stub;
+    MessageBoxWatcher boxes;
+};
+
 // Decodes one field of a form body (percent-encoding and "+" as space).
 QString formValue(const QByteArray& body, const QString& name);
 
