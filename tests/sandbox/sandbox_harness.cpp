@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QUrl>
+#include <QtTest>
 
 SandboxProcess::SandboxProcess(QStringList extraArgs, QString dbPath)
     : dir_(std::make_unique<QTemporaryDir>()), extraArgs_(std::move(extraArgs)), dbPath_(std::move(dbPath)) {
@@ -123,4 +124,14 @@ QJsonObject SandboxProcess::charge(const QString& code, qint64 fen, const QStrin
     return call("Pay.Ace.scanpay",
                 {{"auth_code", code}, {"money", QString::number(fen)}, {"uid", "1"}, {"shopid", shopid}})
         .content();
+}
+
+void SandboxTestCase::init() {
+    sb = std::make_unique<SandboxProcess>();
+    QVERIFY(sb->start());
+}
+
+void SandboxTestCase::cleanup() {
+    QCOMPARE(sb->stop(), 0);
+    sb.reset();
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QObject>
 #include <QPair>
 #include <QProcess>
 #include <QString>
@@ -56,6 +57,18 @@ private:
     QString logPath_;
     QProcess process_;
     int port_ = 0;
+};
+
+// Base of a test class that drives a fresh sandbox in each test function; every one must stop cleanly.
+class SandboxTestCase : public QObject {
+    Q_OBJECT
+
+protected slots:
+    void init();
+    void cleanup();
+
+protected:
+    std::unique_ptr<SandboxProcess> sb;
 };
 
 // Payment codes of the sandbox's documented plan.

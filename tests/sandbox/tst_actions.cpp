@@ -8,11 +8,10 @@
 
 #include <thread>
 
-class SandboxActions : public QObject {
+class SandboxActions : public SandboxTestCase {
     Q_OBJECT
 
 private:
-    std::unique_ptr<SandboxProcess> sb;
     QString token;
 
     QJsonObject listPay(const SandboxProcess::Fields& extra, int page = 1) const {
@@ -41,14 +40,12 @@ private:
 
 private slots:
     void init() {
-        sb = std::make_unique<SandboxProcess>();
-        QVERIFY(sb->start());
+        SandboxTestCase::init();
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         token = sb->login();
         QVERIFY(!token.isEmpty());
-    }
-    void cleanup() {
-        QCOMPARE(sb->stop(), 0);
-        sb.reset();
     }
 
     void loginReplyHasTheTypesTheClientReads() {

@@ -8,25 +8,14 @@
 #include <QDateTime>
 #include <QtTest>
 
-class ClientContract : public QObject {
+class ClientContract : public SandboxTestCase {
     Q_OBJECT
 
 private:
-    std::unique_ptr<SandboxProcess> sb;
-
     QJsonObject send(const RequestBody& body) const { return sb->post(body.bytes()).json; }
     QJsonObject content(const RequestBody& body) const { return reply::content(send(body)); }
 
 private slots:
-    void init() {
-        sb = std::make_unique<SandboxProcess>();
-        QVERIFY(sb->start());
-    }
-    void cleanup() {
-        QCOMPARE(sb->stop(), 0);
-        sb.reset();
-    }
-
     void saleRoad() {
         QCOMPARE(reply::num(content(requests::update()), "code"), 1);
         QCOMPARE(reply::str(content(requests::update()), "version_code"), QString("3.0.1"));

@@ -13,12 +13,10 @@ namespace {
 const QByteArray kUpdate = "version=3.0&action=Share.App.update&system=pc";
 }
 
-class SandboxFaults : public QObject {
+class SandboxFaults : public SandboxTestCase {
     Q_OBJECT
 
 private:
-    std::unique_ptr<SandboxProcess> sb;
-
     void addFault(const QByteArray& json) {
         const auto r = sb->control("POST", "/__sandbox/faults", json);
         QVERIFY2(r.status == 200, r.body.constData());
@@ -26,15 +24,6 @@ private:
     QString versionCode() const { return sb->post(kUpdate).content().value("version_code").toString(); }
 
 private slots:
-    void init() {
-        sb = std::make_unique<SandboxProcess>();
-        QVERIFY(sb->start());
-    }
-    void cleanup() {
-        QCOMPARE(sb->stop(), 0);
-        sb.reset();
-    }
-
     void delayHoldsTheAnswer() {
         addFault(R"({"action":"Share.App.update","mode":"delay","ms":400})");
         QElapsedTimer t;
