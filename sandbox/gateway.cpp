@@ -120,6 +120,14 @@ bool verify(const std::string& hash, const std::string& secret) {
     return !hash.empty() && crypto_pwhash_str_verify(hash.c_str(), secret.data(), secret.size()) == 0;
 }
 
+// One text column of an account's row; empty when it was never set.
+std::string accountText(Database& db, int64_t accountId, const char* column) {
+    auto st = db.prepare((std::string("SELECT ") + column + " FROM accounts WHERE id = ?").c_str());
+    st.bindAll(accountId);
+    st.step();
+    return st.text(0);
+}
+
 std::string newToken() {
     unsigned char raw[16];
     randombytes_buf(raw, sizeof raw);
@@ -765,10 +773,7 @@ Gateway::Reply Gateway::refund(const Form& f, const Account& a) {
     const std::string pwd = need(f, "pwd");
     const std::string cardText = optional(f, "cardno");
 
-    auto acc = db_->prepare("SELECT refund_hash FROM accounts WHERE id = ?");
-    acc.bindAll(a.id);
-    acc.step();
-    const std::string refundHash = acc.text(0);
+    const std::string refundHash = accountText(*db_, a.id, "refund_hash");
     if (refundHash.empty()) {
         return fail(kWrongRefundPassword, "尚未设置退款密码");
     }
@@ -880,6 +885,15 @@ std::string newRefundPasswordProblem(const std::string& pword, const std::string
 QJsonObject accepted() {
     return ok(QJsonObject{{"code", 1}, {"respType", "Success"}, {"msg", QStringLiteral("操作成功")}});
 }
+
+// Where a change ends that replaces only the refund password: check the new one, store its digest.
+QJsonObject replaceRefundPassword(Database& db, int64_t accountId, const std::string& pword, const std::string& again) {
+    if (auto problem = newRefundPasswordProblem(pword, again); !problem.empty()) {
+        return fail(kRefused, problem);
+    }
+    db.prepare("UPDATE accounts SET refund_hash = ? WHERE id = ?").bindAll(digest(pword), accountId).exec();
+    return accepted();
+}
 }  // namespace
 
 Gateway::Reply Gateway::editRefundPassword1(const Form& f, const Account& a) {
@@ -890,27 +904,18 @@ Gateway::Reply Gateway::editRefundPassword1(const Form& f, const Account& a) {
     if (uname != a.uname) {
         return fail(kRefused, "账号与登录账号不一致");
     }
-    auto st = db_->prepare("SELECT refund_hash FROM accounts WHERE id = ?");
-    st.bindAll(a.id);
-    st.step();
-    if (st.text(0).empty()) {
+    const std::string refundHash = accountText(*db_, a.id, "refund_hash");
+    if (refundHash.empty()) {
         return fail(kRefused, "尚未设置退款密码，请先设置");
     }
-    if (!verify(st.text(0), old)) {
+    if (!verify(refundHash, old)) {
         return fail(kRefused, "原退款密码错误");
     }
-    if (auto problem = newRefundPasswordProblem(pword, again); !problem.empty()) {
-        return fail(kRefused, problem);
-    }
-    db_->prepare("UPDATE accounts SET refund_hash = ? WHERE id = ?").bindAll(digest(pword), a.id).exec();
-    return accepted();
+    return replaceRefundPassword(*db_, a.id, pword, again);
 }
 
 Gateway::Reply Gateway::getQuestion(const Form&, const Account& a) {
-    auto st = db_->prepare("SELECT question FROM accounts WHERE id = ?");
-    st.bindAll(a.id);
-    st.step();
-    return ok(QJsonObject{{"code", 1}, {"refundquestion", q(st.text(0))}});
+    return ok(QJsonObject{{"code", 1}, {"refundquestion", q(accountText(*db_, a.id, "question"))}});
 }
 
 Gateway::Reply Gateway::setRefundPassword(const Form& f, const Account& a) {
@@ -922,10 +927,7 @@ Gateway::Reply Gateway::setRefundPassword(const Form& f, const Account& a) {
     if (uname != a.uname) {
         return fail(kRefused, "账号与登录账号不一致");
     }
-    auto st = db_->prepare("SELECT question FROM accounts WHERE id = ?");
-    st.bindAll(a.id);
-    st.step();
-    if (!st.text(0).empty()) {
+    if (!accountText(*db_, a.id, "question").empty()) {
         return fail(kRefused, "已设置密保问题，请通过密保问题重置退款密码");
     }
     if (charCount(question) < 6) {
@@ -964,11 +966,7 @@ Gateway::Reply Gateway::editRefundPassword(const Form& f, const Account& a) {
     if (!verify(st.text(1), answer)) {
         return fail(kRefused, "密保答案错误");
     }
-    if (auto problem = newRefundPasswordProblem(pword, again); !problem.empty()) {
-        return fail(kRefused, problem);
-    }
-    db_->prepare("UPDATE accounts SET refund_hash = ? WHERE id = ?").bindAll(digest(pword), a.id).exec();
-    return accepted();
+    return replaceRefundPassword(*db_, a.id, pword, again);
 }
 
 bool Gateway::attachItems(const std::string& tradeNo, const std::vector<Item>& items, std::string* error) {
