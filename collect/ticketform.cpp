@@ -7,6 +7,9 @@
 #include "shell/usersession.h"
 #include "ui_TicketForm.h"
 
+#include <QScrollArea>
+#include <QScrollBar>
+
 namespace {
 
 QList<collect::TicketLine> currentLines() {
@@ -23,8 +26,21 @@ TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm
     ui->setupUi(this);
     move(10, 135);
     const QList<TicketType*>& types = ticketTypes();
+    // The lines sit on a sheet that scrolls inside the panel, so a merchant with more kinds than the panel's height
+    // holds can still reach every one; the sheet starts at the panel's corner, so a line's place is as designed.
+    auto* scroll = new QScrollArea(ui->frame);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setGeometry(ui->frame->rect());
+    m_lines = new QWidget;
+    m_lines->setObjectName(QStringLiteral("ticketLines"));
+    m_lines->setStyleSheet(QStringLiteral("#ticketLines{background:transparent;}"));
+    m_lines->setFixedSize(ui->frame->width() - scroll->verticalScrollBar()->sizeHint().width(),
+                          qMax(ui->frame->height(), 65 * static_cast<int>(types.size()) + 70));
+    scroll->setWidget(m_lines);
+    scroll->viewport()->setAutoFillBackground(false);
     for (int i = 0; i < types.size(); ++i) {
-        auto* line = new TicketCtl(ui->frame, types.at(i)->name, types.at(i)->price);
+        auto* line = new TicketCtl(m_lines, types.at(i)->name, types.at(i)->price);
         types.at(i)->lineWidget = line;
         line->move(10, 65 * i + 70);
         connect(line, &TicketCtl::clicked, this, &TicketForm::doclick);
@@ -34,7 +50,7 @@ TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm
 TicketForm::~TicketForm() {
     // The lines go with the page; the kinds must not keep pointing at them.
     for (TicketType* type : ticketTypes()) {
-        if (type->lineWidget && type->lineWidget->parentWidget() == ui->frame) {
+        if (type->lineWidget && type->lineWidget->parentWidget() == m_lines) {
             type->lineWidget = nullptr;
         }
     }

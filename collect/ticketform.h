@@ -37,4 +37,5 @@ private:
     std::unique_ptr<Ui::TicketForm> ui;
     qint64 total = 0;  // fen
     QPointer<FormCS> m_paymentWindow;
+    QWidget* m_lines = nullptr;  // the scrolling sheet that holds one line per ticket kind
 };

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScrollArea>
 #include <QtTest>
 
 using namespace testsupport;
@@ -68,6 +69,7 @@ private slots:
     void ticketPageWithoutKinds();
     void ticketChargeBodyAndReset();
     void ticketPageReleasesLines();
+    void manyTicketKindsCanAllBeReached();
 };
 
 void TestCollectResult::channelAndAmount_data() {
@@ -223,6 +225,27 @@ void TestCollectResult::ticketLineShowsPrice() {
     // The total is exact, not six significant digits.
     QCOMPARE(page.totalText(), QString("12345.67"));
     QCOMPARE(page.totalFen(), qint64(1234567));
+}
+
+void TestCollectResult::manyTicketKindsCanAllBeReached() {
+    TempWorkDir dir;
+    for (int i = 0; i < 9; ++i) {
+        addTicketType(i + 1, QStringLiteral("票种%1").arg(i + 1), 10);
+    }
+    QWidget host;
+    host.resize(800, 600);
+    TicketForm page(&host);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    TicketCtl* last = ticketTypes().last()->lineWidget;
+    auto* scroll = page.findChild<QScrollArea*>();
+    QVERIFY(scroll);
+    // The ninth line lies below the panel's edge until the sheet is scrolled to it.
+    QVERIFY(last->visibleRegion().isEmpty());
+    scroll->ensureWidgetVisible(last);
+    QTRY_VERIFY(!last->visibleRegion().isEmpty());
+    last->on_jia_clicked();
+    QCOMPARE(page.selectionString(), QString("9:1,"));
 }
 
 void TestCollectResult::ticketPageWithoutKinds() {
