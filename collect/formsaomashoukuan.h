@@ -29,6 +29,8 @@ public:
     QString fieldText() const;
     // The payment-code window this page opened, while it is open.
     FormCS* paymentWindow() const;
+    // True while a key window is collecting (keys typed in the last 50 ms have not been taken or dropped yet).
+    bool keyWindowOpen() const { return keyTimer.isActive(); }
 
 public slots:
     void keyBoardInput();
