@@ -53,13 +53,7 @@ QByteArray successReply(const QByteArray& channel = "ALIPAY") {
 }
 
 QList<FormTradeInfo*> resultWindows() {
-    QList<FormTradeInfo*> out;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* info = qobject_cast<FormTradeInfo*>(w); info && info->isVisible()) {
-            out.append(info);
-        }
-    }
-    return out;
+    return visibleTopLevels<FormTradeInfo>();
 }
 
 void closeResultWindows() {

@@ -42,13 +42,7 @@ struct ReceiptCatcher {
 };
 
 QList<FormTradeInfo*> resultWindows() {
-    QList<FormTradeInfo*> out;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* info = qobject_cast<FormTradeInfo*>(w); info && info->isVisible()) {
-            out.append(info);
-        }
-    }
-    return out;
+    return visibleTopLevels<FormTradeInfo>();
 }
 
 }  // namespace

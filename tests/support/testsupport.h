@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QApplication>
 #include <QByteArray>
 #include <QList>
 #include <QMessageBox>
@@ -99,6 +100,19 @@ struct GatewayFixture {
     StubGateway stub;
     MessageBoxWatcher boxes;
 };
+
+// The visible top-level windows of type T: the windows the code under test opened without a parent.
+template <class T>
+QList<T*> visibleTopLevels() {
+    QList<T*> out;
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget* w : widgets) {
+        if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) {
+            out.append(t);
+        }
+    }
+    return out;
+}
 
 // Decodes one field of a form body (percent-encoding and "+" as space).
 QString formValue(const QByteArray& body, const QString& name);
