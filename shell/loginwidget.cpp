@@ -1,6 +1,7 @@
 #include "loginwidget.h"
 
 #include "app/dataconfig.h"
+#include "app/version.h"
 #include "collect/draghelper.h"
 #include "collect/selectshopdialog.h"
 #include "floatwidget.h"
@@ -9,6 +10,7 @@
 #include "gateway/reply.h"
 #include "gateway/requests.h"
 #include "mainwindow.h"
+#include "platform/platform.h"
 #include "productinfo.h"
 #include "settings/settingmain.h"
 #include "traymenu.h"
@@ -21,6 +23,8 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
 #include <QRegExpValidator>
 #include <QScreen>
 #include <QUrl>
@@ -88,6 +92,40 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
 
     m_float = new FloatWidget(this);
     DragHelper::install(this);
+
+    if (dataConfig().checkUpdata() == 0) {
+        startVersionCheck();
+    }
+}
+
+void LoginWidget::startVersionCheck() {
+    auto* http = new HttpFun;
+    connect(http, &HttpFun::signal_requestFinished, this, &LoginWidget::slot_requestVersionFinished);
+    http->post(GatewayUrl(), requests::update().bytes());
+}
+
+void LoginWidget::slot_requestVersionFinished(bool bSuccess, const QByteArray& byteResult) {
+    if (!bSuccess) {
+        QMessageBox::critical(this, QStringLiteral("版本检测"), QStringLiteral("版本检测更新失败,请检查网络设置"));
+        return;
+    }
+    const QJsonObject content = reply::content(byteResult);
+    if (reply::num(content, "code") == 0) {
+        return;
+    }
+    // Compared number by number, so a version 10 is offered after version 3 (as text it would sort before it).
+    if (!isNewerVersion(reply::str(content, "version_code"), product::version())) {
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("版本更新"), QStringLiteral("检测到新版本，是否更新到新版本?"),
+                    QMessageBox::Ok | QMessageBox::Cancel);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("更新"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("不更新"));
+    box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
+    if (box.exec() == QMessageBox::Ok) {
+        // The installer runs to its end while the client waits; its exit code carries no meaning here.
+        QProcess::execute(platform::installerPath(), QStringList());
+    }
 }
 
 LoginWidget::~LoginWidget() = default;

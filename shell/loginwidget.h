@@ -38,11 +38,13 @@ public slots:
     void closeWindow();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
     void slot_requestFinished(bool bSuccess, const QByteArray& byteResult);
+    void slot_requestVersionFinished(bool bSuccess, const QByteArray& byteResult);
     void on_Rem_PassWord_clicked();
     void on_CmdLinkButton_clicked();
 
 private:
     void setWaiting(bool waiting);
+    void startVersionCheck();
 
     std::unique_ptr<Ui::LoginWidget> ui;
     QString m_user;

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QDir>
+#include <QFile>
 #include <QtTest>
 
 using namespace testsupport;
@@ -341,6 +343,70 @@ private slots:
         w.hide();
         w.onActivated(QSystemTrayIcon::Trigger);
         QVERIFY(!w.isVisible());
+    }
+
+    void versionCheck_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("title");  // of the box shown, empty for none
+        QTest::addColumn<int>("answer");     // the button pressed
+        QTest::addColumn<bool>("installerRuns");
+        const int no = QMessageBox::Cancel;
+        const int yes = QMessageBox::Ok;
+        QTest::newRow("transport failure") << 500 << QByteArray("{}") << "版本检测" << yes << false;
+        QTest::newRow("code 0 is silent")
+            << 200 << QByteArray(R"({"content":{"code":0,"version_code":"9.9.9"}})") << "" << yes << false;
+        QTest::newRow("same version") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.1"}})") << ""
+                                      << yes << false;
+        QTest::newRow("older version") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.0"}})") << ""
+                                       << yes << false;
+        QTest::newRow("version as a number")
+            << 200 << QByteArray(R"({"content":{"code":1,"version_code":3.1}})") << "" << yes << false;
+        QTest::newRow("newer, not now") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.2"}})")
+                                        << "版本更新" << no << false;
+        QTest::newRow("newer, update") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.10"}})")
+                                       << "版本更新" << yes << true;
+        QTest::newRow("version 10 is newer")
+            << 200 << QByteArray(R"({"content":{"code":1,"version_code":"10.0.0"}})") << "版本更新" << yes << true;
+    }
+    void versionCheck() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, title);
+        QFETCH(int, answer);
+        QFETCH(bool, installerRuns);
+        // A stand-in installer that leaves a mark when it runs.
+        QVERIFY(QDir().mkpath(QStringLiteral("install")));
+        QFile installer(QStringLiteral("install/updata"));
+        QVERIFY(installer.open(QIODevice::WriteOnly));
+        installer.write("#!/bin/sh\ntouch installer-ran\n");
+        installer.close();
+        installer.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        m_stub().setReply(reply, status);
+        m_boxes().setAnswer(static_cast<QMessageBox::StandardButton>(answer));
+        dataConfig().setCheckUpdata(0);
+        LoginWidget w;
+        QVERIFY(m_stub().waitForBodies(1));
+        QCOMPARE(m_stub().bodies().first(), QByteArray("version=3.0&action=Share.App.update&system=pc"));
+        if (title.isEmpty()) {
+            QVERIFY(!m_boxes().waitForBoxes(1, 400));
+        } else {
+            QVERIFY(m_boxes().waitForBoxes(1));
+            QCOMPARE(m_boxes().last().title, title);
+            QCOMPARE(m_boxes().last().icon, status == 200 ? QMessageBox::Warning : QMessageBox::Critical);
+            QCOMPARE(m_boxes().last().text, status == 200 ? QStringLiteral("检测到新版本，是否更新到新版本?")
+                                                          : QStringLiteral("版本检测更新失败,请检查网络设置"));
+        }
+        QTRY_COMPARE(QFile::exists(QStringLiteral("installer-ran")), installerRuns);
+        if (!installerRuns) {
+            QTest::qWait(100);
+            QVERIFY(!QFile::exists(QStringLiteral("installer-ran")));
+        }
+    }
+
+    void noVersionCheckWhenSwitchedOff() {
+        LoginWidget w;  // the fixture stores check_updata 1
+        QVERIFY(!m_stub().waitForBodies(1, 300));
     }
 
 private:

@@ -2,6 +2,7 @@
 #include "app/comconfig.h"
 #include "app/dataconfig.h"
 #include "app/money.h"
+#include "app/version.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -25,6 +26,8 @@ private slots:
     void defaultsOfOurKeys();
     void money_data();
     void money();
+    void newerVersion_data();
+    void newerVersion();
 };
 
 void TestSettings::recordDefaults_data() {
@@ -253,6 +256,28 @@ void TestSettings::money() {
     QCOMPARE(*parsed, fen);
     QCOMPARE(money::fenToYuan2(fen), two);
     QCOMPARE(money::fenToYuanTrimmed(fen), trimmed);
+}
+
+void TestSettings::newerVersion_data() {
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<bool>("newer");
+    QTest::newRow("3.0.2") << "3.0.2" << true;
+    QTest::newRow("3.1") << "3.1" << true;
+    QTest::newRow("same") << "3.0.1" << false;
+    QTest::newRow("older") << "3.0.0" << false;
+    QTest::newRow("3.0.10 after 3.0.9") << "3.0.10" << true;
+    QTest::newRow("10.0.0 is a later major") << "10.0.0" << true;
+    QTest::newRow("2.9.99") << "2.9.99" << false;
+    QTest::newRow("one more part") << "3.0.1.1" << true;
+    QTest::newRow("blanks around") << " 3.0.2 " << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("not a version") << "latest" << false;
+}
+
+void TestSettings::newerVersion() {
+    QFETCH(QString, offered);
+    QFETCH(bool, newer);
+    QCOMPARE(isNewerVersion(offered, "3.0.1"), newer);
 }
 
 QTEST_MAIN(TestSettings)

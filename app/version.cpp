@@ -1,0 +1,11 @@
+#include "version.h"
+
+#include <QVersionNumber>
+
+bool isNewerVersion(const QString& offered, const QString& own) {
+    const QVersionNumber theirs = QVersionNumber::fromString(offered.trimmed());
+    if (theirs.isNull()) {
+        return false;
+    }
+    return QVersionNumber::compare(theirs, QVersionNumber::fromString(own)) > 0;
+}
