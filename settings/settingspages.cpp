@@ -1,5 +1,7 @@
 #include "settingspages.h"
 
+#include "setdatadialog.h"
+
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -11,7 +13,9 @@ using Factory = std::function<QWidget*(QWidget*)>;
 
 // Number -> constructor of the page. A number missing here opens the hub without a page.
 const std::map<int, Factory>& factories() {
-    static const std::map<int, Factory> table = {};
+    static const std::map<int, Factory> table = {
+        {2, [](QWidget* parent) -> QWidget* { return new SetDataDialog(parent); }},
+    };
     return table;
 }
 

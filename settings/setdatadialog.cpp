@@ -1,0 +1,58 @@
+#include "setdatadialog.h"
+
+#include "app/dataconfig.h"
+#include "app/startup.h"
+#include "shell/usersession.h"
+#include "ui_SetDataDialog.h"
+
+#include <QMessageBox>
+#include <QPrinterInfo>
+
+SetDataDialog::SetDataDialog(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::SetDataDialog>()) {
+    ui->setupUi(this);
+    ui->pushButton_sure->setStyleSheet(
+        QStringLiteral("QPushButton{border-image: url(:/images/sk_nor.png);color:#EAEAEA;} "
+                       "QPushButton:pressed{border-image: url(:/images/sk_pre.png);}"));
+
+    DataConfig& config = dataConfig();
+    ui->comboBox_printer->addItem(QString::fromUtf8(DataConfig::kNoPrinter));
+    ui->comboBox_printer->addItems(QPrinterInfo::availablePrinterNames());
+    // A printer that is gone leaves "不打印小票" chosen.
+    const int printer = ui->comboBox_printer->findText(config.printerName());
+    if (printer >= 0) {
+        ui->comboBox_printer->setCurrentIndex(printer);
+    }
+
+    ui->comboBox_auto->addItems({QStringLiteral("不开机自动启动"), QStringLiteral("开机自动启动")});
+    ui->comboBox_auto->setCurrentIndex(config.check());
+
+    const UserSession& session = userSession();
+    const int shops = session.shopsByIndex().size();
+    for (int i = 0; i < shops; ++i) {
+        ui->comboBox->addItem(shopDisplayText(session.shopAt(i)));
+    }
+    const int shop = ui->comboBox->findText(config.shopName());
+    if (shop >= 0) {
+        ui->comboBox->setCurrentIndex(shop);
+    }
+
+    ui->comboBox_updata->addItems({QStringLiteral("启动自动检测更新"), QStringLiteral("启动不自动检测更新")});
+    if (config.checkUpdata() > 0) {
+        ui->comboBox_updata->setCurrentIndex(1);
+    }
+}
+
+SetDataDialog::~SetDataDialog() = default;
+
+void SetDataDialog::on_pushButton_sure_clicked() {
+    UserSession& session = userSession();
+    DataConfig& config = dataConfig();
+    // The store changes the "shopid" of the next charge at once, without a new login.
+    session.setCurrentShop(session.shopAt(ui->comboBox->currentIndex()));
+    config.setShopName(ui->comboBox->currentText());
+    config.setPrinterName(ui->comboBox_printer->currentText());
+    config.setCheck(QString::number(ui->comboBox_auto->currentIndex()));
+    syncAutostart();
+    config.setCheckUpdata(ui->comboBox_updata->currentIndex());
+    QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("操作成功"));
+}

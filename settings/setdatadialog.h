@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class SetDataDialog;
+}
+
+// Settings page "其他设置": the session's main store, the receipt printer (or none), autostart and the version
+// check at start. One button applies all four.
+class SetDataDialog : public QWidget {
+    Q_OBJECT
+public:
+    explicit SetDataDialog(QWidget* parent);
+    ~SetDataDialog() override;
+
+public slots:
+    void on_pushButton_sure_clicked();
+
+private:
+    std::unique_ptr<Ui::SetDataDialog> ui;
+};

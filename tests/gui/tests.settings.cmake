@@ -1,0 +1,1 @@
+cashier_add_test(tst_settings_pages SOURCES gui/tst_settings_pages.cpp LIBS cashier_settings cashier_resources KIND gui)
