@@ -46,12 +46,14 @@ QVariant DataConfig::read(const char* key, const QVariant& def) {
     return value;
 }
 
-void DataConfig::write(const char* key, const QVariant& value) {
+void DataConfig::write(const char* key, const QVariant& value, bool syncNow) {
     m_settings.beginGroup(kGroup);
     m_settings.setValue(QLatin1String(key), value);
     m_settings.endGroup();
     // Written through at once: a setting must survive a crash or a power cut right after it was made.
-    m_settings.sync();
+    if (syncNow) {
+        m_settings.sync();
+    }
 }
 
 int DataConfig::check() {
@@ -76,8 +78,9 @@ void DataConfig::setShopName(const QString& name) {
 }
 
 void DataConfig::saveLogin(const QString& user, const QString& pwd, bool remember) {
-    write("user", user);
-    write("pwd", hashLoginPassword(pwd));
+    // The three keys reach the file together, in one rewrite.
+    write("user", user, false);
+    write("pwd", hashLoginPassword(pwd), false);
     write("remPwdstatus", QVariant(remember));
 }
 

@@ -48,7 +48,7 @@ public:
 
 private:
     QVariant read(const char* key, const QVariant& def = QVariant());
-    void write(const char* key, const QVariant& value);
+    void write(const char* key, const QVariant& value, bool syncNow = true);
 
     QSettings m_settings;
     // Last value read of each key, as the accessor has always kept them.

@@ -1,32 +1,58 @@
 #include "money.h"
 
-#include <QRegularExpression>
-
 namespace money {
 
-std::optional<qint64> yuanTextToFen(const QString& yuan) {
-    static const QRegularExpression re(QStringLiteral("^\\s*(\\d*)(?:\\.(\\d*))?\\s*$"));
-    const QRegularExpressionMatch m = re.match(yuan);
-    if (!m.hasMatch()) {
+namespace {
+// Sale amounts stay far below this; it keeps thousandths (and fen x counts) clear of overflow.
+constexpr int kMaxIntegerDigits = 12;
+}  // namespace
+
+std::optional<qint64> yuanTextToThousandths(const QString& yuan) {
+    QString text = yuan.trimmed();  // also drops the "\r" a serial amount may end with
+    if (text.isEmpty()) {
         return std::nullopt;
     }
-    const QString whole = m.captured(1);
-    const QString frac = m.captured(2);
+    const int dot = text.indexOf(QLatin1Char('.'));
+    const QString whole = dot < 0 ? text : text.left(dot);
+    const QString frac = dot < 0 ? QString() : text.mid(dot + 1);
     if (whole.isEmpty() && frac.isEmpty()) {
         return std::nullopt;
     }
-    // Larger amounts than this are not money a till takes, and would overflow.
-    if (whole.size() > 15) {
+    auto allDigits = [](const QString& s) {
+        for (const QChar c : s) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!allDigits(whole) || !allDigits(frac)) {
         return std::nullopt;
     }
-    qint64 fen = whole.isEmpty() ? 0 : whole.toLongLong() * 100;
-    const QString padded = (frac + QStringLiteral("00")).left(2);
-    fen += padded.toLongLong();
-    // Digits past the fen round half up.
-    if (frac.size() > 2 && frac.at(2) >= QLatin1Char('5')) {
-        fen += 1;
+    qint64 value = 0;
+    int significant = 0;
+    for (const QChar c : whole) {
+        value = value * 10 + (c.unicode() - '0');
+        if (value > 0 && ++significant > kMaxIntegerDigits) {
+            return std::nullopt;
+        }
     }
-    return fen;
+    for (int i = 0; i < 3; ++i) {
+        value = value * 10 + (i < frac.size() ? frac.at(i).unicode() - '0' : 0);
+    }
+    return value;
+}
+
+qint64 thousandthsToFen(qint64 thousandths) {
+    return (thousandths + 5) / 10;
+}
+
+std::optional<qint64> yuanTextToFen(const QString& yuan) {
+    const std::optional<qint64> t = yuanTextToThousandths(yuan);
+    if (!t) {
+        return std::nullopt;
+    }
+    return thousandthsToFen(*t);
 }
 
 QString fenToYuan2(qint64 fen) {

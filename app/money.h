@@ -6,8 +6,13 @@
 // Whole fen (1/100 yuan). Screens show yuan; the wire carries fen as decimal text.
 namespace money {
 
-// "12.5" -> 1250. Exact decimal parsing: no floating point. Digits beyond the fen are rounded half up.
-// nullopt when the text is not a plain non-negative decimal number.
+// Amount text as screens and the serial bridge hold it ("12", "12.5", "12.", ".5", a trailing "\r") in thousandths
+// of a yuan; digits past the third decimal are cut. Exact: no floating point. nullopt when it is not a plain
+// non-negative decimal number or too large to be a sale amount.
+std::optional<qint64> yuanTextToThousandths(const QString& yuan);
+// Thousandths of a yuan to whole fen, half up (12.345 -> 1235).
+qint64 thousandthsToFen(qint64 thousandths);
+// "12.5" -> 1250; digits beyond the fen are rounded half up. nullopt as for yuanTextToThousandths.
 std::optional<qint64> yuanTextToFen(const QString& yuan);
 // 1250 -> "12.50"
 QString fenToYuan2(qint64 fen);

@@ -6,47 +6,6 @@
 
 namespace collect {
 
-namespace {
-// Sale amounts stay far below this; it keeps thousandths (and fen x counts) clear of overflow.
-constexpr int kMaxIntegerDigits = 12;
-}  // namespace
-
-std::optional<qint64> amountToThousandths(const QString& amountText) {
-    QString text = amountText.trimmed();  // also drops the "\r" a serial amount may end with
-    if (text.isEmpty()) {
-        return std::nullopt;
-    }
-    const int dot = text.indexOf(QLatin1Char('.'));
-    const QString whole = dot < 0 ? text : text.left(dot);
-    const QString frac = dot < 0 ? QString() : text.mid(dot + 1);
-    if (whole.isEmpty() && frac.isEmpty()) {
-        return std::nullopt;
-    }
-    auto allDigits = [](const QString& s) {
-        for (const QChar c : s) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-                return false;
-            }
-        }
-        return true;
-    };
-    if (!allDigits(whole) || !allDigits(frac)) {
-        return std::nullopt;
-    }
-    qint64 value = 0;
-    int significant = 0;
-    for (const QChar c : whole) {
-        value = value * 10 + (c.unicode() - '0');
-        if (value > 0 && ++significant > kMaxIntegerDigits) {
-            return std::nullopt;
-        }
-    }
-    for (int i = 0; i < 3; ++i) {
-        value = value * 10 + (i < frac.size() ? frac.at(i).unicode() - '0' : 0);
-    }
-    return value;
-}
-
 qint64 adjustCents(qint64 thousandths, int mode) {
     switch (mode) {
         case RoundToJiao:
@@ -61,16 +20,12 @@ qint64 adjustCents(qint64 thousandths, int mode) {
     }
 }
 
-qint64 thousandthsToFen(qint64 thousandths) {
-    return (thousandths + 5) / 10;
-}
-
 std::optional<qint64> chargeFen(const QString& amountText, int mode) {
-    const std::optional<qint64> t = amountToThousandths(amountText);
+    const std::optional<qint64> t = money::yuanTextToThousandths(amountText);
     if (!t) {
         return std::nullopt;
     }
-    return thousandthsToFen(adjustCents(*t, mode));
+    return money::thousandthsToFen(adjustCents(*t, mode));
 }
 
 QString chargeDisplayText(qint64 fen) {
@@ -81,7 +36,7 @@ CollectCheck checkCollectAmount(const QString& fieldText) {
     if (fieldText.isEmpty()) {
         return CollectCheck::Empty;
     }
-    const std::optional<qint64> t = amountToThousandths(fieldText);
+    const std::optional<qint64> t = money::yuanTextToThousandths(fieldText);
     if (!t) {
         return CollectCheck::Invalid;
     }
@@ -89,8 +44,8 @@ CollectCheck checkCollectAmount(const QString& fieldText) {
 }
 
 qint64 keypadAddendFen(const QString& fieldText) {
-    const std::optional<qint64> t = amountToThousandths(fieldText);
-    return t ? thousandthsToFen(*t) : 0;
+    const std::optional<qint64> t = money::yuanTextToThousandths(fieldText);
+    return t ? money::thousandthsToFen(*t) : 0;
 }
 
 QString keypadSumText(qint64 firstFen, qint64 secondFen) {

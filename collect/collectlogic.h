@@ -11,17 +11,9 @@ namespace collect {
 // The collection setting "centsMode": 0 keep, 1 round to the jiao, 2 drop the fen; any other value keeps.
 enum CentsMode { KeepCents = 0, RoundToJiao = 1, DropFen = 2 };
 
-// Amount text as the amount page holds it ("12", "12.5", "12.", "0.009", a trailing "\r" from the serial bridge)
-// in thousandths of a yuan; digits past the third decimal are cut. nullopt when it is not a plain decimal number
-// or too large to be a sale amount.
-std::optional<qint64> amountToThousandths(const QString& amountText);
-
 // The cents rule on thousandths of a yuan: mode 1 rounds up to the next jiao when the fen and their tenths reach
 // 50 thousandths, and leaves the amount alone otherwise; mode 2 drops the fen; other modes keep the amount.
 qint64 adjustCents(qint64 thousandths, int mode);
-
-// Thousandths of a yuan to whole fen, half up (12.345 -> 1235).
-qint64 thousandthsToFen(qint64 thousandths);
 
 // The amount a charge sends, in fen, after the cents rule. nullopt for text that is not an amount.
 std::optional<qint64> chargeFen(const QString& amountText, int mode);

@@ -32,12 +32,7 @@ qint64 moneyFen(const QJsonObject& content, bool alipay) {
     if (alipay) {
         return v.isDouble() ? qRound64(v.toDouble()) : 0;
     }
-    if (!v.isString()) {
-        return 0;
-    }
-    bool ok = false;
-    const qint64 fen = v.toString().trimmed().toLongLong(&ok, 10);
-    return ok ? fen : 0;
+    return money::fenFromText(v.toString());  // a number here reads as "" and so as 0
 }
 }  // namespace
 

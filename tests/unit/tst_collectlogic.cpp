@@ -1,3 +1,4 @@
+#include "app/money.h"
 #include "collect/collectlogic.h"
 
 #include <QtTest>
@@ -50,7 +51,7 @@ void TestCollectLogic::thousandths_data() {
 void TestCollectLogic::thousandths() {
     QFETCH(QString, text);
     QFETCH(std::optional<qint64>, expected);
-    QCOMPARE(amountToThousandths(text), expected);
+    QCOMPARE(money::yuanTextToThousandths(text), expected);
 }
 
 void TestCollectLogic::cents_data() {
