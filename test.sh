@@ -21,6 +21,9 @@ if ((${#sources[@]})) && ! clang-format --dry-run --Werror "${sources[@]}" 2>/tm
     status=1
 fi
 
+step "Checking that no folder includes a folder above it"
+scripts/check-layers.sh || status=1
+
 step "Building (Release, warnings are errors)"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCASHIER_WERROR=ON -DCASHIER_TESTS=ON >/dev/null || exit 1
 cmake --build build-test -j"$jobs" || exit 1

@@ -32,15 +32,15 @@ QString chargeDisplayText(qint64 fen) {
     return money::fenToYuanTrimmed(fen) + QStringLiteral("元");
 }
 
-CollectCheck checkCollectAmount(const QString& fieldText) {
+CollectCheck checkCollectAmount(const QString& fieldText, int centsMode) {
     if (fieldText.isEmpty()) {
         return CollectCheck::Empty;
     }
-    const std::optional<qint64> t = money::yuanTextToThousandths(fieldText);
-    if (!t) {
+    const std::optional<qint64> fen = chargeFen(fieldText, centsMode);
+    if (!fen) {
         return CollectCheck::Invalid;
     }
-    return *t == 0 ? CollectCheck::Zero : CollectCheck::Ok;
+    return *fen <= 0 ? CollectCheck::Zero : CollectCheck::Ok;
 }
 
 qint64 keypadAddendFen(const QString& fieldText) {

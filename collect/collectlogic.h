@@ -21,9 +21,10 @@ std::optional<qint64> chargeFen(const QString& amountText, int mode);
 // What the payment-code window shows for a charge of `fen`: the exact yuan amount without trailing zeros + "元".
 QString chargeDisplayText(qint64 fen);
 
-// The amount page's collect check.
+// The amount page's collect check. An amount that the cents rule of `centsMode` brings to 0 fen is Zero: a charge of
+// nothing is never sent.
 enum class CollectCheck { Ok, Empty, Zero, Invalid };
-CollectCheck checkCollectAmount(const QString& fieldText);
+CollectCheck checkCollectAmount(const QString& fieldText, int centsMode);
 
 // A keypad addend: the field's text in fen (half up at the fen). Empty or unreadable text counts 0.
 qint64 keypadAddendFen(const QString& fieldText);

@@ -2,15 +2,15 @@
 
 #include "app/comconfig.h"
 #include "collect/collectlogic.h"
-#include "collect/draghelper.h"
 #include "collect/formtradeinfo.h"
 #include "collect/ticketform.h"
-#include "gateway/gatewayurl.h"
-#include "gateway/httpfun.h"
 #include "gateway/reply.h"
 #include "gateway/requests.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "ui_FormCS.h"
+#include "widgets/draghelper.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,19 +20,14 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
-namespace {
-const char* const kCloseStyle =
-    "QPushButton{border-image: url(:/images/close_nor.png);} QPushButton:pressed{border-image: "
-    "url(:/images/close_pre.png);} QToolTip {background-color:white}";
-}
-
 FormCS::FormCS(QWidget* parent, const QString& amountText)
     : QWidget(parent), ui(new Ui::FormCS), amountText(amountText), m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
     ui->setupUi(this);
     setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    const QRect desktop = QApplication::desktop()->geometry();
-    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2);
-    ui->close_btn->setStyleSheet(QString::fromLatin1(kCloseStyle));
+    windowstyle::centreOnScreen(this);
+    ui->close_btn->setStyleSheet(
+        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")) +
+        QStringLiteral(" QToolTip {background-color:white}"));
     DragHelper::install(this);
 
     m_chargeFen = collect::chargeFen(amountText, comConfig().centsMode);
@@ -67,7 +62,12 @@ void FormCS::keyPressEvent(QKeyEvent* event) {
         close();
         return;
     }
-    scanBuffer += event->text();
+    // A scanner types printable characters only; Ctrl+V and other control keys must not reach the code.
+    for (const QChar c : event->text()) {
+        if (c.isPrint()) {
+            scanBuffer += c;
+        }
+    }
 }
 
 void FormCS::closeEvent(QCloseEvent* event) {
@@ -96,19 +96,19 @@ void FormCS::charge() {
     const RequestBody body = ticketPage ? requests::ticketScanPay(ticketPage->selectionString(), scanBuffer,
                                                                   *m_chargeFen, session.uid(), session.shopId())
                                         : requests::scanPay(scanBuffer, *m_chargeFen, session.uid(), session.shopId());
-    auto* http = new HttpFun;
-    http->setTimeoutInterval(m_timeoutMs);
-    connect(http, &HttpFun::signal_requestFinished, this, &FormCS::slot_requestFinished);
     m_charging = true;
-    http->post(GatewayUrl(), body.bytes());
+    gateway::post(
+        this, body, [this](const gateway::Reply& r) { slot_requestFinished(r); }, m_timeoutMs);
 }
 
-void FormCS::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
-    qDebug().noquote() << "charge reply:" << QString::fromUtf8(byteResult);
+void FormCS::slot_requestFinished(const gateway::Reply& reply) {
     m_charging = false;
     const bool closed = m_closedWhileCharging;
     m_closedWhileCharging = false;
-    if (!bSuccess) {
+    const QJsonObject content = reply.content();
+    const QString msg = reply::str(content, "msg");
+    // No envelope, or one without a message, says nothing about the charge: the network message, never an empty box.
+    if (!reply.ok() || msg.isEmpty()) {
         if (!closed) {
             reportFailure(QStringLiteral("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！"));
         } else {
@@ -116,8 +116,6 @@ void FormCS::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
         }
         return;
     }
-    const QJsonObject content = reply::content(byteResult);
-    const QString msg = reply::str(content, "msg");
     if (msg == QStringLiteral("成功")) {
         if (ticketPage) {
             ticketPage->resetCounts();
@@ -142,7 +140,7 @@ void FormCS::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
 
 void FormCS::reportFailure(const QString& text) {
     m_reportingFailure = true;
-    QMessageBox::critical(this, QStringLiteral("温馨提示"), text, QMessageBox::Ok);
+    msgbox::critical(this, QStringLiteral("温馨提示"), text, QMessageBox::Ok);
     m_reportingFailure = false;
     // The cashier scans again in the same window.
     scanBuffer.clear();

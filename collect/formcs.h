@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gateway/gatewaycall.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -33,7 +35,7 @@ public:
 
 public slots:
     void on_close_btn_clicked();
-    void slot_requestFinished(bool bSuccess, const QByteArray& byteResult);
+    void slot_requestFinished(const gateway::Reply& reply);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

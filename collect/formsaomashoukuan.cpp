@@ -1,8 +1,10 @@
 #include "collect/formsaomashoukuan.h"
 
+#include "app/comconfig.h"
 #include "collect/collectlogic.h"
 #include "collect/formcs.h"
 #include "ui_FormSaoMaShouKuan.h"
+#include "widgets/messagebox.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -266,16 +268,15 @@ void FormSaoMaShouKuan::collect() {
         secondAddend = 0;
     }
     const QString text = ui->input_Edit->text();
-    switch (collect::checkCollectAmount(text)) {
+    switch (collect::checkCollectAmount(text, comConfig().centsMode)) {
         case collect::CollectCheck::Empty:
-            QMessageBox::warning(this, QStringLiteral("提示信息"), QStringLiteral("请输入收款金额"), QMessageBox::Ok);
+            msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("请输入收款金额"), QMessageBox::Ok);
             return;
         case collect::CollectCheck::Zero:
-            QMessageBox::warning(this, QStringLiteral("提示信息"), QStringLiteral("收款金额不能为0"), QMessageBox::Ok);
+            msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("收款金额不能为0"), QMessageBox::Ok);
             return;
         case collect::CollectCheck::Invalid:
-            QMessageBox::warning(this, QStringLiteral("提示信息"), QStringLiteral("收款金额格式不正确"),
-                                 QMessageBox::Ok);
+            msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("收款金额格式不正确"), QMessageBox::Ok);
             return;
         case collect::CollectCheck::Ok:
             break;

@@ -2,28 +2,23 @@
 
 #include "app/dataconfig.h"
 #include "app/money.h"
-#include "collect/draghelper.h"
-#include "gateway/gatewayurl.h"
-#include "gateway/httpfun.h"
+#include "gateway/gatewaycall.h"
 #include "gateway/reply.h"
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "ui_FormTradeInfo.h"
+#include "widgets/draghelper.h"
+#include "widgets/windowstyle.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
+#include <QFontMetrics>
 #include <QJsonArray>
 #include <QLabel>
 
 namespace {
-const char* const kCloseStyle =
-    "QPushButton{border-image: url(:/images/close_nor.png);} QPushButton:pressed{border-image: "
-    "url(:/images/close_pre.png);} QToolTip {background-color:white}";
-const char* const kPrintStyle =
-    "QPushButton{border-image: url(:/images/print_nor.png);color:white;} QPushButton:pressed{border-image: "
-    "url(:/images/print_pre.png);}";
 constexpr int kTicketRowHeight = 20;
 
 // "money" is a JSON number for one channel and decimal text for the other, as the gateway sends it.
@@ -41,10 +36,12 @@ FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    const QRect desktop = QApplication::desktop()->geometry();
-    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2);
-    ui->close_btn->setStyleSheet(QString::fromLatin1(kCloseStyle));
-    ui->print_btn->setStyleSheet(QString::fromLatin1(kPrintStyle));
+    windowstyle::centreOnScreen(this);
+    ui->close_btn->setStyleSheet(
+        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")) +
+        QStringLiteral(" QToolTip {background-color:white}"));
+    ui->print_btn->setStyleSheet(windowstyle::imageButton(
+        QStringLiteral("print_nor.png"), QStringLiteral("print_pre.png"), QStringLiteral("color:white;")));
     ui->close_btn->setShortcut(QKeySequence(Qt::Key_Escape));
     ui->print_btn->setShortcut(QKeySequence(Qt::Key_Enter));
     ui->pushButton->setShortcut(QKeySequence(Qt::Key_Return));
@@ -55,6 +52,14 @@ FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
     const bool alipay = reply::str(content, "pay_channel") == QLatin1String("ALIPAY");
     ui->label_pay_way->setText(alipay ? QStringLiteral("支付宝") : QStringLiteral("微信"));
     ui->label_money->setText(money::fenToYuan2(moneyFen(content, alipay)));
+    // The whole amount on one line: a large amount gets a smaller type rather than losing its last digits.
+    QFont moneyFont = ui->label_money->font();
+    while (moneyFont.pointSize() > 6 &&
+           QFontMetrics(moneyFont).horizontalAdvance(ui->label_money->text()) > ui->label_money->width()) {
+        moneyFont.setPointSize(moneyFont.pointSize() - 1);
+    }
+    ui->label_money->setFont(moneyFont);
+    m_opened.start();
 
     const QJsonArray tickets = reply::arr(content, "tickets");
     if (!tickets.isEmpty()) {
@@ -105,9 +110,16 @@ void FormTradeInfo::on_close_btn_clicked() {
     close();
 }
 void FormTradeInfo::on_print_btn_clicked() {
-    close();
+    closeByKey();
 }
 void FormTradeInfo::on_pushButton_clicked() {
+    closeByKey();
+}
+
+void FormTradeInfo::closeByKey() {
+    if (m_opened.isValid() && m_opened.elapsed() < kIgnoreReturnMs) {
+        return;
+    }
     close();
 }
 
@@ -131,6 +143,5 @@ void FormTradeInfo::printReceipt() {
 
 void FormTradeInfo::reportPrinted() {
     // Fire and forget: the gateway's answer changes nothing here.
-    auto* http = new HttpFun;
-    http->post(GatewayUrl(), requests::doPrint(userSession().token(), ui->label_sys_order->text()).bytes());
+    gateway::post(nullptr, requests::doPrint(userSession().token(), ui->label_sys_order->text()));
 }

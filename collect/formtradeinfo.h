@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QString>
 #include <QWidget>
@@ -15,6 +16,10 @@ class FormTradeInfo : public QWidget {
     Q_OBJECT
 
 public:
+    // A Return (or Enter) this soon after the window opened is a bounce or a scanner's second Return, not the
+    // cashier's answer: it is ignored so the result cannot close unseen.
+    static constexpr int kIgnoreReturnMs = 400;
+
     explicit FormTradeInfo(const QJsonObject& content, QWidget* parent = nullptr);
     ~FormTradeInfo() override;
 
@@ -33,10 +38,13 @@ public slots:
     void on_pushButton_clicked();
 
 private:
+    void closeByKey();
+
     void printReceipt();
     void reportPrinted();
 
     std::unique_ptr<Ui::FormTradeInfo> ui;
     QJsonObject content;
     QString ticketsHtml;
+    QElapsedTimer m_opened;
 };

@@ -1,12 +1,12 @@
 #include "selectshopdialog.h"
 
 #include "app/dataconfig.h"
-#include "draghelper.h"
-#include "gateway/gatewayurl.h"
-#include "gateway/httpfun.h"
+#include "widgets/draghelper.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 #include "gateway/reply.h"
 #include "gateway/requests.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "ui_SelectShopDialog.h"
 
 #include <QDebug>
@@ -16,17 +16,13 @@
 #include <QScreen>
 
 QString SelectShopDialog::buttonStyle() {
-    return QStringLiteral(
-        "QPushButton{border-image: url(:/images/select_shop_nor.png);color:#EAEAEA;} "
-        "QPushButton:pressed{border-image: url(:/images/select_shop_pre.png);}");
+    return windowstyle::imageButton(QStringLiteral("select_shop_nor.png"), QStringLiteral("select_shop_pre.png"),
+                                    QStringLiteral("color:#EAEAEA;"));
 }
 
 SelectShopDialog::SelectShopDialog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::SelectShopDialog>()) {
     ui->setupUi(this);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect desk = screen->geometry();
-        move((desk.width() - width()) / 2, (desk.height() - height()) / 2);
-    }
+    windowstyle::centreOnScreen(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->pushButton->setStyleSheet(buttonStyle());
     ui->pushButton_2->setStyleSheet(buttonStyle());
@@ -40,19 +36,18 @@ SelectShopDialog::~SelectShopDialog() = default;
 void SelectShopDialog::requestShops() {
     // One request at a time: "重新获取" comes back with the reply.
     ui->pushButton_2->setEnabled(false);
-    auto* http = new HttpFun;
-    connect(http, &HttpFun::signal_requestFinished, this, &SelectShopDialog::slot_requestFinished);
-    http->post(GatewayUrl(), requests::listShop(userSession().token()).bytes());
+    ui->pushButton->setEnabled(false);
+    gateway::post(this, requests::listShop(userSession().token()),
+                  [this](const gateway::Reply& r) { slot_requestFinished(r); });
 }
 
-void SelectShopDialog::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
-    qDebug().noquote() << "listShop result" << byteResult;
-    if (!bSuccess) {
-        QMessageBox::critical(this, QStringLiteral("错误提示"), QStringLiteral("获取门店失败"));
+void SelectShopDialog::slot_requestFinished(const gateway::Reply& reply) {
+    if (!reply.ok()) {
+        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("获取门店失败"));
     } else {
-        const QJsonArray listshop = reply::arr(reply::content(byteResult), "listshop");
+        const QJsonArray listshop = reply::arr(reply.content(), "listshop");
         if (listshop.isEmpty()) {
-            QMessageBox::critical(this, QStringLiteral("错误提示"), QStringLiteral("你还没有门店!"));
+            msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("你还没有门店!"));
         } else {
             for (int i = 0; i < listshop.size(); ++i) {
                 const QJsonObject shop = listshop.at(i).toObject();
@@ -63,14 +58,20 @@ void SelectShopDialog::slot_requestFinished(bool bSuccess, const QByteArray& byt
         }
     }
     ui->pushButton_2->setEnabled(true);
+    ui->pushButton->setEnabled(!userSession().shopId().isEmpty());
 }
 
 void SelectShopDialog::on_comboBox_currentIndexChanged(int index) {
     // A missing index (-1 when the box is cleared) reads as an empty store.
     userSession().setCurrentShop(userSession().shopAt(index));
+    ui->pushButton->setEnabled(!userSession().shopId().isEmpty());
 }
 
 void SelectShopDialog::on_pushButton_clicked() {
+    // The main window never opens without a store: a charge would go out with an empty "shopid".
+    if (userSession().shopId().isEmpty()) {
+        return;
+    }
     hide();
     dataConfig().setShopName(ui->comboBox->currentText());
     emit shopConfirmed();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gateway/gatewaycall.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <memory>
@@ -24,7 +26,7 @@ signals:
     void shopConfirmed();
 
 public slots:
-    void slot_requestFinished(bool bSuccess, const QByteArray& byteResult);
+    void slot_requestFinished(const gateway::Reply& reply);
     void on_comboBox_currentIndexChanged(int index);
     void on_pushButton_clicked();
     void on_pushButton_2_clicked();

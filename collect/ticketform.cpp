@@ -4,23 +4,11 @@
 #include "collect/collectlogic.h"
 #include "collect/formcs.h"
 #include "collect/ticketctl.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "ui_TicketForm.h"
 
 #include <QScrollArea>
 #include <QScrollBar>
-
-namespace {
-
-QList<collect::TicketLine> currentLines() {
-    QList<collect::TicketLine> lines;
-    for (const TicketType* type : ticketTypes()) {
-        lines.append({type->id, type->lineWidget ? type->lineWidget->count() : 0, type->price});
-    }
-    return lines;
-}
-
-}  // namespace
 
 TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm) {
     ui->setupUi(this);
@@ -41,19 +29,22 @@ TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm
     scroll->viewport()->setAutoFillBackground(false);
     for (int i = 0; i < types.size(); ++i) {
         auto* line = new TicketCtl(m_lines, types.at(i)->name, types.at(i)->price);
-        types.at(i)->lineWidget = line;
+        m_lineWidgets.append(line);
         line->move(10, 65 * i + 70);
         connect(line, &TicketCtl::clicked, this, &TicketForm::doclick);
     }
 }
 
-TicketForm::~TicketForm() {
-    // The lines go with the page; the kinds must not keep pointing at them.
-    for (TicketType* type : ticketTypes()) {
-        if (type->lineWidget && type->lineWidget->parentWidget() == m_lines) {
-            type->lineWidget = nullptr;
-        }
+TicketForm::~TicketForm() = default;
+
+QList<collect::TicketLine> TicketForm::currentLines() const {
+    QList<collect::TicketLine> lines;
+    const QList<TicketType*>& types = ticketTypes();
+    for (int i = 0; i < types.size(); ++i) {
+        const TicketCtl* line = lineAt(i);
+        lines.append({types.at(i)->id, line ? line->count() : 0, types.at(i)->price});
     }
+    return lines;
 }
 
 FormCS* TicketForm::paymentWindow() const {
@@ -79,10 +70,8 @@ void TicketForm::doclick() {
 }
 
 void TicketForm::resetCounts() {
-    for (TicketType* type : ticketTypes()) {
-        if (type->lineWidget) {
-            type->lineWidget->reset();
-        }
+    for (TicketCtl* line : qAsConst(m_lineWidgets)) {
+        line->reset();
     }
     total = 0;
     ui->input_Edit->clear();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "collect/collectlogic.h"
+
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -28,14 +31,19 @@ public:
     QString totalText() const;
     // The payment-code window this page opened, while it is open.
     FormCS* paymentWindow() const;
+    // The line of the i-th ticket kind (null past the last).
+    TicketCtl* lineAt(int i) const { return m_lineWidgets.value(i); }
 
 public slots:
     void on_sk_btn_clicked();
     void doclick();
 
 private:
+    QList<collect::TicketLine> currentLines() const;
+
     std::unique_ptr<Ui::TicketForm> ui;
     qint64 total = 0;  // fen
     QPointer<FormCS> m_paymentWindow;
-    QWidget* m_lines = nullptr;  // the scrolling sheet that holds one line per ticket kind
+    QList<TicketCtl*> m_lineWidgets;  // one per ticket kind, in the kinds' order
+    QWidget* m_lines = nullptr;       // the scrolling sheet that holds one line per ticket kind
 };

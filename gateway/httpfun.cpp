@@ -1,5 +1,6 @@
 #include "httpfun.h"
 
+#include "reply.h"
 #include "requestbody.h"
 
 #include <QDebug>
@@ -8,6 +9,65 @@
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QUrl>
+
+namespace {
+
+// The body as an upload device that can be read once. Qt's HTTP layer silently sends a request again when its
+// connection closes after sending and before any reply byte, POST included; it asks the device to rewind first. This
+// device refuses once reading has begun, so Qt reports a content-resend error instead of charging twice.
+class OneShotBody : public QIODevice {
+public:
+    OneShotBody(const QByteArray& data, QObject* parent) : QIODevice(parent), m_data(data) {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_data.size(); }
+    bool reset() override { return !m_started && QIODevice::reset(); }
+    bool seek(qint64 pos) override { return (!m_started || pos == this->pos()) && QIODevice::seek(pos); }
+
+protected:
+    qint64 readData(char* out, qint64 max) override {
+        const qint64 at = pos();
+        const qint64 n = qMin(max, m_data.size() - at);
+        if (n <= 0) {
+            return n < 0 ? -1 : 0;
+        }
+        m_started = true;
+        memcpy(out, m_data.constData() + at, static_cast<size_t>(n));
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    bool m_started = false;
+};
+
+// Errors that mean nothing reached the gateway, so nothing can have been carried out.
+bool neverSent(QNetworkReply::NetworkError e) {
+    switch (e) {
+        case QNetworkReply::ConnectionRefusedError:
+        case QNetworkReply::HostNotFoundError:
+        case QNetworkReply::SslHandshakeFailedError:
+        case QNetworkReply::NetworkSessionFailedError:
+        case QNetworkReply::ProxyConnectionRefusedError:
+        case QNetworkReply::ProxyNotFoundError:
+        case QNetworkReply::ProxyAuthenticationRequiredError:
+        case QNetworkReply::ProtocolUnknownError:
+        case QNetworkReply::ProtocolInvalidOperationError:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Errors of the connection itself (as opposed to an HTTP status the server chose to send).
+bool connectionError(QNetworkReply::NetworkError e) {
+    return (e > QNetworkReply::NoError && e < QNetworkReply::ProxyConnectionRefusedError) ||
+           e == QNetworkReply::ContentReSendError || e == QNetworkReply::UnknownContentError;
+}
+
+}  // namespace
 
 HttpFun::HttpFun(QObject* parent) : QObject(parent), m_manager(new QNetworkAccessManager(this)) {
     m_timer.setSingleShot(true);
@@ -21,6 +81,7 @@ void HttpFun::post(const QString& url, const QByteArray& body) {
     QNetworkRequest request;
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
     request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     request.setUrl(QUrl(url, QUrl::TolerantMode));
     // One attempt, no redirects: a 3xx is reported as a failure with its body.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -31,7 +92,7 @@ void HttpFun::post(const QString& url, const QByteArray& body) {
         request.setSslConfiguration(ssl);
     }
     qDebug().noquote() << "post" << url << RequestBody::redactFormBody(body);
-    m_reply = m_manager->post(request, body);
+    m_reply = m_manager->post(request, new OneShotBody(body, this));
     connect(m_reply, &QNetworkReply::finished, this, &HttpFun::slot_requestFinished);
     m_timer.start(m_timeoutMs);
 }
@@ -43,11 +104,19 @@ void HttpFun::slot_requestFinished() {
     m_done = true;
     m_timer.stop();
     const QByteArray body = m_reply->readAll();
-    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status != 200) {
-        qDebug().noquote() << "request to" << m_url << "failed: status" << status << m_reply->errorString();
+    const QNetworkReply::NetworkError error = m_reply->error();
+    m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_status > 0 && !connectionError(error)) {
+        m_ending = Ending::Answered;
+    } else {
+        m_ending = neverSent(error) && m_status == 0 ? Ending::NotSent : Ending::Unknown;
     }
-    emit signal_requestFinished(status == 200, body);
+    const bool ok = m_ending == Ending::Answered && m_status == 200;
+    if (!ok) {
+        qDebug().noquote() << "request to" << m_url << "failed: status" << m_status << m_reply->errorString();
+    }
+    qDebug().noquote() << "reply from" << m_url << reply::redactedForLog(body);
+    emit signal_requestFinished(ok, body);
     m_reply->deleteLater();
     deleteLater();
 }
@@ -58,6 +127,7 @@ void HttpFun::slot_requestTimeout() {
     }
     m_done = true;
     qDebug().noquote() << "request to" << m_url << "timed out after" << m_timeoutMs << "ms";
+    m_ending = Ending::Unknown;
     emit signal_requestFinished(false, QByteArrayLiteral("timeout"));
     if (m_reply) {
         // Aborting emits finished; m_done keeps that from being reported a second time.

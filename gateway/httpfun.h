@@ -9,11 +9,19 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // One gateway request. Create it without a parent, connect signal_requestFinished, call post() once, forget it:
-// it reports exactly one outcome and then deletes itself. No retries, no redirects.
+// it reports exactly one outcome and then deletes itself. No retries, no redirects, and the body goes out on the wire
+// once: a connection lost after sending is reported, never silently sent again.
 class HttpFun : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDefaultTimeoutMs = 30000;
+
+    // How the request ended, readable while signal_requestFinished is being emitted.
+    enum class Ending {
+        Answered,  // a complete HTTP reply arrived (any status)
+        NotSent,   // the gateway never got the request (connection refused, unknown host, TLS failure)
+        Unknown,   // sent, but no complete reply (time-out, connection lost): it may have been carried out
+    };
 
     explicit HttpFun(QObject* parent = nullptr);
     ~HttpFun() override;
@@ -24,8 +32,11 @@ public:
     void setTimeoutInterval(int ms) { m_timeoutMs = ms; }
     int timeoutInterval() const { return m_timeoutMs; }
 
+    Ending ending() const { return m_ending; }
+    int httpStatus() const { return m_status; }
+
 signals:
-    // bSuccess: the reply finished with HTTP status 200. On a time-out byteResult is "timeout".
+    // bSuccess: a complete reply with HTTP status 200. On a time-out byteResult is "timeout".
     void signal_requestFinished(bool bSuccess, const QByteArray& byteResult);
 
 private slots:
@@ -39,4 +50,6 @@ private:
     QString m_url;
     int m_timeoutMs = kDefaultTimeoutMs;
     bool m_done = false;
+    Ending m_ending = Ending::Unknown;
+    int m_status = 0;
 };

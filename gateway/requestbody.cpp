@@ -1,19 +1,8 @@
 #include "requestbody.h"
 
+#include "reply.h"
+
 #include <QUrl>
-
-namespace {
-const char* const kSecretFields[] = {"pword", "pwd", "re_password", "oldpwd", "answer", "auth_code", "token"};
-
-bool isSecret(const QByteArray& name) {
-    for (const char* secret : kSecretFields) {
-        if (name == secret) {
-            return true;
-        }
-    }
-    return false;
-}
-}  // namespace
 
 RequestBody::RequestBody(const char* action) {
     m_bytes = QByteArrayLiteral("version=3.0&action=");
@@ -47,7 +36,7 @@ QByteArray RequestBody::redactFormBody(const QByteArray& body) {
     QList<QByteArray> pairs = body.split('&');
     for (QByteArray& pair : pairs) {
         const int eq = pair.indexOf('=');
-        if (eq > 0 && isSecret(pair.left(eq)) && eq + 1 < pair.size()) {
+        if (eq > 0 && reply::isSecretKey(QString::fromLatin1(pair.left(eq))) && eq + 1 < pair.size()) {
             pair = pair.left(eq + 1) + "***";
         }
     }

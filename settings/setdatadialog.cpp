@@ -2,17 +2,18 @@
 
 #include "app/dataconfig.h"
 #include "app/startup.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "ui_SetDataDialog.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QMessageBox>
 #include <QPrinterInfo>
 
 SetDataDialog::SetDataDialog(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::SetDataDialog>()) {
     ui->setupUi(this);
-    ui->pushButton_sure->setStyleSheet(
-        QStringLiteral("QPushButton{border-image: url(:/images/sk_nor.png);color:#EAEAEA;} "
-                       "QPushButton:pressed{border-image: url(:/images/sk_pre.png);}"));
+    ui->pushButton_sure->setStyleSheet(windowstyle::imageButton(
+        QStringLiteral("sk_nor.png"), QStringLiteral("sk_pre.png"), QStringLiteral("color:#EAEAEA;")));
 
     DataConfig& config = dataConfig();
     ui->comboBox_printer->addItem(QString::fromUtf8(DataConfig::kNoPrinter));
@@ -54,5 +55,5 @@ void SetDataDialog::on_pushButton_sure_clicked() {
     config.setCheck(QString::number(ui->comboBox_auto->currentIndex()));
     syncAutostart();
     config.setCheckUpdata(ui->comboBox_updata->currentIndex());
-    QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("操作成功"));
+    msgbox::information(this, QStringLiteral("温馨提示"), QStringLiteral("操作成功"));
 }

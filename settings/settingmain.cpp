@@ -1,8 +1,9 @@
 #include "settingmain.h"
 
-#include "collect/draghelper.h"
+#include "widgets/draghelper.h"
 #include "settingspages.h"
 #include "ui_SettingMain.h"
+#include "widgets/windowstyle.h"
 
 namespace {
 SettingMain* g_hub = nullptr;
@@ -13,15 +14,13 @@ SettingMain* settingHub() {
 }
 
 QString SettingMain::activeButtonStyle() {
-    return QStringLiteral(
-        "QPushButton{border-image: url(:/images/btn_nom.jpg);color:black;} "
-        "QPushButton:pressed{border-image: url(:/images/btn_pre.png);}");
+    return windowstyle::imageButton(QStringLiteral("btn_nom.jpg"), QStringLiteral("btn_pre.png"),
+                                    QStringLiteral("color:black;"));
 }
 
 QString SettingMain::idleButtonStyle() {
-    return QStringLiteral(
-        "QPushButton{border-image: url(:/images/btn_nor.jpg);color:white;} "
-        "QPushButton:pressed{border-image: url(:/images/btn_pre.png);}");
+    return windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
+                                    QStringLiteral("color:white;"));
 }
 
 SettingMain::SettingMain(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()) {

@@ -1,6 +1,6 @@
 #include "aboutdialog.h"
 
-#include "collect/draghelper.h"
+#include "widgets/draghelper.h"
 #include "productinfo.h"
 #include "ui_AboutDialog.h"
 

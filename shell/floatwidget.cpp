@@ -1,6 +1,6 @@
 #include "floatwidget.h"
 
-#include "collect/draghelper.h"
+#include "widgets/draghelper.h"
 #include "productinfo.h"
 #include "settings/settingmain.h"
 #include "traymenu.h"

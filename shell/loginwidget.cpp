@@ -2,11 +2,8 @@
 
 #include "app/dataconfig.h"
 #include "app/version.h"
-#include "collect/draghelper.h"
 #include "collect/selectshopdialog.h"
 #include "floatwidget.h"
-#include "gateway/gatewayurl.h"
-#include "gateway/httpfun.h"
 #include "gateway/reply.h"
 #include "gateway/requests.h"
 #include "mainwindow.h"
@@ -16,7 +13,10 @@
 #include "traymenu.h"
 #include "traystage.h"
 #include "ui_LoginWidget.h"
-#include "usersession.h"
+#include "app/usersession.h"
+#include "widgets/draghelper.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QDebug>
 #include <QDesktopServices>
@@ -30,9 +30,7 @@
 #include <QUrl>
 
 QString LoginWidget::loginButtonStyle() {
-    return QStringLiteral(
-        "QPushButton{border-image: url(:/images/login_btn.png);} "
-        "QPushButton:pressed{border-image: url(:/images/login_btn_pre.png);}");
+    return windowstyle::imageButton(QStringLiteral("login_btn.png"), QStringLiteral("login_btn_pre.png"));
 }
 
 QString LoginWidget::loadingButtonStyle() {
@@ -42,20 +40,14 @@ QString LoginWidget::loadingButtonStyle() {
 LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::LoginWidget>()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect desk = screen->geometry();
-        move((desk.width() - width()) / 2, (desk.height() - height()) / 2);
-    }
+    windowstyle::centreOnScreen(this);
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->login_btn->setStyleSheet(loginButtonStyle());
     ui->login_btn->setShortcut(QKeySequence(Qt::Key_Enter));
-    ui->min_btn->setStyleSheet(
-        QStringLiteral("QPushButton{border-image: url(:/images/min_nor.png);} "
-                       "QPushButton:pressed{border-image: url(:/images/min_pre.png);}"));
+    ui->min_btn->setStyleSheet(windowstyle::imageButton(QStringLiteral("min_nor.png"), QStringLiteral("min_pre.png")));
     ui->min_btn->setShortcut(QKeySequence(Qt::Key_Escape));
     ui->close_btn->setStyleSheet(
-        QStringLiteral("QPushButton{border-image: url(:/images/close_nor.png);} "
-                       "QPushButton:pressed{border-image: url(:/images/close_pre.png);}"));
+        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")));
     ui->login_user->setFocus();
     ui->login_user->setPlaceholderText(QStringLiteral("账号:"));
     ui->login_password->setPlaceholderText(QStringLiteral("密码:"));
@@ -99,17 +91,15 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
 }
 
 void LoginWidget::startVersionCheck() {
-    auto* http = new HttpFun;
-    connect(http, &HttpFun::signal_requestFinished, this, &LoginWidget::slot_requestVersionFinished);
-    http->post(GatewayUrl(), requests::update().bytes());
+    gateway::post(this, requests::update(), [this](const gateway::Reply& r) { slot_requestVersionFinished(r); });
 }
 
-void LoginWidget::slot_requestVersionFinished(bool bSuccess, const QByteArray& byteResult) {
-    if (!bSuccess) {
-        QMessageBox::critical(this, QStringLiteral("版本检测"), QStringLiteral("版本检测更新失败,请检查网络设置"));
+void LoginWidget::slot_requestVersionFinished(const gateway::Reply& reply) {
+    if (!reply.ok()) {
+        msgbox::critical(this, QStringLiteral("版本检测"), QStringLiteral("版本检测更新失败,请检查网络设置"));
         return;
     }
-    const QJsonObject content = reply::content(byteResult);
+    const QJsonObject content = reply.content();
     if (reply::num(content, "code") == 0) {
         return;
     }
@@ -117,12 +107,10 @@ void LoginWidget::slot_requestVersionFinished(bool bSuccess, const QByteArray& b
     if (!isNewerVersion(reply::str(content, "version_code"), product::version())) {
         return;
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("版本更新"), QStringLiteral("检测到新版本，是否更新到新版本?"),
-                    QMessageBox::Ok | QMessageBox::Cancel);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("更新"));
-    box.button(QMessageBox::Cancel)->setText(QStringLiteral("不更新"));
-    box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
-    if (box.exec() == QMessageBox::Ok) {
+    const auto pressed = msgbox::ask(
+        this, QMessageBox::Warning, QStringLiteral("版本更新"), QStringLiteral("检测到新版本，是否更新到新版本?"),
+        {{QMessageBox::Ok, QStringLiteral("更新")}, {QMessageBox::Cancel, QStringLiteral("不更新")}});
+    if (pressed == QMessageBox::Ok) {
         // The installer runs to its end while the client waits; its exit code carries no meaning here.
         QProcess::execute(platform::installerPath(), QStringList());
     }
@@ -141,36 +129,34 @@ void LoginWidget::on_login_btn_clicked() {
     const QString user = ui->login_user->text();
     const QString pwd = ui->login_password->text();
     if (user.isEmpty() && pwd.isEmpty()) {
-        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("账号和密码不能为空"));
+        msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("账号和密码不能为空"));
         return;
     }
     if (user.isEmpty()) {
-        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("账号不能为空"));
+        msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("账号不能为空"));
         return;
     }
     if (pwd.isEmpty()) {
-        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("密码不能为空"));
+        msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("密码不能为空"));
         return;
     }
     setWaiting(true);
     ui->Rem_PassWord->setEnabled(false);
 
-    auto* http = new HttpFun;
-    connect(http, &HttpFun::signal_requestFinished, this, &LoginWidget::slot_requestFinished);
-    http->post(GatewayUrl(), requests::login(user, pwd).bytes());
+    gateway::post(this, requests::login(user, pwd), [this](const gateway::Reply& r) { slot_requestFinished(r); });
 }
 
-void LoginWidget::slot_requestFinished(bool bSuccess, const QByteArray& byteResult) {
-    qDebug().noquote() << "login result" << byteResult;
-    if (!bSuccess) {
+void LoginWidget::slot_requestFinished(const gateway::Reply& reply) {
+    // Anything but an envelope is the gateway's or the network's fault, never the cashier's password.
+    if (!reply.ok()) {
         setWaiting(false);
-        QMessageBox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("登录失败,请查看网络连接"));
+        msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("登录失败,请查看网络连接"));
         return;
     }
-    const QJsonObject content = reply::content(byteResult);
+    const QJsonObject content = reply.content();
     // Only the number 1 is success; the reader is strict about types, so "1" as text is a failure.
     if (reply::num(content, "code") != 1) {
-        QMessageBox::critical(this, QStringLiteral("错误提示"), QStringLiteral("账号/密码错误"));
+        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("账号/密码错误"));
         setWaiting(false);
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "floatwidget.h"
+#include "gateway/gatewaycall.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -37,8 +38,8 @@ public slots:
     void showWindow();
     void closeWindow();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
-    void slot_requestFinished(bool bSuccess, const QByteArray& byteResult);
-    void slot_requestVersionFinished(bool bSuccess, const QByteArray& byteResult);
+    void slot_requestFinished(const gateway::Reply& reply);
+    void slot_requestVersionFinished(const gateway::Reply& reply);
     void on_Rem_PassWord_clicked();
     void on_CmdLinkButton_clicked();
 

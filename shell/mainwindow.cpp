@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include "collect/draghelper.h"
+#include "widgets/draghelper.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
 #include "floatwidget.h"
@@ -10,6 +10,8 @@
 #include "traymenu.h"
 #include "traystage.h"
 #include "ui_MainWindow.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -34,10 +36,8 @@ QString radioStyle(const char* image) {
 }
 
 QString buttonStyle(const char* normal, const char* pressed) {
-    return QStringLiteral(
-               "QPushButton{border-image: url(:/images/%1.png);} QPushButton:pressed{border-image: "
-               "url(:/images/%2.png);}")
-        .arg(QString::fromLatin1(normal), QString::fromLatin1(pressed));
+    return windowstyle::imageButton(QString::fromLatin1(normal) + QStringLiteral(".png"),
+                                    QString::fromLatin1(pressed) + QStringLiteral(".png"));
 }
 
 }  // namespace
@@ -149,8 +149,8 @@ void MainWindow::registerHotKey() {
     qDebug() << "Register Hot Key fail.";
     // Shown once the window is up, so the warning sits in front of it rather than before it.
     QTimer::singleShot(0, this, [this] {
-        QMessageBox::warning(this, QStringLiteral("提示信息"),
-                             QStringLiteral("您好，您已经登录一个柚屿岚舟钱包PC端账户，请注意。"));
+        msgbox::warning(this, QStringLiteral("提示信息"),
+                        QStringLiteral("您好，您已经登录一个柚屿岚舟钱包PC端账户，请注意。"));
     });
 }
 

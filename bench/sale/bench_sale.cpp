@@ -11,7 +11,7 @@
 #include "gateway/httpfun.h"
 #include "gateway/reply.h"
 #include "gateway/requests.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -3,7 +3,7 @@
 #include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/formtradeinfo.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -224,6 +224,9 @@ void TestCollectAmount::refusedAmounts_data() {
                         << "收款金额不能为0";
     QTest::newRow("0.") << "0."
                         << "收款金额不能为0";
+    // The cents rule leaves nothing to charge: refused before any request.
+    QTest::newRow("0.001 is 0 fen") << "0.001"
+                                    << "收款金额不能为0";
     QTest::newRow("not an amount") << "abc"
                                    << "收款金额格式不正确";
 }
@@ -289,11 +292,12 @@ void TestCollectAmount::chargeBody_data() {
                                           << QByteArray(
                                                  "version=3.0&action=Pay.Ace.scanpay&auth_code=13999&"
                                                  "money=1234567&uid=42&shopid=7&");
-    QTest::newRow("dropped fen, 0 sent") << 2 << "0.09"
-                                         << "28"
-                                         << QByteArray(
-                                                "version=3.0&action=Pay.Ace.scanpay&auth_code=28&money=0&"
-                                                "uid=42&shopid=7&");
+    QTest::newRow("control keys stay out of the code") << 0 << "1"
+                                                       << "28\x16"
+                                                          "01"
+                                                       << QByteArray(
+                                                              "version=3.0&action=Pay.Ace.scanpay&auth_code=2801&"
+                                                              "money=100&uid=42&shopid=7&");
     QTest::newRow("nothing scanned") << 0 << "1"
                                      << ""
                                      << QByteArray(
@@ -324,7 +328,12 @@ void TestCollectAmount::chargeBody() {
     page.startCollect();
     QPointer<FormCS> cs = page.paymentWindow();
     QVERIFY(cs);
-    QTest::keyClicks(cs, scanned);
+    for (const QChar c : scanned) {
+        // What Ctrl+V and other control keys deliver: a key whose text is a control character.
+        QKeyEvent press(QEvent::KeyPress, c.isPrint() ? int(c.unicode()) : int(Qt::Key_V),
+                        c.isPrint() ? Qt::NoModifier : Qt::ControlModifier, QString(c));
+        QApplication::sendEvent(cs, &press);
+    }
     QTest::keyClick(cs, Qt::Key_Return);
     QVERIFY(stub.waitForBodies(1));
     QCOMPARE(stub.bodies().first(), body);
@@ -363,8 +372,11 @@ void TestCollectAmount::refusalKeepsWindow_data() {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QString>("message");
     QTest::newRow("gateway refusal") << QByteArray(R"({"content":{"msg":"付款码已过期"}})") << "付款码已过期";
-    QTest::newRow("not JSON: empty message") << QByteArray("<html>oops</html>") << "";
-    QTest::newRow("msg not a string") << QByteArray(R"({"content":{"msg":1}})") << "";
+    // Not an answer about the charge: the network message, never an empty box.
+    const QString network = QStringLiteral("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！");
+    QTest::newRow("not JSON") << QByteArray("<html>oops</html>") << network;
+    QTest::newRow("cut short") << QByteArray(R"({"content":{"msg":"成)") << network;
+    QTest::newRow("msg not a string") << QByteArray(R"({"content":{"msg":1}})") << network;
 }
 
 void TestCollectAmount::refusalKeepsWindow() {

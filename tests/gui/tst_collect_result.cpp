@@ -4,7 +4,7 @@
 #include "collect/ticketctl.h"
 #include "collect/ticketform.h"
 #include "receipts/printhtmlreceipt.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -62,7 +62,6 @@ private slots:
     void ticketLineShowsPrice();
     void ticketPageWithoutKinds();
     void ticketChargeBodyAndReset();
-    void ticketPageReleasesLines();
     void manyTicketKindsCanAllBeReached();
 };
 
@@ -160,7 +159,12 @@ void TestCollectResult::closesAndDeletesItself() {
     QPointer<FormTradeInfo> info = new FormTradeInfo(contentOf(R"({"out_trade_no":"X"})"));
     info->show();
     QVERIFY(QTest::qWaitForWindowExposed(info));
-    info->on_pushButton_clicked();
+    // A Return right after opening (a scanner's second Return) does not close the result unseen; a later one does.
+    QTest::keyClick(info, Qt::Key_Return);
+    QTest::qWait(50);
+    QVERIFY(info && info->isVisible());
+    QTest::qWait(FormTradeInfo::kIgnoreReturnMs);
+    QTest::keyClick(info, Qt::Key_Return);
     QVERIFY(QTest::qWaitFor([&] { return info.isNull(); }, 2000));
 }
 
@@ -192,17 +196,17 @@ void TestCollectResult::ticketPageTotals() {
     TicketForm page(&host);
     for (int i = 0; i < 3; ++i) {
         for (int n = 0; n < jia.at(i); ++n) {
-            ticketTypes().at(i)->lineWidget->on_jia_clicked();
+            page.lineAt(i)->on_jia_clicked();
         }
         for (int n = 0; n < jian.at(i); ++n) {
-            ticketTypes().at(i)->lineWidget->on_jian_clicked();
+            page.lineAt(i)->on_jian_clicked();
         }
     }
     QCOMPARE(page.findChild<QLineEdit*>("input_Edit")->text(), total);
     QCOMPARE(page.selectionString(), selection);
     // Typing an empty count is 0 for that line.
-    ticketTypes().at(0)->lineWidget->on_num_textEdited("");
-    QCOMPARE(ticketTypes().at(0)->lineWidget->count(), 0);
+    page.lineAt(0)->on_num_textEdited("");
+    QCOMPARE(page.lineAt(0)->count(), 0);
     QVERIFY(!page.selectionString().contains("3:"));
 }
 
@@ -212,10 +216,10 @@ void TestCollectResult::ticketLineShowsPrice() {
     addTicketType(2, "大门票", 12345.67);
     QWidget host;
     TicketForm page(&host);
-    QCOMPARE(ticketTypes().at(0)->lineWidget->findChild<QLabel*>("lbljg")->text(), QString("12.5元"));
-    QCOMPARE(ticketTypes().at(0)->lineWidget->pos(), QPoint(10, 70));
-    QCOMPARE(ticketTypes().at(1)->lineWidget->pos(), QPoint(10, 135));
-    ticketTypes().at(1)->lineWidget->on_jia_clicked();
+    QCOMPARE(page.lineAt(0)->findChild<QLabel*>("lbljg")->text(), QString("12.5元"));
+    QCOMPARE(page.lineAt(0)->pos(), QPoint(10, 70));
+    QCOMPARE(page.lineAt(1)->pos(), QPoint(10, 135));
+    page.lineAt(1)->on_jia_clicked();
     // The total is exact, not six significant digits.
     QCOMPARE(page.totalText(), QString("12345.67"));
     QCOMPARE(page.totalFen(), qint64(1234567));
@@ -231,7 +235,7 @@ void TestCollectResult::manyTicketKindsCanAllBeReached() {
     TicketForm page(&host);
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
-    TicketCtl* last = ticketTypes().last()->lineWidget;
+    TicketCtl* last = page.lineAt(ticketTypes().size() - 1);
     auto* scroll = page.findChild<QScrollArea*>();
     QVERIFY(scroll);
     // The ninth line lies below the panel's edge until the sheet is scrolled to it.
@@ -266,9 +270,9 @@ void TestCollectResult::ticketChargeBodyAndReset() {
     dataConfig().setGatewayUrl(stub.url());
     QWidget host;
     TicketForm page(&host);
-    ticketTypes().at(0)->lineWidget->on_jia_clicked();
-    ticketTypes().at(0)->lineWidget->on_jia_clicked();
-    ticketTypes().at(1)->lineWidget->on_jia_clicked();
+    page.lineAt(0)->on_jia_clicked();
+    page.lineAt(0)->on_jia_clicked();
+    page.lineAt(1)->on_jia_clicked();
     page.on_sk_btn_clicked();
     QPointer<FormCS> cs = page.paymentWindow();
     QVERIFY(cs);
@@ -286,7 +290,7 @@ void TestCollectResult::ticketChargeBodyAndReset() {
     QCOMPARE(page.totalFen(), qint64(0));
     QCOMPARE(page.selectionString(), QString());
     QCOMPARE(page.findChild<QLineEdit*>("input_Edit")->text(), QString());
-    QCOMPARE(ticketTypes().at(0)->lineWidget->findChild<QLineEdit*>("num")->text(), QString("0"));
+    QCOMPARE(page.lineAt(0)->findChild<QLineEdit*>("num")->text(), QString("0"));
     QVERIFY(QTest::qWaitFor([&] { return cs.isNull(); }, 2000));
     page.on_sk_btn_clicked();
     QVERIFY(!page.paymentWindow());
@@ -294,18 +298,6 @@ void TestCollectResult::ticketChargeBodyAndReset() {
         w->close();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void TestCollectResult::ticketPageReleasesLines() {
-    TempWorkDir dir;
-    addTicketType(1, "成人票", 20);
-    {
-        QWidget host;
-        TicketForm page(&host);
-        QVERIFY(ticketTypes().first()->lineWidget);
-    }
-    // A kind must not point at a line of a page that is gone.
-    QVERIFY(!ticketTypes().first()->lineWidget);
 }
 
 QTEST_MAIN(TestCollectResult)

@@ -2,7 +2,7 @@
 #include "app/dataconfig.h"
 #include "settings/setdatadialog.h"
 #include "settings/settingmain.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -95,7 +95,8 @@ private slots:
         box(page, "comboBox_updata")->setCurrentIndex(1);
         page.findChild<QPushButton*>(QStringLiteral("pushButton_sure"))->click();
         QVERIFY(boxes.waitForBoxes(1));
-        QCOMPARE(boxes.last().icon, QMessageBox::Critical);
+        // Good news carries the information icon, not an error cross.
+        QCOMPARE(boxes.last().icon, QMessageBox::Information);
         QCOMPARE(boxes.last().title, QStringLiteral("温馨提示"));
         QCOMPARE(boxes.last().text, QStringLiteral("操作成功"));
         // The next charge goes out for the store chosen here.

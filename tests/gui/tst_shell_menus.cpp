@@ -1,4 +1,4 @@
-#include "collect/draghelper.h"
+#include "widgets/draghelper.h"
 #include "settings/settingmain.h"
 #include "shell/aboutdialog.h"
 #include "shell/floatwidget.h"

@@ -1,6 +1,6 @@
 #include "app/dataconfig.h"
 #include "collect/selectshopdialog.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -94,7 +94,7 @@ private slots:
         QTest::newRow("empty list") << QByteArray(R"({"content":{"listshop":[]}})") << 200
                                     << QStringLiteral("你还没有门店!");
         QTest::newRow("no list") << QByteArray(R"({"content":{}})") << 200 << QStringLiteral("你还没有门店!");
-        QTest::newRow("not json") << QByteArray("garbage") << 200 << QStringLiteral("你还没有门店!");
+        QTest::newRow("not json") << QByteArray("garbage") << 200 << QStringLiteral("获取门店失败");
         QTest::newRow("http 502") << kThreeShops << 502 << QStringLiteral("获取门店失败");
     }
     void failuresShowTheirMessage() {
@@ -112,6 +112,12 @@ private slots:
         QVERIFY(d.isVisible());
         QTRY_VERIFY(againButton(d)->isEnabled());
         QVERIFY(userSession().currentShop().isEmpty());
+        // Without a store the main window never opens: Enter (the OK shortcut) does nothing.
+        QSignalSpy confirmed(&d, &SelectShopDialog::shopConfirmed);
+        QTest::keyClick(&d, Qt::Key_Enter, Qt::KeypadModifier);
+        d.on_pushButton_clicked();
+        QCOMPARE(confirmed.count(), 0);
+        QVERIFY(d.isVisible());
     }
 
     void fetchAgainIsRefusedWhilePendingAndReplacesTheList() {

@@ -2,7 +2,7 @@
 
 #include "app/comconfig.h"
 #include "app/dataconfig.h"
-#include "shell/usersession.h"
+#include "app/usersession.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -30,31 +30,23 @@ TempWorkDir::~TempWorkDir() {
 }
 
 MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
-    connect(&m_timer, &QTimer::timeout, this, &MessageBoxWatcher::poll);
-    m_timer.start(20);
+    m_previous = msgbox::setTestHook([this](const msgbox::Request& r) {
+        m_boxes.append({r.icon, r.title, r.text});
+        // A box without the asked-for button is answered with its first one, as a cashier would have to.
+        if (r.buttons.testFlag(m_answer)) {
+            return m_answer;
+        }
+        for (int b = QMessageBox::FirstButton; b <= QMessageBox::LastButton; b <<= 1) {
+            if (r.buttons.testFlag(static_cast<QMessageBox::StandardButton>(b))) {
+                return static_cast<QMessageBox::StandardButton>(b);
+            }
+        }
+        return QMessageBox::NoButton;
+    });
 }
 
-void MessageBoxWatcher::poll() {
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    for (QWidget* w : widgets) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        if (!box || !box->isVisible() || box->property("cashierTestSeen").toBool()) {
-            continue;
-        }
-        box->setProperty("cashierTestSeen", true);
-        m_boxes.append({box->icon(), box->windowTitle(), box->text()});
-        QAbstractButton* button = box->button(m_answer);
-        if (!button) {
-            const QList<QAbstractButton*> buttons = box->buttons();
-            button = buttons.isEmpty() ? nullptr : buttons.first();
-        }
-        if (button) {
-            // Clicked from the event loop so the box's own exec() sees it.
-            QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
-        } else {
-            box->close();
-        }
-    }
+MessageBoxWatcher::~MessageBoxWatcher() {
+    msgbox::setTestHook(std::move(m_previous));
 }
 
 bool MessageBoxWatcher::waitForBoxes(int n, int timeoutMs) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/messagebox.h"
+
 #include <QApplication>
 #include <QByteArray>
 #include <QList>
@@ -34,7 +36,8 @@ private:
     QString m_oldCwd;
 };
 
-// Watches for modal message boxes, records what they said and answers them (OK unless told otherwise).
+// Answers the client's message boxes through their test hook while it lives: records what each said and presses OK
+// (unless told otherwise) without showing anything.
 struct SeenBox {
     QMessageBox::Icon icon;
     QString title;
@@ -45,6 +48,7 @@ class MessageBoxWatcher : public QObject {
     Q_OBJECT
 public:
     explicit MessageBoxWatcher(QObject* parent = nullptr);
+    ~MessageBoxWatcher() override;
     // The button pressed for the next boxes (default QMessageBox::Ok; for questions e.g. QMessageBox::Yes).
     void setAnswer(QMessageBox::StandardButton button) { m_answer = button; }
     QList<SeenBox> boxes() const { return m_boxes; }
@@ -55,9 +59,8 @@ public:
     bool waitForBoxes(int n, int timeoutMs = 5000);
 
 private:
-    void poll();
-    QTimer m_timer;
     QList<SeenBox> m_boxes;
+    std::function<QMessageBox::StandardButton(const msgbox::Request&)> m_previous;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 };
 

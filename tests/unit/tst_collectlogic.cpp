@@ -91,22 +91,27 @@ void TestCollectLogic::cents() {
 
 void TestCollectLogic::collectCheck_data() {
     QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("mode");
     QTest::addColumn<CollectCheck>("expected");
-    QTest::newRow("empty") << "" << CollectCheck::Empty;
-    QTest::newRow("0") << "0" << CollectCheck::Zero;
-    QTest::newRow("0.00") << "0.00" << CollectCheck::Zero;
-    QTest::newRow("00") << "00" << CollectCheck::Zero;
-    QTest::newRow("0.") << "0." << CollectCheck::Zero;
-    QTest::newRow("0.0001 is below a thousandth") << "0.0001" << CollectCheck::Zero;
-    QTest::newRow("0.01") << "0.01" << CollectCheck::Ok;
-    QTest::newRow("12.50") << "12.50" << CollectCheck::Ok;
-    QTest::newRow("text from the serial bridge") << "abc" << CollectCheck::Invalid;
+    QTest::newRow("empty") << "" << 0 << CollectCheck::Empty;
+    QTest::newRow("0") << "0" << 0 << CollectCheck::Zero;
+    QTest::newRow("0.00") << "0.00" << 0 << CollectCheck::Zero;
+    QTest::newRow("00") << "00" << 0 << CollectCheck::Zero;
+    QTest::newRow("0.") << "0." << 0 << CollectCheck::Zero;
+    QTest::newRow("0.0001 is below a thousandth") << "0.0001" << 0 << CollectCheck::Zero;
+    QTest::newRow("0.001 charges 0 fen") << "0.001" << 0 << CollectCheck::Zero;
+    QTest::newRow("0.005 rounds up to a fen") << "0.005" << 0 << CollectCheck::Ok;
+    QTest::newRow("dropping the fen leaves nothing") << "0.09" << 2 << CollectCheck::Zero;
+    QTest::newRow("0.01") << "0.01" << 0 << CollectCheck::Ok;
+    QTest::newRow("12.50") << "12.50" << 0 << CollectCheck::Ok;
+    QTest::newRow("text from the serial bridge") << "abc" << 0 << CollectCheck::Invalid;
 }
 
 void TestCollectLogic::collectCheck() {
     QFETCH(QString, field);
+    QFETCH(int, mode);
     QFETCH(CollectCheck, expected);
-    QCOMPARE(checkCollectAmount(field), expected);
+    QCOMPARE(checkCollectAmount(field, mode), expected);
 }
 
 void TestCollectLogic::keypadSum_data() {

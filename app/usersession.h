@@ -35,8 +35,6 @@ private:
     QMap<int, QJsonObject> m_ordersByRow;
 };
 
-class TicketCtl;
-
 // A ticket kind of the merchant, from the login reply.
 struct TicketType {
     QString name;
@@ -44,7 +42,6 @@ struct TicketType {
     int id = 0;
     int shopid = 0;
     int status = 0;
-    TicketCtl* lineWidget = nullptr;  // the ticket page's line for this kind, while that page exists
 };
 
 UserSession& userSession();

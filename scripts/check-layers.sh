@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Fails when a folder includes a header of a folder above it. Layers, bottom to top (a folder may include its own
+# layer and those below; the window folders of one layer open each other's windows only through shell/ or the hub):
+#   platform app gateway receipts | widgets | collect transactions refunds settings | shell
+# Tests, benchmarks, the sandbox and the entry point (app/main.cpp) stand outside the stack.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+level() {
+    case "$1" in
+        platform | app | gateway | receipts) echo 0 ;;
+        widgets) echo 1 ;;
+        collect | transactions | refunds | settings) echo 2 ;;
+        shell) echo 3 ;;
+        *) echo -1 ;;
+    esac
+}
+
+status=0
+for dir in platform app gateway receipts widgets collect transactions refunds settings shell; do
+    [[ -d $dir ]] || continue
+    mine=$(level "$dir")
+    while IFS= read -r hit; do
+        file=${hit%%:*}
+        [[ $file == app/main.cpp ]] && continue
+        target=$(sed -E 's/.*#include "([a-z_]+)\/.*/\1/' <<<"$hit")
+        theirs=$(level "$target")
+        if ((theirs > mine)); then
+            echo "upward include: $hit" >&2
+            status=1
+        fi
+    done < <(grep -HnE '^#include "[a-z_]+/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
+done
+exit $status

@@ -1,0 +1,99 @@
+#include "messagebox.h"
+
+#include <QAbstractButton>
+#include <QTimer>
+
+namespace msgbox {
+namespace {
+
+Hook& testHook() {
+    static Hook hook;
+    return hook;
+}
+
+QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                                 QMessageBox::StandardButtons standard, QMessageBox::StandardButton defaultButton,
+                                 const Buttons& labels = {}) {
+    if (!labels.isEmpty()) {
+        standard = QMessageBox::NoButton;
+        for (const auto& b : labels) {
+            standard |= b.first;
+        }
+    }
+    if (testHook()) {
+        return testHook()(Request{parent, icon, title, text, standard});
+    }
+    QMessageBox* box = create(parent, icon, title, text, standard);
+    for (const auto& b : labels) {
+        box->button(b.first)->setText(b.second);
+    }
+    if (defaultButton != QMessageBox::NoButton) {
+        box->setDefaultButton(defaultButton);
+    }
+    // Raised and given the keyboard once it is mapped, so a stay-on-top window cannot cover it.
+    QTimer::singleShot(0, box, [box] {
+        box->raise();
+        box->activateWindow();
+    });
+    box->exec();
+    const auto pressed = box->standardButton(box->clickedButton());
+    delete box;
+    return pressed;
+}
+
+}  // namespace
+
+QString styleSheet() {
+    // Set on the box itself, so it wins over whatever the parent window's sheet says for labels and buttons.
+    return QStringLiteral(
+        "QMessageBox{background-color:#f5f5f5; background-image:none; border-image:none;}"
+        "QMessageBox QWidget{background-color:transparent; background-image:none; border-image:none; color:#1a1a1a;}"
+        "QMessageBox QLabel{color:#1a1a1a; font-size:14px;}"
+        "QMessageBox QPushButton{color:#1a1a1a; background-color:#e4e4e4; border:1px solid #8c8c8c;"
+        " border-radius:3px; padding:4px 16px; min-width:64px; font-size:13px;}"
+        "QMessageBox QPushButton:focus{border:1px solid #1565c0;}"
+        "QMessageBox QPushButton:pressed{background-color:#cfcfcf;}");
+}
+
+QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                    QMessageBox::StandardButtons buttons) {
+    auto* box = new QMessageBox(icon, title, text, buttons, parent);
+    box->setStyleSheet(styleSheet());
+    box->setWindowFlags(box->windowFlags() | Qt::WindowStaysOnTopHint);
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
+
+QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) {
+    return show(parent, QMessageBox::Information, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
+                                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+    return show(parent, QMessageBox::Warning, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+                                     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+    return show(parent, QMessageBox::Critical, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
+                                     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+    return show(parent, QMessageBox::Question, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                                const Buttons& buttons) {
+    return show(parent, icon, title, text, QMessageBox::NoButton, QMessageBox::NoButton, buttons);
+}
+
+Hook setTestHook(Hook hook) {
+    Hook old = std::move(testHook());
+    testHook() = std::move(hook);
+    return old;
+}
+
+}  // namespace msgbox

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QPair>
+#include <QString>
+#include <functional>
+
+// Every message box of the client goes through here. The boxes are Qt's standard ones, but they keep dark text on a
+// light background whatever style sheet their window carries (a window's "QLabel{color: white}" would otherwise
+// cascade into them), open in front of their window, stay-on-top windows included, and take the keyboard.
+namespace msgbox {
+
+using Buttons = QList<QPair<QMessageBox::StandardButton, QString>>;
+
+// What a box asks, as a test sees it.
+struct Request {
+    QWidget* parent = nullptr;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+};
+
+QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
+                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+                                     QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
+                                     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+// A box whose buttons carry their own texts (for instance 更新 / 不更新); returns the standard button pressed.
+QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                                const Buttons& buttons);
+
+// The box as it would be shown, not yet shown: for a look at how it renders. The caller owns it.
+QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                    QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+// The style sheet every box carries.
+QString styleSheet();
+
+// Tests answer boxes here instead of on screen: while a hook is set, no box is shown; the hook sees what would have
+// been asked and returns the button pressed. Returns the hook it replaces.
+using Hook = std::function<QMessageBox::StandardButton(const Request&)>;
+Hook setTestHook(Hook hook);
+
+}  // namespace msgbox

@@ -1,0 +1,23 @@
+#include "windowstyle.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace windowstyle {
+
+QString imageButton(const QString& normal, const QString& pressed, const QString& extra) {
+    return QStringLiteral(
+               "QPushButton{border-image: url(:/images/%1);%3} "
+               "QPushButton:pressed{border-image: url(:/images/%2);}")
+        .arg(normal, pressed, extra);
+}
+
+void centreOnScreen(QWidget* window) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->geometry();
+        window->move((desk.width() - window->width()) / 2, (desk.height() - window->height()) / 2);
+    }
+}
+
+}  // namespace windowstyle
