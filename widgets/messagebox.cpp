@@ -59,8 +59,9 @@ QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, const QString& titl
                     QMessageBox::StandardButtons buttons) {
     auto* box = new QMessageBox(icon, title, text, buttons, parent);
     box->setStyleSheet(styleSheet());
-    box->setWindowFlags(box->windowFlags() | Qt::WindowStaysOnTopHint);
+    // Modality first: QMessageBox re-parents itself there, which resets the window flags.
     box->setWindowModality(Qt::ApplicationModal);
+    box->setWindowFlags(box->windowFlags() | Qt::WindowStaysOnTopHint);
     return box;
 }
 

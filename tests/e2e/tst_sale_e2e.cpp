@@ -35,6 +35,17 @@ QJsonObject getJson(const QUrl& url) {
     return o;
 }
 
+void postJson(const QUrl& url, const QByteArray& json) {
+    QNetworkAccessManager nam;
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    QNetworkReply* reply = nam.post(request, json);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    reply->deleteLater();
+}
+
 void deleteAt(const QUrl& url) {
     QNetworkAccessManager nam;
     QNetworkReply* reply = nam.deleteResource(QNetworkRequest(url));
@@ -78,11 +89,16 @@ private slots:
     void initTestCase();
     void sale_data();
     void sale();
+    void refusalBoxIsOnTopAndTakesTheKeyboard();
+    void chargeGoesOutOnceWhenTheConnectionDrops();
 
 private:
     // Signs in, confirms the first store, keys 12.50 on the amount page and scans `code`.
     void keySaleAndScan(Client& client, const QString& code);
     QList<QJsonObject> loggedRequests(const char* action);
+    QUrl sandboxUrl(const QString& path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_sandbox.port()).arg(path));
+    }
 
     Sandbox m_sandbox;
 };
@@ -166,6 +182,18 @@ void TestSaleE2E::sale() {
     QCOMPARE(testsupport::formValue(chargeBody, QStringLiteral("money")), QStringLiteral("1250"));
     QCOMPARE(testsupport::formValue(chargeBody, QStringLiteral("auth_code")), code);
 
+    // The client's log of a whole sale holds no secret: neither the password, the session token nor the payment code.
+    const QList<QJsonObject> shopQueries = loggedRequests("Account.Shop.listShop");
+    QVERIFY(!shopQueries.isEmpty());
+    const QString token = testsupport::formValue(shopQueries.first().value(QStringLiteral("body")).toString().toUtf8(),
+                                                 QStringLiteral("token"));
+    QVERIFY(token.size() >= 8);
+    const QString log = client.output();
+    QVERIFY2(log.contains(QStringLiteral("reply from")), "the client logged no replies: the check would prove nothing");
+    for (const QString& secret : {QStringLiteral("demo123"), token, code}) {
+        QVERIFY2(!log.contains(secret), qPrintable(QStringLiteral("the log holds a secret:\n") + log));
+    }
+
     if (!printing) {
         QTest::qWait(3000);
         QCOMPARE(capturedJobs() - before, QSet<QString>());
@@ -205,6 +233,44 @@ void TestSaleE2E::sale() {
     for (const QString& expected : {orderNo, QStringLiteral("支付宝"), QStringLiteral("12.50")}) {
         QVERIFY2(printedTextHas(text, expected), qPrintable(expected + QStringLiteral(" not in:\n") + text));
     }
+}
+
+void TestSaleE2E::refusalBoxIsOnTopAndTakesTheKeyboard() {
+    Client client(m_sandbox.port(), {{QStringLiteral("printerName"), QStringLiteral("不打印小票")}});
+    keySaleAndScan(client, QStringLiteral("280000000000009999"));  // refused by the sandbox
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    const QString box = waitForVisible(QStringLiteral("温馨提示"), 10000);
+    QVERIFY2(!box.isEmpty(), qPrintable(client.output()));
+    const QString main = waitForVisible(QStringLiteral("柚屿智付"));
+    QVERIFY(!main.isEmpty());
+    // The main window stays on top of everything else; the box must still be drawn over it.
+    const int boxAt = stackingIndex(box);
+    const int mainAt = stackingIndex(main);
+    QVERIFY(boxAt >= 0 && mainAt >= 0);
+    QVERIFY2(boxAt > mainAt, qPrintable(QStringLiteral("box at %1, main window at %2").arg(boxAt).arg(mainAt)));
+    // The keyboard is the box's wherever the pointer rests: Return answers it.
+    pointAt(main, 20, 20);
+    key(QStringLiteral("Return"));
+    QVERIFY2(waitForHidden(QStringLiteral("温馨提示")), "Return did not reach the box");
+}
+
+void TestSaleE2E::chargeGoesOutOnceWhenTheConnectionDrops() {
+    deleteAt(sandboxUrl(QStringLiteral("/__sandbox/requests")));
+    // The gateway records the charge, then drops the connection before any reply byte. Qt's HTTP layer would send
+    // the same POST again on its own.
+    postJson(sandboxUrl(QStringLiteral("/__sandbox/faults")),
+             R"({"action":"Pay.Ace.scanpay","mode":"reset","apply":true,"times":1})");
+    Client client(m_sandbox.port(), {{QStringLiteral("printerName"), QStringLiteral("不打印小票")}});
+    keySaleAndScan(client, QStringLiteral("280000000000000104"));
+    deleteAt(sandboxUrl(QStringLiteral("/__sandbox/faults")));
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY(QTest::qWaitFor([&] { return !loggedRequests("Pay.Ace.scanpay").isEmpty(); }, 10000));
+    QTest::qWait(3000);
+    QCOMPARE(loggedRequests("Pay.Ace.scanpay").size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSaleE2E)

@@ -81,6 +81,9 @@ void TestCollectResult::channelAndAmount_data() {
                                   << "0.00";
     QTest::newRow("large amount exact") << QByteArray(R"({"pay_channel":"ALIPAY","money":123456789})") << "支付宝"
                                         << "1234567.89";
+    QTest::newRow("largest amount the page takes")
+        << QByteArray(R"({"pay_channel":"WEIXIN","money":"9999999999"})") << "微信"
+        << "99999999.99";
 }
 
 void TestCollectResult::channelAndAmount() {
@@ -91,6 +94,9 @@ void TestCollectResult::channelAndAmount() {
     FormTradeInfo info(contentOf(content));
     QCOMPARE(info.payWayText(), way);
     QCOMPARE(info.moneyText(), money);
+    // Shown in full on one line: the text fits its label.
+    auto* label = info.findChild<QLabel*>("label_money");
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
     QVERIFY(info.ticketsHtmlText().isEmpty());
 }
 

@@ -67,6 +67,21 @@ bool waitForHidden(const QString& name, int timeoutMs) {
     return QTest::qWaitFor([&] { return visibleWindows(name).isEmpty(); }, timeoutMs);
 }
 
+int stackingIndex(const QString& window) {
+    // xwininfo lists the root's children top of the stack first.
+    const QString tree = run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-children")});
+    const QRegularExpression idAtStart(QStringLiteral("^\\s*(0x[0-9a-fA-F]+)\\s"));
+    QList<qulonglong> topFirst;
+    for (const QString& line : tree.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = idAtStart.match(line);
+        if (m.hasMatch()) {
+            topFirst.append(m.captured(1).toULongLong(nullptr, 16));
+        }
+    }
+    const int at = topFirst.indexOf(window.toULongLong());
+    return at < 0 ? -1 : topFirst.size() - 1 - at;
+}
+
 QRect geometry(const QString& window) {
     const QString out = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
     QRect r;

@@ -23,6 +23,9 @@ QStringList visibleWindows(const QString& name);
 QString waitForVisible(const QString& name, int timeoutMs = 15000);
 bool waitForHidden(const QString& name, int timeoutMs = 10000);
 QRect geometry(const QString& window);
+// The window's place among the root window's children, bottom first (-1 when it is not one of them): a larger
+// number is drawn over a smaller one.
+int stackingIndex(const QString& window);
 
 // Points are relative to the window's top-left corner. Without a window manager the keyboard follows the
 // pointer, so keys go where the pointer rests.

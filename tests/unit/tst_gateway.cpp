@@ -1,5 +1,7 @@
 // Request bodies, reply readers and the request client against a real local HTTP server.
+#include "app/dataconfig.h"
 #include "gateway/actions.h"
+#include "gateway/gatewaycall.h"
 #include "gateway/httpfun.h"
 #include "gateway/reply.h"
 #include "gateway/requests.h"
@@ -20,6 +22,11 @@ private slots:
     void redaction_data();
     void redaction();
     void replyReaders();
+    void replyRedaction_data();
+    void replyRedaction();
+    void readReply_data();
+    void readReply();
+    void callEndings();
     void client_data();
     void client();
     void clientTimeout();
@@ -170,6 +177,84 @@ void TestGateway::replyReaders() {
     QVERIFY(reply::content(QByteArray(R"({"content":[1]})")).isEmpty());
     QVERIFY(reply::content(QByteArray(R"({"content":"x"})")).isEmpty());
     QVERIFY(reply::content(QByteArray()).isEmpty());
+}
+
+void TestGateway::replyRedaction_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("logged");
+    QTest::newRow("login token") << QByteArray(R"({"content":{"code":1,"token":"s3cr3t","uname":"demo"}})")
+                                 << QByteArray(R"({"content":{"code":1,"token":"***","uname":"demo"}})");
+    QTest::newRow("deep in an array") << QByteArray(R"({"content":{"list":[{"answer":"杭州","id":"1"}]}})")
+                                      << QByteArray(R"({"content":{"list":[{"answer":"***","id":"1"}]}})");
+    QTest::newRow("number-valued secret")
+        << QByteArray(R"({"pwd":123456,"auth_code":28})") << QByteArray(R"({"auth_code":"***","pwd":"***"})");
+    QTest::newRow("nothing secret") << QByteArray(R"({"msg":"成功"})") << QByteArray(R"({"msg":"成功"})");
+    QTest::newRow("not JSON: only its size")
+        << QByteArray("<html>token=abc</html>") << QByteArray("(22 bytes, not JSON)");
+    QTest::newRow("cut short") << QByteArray(R"({"token":"abc)") << QByteArray("(13 bytes, not JSON)");
+}
+
+void TestGateway::replyRedaction() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, logged);
+    QCOMPARE(reply::redactedForLog(reply), logged);
+}
+
+void TestGateway::readReply_data() {
+    QTest::addColumn<int>("ending");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("kind");
+    const int answered = int(HttpFun::Ending::Answered);
+    QTest::newRow("envelope") << answered << 200 << QByteArray(R"({"content":{}})") << int(gateway::Reply::Envelope);
+    QTest::newRow("html page") << answered << 200 << QByteArray("<html>") << int(gateway::Reply::NotEnvelope);
+    QTest::newRow("empty body") << answered << 200 << QByteArray() << int(gateway::Reply::NotEnvelope);
+    QTest::newRow("array") << answered << 200 << QByteArray("[1]") << int(gateway::Reply::NotEnvelope);
+    QTest::newRow("cut JSON") << answered << 200 << QByteArray(R"({"content":{"msg":"成)")
+                              << int(gateway::Reply::NotEnvelope);
+    QTest::newRow("500 with JSON") << answered << 500 << QByteArray("{}") << int(gateway::Reply::NotEnvelope);
+    QTest::newRow("never sent") << int(HttpFun::Ending::NotSent) << 0 << QByteArray() << int(gateway::Reply::NotSent);
+    QTest::newRow("unknown") << int(HttpFun::Ending::Unknown) << 0 << QByteArray("timeout")
+                             << int(gateway::Reply::Unknown);
+}
+
+void TestGateway::readReply() {
+    QFETCH(int, ending);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(int, kind);
+    const gateway::Reply r = gateway::readReply(HttpFun::Ending(ending), status, status == 200, body);
+    QCOMPARE(int(r.kind), kind);
+    QCOMPARE(r.ok(), kind == gateway::Reply::Envelope);
+}
+
+void TestGateway::callEndings() {
+    // Through the call helper: a refused connection was never sent; a time-out may have been carried out.
+    testsupport::TempWorkDir dir;
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    dataConfig().setGatewayUrl(QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
+    QList<gateway::Reply> replies;
+    QObject receiver;
+    gateway::post(&receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
+    QTRY_COMPARE(replies.size(), 1);
+    QCOMPARE(int(replies.last().kind), int(gateway::Reply::NotSent));
+
+    testsupport::StubGateway slow;
+    slow.setHandler([](const QByteArray&) { return testsupport::StubGateway::Response{200, "{}", 1000}; });
+    dataConfig().setGatewayUrl(slow.url());
+    gateway::post(
+        &receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); }, 200);
+    QTRY_COMPARE(replies.size(), 2);
+    QCOMPARE(int(replies.last().kind), int(gateway::Reply::Unknown));
+    // A receiver that is gone hears nothing.
+    auto* gone = new QObject;
+    gateway::post(gone, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
+    delete gone;
+    QTest::qWait(1300);
+    QCOMPARE(replies.size(), 2);
 }
 
 void TestGateway::client_data() {

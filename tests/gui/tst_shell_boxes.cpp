@@ -1,0 +1,110 @@
+// Message boxes stay legible whatever style sheet their window carries: a box is drawn on each styled window and
+// the pixels of its text are compared with its background.
+#include "collect/formcs.h"
+#include "collect/selectshopdialog.h"
+#include "settings/settingmain.h"
+#include "shell/loginwidget.h"
+#include "shell/mainwindow.h"
+#include "testsupport.h"
+#include "widgets/messagebox.h"
+
+#include <QLabel>
+#include <QMap>
+#include <QtTest>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+using namespace testsupport;
+
+namespace {
+
+double luminance(QRgb c) {
+    auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+}
+
+// The contrast ratio between the label's background (its most common colour) and the pixel of its text that stands
+// out from it the most.
+double textContrast(const QImage& image) {
+    QMap<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            ++counts[image.pixel(x, y) | 0xff000000];
+        }
+    }
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    const double lb = luminance(background);
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        const double l = luminance(it.key());
+        best = qMax(best, (qMax(l, lb) + 0.05) / (qMin(l, lb) + 0.05));
+    }
+    return best;
+}
+
+}  // namespace
+
+class TestShellBoxes : public QObject {
+    Q_OBJECT
+
+private slots:
+    void textIsLegibleOnEveryStyledWindow_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* w : {"login", "store dialog", "main window", "payment window", "settings hub"}) {
+            QTest::newRow(w) << QString::fromLatin1(w);
+        }
+    }
+
+    void textIsLegibleOnEveryStyledWindow() {
+        QFETCH(QString, window);
+        GatewayFixture fx;
+        std::unique_ptr<QWidget> owner;
+        if (window == QLatin1String("login")) {
+            owner = std::make_unique<LoginWidget>();
+        } else if (window == QLatin1String("store dialog")) {
+            owner = std::make_unique<SelectShopDialog>();
+        } else if (window == QLatin1String("main window")) {
+            owner = std::make_unique<MainWindow>();
+        } else if (window == QLatin1String("payment window")) {
+            owner = std::make_unique<FormCS>(nullptr, QStringLiteral("12.50"));
+        } else {
+            owner = std::make_unique<SettingMain>();
+        }
+        // The payment window is a popup, which a modal box closes; its style sheet reaches the box all the same.
+        if (window != QLatin1String("payment window")) {
+            owner->show();
+            QVERIFY(QTest::qWaitForWindowExposed(owner.get()));
+        }
+
+        std::unique_ptr<QMessageBox> box(msgbox::create(owner.get(), QMessageBox::Critical, QStringLiteral("温馨提示"),
+                                                        QStringLiteral("账号和密码不能为空")));
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        // Grabbed through the box, so the label is seen on the background it really sits on.
+        const QImage shot = box->grab(QRect(label->mapTo(box.get(), QPoint()), label->size())).toImage();
+        if (qEnvironmentVariableIsSet("CASHIER_SAVE_SHOTS")) {
+            shot.save(QStringLiteral("/tmp/box-%1.png").arg(QTest::currentDataTag()).replace(' ', '-'));
+            box->grab().save(QStringLiteral("/tmp/boxw-%1.png").arg(QTest::currentDataTag()).replace(' ', '-'));
+        }
+        const double contrast = textContrast(shot);
+        // 4.5:1 is the usual floor for body text.
+        QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("contrast %1").arg(contrast)));
+        QVERIFY(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+};
+
+QTEST_MAIN(TestShellBoxes)
+#include "tst_shell_boxes.moc"
