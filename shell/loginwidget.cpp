@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRegExpValidator>
 #include <QScreen>
+#include <QKeyEvent>
 #include <QUrl>
 
 QString LoginWidget::loginButtonStyle() {
@@ -79,8 +80,10 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
     connect(m_tray, &QSystemTrayIcon::activated, this, &LoginWidget::onActivated);
     m_tray->show();
 
-    connect(ui->login_password, &QLineEdit::returnPressed, ui->login_btn, &QPushButton::click, Qt::UniqueConnection);
-    connect(ui->login_user, &QLineEdit::returnPressed, ui->login_btn, &QPushButton::click, Qt::UniqueConnection);
+    // Return anywhere in the window is the login button, empty fields included: the fields' validator keeps an empty
+    // field from reporting Return, and the cashier would see nothing at all.
+    ui->login_user->installEventFilter(this);
+    ui->login_password->installEventFilter(this);
 
     m_float = new FloatWidget(this);
     DragHelper::install(this);
@@ -117,6 +120,15 @@ void LoginWidget::slot_requestVersionFinished(const gateway::Reply& reply) {
 }
 
 LoginWidget::~LoginWidget() = default;
+
+bool LoginWidget::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == ui->login_user || watched == ui->login_password) && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return) {
+        ui->login_btn->click();  // does nothing while a login is out (the button is disabled then)
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void LoginWidget::setWaiting(bool waiting) {
     ui->login_user->setEnabled(!waiting);

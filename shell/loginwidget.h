@@ -43,6 +43,9 @@ public slots:
     void on_Rem_PassWord_clicked();
     void on_CmdLinkButton_clicked();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void setWaiting(bool waiting);
     void startVersionCheck();

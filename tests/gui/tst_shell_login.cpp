@@ -129,6 +129,8 @@ private slots:
                                         << "" << false << QStringLiteral("密码不能为空");
         QTest::newRow("return in account, password empty") << "demo"
                                                            << "" << true << QStringLiteral("密码不能为空");
+        QTest::newRow("return in the empty window") << ""
+                                                    << "" << true << QStringLiteral("账号和密码不能为空");
     }
     void emptyFieldsAreRefusedAndNothingIsSent() {
         QFETCH(QString, user);
