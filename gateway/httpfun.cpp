@@ -64,7 +64,7 @@ bool neverSent(QNetworkReply::NetworkError e) {
 // Errors of the connection itself (as opposed to an HTTP status the server chose to send).
 bool connectionError(QNetworkReply::NetworkError e) {
     return (e > QNetworkReply::NoError && e < QNetworkReply::ProxyConnectionRefusedError) ||
-           e == QNetworkReply::ContentReSendError || e == QNetworkReply::UnknownContentError;
+           e == QNetworkReply::ContentReSendError;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "messagebox.h"
 
 #include <QAbstractButton>
+#include <QPointer>
 #include <QTimer>
 
 namespace msgbox {
@@ -35,7 +36,12 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
         box->raise();
         box->activateWindow();
     });
+    // The box's window may go while it waits (the box with it).
+    const QPointer<QMessageBox> alive(box);
     box->exec();
+    if (!alive) {
+        return QMessageBox::NoButton;
+    }
     const auto pressed = box->standardButton(box->clickedButton());
     delete box;
     return pressed;
