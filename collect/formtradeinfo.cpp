@@ -46,6 +46,8 @@ FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
     ui->print_btn->setShortcut(QKeySequence(Qt::Key_Enter));
     ui->pushButton->setShortcut(QKeySequence(Qt::Key_Return));
     DragHelper::install(this);
+    ui->pushButton->installEventFilter(this);
+    ui->print_btn->installEventFilter(this);
 
     ui->label_operate->setText(reply::str(content, "operator"));
     ui->label_sys_order->setText(reply::str(content, "out_trade_no"));
@@ -59,7 +61,6 @@ FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
         moneyFont.setPointSize(moneyFont.pointSize() - 1);
     }
     ui->label_money->setFont(moneyFont);
-    m_opened.start();
 
     const QJsonArray tickets = reply::arr(content, "tickets");
     if (!tickets.isEmpty()) {
@@ -110,17 +111,24 @@ void FormTradeInfo::on_close_btn_clicked() {
     close();
 }
 void FormTradeInfo::on_print_btn_clicked() {
-    closeByKey();
+    close();
 }
 void FormTradeInfo::on_pushButton_clicked() {
-    closeByKey();
+    close();
 }
 
-void FormTradeInfo::closeByKey() {
-    if (m_opened.isValid() && m_opened.elapsed() < kIgnoreReturnMs) {
-        return;
+void FormTradeInfo::showEvent(QShowEvent* event) {
+    m_opened.start();
+    QWidget::showEvent(event);
+}
+
+bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
+    // Judged when the key arrives (the button's click follows a short press animation later).
+    if (event->type() == QEvent::Shortcut && (watched == ui->pushButton || watched == ui->print_btn) &&
+        m_opened.isValid() && m_opened.elapsed() < kIgnoreReturnMs) {
+        return true;
     }
-    close();
+    return QWidget::eventFilter(watched, event);
 }
 
 void FormTradeInfo::printReceipt() {

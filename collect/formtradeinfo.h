@@ -37,9 +37,11 @@ public slots:
     void on_print_btn_clicked();
     void on_pushButton_clicked();
 
-private:
-    void closeByKey();
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
+private:
     void printReceipt();
     void reportPrinted();
 

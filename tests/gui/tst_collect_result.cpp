@@ -163,11 +163,11 @@ void TestCollectResult::printsAndReports() {
 void TestCollectResult::closesAndDeletesItself() {
     TempWorkDir dir;
     QPointer<FormTradeInfo> info = new FormTradeInfo(contentOf(R"({"out_trade_no":"X"})"));
-    info->show();
-    QVERIFY(QTest::qWaitForWindowExposed(info));
     // A Return right after opening (a scanner's second Return) does not close the result unseen; a later one does.
+    info->show();
     QTest::keyClick(info, Qt::Key_Return);
-    QTest::qWait(50);
+    QVERIFY(QTest::qWaitForWindowExposed(info));
+    QTest::qWait(200);  // past the button's press animation, had the key been taken
     QVERIFY(info && info->isVisible());
     QTest::qWait(FormTradeInfo::kIgnoreReturnMs);
     QTest::keyClick(info, Qt::Key_Return);
