@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <optional>
+
+// The amount a POS writes to its customer display, taken out of the byte stream. No widgets and no ports: bytes in,
+// amount texts out, so the rules can be checked row by row and fed anything.
+//
+// The serial driver hands bytes over in whatever chunks it likes: one POS message may arrive in several chunks and
+// several messages in one. Chunks are therefore joined into lines (ending at CR or LF), and the amount is taken
+// from each whole line.
+class SerialAmountAssembler {
+public:
+    // More than any display line with its commands; a stream that never ends a line cannot grow without bound.
+    static constexpr int kMaxHeld = 256;
+
+    // Takes one chunk and returns the amount text of every line it completed, in order (empty text for a line
+    // without a digit). Bytes after the last line end are held for the next chunk.
+    QStringList feed(const QByteArray& chunk);
+    // Takes the held bytes as a line (the POS went quiet without ending it). nullopt when nothing is held.
+    std::optional<QString> flush();
+    bool holding() const { return !m_held.isEmpty(); }
+    QByteArray held() const { return m_held; }
+    void clear() { m_held.clear(); }
+
+    // The last run of digits and points of `line`: points after the last digit are not part of it, and the run
+    // may hold several points (the amount page refuses such text). Empty when the line has no digit.
+    static QString amountOf(const QByteArray& line);
+
+private:
+    QByteArray m_held;
+};
+
+// The assembler with its quiet-gap timer, for the event loop: `amountReady` once per line, whether it ended with
+// CR/LF or with the POS falling silent for `quietGapMs`.
+class SerialAmountReader : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kQuietGapMs = 300;
+
+    explicit SerialAmountReader(QObject* parent = nullptr, int quietGapMs = kQuietGapMs);
+
+    void feed(const QByteArray& chunk);
+    // True while a line has begun but not ended: an amount is on its way.
+    bool holding() const { return m_assembler.holding(); }
+    // Forgets held bytes (the port was closed: what comes next is a new stream).
+    void reset();
+
+signals:
+    void amountReady(const QString& text);
+
+private:
+    void onQuiet();
+
+    SerialAmountAssembler m_assembler;
+    QTimer m_quiet;
+};

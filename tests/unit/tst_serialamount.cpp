@@ -1,0 +1,163 @@
+// The serial bridge's rules: chunks joined into lines, the amount taken from each line.
+#include "shell/serialamount.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+
+}  // namespace
+
+class TestSerialAmount : public QObject {
+    Q_OBJECT
+
+private slots:
+    void linesGiveAmounts_data();
+    void linesGiveAmounts();
+    void amountOfALine_data();
+    void amountOfALine();
+    void heldBytesAreCapped();
+    void quietGapTakesTheHeldBytes();
+    void aLineEndStopsTheGap();
+};
+
+void TestSerialAmount::linesGiveAmounts_data() {
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<QStringList>("amounts");   // from the line ends, in order
+    QTest::addColumn<QStringList>("afterGap");  // what the quiet gap then takes (none or one)
+
+    // The POS display commands of the bridge's examples.
+    QTest::newRow("ESC Q A 12.50 CR") << QList<QByteArray>{hex("1b514131322e35300d")} << QStringList{"12.50"}
+                                      << QStringList{};
+    QTest::newRow("ESC s 1 without CR, taken after the gap")
+        << QList<QByteArray>{hex("1b7331")} << QStringList{} << QStringList{"1"};
+    QTest::newRow("12.50 CR: the first byte counts")
+        << QList<QByteArray>{hex("31322e35300d")} << QStringList{"12.50"} << QStringList{};
+    QTest::newRow("a single digit") << QList<QByteArray>{hex("38")} << QStringList{} << QStringList{"8"};
+    QTest::newRow("form feed empties the field") << QList<QByteArray>{hex("0c")} << QStringList{} << QStringList{""};
+    QTest::newRow("two messages in one chunk")
+        << QList<QByteArray>{hex("31322e35300d372e30300d")} << QStringList{"12.50", "7.00"} << QStringList{};
+
+    QTest::newRow("message split over two chunks")
+        << QList<QByteArray>{hex("1b514132"), hex("352e30300d")} << QStringList{"25.00"} << QStringList{};
+    QTest::newRow("one byte per chunk") << QList<QByteArray>{"\x1b", "Q", "A", "9", ".", "9", "9", "\r"}
+                                        << QStringList{"9.99"} << QStringList{};
+    QTest::newRow("a message and the start of the next")
+        << QList<QByteArray>{QByteArray("\x1bQA3.00\r\x1bQA1"), QByteArray("5.20\r")} << QStringList{"3.00", "15.20"}
+        << QStringList{};
+    QTest::newRow("line feed ends a line")
+        << QList<QByteArray>{QByteArray("\x1bQA4.10\n")} << QStringList{"4.10"} << QStringList{};
+    QTest::newRow("CR LF is one line end")
+        << QList<QByteArray>{QByteArray("\x1bQA4.10\r\n")} << QStringList{"4.10"} << QStringList{};
+    QTest::newRow("CR and LF in different chunks")
+        << QList<QByteArray>{QByteArray("\x1bQA4.10\r"), QByteArray("\n")} << QStringList{"4.10"} << QStringList{};
+    QTest::newRow("a line without a digit")
+        << QList<QByteArray>{QByteArray("\x1bQA\r")} << QStringList{""} << QStringList{};
+    QTest::newRow("clear display after a total") << QList<QByteArray>{QByteArray("\x1bQA8.80\r"), QByteArray("\x0c\r")}
+                                                 << QStringList{"8.80", ""} << QStringList{};
+    QTest::newRow("a line, then bytes without CR")
+        << QList<QByteArray>{QByteArray("\x1bQA12.50\r\x1bQA6")} << QStringList{"12.50"} << QStringList{"6"};
+    QTest::newRow("without CR over several chunks")
+        << QList<QByteArray>{QByteArray("\x1bQA1"), QByteArray("2.5"), QByteArray("0")} << QStringList{}
+        << QStringList{"12.50"};
+    QTest::newRow("empty chunk") << QList<QByteArray>{QByteArray()} << QStringList{} << QStringList{};
+    QTest::newRow("only line ends") << QList<QByteArray>{QByteArray("\r\n\r\n")} << QStringList{} << QStringList{};
+    QTest::newRow("long line past the cap keeps its end")
+        << QList<QByteArray>{QByteArray(300, 'x'), QByteArray("\x1bQA31.40")} << QStringList{} << QStringList{"31.40"};
+    QTest::newRow("cap drops the oldest digits")
+        << QList<QByteArray>{QByteArray("7"), QByteArray(SerialAmountAssembler::kMaxHeld, 'x')} << QStringList{}
+        << QStringList{""};
+    QTest::newRow("a long ended line still gives its amount")
+        << QList<QByteArray>{QByteArray(1000, ' ') + "\x1bQA2.00\r"} << QStringList{"2.00"} << QStringList{};
+}
+
+void TestSerialAmount::linesGiveAmounts() {
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QStringList, amounts);
+    QFETCH(QStringList, afterGap);
+    SerialAmountAssembler assembler;
+    QStringList seen;
+    for (const QByteArray& chunk : chunks) {
+        seen += assembler.feed(chunk);
+    }
+    QCOMPARE(seen, amounts);
+    QCOMPARE(assembler.holding(), !afterGap.isEmpty());
+    const std::optional<QString> flushed = assembler.flush();
+    QCOMPARE(flushed.has_value(), !afterGap.isEmpty());
+    if (flushed) {
+        QCOMPARE(*flushed, afterGap.first());
+    }
+    // A flush takes the held bytes once.
+    QVERIFY(!assembler.holding());
+    QVERIFY(!assembler.flush());
+}
+
+void TestSerialAmount::amountOfALine_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("amount");
+    QTest::newRow("display command") << QByteArray("\x1bQA12.50") << "12.50";
+    QTest::newRow("text after the amount") << QByteArray("TOTAL 8.00 YUAN") << "8.00";
+    QTest::newRow("points after the last digit") << QByteArray("12.50.") << "12.50";
+    QTest::newRow("several points stay") << QByteArray("1.2.3") << "1.2.3";
+    QTest::newRow("leading point stays") << QByteArray("\x1bQA.5") << ".5";
+    QTest::newRow("the last run wins") << QByteArray("3 x 2.00 = 6.00") << "6.00";
+    QTest::newRow("digits only") << QByteArray("100") << "100";
+    QTest::newRow("no digit") << QByteArray("\x1bQA. .") << "";
+    QTest::newRow("empty") << QByteArray() << "";
+    QTest::newRow("high bytes") << QByteArray("\xb9\xb2 9.90\xd4\xaa") << "9.90";
+}
+
+void TestSerialAmount::amountOfALine() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, amount);
+    QCOMPARE(SerialAmountAssembler::amountOf(line), amount);
+}
+
+void TestSerialAmount::heldBytesAreCapped() {
+    SerialAmountAssembler assembler;
+    for (int i = 0; i < 100; ++i) {
+        assembler.feed(QByteArray(50, 'x'));
+        QVERIFY(assembler.held().size() <= SerialAmountAssembler::kMaxHeld);
+    }
+    assembler.feed(QByteArray("\x1bQA5.55"));
+    QCOMPARE(assembler.held().size(), SerialAmountAssembler::kMaxHeld);
+    QVERIFY(assembler.held().endsWith("5.55"));
+}
+
+void TestSerialAmount::quietGapTakesTheHeldBytes() {
+    SerialAmountReader reader(nullptr, 80);
+    QSignalSpy spy(&reader, &SerialAmountReader::amountReady);
+    reader.feed(QByteArray("\x1bQA1"));
+    QTest::qWait(40);
+    reader.feed(QByteArray("9.50"));  // a new byte restarts the gap
+    QTest::qWait(50);
+    QCOMPARE(spy.count(), 0);
+    QVERIFY(reader.holding());
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.first().first().toString(), QStringLiteral("19.50"));
+    QVERIFY(!reader.holding());
+}
+
+void TestSerialAmount::aLineEndStopsTheGap() {
+    SerialAmountReader reader(nullptr, 40);
+    QSignalSpy spy(&reader, &SerialAmountReader::amountReady);
+    reader.feed(QByteArray("\x1bQA2"));
+    reader.feed(QByteArray("2.00\r"));
+    QCOMPARE(spy.count(), 1);  // at once, without waiting for the gap
+    QCOMPARE(spy.first().first().toString(), QStringLiteral("22.00"));
+    QTest::qWait(120);
+    QCOMPARE(spy.count(), 1);
+
+    // Bytes held when the port closes are not taken as a line later.
+    reader.feed(QByteArray("\x1bQA7"));
+    reader.reset();
+    QTest::qWait(120);
+    QCOMPARE(spy.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestSerialAmount)
+#include "tst_serialamount.moc"
