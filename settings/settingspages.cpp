@@ -1,5 +1,6 @@
 #include "settingspages.h"
 
+#include "setcomdia.h"
 #include "setdatadialog.h"
 
 #include <QWidget>
@@ -14,6 +15,7 @@ using Factory = std::function<QWidget*(QWidget*)>;
 // Number -> constructor of the page. A number missing here opens the hub without a page.
 const std::map<int, Factory>& factories() {
     static const std::map<int, Factory> table = {
+        {1, [](QWidget* parent) -> QWidget* { return new SetComDia(parent); }},
         {2, [](QWidget* parent) -> QWidget* { return new SetDataDialog(parent); }},
     };
     return table;

@@ -3,9 +3,12 @@
 #include "widgets/draghelper.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
+#include "app/comconfig.h"
 #include "floatwidget.h"
 #include "platform/platform.h"
 #include "productinfo.h"
+#include "serialamount.h"
+#include "settings/serialports.h"
 #include "settings/settingmain.h"
 #include "traymenu.h"
 #include "traystage.h"
@@ -20,6 +23,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSerialPort>
 #include <QTimer>
 
 namespace {
@@ -126,12 +130,119 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     if (!g_mainWindow) {
         g_mainWindow = this;
     }
+
+    m_amountReader = new SerialAmountReader(this);
+    connect(m_amountReader, &SerialAmountReader::amountReady, this, &MainWindow::onSerialAmount);
+    serialports::setOwner(
+        this, [this] { initSerialPorts(); }, [this] { closeSerialPorts(); });
+    initSerialPorts();
+    m_constructed = true;
 }
 
 MainWindow::~MainWindow() {
+    serialports::clearOwner(this);
+    closeSerialPorts();
     if (g_mainWindow == this) {
         g_mainWindow = nullptr;
     }
+}
+
+void MainWindow::initSerialPorts() {
+    closeSerialPorts();
+    const ComConfig& config = comConfig();
+    const QString softName = serialports::comName(config.softPortNo);
+    const QString showName = serialports::comName(config.showPortNo);
+    m_softPort = std::make_unique<QSerialPort>();
+    m_showPort = std::make_unique<QSerialPort>();
+    qDebug() << "serial bridge: software port" << config.softPortNo << "baud" << config.baudRate;
+
+    if (serialports::open(*m_softPort, softName, QIODevice::ReadOnly)) {
+        serialports::applyLineSettings(*m_softPort, config.baudRate);
+        connect(m_softPort.get(), &QSerialPort::readyRead, this, &MainWindow::ReadData);
+    } else {
+        qDebug() << "serial bridge: software port" << softName << "at" << serialports::device(softName)
+                 << "cannot be opened:" << m_softPort->errorString();
+        reportPortFailure(QStringLiteral("软件串口不可用，请重新设置串口"));
+    }
+
+    if (config.showEnabled == 0) {
+        return;
+    }
+    if (serialports::open(*m_showPort, showName, QIODevice::WriteOnly)) {
+        serialports::applyLineSettings(*m_showPort, config.baudRate);
+        m_showEnabled = true;
+    } else {
+        qDebug() << "serial bridge: display port" << showName << "at" << serialports::device(showName)
+                 << "cannot be opened:" << m_showPort->errorString();
+        reportPortFailure(QStringLiteral("客显串口不可用，请重新设置串口"));
+    }
+}
+
+void MainWindow::closeSerialPorts() {
+    if (m_softPort) {
+        m_softPort->disconnect(this);
+        if (m_softPort->isOpen()) {
+            m_softPort->close();
+        }
+        m_softPort.reset();
+    }
+    if (m_showPort) {
+        if (m_showPort->isOpen()) {
+            m_showPort->close();
+        }
+        m_showPort.reset();
+    }
+    m_showEnabled = false;
+    // Half a line held from the old stream is not the start of the next one.
+    if (m_amountReader) {
+        m_amountReader->reset();
+    }
+    m_collectOnArrival = false;
+}
+
+void MainWindow::reportPortFailure(const QString& text) {
+    if (m_constructed) {
+        QMessageBox::critical(this, QStringLiteral("提示信息"), text);
+        return;
+    }
+    QTimer::singleShot(0, this, [this, text] { QMessageBox::critical(this, QStringLiteral("提示信息"), text); });
+}
+
+void MainWindow::ReadData() {
+    if (!m_softPort) {
+        return;
+    }
+    const QByteArray chunk = m_softPort->readAll();
+    if (chunk.isEmpty()) {
+        return;
+    }
+    qDebug() << "serial chunk" << chunk.toHex(' ');
+    // The display gets every chunk as it came, at once; only the amount waits for its line to be complete.
+    if (m_showEnabled && m_showPort) {
+        m_showPort->write(chunk);
+    }
+    m_amountReader->feed(chunk);
+}
+
+void MainWindow::onSerialAmount(const QString& text) {
+    qDebug() << "serial amount" << text;
+    if (!amountPage()) {
+        // The window is not brought to the front; the page radio button follows so the row shows the page.
+        showPage(AmountPage);
+        ui->smsk_btn->setChecked(true);
+    }
+    FormSaoMaShouKuan* page = amountPage();
+    if (!page) {
+        return;
+    }
+    page->setAmountText(text);
+    if (m_collectOnArrival) {
+        m_collectOnArrival = false;
+        m_pendingAmount = false;
+        page->startCollect();
+        return;
+    }
+    m_pendingAmount = true;
 }
 
 void MainWindow::registerHotKey() {
@@ -203,6 +314,17 @@ void MainWindow::showWindow() {
     raise();
     activateWindow();
     m_float->hide();
+    const bool arriving = m_amountReader && m_amountReader->holding();
+    if (!m_pendingAmount && !arriving) {
+        return;
+    }
+    m_pendingAmount = false;
+    if (arriving) {
+        // A line is still coming in: collecting now would charge the amount before it.
+        m_collectOnArrival = true;
+    } else if (FormSaoMaShouKuan* page = amountPage()) {
+        page->startCollect();
+    }
 }
 
 void MainWindow::closeWindow() {

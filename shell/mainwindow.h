@@ -12,12 +12,15 @@ namespace platform {
 class GlobalHotKey;
 }
 class QButtonGroup;
+class QSerialPort;
+class SerialAmountReader;
 class FloatWidget;
 class FormSaoMaShouKuan;
 class TicketForm;
 
 // The working window of a session: one page at a time under four image radio buttons, the working stage's tray
-// icon and floating icon, and Alt+Z to bring it to the front.
+// icon and floating icon, and Alt+Z to bring it to the front. It also hosts the serial amount bridge: the amount a
+// POS writes to its customer display is put into the amount page, and the bytes go on to the real display.
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
@@ -36,11 +39,21 @@ public:
     FloatWidget* floatWidget() const { return m_float; }
     bool hotKeyRegistered() const;
 
+    // The serial bridge: (re)opens both ports from the stored settings, and closes them.
+    void initSerialPorts();
+    void closeSerialPorts();
+    QSerialPort* softwarePort() const { return m_softPort.get(); }
+    QSerialPort* displayPort() const { return m_showPort.get(); }
+    bool displayEnabled() const { return m_showEnabled; }
+    // An amount came from the POS and has not been collected by bringing the window up yet.
+    bool amountPending() const { return m_pendingAmount; }
+
     // Whether the page of `id` can be built in this version.
     static bool pageAvailable(int id);
 
 public slots:
     void onRadioBtnClick();
+    void ReadData();
     void showWindow();
     void closeWindow();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
@@ -54,6 +67,8 @@ protected:
 private:
     void registerHotKey();
     void showPage(int id);
+    void onSerialAmount(const QString& text);
+    void reportPortFailure(const QString& text);
 
     std::unique_ptr<Ui::MainWindow> ui;
     QButtonGroup* m_group = nullptr;
@@ -62,6 +77,16 @@ private:
     platform::GlobalHotKey* m_hotKey = nullptr;
     QPointer<QWidget> m_page;
     int m_currentPage = TicketPage;
+
+    std::unique_ptr<QSerialPort> m_softPort;
+    std::unique_ptr<QSerialPort> m_showPort;
+    bool m_showEnabled = false;
+    bool m_pendingAmount = false;
+    // The window came up while a line was still arriving: collect when it is complete, not the amount before it.
+    bool m_collectOnArrival = false;
+    SerialAmountReader* m_amountReader = nullptr;
+    // Until the constructor has finished, port failures are shown once the event loop runs, in front of the window.
+    bool m_constructed = false;
 };
 
 // The one main window of the process: null until created.

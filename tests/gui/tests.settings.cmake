@@ -1,1 +1,2 @@
 cashier_add_test(tst_settings_pages SOURCES gui/tst_settings_pages.cpp LIBS cashier_settings cashier_resources KIND gui)
+cashier_add_test(tst_settings_serial SOURCES gui/tst_settings_serial.cpp LIBS cashier_settings cashier_resources KIND gui)

@@ -34,8 +34,14 @@ class TestShellMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { m_dir = std::make_unique<TempWorkDir>(); }
-    void cleanup() { m_dir.reset(); }
+    void init() {
+        m_dir = std::make_unique<TempWorkDir>();
+        m_serial = std::make_unique<IdleSerialLine>();
+    }
+    void cleanup() {
+        m_serial.reset();
+        m_dir.reset();
+    }
 
     void startsOnTheTicketPageAsTheOneMainWindow() {
         MainWindow w;
@@ -192,6 +198,7 @@ private slots:
 
 private:
     std::unique_ptr<TempWorkDir> m_dir;
+    std::unique_ptr<IdleSerialLine> m_serial;
 };
 
 QTEST_MAIN(TestShellMainWindow)

@@ -26,8 +26,14 @@ class TestShellMenus : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { m_dir = std::make_unique<TempWorkDir>(); }
-    void cleanup() { m_dir.reset(); }
+    void init() {
+        m_dir = std::make_unique<TempWorkDir>();
+        m_serial = std::make_unique<IdleSerialLine>();
+    }
+    void cleanup() {
+        m_serial.reset();
+        m_dir.reset();
+    }
 
     void hubHighlightsExactlyTheChosenButton_data() {
         QTest::addColumn<int>("type");
@@ -180,6 +186,7 @@ private slots:
 
 private:
     std::unique_ptr<TempWorkDir> m_dir;
+    std::unique_ptr<IdleSerialLine> m_serial;
 };
 
 QTEST_MAIN(TestShellMenus)

@@ -13,6 +13,12 @@
 
 #include <httplib.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace testsupport {
 
 TempWorkDir::TempWorkDir() : m_oldCwd(QDir::currentPath()) {
@@ -27,6 +33,61 @@ TempWorkDir::~TempWorkDir() {
     comConfig() = ComConfig();
     resetSessionForTests();
     QDir::setCurrent(m_oldCwd);
+}
+
+PtyLine::PtyLine() {
+    int end = -1;
+    int device = -1;
+    if (openpty(&end, &device, nullptr, nullptr, nullptr) != 0) {
+        return;
+    }
+    // Raw both ways: bytes pass unchanged (no echo, CR stays CR).
+    for (int fd : {end, device}) {
+        termios t{};
+        tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(fd, TCSANOW, &t);
+    }
+    fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+    m_end = end;
+    m_deviceFd = device;
+    m_device = QString::fromLocal8Bit(ttyname(device));
+}
+
+PtyLine::~PtyLine() {
+    if (m_end >= 0) {
+        ::close(m_end);
+        ::close(m_deviceFd);
+    }
+}
+
+bool PtyLine::write(const QByteArray& bytes) {
+    return m_end >= 0 && ::write(m_end, bytes.constData(), size_t(bytes.size())) == bytes.size();
+}
+
+QByteArray PtyLine::read(int timeoutMs, int expected) {
+    QByteArray out;
+    if (m_end < 0) {
+        return out;
+    }
+    QDeadlineTimer deadline(timeoutMs);
+    do {
+        char buf[512];
+        ssize_t n;
+        while ((n = ::read(m_end, buf, sizeof buf)) > 0) {
+            out.append(buf, int(n));
+        }
+        if (expected >= 0 && out.size() >= expected) {
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QTest::qSleep(2);
+    } while (!deadline.hasExpired());
+    return out;
+}
+
+IdleSerialLine::IdleSerialLine() {
+    dataConfig().setSerialDevice(QStringLiteral("COM%1").arg(comConfig().softPortNo), line.device());
 }
 
 MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {

@@ -117,6 +117,35 @@ QList<T*> visibleTopLevels() {
     return out;
 }
 
+// A pseudo-terminal pair standing in for a serial line: the code under test opens `device()` as its port, the test
+// writes and reads at the other end. The device end is kept open too, so the line survives the port being closed
+// and opened again.
+class PtyLine {
+public:
+    PtyLine();
+    ~PtyLine();
+    PtyLine(const PtyLine&) = delete;
+    PtyLine& operator=(const PtyLine&) = delete;
+    bool isOpen() const { return m_end >= 0; }
+    QString device() const { return m_device; }
+    bool write(const QByteArray& bytes);
+    // What arrived at this end within `timeoutMs` (spinning the event loop); returns early once `expected` bytes
+    // are there. With `expected` < 0 it waits the whole time.
+    QByteArray read(int timeoutMs, int expected = -1);
+
+private:
+    int m_end = -1;
+    int m_deviceFd = -1;
+    QString m_device;
+};
+
+// The main window's software port (from the record, COM9 by default) mapped in data.ini to a line nobody writes
+// to, so a main window opens its ports without a message box. Made after the TempWorkDir it writes into.
+struct IdleSerialLine {
+    IdleSerialLine();
+    PtyLine line;
+};
+
 // Decodes one field of a form body (percent-encoding and "+" as space).
 QString formValue(const QByteArray& body, const QString& name);
 

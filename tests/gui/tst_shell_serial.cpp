@@ -1,0 +1,188 @@
+// The serial amount bridge of the main window, with real pseudo-terminals as the POS and display lines.
+#include "app/comconfig.h"
+#include "app/dataconfig.h"
+#include "collect/formcs.h"
+#include "collect/formsaomashoukuan.h"
+#include "shell/mainwindow.h"
+#include "testsupport.h"
+
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QtTest>
+
+using namespace testsupport;
+
+namespace {
+
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+
+}  // namespace
+
+class TestShellSerial : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<TempWorkDir>();
+        m_pos = std::make_unique<PtyLine>();
+        m_display = std::make_unique<PtyLine>();
+        QVERIFY(m_pos->isOpen() && m_display->isOpen());
+        dataConfig().setSerialDevice(QStringLiteral("COM9"), m_pos->device());
+        dataConfig().setSerialDevice(QStringLiteral("COM2"), m_display->device());
+        comConfig().softPortNo = 9;
+        comConfig().showPortNo = 2;
+    }
+    void cleanup() {
+        m_display.reset();
+        m_pos.reset();
+        m_dir.reset();
+    }
+
+    void amountReachesThePageAndBytesTheDisplay_data();
+    void amountReachesThePageAndBytesTheDisplay();
+    void showingTheWindowCollectsThePendingAmountOnce();
+    void showingTheWindowWhileALineArrivesWaitsForIt();
+    void portsThatCannotBeOpenedAreReported_data();
+    void portsThatCannotBeOpenedAreReported();
+
+private:
+    std::unique_ptr<TempWorkDir> m_dir;
+    std::unique_ptr<PtyLine> m_pos;
+    std::unique_ptr<PtyLine> m_display;
+};
+
+void TestShellSerial::amountReachesThePageAndBytesTheDisplay_data() {
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<bool>("display");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("ESC Q A 12.50 CR, display on") << QList<QByteArray>{hex("1b514131322e35300d")} << true << "12.50";
+    QTest::newRow("display off") << QList<QByteArray>{hex("1b514131322e35300d")} << false << "12.50";
+    QTest::newRow("split message") << QList<QByteArray>{hex("1b514132"), hex("352e30300d")} << true << "25.00";
+    QTest::newRow("no CR: taken after the quiet gap") << QList<QByteArray>{QByteArray("\x1bQA7.70")} << true << "7.70";
+    QTest::newRow("a line without a digit empties the field")
+        << QList<QByteArray>{QByteArray("\x1bQA3.00\r"), QByteArray("\x0c\r")} << true << "";
+}
+
+void TestShellSerial::amountReachesThePageAndBytesTheDisplay() {
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(bool, display);
+    QFETCH(QString, field);
+    comConfig().showEnabled = display ? 1 : 0;
+    MessageBoxWatcher boxes;
+    MainWindow w;
+    w.show();
+    QVERIFY(w.softwarePort() && w.softwarePort()->isOpen());
+    QCOMPARE(w.displayEnabled(), display);
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::TicketPage));
+
+    QByteArray sent;
+    for (const QByteArray& chunk : chunks) {
+        QVERIFY(m_pos->write(chunk));
+        sent += chunk;
+        // Separate reads, as a POS writing in pieces.
+        QTRY_VERIFY(w.softwarePort()->bytesAvailable() == 0);
+        QTest::qWait(30);
+    }
+    QTRY_VERIFY(w.amountPage());
+    QTRY_COMPARE(w.amountPage()->fieldText(), field);
+    QVERIFY(w.findChild<QRadioButton*>(QStringLiteral("smsk_btn"))->isChecked());
+    QVERIFY(w.amountPending());
+    // The display gets exactly what the POS wrote, or nothing at all.
+    QCOMPARE(m_display->read(display ? 2000 : 400, display ? sent.size() : -1), display ? sent : QByteArray());
+    QCOMPARE(boxes.count(), 0);
+}
+
+void TestShellSerial::showingTheWindowCollectsThePendingAmountOnce() {
+    MessageBoxWatcher boxes;
+    MainWindow w;
+    w.hide();
+    QVERIFY(m_pos->write(hex("1b514131322e35300d")));
+    QTRY_VERIFY(w.amountPending());
+    QVERIFY(!w.isVisible());
+    FormSaoMaShouKuan* page = w.amountPage();
+    QVERIFY(page);
+    QCOMPARE(page->fieldText(), QStringLiteral("12.50"));
+
+    w.showWindow();
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.amountPending());
+    QPointer<FormCS> pay = page->paymentWindow();
+    QVERIFY(pay);
+    QCOMPARE(pay->chargeAmountFen(), std::optional<qint64>(1250));
+    w.showWindow();
+    QCOMPARE(visibleTopLevels<FormCS>().size(), 1);
+    QCOMPARE(page->paymentWindow(), pay.data());
+    QCOMPARE(boxes.count(), 0);
+    delete pay;
+}
+
+void TestShellSerial::showingTheWindowWhileALineArrivesWaitsForIt() {
+    MessageBoxWatcher boxes;
+    MainWindow w;
+    QVERIFY(m_pos->write(QByteArray("\x1bQA8.00\r")));
+    QTRY_VERIFY(w.amountPending());
+    // The next total is half way through when the cashier brings the window up: its whole amount is collected,
+    // not the one before it and not its first digit.
+    QVERIFY(m_pos->write(QByteArray("\x1bQA2")));
+    QTRY_VERIFY(w.softwarePort()->bytesAvailable() == 0);
+    QTest::qWait(20);
+    w.showWindow();
+    QVERIFY(!w.amountPage()->paymentWindow());
+    QVERIFY(m_pos->write(QByteArray("5.00\r")));
+    QTRY_VERIFY(w.amountPage()->paymentWindow());
+    QPointer<FormCS> pay = w.amountPage()->paymentWindow();
+    QCOMPARE(pay->chargeAmountFen(), std::optional<qint64>(2500));
+    QVERIFY(!w.amountPending());
+    QCOMPARE(boxes.count(), 0);
+    delete pay;
+}
+
+void TestShellSerial::portsThatCannotBeOpenedAreReported_data() {
+    QTest::addColumn<QString>("softDevice");
+    QTest::addColumn<int>("showPort");
+    QTest::addColumn<bool>("softOpen");
+    QTest::addColumn<bool>("display");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("software port missing")
+        << "/dev/nonexistent-pos" << 2 << false << true << QStringList{"软件串口不可用，请重新设置串口"};
+    QTest::newRow("both on the same port") << "" << 9 << true << false << QStringList{"客显串口不可用，请重新设置串口"};
+}
+
+void TestShellSerial::portsThatCannotBeOpenedAreReported() {
+    QFETCH(QString, softDevice);
+    QFETCH(int, showPort);
+    QFETCH(bool, softOpen);
+    QFETCH(bool, display);
+    QFETCH(QStringList, texts);
+    if (!softDevice.isEmpty()) {
+        dataConfig().setSerialDevice(QStringLiteral("COM9"), softDevice);
+    }
+    comConfig().showPortNo = showPort;
+    comConfig().showEnabled = 1;
+    MessageBoxWatcher boxes;
+    MainWindow w;
+    w.show();
+    QVERIFY(boxes.waitForBoxes(texts.size()));
+    QTest::qWait(100);
+    QCOMPARE(boxes.count(), texts.size());
+    for (int i = 0; i < texts.size(); ++i) {
+        QCOMPARE(boxes.boxes().at(i).icon, QMessageBox::Critical);
+        QCOMPARE(boxes.boxes().at(i).title, QStringLiteral("提示信息"));
+        QCOMPARE(boxes.boxes().at(i).text, texts.at(i));
+    }
+    QCOMPARE(w.softwarePort()->isOpen(), softOpen);
+    QCOMPARE(w.displayEnabled(), display);
+
+    // Re-opened after the fault is mended (the settings page does this after a save).
+    dataConfig().setSerialDevice(QStringLiteral("COM9"), m_pos->device());
+    comConfig().showPortNo = 2;
+    w.initSerialPorts();
+    QVERIFY(w.softwarePort()->isOpen());
+    QVERIFY(w.displayEnabled());
+    QCOMPARE(boxes.count(), texts.size());
+}
+
+QTEST_MAIN(TestShellSerial)
+#include "tst_shell_serial.moc"
