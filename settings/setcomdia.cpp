@@ -2,18 +2,18 @@
 
 #include "app/comconfig.h"
 #include "ui_SetComDia.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QComboBox>
-#include <QMessageBox>
 
 namespace {
 
 const char* const kBaudRates[] = {"2400", "4800", "9600", "14400", "19200"};
 
 QString buttonStyle() {
-    return QStringLiteral(
-        "QPushButton{border-image: url(:/images/btn_nor.jpg);color:white;} "
-        "QPushButton:pressed{border-image: url(:/images/btn_pre.png);}");
+    return windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
+                                    QStringLiteral("color:white;"));
 }
 
 QString title() {
@@ -102,17 +102,17 @@ void SetComDia::on_btn1_clicked() {
     const bool display = ui->chbKX->isChecked();
     m_hold.take();
     if (serialports::usable(m_softPort->currentText(), QIODevice::ReadOnly)) {
-        QMessageBox::information(this, title(), QStringLiteral("软件串口可用"));
+        msgbox::information(this, title(), QStringLiteral("软件串口可用"));
     } else {
-        QMessageBox::critical(this, title(), QStringLiteral("软件串口不可用"));
+        msgbox::critical(this, title(), QStringLiteral("软件串口不可用"));
     }
     if (!display) {
         return;
     }
     if (serialports::usable(m_showPort->currentText(), QIODevice::WriteOnly)) {
-        QMessageBox::information(this, title(), QStringLiteral("客显串口可用"));
+        msgbox::information(this, title(), QStringLiteral("客显串口可用"));
     } else {
-        QMessageBox::critical(this, title(), QStringLiteral("客显串口不可用"));
+        msgbox::critical(this, title(), QStringLiteral("客显串口不可用"));
     }
 }
 
@@ -122,14 +122,14 @@ void SetComDia::on_btn2_clicked() {
     candidate.showEnabled = ui->chbKX->isChecked() ? 1 : 0;
     m_hold.take();
     if (!serialports::usable(m_softPort->currentText(), QIODevice::ReadOnly)) {
-        QMessageBox::critical(this, title(), QStringLiteral("软件串口不可用"));
+        msgbox::critical(this, title(), QStringLiteral("软件串口不可用"));
         return;
     }
     if (candidate.showEnabled) {
         if (serialports::usable(m_showPort->currentText(), QIODevice::WriteOnly)) {
-            QMessageBox::information(this, title(), QStringLiteral("客显串口可用"));
+            msgbox::information(this, title(), QStringLiteral("客显串口可用"));
         } else {
-            QMessageBox::critical(this, title(), QStringLiteral("客显串口不可用"));
+            msgbox::critical(this, title(), QStringLiteral("客显串口不可用"));
         }
     }
     candidate.baudRate = m_baud->currentText().toInt();
@@ -140,9 +140,9 @@ void SetComDia::on_btn2_clicked() {
     comConfig() = candidate;
     if (!saveComConfig()) {
         comConfig() = previous;
-        QMessageBox::critical(this, title(), QStringLiteral("系统错误，请稍候重试"));
+        msgbox::critical(this, title(), QStringLiteral("系统错误，请稍候重试"));
         return;
     }
     m_hold.giveBackNow();
-    QMessageBox::information(this, title(), QStringLiteral("设置成功"));
+    msgbox::information(this, title(), QStringLiteral("设置成功"));
 }

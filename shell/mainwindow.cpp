@@ -21,7 +21,6 @@
 #include <QDebug>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QScreen>
 #include <QSerialPort>
 #include <QTimer>
@@ -202,10 +201,10 @@ void MainWindow::closeSerialPorts() {
 
 void MainWindow::reportPortFailure(const QString& text) {
     if (m_constructed) {
-        QMessageBox::critical(this, QStringLiteral("提示信息"), text);
+        msgbox::critical(this, QStringLiteral("提示信息"), text);
         return;
     }
-    QTimer::singleShot(0, this, [this, text] { QMessageBox::critical(this, QStringLiteral("提示信息"), text); });
+    QTimer::singleShot(0, this, [this, text] { msgbox::critical(this, QStringLiteral("提示信息"), text); });
 }
 
 void MainWindow::ReadData() {

@@ -20,11 +20,19 @@ namespace {
 struct FakeOwner : QObject {
     FakeOwner() {
         serialports::setOwner(
-            this, [this] { ++opened; }, [this] { ++closed; });
+            this,
+            [this] {
+                ++opened;
+                if (onOpen) {
+                    onOpen();
+                }
+            },
+            [this] { ++closed; });
     }
     ~FakeOwner() override { serialports::clearOwner(this); }
     int opened = 0;
     int closed = 0;
+    std::function<void()> onOpen;
 };
 
 QByteArray fileBytes(const QString& name) {
@@ -130,17 +138,8 @@ private slots:
         choose(page.showPortBox(), QStringLiteral("COM6"));
         choose(page.baudBox(), QStringLiteral("4800"));
         page.findChild<QCheckBox*>(QStringLiteral("chbKX"))->setChecked(display);
-        int openedBeforeSuccess = -1;
-        QTimer probe;
-        connect(&probe, &QTimer::timeout, this, [&] {
-            if (openedBeforeSuccess < 0 && QApplication::activeModalWidget()) {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (box && box->text() == QStringLiteral("设置成功")) {
-                    openedBeforeSuccess = owner.opened;
-                }
-            }
-        });
-        probe.start(5);
+        int boxesBeforeOpen = -1;
+        owner.onOpen = [&] { boxesBeforeOpen = boxes.count(); };
         page.findChild<QPushButton*>(QStringLiteral("btn2"))->click();
         QVERIFY(boxes.waitForBoxes(texts.size()));
         QCOMPARE(boxes.count(), texts.size());
@@ -150,7 +149,8 @@ private slots:
                      texts.at(i).contains(QStringLiteral("不可用")) ? QMessageBox::Critical : QMessageBox::Information);
         }
         // The ports are open again before the cashier reads "设置成功".
-        QCOMPARE(openedBeforeSuccess, 1);
+        QCOMPARE(owner.opened, 1);
+        QCOMPARE(boxesBeforeOpen, texts.size() - 1);
 
         const ComConfig stored = ComConfig::fromBytes(fileBytes(QStringLiteral("app.config")));
         QCOMPARE(stored.softPortNo, 4);
