@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "widgets/draghelper.h"
+#include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
 #include "app/comconfig.h"
@@ -313,6 +314,12 @@ void MainWindow::showWindow() {
     raise();
     activateWindow();
     m_float->hide();
+    FormSaoMaShouKuan* page = amountPage();
+    if (FormCS* pay = page ? page->paymentWindow() : nullptr; pay && pay->isVisible()) {
+        // The charge already open stays in front of the window that was just raised.
+        pay->raise();
+        pay->activateWindow();
+    }
     const bool arriving = m_amountReader && m_amountReader->holding();
     if (!m_pendingAmount && !arriving) {
         return;
@@ -321,7 +328,7 @@ void MainWindow::showWindow() {
     if (arriving) {
         // A line is still coming in: collecting now would charge the amount before it.
         m_collectOnArrival = true;
-    } else if (FormSaoMaShouKuan* page = amountPage()) {
+    } else if (page) {
         page->startCollect();
     }
 }

@@ -1,10 +1,18 @@
 #include "e2edriver.h"
 
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSize>
 #include <QTextCodec>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace e2e {
 
@@ -19,6 +27,18 @@ void end(QProcess& process) {
             process.waitForFinished();
         }
     }
+}
+
+// Runs one request to the sandbox's control endpoints and returns the reply body.
+QByteArray control(const QNetworkRequest& request, const QByteArray& verb) {
+    QNetworkAccessManager nam;
+    QNetworkReply* reply = nam.sendCustomRequest(request, verb);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const QByteArray body = reply->readAll();
+    reply->deleteLater();
+    return body;
 }
 
 // data.ini as the client reads it.
@@ -138,7 +158,70 @@ void Sandbox::start() {
     QVERIFY(m_port > 0);
 }
 
-Client::Client(int port, const QVariantMap& settings) {
+SerialLine::SerialLine() {
+    const QString end = m_dir.filePath(QStringLiteral("end"));
+    const QString port = m_dir.filePath(QStringLiteral("port"));
+    m_socat.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_socat.start(QStringLiteral("socat"),
+                  {QStringLiteral("pty,raw,echo=0,link=") + end, QStringLiteral("pty,raw,echo=0,link=") + port});
+    if (!m_socat.waitForStarted() ||
+        !QTest::qWaitFor([&] { return QFile::exists(end) && QFile::exists(port); }, 5000)) {
+        return;
+    }
+    m_end = ::open(QFile::encodeName(end).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    m_hold = ::open(QFile::encodeName(port).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+}
+
+SerialLine::~SerialLine() {
+    for (int fd : {m_end, m_hold}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    end(m_socat);
+}
+
+QString SerialLine::device() const {
+    return m_dir.filePath(QStringLiteral("port"));
+}
+
+bool SerialLine::write(const QByteArray& bytes) {
+    return m_end >= 0 && ::write(m_end, bytes.constData(), size_t(bytes.size())) == bytes.size();
+}
+
+QByteArray SerialLine::read(int timeoutMs, int expected) {
+    QByteArray out;
+    QDeadlineTimer deadline(timeoutMs);
+    do {
+        char buf[512];
+        ssize_t n;
+        while (m_end >= 0 && (n = ::read(m_end, buf, sizeof buf)) > 0) {
+            out.append(buf, int(n));
+        }
+        if (expected >= 0 && out.size() >= expected) {
+            break;
+        }
+        QTest::qWait(5);
+    } while (!deadline.hasExpired());
+    return out;
+}
+
+QList<QJsonObject> Sandbox::loggedRequests(const QString& action) const {
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests?action=%2").arg(m_port).arg(action));
+    const QJsonObject log = QJsonDocument::fromJson(control(QNetworkRequest(url), "GET")).object();
+    QList<QJsonObject> out;
+    const QJsonArray requests = log.value(QStringLiteral("requests")).toArray();
+    for (const QJsonValue& v : requests) {
+        out.append(v.toObject());
+    }
+    return out;
+}
+
+void Sandbox::clearLog() const {
+    control(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests").arg(m_port))), "DELETE");
+}
+
+Client::Client(int port, const QVariantMap& settings, const ClientFiles& files) {
     QSettings ini(m_dir.filePath(QStringLiteral("data.ini")), QSettings::IniFormat);
     useClientCodec(ini);
     ini.setValue(QStringLiteral("data_config/gatewayUrl"),
@@ -146,7 +229,21 @@ Client::Client(int port, const QVariantMap& settings) {
     for (auto it = settings.cbegin(); it != settings.cend(); ++it) {
         ini.setValue(QStringLiteral("data_config/") + it.key(), it.value());
     }
+    QVariantMap devices = files.serialDevices;
+    if (devices.isEmpty()) {
+        m_idleLine = std::make_unique<SerialLine>();
+        devices.insert(QStringLiteral("COM9"), m_idleLine->device());
+    }
+    for (auto it = devices.cbegin(); it != devices.cend(); ++it) {
+        ini.setValue(QStringLiteral("serial_devices/") + it.key(), it.value());
+    }
     ini.sync();
+    if (!files.appConfig.isEmpty()) {
+        QFile record(m_dir.filePath(QStringLiteral("app.config")));
+        if (record.open(QIODevice::WriteOnly)) {
+            record.write(files.appConfig);
+        }
+    }
     m_process.setWorkingDirectory(m_dir.path());
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(QStringLiteral(CASHIER_BIN), QStringList());

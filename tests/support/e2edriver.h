@@ -5,11 +5,15 @@
 // at QTest::currentTestFailed() before going on.
 
 #include <QProcess>
+#include <QJsonObject>
+#include <QList>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariantMap>
+
+#include <memory>
 
 namespace e2e {
 
@@ -42,6 +46,9 @@ public:
     // Starts it and reads the port it bound from its first line.
     void start();
     int port() const { return m_port; }
+    // The requests of `action` the sandbox logged, oldest first; and forgetting them all.
+    QList<QJsonObject> loggedRequests(const QString& action) const;
+    void clearLog() const;
 
 private:
     QTemporaryDir m_dbDir;
@@ -49,20 +56,54 @@ private:
     int m_port = 0;
 };
 
+// A serial line of two pseudo-terminals joined by socat: the client opens `device()` as a COM port, the test writes
+// and reads at the other end. The test also holds the client's side open (without reading it), so the line does
+// not hang up while the client closes and re-opens its port.
+class SerialLine {
+public:
+    SerialLine();
+    ~SerialLine();
+    SerialLine(const SerialLine&) = delete;
+    SerialLine& operator=(const SerialLine&) = delete;
+    bool ready() const { return m_end >= 0 && m_hold >= 0; }
+    QString device() const;
+    bool write(const QByteArray& bytes);
+    // What reached this end within `timeoutMs`; returns early once `expected` bytes are there (< 0: waits it out).
+    QByteArray read(int timeoutMs, int expected = -1);
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_socat;
+    int m_end = -1;
+    int m_hold = -1;
+};
+
+// What the client finds in its working directory besides data.ini's data_config keys.
+struct ClientFiles {
+    // data.ini group serial_devices: "COMn" -> device. When empty, the client's default software port (COM9)
+    // gets an idle line of its own, so the client starts without a port message.
+    QVariantMap serialDevices;
+    // app.config, when not empty.
+    QByteArray appConfig;
+};
+
 // The client in a working directory of its own, its data.ini pointed at the sandbox on `port`; `settings` adds
 // data_config/ keys. Ended when this goes.
 class Client {
 public:
-    explicit Client(int port, const QVariantMap& settings = {});
+    explicit Client(int port, const QVariantMap& settings = {}, const ClientFiles& files = {});
     ~Client();
     // Everything the client wrote so far (stdout and stderr).
     QString output();
     bool running() const { return m_process.state() == QProcess::Running; }
     // data_config/<key> as the client keeps it.
     QString setting(const QString& key) const;
+    // A file in the client's working directory.
+    QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<SerialLine> m_idleLine;
     QProcess m_process;
     QString m_log;
 };
