@@ -141,6 +141,8 @@ void DataConfig::setVendorUrl(const QString& url) {
 }
 
 QString DataConfig::serialDevice(const QString& comName) {
+    // Devices are set by hand in the file (a POS on a pseudo-terminal gets a new one each time): read it afresh.
+    m_settings.sync();
     m_settings.beginGroup(kSerialGroup);
     const QString path = m_settings.value(comName).toString().trimmed();
     m_settings.endGroup();

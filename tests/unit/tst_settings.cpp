@@ -205,6 +205,17 @@ void TestSettings::defaultsOfOurKeys() {
     QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/ttyS8"));
     dataConfig().setSerialDevice("COM9", "/dev/pts/7");
     QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/7"));
+    // A device put into data.ini by hand while the client runs is what the next port opening uses.
+    QTest::qWait(1100);  // a later modification time than the file the accessor has read
+    {
+        QFile byHand(dataConfig().fileName());
+        QVERIFY(byHand.open(QIODevice::ReadOnly));
+        const QByteArray text = byHand.readAll().replace("/dev/pts/7", "/dev/pts/12");
+        byHand.close();
+        QVERIFY(byHand.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        byHand.write(text);
+    }
+    QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/12"));
 }
 
 void TestSettings::money_data() {
