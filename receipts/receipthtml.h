@@ -31,6 +31,25 @@ struct SaleReceipt {
 
 QString saleReceiptHtml(const SaleReceipt& r);
 
+// A copy of a listed transaction's receipt, printed from the transaction page. Money is yuan with two decimals.
+struct ReprintReceipt {
+    bool refunded = false;  // the transaction's status says it was refunded: the title says so
+    QString shopName;
+    QString operatorName;  // the cashier signed in now
+    QString payDate;
+    QString outTradeNo;  // printed as 系统单号
+    QString payChannel;
+    QString moneyText;
+    QString cardNo;  // hand tag / room number, may be empty
+    QString refundText;
+    QString tradeNo;  // printed under 交易订单号
+    QString servicePhone;
+};
+
+// "移动收银台(重打印)" behind 19 non-breaking spaces, or "移动收银台(重打印)-退款" behind 15 for a refunded one.
+QString reprintTitle(bool refunded);
+QString reprintReceiptHtml(const ReprintReceipt& r);
+
 // A separator line of `dashes` dashes in the receipts' small font.
 QString separatorHtml(int dashes);
 

@@ -11,6 +11,7 @@
 #include "serialamount.h"
 #include "settings/serialports.h"
 #include "settings/settingmain.h"
+#include "transactions/formjiaoyicx.h"
 #include "traymenu.h"
 #include "traystage.h"
 #include "ui_MainWindow.h"
@@ -65,7 +66,7 @@ MainWindow* showMainWindow() {
 }
 
 bool MainWindow::pageAvailable(int id) {
-    return id == AmountPage || id == TicketPage;
+    return id == AmountPage || id == QueryPage || id == TicketPage;
 }
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()) {
@@ -273,6 +274,20 @@ FormSaoMaShouKuan* MainWindow::amountPage() const {
     return m_currentPage == AmountPage ? qobject_cast<FormSaoMaShouKuan*>(m_page.data()) : nullptr;
 }
 
+FormJiaoYiCX* MainWindow::queryPage() const {
+    return m_currentPage == QueryPage ? qobject_cast<FormJiaoYiCX*>(m_page.data()) : nullptr;
+}
+
+FormJiaoYiCX* MainWindow::createQueryPage() {
+    auto* page = new FormJiaoYiCX(this);
+    // The refund dialog and the shift summary belong to their own folders; they are handed to the page here, the
+    // refund one as a function that runs the dialog modally for the row's transaction:
+    //   page->setRefundOpener([](const QJsonObject& order) { ... exec() ... });
+    //   page->setShiftSummaryOpener([] { ... });
+    // Until then the page shows those buttons disabled.
+    return page;
+}
+
 TicketForm* MainWindow::ticketPage() const {
     return m_currentPage == TicketPage ? qobject_cast<TicketForm*>(m_page.data()) : nullptr;
 }
@@ -287,6 +302,9 @@ void MainWindow::showPage(int id) {
     switch (id) {
         case AmountPage:
             m_page = new FormSaoMaShouKuan(this);
+            break;
+        case QueryPage:
+            m_page = createQueryPage();
             break;
         case TicketPage:
             m_page = new TicketForm(this);

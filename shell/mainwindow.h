@@ -15,6 +15,7 @@ class QButtonGroup;
 class QSerialPort;
 class SerialAmountReader;
 class FloatWidget;
+class FormJiaoYiCX;
 class FormSaoMaShouKuan;
 class TicketForm;
 
@@ -34,6 +35,7 @@ public:
     // The page on screen (null when its window has not been written yet).
     QWidget* currentPage() const { return m_page; }
     FormSaoMaShouKuan* amountPage() const;
+    FormJiaoYiCX* queryPage() const;
     TicketForm* ticketPage() const;
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     FloatWidget* floatWidget() const { return m_float; }
@@ -69,6 +71,7 @@ private:
     void showPage(int id);
     void onSerialAmount(const QString& text);
     void reportPortFailure(const QString& text);
+    FormJiaoYiCX* createQueryPage();
 
     std::unique_ptr<Ui::MainWindow> ui;
     QButtonGroup* m_group = nullptr;

@@ -47,6 +47,8 @@ private slots:
     void valuesEscaped();
     void printRules_data();
     void printRules();
+    void reprint_data();
+    void reprint();
 };
 
 void TestReceiptHtml::fragmentsInOrder_data() {
@@ -150,6 +152,59 @@ void TestReceiptHtml::printRules() {
     QFETCH(QString, warning);
     QCOMPARE(shouldAutoPrint(printer), autoPrint);
     QCOMPARE(requestedPrintWarning(printer), warning);
+}
+
+void TestReceiptHtml::reprint_data() {
+    QTest::addColumn<bool>("refunded");
+    QTest::addColumn<int>("spaces");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("plain copy") << false << 19 << "移动收银台(重打印)</a>";
+    QTest::newRow("refunded copy") << true << 15 << "移动收银台(重打印)-退款</a>";
+}
+
+void TestReceiptHtml::reprint() {
+    QFETCH(bool, refunded);
+    QFETCH(int, spaces);
+    QFETCH(QString, title);
+    ReprintReceipt r;
+    r.refunded = refunded;
+    r.shopName = QStringLiteral("西湖店");
+    r.operatorName = QStringLiteral("张三");
+    r.payDate = QStringLiteral("2026-12-07 08:00:00");
+    r.outTradeNo = QStringLiteral("OUT42");
+    r.payChannel = QStringLiteral("微信");
+    r.moneyText = QStringLiteral("12.50");
+    r.cardNo = QString();
+    r.refundText = QStringLiteral("0.00");
+    r.tradeNo = QStringLiteral("TRADE42");
+    r.servicePhone = QStringLiteral("400-000-0000");
+    const QString html = reprintReceiptHtml(r);
+    const QString line23 = QStringLiteral("<a style='font-family:微软雅黑;font-size:23px;'>");
+    const QString line30 = QStringLiteral("<a style='font-family:微软雅黑;font-size:30px;'>");
+    // The title right after the heading, behind its run of spaces and nothing more.
+    QCOMPARE(reprintTitle(refunded), QStringLiteral("&nbsp;").repeated(spaces) + title.chopped(4));
+    QVERIFY(html.startsWith("<html> <p style='font-size: 30px;'>&nbsp;&nbsp; 岚舟门店</p> <br> " + line23 +
+                            QStringLiteral("&nbsp;").repeated(spaces) + title));
+    QVERIFY(!html.contains(QStringLiteral("&nbsp;").repeated(spaces + 1) + "移动收银台"));
+    QCOMPARE(html.count("移动收银台"), 1);
+    const QStringList order{
+        "商户存根" + QStringLiteral("&nbsp;").repeated(15) + "SHOP" + QStringLiteral("&nbsp;").repeated(5) + "COPY</a>",
+        line23 + "收款门店：西湖店</a>",
+        line23 + "操作员：张三</a>",
+        line23 + "交易时间：2026-12-07 08:00:00</a>",
+        line23 + "系统单号：OUT42</a>",
+        line23 + "支付方式：微信</a>",
+        line30 + "交易金额(RMB)：￥12.50</a>",
+        line23 + "房间号：</a>",  // printed even without a hand tag
+        line30 + "退款金额(RMB)：￥0.00</a>",
+        "备注：</a>",
+        "交易订单号：</a><br>" + line23 + "TRADE42</a>",
+        "持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>",
+        "本人确认以上交易，同意将其计入交易账户</a>",
+        line23 + "客服电话：400-000-0000</a></html>"};
+    QCOMPARE(firstOutOfOrder(html, order), -1);
+    QCOMPARE(html.count("<font size='8'>" + QString(25, '-') + "</font>"), 4);
+    QVERIFY(html.endsWith("</html>"));
 }
 
 QTEST_GUILESS_MAIN(TestReceiptHtml)

@@ -1,0 +1,344 @@
+#include "transactions/formjiaoyicx.h"
+
+#include "app/comconfig.h"
+#include "app/dataconfig.h"
+#include "app/money.h"
+#include "app/usersession.h"
+#include "gateway/reply.h"
+#include "gateway/requests.h"
+#include "receipts/printhtmlreceipt.h"
+#include "receipts/receipthtml.h"
+#include "transactions/loadingdialog.h"
+#include "transactions/querylogic.h"
+#include "ui_FormJiaoYiCX.h"
+#include "widgets/messagebox.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDebug>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QTableWidgetItem>
+
+namespace {
+
+// Designed columns of the form; 房间号 is never shown and 退款 only with the refund function on.
+constexpr int kRefundColumn = 6;
+constexpr int kCardColumn = 7;
+
+const QString kErrorTitle = QStringLiteral("错误提示");
+
+const QString kRefundButtonStyle = QStringLiteral(
+    "QPushButton{border-image: url(:/images/query_nor.png);color:white;margin:2px;} "
+    "QPushButton:pressed{border-image: url(:/images/query_pre.png);}");
+const QString kPrintButtonStyle = QStringLiteral(
+    "QPushButton{border-image: url(:/images/print_nor.png);color:white;margin:2px;} "
+    "QPushButton:pressed{border-image: url(:/images/print_pre.png);}");
+
+}  // namespace
+
+FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::FormJiaoYiCX>()),
+      m_loading(std::make_unique<LoadingDialog>()),
+      m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+
+    const ComConfig& config = comConfig();
+    if (config.refundCardEnabled) {
+        const QString item = config.itemName();
+        if (!item.isEmpty()) {
+            ui->lbl_CardName->setText(item + QStringLiteral("名"));
+        }
+        // The item name is the merchant's own word and may be long: the field moves along rather than cutting it.
+        const QRect label = ui->lbl_CardName->geometry();
+        const int width = qBound(
+            label.width(), QFontMetrics(ui->lbl_CardName->font()).horizontalAdvance(ui->lbl_CardName->text()) + 4, 240);
+        ui->lbl_CardName->setGeometry(label.x(), label.y(), width, label.height());
+        ui->txtCardNo->move(label.x() + width + 4, ui->txtCardNo->y());
+    } else {
+        ui->lbl_CardName->hide();
+        ui->txtCardNo->hide();
+    }
+
+    m_columnCount = config.refundEnabled ? 8 : 7;
+    setUpTable();
+
+    ui->page_lineEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9]*$")), ui->page_lineEdit));
+    ui->page_lineEdit->setMaxLength(6);
+
+    const QDate today = QDate::currentDate();
+    ui->start_dateEdit->setDateTime(QDateTime(today, QTime(0, 0, 0)));
+    ui->end_dateEdit->setDateTime(QDateTime(today, QTime(23, 59, 59)));
+
+    ui->query_btn->setShortcut(QKeySequence(Qt::Key_Enter));
+    ui->btn_mytrade->setEnabled(false);
+}
+
+FormJiaoYiCX::~FormJiaoYiCX() = default;
+
+void FormJiaoYiCX::setUpTable() {
+    QTableWidget* table = ui->tableWidget;
+    table->setFocusPolicy(Qt::NoFocus);
+    table->setStyleSheet(QStringLiteral("QTableWidget::item:selected { background-color: rgb(0, 170, 255) }"));
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->setHidden(true);
+    table->removeColumn(kCardColumn);
+    if (m_columnCount == 7) {
+        table->removeColumn(kRefundColumn);
+    }
+    // Order numbers and times are long runs of digits: a face with narrow figures keeps them whole where the
+    // designed face is missing (it falls back to a wide one).
+    QFont font = table->font();
+    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC")});
+    table->setFont(font);
+    // Where an order number is still too long, its distinctive end stays in sight.
+    table->setTextElideMode(Qt::ElideMiddle);
+    // The columns always fit the page: the order number's column gives up what the scroll bar takes.
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    int others = 0;
+    for (int c = 1; c < m_columnCount; ++c) {
+        const int width = c == 5 ? 140 : 70;
+        table->setColumnWidth(c, width);
+        others += width;
+    }
+    const int room = table->width() - 2 * table->frameWidth() - table->verticalScrollBar()->sizeHint().width();
+    table->setColumnWidth(0, qMin(200, room - others));
+}
+
+void FormJiaoYiCX::setRefundOpener(RefundOpener opener) {
+    m_refundOpener = std::move(opener);
+    // Rows already on screen follow: their buttons act from now on.
+    if (refundColumn() < 0) {
+        return;
+    }
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
+        if (auto* button = qobject_cast<QPushButton*>(ui->tableWidget->cellWidget(row, refundColumn()))) {
+            const QJsonObject order = userSession().orderAt(row);
+            button->setEnabled(m_refundOpener && transactions::refundButtonKind(reply::str(order, "finalinfo"),
+                                                                                reply::str(order, "pay_channel")) !=
+                                                     transactions::RefundButton::NotSupported);
+        }
+    }
+}
+
+void FormJiaoYiCX::setShiftSummaryOpener(ShiftSummaryOpener opener) {
+    m_shiftSummaryOpener = std::move(opener);
+    ui->btn_mytrade->setEnabled(bool(m_shiftSummaryOpener));
+}
+
+void FormJiaoYiCX::on_query_btn_clicked() {
+    queryPage(1);
+}
+
+void FormJiaoYiCX::on_up_page_btn_clicked() {
+    const transactions::PageStep step = transactions::previousPage(m_currentPage);
+    if (step.send) {
+        queryPage(step.page);
+    }
+}
+
+void FormJiaoYiCX::on_next_page_btn_clicked() {
+    const transactions::PageStep step = transactions::nextPage(m_currentPage, ui->total_page->text());
+    if (step.send) {
+        queryPage(step.page);
+    }
+}
+
+void FormJiaoYiCX::on_query_page_btn_clicked() {
+    const transactions::PageStep step = transactions::goToPage(ui->page_lineEdit->text(), ui->total_page->text());
+    if (!step.warning.isEmpty()) {
+        msgbox::warning(this, kErrorTitle, step.warning);
+        return;
+    }
+    if (step.send) {
+        queryPage(step.page);
+    }
+}
+
+void FormJiaoYiCX::on_btn_mytrade_clicked() {
+    if (m_shiftSummaryOpener) {
+        m_shiftSummaryOpener();
+    }
+}
+
+void FormJiaoYiCX::queryPage(int page) {
+    const UserSession& session = userSession();
+    // A hidden hand-tag field filters nothing, whatever it held.
+    const QString cardNo = ui->txtCardNo->isHidden() ? QString() : ui->txtCardNo->text();
+    const RequestBody body =
+        requests::listPay(session.token(), page, ui->txtTradeNo->text(), ui->start_dateEdit->text(),
+                          ui->end_dateEdit->text(), session.shopId(), cardNo);
+    m_requestedPage = page;
+    m_waiting = true;
+    gateway::post(
+        this, body, [this](const gateway::Reply& r) { slot_requestFinished(r); }, m_timeoutMs);
+    if (!m_waiting) {
+        return;  // answered already: there is nothing to wait for
+    }
+    // Over the middle of the page, whatever the screen.
+    const QPoint centre = mapToGlobal(rect().center());
+    m_loading->move(centre - QPoint(m_loading->width() / 2, m_loading->height() / 2));
+    m_loading->exec();
+}
+
+void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
+    m_waiting = false;
+    m_loading->close();
+    // Failures leave the rows, the labels and ordersByRow as they were: the row buttons still act on those rows.
+    if (!reply.ok()) {
+        showError(QStringLiteral("数据查询失败，请检查网络设置"));
+        return;
+    }
+    if (const std::optional<QString> failure = transactions::replyFailure(reply.root)) {
+        showError(*failure);
+        return;
+    }
+    m_currentPage = m_requestedPage;
+    UserSession& session = userSession();
+    session.clearOrders();
+
+    const QJsonObject content = reply.content();
+    const transactions::Summary s = transactions::summaryOf(content);
+    ui->wechat_num->setText(s.wechat_num);
+    ui->wechat_money->setText(s.wechat_money);
+    ui->apliy_num->setText(s.apliy_num);
+    ui->apliy_money->setText(s.apliy_money);
+    ui->jd_num->setText(s.jd_num);
+    ui->jd_money->setText(s.jd_money);
+    ui->yl_num->setText(s.yl_num);
+    ui->yl_money->setText(s.yl_money);
+    ui->total_num->setText(s.total_num);
+    ui->sk_total->setText(s.sk_total);
+    ui->total_rfee->setText(s.total_rfee);
+    ui->total_page->setText(QString::number(s.totalPage));
+    ui->current_page->setText(transactions::shownCurrentPage(m_currentPage, s.totalPage, ui->current_page->text()));
+
+    clearTable();
+    const QJsonArray list = reply::arr(content, "listpay");
+    // The table keeps its designed rows; a gateway that sends more than a page gets rows added, not lost.
+    const int rows = list.size();
+    if (rows > ui->tableWidget->rowCount()) {
+        ui->tableWidget->setRowCount(rows);
+    }
+    for (int i = 0; i < rows; ++i) {
+        const QJsonObject order = list.at(i).toObject();
+        fillRow(i, order);
+        session.insertOrder(i, order);
+    }
+    qDebug().noquote() << QStringLiteral(
+                              "transaction page shown: page=%1 total_page=%2 rows=%3 total_num=%4 sk_total=%5 "
+                              "total_rfee=%6 wechat_num=%7 wechat_money=%8 apliy_num=%9 apliy_money=%10")
+                              .arg(ui->current_page->text(), ui->total_page->text())
+                              .arg(rows)
+                              .arg(s.total_num, s.sk_total, s.total_rfee, s.wechat_num, s.wechat_money, s.apliy_num,
+                                   s.apliy_money);
+}
+
+void FormJiaoYiCX::clearTable() {
+    QTableWidget* table = ui->tableWidget;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = kRefundColumn; column < m_columnCount; ++column) {
+            if (table->cellWidget(row, column)) {
+                table->removeCellWidget(row, column);
+            }
+        }
+    }
+    table->clearContents();
+}
+
+void FormJiaoYiCX::fillRow(int row, const QJsonObject& order) {
+    QTableWidget* table = ui->tableWidget;
+    const transactions::RowCells cells = transactions::rowCells(order);
+    const QString texts[] = {cells.tradeNo, cells.money, cells.refund, cells.channel, cells.status, cells.payDate};
+    for (int column = 0; column < m_columnCount; ++column) {
+        auto* item = new QTableWidgetItem;
+        item->setTextAlignment(Qt::AlignCenter);
+        if (column < 6) {
+            item->setText(texts[column]);
+            // Narrow columns cut long texts (a status such as 已退款,交易关闭); the tip shows them whole.
+            item->setToolTip(texts[column]);
+        }
+        table->setItem(row, column, item);
+    }
+
+    if (refundColumn() >= 0) {
+        const transactions::RefundButton kind = transactions::refundButtonKind(cells.status, cells.channel);
+        auto* refund = new QPushButton(transactions::refundButtonText(kind));
+        refund->setStyleSheet(kRefundButtonStyle);
+        refund->setFocusPolicy(Qt::NoFocus);
+        refund->setEnabled(kind != transactions::RefundButton::NotSupported && m_refundOpener);
+        connect(refund, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnClicked);
+        table->setCellWidget(row, refundColumn(), refund);
+    }
+    auto* reprint = new QPushButton(QStringLiteral("重打印"));
+    reprint->setStyleSheet(kPrintButtonStyle);
+    reprint->setFocusPolicy(Qt::NoFocus);
+    connect(reprint, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnPrinterClicked);
+    table->setCellWidget(row, reprintColumn(), reprint);
+}
+
+int FormJiaoYiCX::senderRow(int column) const {
+    auto* button = qobject_cast<QPushButton*>(sender());
+    if (!button || column < 0) {
+        return -1;
+    }
+    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
+        if (ui->tableWidget->cellWidget(row, column) == button) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+void FormJiaoYiCX::onBtnClicked() {
+    const int row = senderRow(refundColumn());
+    if (row < 0 || !m_refundOpener) {
+        return;
+    }
+    const QJsonObject order = userSession().orderAt(row);
+    QPointer<FormJiaoYiCX> self(this);
+    m_refundOpener(order);
+    // Whatever happened in the dialog, the page shows the transaction's state as the gateway has it now.
+    if (self) {
+        queryPage(m_currentPage);
+    }
+}
+
+void FormJiaoYiCX::onBtnPrinterClicked() {
+    const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
+    if (!warning.isEmpty()) {
+        msgbox::warning(this, QStringLiteral("提示信息"), warning);
+        return;
+    }
+    const int row = senderRow(reprintColumn());
+    if (row < 0) {
+        return;
+    }
+    const QJsonObject order = userSession().orderAt(row);
+    receipts::ReprintReceipt r;
+    r.refunded = transactions::isRefundedStatus(reply::str(order, "finalinfo"));
+    r.shopName = reply::str(order, "shopname");
+    r.operatorName = userSession().rname();
+    r.payDate = reply::str(order, "pay_date");
+    r.outTradeNo = reply::str(order, "out_trade_no");
+    r.payChannel = reply::str(order, "pay_channel");
+    r.moneyText = money::fenToYuan2(transactions::fenOf(order, "money"));
+    r.cardNo = reply::str(order, "cardno");
+    r.refundText = money::fenToYuan2(transactions::fenOf(order, "refundfee"));
+    r.tradeNo = reply::str(order, "trade_no");
+    r.servicePhone = dataConfig().servicePhone();
+    printHtmlReceipt(receipts::reprintReceiptHtml(r));
+}
+
+void FormJiaoYiCX::showError(const QString& text) {
+    msgbox::critical(this, kErrorTitle, text);
+}

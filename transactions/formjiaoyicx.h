@@ -1,0 +1,78 @@
+#pragma once
+
+#include "gateway/gatewaycall.h"
+
+#include <QJsonObject>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class FormJiaoYiCX;
+}
+class LoadingDialog;
+class QPushButton;
+
+// The transaction query page of the main window: the store's sales of a time range, twenty to a page, with
+// per-channel counts and sums, a reprint button on every row and, with the refund function on, a refund button.
+// Nothing is queried until the cashier asks; the busy dialog runs modally while a query is out.
+class FormJiaoYiCX : public QWidget {
+    Q_OBJECT
+
+public:
+    // Runs the refund dialog for a listed transaction and returns when it is closed; the page then queries its
+    // current page again. The top layer supplies it (the refund dialog lives in another folder); without one the
+    // refund buttons are shown disabled.
+    using RefundOpener = std::function<void(const QJsonObject& order)>;
+    // Opens the shift summary; without one the 交接班 button is disabled.
+    using ShiftSummaryOpener = std::function<void()>;
+
+    explicit FormJiaoYiCX(QWidget* parent = nullptr);
+    ~FormJiaoYiCX() override;
+
+    void setRefundOpener(RefundOpener opener);
+    void setShiftSummaryOpener(ShiftSummaryOpener opener);
+    // Tests shorten the gateway time-out.
+    void setRequestTimeout(int ms) { m_timeoutMs = ms; }
+
+    // The page whose rows are on screen (1 before the first query).
+    int currentPage() const { return m_currentPage; }
+    // Table columns in use: 8 with the refund function on, else 7.
+    int columnCount() const { return m_columnCount; }
+    // The table column of the reprint button (the last one) and of the refund button (-1 when there is none).
+    int reprintColumn() const { return m_columnCount - 1; }
+    int refundColumn() const { return m_columnCount == 8 ? 6 : -1; }
+    LoadingDialog* loadingDialog() const { return m_loading.get(); }
+
+    // Posts the query for `page` with the filters as they stand and runs the busy dialog until the reply is in.
+    void queryPage(int page);
+
+public slots:
+    void on_query_btn_clicked();
+    void on_up_page_btn_clicked();
+    void on_next_page_btn_clicked();
+    void on_query_page_btn_clicked();
+    void on_btn_mytrade_clicked();
+    void slot_requestFinished(const gateway::Reply& reply);
+    // Row buttons: the refund (or 已退款) button and 重打印.
+    void onBtnClicked();
+    void onBtnPrinterClicked();
+
+private:
+    void setUpTable();
+    void clearTable();
+    void fillRow(int row, const QJsonObject& order);
+    // The table row whose cell holds the button that sent the current signal; -1 when it is not a row button.
+    int senderRow(int column) const;
+    void showError(const QString& text);
+
+    std::unique_ptr<Ui::FormJiaoYiCX> ui;
+    std::unique_ptr<LoadingDialog> m_loading;
+    RefundOpener m_refundOpener;
+    ShiftSummaryOpener m_shiftSummaryOpener;
+    int m_currentPage = 1;
+    int m_requestedPage = 1;
+    int m_columnCount = 7;
+    int m_timeoutMs;
+    bool m_waiting = false;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <optional>
+
+// The rules of the transaction query page, kept apart from the widgets: what each summary label and each cell
+// shows, which refund button a row gets, and where the paging buttons go.
+namespace transactions {
+
+// Rows the gateway sends per page ("page_num").
+constexpr int kPageSize = 20;
+
+// Money values of the query: whole fen sent as decimal text. A JSON number is taken as well, so an amount is never
+// shown as 0 because of how it was typed; anything else reads as 0.
+qint64 fenOf(const QJsonObject& obj, const char* key);
+// Yuan with trailing zeros dropped, exact to the fen: 1250 -> "12.5", 100 -> "1", 1234567 -> "12345.67", 0 -> "0".
+QString shortYuan(qint64 fen);
+
+// The texts of the summary labels, named after them, and the page count of one listPay reply's "content".
+struct Summary {
+    QString wechat_num, wechat_money;
+    QString apliy_num, apliy_money;
+    QString jd_num, jd_money;
+    QString yl_num, yl_money;
+    QString total_num, sk_total, total_rfee;
+    int totalPage = 0;  // "total_page" as a JSON number; anything else reads as 0
+};
+Summary summaryOf(const QJsonObject& content);
+
+// The text cells of one row (columns 0 to 5 of the table).
+struct RowCells {
+    QString tradeNo;  // 系统单号: "trade_no"
+    QString money;    // 交易金额: short yuan
+    QString refund;   // 退款金额: two decimals
+    QString channel;  // 支付方式: "pay_channel" as sent
+    QString status;   // 交易状态: "finalinfo" as sent
+    QString payDate;  // 交易时间: "pay_date" as sent
+};
+RowCells rowCells(const QJsonObject& order);
+
+// The refund column's button of a row.
+enum class RefundButton {
+    Refund,        // "退款"
+    Refunded,      // "已退款": still opens the refund dialog (a partial refund may go on)
+    NotSupported,  // "暂不支持": bank-card payments are refunded at the terminal; disabled
+};
+bool isRefundedStatus(const QString& finalinfo);
+RefundButton refundButtonKind(const QString& finalinfo, const QString& payChannel);
+QString refundButtonText(RefundButton kind);
+
+// What the page does with a listPay reply that is an envelope: nothing when it carries the page's data, otherwise
+// the text shown under "错误提示" (the rows and ordersByRow stay as they were). A failure is an envelope whose
+// "code" is not 1 (e.g. 2, an expired token) or whose "content" reports "code" 0.
+std::optional<QString> replyFailure(const QJsonObject& root);
+
+// Paging. `current` is the page last asked for; `totalText` is what the page-count label shows ("" before any reply).
+struct PageStep {
+    bool send = false;  // query `page`
+    int page = 0;
+    QString warning;  // shown under "错误提示" when not empty; nothing is sent then
+};
+PageStep previousPage(int current);
+PageStep nextPage(int current, const QString& totalText);
+// The go-to-page field (digits only) against the page count.
+PageStep goToPage(const QString& wantedText, const QString& totalText);
+// What the current-page label shows after a reply: the page asked for when the gateway has that many pages,
+// otherwise what it showed before.
+QString shownCurrentPage(int current, int totalPage, const QString& shownBefore);
+
+}  // namespace transactions
