@@ -3,6 +3,7 @@
 #include "settings/settingmain.h"
 #include "shell/floatwidget.h"
 #include "shell/mainwindow.h"
+#include "transactions/formjiaoyicx.h"
 #include "testsupport.h"
 
 #include <QPointer>
@@ -20,7 +21,8 @@ QRadioButton* radio(MainWindow& w, const char* name) {
 
 int pageObjects(MainWindow& w) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return w.findChildren<FormSaoMaShouKuan*>().size() + w.findChildren<TicketForm*>().size();
+    return w.findChildren<FormSaoMaShouKuan*>().size() + w.findChildren<TicketForm*>().size() +
+           w.findChildren<FormJiaoYiCX*>().size();
 }
 
 // Runs `check` once the modal run of a dialog has started; `check` ends that run.
@@ -67,6 +69,8 @@ private slots:
         QTest::newRow("amount") << QStringList{"smsk_btn"} << 0 << false;
         QTest::newRow("amount twice") << QStringList{"smsk_btn", "smsk_btn"} << 0 << false;
         QTest::newRow("amount and back") << QStringList{"smsk_btn", "pwgl_btn"} << 3 << false;
+        QTest::newRow("query twice") << QStringList{"jycx_btn", "jycx_btn"} << 1 << false;
+        QTest::newRow("query and back") << QStringList{"jycx_btn", "pwgl_btn"} << 3 << false;
     }
     void aPageIsRebuiltOnlyWhenAnotherIdIsChosen() {
         QFETCH(QStringList, clicks);
@@ -77,20 +81,30 @@ private slots:
         QPointer<TicketForm> first = w.ticketPage();
         QPointer<FormSaoMaShouKuan> amount;
         int amountBuilds = 0;
+        QPointer<FormJiaoYiCX> query;
+        int queryBuilds = 0;
         for (const QString& name : clicks) {
             QTest::mouseClick(radio(w, name.toLatin1().constData()), Qt::LeftButton, {}, QPoint(40, 50));
             if (w.amountPage() && w.amountPage() != amount) {
                 amount = w.amountPage();
                 ++amountBuilds;
             }
+            if (w.queryPage() && w.queryPage() != query) {
+                query = w.queryPage();
+                ++queryBuilds;
+            }
         }
         QCOMPARE(w.currentPageIndex(), page);
         QCOMPARE(pageObjects(w), 1);
         QCOMPARE(!first.isNull(), firstTicketPageKept);
         QVERIFY(amountBuilds <= 1);
+        QVERIFY(queryBuilds <= 1);
         if (page == MainWindow::TicketPage) {
             QVERIFY(w.ticketPage());
             QVERIFY(w.ticketPage()->isVisible());
+        } else if (page == MainWindow::QueryPage) {
+            QVERIFY(w.queryPage());
+            QVERIFY(w.queryPage()->isVisible());
         } else {
             QVERIFY(w.amountPage());
             QVERIFY(w.amountPage()->isVisible());
@@ -105,11 +119,18 @@ private slots:
         QTest::keyClick(&w, Qt::Key_F1);
         QTRY_COMPARE(w.currentPageIndex(), int(MainWindow::AmountPage));
         QVERIFY(radio(w, "smsk_btn")->isChecked());
-        // Pages that are not part of this version cannot be chosen.
         QTest::keyClick(&w, Qt::Key_F2);
+        QTRY_COMPARE(w.currentPageIndex(), int(MainWindow::QueryPage));
+        QVERIFY(radio(w, "jycx_btn")->isChecked());
+        QVERIFY(w.queryPage());
+        QVERIFY(w.queryPage()->isVisible());
+        QTest::keyClick(&w, Qt::Key_F1);
+        QTRY_COMPARE(w.currentPageIndex(), int(MainWindow::AmountPage));
+        // Pages that are not part of this version cannot be chosen.
         QTest::keyClick(&w, Qt::Key_F3);
         QCOMPARE(w.currentPageIndex(), int(MainWindow::AmountPage));
         QVERIFY(w.amountPage());
+        QVERIFY(!w.queryPage());
         QTest::keyClick(&w, Qt::Key_Escape);
         QTRY_VERIFY(!w.isVisible());
         QVERIFY(w.floatWidget()->isVisible());
