@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableWidgetItem>
 
 namespace {
@@ -39,6 +40,18 @@ const QString kRefundButtonStyle = QStringLiteral(
 const QString kPrintButtonStyle = QStringLiteral(
     "QPushButton{border-image: url(:/images/print_nor.png);color:white;margin:2px;} "
     "QPushButton:pressed{border-image: url(:/images/print_pre.png);}");
+
+// A status cut short keeps its beginning ("已退款,…"): the end of it says less.
+class ElideRightDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideRight;
+    }
+};
 
 }  // namespace
 
@@ -102,6 +115,7 @@ void FormJiaoYiCX::setUpTable() {
     table->setFont(font);
     // Where an order number is still too long, its distinctive end stays in sight.
     table->setTextElideMode(Qt::ElideMiddle);
+    table->setItemDelegateForColumn(4, new ElideRightDelegate(table));
     // The columns always fit the page: the order number's column gives up what the scroll bar takes.
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     int others = 0;

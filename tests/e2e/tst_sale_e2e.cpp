@@ -4,14 +4,11 @@
 #include "e2edriver.h"
 #include "testsupport.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSet>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -19,21 +16,7 @@ using namespace e2e;
 
 namespace {
 
-const QString kQueue = qEnvironmentVariableIsSet("CASHIER_CAPTURE_QUEUE")
-                           ? qEnvironmentVariable("CASHIER_CAPTURE_QUEUE")
-                           : QStringLiteral("CashierCapture");
-const QString kCaptureDir = QStringLiteral("/var/spool/cashier-capture");
-
-QJsonObject getJson(const QUrl& url) {
-    QNetworkAccessManager nam;
-    QNetworkReply* reply = nam.get(QNetworkRequest(url));
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    const QJsonObject o = QJsonDocument::fromJson(reply->readAll()).object();
-    reply->deleteLater();
-    return o;
-}
+const QString kQueue = captureQueue();
 
 void postJson(const QUrl& url, const QByteArray& json) {
     QNetworkAccessManager nam;
@@ -44,40 +27,6 @@ void postJson(const QUrl& url, const QByteArray& json) {
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
     reply->deleteLater();
-}
-
-void deleteAt(const QUrl& url) {
-    QNetworkAccessManager nam;
-    QNetworkReply* reply = nam.deleteResource(QNetworkRequest(url));
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    reply->deleteLater();
-}
-
-QSet<QString> capturedJobs() {
-    const QStringList files =
-        QDir(kCaptureDir).entryList({QStringLiteral("*.pdf"), QStringLiteral("*.ps")}, QDir::Files);
-    return QSet<QString>(files.begin(), files.end());
-}
-
-// The job's text; compatibility forms (a PDF font may map 支 to the radical ⽀) are folded to the usual characters.
-QString jobText(const QString& file) {
-    return run(QStringLiteral("pdftotext"), {kCaptureDir + QLatin1Char('/') + file, QStringLiteral("-")})
-        .normalized(QString::NormalizationForm_KC);
-}
-
-// True when `text` holds `needle`, where a CJK radical form in the text (U+2E80..U+2FDF, what a font's glyph names
-// may turn an ideograph into, e.g. ⻄ for 西) stands for any ideograph.
-bool printedTextHas(const QString& text, const QString& needle) {
-    QString pattern;
-    for (const QChar c : needle) {
-        const QString literal = QRegularExpression::escape(QString(c));
-        pattern += c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF
-                       ? QStringLiteral("(?:%1|[\\x{2E80}-\\x{2FDF}])").arg(literal)
-                       : literal;
-    }
-    return QRegularExpression(pattern).match(text).hasMatch();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "e2edriver.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -39,6 +40,19 @@ QByteArray control(const QNetworkRequest& request, const QByteArray& verb) {
     const QByteArray body = reply->readAll();
     reply->deleteLater();
     return body;
+}
+
+const QString kCaptureDir = QStringLiteral("/var/spool/cashier-capture");
+
+QJsonObject finish(QNetworkReply* reply) {
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished()) {
+        loop.exec();
+    }
+    const QJsonObject o = QJsonDocument::fromJson(reply->readAll()).object();
+    reply->deleteLater();
+    return o;
 }
 
 // data.ini as the client reads it.
@@ -279,6 +293,50 @@ void signInAndChooseStore(Client& client) {
     QVERIFY(visibleWindows(QStringLiteral("登录界面")).isEmpty());
     QTest::qWait(800);         // the store list arrives
     clickAt(store, 135, 168);  // "确认收款"
+}
+
+QJsonObject getJson(const QUrl& url) {
+    QNetworkAccessManager nam;
+    return finish(nam.get(QNetworkRequest(url)));
+}
+
+QJsonObject postForm(const QUrl& url, const QByteArray& body) {
+    QNetworkAccessManager nam;
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+    return finish(nam.post(request, body));
+}
+
+void deleteAt(const QUrl& url) {
+    QNetworkAccessManager nam;
+    finish(nam.deleteResource(QNetworkRequest(url)));
+}
+
+QString captureQueue() {
+    return qEnvironmentVariableIsSet("CASHIER_CAPTURE_QUEUE") ? qEnvironmentVariable("CASHIER_CAPTURE_QUEUE")
+                                                              : QStringLiteral("CashierCapture");
+}
+
+QSet<QString> capturedJobs() {
+    const QStringList files =
+        QDir(kCaptureDir).entryList({QStringLiteral("*.pdf"), QStringLiteral("*.ps")}, QDir::Files);
+    return QSet<QString>(files.begin(), files.end());
+}
+
+QString jobText(const QString& file) {
+    return run(QStringLiteral("pdftotext"), {kCaptureDir + QLatin1Char('/') + file, QStringLiteral("-")})
+        .normalized(QString::NormalizationForm_KC);
+}
+
+bool printedTextHas(const QString& text, const QString& needle) {
+    QString pattern;
+    for (const QChar c : needle) {
+        const QString literal = QRegularExpression::escape(QString(c));
+        pattern += c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF
+                       ? QStringLiteral("(?:%1|[\\x{2E80}-\\x{2FDF}])").arg(literal)
+                       : literal;
+    }
+    return QRegularExpression(pattern).match(text).hasMatch();
 }
 
 }  // namespace e2e

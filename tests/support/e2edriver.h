@@ -4,13 +4,15 @@
 // keyboard and pointer through xdotool. Checks made here (QVERIFY) fail the running test function; callers look
 // at QTest::currentTestFailed() before going on.
 
-#include <QProcess>
 #include <QJsonObject>
+#include <QProcess>
 #include <QList>
 #include <QRect>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QVariantMap>
 
 #include <memory>
@@ -110,5 +112,22 @@ private:
 
 // Signs in with the demo account in the login window on screen and confirms the first store.
 void signInAndChooseStore(Client& client);
+
+// HTTP from the test itself, for the sandbox's gateway and control endpoints: the reply's JSON object (empty when
+// there is none).
+QJsonObject getJson(const QUrl& url);
+QJsonObject postForm(const QUrl& url, const QByteArray& body);
+void deleteAt(const QUrl& url);
+
+// The CUPS queue whose backend keeps every job as a file (tests/e2e/cups/setup-capture-queue.sh). The queue is
+// shared by everyone on the machine: find a job by what it says, not only by being new.
+QString captureQueue();
+// File names of the jobs kept so far.
+QSet<QString> capturedJobs();
+// A job's text; compatibility forms (a PDF font may map 支 to the radical ⽀) are folded to the usual characters.
+QString jobText(const QString& file);
+// True when `text` holds `needle`, where a CJK radical form in the text (U+2E80..U+2FDF, what a font's glyph names
+// may turn an ideograph into, e.g. ⻄ for 西) stands for any ideograph.
+bool printedTextHas(const QString& text, const QString& needle);
 
 }  // namespace e2e
