@@ -34,12 +34,14 @@ constexpr int kCardColumn = 7;
 
 const QString kErrorTitle = QStringLiteral("错误提示");
 
-const QString kRefundButtonStyle = QStringLiteral(
-    "QPushButton{border-image: url(:/images/query_nor.png);color:white;margin:2px;} "
-    "QPushButton:pressed{border-image: url(:/images/query_pre.png);}");
-const QString kPrintButtonStyle = QStringLiteral(
-    "QPushButton{border-image: url(:/images/print_nor.png);color:white;margin:2px;} "
-    "QPushButton:pressed{border-image: url(:/images/print_pre.png);}");
+// The row buttons' looks, given once to the table rather than to each of its forty buttons: a style sheet per
+// widget is parsed and polished for each one, which a page of twenty rows would feel.
+const QString kTableStyle = QStringLiteral(
+    "QTableWidget::item:selected { background-color: rgb(0, 170, 255) } "
+    "QPushButton#refundButton{border-image: url(:/images/query_nor.png);color:white;margin:2px;} "
+    "QPushButton#refundButton:pressed{border-image: url(:/images/query_pre.png);} "
+    "QPushButton#reprintButton{border-image: url(:/images/print_nor.png);color:white;margin:2px;} "
+    "QPushButton#reprintButton:pressed{border-image: url(:/images/print_pre.png);}");
 
 // A status cut short keeps its beginning ("已退款,…"): the end of it says less.
 class ElideRightDelegate : public QStyledItemDelegate {
@@ -101,7 +103,7 @@ FormJiaoYiCX::~FormJiaoYiCX() = default;
 void FormJiaoYiCX::setUpTable() {
     QTableWidget* table = ui->tableWidget;
     table->setFocusPolicy(Qt::NoFocus);
-    table->setStyleSheet(QStringLiteral("QTableWidget::item:selected { background-color: rgb(0, 170, 255) }"));
+    table->setStyleSheet(kTableStyle);
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->setHidden(true);
     table->removeColumn(kCardColumn);
@@ -201,7 +203,12 @@ void FormJiaoYiCX::queryPage(int page) {
     // Over the middle of the page, whatever the screen.
     const QPoint centre = mapToGlobal(rect().center());
     m_loading->move(centre - QPoint(m_loading->width() / 2, m_loading->height() / 2));
-    m_loading->exec();
+    // Only the reply ends the wait: a dialog closed by Esc opens again, so no second query can start meanwhile.
+    // The page may be deleted while waiting (its main window switched pages); then nothing of it is touched.
+    QPointer<FormJiaoYiCX> self(this);
+    while (self && m_waiting) {
+        m_loading->exec();
+    }
 }
 
 void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
@@ -287,14 +294,14 @@ void FormJiaoYiCX::fillRow(int row, const QJsonObject& order) {
     if (refundColumn() >= 0) {
         const transactions::RefundButton kind = transactions::refundButtonKind(cells.status, cells.channel);
         auto* refund = new QPushButton(transactions::refundButtonText(kind));
-        refund->setStyleSheet(kRefundButtonStyle);
+        refund->setObjectName(QStringLiteral("refundButton"));
         refund->setFocusPolicy(Qt::NoFocus);
         refund->setEnabled(kind != transactions::RefundButton::NotSupported && m_refundOpener);
         connect(refund, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnClicked);
         table->setCellWidget(row, refundColumn(), refund);
     }
     auto* reprint = new QPushButton(QStringLiteral("重打印"));
-    reprint->setStyleSheet(kPrintButtonStyle);
+    reprint->setObjectName(QStringLiteral("reprintButton"));
     reprint->setFocusPolicy(Qt::NoFocus);
     connect(reprint, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnPrinterClicked);
     table->setCellWidget(row, reprintColumn(), reprint);

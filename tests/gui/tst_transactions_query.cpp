@@ -99,6 +99,7 @@ private slots:
     void goToPage();
     void failureKeepsTheRows_data();
     void failureKeepsTheRows();
+    void busyDialogLastsUntilTheReply();
     void rowButtons_data();
     void rowButtons();
     void refundRunsTheDialogAndQueriesAgain();
@@ -323,6 +324,22 @@ void TestTransactionsQuery::failureKeepsTheRows() {
     answerPages(m_fx->stub, 3);
     query(page, "next_page_btn");
     QCOMPARE(formValue(m_fx->stub.bodies().last(), "p"), QStringLiteral("2"));
+}
+
+void TestTransactionsQuery::busyDialogLastsUntilTheReply() {
+    m_fx->stub.setHandler([](const QByteArray&) { return StubGateway::Response{200, pageReply(1, 1, 3), 400}; });
+    FormJiaoYiCX& page = *makePage();
+    bool upWhileWaiting = false;
+    QTimer::singleShot(100, [&] {
+        upWhileWaiting = page.loadingDialog()->isVisible();
+        QTest::keyClick(page.loadingDialog(), Qt::Key_Escape);
+    });
+    query(page);
+    QVERIFY(upWhileWaiting);
+    // Esc did not end the wait: the key press returned with the reply on screen and the dialog gone.
+    QCOMPARE(m_fx->stub.bodies().size(), 1);
+    QCOMPARE(cell(page, 2, 0), QStringLiteral("T1-2"));
+    QVERIFY(!page.loadingDialog()->isVisible());
 }
 
 void TestTransactionsQuery::rowButtons_data() {
