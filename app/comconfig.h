@@ -19,6 +19,9 @@ struct ComConfig {
     std::uint8_t refundCardEnabled = 0;
     char16_t refundItemName[kItemNameUnits] = {};
 
+    // The cents rule that applies: a stored value outside 0..2 acts as 0.
+    int centsModeInEffect() const { return centsMode >= 0 && centsMode <= 2 ? centsMode : 0; }
+
     // Text up to the first zero unit.
     QString itemName() const;
     // Keeps at most 50 UTF-16 units so the zero terminator always fits.

@@ -109,6 +109,15 @@ bool DataConfig::verifyLoginPassword(const QString& pwd) {
                                     static_cast<unsigned long long>(utf8.size())) == 0;
 }
 
+bool DataConfig::storeLoginPassword(const QString& pwd) {
+    const QString digest = hashLoginPassword(pwd);
+    if (digest.isEmpty()) {
+        return false;
+    }
+    write("pwd", digest);
+    return true;
+}
+
 void DataConfig::setCheckUpdata(int value) {
     write("check_updata", value);
 }

@@ -23,6 +23,9 @@ public:
     QStringList savedLogin();
     // True when `pwd` matches the stored login password: a digest, or a clear value from an older version.
     bool verifyLoginPassword(const QString& pwd);
+    // After the gateway accepted a new login password: its digest replaces the stored one, account and flag kept.
+    // False when no digest could be made (nothing is written then).
+    bool storeLoginPassword(const QString& pwd);
 
     void setCheckUpdata(int value);
     int checkUpdata();

@@ -1,7 +1,9 @@
 #include "settingspages.h"
 
+#include "modifypwddialog.h"
 #include "setcomdia.h"
 #include "setdatadialog.h"
+#include "setshoukuan.h"
 
 #include <QWidget>
 #include <functional>
@@ -17,6 +19,8 @@ const std::map<int, Factory>& factories() {
     static const std::map<int, Factory> table = {
         {1, [](QWidget* parent) -> QWidget* { return new SetComDia(parent); }},
         {2, [](QWidget* parent) -> QWidget* { return new SetDataDialog(parent); }},
+        {3, [](QWidget* parent) -> QWidget* { return new ModifyPwdDialog(parent); }},
+        {6, [](QWidget* parent) -> QWidget* { return new SetShouKuan(parent); }},
     };
     return table;
 }

@@ -12,6 +12,7 @@
 #include "settings/serialports.h"
 #include "settings/settingmain.h"
 #include "transactions/formjiaoyicx.h"
+#include "transactions/formshangjiaxinxi.h"
 #include "traymenu.h"
 #include "traystage.h"
 #include "ui_MainWindow.h"
@@ -66,7 +67,7 @@ MainWindow* showMainWindow() {
 }
 
 bool MainWindow::pageAvailable(int id) {
-    return id == AmountPage || id == QueryPage || id == TicketPage;
+    return id >= AmountPage && id <= TicketPage;
 }
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()) {
@@ -305,6 +306,13 @@ void MainWindow::showPage(int id) {
             break;
         case QueryPage:
             m_page = createQueryPage();
+            break;
+        case MerchantPage:
+            m_page = new FormShangJiaXinXi(this, [](int page) {
+                if (SettingMain* hub = settingHub()) {
+                    hub->open(page);
+                }
+            });
             break;
         case TicketPage:
             m_page = new TicketForm(this);

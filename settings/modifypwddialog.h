@@ -1,0 +1,44 @@
+#pragma once
+
+#include "gateway/gatewaycall.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class ModifyPwdDialog;
+}
+
+// The rules of the login password change, without the page.
+namespace loginpassword {
+
+constexpr int kMinLength = 6;
+
+// The first reason to refuse a change, in the order the page checks: the current password, then the new one's
+// length, then the repetition. Empty when the change may be sent.
+QString changeProblem(bool currentPasswordMatches, const QString& newPwd, const QString& again);
+
+// Whether the gateway accepted the change: the envelope's "code" is 1 (when the envelope has no "code", the
+// content's decides).
+bool accepted(const QJsonObject& root);
+
+}  // namespace loginpassword
+
+// Settings page "密码设置": the signed-in cashier changes the gateway login password. The current password is checked
+// here against the digest the last login stored; only the new one goes to the gateway.
+class ModifyPwdDialog : public QWidget {
+    Q_OBJECT
+public:
+    explicit ModifyPwdDialog(QWidget* parent);
+    ~ModifyPwdDialog() override;
+
+public slots:
+    void on_btnOk_clicked();
+    void onModifyResult(const gateway::Reply& r);
+
+private:
+    std::unique_ptr<Ui::ModifyPwdDialog> ui;
+    QString m_sentPwd;  // the new password while its request is out
+};

@@ -1,0 +1,33 @@
+#include "settings/setshoukuan.h"
+
+#include "app/comconfig.h"
+#include "ui_SetShouKuan.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
+
+#include <QComboBox>
+
+SetShouKuan::SetShouKuan(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::SetShouKuan>()) {
+    ui->setupUi(this);
+    m_combo = new QComboBox(this);
+    m_combo->setObjectName(QStringLiteral("comboBox"));
+    m_combo->setGeometry(150, 76, 160, 30);
+    // Index = cents mode: 0 keep, 1 round to the jiao, 2 drop the fen.
+    m_combo->addItems({QStringLiteral("不处理"), QStringLiteral("四舍五入"), QStringLiteral("舍掉分钱")});
+    // A stored value outside 0..2 keeps the fen when collecting, so the page says so.
+    m_combo->setCurrentIndex(comConfig().centsModeInEffect());
+    ui->btn2->setStyleSheet(windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
+                                                     QStringLiteral("color:white;")));
+}
+
+SetShouKuan::~SetShouKuan() = default;
+
+void SetShouKuan::on_btn2_clicked() {
+    // In memory at once: the next payment-code window uses it even if the file cannot be written.
+    comConfig().centsMode = m_combo->currentIndex();
+    if (saveComConfig()) {
+        msgbox::information(this, QStringLiteral("提示信息"), QStringLiteral("设置成功"));
+    } else {
+        msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("系统错误，请重试"));
+    }
+}

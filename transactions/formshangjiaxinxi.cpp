@@ -1,0 +1,40 @@
+#include "transactions/formshangjiaxinxi.h"
+
+#include "app/usersession.h"
+#include "gateway/reply.h"
+#include "ui_FormShangJiaXinXi.h"
+#include "widgets/windowstyle.h"
+
+FormShangJiaXinXi::FormShangJiaXinXi(QWidget* parent, HubOpener openHub)
+    : QWidget(parent), ui(std::make_unique<Ui::FormShangJiaXinXi>()), m_openHub(std::move(openHub)) {
+    ui->setupUi(this);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setParent(parent);
+    move(10, 135);
+
+    const UserSession& session = userSession();
+    const QJsonObject login = session.loginContent();
+    ui->sy_label->setText(reply::str(login, "rname"));
+    ui->sh_label->setText(reply::str(login, "uname"));
+    ui->gs_label->setText(reply::str(login, "company"));
+    ui->md_label->setText(shopDisplayText(session.currentShop()));
+
+    const QString style = windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
+                                                   QStringLiteral("color:white;"));
+    ui->btnPwd->setStyleSheet(style);
+    ui->btnRefundPwd->setStyleSheet(style);
+}
+
+FormShangJiaXinXi::~FormShangJiaXinXi() = default;
+
+void FormShangJiaXinXi::on_btnPwd_clicked() {
+    if (m_openHub) {
+        m_openHub(kLoginPasswordPage);
+    }
+}
+
+void FormShangJiaXinXi::on_btnRefundPwd_clicked() {
+    if (m_openHub) {
+        m_openHub(kRefundPasswordPage);
+    }
+}

@@ -1,0 +1,257 @@
+#include "transactions/mytrade.h"
+
+#include "app/dataconfig.h"
+#include "app/relaunch.h"
+#include "app/usersession.h"
+#include "gateway/reply.h"
+#include "gateway/requests.h"
+#include "receipts/printhtmlreceipt.h"
+#include "receipts/summaryhtml.h"
+#include "ui_myTrade.h"
+#include "widgets/draghelper.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
+
+#include <QDebug>
+#include <QEventLoop>
+#include <QLabel>
+
+namespace {
+
+constexpr int kTicketRowHeight = 20;
+int g_timeoutMs = HttpFun::kDefaultTimeoutMs;
+
+const char* const kTimeFormat = "yyyy-MM-dd hh:mm:ss";
+
+// A period bound from the print-time reply; invalid when absent or unreadable.
+QDateTime replyTime(const QJsonObject& content, const char* key) {
+    const QString text = reply::str(content, key);
+    return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, QString::fromLatin1(kTimeFormat));
+}
+
+}  // namespace
+
+void myTrade::setRequestTimeoutForTests(int ms) {
+    g_timeoutMs = ms > 0 ? ms : HttpFun::kDefaultTimeoutMs;
+}
+
+myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myTrade>()) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(
+        QStringLiteral("#myTrade{background-color:#00AAFF;} QLabel{color:white;} "
+                       "#scrollAreaWidgetContents{background-color:white;}"));
+    setWindowTitle(QStringLiteral("柚屿岚舟钱包"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    const QString buttonStyle = windowstyle::imageButton(
+        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;"));
+    ui->btnPrint->setStyleSheet(buttonStyle);
+    ui->btnClose->setStyleSheet(buttonStyle);
+    DragHelper::install(this);
+
+    const UserSession& session = userSession();
+    ui->lblczry->setText(session.rname());
+    ui->lblskmd->setText(shiftsummary::shopLabel(session.currentShop()));
+
+    // Until the gateway proposes the period: today from midnight to now.
+    ui->time2->setDateTime(QDateTime::currentDateTime());
+    ui->time1->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
+    updatePrintButton();
+
+    getPrintTime();
+    m_state.waitForPeriod();
+}
+
+myTrade::~myTrade() = default;
+
+myTrade* myTrade::openNonBlocking() {
+    auto* dialog = new myTrade;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    windowstyle::centreOnScreen(dialog);
+    dialog->show();
+    return dialog;
+}
+
+QList<QLabel*> myTrade::ticketLabels() const {
+    return ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+int myTrade::ticketContentsHeight() const {
+    return ui->scrollAreaWidgetContents->height();
+}
+
+void myTrade::on_btnClose_clicked() {
+    close();
+}
+
+void myTrade::getPrintTime() {
+    gateway::post(
+        this, requests::printTime(userSession().token()), [this](const gateway::Reply& r) { solt_getPrintTime(r); },
+        g_timeoutMs);
+}
+
+void myTrade::solt_getPrintTime(const gateway::Reply& r) {
+    // Without an answer the edits keep today's midnight and the opening time; the cashier can change them.
+    if (r.ok()) {
+        const QJsonObject content = r.content();
+        const QDateTime from = replyTime(content, "time1");
+        const QDateTime to = replyTime(content, "time2");
+        if (from.isValid()) {
+            ui->time1->setDateTime(from);
+        }
+        if (to.isValid()) {
+            ui->time2->setDateTime(to);
+        }
+    }
+    // Whether the answer moved one edit, both or none, the totals of the period now shown are asked for once.
+    m_state.periodSettled();
+    getHttpRecord();
+}
+
+void myTrade::getHttpRecord() {
+    const int query = m_state.startTotals();
+    updatePrintButton();
+    const RequestBody body = requests::listSumTicket(userSession().token(), ui->time1->dateTime().toSecsSinceEpoch(),
+                                                     ui->time2->dateTime().toSecsSinceEpoch());
+    gateway::post(
+        this, body,
+        [this, query](const gateway::Reply& r) {
+            const bool shown = r.ok() && shiftsummary::isTotalsReply(r.content());
+            // An answer to an older period is dropped: only the figures of the period on show may be printed.
+            if (m_state.finishTotals(query, shown)) {
+                updatePrintButton();
+                slot_requestFinished(r);
+            }
+        },
+        g_timeoutMs);
+}
+
+void myTrade::slot_requestFinished(const gateway::Reply& r) {
+    if (!r.ok()) {
+        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("数据查询失败，请检查网络设置"));
+        return;
+    }
+    const QJsonObject content = r.content();
+    if (!shiftsummary::isTotalsReply(content)) {
+        // The gateway refused the query (an expired session, say): its reason, not a summary of zeros.
+        const QString msg = reply::str(content, "msg");
+        msgbox::critical(this, QStringLiteral("错误提示"),
+                         msg.isEmpty() ? QStringLiteral("数据查询失败，请检查网络设置") : msg);
+        return;
+    }
+    showTotals(shiftsummary::labelsFromTotals(content));
+}
+
+void myTrade::showTotals(const shiftsummary::Labels& l) {
+    ui->lbltime->setText(l.start);
+    ui->lblendtime->setText(l.end);
+    ui->lblssje->setText(l.total);
+    ui->lblzfbje->setText(l.alipayMoney);
+    ui->lblzfbtk->setText(l.alipayRefund);
+    ui->lblwxje->setText(l.wechatMoney);
+    ui->lblwxtk->setText(l.wechatRefund);
+    ui->lbltkzje->setText(l.refundTotal);
+
+    const QList<QLabel*> old = ticketLabels();
+    qDeleteAll(old);
+    for (int i = 0; i < l.tickets.size(); ++i) {
+        auto* line = new QLabel(ui->scrollAreaWidgetContents);
+        line->setStyleSheet(QStringLiteral("color:#000;"));
+        line->setText(receipts::summaryTicketLine(l.tickets.at(i)));
+        line->move(0, kTicketRowHeight * i);
+        line->adjustSize();
+        line->show();
+    }
+    // Room for the whole of the last line.
+    ui->scrollAreaWidgetContents->setFixedHeight(kTicketRowHeight * l.tickets.size() + 10);
+    m_ticketText = receipts::summaryTicketsHtml(l.tickets);
+}
+
+void myTrade::updatePrintButton() {
+    ui->btnPrint->setEnabled(m_state.canPrint());
+}
+
+void myTrade::logPrint() {
+    const RequestBody body = requests::logPrint(userSession().token(), ui->time1->dateTime().toSecsSinceEpoch(),
+                                                ui->time2->dateTime().toSecsSinceEpoch());
+    // Its answer changes nothing on screen; it is only waited for when the program is about to end.
+    ++m_printLogsOut;
+    gateway::post(
+        this, body,
+        [this](const gateway::Reply&) {
+            --m_printLogsOut;
+            emit printLogFinished();
+        },
+        g_timeoutMs);
+}
+
+QString myTrade::summaryHtml() const {
+    receipts::ShiftSummary s;
+    s.shopName = ui->lblskmd->text();
+    s.cashier = ui->lblczry->text();
+    s.start = ui->lbltime->text();
+    s.end = ui->lblendtime->text();
+    s.alipayMoney = ui->lblzfbje->text();
+    s.alipayRefund = ui->lblzfbtk->text();
+    s.wechatMoney = ui->lblwxje->text();
+    s.wechatRefund = ui->lblwxtk->text();
+    s.total = ui->lblssje->text();
+    s.refundTotal = ui->lbltkzje->text();
+    s.ticketsHtml = m_ticketText;
+    s.printedAt = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
+    s.servicePhone = dataConfig().servicePhone();
+    return receipts::shiftSummaryHtml(s);
+}
+
+void myTrade::on_btnPrint_clicked() {
+    if (!m_state.canPrint()) {
+        return;
+    }
+    logPrint();
+    const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
+    if (!warning.isEmpty()) {
+        msgbox::warning(this, QStringLiteral("提示信息"), warning);
+        return;
+    }
+    printHtmlReceipt(summaryHtml());
+    if (msgbox::question(this, QStringLiteral("退出程序"), QStringLiteral("是否要退出程序重新登陆?"),
+                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    waitForPrintLog();
+    if (!relaunch::restartProgram()) {
+        msgbox::critical(this, QStringLiteral("错误提示"),
+                         QStringLiteral("无法重新启动程序，请关闭程序后重新打开登录"));
+        return;
+    }
+    close();
+}
+
+void myTrade::waitForPrintLog() {
+    if (m_printLogsOut == 0) {
+        return;
+    }
+    // Bounded by the request's own time-out.
+    setEnabled(false);
+    QEventLoop loop;
+    connect(this, &myTrade::printLogFinished, &loop, [this, &loop] {
+        if (m_printLogsOut == 0) {
+            loop.quit();
+        }
+    });
+    loop.exec();
+    setEnabled(true);
+}
+
+void myTrade::on_time1_dateTimeChanged(const QDateTime&) {
+    if (m_state.queryOnDateChange()) {
+        getHttpRecord();
+    }
+}
+
+void myTrade::on_time2_dateTimeChanged(const QDateTime&) {
+    if (m_state.queryOnDateChange()) {
+        getHttpRecord();
+    }
+}

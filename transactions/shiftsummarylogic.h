@@ -1,0 +1,70 @@
+#pragma once
+
+#include "receipts/summaryhtml.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+
+// The rules of the shift summary that need no window: reading the totals reply into label texts, and deciding when
+// the totals are asked for and when they may be printed.
+namespace shiftsummary {
+
+// "￥12.50元" from whole fen sent as decimal text; anything but a JSON string of digits reads as 0 (￥0.00元).
+QString moneyLabel(const QJsonValue& fen);
+
+// The totals reply's "content" as the dialog shows it.
+struct Labels {
+    QString start;  // "time1" as received
+    QString end;    // "time2" as received
+    QString total;  // "allmoney"
+    QString alipayMoney;
+    QString alipayRefund;
+    QString wechatMoney;
+    QString wechatRefund;
+    QString refundTotal;  // "refundmoney"
+    QList<receipts::SummaryTicket> tickets;
+};
+Labels labelsFromTotals(const QJsonObject& content);
+// Whether the content is a totals answer at all: a refused query (an expired session, say) carries no "allmoney"
+// and must not be shown, or printed, as a period without sales.
+bool isTotalsReply(const QJsonObject& content);
+
+// The store as the summary names it: "main_name" immediately followed by "branch_name".
+QString shopLabel(const QJsonObject& shop);
+
+// When the totals are queried and whether the figures on show belong to the period in the date edits.
+//
+// The dialog first asks the gateway for the period; while that answer is out, and while the dialog applies it to the
+// edits, edit changes do not query. Once it has arrived (or failed) the totals are queried once for the period then
+// shown, and after that on every change the cashier makes. Every query gets a number; only the answer to the latest
+// one is applied, so a slow answer for an older period can never replace the figures of the period on show.
+class QueryState {
+public:
+    // The print-time query is out.
+    void waitForPeriod() { m_phase = Phase::WaitingForPeriod; }
+    // The print-time answer is in (or failed) and applied to the edits: the caller queries once now.
+    void periodSettled() { m_phase = Phase::Live; }
+    // Whether an edit change should query the totals.
+    bool queryOnDateChange() const { return m_phase == Phase::Live; }
+
+    // A totals query goes out; returns its number.
+    int startTotals();
+    // The answer to query `id` arrived (ok: it can be shown). Returns whether it is the latest query's answer,
+    // the only one to apply or to report.
+    bool finishTotals(int id, bool ok);
+
+    bool totalsOutstanding() const { return m_outstanding; }
+    // The figures shown are those of the period in the edits: printing may go on.
+    bool canPrint() const { return m_haveTotals && !m_outstanding; }
+
+private:
+    enum class Phase { Constructing, WaitingForPeriod, Live };
+    Phase m_phase = Phase::Constructing;
+    int m_latest = 0;
+    bool m_outstanding = false;
+    bool m_haveTotals = false;
+};
+
+}  // namespace shiftsummary
