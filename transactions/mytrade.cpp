@@ -19,7 +19,6 @@
 namespace {
 
 constexpr int kTicketRowHeight = 20;
-int g_timeoutMs = HttpFun::kDefaultTimeoutMs;
 
 const char* const kTimeFormat = "yyyy-MM-dd hh:mm:ss";
 
@@ -30,10 +29,6 @@ QDateTime replyTime(const QJsonObject& content, const char* key) {
 }
 
 }  // namespace
-
-void myTrade::setRequestTimeoutForTests(int ms) {
-    g_timeoutMs = ms > 0 ? ms : HttpFun::kDefaultTimeoutMs;
-}
 
 myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myTrade>()) {
     ui->setupUi(this);
@@ -86,9 +81,8 @@ void myTrade::on_btnClose_clicked() {
 }
 
 void myTrade::getPrintTime() {
-    gateway::post(
-        this, requests::printTime(userSession().token()), [this](const gateway::Reply& r) { solt_getPrintTime(r); },
-        g_timeoutMs);
+    gateway::post(this, requests::printTime(userSession().token()),
+                  [this](const gateway::Reply& r) { solt_getPrintTime(r); });
 }
 
 void myTrade::solt_getPrintTime(const gateway::Reply& r) {
@@ -114,17 +108,14 @@ void myTrade::getHttpRecord() {
     updatePrintButton();
     const RequestBody body = requests::listSumTicket(userSession().token(), ui->time1->dateTime().toSecsSinceEpoch(),
                                                      ui->time2->dateTime().toSecsSinceEpoch());
-    gateway::post(
-        this, body,
-        [this, query](const gateway::Reply& r) {
-            const bool shown = r.ok() && shiftsummary::isTotalsReply(r.content());
-            // An answer to an older period is dropped: only the figures of the period on show may be printed.
-            if (m_state.finishTotals(query, shown)) {
-                updatePrintButton();
-                slot_requestFinished(r);
-            }
-        },
-        g_timeoutMs);
+    gateway::post(this, body, [this, query](const gateway::Reply& r) {
+        const bool shown = r.ok() && shiftsummary::isTotalsReply(r.content());
+        // An answer to an older period is dropped: only the figures of the period on show may be printed.
+        if (m_state.finishTotals(query, shown)) {
+            updatePrintButton();
+            slot_requestFinished(r);
+        }
+    });
 }
 
 void myTrade::slot_requestFinished(const gateway::Reply& r) {
@@ -177,13 +168,10 @@ void myTrade::logPrint() {
                                                 ui->time2->dateTime().toSecsSinceEpoch());
     // Its answer changes nothing on screen; it is only waited for when the program is about to end.
     ++m_printLogsOut;
-    gateway::post(
-        this, body,
-        [this](const gateway::Reply&) {
-            --m_printLogsOut;
-            emit printLogFinished();
-        },
-        g_timeoutMs);
+    gateway::post(this, body, [this](const gateway::Reply&) {
+        --m_printLogsOut;
+        emit printLogFinished();
+    });
 }
 
 QString myTrade::summaryHtml() const {

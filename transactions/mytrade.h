@@ -33,9 +33,6 @@ public:
     // The summary as it would be printed now.
     QString summaryHtml() const;
 
-    // Tests shorten the wait for the gateway; production keeps HttpFun's 30 s.
-    static void setRequestTimeoutForTests(int ms);
-
 public slots:
     void on_btnClose_clicked();
     void getPrintTime();

@@ -3,8 +3,9 @@
 #include "settings/settingmain.h"
 #include "shell/floatwidget.h"
 #include "shell/mainwindow.h"
-#include "transactions/formjiaoyicx.h"
 #include "testsupport.h"
+#include "transactions/formjiaoyicx.h"
+#include "transactions/formshangjiaxinxi.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -124,12 +125,10 @@ private slots:
         QVERIFY(radio(w, "jycx_btn")->isChecked());
         QVERIFY(w.queryPage());
         QVERIFY(w.queryPage()->isVisible());
-        QTest::keyClick(&w, Qt::Key_F1);
-        QTRY_COMPARE(w.currentPageIndex(), int(MainWindow::AmountPage));
-        // Pages that are not part of this version cannot be chosen.
         QTest::keyClick(&w, Qt::Key_F3);
-        QCOMPARE(w.currentPageIndex(), int(MainWindow::AmountPage));
-        QVERIFY(w.amountPage());
+        QTRY_COMPARE(w.currentPageIndex(), int(MainWindow::MerchantPage));
+        QVERIFY(qobject_cast<FormShangJiaXinXi*>(w.currentPage()));
+        QVERIFY(radio(w, "sjxx_btn")->isChecked());
         QVERIFY(!w.queryPage());
         QTest::keyClick(&w, Qt::Key_Escape);
         QTRY_VERIFY(!w.isVisible());
@@ -214,6 +213,25 @@ private slots:
         QCOMPARE(typeSeen, 2);
         QVERIFY(modal);
         QCOMPARE(highlight, SettingMain::activeButtonStyle());
+        QVERIFY(!hub.isVisible());
+    }
+
+    void merchantPageOpensTheHubOnThePasswordPage() {
+        SettingMain hub;
+        MainWindow w;
+        w.show();
+        QTest::mouseClick(radio(w, "sjxx_btn"), Qt::LeftButton, {}, QPoint(40, 50));
+        QCOMPARE(w.currentPageIndex(), int(MainWindow::MerchantPage));
+        int typeSeen = 0;
+        bool modal = false;
+        whileModal([&] {
+            typeSeen = hub.currentType();
+            modal = hub.isVisible() && QApplication::activeModalWidget() == &hub;
+            hub.findChild<QPushButton*>(QStringLiteral("close_btn"))->click();
+        });
+        w.currentPage()->findChild<QPushButton*>(QStringLiteral("btnPwd"))->click();
+        QCOMPARE(typeSeen, 3);
+        QVERIFY(modal);
         QVERIFY(!hub.isVisible());
     }
 

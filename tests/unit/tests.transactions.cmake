@@ -1,0 +1,1 @@
+cashier_add_test(tst_shiftsummary SOURCES unit/tst_shiftsummary.cpp LIBS cashier_transactions_logic KIND unit)
