@@ -6,6 +6,7 @@
 #include "shell/loginwidget.h"
 #include "shell/mainwindow.h"
 #include "testsupport.h"
+#include "transactions/mytrade.h"
 #include "widgets/messagebox.h"
 
 #include <QLabel>
@@ -61,7 +62,7 @@ class TestShellBoxes : public QObject {
 private slots:
     void textIsLegibleOnEveryStyledWindow_data() {
         QTest::addColumn<QString>("window");
-        for (const char* w : {"login", "store dialog", "main window", "payment window", "settings hub"}) {
+        for (const char* w : {"login", "store dialog", "main window", "payment window", "settings hub", "shift summary"}) {
             QTest::newRow(w) << QString::fromLatin1(w);
         }
     }
@@ -78,8 +79,10 @@ private slots:
             owner = std::make_unique<MainWindow>();
         } else if (window == QLatin1String("payment window")) {
             owner = std::make_unique<FormCS>(nullptr, QStringLiteral("12.50"));
-        } else {
+        } else if (window == QLatin1String("settings hub")) {
             owner = std::make_unique<SettingMain>();
+        } else {
+            owner = std::make_unique<myTrade>();
         }
         // The payment window is a popup, which a modal box closes; its style sheet reaches the box all the same.
         if (window != QLatin1String("payment window")) {
