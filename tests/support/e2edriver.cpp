@@ -116,6 +116,23 @@ int stackingIndex(const QString& window) {
     return at < 0 ? -1 : topFirst.size() - 1 - at;
 }
 
+QString waitForVisible(const QString& name, const QSize& size, int timeoutMs) {
+    QString id;
+    (void)QTest::qWaitFor(
+        [&] {
+            const QStringList ids = visibleWindows(name);
+            for (const QString& candidate : ids) {
+                if (geometry(candidate).size() == size) {
+                    id = candidate;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return id;
+}
+
 QRect geometry(const QString& window) {
     const QString out = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
     QRect r;
@@ -278,14 +295,14 @@ QString Client::setting(const QString& key) const {
     return ini.value(QStringLiteral("data_config/") + key).toString();
 }
 
-void signInAndChooseStore(Client& client) {
+void signInAndChooseStore(Client& client, const QString& password) {
     const QString login = waitForVisible(QStringLiteral("登录界面"));
     QVERIFY2(!login.isEmpty(), qPrintable(QStringLiteral("the login window did not appear\n") + client.output()));
     QCOMPARE(geometry(login).size(), QSize(420, 330));
     clickAt(login, 200, 123);  // account field
     typeText(QStringLiteral("demo"));
     clickAt(login, 200, 171);  // password field
-    typeText(QStringLiteral("demo123"));
+    typeText(password);
     key(QStringLiteral("Return"));
 
     const QString store = waitForVisible(QStringLiteral("Dialog"));
@@ -312,9 +329,33 @@ void deleteAt(const QUrl& url) {
     finish(nam.deleteResource(QNetworkRequest(url)));
 }
 
+void keyAmountAndScan(Client& client, const QString& amount, const QString& code) {
+    const QString main = waitForVisible(QStringLiteral("柚屿智付"), QSize(800, 600));
+    QVERIFY2(!main.isEmpty(), qPrintable(client.output()));
+    pointAt(main, 400, 300);
+    key(QStringLiteral("F1"));  // the amount page
+    QTest::qWait(300);
+    typeText(amount, 150);  // the amount page takes only keys more than 50 ms apart
+    QTest::qWait(200);
+    key(QStringLiteral("Return"));
+
+    const QString pay = waitForVisible(QStringLiteral("扫码收款"), 5000);
+    QVERIFY2(!pay.isEmpty(), qPrintable(client.output()));
+    pointAt(pay, 246, 160);
+    // A scanner types fast and ends with Return.
+    typeText(code, 5);
+    key(QStringLiteral("Return"));
+}
+
 QString captureQueue() {
     return qEnvironmentVariableIsSet("CASHIER_CAPTURE_QUEUE") ? qEnvironmentVariable("CASHIER_CAPTURE_QUEUE")
                                                               : QStringLiteral("CashierCapture");
+}
+
+bool captureQueueReady() {
+    int rc = 0;
+    run(QStringLiteral("lpstat"), {QStringLiteral("-p"), captureQueue()}, &rc);
+    return rc == 0;
 }
 
 QSet<QString> capturedJobs() {

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QList>
+#include <QProcess>
 #include <QRect>
 #include <QSet>
 #include <QString>
@@ -29,6 +30,8 @@ QStringList visibleWindows(const QString& name);
 QString waitForVisible(const QString& name, int timeoutMs = 15000);
 bool waitForHidden(const QString& name, int timeoutMs = 10000);
 QRect geometry(const QString& window);
+// The first visible window named `name` whose size is `size` (several windows may share a title).
+QString waitForVisible(const QString& name, const QSize& size, int timeoutMs = 15000);
 // The window's place among the root window's children, bottom first (-1 when it is not one of them): a larger
 // number is drawn over a smaller one.
 int stackingIndex(const QString& window);
@@ -111,7 +114,10 @@ private:
 };
 
 // Signs in with the demo account in the login window on screen and confirms the first store.
-void signInAndChooseStore(Client& client);
+void signInAndChooseStore(Client& client, const QString& password = QStringLiteral("demo123"));
+
+// On the main window: the amount page (F1), `amount` keyed, and `code` scanned in the payment window.
+void keyAmountAndScan(Client& client, const QString& amount, const QString& code);
 
 // HTTP from the test itself, for the sandbox's gateway and control endpoints: the reply's JSON object (empty when
 // there is none).
@@ -122,6 +128,8 @@ void deleteAt(const QUrl& url);
 // The CUPS queue whose backend keeps every job as a file (tests/e2e/cups/setup-capture-queue.sh). The queue is
 // shared by everyone on the machine: find a job by what it says, not only by being new.
 QString captureQueue();
+// Whether that queue exists (tests/e2e/cups/setup-capture-queue.sh has run).
+bool captureQueueReady();
 // File names of the jobs kept so far.
 QSet<QString> capturedJobs();
 // A job's text; compatibility forms (a PDF font may map 支 to the radical ⽀) are folded to the usual characters.
