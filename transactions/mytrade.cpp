@@ -203,8 +203,10 @@ void myTrade::on_btnPrint_clicked() {
         return;
     }
     printHtmlReceipt(summaryHtml());
-    if (msgbox::question(this, QStringLiteral("退出程序"), QStringLiteral("是否要退出程序重新登陆?"),
-                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    // Chinese button texts, and Y / N keys for them.
+    if (msgbox::ask(this, QMessageBox::Question, QStringLiteral("退出程序"), QStringLiteral("是否要退出程序重新登陆?"),
+                    {{QMessageBox::Yes, QStringLiteral("是(&Y)")}, {QMessageBox::No, QStringLiteral("否(&N)")}}) !=
+        QMessageBox::Yes) {
         return;
     }
     waitForPrintLog();
