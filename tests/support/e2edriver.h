@@ -101,6 +101,8 @@ public:
     // Everything the client wrote so far (stdout and stderr).
     QString output();
     bool running() const { return m_process.state() == QProcess::Running; }
+    // Waits for the client to end by itself; its exit code, or -1 when it is still running or crashed.
+    int waitForExit(int timeoutMs = 10000);
     // data_config/<key> as the client keeps it.
     QString setting(const QString& key) const;
     // A file in the client's working directory.
@@ -115,6 +117,8 @@ private:
 
 // Signs in with the demo account in the login window on screen and confirms the first store.
 void signInAndChooseStore(Client& client, const QString& password = QStringLiteral("demo123"));
+// The same for a client the test did not start (a copy the client started itself).
+void signInOnScreen(const QString& password = QStringLiteral("demo123"));
 
 // On the main window: the amount page (F1), `amount` keyed, and `code` scanned in the payment window.
 void keyAmountAndScan(Client& client, const QString& amount, const QString& code);
