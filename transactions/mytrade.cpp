@@ -35,7 +35,7 @@ myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myT
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(
         QStringLiteral("#myTrade{background-color:#00AAFF;} QLabel{color:white;} "
-                       "#scrollAreaWidgetContents{background-color:white;}"));
+                       "#scll, #scrollAreaWidgetContents{background-color:white;}"));
     setWindowTitle(QStringLiteral("柚屿岚舟钱包"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     const QString buttonStyle = windowstyle::imageButton(
