@@ -62,7 +62,8 @@ class TestShellBoxes : public QObject {
 private slots:
     void textIsLegibleOnEveryStyledWindow_data() {
         QTest::addColumn<QString>("window");
-        for (const char* w : {"login", "store dialog", "main window", "payment window", "settings hub", "shift summary"}) {
+        for (const char* w :
+             {"login", "store dialog", "main window", "payment window", "settings hub", "shift summary"}) {
             QTest::newRow(w) << QString::fromLatin1(w);
         }
     }
