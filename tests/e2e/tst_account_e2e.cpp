@@ -72,9 +72,10 @@ private slots:
             QVERIFY2(!hub.isEmpty(), "the settings hub did not open on the password page");
             changePassword(hub, change.from, change.to);
 
-            QVERIFY2(QTest::qWaitFor(
-                         [&] { return !sandbox.loggedRequests(QStringLiteral("Share.Ace.editPassword")).isEmpty(); }, 10000),
-                     qPrintable(client.output()));
+            QVERIFY2(
+                QTest::qWaitFor(
+                    [&] { return !sandbox.loggedRequests(QStringLiteral("Share.Ace.editPassword")).isEmpty(); }, 10000),
+                qPrintable(client.output()));
             const QByteArray body = sandbox.loggedRequests(QStringLiteral("Share.Ace.editPassword"))
                                         .first()
                                         .value(QStringLiteral("body"))

@@ -117,9 +117,10 @@ private slots:
                 {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("/tmp/cashier-shift-summary.png")});
 
             clickAt(summary, 78, 476);  // 打印
-            QVERIFY2(QTest::qWaitFor(
-                         [&] { return !sandbox.loggedRequests(QStringLiteral("Account.Print.logPrint")).isEmpty(); }, 10000),
-                     qPrintable(client.output()));
+            QVERIFY2(
+                QTest::qWaitFor(
+                    [&] { return !sandbox.loggedRequests(QStringLiteral("Account.Print.logPrint")).isEmpty(); }, 10000),
+                qPrintable(client.output()));
             const QJsonObject logged = sandbox.loggedRequests(QStringLiteral("Account.Print.logPrint")).first();
             // The print is recorded for the period the summary showed.
             QCOMPARE(field(logged, "time1"), field(firstQueries.first(), "time1"));
