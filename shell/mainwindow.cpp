@@ -13,6 +13,7 @@
 #include "settings/settingmain.h"
 #include "transactions/formjiaoyicx.h"
 #include "transactions/formshangjiaxinxi.h"
+#include "transactions/mytrade.h"
 #include "traymenu.h"
 #include "traystage.h"
 #include "ui_MainWindow.h"
@@ -281,11 +282,12 @@ FormJiaoYiCX* MainWindow::queryPage() const {
 
 FormJiaoYiCX* MainWindow::createQueryPage() {
     auto* page = new FormJiaoYiCX(this);
-    // The refund dialog and the shift summary belong to their own folders; they are handed to the page here, the
-    // refund one as a function that runs the dialog modally for the row's transaction:
+    // 交接班: a new summary each time, modal but not blocking, released when closed.
+    page->setShiftSummaryOpener([] { myTrade::openNonBlocking(); });
+    // The refund dialog belongs to its own folder; it is handed to the page here as a function that runs the dialog
+    // modally for the row's transaction:
     //   page->setRefundOpener([](const QJsonObject& order) { ... exec() ... });
-    //   page->setShiftSummaryOpener([] { ... });
-    // Until then the page shows those buttons disabled.
+    // Until then the page shows the refund buttons disabled.
     return page;
 }
 

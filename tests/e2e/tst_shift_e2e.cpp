@@ -113,8 +113,6 @@ private slots:
             QVERIFY(waitForTotals(sandbox, 1));
             const QList<QJsonObject> firstQueries = sandbox.loggedRequests(QStringLiteral("Account.Pay.listSumTicket"));
             QCOMPARE(firstQueries.size(), 1);
-            run(QStringLiteral("import"),
-                {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("/tmp/cashier-shift-summary.png")});
 
             clickAt(summary, 78, 476);  // 打印
             QVERIFY2(
@@ -149,8 +147,6 @@ private slots:
             // Yes: a new copy at its login window, and this one ends.
             const QString question = waitForVisible(QStringLiteral("退出程序"), 10000);
             QVERIFY2(!question.isEmpty(), qPrintable(client.output()));
-            run(QStringLiteral("import"),
-                {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("/tmp/cashier-shift-question.png")});
             pointAt(question, 20, 20);
             key(QStringLiteral("y"));
             QCOMPARE(client.waitForExit(15000), 0);

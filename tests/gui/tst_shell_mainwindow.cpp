@@ -1,3 +1,4 @@
+#include "app/dataconfig.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
 #include "settings/settingmain.h"
@@ -6,6 +7,7 @@
 #include "testsupport.h"
 #include "transactions/formjiaoyicx.h"
 #include "transactions/formshangjiaxinxi.h"
+#include "transactions/mytrade.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -214,6 +216,24 @@ private slots:
         QVERIFY(modal);
         QCOMPARE(highlight, SettingMain::activeButtonStyle());
         QVERIFY(!hub.isVisible());
+    }
+
+    void shiftButtonOpensTheSummary() {
+        StubGateway stub;
+        dataConfig().setGatewayUrl(stub.url());
+        MessageBoxWatcher boxes;
+        MainWindow w;
+        w.show();
+        QTest::mouseClick(radio(w, "jycx_btn"), Qt::LeftButton, {}, QPoint(40, 50));
+        QVERIFY(w.queryPage());
+        auto* button = w.queryPage()->findChild<QPushButton*>(QStringLiteral("btn_mytrade"));
+        QVERIFY(button->isEnabled());
+        button->click();
+        QCOMPARE(visibleTopLevels<myTrade>().size(), 1);
+        QPointer<myTrade> summary = visibleTopLevels<myTrade>().first();
+        QVERIFY(summary->isModal());
+        summary->close();
+        QTRY_VERIFY(summary.isNull());
     }
 
     void merchantPageOpensTheHubOnThePasswordPage() {
