@@ -1,0 +1,234 @@
+// Confirming a charge whose reply never came: which listed transactions are offered to the cashier, and what the
+// result window is given for the one confirmed.
+#include "collect/chargecheck.h"
+
+#include <QJsonDocument>
+#include <QtTest>
+
+using namespace chargecheck;
+
+namespace {
+
+const QDateTime kSent = QDateTime::fromString("2026-12-07 14:00:00", "yyyy-MM-dd hh:mm:ss");
+const QDateTime kNow = kSent.addSecs(40);
+constexpr int kTolerance = 120;
+
+QJsonArray rows(const QByteArray& json) {
+    return QJsonDocument::fromJson(json).array();
+}
+
+QStringList orderNumbers(const QList<Candidate>& list) {
+    QStringList out;
+    for (const Candidate& c : list) {
+        out << c.orderNo;
+    }
+    return out;
+}
+
+}  // namespace
+
+class TestChargeCheck : public QObject {
+    Q_OBJECT
+
+private slots:
+    void candidatesFromListing_data();
+    void candidatesFromListing();
+    void candidateFields();
+    void rowAmount_data();
+    void rowAmount();
+    void payDate_data();
+    void payDate();
+    void listingRange();
+    void resultContent_data();
+    void resultContent();
+    void ticketsOfTheSale();
+    void timingSeam_data();
+    void timingSeam();
+};
+
+void TestChargeCheck::candidatesFromListing_data() {
+    QTest::addColumn<QByteArray>("listing");
+    QTest::addColumn<QStringList>("declined");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList none;
+    QTest::newRow("same amount inside the window")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35","shopid":"7"}])") << none
+        << QStringList{"A"};
+    QTest::newRow("amount as a JSON number")
+        << QByteArray(R"([{"out_trade_no":"A","money":1250,"pay_date":"2026-12-07 14:00:35"}])") << none
+        << QStringList{"A"};
+    QTest::newRow("another amount") << QByteArray(
+                                           R"([{"out_trade_no":"A","money":"1251","pay_date":"2026-12-07 14:00:35"}])")
+                                    << none << none;
+    QTest::newRow("amount in yuan text is not fen")
+        << QByteArray(R"([{"out_trade_no":"A","money":"12.50","pay_date":"2026-12-07 14:00:35"}])") << none << none;
+    QTest::newRow("paid before the window")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 13:57:59"}])") << none << none;
+    QTest::newRow("first second of the window")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 13:58:00"}])") << none
+        << QStringList{"A"};
+    QTest::newRow("after now and the tolerance")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:02:41"}])") << none << none;
+    QTest::newRow("gateway clock ahead within the tolerance")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:02:40"}])") << none
+        << QStringList{"A"};
+    QTest::newRow("two candidates, newest first")
+        << QByteArray(R"([{"out_trade_no":"OLD","money":"1250","pay_date":"2026-12-07 14:00:05"},
+                         {"out_trade_no":"X","money":"990","pay_date":"2026-12-07 14:00:20"},
+                         {"out_trade_no":"NEW","money":"1250","pay_date":"2026-12-07 14:00:30"}])")
+        << none << QStringList{"NEW", "OLD"};
+    QTest::newRow("another store")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35","shopid":"8"}])") << none
+        << none;
+    QTest::newRow("store id as a number")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35","shopid":7}])") << none
+        << QStringList{"A"};
+    QTest::newRow("declined by the cashier is not offered again")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35"},
+                         {"out_trade_no":"B","money":"1250","pay_date":"2026-12-07 14:00:10"}])")
+        << QStringList{"A"} << QStringList{"B"};
+    QTest::newRow("unreadable time kept after the dated ones")
+        << QByteArray(R"([{"out_trade_no":"U","money":"1250","pay_date":"今天"},
+                         {"out_trade_no":"D","money":"1250","pay_date":"2026-12-07 14:00:10"}])")
+        << none << QStringList{"D", "U"};
+    QTest::newRow("gateway order number when the merchant's is empty")
+        << QByteArray(R"([{"out_trade_no":"","trade_no":"T9","money":"1250","pay_date":"2026-12-07 14:00:35"}])")
+        << none << QStringList{"T9"};
+    QTest::newRow("empty listing") << QByteArray("[]") << none << none;
+    QTest::newRow("rows that are not objects") << QByteArray(R"([1,"x",null])") << none << none;
+}
+
+void TestChargeCheck::candidatesFromListing() {
+    QFETCH(QByteArray, listing);
+    QFETCH(QStringList, declined);
+    QFETCH(QStringList, expected);
+    const Charge charge{1250, "7", kSent};
+    const QSet<QString> declinedSet(declined.begin(), declined.end());
+    QCOMPARE(orderNumbers(candidates(charge, rows(listing), kNow, kTolerance, declinedSet)), expected);
+}
+
+void TestChargeCheck::candidateFields() {
+    const QList<Candidate> found = candidates(
+        Charge{1250, "7", kSent}, rows(R"([{"out_trade_no":"A","trade_no":"T","money":"1250","pay_channel":"支付宝",
+                 "pay_date":"2026-12-07 14:00:35"}])"),
+        kNow, kTolerance);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.first().fen, qint64(1250));
+    QCOMPARE(found.first().channel, QString("支付宝"));
+    QCOMPARE(found.first().payDate, QString("2026-12-07 14:00:35"));
+    QCOMPARE(found.first().paidAt, kSent.addSecs(35));
+}
+
+void TestChargeCheck::rowAmount_data() {
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<qint64>("fen");
+    QTest::newRow("text") << QByteArray(R"({"money":"1250"})") << qint64(1250);
+    QTest::newRow("number") << QByteArray(R"({"money":1250})") << qint64(1250);
+    QTest::newRow("zero") << QByteArray(R"({"money":"0"})") << qint64(0);
+    QTest::newRow("fraction of a fen") << QByteArray(R"({"money":1250.5})") << qint64(-1);
+    QTest::newRow("negative") << QByteArray(R"({"money":-5})") << qint64(-1);
+    QTest::newRow("yuan text") << QByteArray(R"({"money":"12.50"})") << qint64(-1);
+    QTest::newRow("empty text") << QByteArray(R"({"money":""})") << qint64(-1);
+    QTest::newRow("missing") << QByteArray("{}") << qint64(-1);
+    QTest::newRow("boolean") << QByteArray(R"({"money":true})") << qint64(-1);
+}
+
+void TestChargeCheck::rowAmount() {
+    QFETCH(QByteArray, row);
+    QFETCH(qint64, fen);
+    QCOMPARE(rowFen(QJsonDocument::fromJson(row).object()), fen);
+}
+
+void TestChargeCheck::payDate_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected");
+    QTest::newRow("gateway form") << "2026-12-07 14:00:35" << kSent.addSecs(35);
+    QTest::newRow("short form") << "2026-12-7 14:0:35" << kSent.addSecs(35);
+    QTest::newRow("slashes") << "2026/12/7 14:00:35" << kSent.addSecs(35);
+    QTest::newRow("unix seconds") << QString::number(kSent.toSecsSinceEpoch()) << kSent;
+    QTest::newRow("empty") << "" << QDateTime();
+    QTest::newRow("words") << "昨天" << QDateTime();
+    QTest::newRow("day only") << "2026-12-07" << QDateTime();
+}
+
+void TestChargeCheck::payDate() {
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    QCOMPARE(parsePayDate(text), expected);
+}
+
+void TestChargeCheck::listingRange() {
+    // The transaction query's form, with the tolerance on both sides.
+    QCOMPARE(rangeStart(kSent, 120), QString("2026-12-7 13:58:00"));
+    QCOMPARE(rangeEnd(kNow, 120), QString("2026-12-7 14:02:40"));
+    QCOMPARE(rangeStart(QDateTime::fromString("2027-01-01 00:01:00", "yyyy-MM-dd hh:mm:ss"), 120),
+             QString("2026-12-31 23:59:00"));
+}
+
+void TestChargeCheck::resultContent_data() {
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("alipay: channel code and money as a number")
+        << QByteArray(R"({"out_trade_no":"O1","trade_no":"T1","money":"1250","pay_channel":"支付宝",
+                          "pay_date":"2026-12-07 14:00:35","shopname":"岚舟西湖店"})")
+        << QByteArray(R"({"msg":"成功","operator":"张三","out_trade_no":"O1","trade_no":"T1",
+                          "pay_channel":"ALIPAY","money":1250,"tickets":[],"pay_date":"2026-12-07 14:00:35",
+                          "shopname":"岚舟西湖店"})");
+    QTest::newRow("wechat: money stays text")
+        << QByteArray(R"({"out_trade_no":"O2","trade_no":"T2","money":"1250","pay_channel":"微信",
+                          "pay_date":"2026-12-07 14:00:35","shopname":"岚舟西湖店"})")
+        << QByteArray(R"({"msg":"成功","operator":"张三","out_trade_no":"O2","trade_no":"T2",
+                          "pay_channel":"WECHAT","money":"1250","tickets":[],"pay_date":"2026-12-07 14:00:35",
+                          "shopname":"岚舟西湖店"})");
+    QTest::newRow("channel already a code, money a number")
+        << QByteArray(R"({"out_trade_no":"O3","money":1250,"pay_channel":"ALIPAY","pay_date":"x"})")
+        << QByteArray(R"({"msg":"成功","operator":"张三","out_trade_no":"O3","trade_no":"","pay_channel":"ALIPAY",
+                          "money":1250,"tickets":[],"pay_date":"x","shopname":"本店"})");
+    QTest::newRow("listed operator and other channel kept")
+        << QByteArray(R"({"out_trade_no":"O4","money":"1250","pay_channel":"京东","operator":"李四",
+                          "pay_date":"x","shopname":"东门"})")
+        << QByteArray(R"({"msg":"成功","operator":"李四","out_trade_no":"O4","trade_no":"","pay_channel":"京东",
+                          "money":"1250","tickets":[],"pay_date":"x","shopname":"东门"})");
+}
+
+void TestChargeCheck::resultContent() {
+    QFETCH(QByteArray, row);
+    QFETCH(QByteArray, expected);
+    const QList<Candidate> found =
+        candidates(Charge{1250, "7", kSent}, QJsonArray{QJsonDocument::fromJson(row).object()}, kNow, kTolerance);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(tradeContent(found.first(), "张三", "本店"), QJsonDocument::fromJson(expected).object());
+}
+
+void TestChargeCheck::ticketsOfTheSale() {
+    const QJsonArray tickets = ticketsSold({{"成人票", 2, 2000}, {"儿童票", 0, 1000}, {"老人票", 1, 1250}});
+    QCOMPARE(tickets, rows(R"([{"cardno":"成人票","price":"20"},{"cardno":"成人票","price":"20"},
+                               {"cardno":"老人票","price":"12.5"}])"));
+    const QList<Candidate> found =
+        candidates(Charge{5250, "7", kSent},
+                   rows(R"([{"out_trade_no":"O","money":"5250","pay_date":"2026-12-07 14:00:35"}])"), kNow, kTolerance);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(tradeContent(found.first(), "张三", "本店", tickets).value("tickets").toArray(), tickets);
+}
+
+void TestChargeCheck::timingSeam_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("expected");  // timeout, interval, duration, list, tolerance
+    QTest::newRow("production") << "" << QList<int>{30000, 5000, 60000, 10000, 120};
+    QTest::newRow("all shortened") << "timeout=3000,interval=500,duration=8000,list=2000,tolerance=60"
+                                   << QList<int>{3000, 500, 8000, 2000, 60};
+    QTest::newRow("too short or unreadable ignored")
+        << "timeout=5,interval=abc,duration=,tolerance=0" << QList<int>{30000, 5000, 60000, 10000, 120};
+    QTest::newRow("unknown keys ignored") << "retries=3,interval=1000" << QList<int>{30000, 1000, 60000, 10000, 120};
+}
+
+void TestChargeCheck::timingSeam() {
+    QFETCH(QString, text);
+    QFETCH(QList<int>, expected);
+    const Timing t = parseTiming(text);
+    QCOMPARE((QList<int>{t.chargeTimeoutMs, t.intervalMs, t.durationMs, t.listTimeoutMs, t.clockToleranceSecs}),
+             expected);
+}
+
+QTEST_GUILESS_MAIN(TestChargeCheck)
+#include "tst_chargecheck.moc"
