@@ -1,6 +1,7 @@
 #include "collect/ticketform.h"
 
 #include "app/money.h"
+#include "collect/chargecheck.h"
 #include "collect/collectlogic.h"
 #include "collect/formcs.h"
 #include "collect/ticketctl.h"
@@ -53,6 +54,18 @@ FormCS* TicketForm::paymentWindow() const {
 
 QString TicketForm::selectionString() const {
     return collect::ticketSelection(currentLines());
+}
+
+QJsonArray TicketForm::soldTickets() const {
+    QList<chargecheck::SoldKind> kinds;
+    const QList<TicketType*>& types = ticketTypes();
+    for (int i = 0; i < types.size(); ++i) {
+        const TicketCtl* line = lineAt(i);
+        if (line && line->count() > 0) {
+            kinds.append({types.at(i)->name, line->count(), collect::priceToFen(types.at(i)->price)});
+        }
+    }
+    return chargecheck::ticketsSold(kinds);
 }
 
 QString TicketForm::totalText() const {

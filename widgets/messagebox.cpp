@@ -93,8 +93,8 @@ QMessageBox::StandardButton question(QWidget* parent, const QString& title, cons
 }
 
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
-                                const Buttons& buttons) {
-    return show(parent, icon, title, text, QMessageBox::NoButton, QMessageBox::NoButton, buttons);
+                                const Buttons& buttons, QMessageBox::StandardButton defaultButton) {
+    return show(parent, icon, title, text, QMessageBox::NoButton, defaultButton, buttons);
 }
 
 Hook setTestHook(Hook hook) {

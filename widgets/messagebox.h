@@ -36,7 +36,8 @@ QMessageBox::StandardButton question(QWidget* parent, const QString& title, cons
                                      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 // A box whose buttons carry their own texts (for instance 更新 / 不更新); returns the standard button pressed.
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
-                                const Buttons& buttons);
+                                const Buttons& buttons,
+                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // The box as it would be shown, not yet shown: for a look at how it renders. The caller owns it.
 QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,

@@ -1,0 +1,305 @@
+// The payment-code window when a charge's outcome is unknown: it checks the store's transactions instead of inviting
+// a second charge, offers what fits, and completes the sale as a reply would have.
+#include "app/dataconfig.h"
+#include "app/usersession.h"
+#include "collect/chargecheck.h"
+#include "collect/formcs.h"
+#include "collect/formsaomashoukuan.h"
+#include "collect/formtradeinfo.h"
+#include "receipts/printhtmlreceipt.h"
+#include "testsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QtTest>
+
+using namespace testsupport;
+
+namespace {
+
+QByteArray action(const QByteArray& body) {
+    return formValue(body, "action").toUtf8();
+}
+
+int countOf(const StubGateway& stub, const QByteArray& name) {
+    int n = 0;
+    for (const QByteArray& b : stub.bodies()) {
+        n += action(b) == name ? 1 : 0;
+    }
+    return n;
+}
+
+QByteArray listingWith(const QJsonArray& rows) {
+    return QJsonDocument(QJsonObject{{"code", 1}, {"content", QJsonObject{{"code", 1}, {"listpay", rows}}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QJsonObject paidRow(const QString& orderNo, const QString& channel = "微信") {
+    return QJsonObject{{"trade_no", "T-" + orderNo},
+                       {"out_trade_no", orderNo},
+                       {"money", "1250"},
+                       {"pay_channel", channel},
+                       {"finalinfo", "支付成功"},
+                       {"pay_date", QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss")},
+                       {"shopname", "岚舟演示商户西湖店"},
+                       {"shopid", "7"}};
+}
+
+chargecheck::Timing quickTiming() {
+    chargecheck::Timing t;
+    t.chargeTimeoutMs = 300;
+    t.intervalMs = 100;
+    t.durationMs = 1500;
+    t.listTimeoutMs = 1000;
+    return t;
+}
+
+QList<FormTradeInfo*> resultWindows() {
+    return visibleTopLevels<FormTradeInfo>();
+}
+
+void closeResultWindows() {
+    for (FormTradeInfo* w : resultWindows()) {
+        w->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The amount page with 12.50 keyed and its payment-code window open, signed in to store 7.
+struct Sale {
+    explicit Sale(GatewayFixture& f) {
+        userSession().setLoginContent(QJsonObject{{"id", "42"}, {"token", "tk-1"}, {"rname", "张三"}});
+        userSession().setCurrentShop(QJsonObject{{"shopid", "7"}, {"main_name", "岚舟"}, {"branch_name", "西湖店"}});
+        dataConfig().setGatewayUrl(f.stub.url());
+        page = new FormSaoMaShouKuan(&host);
+        page->setAmountText("12.50");
+        page->startCollect();
+        cs = page->paymentWindow();
+        cs->setCheckTiming(quickTiming());
+    }
+    void scan(const QString& code) {
+        QTest::keyClicks(cs, code);
+        QTest::keyClick(cs, Qt::Key_Return);
+    }
+    QWidget host;
+    FormSaoMaShouKuan* page = nullptr;
+    QPointer<FormCS> cs;
+};
+
+// A charge that is never answered in time, and listings built by `listing` (called with the listing's number).
+void answerCharge(GatewayFixture& f, std::function<QByteArray(int)> listing) {
+    auto listings = std::make_shared<std::atomic<int>>(0);
+    f.stub.setHandler([listings, listing](const QByteArray& body) {
+        if (action(body) == "Pay.Ace.scanpay") {
+            return StubGateway::Response{200, R"({"content":{"msg":"成功"}})", 900};
+        }
+        if (action(body) == "Account.Pay.listPay") {
+            return StubGateway::Response{200, listing(++*listings), 0};
+        }
+        return StubGateway::Response{200, R"({"content":{"msg":"成功"}})", 0};
+    });
+}
+
+}  // namespace
+
+class TestChargeCheckWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void confirmedCandidateCompletesTheSale();
+    void declinedCandidateThenNothingFound();
+    void stoppingWarnsAndAllowsANewScan();
+    void unknownOutcomes_data();
+    void unknownOutcomes();
+    void refusedConnectionIsAPlainFailure();
+    void confirmedListingShowsInResultWindow_data();
+    void confirmedListingShowsInResultWindow();
+};
+
+void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
+    GatewayFixture f;
+    dataConfig().setPrinterName("CashierCapture");
+    QStringList receipts;
+    receipts::setReceiptSinkForTests([&](const QString& html) { receipts.append(html); });
+    // The gateway records the charge while the window is already checking.
+    answerCharge(f, [](int n) { return listingWith(n < 3 ? QJsonArray{} : QJsonArray{paidRow("ORD8888")}); });
+    f.boxes.setAnswer(QMessageBox::Yes);
+    Sale sale(f);
+    sale.scan("130000000000008888");
+    QVERIFY(QTest::qWaitFor([&] { return sale.cs && sale.cs->isChecking(); }, 3000));
+    QVERIFY(sale.cs->isVisible());
+    QVERIFY(sale.cs->findChild<QPushButton*>("btnStopCheck")->isVisible());
+    // Nothing typed while checking starts a charge.
+    sale.scan("130000000000008888");
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    receipts::setReceiptSinkForTests({});
+
+    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
+    QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= 3);
+    QCOMPARE(f.boxes.count(), 1);
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Question);
+    QVERIFY(f.boxes.last().text.contains("ORD8888"));
+    QVERIFY(f.boxes.last().text.contains("12.50"));
+    FormTradeInfo* info = resultWindows().first();
+    QCOMPARE(info->orderText(), QString("ORD8888"));
+    QCOMPARE(info->operatorText(), QString("张三"));
+    QCOMPARE(info->moneyText(), QString("12.50"));
+    QCOMPARE(sale.page->fieldText(), QString());
+    QVERIFY(QTest::qWaitFor([&] { return sale.cs.isNull(); }, 2000));
+    QCOMPARE(receipts.size(), 1);
+    QVERIFY(receipts.first().contains("ORD8888"));
+    QVERIFY(f.stub.waitForBodies(countOf(f.stub, "Pay.Ace.scanpay") + countOf(f.stub, "Account.Pay.listPay") + 1));
+    QCOMPARE(f.stub.bodies().last(), QByteArray("version=3.0&action=Account.Print.doprint&token=tk-1&no=ORD8888&"));
+
+    // Each listing asks for the store, from before the charge to after now.
+    const QByteArray listing = f.stub.bodies().at(1);
+    QCOMPARE(action(listing), QByteArray("Account.Pay.listPay"));
+    QCOMPARE(formValue(listing, "shopid"), QString("7"));
+    QCOMPARE(formValue(listing, "token"), QString("tk-1"));
+    const QDateTime start = QDateTime::fromString(formValue(listing, "start_date"), "yyyy-M-d hh:mm:ss");
+    const QDateTime end = QDateTime::fromString(formValue(listing, "end_date"), "yyyy-M-d hh:mm:ss");
+    QVERIFY(start.isValid() && end.isValid());
+    QVERIFY(start < QDateTime::currentDateTime().addSecs(-60));
+    QVERIFY(end > QDateTime::currentDateTime().addSecs(60));
+    closeResultWindows();
+}
+
+void TestChargeCheckWindow::declinedCandidateThenNothingFound() {
+    GatewayFixture f;
+    answerCharge(f, [](int) { return listingWith(QJsonArray{paidRow("OTHER")}); });
+    f.boxes.setAnswer(QMessageBox::No);
+    Sale sale(f);
+    sale.scan("130000000000008888");
+    QVERIFY(f.boxes.waitForBoxes(2, 5000));
+    // Asked once about that transaction; the check went on and found nothing else.
+    QCOMPARE(f.boxes.boxes().at(0).icon, QMessageBox::Question);
+    QCOMPARE(f.boxes.boxes().at(1).icon, QMessageBox::Information);
+    QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= 2);
+    QVERIFY(sale.cs);
+    QVERIFY(!sale.cs->isChecking());
+    QVERIFY(sale.cs->isVisible());
+    QVERIFY(!sale.cs->findChild<QPushButton*>("btnStopCheck")->isVisible());
+    QVERIFY(resultWindows().isEmpty());
+    QCOMPARE(sale.page->fieldText(), QString("12.50"));
+    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
+    // A new scan is a new charge.
+    sale.scan("130000000000000001");
+    QVERIFY(QTest::qWaitFor([&] { return countOf(f.stub, "Pay.Ace.scanpay") == 2; }, 3000));
+}
+
+void TestChargeCheckWindow::stoppingWarnsAndAllowsANewScan() {
+    GatewayFixture f;
+    answerCharge(f, [](int) { return listingWith({}); });
+    Sale sale(f);
+    chargecheck::Timing t = quickTiming();
+    t.durationMs = 60000;
+    sale.cs->setCheckTiming(t);
+    sale.scan("130000000000008888");
+    QVERIFY(QTest::qWaitFor([&] { return sale.cs && sale.cs->isChecking(); }, 3000));
+    const QString checkingText = sale.cs->statusText();
+    // A click beside the popup does not end the check.
+    sale.cs->close();
+    QVERIFY(sale.cs->isVisible() && sale.cs->isChecking());
+    QTest::mouseClick(sale.cs->findChild<QPushButton*>("btnStopCheck"), Qt::LeftButton);
+    QVERIFY(f.boxes.waitForBoxes(1));
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
+    QVERIFY(f.boxes.last().text.contains("交易查询"));
+    QVERIFY(!sale.cs->isChecking());
+    QVERIFY(sale.cs->statusText() != checkingText);
+    // No listing goes out after the stop (one already on its way may still arrive).
+    QTest::qWait(200);
+    const int listings = countOf(f.stub, "Account.Pay.listPay");
+    QTest::qWait(400);
+    QCOMPARE(countOf(f.stub, "Account.Pay.listPay"), listings);
+    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
+    sale.scan("130000000000000001");
+    QVERIFY(QTest::qWaitFor([&] { return countOf(f.stub, "Pay.Ace.scanpay") == 2; }, 3000));
+}
+
+void TestChargeCheckWindow::unknownOutcomes_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("chargeReply");
+    QTest::addColumn<QByteArray>("listing");
+    QTest::addColumn<int>("icon");
+    // The gateway may have charged and then failed to answer properly: checked, never reported as a plain failure.
+    QTest::newRow("not JSON, nothing listed")
+        << 200 << QByteArray("<html>oops</html>") << listingWith({}) << int(QMessageBox::Information);
+    QTest::newRow("cut short, nothing listed")
+        << 200 << QByteArray(R"({"content":{"msg":"成)") << listingWith({}) << int(QMessageBox::Information);
+    QTest::newRow("HTTP 502, nothing listed")
+        << 502 << QByteArray("Bad Gateway") << listingWith({}) << int(QMessageBox::Information);
+    QTest::newRow("listing fails") << 200 << QByteArray("<html>oops</html>") << QByteArray("<html>down</html>")
+                                   << int(QMessageBox::Warning);
+    QTest::newRow("listing refused") << 200 << QByteArray("<html>oops</html>")
+                                     << QByteArray(R"({"code":2,"content":{"msg":"请重新登录"}})")
+                                     << int(QMessageBox::Warning);
+}
+
+void TestChargeCheckWindow::unknownOutcomes() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, chargeReply);
+    QFETCH(QByteArray, listing);
+    QFETCH(int, icon);
+    GatewayFixture f;
+    f.stub.setHandler([=](const QByteArray& body) {
+        return action(body) == "Pay.Ace.scanpay" ? StubGateway::Response{status, chargeReply, 0}
+                                                 : StubGateway::Response{200, listing, 0};
+    });
+    Sale sale(f);
+    sale.scan("280000000000000001");
+    QVERIFY(f.boxes.waitForBoxes(1, 5000));
+    QCOMPARE(int(f.boxes.last().icon), icon);
+    QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= 1);
+    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
+    QVERIFY(sale.cs && !sale.cs->isChecking());
+    QCOMPARE(sale.page->fieldText(), QString("12.50"));
+}
+
+void TestChargeCheckWindow::refusedConnectionIsAPlainFailure() {
+    GatewayFixture f;
+    Sale sale(f);
+    // A port nobody listens on: the charge never reached the gateway, so no money moved.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    dataConfig().setGatewayUrl(QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
+    sale.scan("280000000000000001");
+    QVERIFY(f.boxes.waitForBoxes(1));
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
+    QCOMPARE(f.boxes.last().text, QString("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！"));
+    QVERIFY(sale.cs && !sale.cs->isChecking());
+}
+
+void TestChargeCheckWindow::confirmedListingShowsInResultWindow_data() {
+    QTest::addColumn<QString>("channel");
+    QTest::addColumn<QString>("payWay");
+    QTest::newRow("alipay as listed") << "支付宝"
+                                      << "支付宝";
+    QTest::newRow("wechat as listed") << "微信"
+                                      << "微信";
+    QTest::newRow("alipay as a code") << "ALIPAY"
+                                      << "支付宝";
+}
+
+void TestChargeCheckWindow::confirmedListingShowsInResultWindow() {
+    QFETCH(QString, channel);
+    QFETCH(QString, payWay);
+    TempWorkDir dir;
+    const QDateTime sent = QDateTime::currentDateTime();
+    const QList<chargecheck::Candidate> found =
+        chargecheck::candidates(chargecheck::Charge{1250, "7", sent}, QJsonArray{paidRow("ORD1", channel)}, sent, 120);
+    QCOMPARE(found.size(), 1);
+    FormTradeInfo info(chargecheck::tradeContent(found.first(), "张三", "本店"));
+    // The listing sends the amount as text whatever the channel; the result window still shows it.
+    QCOMPARE(info.payWayText(), payWay);
+    QCOMPARE(info.moneyText(), QString("12.50"));
+    QCOMPARE(info.orderText(), QString("ORD1"));
+    QCOMPARE(info.operatorText(), QString("张三"));
+}
+
+QTEST_MAIN(TestChargeCheckWindow)
+#include "tst_collect_chargecheck.moc"
