@@ -17,6 +17,8 @@ class ChargeChecker : public QObject {
 public:
     ChargeChecker(const chargecheck::Charge& charge, const chargecheck::Timing& timing, QObject* parent = nullptr);
 
+    // Transactions known not to be this charge (sales this client already completed): never offered.
+    void exclude(const QSet<QString>& orderNos) { m_declined.unite(orderNos); }
     void start();
     // The shown candidates were not the sale: they are not offered again, and the check goes on.
     void goOn(const QList<chargecheck::Candidate>& declined);

@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -31,6 +32,13 @@ QString checkingPrompt() {
 }
 QString tipTitle() {
     return QStringLiteral("温馨提示");
+}
+
+// Order numbers of the sales this client completed in this run. A later unanswered charge of the same amount must
+// not be matched to one of them: that customer would leave without paying.
+QSet<QString>& settledOrders() {
+    static QSet<QString> orders;
+    return orders;
 }
 }  // namespace
 
@@ -180,6 +188,12 @@ void FormCS::slot_requestFinished(const gateway::Reply& reply) {
 }
 
 void FormCS::completeSale(const QJsonObject& content, bool alreadyClosed) {
+    for (const char* key : {"out_trade_no", "trade_no"}) {
+        const QString orderNo = reply::str(content, key);
+        if (!orderNo.isEmpty()) {
+            settledOrders().insert(orderNo);
+        }
+    }
     if (ticketPage) {
         ticketPage->resetCounts();
     } else if (amountEdit) {
@@ -236,6 +250,7 @@ void FormCS::startChecking() {
     });
     connect(checker, &ChargeChecker::notFound, this, &FormCS::endCheckNotFound);
     connect(checker, &ChargeChecker::listingFailed, this, &FormCS::endCheckUnknown);
+    checker->exclude(settledOrders());
     checker->start();
 }
 
@@ -259,14 +274,17 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
 }
 
 bool FormCS::isThisSale(const chargecheck::Candidate& c) {
+    // The scan time beside the transaction's, so a sale of the same amount at another till can be told apart.
     const QString text = QStringLiteral(
                              "查到一笔金额相同的收款：\n\n"
                              "金额：%1元\n"
                              "支付方式：%2\n"
                              "交易时间：%3\n"
-                             "订单号：%4\n\n"
+                             "订单号：%4\n"
+                             "（本次扫码时间：%5）\n\n"
                              "这笔是不是本次收款？")
-                             .arg(money::fenToYuan2(c.fen), c.channel, c.payDate, c.orderNo);
+                             .arg(money::fenToYuan2(c.fen), c.channel, c.payDate, c.orderNo,
+                                  m_sentAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     const auto answer = showBox([&] {
         return msgbox::ask(
             this, QMessageBox::Question, tipTitle(), text,

@@ -80,6 +80,13 @@ struct Sale {
         cs = page->paymentWindow();
         cs->setCheckTiming(quickTiming());
     }
+    // A window that checked no longer belongs to the page: it goes with the test, so no popup outlives it.
+    ~Sale() {
+        for (FormCS* w : visibleTopLevels<FormCS>()) {
+            delete w;
+        }
+        delete cs;
+    }
     void scan(const QString& code) {
         QTest::keyClicks(cs, code);
         QTest::keyClick(cs, Qt::Key_Return);
@@ -112,6 +119,7 @@ private slots:
     void confirmedCandidateCompletesTheSale();
     void declinedCandidateThenNothingFound();
     void stoppingWarnsAndAllowsANewScan();
+    void saleAlreadyCompletedIsNotOffered();
     void unknownOutcomes_data();
     void unknownOutcomes();
     void refusedConnectionIsAPlainFailure();
@@ -217,6 +225,38 @@ void TestChargeCheckWindow::stoppingWarnsAndAllowsANewScan() {
     QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
     sale.scan("130000000000000001");
     QVERIFY(QTest::qWaitFor([&] { return countOf(f.stub, "Pay.Ace.scanpay") == 2; }, 3000));
+}
+
+void TestChargeCheckWindow::saleAlreadyCompletedIsNotOffered() {
+    GatewayFixture f;
+    // The first sale of 12.50 is answered; the second, of the same amount, is not, and only the first is listed.
+    auto charges = std::make_shared<std::atomic<int>>(0);
+    f.stub.setHandler([charges](const QByteArray& body) {
+        if (action(body) == "Pay.Ace.scanpay") {
+            if (++*charges == 1) {
+                return StubGateway::Response{200, R"({"content":{"msg":"成功","out_trade_no":"FIRST",
+                    "pay_channel":"WECHAT","money":"1250"}})",
+                                             0};
+            }
+            return StubGateway::Response{200, "", 900};
+        }
+        return StubGateway::Response{200, listingWith({paidRow("FIRST")}), 0};
+    });
+    Sale first(f);
+    first.scan("130000000000000001");
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    closeResultWindows();
+    first.page->setAmountText("12.50");
+    first.page->startCollect();
+    QPointer<FormCS> cs = first.page->paymentWindow();
+    QVERIFY(cs);
+    cs->setCheckTiming(quickTiming());
+    QTest::keyClicks(cs, "130000000000008888");
+    QTest::keyClick(cs, Qt::Key_Return);
+    QVERIFY(f.boxes.waitForBoxes(1, 5000));
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
+    QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= 1);
+    QVERIFY(resultWindows().isEmpty());
 }
 
 void TestChargeCheckWindow::unknownOutcomes_data() {
