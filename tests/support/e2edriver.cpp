@@ -177,10 +177,11 @@ Sandbox::~Sandbox() {
     end(m_process);
 }
 
-void Sandbox::start() {
+void Sandbox::start(const QStringList& extraArgs) {
     m_process.start(QStringLiteral(SANDBOX_BIN),
-                    {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
-                     m_dbDir.filePath(QStringLiteral("gateway.db")), QStringLiteral("--quiet")});
+                    QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                                m_dbDir.filePath(QStringLiteral("gateway.db")), QStringLiteral("--quiet")} +
+                        extraArgs);
     QVERIFY(m_process.waitForStarted());
     QVERIFY(QTest::qWaitFor([&] { return m_process.canReadLine(); }, 10000));
     const QString first = QString::fromUtf8(m_process.readLine()).trimmed();
@@ -253,6 +254,21 @@ void Sandbox::clearLog() const {
     control(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/requests").arg(m_port))), "DELETE");
 }
 
+void Sandbox::addFault(const QByteArray& ruleJson) const {
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/faults").arg(m_port)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    QNetworkAccessManager nam;
+    QNetworkReply* reply = nam.post(request, ruleJson);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    reply->deleteLater();
+}
+
+void Sandbox::clearFaults() const {
+    control(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/faults").arg(m_port))), "DELETE");
+}
+
 Client::Client(int port, const QVariantMap& settings, const ClientFiles& files) {
     QSettings ini(m_dir.filePath(QStringLiteral("data.ini")), QSettings::IniFormat);
     useClientCodec(ini);
@@ -275,6 +291,9 @@ Client::Client(int port, const QVariantMap& settings, const ClientFiles& files) 
         if (record.open(QIODevice::WriteOnly)) {
             record.write(files.appConfig);
         }
+    }
+    if (!files.environment.isEmpty()) {
+        m_process.setEnvironment(QProcess::systemEnvironment() + files.environment);
     }
     m_process.setWorkingDirectory(m_dir.path());
     m_process.setProcessChannelMode(QProcess::MergedChannels);

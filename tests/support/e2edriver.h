@@ -48,12 +48,17 @@ void key(const QString& keys);
 class Sandbox {
 public:
     ~Sandbox();
-    // Starts it and reads the port it bound from its first line.
-    void start();
+    // Starts it and reads the port it bound from its first line. `extraArgs` go on its command line (for instance
+    // "--password-wait-ms", "4000").
+    void start(const QStringList& extraArgs = {});
     int port() const { return m_port; }
     // The requests of `action` the sandbox logged, oldest first; and forgetting them all.
     QList<QJsonObject> loggedRequests(const QString& action) const;
     void clearLog() const;
+    // A fault rule as sandbox/README.md describes it, e.g. {"action":"Pay.Ace.scanpay","mode":"hang","times":1}.
+    void addFault(const QByteArray& ruleJson) const;
+    // Removes every rule and drops the connections held by hung requests.
+    void clearFaults() const;
 
 private:
     QTemporaryDir m_dbDir;
@@ -90,6 +95,8 @@ struct ClientFiles {
     QVariantMap serialDevices;
     // app.config, when not empty.
     QByteArray appConfig;
+    // "NAME=value" entries added to the client's environment.
+    QStringList environment;
 };
 
 // The client in a working directory of its own, its data.ini pointed at the sandbox on `port`; `settings` adds

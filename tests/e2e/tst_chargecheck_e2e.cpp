@@ -1,0 +1,189 @@
+// A charge whose reply never comes, with the real client and sandbox on the X display the test script provides: the
+// client checks the store's transactions instead of inviting a second charge. The sandbox's codes ending 8888 are
+// paid while the customer types the password, after the client stopped waiting; a hung charge is never carried out.
+// Both waits are shortened here: the client's through CASHIER_TEST_CHARGE_TIMING, the sandbox's on its command line.
+#include "e2edriver.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+using namespace e2e;
+
+namespace {
+
+// The charge waits 3 s for its reply; the customer confirms after 6 s; the check lists every second.
+const QString kTiming = QStringLiteral("CASHIER_TEST_CHARGE_TIMING=timeout=3000,interval=1000,duration=%1");
+const QString kTip = QStringLiteral("温馨提示");
+
+ClientFiles timing(int checkMs) {
+    ClientFiles files;
+    files.environment = QStringList{kTiming.arg(checkMs)};
+    return files;
+}
+
+}  // namespace
+
+class TestChargeCheckE2E : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void paidDuringPasswordWaitIsFoundAndCompleted();
+    void hungChargeFindsNothingAndAllowsANewScan();
+
+private:
+    // Signs in, confirms the first store, keys `amount` on the amount page and opens the payment-code window.
+    QString openPaymentWindow(Client& client, const QString& amount);
+    void scan(const QString& window, const QString& code);
+    int charges() const { return m_sandbox.loggedRequests(QStringLiteral("Pay.Ace.scanpay")).size(); }
+
+    Sandbox m_sandbox;
+};
+
+void TestChargeCheckE2E::initTestCase() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        QSKIP("needs an X display (the test script starts Xvfb)");
+    }
+    m_sandbox.start({QStringLiteral("--password-wait-ms"), QStringLiteral("6000")});
+}
+
+QString TestChargeCheckE2E::openPaymentWindow(Client& client, const QString& amount) {
+    signInAndChooseStore(client);
+    if (QTest::currentTestFailed()) {
+        return {};
+    }
+    const QString main = waitForVisible(QStringLiteral("柚屿智付"));
+    if (main.isEmpty()) {
+        return {};
+    }
+    pointAt(main, 400, 300);
+    key(QStringLiteral("F1"));  // the amount page
+    QTest::qWait(300);
+    typeText(amount, 150);  // the amount page takes only keys more than 50 ms apart
+    QTest::qWait(200);
+    key(QStringLiteral("Return"));
+    return waitForVisible(QStringLiteral("扫码收款"), 5000);
+}
+
+void TestChargeCheckE2E::scan(const QString& window, const QString& code) {
+    pointAt(window, 246, 160);
+    typeText(code, 5);  // a scanner types fast and ends with Return
+    key(QStringLiteral("Return"));
+}
+
+void TestChargeCheckE2E::paidDuringPasswordWaitIsFoundAndCompleted() {
+    m_sandbox.clearLog();
+    const QSet<QString> before = capturedJobs();
+    int lpstat = 0;
+    run(QStringLiteral("lpstat"), {QStringLiteral("-p"), captureQueue()}, &lpstat);
+    const bool printing = lpstat == 0;
+    Client client(m_sandbox.port(),
+                  {{QStringLiteral("printerName"), printing ? captureQueue() : QStringLiteral("不打印小票")}},
+                  timing(30000));
+    const QString pay = openPaymentWindow(client, QStringLiteral("12.50"));
+    QVERIFY2(!pay.isEmpty(), qPrintable(client.output()));
+    scan(pay, QStringLiteral("130000000000008888"));
+
+    // The charge times out while the customer is still typing; the window stays and checks.
+    QTest::qWait(4000);
+    QVERIFY2(!visibleWindows(QStringLiteral("扫码收款")).isEmpty(), qPrintable(client.output()));
+    QVERIFY(visibleWindows(kTip).isEmpty());
+    // Another scan and Return while checking start nothing.
+    scan(pay, QStringLiteral("130000000000000011"));
+
+    // The sandbox records the charge at 6 s; the next listing finds it and the cashier is asked.
+    const QString question = waitForVisible(kTip, 15000);
+    QVERIFY2(!question.isEmpty(), qPrintable(client.output()));
+    QCOMPARE(charges(), 1);
+    QVERIFY(!m_sandbox.loggedRequests(QStringLiteral("Account.Pay.listPay")).isEmpty());
+    pointAt(question, 60, 40);
+    key(QStringLiteral("Return"));  // 是本次收款 is the default
+
+    const QString result = waitForVisible(QStringLiteral("收款成功"), 10000);
+    QVERIFY2(!result.isEmpty(), qPrintable(client.output()));
+    QVERIFY(waitForHidden(QStringLiteral("扫码收款")));
+    QCOMPARE(charges(), 1);
+
+    // The one order the sandbox recorded for this charge.
+    const QJsonObject recorded = m_sandbox.loggedRequests(QStringLiteral("Pay.Ace.scanpay")).first();
+    QCOMPARE(
+        testsupport::formValue(recorded.value(QStringLiteral("body")).toString().toUtf8(), QStringLiteral("auth_code")),
+        QStringLiteral("130000000000008888"));
+    if (!printing) {
+        QWARN("no capture queue: the receipt and its report are not checked");
+        return;
+    }
+    // The result window reports the order it shows (its 系统单号) and prints it.
+    QList<QJsonObject> prints;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     prints = m_sandbox.loggedRequests(QStringLiteral("Account.Print.doprint"));
+                     return !prints.isEmpty();
+                 },
+                 10000),
+             "no Account.Print.doprint reached the gateway");
+    QCOMPARE(prints.size(), 1);
+    const QString orderNo =
+        testsupport::formValue(prints.first().value(QStringLiteral("body")).toString().toUtf8(), QStringLiteral("no"));
+    // Order numbers of the sandbox start with the moment the charge was recorded and end with the order's id.
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{14}\\d{6}$")).match(orderNo).hasMatch(), qPrintable(orderNo));
+    QSet<QString> added;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     added = capturedJobs() - before;
+                     return !added.isEmpty();
+                 },
+                 20000),
+             "no print job reached the capture queue");
+    // Other tests may print at the same time: the receipt is the job that holds this order.
+    bool found = false;
+    for (const QString& job : added) {
+        const QString text = jobText(job);
+        if (printedTextHas(text, orderNo)) {
+            found = true;
+            QVERIFY2(printedTextHas(text, QStringLiteral("微信")) && printedTextHas(text, QStringLiteral("12.50")),
+                     qPrintable(text));
+        }
+    }
+    QVERIFY2(found, qPrintable(orderNo + QStringLiteral(" is on no receipt")));
+}
+
+void TestChargeCheckE2E::hungChargeFindsNothingAndAllowsANewScan() {
+    m_sandbox.clearLog();
+    // The gateway never answers the first charge and never carries it out.
+    m_sandbox.addFault(R"({"action":"Pay.Ace.scanpay","mode":"hang","times":1})");
+    Client client(m_sandbox.port(), {{QStringLiteral("printerName"), QStringLiteral("不打印小票")}}, timing(6000));
+    // Another amount than the other case's sale, which the listing would otherwise rightly offer.
+    const QString pay = openPaymentWindow(client, QStringLiteral("7.30"));
+    QVERIFY2(!pay.isEmpty(), qPrintable(client.output()));
+    scan(pay, QStringLiteral("280000000000000021"));
+
+    QTest::qWait(4500);
+    QVERIFY2(!visibleWindows(QStringLiteral("扫码收款")).isEmpty(), qPrintable(client.output()));
+    scan(pay, QStringLiteral("280000000000000022"));  // ignored while checking
+
+    // Nothing is listed: after the check the cashier is told so, and the window takes a new scan.
+    const QString box = waitForVisible(kTip, 15000);
+    QVERIFY2(!box.isEmpty(), qPrintable(client.output()));
+    QCOMPARE(charges(), 1);
+    QVERIFY(m_sandbox.loggedRequests(QStringLiteral("Account.Pay.listPay")).size() >= 2);
+    pointAt(box, 60, 40);
+    key(QStringLiteral("Return"));
+    QVERIFY(waitForHidden(kTip));
+    const QString again = waitForVisible(QStringLiteral("扫码收款"), 5000);
+    QVERIFY(!again.isEmpty());
+    QTest::qWait(1000);
+    QCOMPARE(charges(), 1);
+
+    scan(again, QStringLiteral("280000000000000023"));
+    QVERIFY2(!waitForVisible(QStringLiteral("收款成功"), 10000).isEmpty(), qPrintable(client.output()));
+    const QList<QJsonObject> all = m_sandbox.loggedRequests(QStringLiteral("Pay.Ace.scanpay"));
+    QCOMPARE(all.size(), 2);
+    QCOMPARE(testsupport::formValue(all.last().value(QStringLiteral("body")).toString().toUtf8(),
+                                    QStringLiteral("auth_code")),
+             QStringLiteral("280000000000000023"));
+    m_sandbox.clearFaults();
+}
+
+QTEST_GUILESS_MAIN(TestChargeCheckE2E)
+#include "tst_chargecheck_e2e.moc"
