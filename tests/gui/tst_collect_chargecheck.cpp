@@ -6,10 +6,13 @@
 #include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/formtradeinfo.h"
+#include "collect/ticketctl.h"
+#include "collect/ticketform.h"
 #include "receipts/printhtmlreceipt.h"
 #include "testsupport.h"
 
 #include <QJsonArray>
+#include <QLabel>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QPushButton>
@@ -100,7 +103,7 @@ struct Sale {
 void answerCharge(GatewayFixture& f, std::function<QByteArray(int)> listing) {
     auto listings = std::make_shared<std::atomic<int>>(0);
     f.stub.setHandler([listings, listing](const QByteArray& body) {
-        if (action(body) == "Pay.Ace.scanpay") {
+        if (action(body).endsWith("scanpay")) {
             return StubGateway::Response{200, R"({"content":{"msg":"成功"}})", 900};
         }
         if (action(body) == "Account.Pay.listPay") {
@@ -120,6 +123,8 @@ private slots:
     void declinedCandidateThenNothingFound();
     void stoppingWarnsAndAllowsANewScan();
     void saleAlreadyCompletedIsNotOffered();
+    void closedWindowComesBackToCheck();
+    void ticketSaleConfirmedListsItsTickets();
     void unknownOutcomes_data();
     void unknownOutcomes();
     void refusedConnectionIsAPlainFailure();
@@ -257,6 +262,63 @@ void TestChargeCheckWindow::saleAlreadyCompletedIsNotOffered() {
     QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
     QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= 1);
     QVERIFY(resultWindows().isEmpty());
+}
+
+void TestChargeCheckWindow::closedWindowComesBackToCheck() {
+    GatewayFixture f;
+    answerCharge(f, [](int) { return listingWith({}); });
+    Sale sale(f);
+    sale.scan("130000000000008888");
+    QTest::keyClick(sale.cs, Qt::Key_Escape);  // closed while the charge is on its way
+    QVERIFY(sale.cs && !sale.cs->isVisible());
+    // The outcome is unknown: the window comes back and checks, so the cashier is not left to charge again.
+    QVERIFY(QTest::qWaitFor([&] { return sale.cs && sale.cs->isChecking(); }, 3000));
+    QVERIFY(sale.cs->isVisible());
+    QVERIFY(f.boxes.waitForBoxes(1, 5000));
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
+}
+
+void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
+    GatewayFixture f;
+    for (const auto& [id, name, price] : {std::make_tuple(3, "成人票", 20.0), std::make_tuple(7, "儿童票", 12.5)}) {
+        auto* t = new TicketType;
+        t->id = id;
+        t->name = QString::fromUtf8(name);
+        t->price = price;
+        ticketTypes().append(t);
+    }
+    userSession().setLoginContent(QJsonObject{{"id", "42"}, {"token", "tk-1"}, {"rname", "张三"}});
+    userSession().setCurrentShop(QJsonObject{{"shopid", "7"}});
+    dataConfig().setGatewayUrl(f.stub.url());
+    answerCharge(f, [](int) {
+        QJsonObject row = paidRow("TK9", "支付宝");
+        row.insert("money", "5250");
+        return listingWith({row});
+    });
+    f.boxes.setAnswer(QMessageBox::Yes);
+    QWidget host;
+    TicketForm page(&host);
+    page.lineAt(0)->on_jia_clicked();
+    page.lineAt(0)->on_jia_clicked();
+    page.lineAt(1)->on_jia_clicked();
+    page.on_sk_btn_clicked();
+    QPointer<FormCS> cs = page.paymentWindow();
+    QVERIFY(cs);
+    cs->setCheckTiming(quickTiming());
+    QTest::keyClicks(cs, "130000000000008888");
+    QTest::keyClick(cs, Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    FormTradeInfo* info = resultWindows().first();
+    QCOMPARE(info->payWayText(), QString("支付宝"));
+    QCOMPARE(info->moneyText(), QString("52.50"));
+    QStringList tickets;
+    for (QLabel* l : info->ticketLabels()) {
+        tickets << l->text();
+    }
+    QCOMPARE(tickets, (QStringList{"成人票(20元)", "成人票(20元)", "儿童票(12.5元)"}));
+    QCOMPARE(page.totalFen(), qint64(0));
+    QCOMPARE(countOf(f.stub, "Pay.Ace.ticketscanpay"), 1);
+    closeResultWindows();
 }
 
 void TestChargeCheckWindow::unknownOutcomes_data() {
