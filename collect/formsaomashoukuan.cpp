@@ -255,8 +255,10 @@ void FormSaoMaShouKuan::collect() {
     if (!keyBuffer.isEmpty()) {
         return;
     }
-    if (m_paymentWindow && m_paymentWindow->isVisible()) {
-        return;  // one payment-code window at a time, even when the serial bridge asks again
+    if (m_paymentWindow && (m_paymentWindow->isVisible() || m_paymentWindow->isChecking())) {
+        // One payment-code window at a time, even when the serial bridge asks again; a charge being checked keeps
+        // its window while the cashier answers its question, when the window itself is hidden.
+        return;
     }
     // A pending addition the cashier did not close with "=" is what the display adds up to; a "+" with nothing
     // after it is dropped, so it cannot add the next sale's first digits to this one.

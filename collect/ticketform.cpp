@@ -94,7 +94,7 @@ void TicketForm::on_sk_btn_clicked() {
     if (total <= 0) {
         return;
     }
-    if (m_paymentWindow && m_paymentWindow->isVisible()) {
+    if (m_paymentWindow && (m_paymentWindow->isVisible() || m_paymentWindow->isChecking())) {
         return;
     }
     auto* cs = new FormCS(this, ui->input_Edit->text());

@@ -213,6 +213,12 @@ void TestChargeCheckWindow::stoppingWarnsAndAllowsANewScan() {
     sale.scan("130000000000008888");
     QVERIFY(QTest::qWaitFor([&] { return sale.cs && sale.cs->isChecking(); }, 3000));
     const QString checkingText = sale.cs->statusText();
+    // The page opens no second payment window meanwhile, even while this one is hidden behind a question.
+    sale.cs->hide();
+    sale.page->startCollect();
+    QCOMPARE(sale.page->paymentWindow(), sale.cs.data());
+    QCOMPARE(visibleTopLevels<FormCS>().size(), 0);
+    sale.cs->show();
     // A click beside the popup does not end the check.
     sale.cs->close();
     QVERIFY(sale.cs->isVisible() && sale.cs->isChecking());
