@@ -117,7 +117,8 @@ private slots:
         QElapsedTimer t;
         t.start();
         QCOMPARE(sb->stop(), 0);
-        QVERIFY(t.elapsed() < 5000);
+        // Well short of the 30 s the hung request would otherwise wait, with room for a slow sanitizer build.
+        QVERIFY(t.elapsed() < 15000);
         QCOMPARE(hung.get().status, 0);
         QVERIFY(sb->start());  // for cleanup()
     }
