@@ -55,6 +55,19 @@ std::optional<qint64> yuanTextToFen(const QString& yuan) {
     return thousandthsToFen(*t);
 }
 
+std::optional<qint64> yuanTextToFenExact(const QString& yuan) {
+    const QString text = yuan.trimmed();
+    const int dot = text.indexOf(QLatin1Char('.'));
+    if (dot >= 0 && text.size() - dot - 1 > 2) {
+        return std::nullopt;
+    }
+    const std::optional<qint64> t = yuanTextToThousandths(text);
+    if (!t) {
+        return std::nullopt;
+    }
+    return *t / 10;  // whole fen: the third decimal is always 0 here
+}
+
 QString fenToYuan2(qint64 fen) {
     const bool negative = fen < 0;
     const quint64 abs = negative ? static_cast<quint64>(-(fen + 1)) + 1 : static_cast<quint64>(fen);

@@ -14,6 +14,9 @@ std::optional<qint64> yuanTextToThousandths(const QString& yuan);
 qint64 thousandthsToFen(qint64 thousandths);
 // "12.5" -> 1250; digits beyond the fen are rounded half up. nullopt as for yuanTextToThousandths.
 std::optional<qint64> yuanTextToFen(const QString& yuan);
+// Like yuanTextToFen, but nullopt as well when the text has more than two decimals: for amounts that must be exactly
+// what the cashier typed (a refund), where rounding would send a different amount.
+std::optional<qint64> yuanTextToFenExact(const QString& yuan);
 // 1250 -> "12.50"
 QString fenToYuan2(qint64 fen);
 // 1250 -> "12.5", 1200 -> "12", 1 -> "0.01" (two decimals with trailing zeros dropped)

@@ -1,5 +1,7 @@
 #include "receipts/receipthtml.h"
 
+#include "app/money.h"
+
 namespace receipts {
 
 namespace {
@@ -92,6 +94,33 @@ QString reprintReceiptHtml(const ReprintReceipt& r) {
             separatorHtml(25) +
             QStringLiteral(
                 "<br><a style='font-family:微软雅黑;font-size:20px;'>本人确认以上交易，同意将其计入交易账户</a>");
+    html +=
+        QStringLiteral("<br>") + kLine23 + QStringLiteral("客服电话：") + esc(r.servicePhone) + QStringLiteral("</a>");
+    html += QStringLiteral("</html>");
+    return html;
+}
+
+QString refundReceiptHtml(const RefundReceipt& r) {
+    QString html;
+    html += QStringLiteral("<html> <p style='font-size: 30px;'>&nbsp;&nbsp; 岚舟门店</p> <br> ") + kLine23 +
+            reprintTitle(true);
+    html += QStringLiteral("</a><br>") + separatorHtml(25) + QStringLiteral("<br>") + kLine23 +
+            QStringLiteral("商户存根") + nbsp(15) + QStringLiteral("SHOP") + nbsp(5) + QStringLiteral("COPY</a><br>") +
+            separatorHtml(25);
+    html += QStringLiteral("<br>") + kLine23 + QStringLiteral("收款门店：") + esc(r.shopName);
+    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("操作员：") + esc(r.operatorName);
+    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("交易时间：") + esc(r.payDate);
+    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("系统单号：") + esc(r.outTradeNo);
+    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("支付方式：") + esc(r.payChannel);
+    html += QStringLiteral("</a><br>") + kLine30 + QStringLiteral("订单金额(RMB)：￥") + money::fenToYuan2(r.orderFen);
+    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("手牌号：") + esc(r.cardNo);
+    html += QStringLiteral("</a><br>") + kLine30 + QStringLiteral("退款金额(RMB)：￥") + money::fenToYuan2(r.refundFen);
+    html += QStringLiteral("</a> ") + separatorHtml(25);
+    html += QStringLiteral("<br>") + kLine23 + QStringLiteral("备注：</a><br>") + kLine23 +
+            QStringLiteral("交易订单号：</a><br>") + kLine23 + esc(r.tradeNo);
+    html += QStringLiteral("</a><br>") + kLine20 +
+            QStringLiteral("持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>") + separatorHtml(25) +
+            QStringLiteral("<br>") + kLine20 + QStringLiteral("本人确认以上交易，同意将其计入交易账户</a>");
     html +=
         QStringLiteral("<br>") + kLine23 + QStringLiteral("客服电话：") + esc(r.servicePhone) + QStringLiteral("</a>");
     html += QStringLiteral("</html>");

@@ -50,6 +50,22 @@ struct ReprintReceipt {
 QString reprintTitle(bool refunded);
 QString reprintReceiptHtml(const ReprintReceipt& r);
 
+// Everything the refund receipt prints: the refunded order as the transaction list gave it, and the refund.
+struct RefundReceipt {
+    QString shopName;      // the order's "shopname"
+    QString operatorName;  // the signed-in cashier
+    QString payDate;
+    QString outTradeNo;
+    QString payChannel;
+    qint64 orderFen = 0;
+    QString cardNo;        // the order's own items, not the ones returned now
+    qint64 refundFen = 0;  // the amount the gateway refunded
+    QString tradeNo;
+    QString servicePhone;
+};
+
+QString refundReceiptHtml(const RefundReceipt& r);
+
 // A separator line of `dashes` dashes in the receipts' small font.
 QString separatorHtml(int dashes);
 

@@ -1,8 +1,11 @@
 #include "settingspages.h"
 
 #include "modifypwddialog.h"
+#include "modifyredundpwddialog.h"
 #include "setcomdia.h"
 #include "setdatadialog.h"
+#include "setrefundpwddialog.h"
+#include "setreundform.h"
 #include "setshoukuan.h"
 
 #include <QWidget>
@@ -20,7 +23,10 @@ const std::map<int, Factory>& factories() {
         {1, [](QWidget* parent) -> QWidget* { return new SetComDia(parent); }},
         {2, [](QWidget* parent) -> QWidget* { return new SetDataDialog(parent); }},
         {3, [](QWidget* parent) -> QWidget* { return new ModifyPwdDialog(parent); }},
+        {4, [](QWidget* parent) -> QWidget* { return new ModifyRedundPwdDialog(parent); }},
+        {5, [](QWidget* parent) -> QWidget* { return new SetRefundPwdDialog(parent); }},
         {6, [](QWidget* parent) -> QWidget* { return new SetShouKuan(parent); }},
+        {7, [](QWidget* parent) -> QWidget* { return new setReundForm(parent); }},
     };
     return table;
 }

@@ -1,0 +1,158 @@
+#include "refunds/refundrules.h"
+
+#include "app/money.h"
+#include "gateway/reply.h"
+
+#include <QJsonArray>
+#include <algorithm>
+
+namespace refundrules {
+
+namespace {
+constexpr int kCodeWrongPassword = 5;
+constexpr int kVisibleRowsGrowth = 90;  // three rows beyond the first; a fourth and more scroll
+}  // namespace
+
+AmountCheck checkRefundAmount(const QString& typed, const QString& orderMoneyFen) {
+    AmountCheck check;
+    const std::optional<qint64> fen = money::yuanTextToFenExact(typed);
+    if (!fen || *fen <= 0) {
+        check.message = QStringLiteral("请输入正确的退款金额：大于0，最多两位小数");
+        return check;
+    }
+    if (*fen > money::fenFromText(orderMoneyFen)) {
+        check.message = QStringLiteral("退款金额不能大于订单金额哦");
+        return check;
+    }
+    check.ok = true;
+    check.fen = *fen;
+    return check;
+}
+
+ItemsReply readItems(const QJsonObject& content) {
+    ItemsReply r;
+    r.count = reply::num(content, "count");
+    const QJsonArray cards = reply::arr(content, "cards");
+    for (const QJsonValue& v : cards) {
+        const QJsonObject card = v.toObject();
+        Item item;
+        item.cardno = reply::str(card, "cardno");
+        item.price = reply::str(card, "price");
+        item.returned = reply::strToInt(card, "state") == 1;
+        r.items.append(item);
+    }
+    return r;
+}
+
+QString itemBoxText(const Item& item) {
+    return item.cardno + QLatin1Char('(') + item.price + QStringLiteral("元)");
+}
+
+QString cardNoField(const QStringList& checkedTexts) {
+    QString field;
+    for (const QString& text : checkedTexts) {
+        field += text + QLatin1Char(',');
+    }
+    return field;
+}
+
+int itemBoxY(int index) {
+    return kItemRowHeight * index + 5;
+}
+
+ItemListLayout itemListLayout(int boxes) {
+    ItemListLayout layout;
+    if (boxes <= 0) {
+        return layout;
+    }
+    const int lastRowY = kItemRowHeight * (boxes - 1);
+    layout.grow = std::min(lastRowY, kVisibleRowsGrowth);
+    layout.contentHeight = lastRowY + 60;
+    layout.listHeight = layout.grow + kItemRowHeight;
+    return layout;
+}
+
+RefundResult readRefundResult(bool envelope, const QJsonObject& root) {
+    RefundResult r;
+    if (!envelope) {
+        r.outcome = Outcome::Unknown;
+        r.message = QStringLiteral(
+            "没有收到网关的答复，这笔退款可能已经完成，也可能没有。\n"
+            "请先在交易查询中核对这笔交易的退款金额，再决定是否重新退款。");
+        return r;
+    }
+    const QString msg = reply::str(root, "msg");
+    if (msg == QLatin1String("退款成功")) {
+        r.outcome = Outcome::Refunded;
+        r.message = msg;
+        return r;
+    }
+    r.outcome = reply::num(root, "code") == kCodeWrongPassword ? Outcome::WrongPassword : Outcome::Refused;
+    r.message = msg.isEmpty() ? QStringLiteral("退款失败") : msg;
+    return r;
+}
+
+QString checkPasswordChange(const QString& oldPwd, const QString& pwd, const QString& pwd1) {
+    if (oldPwd.size() < 6) {
+        return QStringLiteral("请输入原密码,至少6位");
+    }
+    if (pwd.size() < 6) {
+        return QStringLiteral("请输入新密码，至少6位");
+    }
+    if (pwd != pwd1) {
+        return QStringLiteral("两次密码不一致");
+    }
+    return QString();
+}
+
+PasswordChoice choosePasswordAction(QuestionState state, const QString& question, const QString& answer,
+                                    const QString& pwd, const QString& pwd1) {
+    PasswordChoice choice;
+    if (state == QuestionState::Pending) {
+        choice.message = questionPendingMessage();
+        return choice;
+    }
+    if (state == QuestionState::Failed) {
+        choice.message = questionFailedMessage();
+        return choice;
+    }
+    const bool reset = state == QuestionState::Stored;
+    if (!reset && question.size() < 6) {
+        choice.message = QStringLiteral("请输入问题,至少6位");
+    } else if (answer.size() < 2) {
+        choice.message = QStringLiteral("请输入答案,至少2位");
+    } else if (pwd.size() < 6) {
+        choice.message = QStringLiteral("请输入新密码，至少6位");
+    } else if (pwd != pwd1) {
+        choice.message = QStringLiteral("两次密码不一致");
+    } else {
+        choice.action = reset ? PasswordAction::Reset : PasswordAction::Set;
+    }
+    return choice;
+}
+
+QString questionPendingMessage() {
+    return QStringLiteral("正在查询提示问题，请稍候再试");
+}
+
+QString questionFailedMessage() {
+    return QStringLiteral("提示问题查询失败，请检查网络设置后重新打开本页");
+}
+
+QString networkFailedMessage() {
+    return QStringLiteral("网络异常，没有收到网关的答复，请检查网络设置后重试");
+}
+
+bool changeAccepted(const QJsonObject& content) {
+    return reply::str(content, "respType") == QLatin1String("Success");
+}
+
+QString changeMessage(const QJsonObject& content) {
+    if (changeAccepted(content)) {
+        return QStringLiteral("操作成功");
+    }
+    const QString text = reply::str(content, "respType");
+    return text.isEmpty() ? QStringLiteral("操作失败") : text;
+}
+
+}  // namespace refundrules

@@ -1,0 +1,45 @@
+#include "modifyredundpwddialog.h"
+
+#include "app/usersession.h"
+#include "gateway/requests.h"
+#include "refunds/refundrules.h"
+#include "ui_ModifyRedundPwdDialog.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
+
+ModifyRedundPwdDialog::ModifyRedundPwdDialog(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::ModifyRedundPwdDialog>()) {
+    ui->setupUi(this);
+    ui->lblzh->setText(userSession().uname());
+    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
+                                                      QStringLiteral("color:white;")));
+}
+
+ModifyRedundPwdDialog::~ModifyRedundPwdDialog() = default;
+
+void ModifyRedundPwdDialog::on_btnOk_clicked() {
+    const QString problem =
+        refundrules::checkPasswordChange(ui->txtOldPwd->text(), ui->txtPwd->text(), ui->txtPwd1->text());
+    if (!problem.isEmpty()) {
+        msgbox::critical(this, QStringLiteral("温馨提示"), problem);
+        return;
+    }
+    // One change at a time: a second press would only repeat it.
+    ui->btnOk->setEnabled(false);
+    gateway::post(this,
+                  requests::editRefundPassword1(userSession().token(), ui->lblzh->text(), ui->txtPwd->text(),
+                                                ui->txtPwd1->text(), ui->txtOldPwd->text()),
+                  [this](const gateway::Reply& r) { onModifyResult(r); });
+}
+
+void ModifyRedundPwdDialog::onModifyResult(const gateway::Reply& r) {
+    ui->btnOk->setEnabled(true);
+    const QString title = QStringLiteral("温馨提示");
+    if (!r.ok()) {
+        msgbox::critical(this, title, refundrules::networkFailedMessage());
+    } else if (refundrules::changeAccepted(r.content())) {
+        msgbox::information(this, title, refundrules::changeMessage(r.content()));
+    } else {
+        msgbox::critical(this, title, refundrules::changeMessage(r.content()));
+    }
+}

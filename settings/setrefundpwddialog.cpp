@@ -1,0 +1,77 @@
+#include "setrefundpwddialog.h"
+
+#include "app/usersession.h"
+#include "gateway/requests.h"
+#include "ui_SetRefundPwdDialog.h"
+#include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
+
+using refundrules::PasswordAction;
+using refundrules::QuestionState;
+
+SetRefundPwdDialog::SetRefundPwdDialog(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::SetRefundPwdDialog>()) {
+    ui->setupUi(this);
+    ui->lblzh->setText(userSession().uname());
+    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
+                                                      QStringLiteral("color:white;")));
+    gateway::post(this, requests::getQuestion(userSession().token()),
+                  [this](const gateway::Reply& r) { onQuestionResult(r); });
+}
+
+SetRefundPwdDialog::~SetRefundPwdDialog() = default;
+
+void SetRefundPwdDialog::onQuestionResult(const gateway::Reply& r) {
+    if (!r.ok()) {
+        // Without the answer a "set" could go out for an account that already has a question.
+        m_state = QuestionState::Failed;
+        msgbox::critical(this, QStringLiteral("温馨提示"), refundrules::questionFailedMessage());
+        return;
+    }
+    const QString question = reply::str(r.content(), "refundquestion");
+    if (question.isEmpty()) {
+        m_state = QuestionState::None;
+        return;
+    }
+    m_state = QuestionState::Stored;
+    ui->txtQuestion->setText(question);
+    ui->txtQuestion->setEnabled(false);
+}
+
+void SetRefundPwdDialog::on_btnOk_clicked() {
+    const refundrules::PasswordChoice choice = refundrules::choosePasswordAction(
+        m_state, ui->txtQuestion->text(), ui->txtAnswer->text(), ui->txtPwd->text(), ui->txtPwd1->text());
+    if (choice.action == PasswordAction::Refuse) {
+        msgbox::critical(this, QStringLiteral("温馨提示"), choice.message);
+        return;
+    }
+    const UserSession& session = userSession();
+    const RequestBody body =
+        choice.action == PasswordAction::Reset
+            ? requests::editRefundPassword(session.token(), ui->lblzh->text(), ui->txtPwd->text(), ui->txtPwd1->text(),
+                                           ui->txtAnswer->text(), ui->txtQuestion->text())
+            : requests::setRefundPassword(session.token(), ui->lblzh->text(), ui->txtPwd->text(), ui->txtPwd1->text(),
+                                          ui->txtAnswer->text(), ui->txtQuestion->text());
+    // One change at a time: a second press would only repeat it.
+    ui->btnOk->setEnabled(false);
+    gateway::post(this, body, [this](const gateway::Reply& r) { onModifyResult(r); });
+}
+
+void SetRefundPwdDialog::onModifyResult(const gateway::Reply& r) {
+    ui->btnOk->setEnabled(true);
+    const QString title = QStringLiteral("温馨提示");
+    if (!r.ok()) {
+        msgbox::critical(this, title, refundrules::networkFailedMessage());
+        return;
+    }
+    if (refundrules::changeAccepted(r.content())) {
+        // A question set here is the account's from now on: the page continues in reset mode.
+        if (m_state == QuestionState::None) {
+            m_state = QuestionState::Stored;
+            ui->txtQuestion->setEnabled(false);
+        }
+        msgbox::information(this, title, refundrules::changeMessage(r.content()));
+    } else {
+        msgbox::critical(this, title, refundrules::changeMessage(r.content()));
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "gateway/gatewaycall.h"
+#include "refunds/refundrules.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class SetRefundPwdDialog;
+}
+
+// Settings page "忘记退款密码". Without a stored security question the cashier sets question, answer and refund
+// password (set mode); with one, the question is shown locked and answering it sets a new refund password (reset
+// mode). Nothing is sent before the gateway has said which mode applies.
+class SetRefundPwdDialog : public QWidget {
+    Q_OBJECT
+public:
+    explicit SetRefundPwdDialog(QWidget* parent);
+    ~SetRefundPwdDialog() override;
+
+    refundrules::QuestionState questionState() const { return m_state; }
+
+public slots:
+    void on_btnOk_clicked();
+    void onModifyResult(const gateway::Reply& r);
+    void onQuestionResult(const gateway::Reply& r);
+
+private:
+    std::unique_ptr<Ui::SetRefundPwdDialog> ui;
+    refundrules::QuestionState m_state = refundrules::QuestionState::Pending;
+};
