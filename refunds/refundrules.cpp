@@ -82,7 +82,7 @@ RefundResult readRefundResult(bool envelope, const QJsonObject& root) {
         return r;
     }
     const QString msg = reply::str(root, "msg");
-    if (msg == QLatin1String("退款成功")) {
+    if (msg == QStringLiteral("退款成功")) {
         r.outcome = Outcome::Refunded;
         r.message = msg;
         return r;

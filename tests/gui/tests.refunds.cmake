@@ -1,0 +1,2 @@
+cashier_add_test(tst_refund_dialog SOURCES gui/tst_refund_dialog.cpp LIBS cashier_refunds cashier_resources KIND gui)
+cashier_add_test(tst_refund_settings SOURCES gui/tst_refund_settings.cpp LIBS cashier_settings cashier_resources KIND gui)

@@ -1,0 +1,401 @@
+// The refund dialog offscreen against a stub gateway: the checks before sending, the item list, the outcomes.
+#include "app/comconfig.h"
+#include "app/dataconfig.h"
+#include "app/usersession.h"
+#include "receipts/printhtmlreceipt.h"
+#include "refunds/refundsuredialog.h"
+#include "settings/modifyredundpwddialog.h"
+#include "settings/settingmain.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QtTest>
+
+using namespace testsupport;
+
+namespace {
+
+const QByteArray kRefunded = R"({"code":1,"msg":"退款成功","content":{"code":1}})";
+
+// Answers each action with the reply given for it; refunds with `refundReply`.
+void answer(StubGateway& stub, const QByteArray& cardsReply, const QByteArray& refundReply, int refundStatus = 200) {
+    stub.setHandler([=](const QByteArray& body) {
+        StubGateway::Response r;
+        const QString action = formValue(body, QStringLiteral("action"));
+        if (action == QLatin1String("Account.Pay.cards")) {
+            r.body = cardsReply;
+        } else if (action == QLatin1String("Account.Pay.refund")) {
+            r.status = refundStatus;
+            r.body = refundReply;
+        } else {
+            r.body = R"({"code":1,"content":{"code":1,"refundquestion":""}})";
+        }
+        return r;
+    });
+}
+
+QList<QByteArray> bodiesOf(const StubGateway& stub, const char* action) {
+    QList<QByteArray> out;
+    for (const QByteArray& b : stub.bodies()) {
+        if (formValue(b, QStringLiteral("action")) == QLatin1String(action)) {
+            out.append(b);
+        }
+    }
+    return out;
+}
+
+void signIn() {
+    userSession().setLoginContent(
+        QJsonObject{{"token", "TOKEN1"}, {"rname", QStringLiteral("张三")}, {"uname", "demo"}, {"id", "1"}});
+}
+
+void switches(bool refund, bool cards, const QString& itemName = QStringLiteral("手牌")) {
+    comConfig().refundEnabled = refund ? 1 : 0;
+    comConfig().refundCardEnabled = cards ? 1 : 0;
+    comConfig().setItemName(itemName);
+}
+
+QJsonObject order() {
+    return QJsonObject{{"out_trade_no", "OUT1"}, {"trade_no", "GW1"},
+                       {"money", "1250"},        {"pay_channel", QStringLiteral("支付宝")},
+                       {"shopname", "SHOP<1>"},  {"pay_date", "2026-12-07 10:00:00"},
+                       {"cardno", "A01,A02,A03"}};
+}
+
+struct Dialog {
+    RefundSureDialog dialog{nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝")};
+    Dialog() {
+        dialog.orderRow = order();
+        dialog.show();
+    }
+    QLineEdit* edit(const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
+    QPushButton* button(const char* name) { return dialog.findChild<QPushButton*>(QLatin1String(name)); }
+    QCheckBox* all() { return dialog.findChild<QCheckBox*>(QStringLiteral("cbkAll")); }
+    void type(const QString& amount, const QString& pwd) {
+        edit("txtmoney")->setText(amount);
+        edit("txtpwd")->setText(pwd);
+    }
+};
+
+struct ReceiptCatcher {
+    QStringList html;
+    ReceiptCatcher() {
+        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
+    }
+    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
+};
+
+}  // namespace
+
+class TestRefundDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void checksInOrder_data();
+    void checksInOrder();
+    void onlyItemSwitchSendsEmptyItemsWithoutQuestion();
+    void itemsListedAndReturnedOnesStayUnchecked();
+    void listGrowsWithItems_data();
+    void listGrowsWithItems();
+    void itemQueryFailures_data();
+    void itemQueryFailures();
+    void refundedPrintsSentAmountAndCloses_data();
+    void refundedPrintsSentAmountAndCloses();
+    void wrongPasswordOpensChangePageFirst();
+    void unknownOutcomeKeepsSubmitOff_data();
+    void unknownOutcomeKeepsSubmitOff();
+};
+
+void TestRefundDialog::checksInOrder_data() {
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QString>("pwd");
+    QTest::addColumn<bool>("answerYes");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("password before amount") << "abc"
+                                            << "" << true << "温馨提示"
+                                            << "密码不能为空" << false;
+    QTest::newRow("malformed amount") << "abc"
+                                      << "888888" << true << "温馨提示"
+                                      << "请输入正确的退款金额：大于0，最多两位小数" << false;
+    QTest::newRow("prefilled amount") << "0.0"
+                                      << "888888" << true << "温馨提示"
+                                      << "请输入正确的退款金额：大于0，最多两位小数" << false;
+    QTest::newRow("above the order") << "12.51"
+                                     << "888888" << true << "温馨提示"
+                                     << "退款金额不能大于订单金额哦" << false;
+    QTest::newRow("no item: question, No") << "12.50"
+                                           << "888888" << false << "操作提示"
+                                           << "没有选择任何手牌，要继续退款吗？" << false;
+    QTest::newRow("no item: question, Yes") << "12.50"
+                                            << "888888" << true << "操作提示"
+                                            << "没有选择任何手牌，要继续退款吗？" << true;
+}
+
+void TestRefundDialog::checksInOrder() {
+    QFETCH(QString, amount);
+    QFETCH(QString, pwd);
+    QFETCH(bool, answerYes);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    QFETCH(bool, sent);
+    GatewayFixture f;
+    signIn();
+    switches(true, true);
+    answer(f.stub, R"({"code":1,"content":{"count":1,"cards":[{"cardno":"A01","state":"0","price":"12.5"}]}})",
+           kRefunded);
+    ReceiptCatcher receipts;
+    Dialog d;
+    QTRY_COMPARE(d.dialog.itemBoxes().size(), 1);
+    d.type(amount, pwd);
+    f.boxes.setAnswer(answerYes ? QMessageBox::Yes : QMessageBox::No);
+    d.button("btnOk")->click();
+    QVERIFY(f.boxes.count() >= 1);
+    QCOMPARE(f.boxes.boxes().first().title, title);
+    QCOMPARE(f.boxes.boxes().first().text, text);
+    if (!sent) {
+        QCOMPARE(f.boxes.count(), 1);
+        QVERIFY(d.dialog.submitEnabled());
+        QTest::qWait(100);
+        QCOMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 0);
+        return;
+    }
+    QCOMPARE(f.boxes.boxes().first().icon, QMessageBox::Question);
+    QTRY_COMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
+    const QByteArray body = bodiesOf(f.stub, "Account.Pay.refund").first();
+    QCOMPARE(formValue(body, QStringLiteral("refundmoney")), QStringLiteral("1250"));
+    QCOMPARE(formValue(body, QStringLiteral("cardno")), QString());
+}
+
+void TestRefundDialog::onlyItemSwitchSendsEmptyItemsWithoutQuestion() {
+    GatewayFixture f;
+    signIn();
+    switches(false, true);
+    answer(f.stub, R"({"code":1,"content":{"count":1,"cards":[{"cardno":"A01","state":"0","price":"5"}]}})", kRefunded);
+    ReceiptCatcher receipts;
+    Dialog d;
+    QTRY_COMPARE(d.dialog.itemBoxes().size(), 1);
+    d.type(QStringLiteral("5"), QStringLiteral("888888"));
+    d.button("btnOk1")->click();  // keypad Enter's button does the same
+    QTRY_COMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
+    const QByteArray body = bodiesOf(f.stub, "Account.Pay.refund").first();
+    QVERIFY(body.contains("&cardno=&"));
+    QCOMPARE(formValue(body, QStringLiteral("tradeno")), QStringLiteral("OUT1"));
+    QCOMPARE(formValue(body, QStringLiteral("pwd")), QStringLiteral("888888"));
+    QCOMPARE(formValue(body, QStringLiteral("refundmoney")), QStringLiteral("500"));
+    QTRY_COMPARE(f.boxes.count(), 1);
+    QCOMPARE(f.boxes.last().text, QStringLiteral("退款成功"));  // no question came first
+}
+
+void TestRefundDialog::itemsListedAndReturnedOnesStayUnchecked() {
+    GatewayFixture f;
+    signIn();
+    switches(true, true);
+    answer(f.stub,
+           R"({"code":1,"content":{"count":3,"cards":[{"cardno":"A01","state":"1","price":"4"},
+              {"cardno":"A02","state":"0","price":"4"},{"cardno":"A03","state":"0","price":"4.5"}]}})",
+           kRefunded);
+    ReceiptCatcher receipts;
+    Dialog d;
+    QCOMPARE(d.all()->text(), QStringLiteral("手牌"));
+    QTRY_COMPARE(d.dialog.itemBoxes().size(), 3);
+    const QList<QCheckBox*> boxes = d.dialog.itemBoxes();
+    QCOMPARE(boxes.at(0)->text(), QStringLiteral("A01(4元)"));
+    QVERIFY(!boxes.at(0)->isEnabled());
+    QVERIFY(boxes.at(1)->isEnabled());
+    QCOMPARE(boxes.at(2)->y(), 65);
+
+    d.all()->click();
+    QVERIFY(!boxes.at(0)->isChecked());
+    QVERIFY(boxes.at(1)->isChecked());
+    QVERIFY(boxes.at(2)->isChecked());
+
+    d.type(QStringLiteral("8.5"), QStringLiteral("888888"));
+    d.button("btnOk")->click();
+    QTRY_COMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
+    QCOMPARE(formValue(bodiesOf(f.stub, "Account.Pay.refund").first(), QStringLiteral("cardno")),
+             QStringLiteral("A02(4元),A03(4.5元),"));
+
+    d.all()->click();  // unchecking leaves the disabled box alone too
+    QVERIFY(!boxes.at(1)->isChecked());
+    QVERIFY(!boxes.at(0)->isChecked());
+}
+
+void TestRefundDialog::listGrowsWithItems_data() {
+    QTest::addColumn<int>("items");
+    QTest::addColumn<int>("listHeight");
+    QTest::addColumn<int>("grown");
+    QTest::newRow("one item") << 1 << 30 << 0;
+    QTest::newRow("five items") << 5 << 120 << 90;
+}
+
+void TestRefundDialog::listGrowsWithItems() {
+    QFETCH(int, items);
+    QFETCH(int, listHeight);
+    QFETCH(int, grown);
+    GatewayFixture f;
+    signIn();
+    switches(true, true);
+    QJsonArray cards;
+    for (int i = 1; i <= items; ++i) {
+        cards.append(QJsonObject{{"cardno", QStringLiteral("A0%1").arg(i)}, {"state", "0"}, {"price", "1"}});
+    }
+    const QJsonObject content{{"count", items}, {"cards", cards}};
+    answer(f.stub, QJsonDocument(QJsonObject{{"code", 1}, {"content", content}}).toJson(), kRefunded);
+    Dialog d;
+    const int dialogHeight = d.dialog.height();
+    auto* pwd = d.edit("txtpwd");
+    const int pwdY = pwd->y();
+    QTRY_COMPARE(d.dialog.itemBoxes().size(), items);
+    QCOMPARE(d.dialog.findChild<QScrollArea*>(QStringLiteral("scll"))->height(), listHeight);
+    QCOMPARE(d.dialog.height(), dialogHeight + grown);
+    QCOMPARE(pwd->y(), pwdY + grown);
+    QCOMPARE(d.button("btnOk1")->geometry().topLeft(), d.button("btnOk")->geometry().topLeft());
+}
+
+void TestRefundDialog::itemQueryFailures_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no gateway answer") << 500 << QByteArray("oops") << "数据查询失败，请检查网络设置";
+    QTest::newRow("count as text") << 200 << QByteArray(R"({"code":1,"content":{"count":"2","cards":[]}})")
+                                   << "没有查到房间信息";
+}
+
+void TestRefundDialog::itemQueryFailures() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, text);
+    GatewayFixture f;
+    signIn();
+    switches(true, true, QStringLiteral("房间"));
+    f.stub.setReply(reply, status);
+    Dialog d;
+    QVERIFY(f.boxes.waitForBoxes(1));
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
+    QCOMPARE(f.boxes.last().title, QStringLiteral("错误提示"));
+    QCOMPARE(f.boxes.last().text, text);
+    QVERIFY(d.dialog.itemBoxes().isEmpty());
+    QVERIFY(d.dialog.submitEnabled());  // the refund itself is still possible
+}
+
+void TestRefundDialog::refundedPrintsSentAmountAndCloses_data() {
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<bool>("printed");
+    QTest::newRow("printer chosen") << "CashierCapture" << true;
+    QTest::newRow("no receipts") << "不打印小票" << false;
+    QTest::newRow("never chosen") << "" << false;
+}
+
+void TestRefundDialog::refundedPrintsSentAmountAndCloses() {
+    QFETCH(QString, printer);
+    QFETCH(bool, printed);
+    GatewayFixture f;
+    signIn();
+    switches(true, false);
+    if (!printer.isEmpty()) {
+        dataConfig().setPrinterName(printer);
+    }
+    f.stub.setReply(kRefunded);
+    ReceiptCatcher receipts;
+    Dialog d;
+    QVERIFY(!d.all()->isVisible());
+    d.type(QStringLiteral("5.5"), QStringLiteral("888888"));
+    d.button("btnOk")->click();
+    QTRY_VERIFY(!d.dialog.isVisible());
+    QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(f.boxes.count(), 1);
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
+    QCOMPARE(f.boxes.last().text, QStringLiteral("退款成功"));
+    QCOMPARE(receipts.html.size(), printed ? 1 : 0);
+    // With the item switch off no item query goes out and the field is empty.
+    QCOMPARE(bodiesOf(f.stub, "Account.Pay.cards").size(), 0);
+    QVERIFY(bodiesOf(f.stub, "Account.Pay.refund").first().contains("&cardno=&"));
+    if (printed) {
+        const QString html = receipts.html.first();
+        QVERIFY(html.contains(QStringLiteral("退款金额(RMB)：￥5.50</a>")));
+        QVERIFY(html.contains(QStringLiteral("订单金额(RMB)：￥12.50</a>")));
+        QVERIFY(html.contains(QStringLiteral("收款门店：SHOP&lt;1&gt;")));
+        QVERIFY(html.contains(QStringLiteral("操作员：张三")));
+        QVERIFY(html.contains(QStringLiteral("手牌号：A01,A02,A03")));
+    }
+}
+
+void TestRefundDialog::wrongPasswordOpensChangePageFirst() {
+    GatewayFixture f;
+    signIn();
+    switches(true, false);
+    f.stub.setReply(R"({"code":5,"msg":"退款密码错误","content":{"code":0}})");
+    SettingMain hub;
+    Dialog d;
+    d.type(QStringLiteral("1"), QStringLiteral("123456"));
+    bool hubSeen = false;
+    bool submitWhileHubOpen = true;
+    int boxesBeforeHub = 0;
+    int page = 0;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (hub.isVisible()) {
+            poll.stop();
+            hubSeen = true;
+            submitWhileHubOpen = d.dialog.submitEnabled();
+            boxesBeforeHub = f.boxes.count();
+            page = hub.currentType();
+            QVERIFY(qobject_cast<ModifyRedundPwdDialog*>(hub.currentPage()));
+            hub.on_close_btn_clicked();
+        }
+    });
+    poll.start(10);
+    d.button("btnOk")->click();
+    QTRY_VERIFY(hubSeen);
+    QCOMPARE(page, 4);
+    QCOMPARE(boxesBeforeHub, 1);  // the message came first
+    QCOMPARE(f.boxes.last().text, QStringLiteral("退款密码错误"));
+    QVERIFY(!submitWhileHubOpen);
+    QTRY_VERIFY(d.dialog.submitEnabled());
+    QVERIFY(d.dialog.isVisible());
+    QCOMPARE(d.edit("txtmoney")->text(), QStringLiteral("1"));  // typed values stay for the next try
+}
+
+void TestRefundDialog::unknownOutcomeKeepsSubmitOff_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("server error page") << 502 << QByteArray("<html>bad gateway</html>");
+    QTest::newRow("cut JSON") << 200 << QByteArray(R"({"code":1,"msg":"退款)");
+}
+
+void TestRefundDialog::unknownOutcomeKeepsSubmitOff() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, reply);
+    GatewayFixture f;
+    signIn();
+    switches(true, false);
+    f.stub.setHandler([=](const QByteArray&) { return StubGateway::Response{status, reply, 0}; });
+    ReceiptCatcher receipts;
+    Dialog d;
+    d.type(QStringLiteral("1"), QStringLiteral("888888"));
+    d.button("btnOk")->click();
+    QVERIFY(f.boxes.waitForBoxes(1));
+    QCOMPARE(f.boxes.last().title, QStringLiteral("温馨提示"));
+    QVERIFY(f.boxes.last().text.contains(QStringLiteral("交易查询")));
+    QVERIFY(!d.dialog.submitEnabled());
+    // Neither button nor key sends it again; 取消 still closes.
+    d.button("btnOk")->click();
+    d.button("btnOk1")->click();
+    QTest::keyClick(d.edit("txtpwd"), Qt::Key_Return);
+    QTest::qWait(200);
+    QCOMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
+    QCOMPARE(receipts.html.size(), 0);
+    QVERIFY(d.button("btnCancel")->isEnabled());
+    d.button("btnCancel")->click();
+    QVERIFY(!d.dialog.isVisible());
+}
+
+QTEST_MAIN(TestRefundDialog)
+#include "tst_refund_dialog.moc"

@@ -1,0 +1,1 @@
+cashier_add_test(tst_refundrules SOURCES unit/tst_refundrules.cpp LIBS cashier_refund_rules cashier_receipt_html KIND unit)
