@@ -67,7 +67,8 @@ ItemListLayout itemListLayout(int boxes) {
     }
     const int lastRowY = kItemRowHeight * (boxes - 1);
     layout.grow = std::min(lastRowY, kVisibleRowsGrowth);
-    layout.contentHeight = lastRowY + 60;
+    // Exactly the rows: up to four fit the list without a scroll bar.
+    layout.contentHeight = kItemRowHeight * boxes;
     layout.listHeight = layout.grow + kItemRowHeight;
     return layout;
 }

@@ -33,7 +33,8 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     ui->setupUi(this);
     ui->btnOk->setShortcut(QKeySequence(Qt::Key_Return));
     ui->btnOk1->setShortcut(QKeySequence(Qt::Key_Enter));
-    setStyleSheet(QStringLiteral("background-color:#00AAFF;"));
+    // Only the dialog itself is blue: a bare rule would cascade into the white panel's labels and item boxes.
+    setStyleSheet(QStringLiteral("#RefundSureDialog{background-color:#00AAFF;}"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     DragHelper::install(this);
 
@@ -165,7 +166,8 @@ void RefundSureDialog::slot_requestFinished(const gateway::Reply& r) {
     for (int i = 0; i < items.items.size(); ++i) {
         const refundrules::Item& item = items.items.at(i);
         auto* box = new QCheckBox(refundrules::itemBoxText(item), ui->scrollAreaWidgetContents);
-        box->setStyleSheet(QStringLiteral("font: 75 16pt;"));
+        // Bold and as large as a 30-pixel row holds whole.
+        box->setStyleSheet(QStringLiteral("font: 75 12pt;"));
         box->adjustSize();
         box->move(20, refundrules::itemBoxY(i));
         box->setEnabled(!item.returned);
