@@ -325,13 +325,13 @@ QString Client::setting(const QString& key) const {
 
 namespace {
 // `log` tells what the client said so far, for the failure messages.
-void signIn(const QString& password, const std::function<QString()>& log) {
+void signIn(const QString& user, const QString& password, const std::function<QString()>& log) {
     const QString login = waitForVisible(QStringLiteral("登录界面"));
     QVERIFY2(!login.isEmpty(), qPrintable(QStringLiteral("the login window did not appear\n") + log()));
     QCOMPARE(geometry(login).size(), QSize(420, 330));
     clickAt(login, 200, 123);  // account field (prefilled with the last account by a client that ran before)
     key(QStringLiteral("ctrl+a"));
-    typeText(QStringLiteral("demo"));
+    typeText(user);
     clickAt(login, 200, 171);  // password field
     typeText(password);
     key(QStringLiteral("Return"));
@@ -345,11 +345,32 @@ void signIn(const QString& password, const std::function<QString()>& log) {
 }  // namespace
 
 void signInAndChooseStore(Client& client, const QString& password) {
-    signIn(password, [&client] { return client.output(); });
+    signIn(QStringLiteral("demo"), password, [&client] { return client.output(); });
+}
+
+void signInAndChooseStoreAs(Client& client, const QString& user, const QString& password) {
+    signIn(user, password, [&client] { return client.output(); });
+}
+
+QString waitForVisibleOfSize(const QString& name, const QSize& size, int timeoutMs) {
+    QString id;
+    (void)QTest::qWaitFor(
+        [&] {
+            const QStringList ids = visibleWindows(name);
+            for (const QString& candidate : ids) {
+                if (geometry(candidate).size() == size) {
+                    id = candidate;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return id;
 }
 
 void signInOnScreen(const QString& password) {
-    signIn(password, [] { return QString(); });
+    signIn(QStringLiteral("demo"), password, [] { return QString(); });
 }
 
 QJsonObject getJson(const QUrl& url) {
