@@ -8,6 +8,7 @@
 #include "floatwidget.h"
 #include "platform/platform.h"
 #include "productinfo.h"
+#include "refunds/refundsuredialog.h"
 #include "serialamount.h"
 #include "settings/serialports.h"
 #include "settings/settingmain.h"
@@ -284,10 +285,9 @@ FormJiaoYiCX* MainWindow::createQueryPage() {
     auto* page = new FormJiaoYiCX(this);
     // 交接班: a new summary each time, modal but not blocking, released when closed.
     page->setShiftSummaryOpener([] { myTrade::openNonBlocking(); });
-    // The refund dialog belongs to its own folder; it is handed to the page here as a function that runs the dialog
-    // modally for the row's transaction:
-    //   page->setRefundOpener([](const QJsonObject& order) { ... exec() ... });
-    // Until then the page shows the refund buttons disabled.
+    // The refund dialog belongs to its own folder; the page gets it as a function that runs the dialog modally for
+    // the row's transaction, and queries its page again when it returns.
+    page->setRefundOpener([](const QJsonObject& order) { RefundSureDialog::runForOrder(order); });
     return page;
 }
 
