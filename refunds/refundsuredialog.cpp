@@ -41,9 +41,9 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     ui->lblmoney->setText(money::fenToYuan2(money::fenFromText(orderMoney)));
     ui->lblno->setText(tradeNo);
     ui->lbltype->setText(payChannel);
-    ui->txtmoney->setText(QStringLiteral("0.0"));
-    // Typing replaces the placeholder amount instead of appending to it.
-    ui->txtmoney->selectAll();
+    // "0.0" is only shown, never kept as text: a click into the field followed by 5 must read 5, not 0.05.
+    ui->txtmoney->clear();
+    ui->txtmoney->setPlaceholderText(QStringLiteral("0.0"));
     ui->txtmoney->setFocus();
     const QString buttonStyle = windowstyle::imageButton(
         QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;"));

@@ -124,9 +124,9 @@ void TestRefundDialog::checksInOrder_data() {
     QTest::newRow("malformed amount") << "abc"
                                       << "888888" << true << "温馨提示"
                                       << "请输入正确的退款金额：大于0，最多两位小数" << false;
-    QTest::newRow("prefilled amount") << "0.0"
-                                      << "888888" << true << "温馨提示"
-                                      << "请输入正确的退款金额：大于0，最多两位小数" << false;
+    QTest::newRow("amount left as shown") << ""
+                                          << "888888" << true << "温馨提示"
+                                          << "请输入正确的退款金额：大于0，最多两位小数" << false;
     QTest::newRow("above the order") << "12.51"
                                      << "888888" << true << "温馨提示"
                                      << "退款金额不能大于订单金额哦" << false;
@@ -306,6 +306,8 @@ void TestRefundDialog::refundedPrintsSentAmountAndCloses() {
     ReceiptCatcher receipts;
     Dialog d;
     QVERIFY(!d.all()->isVisible());
+    QCOMPARE(d.edit("txtmoney")->text(), QString());  // "0.0" is a placeholder: typing 5 reads 5
+    QCOMPARE(d.edit("txtmoney")->placeholderText(), QStringLiteral("0.0"));
     d.type(QStringLiteral("5.5"), QStringLiteral("888888"));
     d.button("btnOk")->click();
     QTRY_VERIFY(!d.dialog.isVisible());
