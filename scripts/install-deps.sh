@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the client, the sandbox gateway and the tests need; quick when all are there.
-# Usage: scripts/install-deps.sh [run|test]
+# Usage: scripts/install-deps.sh [run|test|package]
 set -euo pipefail
 
 mode="${1:-run}"
@@ -10,11 +10,16 @@ build=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5seri
 run=(xvfb xauth x11-utils curl ccache python3)  # python3: scripts/pos-standin.py
 testing=(xvfb xauth xdotool socat cups cups-client cups-bsd cups-filters poppler-utils x11-utils imagemagick
          clang-format curl procps)
+# The Debian package (./package.sh) and its checks.
+packaging=(dpkg-dev file lintian desktop-file-utils)
+# The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
+fuzzing=(clang libclang-rt-14-dev)
 
 wanted=("${build[@]}" "${run[@]}")
-if [[ "$mode" == "test" ]]; then
-    wanted+=("${testing[@]}")
-fi
+case "$mode" in
+    test) wanted+=("${testing[@]}" "${packaging[@]}" "${fuzzing[@]}") ;;
+    package) wanted+=("${packaging[@]}") ;;
+esac
 
 missing=()
 for pkg in "${wanted[@]}"; do

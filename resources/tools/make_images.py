@@ -5,7 +5,7 @@ Everything is vector-drawn with Pillow at four times the final size and
 downsampled, so edges are anti-aliased.  The output is deterministic: running
 the script twice gives byte-identical files.
 
-    python3 resources/tools/make_images.py      # writes resources/images/*, resources/icon/setup.ico
+    python3 resources/tools/make_images.py      # writes resources/images/*, resources/icon/*
 
 Needs Pillow (Debian: python3-pil) and the Noto Sans CJK fonts (fonts-noto-cjk).
 """
@@ -435,6 +435,12 @@ def make_icon():
     big.save(path, format="ICO", sizes=[(s, s) for s in sizes],
              append_images=[imgs[s] for s in sizes if s != 256])
     written.append(("../icon/setup.ico", "16, 24, 32, 48, 64, 128, 256"))
+    # The same pictures as PNGs for the desktop's icon theme (installed under share/icons/hicolor).
+    for s in sizes:
+        path = os.path.join(ICON, "hicolor", "%dx%d" % (s, s), "cashier.png")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        imgs[s].save(path, "PNG", optimize=True)
+        written.append(("../icon/hicolor/%dx%d/cashier.png" % (s, s), (s, s)))
 
 
 # ---------------------------------------------------------------------------
