@@ -20,15 +20,6 @@
 
 namespace {
 constexpr int kTicketRowHeight = 20;
-
-// "money" is a JSON number for one channel and decimal text for the other, as the gateway sends it.
-qint64 moneyFen(const QJsonObject& content, bool alipay) {
-    const QJsonValue v = content.value(QStringLiteral("money"));
-    if (alipay) {
-        return v.isDouble() ? qRound64(v.toDouble()) : 0;
-    }
-    return money::fenFromText(v.toString());  // a number here reads as "" and so as 0
-}
 }  // namespace
 
 FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
@@ -51,9 +42,8 @@ FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
 
     ui->label_operate->setText(reply::str(content, "operator"));
     ui->label_sys_order->setText(reply::str(content, "out_trade_no"));
-    const bool alipay = reply::str(content, "pay_channel") == QLatin1String("ALIPAY");
-    ui->label_pay_way->setText(alipay ? QStringLiteral("支付宝") : QStringLiteral("微信"));
-    ui->label_money->setText(money::fenToYuan2(moneyFen(content, alipay)));
+    ui->label_pay_way->setText(reply::isAlipay(content) ? QStringLiteral("支付宝") : QStringLiteral("微信"));
+    ui->label_money->setText(money::fenToYuan2(reply::paidFen(content)));
     // The whole amount on one line: a large amount gets a smaller type rather than losing its last digits.
     QFont moneyFont = ui->label_money->font();
     while (moneyFont.pointSize() > 6 &&

@@ -27,6 +27,8 @@ private slots:
     void readReply_data();
     void readReply();
     void callEndings();
+    void paidFen_data();
+    void paidFen();
     void client_data();
     void client();
     void clientTimeout();
@@ -255,6 +257,27 @@ void TestGateway::callEndings() {
     delete gone;
     QTest::qWait(1300);
     QCOMPARE(replies.size(), 2);
+}
+
+void TestGateway::paidFen_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qint64>("fen");
+    QTest::newRow("alipay number") << QByteArray(R"({"pay_channel":"ALIPAY","money":1234})") << qint64(1234);
+    QTest::newRow("alipay text") << QByteArray(R"({"pay_channel":"ALIPAY","money":"1234"})") << qint64(0);
+    QTest::newRow("wechat text") << QByteArray(R"({"pay_channel":"WECHAT","money":"5250"})") << qint64(5250);
+    QTest::newRow("wechat number") << QByteArray(R"({"pay_channel":"WECHAT","money":5250})") << qint64(0);
+    QTest::newRow("no channel") << QByteArray(R"({"money":"7"})") << qint64(7);
+    // A number no amount can be: beyond 64 bits its conversion used to be undefined.
+    QTest::newRow("alipay huge") << QByteArray(R"({"pay_channel":"ALIPAY","money":12e34})") << qint64(0);
+    QTest::newRow("alipay beyond amounts") << QByteArray(R"({"pay_channel":"ALIPAY","money":1e15})") << qint64(0);
+}
+
+void TestGateway::paidFen() {
+    QFETCH(QByteArray, content);
+    QFETCH(qint64, fen);
+    const QJsonObject c = reply::parse(content);
+    QCOMPARE(reply::paidFen(c), fen);
+    QCOMPARE(reply::isAlipay(c), content.contains("ALIPAY"));
 }
 
 void TestGateway::client_data() {
