@@ -76,7 +76,9 @@ ComConfig ComConfig::fromBytes(const QByteArray& b) {
     c.centsMode = getInt(b, kOffCentsMode);
     c.refundEnabled = static_cast<std::uint8_t>(b[kOffRefundEnabled]);
     c.refundCardEnabled = static_cast<std::uint8_t>(b[kOffRefundCard]);
-    for (int i = 0; i < kItemNameUnits; ++i) {
+    // The last unit is the terminator whatever the file holds, so a full name reads as the 50 characters a save
+    // writes back, never as 51.
+    for (int i = 0; i < kItemNameUnits - 1; ++i) {
         c.refundItemName[i] = qFromLittleEndian<quint16>(b.constData() + kOffItemName + 2 * i);
     }
     return c;

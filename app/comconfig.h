@@ -28,7 +28,7 @@ struct ComConfig {
     void setItemName(const QString& name);
 
     QByteArray toBytes() const;
-    // Defaults when `bytes` holds fewer than 124 bytes.
+    // Defaults when `bytes` holds fewer than 124 bytes. The item name's last unit always reads as the terminator.
     static ComConfig fromBytes(const QByteArray& bytes);
 };
 

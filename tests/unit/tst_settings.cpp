@@ -9,6 +9,7 @@
 #include <QTextCodec>
 #include <QtEndian>
 #include <QtTest>
+#include <limits>
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -18,6 +19,7 @@ private slots:
     void recordRoundTrip();
     void recordOffsets();
     void recordItemNameTruncated();
+    void recordFullItemNameReadsAsSaved();
     void recordSaveFailsOnUnwritableDir();
     void chineseShopNameIsGb2312();
     void savedLoginTwice();
@@ -26,6 +28,8 @@ private slots:
     void defaultsOfOurKeys();
     void money_data();
     void money();
+    void fenFromNumber_data();
+    void fenFromNumber();
     void newerVersion_data();
     void newerVersion();
 };
@@ -123,6 +127,17 @@ void TestSettings::recordItemNameTruncated() {
     QCOMPARE(c.itemName().size(), 50);
     const QByteArray bytes = c.toBytes();
     QCOMPARE(qFromLittleEndian<quint16>(bytes.constData() + 22 + 100), quint16(0));
+}
+
+void TestSettings::recordFullItemNameReadsAsSaved() {
+    // A file whose name field has no zero unit at all: the name is the 50 characters a save writes back.
+    QByteArray image = ComConfig().toBytes();
+    for (int i = 0; i < ComConfig::kItemNameUnits; ++i) {
+        qToLittleEndian<quint16>(QChar(QLatin1Char('a' + i % 26)).unicode(), image.data() + 22 + 2 * i);
+    }
+    const ComConfig c = ComConfig::fromBytes(image);
+    QCOMPARE(c.itemName().size(), ComConfig::kItemNameMaxChars);
+    QCOMPARE(ComConfig::fromBytes(c.toBytes()).itemName(), c.itemName());
 }
 
 void TestSettings::recordSaveFailsOnUnwritableDir() {
@@ -267,6 +282,27 @@ void TestSettings::money() {
     QCOMPARE(*parsed, fen);
     QCOMPARE(money::fenToYuan2(fen), two);
     QCOMPARE(money::fenToYuanTrimmed(fen), trimmed);
+}
+
+void TestSettings::fenFromNumber_data() {
+    QTest::addColumn<double>("number");
+    QTest::addColumn<qint64>("fen");
+    QTest::newRow("whole") << 1234.0 << qint64(1234);
+    QTest::newRow("half rounds up") << 1234.5 << qint64(1235);
+    QTest::newRow("below half") << 1234.49 << qint64(1234);
+    QTest::newRow("negative") << -5.0 << qint64(-5);
+    QTest::newRow("largest amount") << 99999999999999.0 << qint64(99999999999999);
+    QTest::newRow("beyond any amount") << 1e14 << qint64(0);
+    QTest::newRow("beyond 64 bits") << 12e34 << qint64(0);
+    QTest::newRow("far negative") << -1e300 << qint64(0);
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << qint64(0);
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << qint64(0);
+}
+
+void TestSettings::fenFromNumber() {
+    QFETCH(double, number);
+    QFETCH(qint64, fen);
+    QCOMPARE(money::fenFromNumber(number), fen);
 }
 
 void TestSettings::newerVersion_data() {
