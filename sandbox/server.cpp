@@ -138,7 +138,7 @@ Server::Server(Gateway& gateway, Faults& faults, ServerOptions options)
         logLine(req, res.status, "", "", 0);
     });
     installControl();
-    http_->set_error_handler([this](const httplib::Request& req, httplib::Response& res) {
+    http_->set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (res.body.empty()) {
             jsonError(res, res.status, "no such endpoint: " + req.method + " " + req.path);
         }
