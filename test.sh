@@ -61,6 +61,27 @@ ctest --test-dir build-test --output-on-failure --no-tests=error -j"$jobs" || st
 step "Running the unit and widget tests (ASan + UBSan build)"
 ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" -LE e2e || status=1
 
+# ---- Debian package: built from the Release tree, unpacked and checked (menu entry, icons, a start from the
+# launcher that keeps its settings in the per-user folder). ----
+step "Building and checking the Debian package"
+if deb=$(./package.sh build-test | tail -1) && [[ -f "$deb" ]]; then
+    tests/package/check-package.sh "$deb" || status=1
+else
+    echo "package.sh failed" >&2
+    status=1
+fi
+
+# ---- Fuzzing: the libFuzzer targets in their own clang tree (ASan + UBSan), a fixed time each. A finding fails
+# the run and keeps its input under build-fuzz/fuzz/artifacts/<target>/. ----
+step "Building the fuzz targets (clang, ASan + UBSan)"
+if cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCASHIER_FUZZ=ON \
+    -DCASHIER_TESTS=OFF >/dev/null && cmake --build build-fuzz -j"$jobs" --target fuzz; then
+    step "Fuzzing"
+    fuzz/run.sh build-fuzz || status=1
+else
+    status=1
+fi
+
 if [[ $status -ne 0 ]]; then
     step "FAILED"
 else
