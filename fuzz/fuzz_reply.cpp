@@ -1,6 +1,7 @@
 // Gateway replies from arbitrary bytes, read the way the windows read them: the version check, the login (session
 // fields and ticket kinds), the store list, the charge reply, the result window and its receipt.
 #include "app/money.h"
+#include "app/usersession.h"
 #include "app/version.h"
 #include "collect/collectlogic.h"
 #include "fuzz/fuzzcheck.h"
@@ -40,9 +41,9 @@ void readVersion(const QJsonObject& content) {
 }
 
 void readLogin(const QJsonObject& content) {
-    for (const char* key : {"token", "id", "rname", "uname", "company"}) {
-        (void)reply::str(content, key);
-    }
+    UserSession session;
+    session.setLoginContent(content);
+    (void)(session.token() + session.uid() + session.rname() + session.uname());
     QList<collect::TicketLine> lines;
     const QJsonArray tickets = reply::arr(content, "ticket");
     for (const QJsonValue& value : tickets) {
@@ -66,9 +67,9 @@ void readLogin(const QJsonObject& content) {
 void readShops(const QJsonObject& content) {
     const QJsonArray shops = reply::arr(content, "listshop");
     for (const QJsonValue& value : shops) {
-        const QJsonObject shop = value.toObject();
-        (void)(reply::str(shop, "main_name") + QStringLiteral("  ") + reply::str(shop, "branch_name"));
-        (void)reply::str(shop, "shopid");
+        UserSession session;
+        session.setCurrentShop(value.toObject());
+        (void)(shopDisplayText(session.currentShop()) + session.shopId());
     }
 }
 
