@@ -40,7 +40,7 @@ std::optional<int> codeOf(const QJsonObject& obj) {
 qint64 fenOf(const QJsonObject& obj, const char* key) {
     const QJsonValue v = obj.value(QLatin1String(key));
     if (v.isDouble()) {
-        return qRound64(v.toDouble());
+        return money::fenFromNumber(v.toDouble());  // 0 for a number no amount can be
     }
     return money::fenFromText(v.toString());
 }

@@ -12,7 +12,7 @@ namespace transactions {
 constexpr int kPageSize = 20;
 
 // Money values of the query: whole fen sent as decimal text. A JSON number is taken as well, so an amount is never
-// shown as 0 because of how it was typed; anything else reads as 0.
+// shown as 0 because of how it was typed; anything else, or a number beyond any amount, reads as 0.
 qint64 fenOf(const QJsonObject& obj, const char* key);
 // Yuan with trailing zeros dropped, exact to the fen: 1250 -> "12.5", 100 -> "1", 1234567 -> "12345.67", 0 -> "0".
 QString shortYuan(qint64 fen);

@@ -82,6 +82,12 @@ void TestTransactionQuery::cellTexts_data() {
     QTest::newRow("missing keys") << QByteArray("{}") << QStringList{"", "0", "0.00", "", "", ""};
     QTest::newRow("malformed money reads 0")
         << QByteArray(R"({"money":"12.5x","refundfee":"-"})") << QStringList{"", "0", "0.00", "", "", ""};
+    // Numbers beyond 64 bits: converting them used to be undefined (a garbage amount on the page).
+    QTest::newRow("numbers no amount can be read 0")
+        << QByteArray(R"({"money":1e300,"refundfee":-92233720368547758081})")
+        << QStringList{"", "0", "0.00", "", "", ""};
+    QTest::newRow("money as a number") << QByteArray(R"({"money":1250,"refundfee":0})")
+                                       << QStringList{"", "12.5", "0.00", "", "", ""};
 }
 
 void TestTransactionQuery::cellTexts() {
