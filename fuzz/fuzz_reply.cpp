@@ -1,5 +1,6 @@
 // Gateway replies from arbitrary bytes, read the way the windows read them: the version check, the login (session
-// fields and ticket kinds), the store list, the charge reply, the result window and its receipt.
+// fields and ticket kinds), the store list, the charge reply, the result window and its receipt, and the transaction
+// query page (summary, paging, rows, refund buttons, the reprinted receipt).
 #include "app/money.h"
 #include "app/usersession.h"
 #include "app/version.h"
@@ -8,6 +9,7 @@
 #include "fuzz/qtjsonleak.h"
 #include "gateway/reply.h"
 #include "receipts/receipthtml.h"
+#include "transactions/querylogic.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
@@ -105,6 +107,44 @@ void readCharge(const QJsonObject& content) {
     FUZZ_CHECK(tags(receipts::saleReceiptHtml(r)) == tags(receipts::saleReceiptHtml(blank)));
 }
 
+void readTransactions(const QJsonObject& root) {
+    if (transactions::replyFailure(root)) {
+        return;
+    }
+    const QJsonObject content = reply::content(root);
+    const transactions::Summary s = transactions::summaryOf(content);
+    const QString total = QString::number(s.totalPage);
+    for (const int current : {0, 1, 2}) {
+        (void)transactions::shownCurrentPage(current, s.totalPage, QStringLiteral("1"));
+        const transactions::PageStep next = transactions::nextPage(current, total);
+        FUZZ_CHECK(!next.send || next.page >= 1);
+    }
+    (void)transactions::goToPage(reply::str(content, "total_page"), total);
+
+    const QJsonArray list = reply::arr(content, "listpay");
+    for (const QJsonValue& value : list) {
+        const QJsonObject order = value.toObject();
+        const transactions::RowCells cells = transactions::rowCells(order);
+        (void)transactions::refundButtonText(transactions::refundButtonKind(cells.status, cells.channel));
+
+        receipts::ReprintReceipt r;
+        r.refunded = transactions::isRefundedStatus(reply::str(order, "finalinfo"));
+        r.shopName = reply::str(order, "shopname");
+        r.payDate = reply::str(order, "pay_date");
+        r.outTradeNo = reply::str(order, "out_trade_no");
+        r.payChannel = reply::str(order, "pay_channel");
+        r.moneyText = money::fenToYuan2(transactions::fenOf(order, "money"));
+        r.cardNo = reply::str(order, "cardno");
+        r.refundText = money::fenToYuan2(transactions::fenOf(order, "refundfee"));
+        r.tradeNo = reply::str(order, "trade_no");
+        receipts::ReprintReceipt blank;
+        blank.refunded = r.refunded;
+        blank.moneyText = r.moneyText;
+        blank.refundText = r.refundText;
+        FUZZ_CHECK(tags(receipts::reprintReceiptHtml(r)) == tags(receipts::reprintReceiptHtml(blank)));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -117,5 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readLogin(content);
     readShops(content);
     readCharge(content);
+    readTransactions(root);
     return 0;
 }
