@@ -1,6 +1,6 @@
 // Gateway replies from arbitrary bytes, read the way the windows read them: the version check, the login (session
 // fields and ticket kinds), the store list, the charge reply, the result window and its receipt, and the transaction
-// query page (summary, paging, rows, refund buttons, the reprinted receipt).
+// query page (summary, paging, rows, refund buttons, the reprinted receipt) and the shift summary.
 #include "app/money.h"
 #include "app/usersession.h"
 #include "app/version.h"
@@ -10,6 +10,7 @@
 #include "gateway/reply.h"
 #include "receipts/receipthtml.h"
 #include "transactions/querylogic.h"
+#include "transactions/shiftsummarylogic.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
@@ -145,6 +146,17 @@ void readTransactions(const QJsonObject& root) {
     }
 }
 
+void readShiftSummary(const QJsonObject& content) {
+    if (shiftsummary::isTotalsReply(content)) {
+        const shiftsummary::Labels labels = shiftsummary::labelsFromTotals(content);
+        FUZZ_CHECK(labels.total.endsWith(QStringLiteral("元")));
+    }
+    const QJsonArray shops = reply::arr(content, "listshop");
+    for (const QJsonValue& value : shops) {
+        (void)shiftsummary::shopLabel(value.toObject());
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -158,5 +170,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readShops(content);
     readCharge(content);
     readTransactions(root);
+    readShiftSummary(content);
     return 0;
 }
