@@ -100,14 +100,14 @@ QString TestRefundE2E::openHubPage(Client& client, const QString& user, const QS
     if (QTest::currentTestFailed()) {
         return QString();
     }
-    const QString main = waitForVisibleOfSize(QStringLiteral("柚屿智付"), QSize(800, 600));
+    const QString main = waitForVisible(QStringLiteral("柚屿智付"), QSize(800, 600));
     [&] { QVERIFY2(!main.isEmpty(), qPrintable(client.output())); }();
     if (main.isEmpty()) {
         return QString();
     }
     QTest::qWait(300);
     clickAt(main, 707, 21);  // the set button opens the hub on 其他设置
-    const QString hub = waitForVisibleOfSize(QStringLiteral("柚屿智付"), kHubSize, 5000);
+    const QString hub = waitForVisible(QStringLiteral("柚屿智付"), kHubSize, 5000);
     [&] { QVERIFY2(!hub.isEmpty(), qPrintable(client.output())); }();
     if (hub.isEmpty()) {
         return QString();
@@ -143,7 +143,7 @@ QString TestRefundE2E::sell(const QString& code, int fen) {
 }
 
 QString TestRefundE2E::openFirstRefund(Client& client) {
-    const QString main = waitForVisibleOfSize(QStringLiteral("柚屿智付"), QSize(800, 600));
+    const QString main = waitForVisible(QStringLiteral("柚屿智付"), QSize(800, 600));
     [&] { QVERIFY2(!main.isEmpty(), qPrintable(client.output())); }();
     if (main.isEmpty()) {
         return QString();
@@ -165,7 +165,7 @@ QString TestRefundE2E::openFirstRefund(Client& client) {
 }
 
 QString TestRefundE2E::waitForRefundDialog(Client& client, int height) {
-    const QString dialog = waitForVisibleOfSize(QStringLiteral("退款"), QSize(429, height), 10000);
+    const QString dialog = waitForVisible(QStringLiteral("退款"), QSize(429, height), 10000);
     [&] { QVERIFY2(!dialog.isEmpty(), qPrintable(client.output())); }();
     return dialog;
 }
@@ -203,7 +203,7 @@ void TestRefundE2E::refundPartOfASaleFromTheList() {
     if (QTest::currentTestFailed()) {
         return;
     }
-    const QString hub = waitForVisibleOfSize(QStringLiteral("柚屿智付"), kHubSize, 5000);
+    const QString hub = waitForVisible(QStringLiteral("柚屿智付"), kHubSize, 5000);
     QVERIFY2(!hub.isEmpty(), qPrintable(client.output()));
     clickAt(hub, 679, 20);  // 关闭
     QVERIFY(QTest::qWaitFor([&] { return visibleWindows(QStringLiteral("柚屿智付")).size() == 1; }, 5000));

@@ -352,23 +352,6 @@ void signInAndChooseStoreAs(Client& client, const QString& user, const QString& 
     signIn(user, password, [&client] { return client.output(); });
 }
 
-QString waitForVisibleOfSize(const QString& name, const QSize& size, int timeoutMs) {
-    QString id;
-    (void)QTest::qWaitFor(
-        [&] {
-            const QStringList ids = visibleWindows(name);
-            for (const QString& candidate : ids) {
-                if (geometry(candidate).size() == size) {
-                    id = candidate;
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs);
-    return id;
-}
-
 void signInOnScreen(const QString& password) {
     signIn(QStringLiteral("demo"), password, [] { return QString(); });
 }

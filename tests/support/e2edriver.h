@@ -129,8 +129,6 @@ void signInAndChooseStore(Client& client, const QString& password = QStringLiter
 void signInOnScreen(const QString& password = QStringLiteral("demo123"));
 // The same with another account of the sandbox (demo2 has no refund password yet).
 void signInAndChooseStoreAs(Client& client, const QString& user, const QString& password);
-// The first visible window named `name` whose size is `size`: tells apart windows that share a title.
-QString waitForVisibleOfSize(const QString& name, const QSize& size, int timeoutMs = 15000);
 
 // On the main window: the amount page (F1), `amount` keyed, and `code` scanned in the payment window.
 void keyAmountAndScan(Client& client, const QString& amount, const QString& code);
