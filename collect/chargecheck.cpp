@@ -24,9 +24,9 @@ bool isWechat(const QString& listed) {
 }
 }  // namespace
 
-Timing parseTiming(const QString& spec) {
+Timing parseTiming(const QString& text) {
     Timing t;
-    const QStringList parts = spec.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString& part : parts) {
         const QString key = part.section(QLatin1Char('='), 0, 0).trimmed();
         bool ok = false;
