@@ -94,6 +94,7 @@ void HttpFun::post(const QString& url, const QByteArray& body) {
     qDebug().noquote() << "post" << url << RequestBody::redactFormBody(body);
     m_reply = m_manager->post(request, new OneShotBody(body, this));
     connect(m_reply, &QNetworkReply::finished, this, &HttpFun::slot_requestFinished);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &HttpFun::slot_downloadProgress);
     m_timer.start(m_timeoutMs);
 }
 
@@ -103,6 +104,15 @@ void HttpFun::slot_requestFinished() {
     }
     m_done = true;
     m_timer.stop();
+    if (m_tooLarge) {
+        qDebug().noquote() << "reply from" << m_url << "refused: larger than" << kMaxReplyBytes << "bytes";
+        m_ending = Ending::Unknown;
+        m_status = 0;
+        emit signal_requestFinished(false, QByteArrayLiteral("reply too large"));
+        m_reply->deleteLater();
+        deleteLater();
+        return;
+    }
     const QByteArray body = m_reply->readAll();
     const QNetworkReply::NetworkError error = m_reply->error();
     m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -119,6 +129,15 @@ void HttpFun::slot_requestFinished() {
     emit signal_requestFinished(ok, body);
     m_reply->deleteLater();
     deleteLater();
+}
+
+void HttpFun::slot_downloadProgress(qint64 received, qint64 total) {
+    // The announced length, or what has come so far: either way nothing more is buffered.
+    if (m_done || m_tooLarge || (received <= kMaxReplyBytes && total <= kMaxReplyBytes)) {
+        return;
+    }
+    m_tooLarge = true;
+    m_reply->abort();  // emits finished, which reports it
 }
 
 void HttpFun::slot_requestTimeout() {

@@ -15,6 +15,9 @@ class HttpFun : public QObject {
     Q_OBJECT
 public:
     static constexpr int kDefaultTimeoutMs = 30000;
+    // A reply body larger than this is not read: a page of twenty transactions is a few KiB. It ends the request as
+    // sent-without-answer (for a charge or refund: an unknown outcome, never a refusal).
+    static constexpr qint64 kMaxReplyBytes = 1024 * 1024;
 
     // How the request ended, readable while signal_requestFinished is being emitted.
     enum class Ending {
@@ -42,6 +45,7 @@ signals:
 private slots:
     void slot_requestFinished();
     void slot_requestTimeout();
+    void slot_downloadProgress(qint64 received, qint64 total);
 
 private:
     QNetworkAccessManager* m_manager;
@@ -50,6 +54,7 @@ private:
     QString m_url;
     int m_timeoutMs = kDefaultTimeoutMs;
     bool m_done = false;
+    bool m_tooLarge = false;
     Ending m_ending = Ending::Unknown;
     int m_status = 0;
 };

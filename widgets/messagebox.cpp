@@ -7,6 +7,14 @@
 namespace msgbox {
 namespace {
 
+QString shortened(const QString& text) {
+    if (text.size() <= kMaxTextChars) {
+        return text;
+    }
+    const int cut = text.at(kMaxTextChars - 1).isHighSurrogate() ? kMaxTextChars - 1 : kMaxTextChars;
+    return text.left(cut) + QChar(0x2026);
+}
+
 Hook& testHook() {
     static Hook hook;
     return hook;
@@ -22,7 +30,7 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
         }
     }
     if (testHook()) {
-        return testHook()(Request{parent, icon, title, text, standard});
+        return testHook()(Request{parent, icon, title, shortened(text), standard});
     }
     QMessageBox* box = create(parent, icon, title, text, standard);
     for (const auto& b : labels) {
@@ -63,7 +71,11 @@ QString styleSheet() {
 
 QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                     QMessageBox::StandardButtons buttons) {
-    auto* box = new QMessageBox(icon, title, text, buttons, parent);
+    auto* box = new QMessageBox(icon, title, QString(), buttons, parent);
+    // Boxes carry gateway texts: never markup (a link or an image in them would be followed), never a layout of
+    // hundreds of kilobytes.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(shortened(text));
     box->setStyleSheet(styleSheet());
     // Modality first: QMessageBox re-parents itself there, which resets the window flags.
     box->setWindowModality(Qt::ApplicationModal);

@@ -11,6 +11,9 @@
 // cascade into them), open in front of their window, stay-on-top windows included, and take the keyboard.
 namespace msgbox {
 
+// Texts are shown as plain text, and cut with an ellipsis beyond this many characters.
+constexpr int kMaxTextChars = 600;
+
 using Buttons = QList<QPair<QMessageBox::StandardButton, QString>>;
 
 // What a box asks, as a test sees it.

@@ -1,0 +1,157 @@
+#include "replies.h"
+
+#include <QJsonArray>
+#include <cmath>
+
+namespace replies {
+
+namespace {
+
+// Twelve digits of yuan: beyond any sale, and well inside what a double holds exactly.
+constexpr qint64 kMaxFen = 100000000000000LL;
+
+bool isDigits(const QString& s) {
+    if (s.isEmpty() || s.size() > 15) {
+        return false;
+    }
+    for (const QChar c : s) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const QString kChargePaid = QStringLiteral("成功");
+const QString kRefundDone = QStringLiteral("退款成功");
+constexpr int kCodeWrongPassword = 5;
+
+}  // namespace
+
+std::optional<qint64> fen(const QJsonValue& v) {
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (!(d >= 0 && d <= static_cast<double>(kMaxFen)) || std::floor(d) != d) {
+            return std::nullopt;
+        }
+        return static_cast<qint64>(d);
+    }
+    if (v.isString()) {
+        const QString s = v.toString().trimmed();
+        if (!isDigits(s)) {
+            return std::nullopt;
+        }
+        const qint64 n = s.toLongLong();
+        return n <= kMaxFen ? std::optional<qint64>(n) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+QString text(const QJsonObject& o, const char* key) {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isString()) {
+        return v.toString();
+    }
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) < 1e15) {
+            return QString::number(static_cast<qint64>(d));
+        }
+    }
+    return QString();
+}
+
+std::optional<int> integer(const QJsonObject& o, const char* key) {
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (std::isfinite(d) && std::floor(d) == d && std::fabs(d) <= 2147483647.0) {
+            return static_cast<int>(d);
+        }
+        return std::nullopt;
+    }
+    if (v.isString()) {
+        bool ok = false;
+        const int n = v.toString().trimmed().toInt(&ok, 10);
+        return ok ? std::optional<int>(n) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+QString shown(const QString& gatewayText) {
+    if (gatewayText.size() <= kShownChars) {
+        return gatewayText;
+    }
+    int cut = kShownChars;
+    if (gatewayText.at(cut - 1).isHighSurrogate()) {
+        --cut;  // never half a character
+    }
+    return gatewayText.left(cut) + QChar(0x2026);
+}
+
+Sale saleOf(const QJsonObject& content) {
+    Sale s;
+    s.operatorName = text(content, "operator");
+    s.outTradeNo = text(content, "out_trade_no");
+    s.tradeNo = text(content, "trade_no");
+    s.channel = text(content, "pay_channel");
+    s.fen = fen(content, "money");
+    s.payDate = text(content, "pay_date");
+    s.shopName = text(content, "shopname");
+    const QJsonArray tickets = content.value(QLatin1String("tickets")).toArray();
+    for (const QJsonValue& t : tickets) {
+        const QJsonObject o = t.toObject();
+        s.tickets.append(SoldTicket{text(o, "cardno"), text(o, "price")});
+    }
+    return s;
+}
+
+ChargeResult charge(const gateway::Reply& reply) {
+    ChargeResult r;
+    if (reply.kind == gateway::Reply::NotSent) {
+        r.outcome = Outcome::NotSent;
+        return r;
+    }
+    if (!reply.ok()) {
+        return r;  // sent, and no envelope came back: unknown
+    }
+    const QJsonValue contentValue = reply.root.value(QLatin1String("content"));
+    const QJsonValue msgValue = contentValue.toObject().value(QLatin1String("msg"));
+    if (!contentValue.isObject() || !msgValue.isString() || msgValue.toString().trimmed().isEmpty()) {
+        return r;  // an envelope that says nothing about the charge
+    }
+    const QString msg = msgValue.toString();
+    if (msg == kChargePaid) {
+        r.outcome = Outcome::Paid;
+        r.sale = saleOf(contentValue.toObject());
+        return r;
+    }
+    r.outcome = Outcome::Refused;
+    r.message = msg;
+    return r;
+}
+
+RefundResult refund(const gateway::Reply& reply) {
+    RefundResult r;
+    if (reply.kind == gateway::Reply::NotSent) {
+        r.outcome = Outcome::NotSent;
+        return r;
+    }
+    if (!reply.ok()) {
+        return r;
+    }
+    const QJsonValue msgValue = reply.root.value(QLatin1String("msg"));
+    if (!msgValue.isString() || msgValue.toString().trimmed().isEmpty()) {
+        return r;
+    }
+    r.message = msgValue.toString();
+    if (r.message == kRefundDone) {
+        r.outcome = Outcome::Paid;
+        return r;
+    }
+    r.outcome = Outcome::Refused;
+    r.wrongPassword = integer(reply.root, "code") == kCodeWrongPassword;
+    return r;
+}
+
+}  // namespace replies
