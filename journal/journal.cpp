@@ -75,7 +75,10 @@ void setError(QString* error, const QString& text) {
 }
 
 QString failure(sqlite3* db, int rc, const char* what) {
-    qWarning().noquote() << "payment journal:" << what << "failed:" << (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    // SQLite's last message when it was the one that failed; the code's own words for a failure found here.
+    const bool sqliteSaid = db && sqlite3_errcode(db) != SQLITE_OK;
+    qWarning().noquote() << "payment journal:" << what
+                         << "failed:" << (sqliteSaid ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
     return reasonFor(rc);
 }
 
@@ -215,20 +218,8 @@ Try tryOpen(const QString& path) {
         return fail(rc, "open", false);
     }
     sqlite3_busy_timeout(t.db, 3000);
-    {
-        Statement mode(t.db, "PRAGMA journal_mode=WAL");
-        if (mode.next() && mode.text(0) != QLatin1String("wal")) {
-            // Some file systems cannot share memory for WAL; the rollback journal with full sync is as safe.
-            qWarning().noquote() << "payment journal: WAL not available, journal mode" << mode.text(0);
-        }
-        if (!mode.ok()) {
-            return fail(mode.rc(), "journal_mode", false);
-        }
-    }
-    if ((rc = exec(t.db, "PRAGMA synchronous=FULL")) != SQLITE_OK) {
-        return fail(rc, "synchronous", false);
-    }
 
+    // Read before anything is written: a file that is not ours is moved aside exactly as it was found.
     int version = 0;
     int tables = 0;
     {
@@ -253,24 +244,38 @@ Try tryOpen(const QString& path) {
         newer.reason = QStringLiteral("文件来自更新的版本");
         return newer;
     }
-    if (version == 0) {
-        if (tables > 0) {
-            // Some other program's database under our name.
-            return fail(SQLITE_NOTADB, "schema (tables of another program)", true);
+    if (version == 0 && tables > 0) {
+        // Some other program's database under our name.
+        return fail(SQLITE_NOTADB, "schema (tables of another program)", true);
+    }
+    if (version > 0) {
+        const QByteArray probe = QByteArrayLiteral("SELECT ") + kColumns + ", created_at, settled_at FROM attempts";
+        Statement columns(t.db, probe.constData());
+        if (!columns.ok()) {
+            return fail(columns.rc(), "schema (columns)", true);
         }
+    }
+
+    {
+        Statement mode(t.db, "PRAGMA journal_mode=WAL");
+        if (mode.next() && mode.text(0) != QLatin1String("wal")) {
+            // Some file systems cannot share memory for WAL; the rollback journal with full sync is as safe.
+            qWarning().noquote() << "payment journal: WAL not available, journal mode" << mode.text(0);
+        }
+        if (!mode.ok()) {
+            return fail(mode.rc(), "journal_mode", false);
+        }
+    }
+    if ((rc = exec(t.db, "PRAGMA synchronous=FULL")) != SQLITE_OK) {
+        return fail(rc, "synchronous", false);
+    }
+    if (version == 0) {
         // The tables and the version in one transaction: a file is either empty or complete.
         const QByteArray create = QByteArrayLiteral("BEGIN IMMEDIATE;") + kSchema +
                                   "PRAGMA user_version=" + QByteArray::number(Journal::kSchemaVersion) + ";COMMIT;";
         if ((rc = exec(t.db, create.constData())) != SQLITE_OK) {
             exec(t.db, "ROLLBACK");
             return fail(rc, "create", false);
-        }
-    }
-    {
-        const QByteArray probe = QByteArrayLiteral("SELECT ") + kColumns + ", created_at, settled_at FROM attempts";
-        Statement columns(t.db, probe.constData());
-        if (!columns.ok()) {
-            return fail(columns.rc(), "schema (columns)", true);
         }
     }
     {
