@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a header of a folder above it. Layers, bottom to top (a folder may include its own
 # layer and those below; the window folders of one layer open each other's windows only through shell/ or the hub):
-#   platform app gateway receipts | widgets | collect transactions refunds settings | shell
+#   platform app gateway journal receipts | widgets | collect transactions refunds settings | shell
 # Tests, benchmarks, the sandbox and the entry point (app/main.cpp) stand outside the stack.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 level() {
     case "$1" in
-        platform | app | gateway | receipts) echo 0 ;;
+        platform | app | gateway | journal | receipts) echo 0 ;;
         widgets) echo 1 ;;
         collect | transactions | refunds | settings) echo 2 ;;
         shell) echo 3 ;;
@@ -17,7 +17,7 @@ level() {
 }
 
 status=0
-for dir in platform app gateway receipts widgets collect transactions refunds settings shell; do
+for dir in platform app gateway journal receipts widgets collect transactions refunds settings shell; do
     [[ -d $dir ]] || continue
     mine=$(level "$dir")
     while IFS= read -r hit; do

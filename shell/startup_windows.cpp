@@ -2,9 +2,11 @@
 
 #include "loginwidget.h"
 #include "settings/settingmain.h"
+#include "widgets/messagebox.h"
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QTimer>
 
 namespace {
 // Released right after the event loop ends, while the application object still exists.
@@ -13,10 +15,17 @@ W* keepUntilQuit(W* window) {
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, [guard = QPointer<W>(window)] { delete guard; });
     return window;
 }
+
+QPointer<LoginWidget> loginWindow;
 }  // namespace
 
 void showLoginWindow() {
-    keepUntilQuit(new LoginWidget)->show();
+    loginWindow = keepUntilQuit(new LoginWidget);
+    loginWindow->show();
+}
+
+void tellCashierAtStart(const QString& text) {
+    QTimer::singleShot(0, qApp, [text] { msgbox::warning(loginWindow.data(), QStringLiteral("温馨提示"), text); });
 }
 
 void createSettingsHub() {

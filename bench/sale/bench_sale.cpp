@@ -1,6 +1,7 @@
 // A sale after another against the sandbox gateway on loopback: the time from the Return that ends the scan to the
-// result window shown, and the client's resident memory as the sales add up.
-//   bench_sale [--sales N] [--printer NAME] [--sandbox PATH]
+// result window shown, the client's resident memory as the sales add up, and the payment journal's two writes of
+// each sale (the attempt before the charge leaves, its outcome after), each waiting for the disk (synchronous=FULL).
+//   bench_sale [--sales N] [--printer NAME] [--sandbox PATH] [--journal DIR]
 // Runs the real amount page, payment-code window and result window (offscreen unless a display is chosen).
 #include "app/dataconfig.h"
 #include "benchutil.h"
@@ -12,6 +13,7 @@
 #include "gateway/reply.h"
 #include "gateway/requests.h"
 #include "app/usersession.h"
+#include "journal/journal.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -80,6 +82,10 @@ int main(int argc, char** argv) {
 #else
     args.addOption({"sandbox", "gateway-sandbox binary", "path"});
 #endif
+    args.addOption({"journal",
+                    "folder for the payment journal (default: the temporary folder; it should be on the "
+                    "disk the client's data folder is on)",
+                    "dir"});
     args.process(app);
     const int sales = std::max(1, args.value("sales").toInt());
 
@@ -112,6 +118,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    QTemporaryDir journalDir(QDir(args.isSet("journal") ? args.value("journal") : dir.path())
+                                 .filePath(QStringLiteral("bench-journal-XXXXXX")));
+    journal::Journal::Opened opened = journal::Journal::openFile(journalDir.filePath(QStringLiteral("payments.db")));
+    if (!opened.journal) {
+        std::fprintf(stderr, "no payment journal in %s: %s\n", qPrintable(journalDir.path()), qPrintable(opened.error));
+        return 1;
+    }
+    journal::Journal& paymentJournal = *opened.journal;
+    QList<double> checkMs, beginMs, settleMs;
+
     QWidget host;
     FormSaoMaShouKuan page(&host);
     QElapsedTimer clock;
@@ -131,7 +147,32 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "sale %d: the payment-code window did not open\n", i);
             return 1;
         }
-        QTest::keyClicks(cs, QStringLiteral("28%1").arg(i, 16, 10, QLatin1Char('0')));
+        const QString code = QStringLiteral("28%1").arg(i, 16, 10, QLatin1Char('0'));
+        QTest::keyClicks(cs, code);
+
+        // What the charge will do before its request leaves: look for an open charge, write the attempt.
+        journal::Attempt attempt;
+        attempt.saleId = QStringLiteral("bench-%1").arg(i);
+        attempt.fen = 1250;
+        attempt.shopId = QStringLiteral("1");
+        attempt.cashierId = userSession().uid();
+        attempt.maskedCode = journal::maskCode(code);
+        QString journalError;
+        QElapsedTimer step;
+        step.start();
+        if (!paymentJournal.chargeAllowed(&journalError)) {
+            std::fprintf(stderr, "sale %d: the journal holds back the charge: %s\n", i, qPrintable(journalError));
+            return 1;
+        }
+        checkMs.append(step.nsecsElapsed() / 1e6);
+        step.restart();
+        const std::optional<qint64> attemptId = paymentJournal.begin(attempt, &journalError);
+        beginMs.append(step.nsecsElapsed() / 1e6);
+        if (!attemptId) {
+            std::fprintf(stderr, "sale %d: attempt not written: %s\n", i, qPrintable(journalError));
+            return 1;
+        }
+
         watcher.shownAtNs = -1;
         watcher.window = nullptr;
         const qint64 returnAt = clock.nsecsElapsed();
@@ -149,6 +190,12 @@ int main(int argc, char** argv) {
             return 1;
         }
         scanToResultMs.append((watcher.shownAtNs - returnAt) / 1e6);
+        step.restart();
+        if (!paymentJournal.settle(*attemptId, journal::State::Paid, QString(), QString(), &journalError)) {
+            std::fprintf(stderr, "sale %d: outcome not written: %s\n", i, qPrintable(journalError));
+            return 1;
+        }
+        settleMs.append(step.nsecsElapsed() / 1e6);
         watcher.window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
@@ -182,6 +229,16 @@ int main(int argc, char** argv) {
     std::printf("Return -> result window shown, ms: median %.1f  p90 %.1f  min %.1f  max %.1f\n", s.median, s.p90,
                 s.min, s.max);
     std::printf("of which building + showing the result window, ms: median %.1f  p90 %.1f\n", w.median, w.p90);
+    const bench::Summary check = bench::summarize(checkMs);
+    const bench::Summary begin = bench::summarize(beginMs);
+    const bench::Summary settle = bench::summarize(settleMs);
+    std::printf("payment journal (synchronous=FULL, %s), ms:\n", qPrintable(journalDir.path()));
+    std::printf("  attempt written before the charge leaves: median %.2f  p99 %.2f  max %.2f\n", begin.median,
+                begin.p99, begin.max);
+    std::printf("  outcome written after the reply:          median %.2f  p99 %.2f  max %.2f\n", settle.median,
+                settle.p99, settle.max);
+    std::printf("  open-charge look-up before the attempt:   median %.2f  p99 %.2f  max %.2f\n", check.median,
+                check.p99, check.max);
     std::printf("RSS KiB: before the first sale %ld", rssStart);
     for (const auto& r : rss) {
         std::printf(", after %d: %ld", r.first, r.second);

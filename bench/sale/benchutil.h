@@ -22,7 +22,7 @@ inline long rssKiB() {
 }
 
 struct Summary {
-    double median = 0, p90 = 0, min = 0, max = 0;
+    double median = 0, p90 = 0, p99 = 0, min = 0, max = 0;
 };
 
 inline Summary summarize(QList<double> ms) {
@@ -33,6 +33,7 @@ inline Summary summarize(QList<double> ms) {
     std::sort(ms.begin(), ms.end());
     s.median = ms.at(ms.size() / 2);
     s.p90 = ms.at(std::min<int>(ms.size() - 1, ms.size() * 9 / 10));
+    s.p99 = ms.at(std::min<int>(ms.size() - 1, ms.size() * 99 / 100));
     s.min = ms.first();
     s.max = ms.last();
     return s;

@@ -67,6 +67,7 @@ start_and_check() {
     client_pid=
     [[ -z "$(ls -A "$work")" ]] || fail "the client wrote into the folder it was started from: $(ls -A "$work")"
     [[ "$(stat -c %a "$expected")" == 700 ]] || fail "$expected is not private to the user"
+    [[ "$(stat -c %a "$expected/payments.db" 2>/dev/null)" == 600 ]] || fail "no private payments.db in $expected"
     [[ ! -e "$home/data.ini" && ! -e "$home/app.config" ]] || fail "the client wrote its settings into \$HOME"
 }
 

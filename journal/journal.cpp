@@ -1,0 +1,547 @@
+#include "journal.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace journal {
+
+namespace {
+
+const QStringList kSideFiles{QStringLiteral("-wal"), QStringLiteral("-shm")};
+
+// Columns in the order rowToAttempt reads them.
+const char* const kColumns =
+    "id, sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, settled_ms, state, note, "
+    "released_by";
+
+// Times are kept twice: milliseconds since the epoch to order and compare by, and local text with its UTC offset
+// for a person reading the file.
+const char* const kSchema =
+    "CREATE TABLE attempts ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " sale_id TEXT NOT NULL,"
+    " kind TEXT NOT NULL,"
+    " fen INTEGER NOT NULL,"
+    " shop_id TEXT NOT NULL,"
+    " cashier_id TEXT NOT NULL,"
+    " masked_code TEXT NOT NULL,"
+    " order_no TEXT NOT NULL DEFAULT '',"
+    " created_ms INTEGER NOT NULL,"
+    " created_at TEXT NOT NULL,"
+    " settled_ms INTEGER,"
+    " settled_at TEXT,"
+    " state TEXT NOT NULL,"
+    " note TEXT NOT NULL DEFAULT '',"
+    " released_by TEXT NOT NULL DEFAULT '');"
+    "CREATE INDEX attempts_state ON attempts(state);"
+    "CREATE INDEX attempts_sale ON attempts(sale_id);"
+    "CREATE INDEX attempts_order ON attempts(order_no);"
+    "CREATE INDEX attempts_created ON attempts(created_ms);";
+
+QString humanTime(const QDateTime& t) {
+    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+// The reason as the cashier is told it; SQLite's own words go to the debug output.
+QString reasonFor(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_FULL:
+            return QStringLiteral("磁盘已满");
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_CANTOPEN:
+        case SQLITE_AUTH:
+            return QStringLiteral("文件夹或文件不可写");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("文件正被另一程序占用");
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return QStringLiteral("文件已损坏");
+        default:
+            return QStringLiteral("读写出错");
+    }
+}
+
+void setError(QString* error, const QString& text) {
+    if (error) {
+        *error = text;
+    }
+}
+
+QString failure(sqlite3* db, int rc, const char* what) {
+    // SQLite's last message when it was the one that failed; the code's own words for a failure found here.
+    const bool sqliteSaid = db && sqlite3_errcode(db) != SQLITE_OK;
+    qWarning().noquote() << "payment journal:" << what
+                         << "failed:" << (sqliteSaid ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    return reasonFor(rc);
+}
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return m_rc == SQLITE_OK || m_rc == SQLITE_ROW || m_rc == SQLITE_DONE; }
+    int rc() const { return m_rc; }
+
+    void bind(int i, const QVariant& v) {
+        if (!ok()) {
+            return;
+        }
+        if (!v.isValid()) {
+            m_rc = sqlite3_bind_null(m_stmt, i);
+        } else if (v.type() == QVariant::LongLong || v.type() == QVariant::Int) {
+            m_rc = sqlite3_bind_int64(m_stmt, i, v.toLongLong());
+        } else {
+            const QByteArray utf8 = v.toString().toUtf8();
+            m_rc = sqlite3_bind_text(m_stmt, i, utf8.constData(), utf8.size(), SQLITE_TRANSIENT);
+        }
+    }
+    void bindAll(const QVariantList& args) {
+        for (int i = 0; i < args.size(); ++i) {
+            bind(i + 1, args.at(i));
+        }
+    }
+    // True while a row is at hand; afterwards ok() tells whether the statement ran to its end.
+    bool next() {
+        if (!ok()) {
+            return false;
+        }
+        m_rc = sqlite3_step(m_stmt);
+        return m_rc == SQLITE_ROW;
+    }
+    bool run() {
+        while (next()) {
+        }
+        return m_rc == SQLITE_DONE;
+    }
+    QString text(int col) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+        return p ? QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, col)) : QString();
+    }
+    qint64 integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
+    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+    int m_rc = SQLITE_OK;
+};
+
+int exec(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
+Attempt rowToAttempt(const Statement& s) {
+    Attempt a;
+    a.id = s.integer(0);
+    a.saleId = s.text(1);
+    // A row changed by hand to a name this version does not know is taken as the most careful reading: an open
+    // charge, which keeps the next charge back until someone looks at it.
+    a.kind = kindFromName(s.text(2)).value_or(Kind::Charge);
+    a.fen = s.integer(3);
+    a.shopId = s.text(4);
+    a.cashierId = s.text(5);
+    a.maskedCode = s.text(6);
+    a.orderNo = s.text(7);
+    a.createdAt = QDateTime::fromMSecsSinceEpoch(s.integer(8));
+    if (!s.isNull(9)) {
+        a.settledAt = QDateTime::fromMSecsSinceEpoch(s.integer(9));
+    }
+    a.state = stateFromName(s.text(10)).value_or(State::Unresolved);
+    a.note = s.text(11);
+    a.releasedBy = s.text(12);
+    return a;
+}
+
+// The outcome of one try at opening a file as a journal.
+struct Try {
+    sqlite3* db = nullptr;
+    QString reason;            // empty on success
+    bool fileAtFault = false;  // the file is there but is no readable journal of ours
+};
+
+void keepPrivate(const QString& path) {
+    for (const QString& name : QStringList{path, path + kSideFiles.at(0), path + kSideFiles.at(1)}) {
+        if (QFileInfo::exists(name) && !QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner)) {
+            qWarning().noquote() << "payment journal: cannot make" << name << "private to its owner";
+        }
+    }
+}
+
+Try tryOpen(const QString& path) {
+    Try t;
+    const bool existed = QFileInfo::exists(path);
+    if (!existed && QFileInfo::exists(path + kSideFiles.at(0))) {
+        // A write-ahead log without its database: SQLite would replay its pages into the new file.
+        qWarning().noquote() << "payment journal:" << path + kSideFiles.at(0) << "is there without its database";
+        t.reason = QStringLiteral("文件已损坏");
+        t.fileAtFault = true;
+        return t;
+    }
+    if (!existed) {
+        // Made private before SQLite writes a byte; its -wal and -shm take the same mode from it.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            qWarning().noquote() << "payment journal: cannot create" << path << ":" << file.errorString();
+            t.reason = QStringLiteral("文件夹不可写");
+            return t;
+        }
+        file.close();
+    }
+    keepPrivate(path);
+
+    auto fail = [&](int rc, const char* what, bool atFault) {
+        t.reason = failure(t.db, rc, what);
+        const int primary = rc & 0xff;
+        t.fileAtFault = atFault || primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ||
+                        (existed && (primary == SQLITE_CANTOPEN || primary == SQLITE_PERM));
+        sqlite3_close(t.db);
+        t.db = nullptr;
+        return t;
+    };
+
+#ifdef Q_OS_WIN
+    const QByteArray file = path.toUtf8();  // SQLite takes UTF-8 names on Windows
+#else
+    const QByteArray file = QFile::encodeName(path);
+#endif
+    int rc = sqlite3_open_v2(file.constData(), &t.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        return fail(rc, "open", false);
+    }
+    sqlite3_busy_timeout(t.db, 3000);
+
+    // Read before anything is written: a file that is not ours is moved aside exactly as it was found.
+    int version = 0;
+    int tables = 0;
+    {
+        Statement v(t.db, "PRAGMA user_version");
+        if (v.next()) {
+            version = static_cast<int>(v.integer(0));
+        }
+        if (!v.ok()) {
+            return fail(v.rc(), "user_version", false);
+        }
+        Statement n(t.db, "SELECT count(*) FROM sqlite_master");
+        if (n.next()) {
+            tables = static_cast<int>(n.integer(0));
+        }
+        if (!n.ok()) {
+            return fail(n.rc(), "schema", false);
+        }
+    }
+    if (version > Journal::kSchemaVersion) {
+        qWarning().noquote() << "payment journal: schema version" << version << "is newer than this client's";
+        Try newer = fail(SQLITE_NOTADB, "schema version", true);
+        newer.reason = QStringLiteral("文件来自更新的版本");
+        return newer;
+    }
+    if (version == 0 && tables > 0) {
+        // Some other program's database under our name.
+        return fail(SQLITE_NOTADB, "schema (tables of another program)", true);
+    }
+    if (version > 0) {
+        const QByteArray probe = QByteArrayLiteral("SELECT ") + kColumns + ", created_at, settled_at FROM attempts";
+        Statement columns(t.db, probe.constData());
+        if (!columns.ok()) {
+            return fail(columns.rc(), "schema (columns)", true);
+        }
+    }
+
+    {
+        Statement mode(t.db, "PRAGMA journal_mode=WAL");
+        if (mode.next() && mode.text(0) != QLatin1String("wal")) {
+            // Some file systems cannot share memory for WAL; the rollback journal with full sync is as safe.
+            qWarning().noquote() << "payment journal: WAL not available, journal mode" << mode.text(0);
+        }
+        if (!mode.ok()) {
+            return fail(mode.rc(), "journal_mode", false);
+        }
+    }
+    if ((rc = exec(t.db, "PRAGMA synchronous=FULL")) != SQLITE_OK) {
+        return fail(rc, "synchronous", false);
+    }
+    if (version == 0) {
+        // The tables and the version in one transaction: a file is either empty or complete.
+        const QByteArray create = QByteArrayLiteral("BEGIN IMMEDIATE;") + kSchema +
+                                  "PRAGMA user_version=" + QByteArray::number(Journal::kSchemaVersion) + ";COMMIT;";
+        if ((rc = exec(t.db, create.constData())) != SQLITE_OK) {
+            exec(t.db, "ROLLBACK");
+            return fail(rc, "create", false);
+        }
+    }
+    {
+        // Every page read once, so a damaged file is found now rather than in the middle of a sale.
+        Statement check(t.db, "PRAGMA quick_check");
+        const bool row = check.next();
+        if (!check.ok()) {
+            return fail(check.rc(), "quick_check", false);
+        }
+        if (!row || check.text(0) != QLatin1String("ok")) {
+            qWarning().noquote() << "payment journal: quick_check:" << check.text(0);
+            return fail(SQLITE_CORRUPT, "quick_check", true);
+        }
+    }
+    return t;
+}
+
+// Renames the file and its -wal/-shm to a dated name beside it. A -wal that cannot be moved is removed: left
+// there, SQLite would replay its pages into the fresh file.
+QString moveAside(const QString& path, QString* error) {
+    const QString stamp =
+        path + QStringLiteral(".broken-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString target = stamp;
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo::exists(target + kSideFiles.at(0)); ++n) {
+        target = stamp + QLatin1Char('-') + QString::number(n);
+    }
+    if (QFileInfo::exists(path) && !QFile::rename(path, target)) {
+        qWarning().noquote() << "payment journal: cannot move" << path << "aside to" << target;
+        setError(error, QStringLiteral("无法另存损坏的文件"));
+        return QString();
+    }
+    for (const QString& side : kSideFiles) {
+        if (QFileInfo::exists(path + side) && !QFile::rename(path + side, target + side) &&
+            !QFile::remove(path + side)) {
+            qWarning().noquote() << "payment journal: cannot move or remove" << path + side;
+            setError(error, QStringLiteral("无法另存损坏的文件"));
+            return QString();
+        }
+    }
+    qWarning().noquote() << "payment journal: unreadable file moved aside to" << target;
+    return target;
+}
+
+std::unique_ptr<Journal>& holder() {
+    static std::unique_ptr<Journal> journal;
+    return journal;
+}
+
+}  // namespace
+
+Journal::Journal(sqlite3* db, const QString& path) : m_db(db), m_path(path) {}
+
+Journal::~Journal() {
+    // The last connection to close folds the WAL back into the file and removes it.
+    sqlite3_close(m_db);
+}
+
+Journal::Opened Journal::openFile(const QString& path) {
+    Opened out;
+    Try first = tryOpen(path);
+    if (first.db) {
+        out.journal.reset(new Journal(first.db, path));
+        return out;
+    }
+    if (!first.fileAtFault) {
+        out.error = first.reason;
+        return out;
+    }
+    out.movedAsideTo = moveAside(path, &out.error);
+    if (out.movedAsideTo.isEmpty()) {
+        return out;
+    }
+    Try fresh = tryOpen(path);
+    if (!fresh.db) {
+        out.error = fresh.reason;
+        return out;
+    }
+    out.journal.reset(new Journal(fresh.db, path));
+    return out;
+}
+
+std::optional<qint64> Journal::begin(const Attempt& a, QString* error) {
+    if (a.saleId.trimmed().isEmpty()) {
+        setError(error, QStringLiteral("收款记录缺少销售编号"));
+        return std::nullopt;
+    }
+    if (a.fen <= 0) {
+        setError(error, QStringLiteral("收款记录的金额须大于零"));
+        return std::nullopt;
+    }
+    if (a.kind == Kind::Refund && a.orderNo.trimmed().isEmpty()) {
+        setError(error, QStringLiteral("退款记录缺少订单号"));
+        return std::nullopt;
+    }
+    const QDateTime created = a.createdAt.isValid() ? a.createdAt : QDateTime::currentDateTime();
+    // Never a whole payment code in the file, whatever the caller passed.
+    const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
+    Statement s(m_db,
+                "INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, "
+                "created_at, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    s.bindAll({a.saleId, kindName(a.kind), a.fen, a.shopId, a.cashierId, masked, a.orderNo, created.toMSecsSinceEpoch(),
+               humanTime(created), stateName(State::Sending)});
+    if (!s.run()) {
+        setError(error, failure(m_db, s.rc(), "begin"));
+        return std::nullopt;
+    }
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+bool Journal::settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error) {
+    if (to == State::Released) {
+        setError(error, QStringLiteral("放弃确认须由收银员选择"));
+        return false;
+    }
+    return move(id, to, orderNo, note, QString(), error);
+}
+
+bool Journal::release(qint64 id, const QString& cashierId, QString* error) {
+    if (cashierId.trimmed().isEmpty()) {
+        setError(error, QStringLiteral("放弃确认须记下收银员"));
+        return false;
+    }
+    return move(id, State::Released, QString(), QStringLiteral("收银员放弃确认"), cashierId, error);
+}
+
+bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& note, const QString& releasedBy,
+                   QString* error) {
+    // Read and change under one write lock: a second copy of the client on the same folder may settle it too.
+    int rc = exec(m_db, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) {
+        setError(error, failure(m_db, rc, "settle"));
+        return false;
+    }
+    auto abandon = [&](const QString& why) {
+        exec(m_db, "ROLLBACK");
+        setError(error, why);
+        return false;
+    };
+    State from = State::Unresolved;
+    {
+        Statement s(m_db, "SELECT state FROM attempts WHERE id = ?");
+        s.bind(1, id);
+        if (!s.next()) {
+            return abandon(s.ok() ? QStringLiteral("找不到这笔收款记录") : failure(m_db, s.rc(), "settle"));
+        }
+        from = stateFromName(s.text(0)).value_or(State::Unresolved);
+    }
+    if (!maySettle(from, to)) {
+        return abandon(QStringLiteral("这笔记录%1，不能改为%2").arg(stateLabel(from), stateLabel(to)));
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    Statement u(m_db,
+                "UPDATE attempts SET state = ?, settled_ms = ?, settled_at = ?, "
+                "order_no = CASE WHEN ? = '' THEN order_no ELSE ? END, note = ?, released_by = ? WHERE id = ?");
+    u.bindAll({stateName(to), now.toMSecsSinceEpoch(), humanTime(now), orderNo, orderNo, note, releasedBy, id});
+    if (!u.run()) {
+        return abandon(failure(m_db, u.rc(), "settle"));
+    }
+    if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
+        return abandon(failure(m_db, rc, "settle"));
+    }
+    return true;
+}
+
+QList<Attempt> Journal::select(const char* where, const QVariantList& args, QString* error) const {
+    const QByteArray sql = QByteArrayLiteral("SELECT ") + kColumns + " FROM attempts WHERE " + where + " ORDER BY id";
+    Statement s(m_db, sql.constData());
+    s.bindAll(args);
+    QList<Attempt> out;
+    while (s.next()) {
+        out.append(rowToAttempt(s));
+    }
+    if (!s.ok()) {
+        setError(error, failure(m_db, s.rc(), "read"));
+        return {};
+    }
+    return out;
+}
+
+std::optional<Attempt> Journal::attempt(qint64 id, QString* error) const {
+    const QList<Attempt> found = select("id = ?", {id}, error);
+    if (found.isEmpty()) {
+        return std::nullopt;
+    }
+    return found.first();
+}
+
+QList<Attempt> Journal::open(const QString& shopId, QString* error) const {
+    return select("state IN ('sending', 'unresolved') AND (?1 = '' OR shop_id = ?1)", {shopId}, error);
+}
+
+QList<Attempt> Journal::ofSale(const QString& saleId, QString* error) const {
+    return select("sale_id = ?", {saleId}, error);
+}
+
+QList<Attempt> Journal::between(const QDateTime& from, const QDateTime& to, const QString& shopId,
+                                QString* error) const {
+    return select("created_ms >= ?1 AND created_ms < ?2 AND (?3 = '' OR shop_id = ?3)",
+                  {from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), shopId}, error);
+}
+
+bool Journal::refundOpen(const QString& orderNo, QString* error) const {
+    QString readError;
+    const QList<Attempt> found =
+        select("kind = 'refund' AND order_no = ? AND state IN ('sending', 'unresolved')", {orderNo}, &readError);
+    if (!readError.isEmpty()) {
+        setError(error, readError);
+        return true;
+    }
+    return !found.isEmpty();
+}
+
+bool Journal::chargeAllowed(QString* error) const {
+    QString readError;
+    const QList<Attempt> openAttempts = open(QString(), &readError);
+    if (!readError.isEmpty()) {
+        setError(error, QStringLiteral("收款记录无法读取（%1）").arg(readError));
+        return false;
+    }
+    if (!mayStartCharge(openAttempts)) {
+        setError(error, QStringLiteral("上一笔收款的结果尚未确认"));
+        return false;
+    }
+    return true;
+}
+
+int Journal::prune(const QDateTime& before, QString* error) {
+    Statement s(m_db, "DELETE FROM attempts WHERE created_ms < ? AND state NOT IN ('sending', 'unresolved')");
+    s.bind(1, before.toMSecsSinceEpoch());
+    if (!s.run()) {
+        setError(error, failure(m_db, s.rc(), "prune"));
+        return -1;
+    }
+    return sqlite3_changes(m_db);
+}
+
+Journal* instance() {
+    return holder().get();
+}
+
+void setInstance(std::unique_ptr<Journal> journal) {
+    holder() = std::move(journal);
+}
+
+QString openAtStartup(const QString& folder, const QDateTime& now) {
+    Journal::Opened opened = Journal::openFile(QDir(folder).filePath(QStringLiteral("payments.db")));
+    const QString asideName = QFileInfo(opened.movedAsideTo).fileName();
+    if (!opened.journal) {
+        setInstance(nullptr);
+        if (!asideName.isEmpty()) {
+            return QStringLiteral("收款记录文件无法读取，已另存为 %1，但无法新建（%2），暂时不能收款和退款。")
+                .arg(asideName, opened.error);
+        }
+        return QStringLiteral("无法建立收款记录文件（%1），暂时不能收款和退款。").arg(opened.error);
+    }
+    QString pruneError;
+    const int pruned = opened.journal->prune(now.addDays(-Journal::kKeepDays), &pruneError);
+    if (pruned < 0) {
+        // Old rows left in place cost nothing but space; the next start tries again.
+        qWarning().noquote() << "payment journal: old attempts not pruned:" << pruneError;
+    }
+    setInstance(std::move(opened.journal));
+    if (!asideName.isEmpty()) {
+        return QStringLiteral("收款记录文件无法读取，已另存为 %1，并已新建。").arg(asideName);
+    }
+    return QString();
+}
+
+}  // namespace journal

@@ -1,0 +1,135 @@
+#include "journalrules.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace journal {
+
+namespace {
+
+const std::array<std::pair<State, const char*>, 6> kStates{{{State::Sending, "sending"},
+                                                            {State::NotSent, "not_sent"},
+                                                            {State::Paid, "paid"},
+                                                            {State::Refused, "refused"},
+                                                            {State::Unresolved, "unresolved"},
+                                                            {State::Released, "released"}}};
+
+const std::array<std::pair<Kind, const char*>, 3> kKinds{
+    {{Kind::Charge, "charge"}, {Kind::TicketCharge, "ticket_charge"}, {Kind::Refund, "refund"}}};
+
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+}  // namespace
+
+bool maySettle(State from, State to) {
+    switch (from) {
+        case State::Sending:
+            return to != State::Sending;
+        case State::Unresolved:
+            return to == State::Paid || to == State::Released;
+        case State::NotSent:
+        case State::Paid:
+        case State::Refused:
+        case State::Released:
+            return false;
+    }
+    return false;
+}
+
+bool isOpen(State state) {
+    return state == State::Sending || state == State::Unresolved;
+}
+
+bool isCharge(Kind kind) {
+    return kind == Kind::Charge || kind == Kind::TicketCharge;
+}
+
+bool mayStartCharge(const QList<Attempt>& openOfAnyStore) {
+    return std::none_of(openOfAnyStore.begin(), openOfAnyStore.end(),
+                        [](const Attempt& a) { return isCharge(a.kind) && isOpen(a.state); });
+}
+
+bool mayStartRefund(const QString& orderNo, const QList<Attempt>& open) {
+    if (orderNo.trimmed().isEmpty()) {
+        return false;
+    }
+    return std::none_of(open.begin(), open.end(), [&](const Attempt& a) {
+        return a.kind == Kind::Refund && isOpen(a.state) && a.orderNo == orderNo;
+    });
+}
+
+QString maskCode(const QString& code) {
+    const QString c = code.trimmed();
+    if (c.isEmpty()) {
+        return QString();
+    }
+    const QString mask = QStringLiteral("****");
+    if (c.size() < 12) {
+        return mask;
+    }
+    const QString tail = c.right(4);
+    return std::all_of(tail.begin(), tail.end(), isAsciiDigit) ? mask + tail : mask;
+}
+
+bool looksUnmasked(const QString& text) {
+    return std::count_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }) > 4;
+}
+
+QString stateName(State state) {
+    for (const auto& [s, name] : kStates) {
+        if (s == state) {
+            return QLatin1String(name);
+        }
+    }
+    return QString();
+}
+
+std::optional<State> stateFromName(const QString& name) {
+    for (const auto& [s, n] : kStates) {
+        if (name == QLatin1String(n)) {
+            return s;
+        }
+    }
+    return std::nullopt;
+}
+
+QString stateLabel(State state) {
+    switch (state) {
+        case State::Sending:
+            return QStringLiteral("发送中");
+        case State::NotSent:
+            return QStringLiteral("未发出");
+        case State::Paid:
+            return QStringLiteral("已成功");
+        case State::Refused:
+            return QStringLiteral("被拒绝");
+        case State::Unresolved:
+            return QStringLiteral("未确认");
+        case State::Released:
+            return QStringLiteral("已放弃确认");
+    }
+    return QString();
+}
+
+QString kindName(Kind kind) {
+    for (const auto& [k, name] : kKinds) {
+        if (k == kind) {
+            return QLatin1String(name);
+        }
+    }
+    return QString();
+}
+
+std::optional<Kind> kindFromName(const QString& name) {
+    for (const auto& [k, n] : kKinds) {
+        if (name == QLatin1String(n)) {
+            return k;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace journal

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// What the payment journal keeps and what it allows next: plain data and rules, free of storage and of widgets.
+namespace journal {
+
+enum class Kind { Charge, TicketCharge, Refund };
+
+// For a refund, Paid means "refunded".
+enum class State { Sending, NotSent, Paid, Refused, Unresolved, Released };
+
+// One request that moves money (or was about to).
+struct Attempt {
+    qint64 id = 0;
+    QString saleId;  // all attempts made for one sale share it; a refund's is "refund:<order no>"
+    Kind kind = Kind::Charge;
+    qint64 fen = 0;
+    QString shopId;
+    QString cashierId;
+    QString maskedCode;  // the last four digits of the payment code at most
+    QString orderNo;     // a refund: the order refunded; a charge: its order once known
+    QDateTime createdAt;
+    QDateTime settledAt;  // invalid while open
+    State state = State::Sending;
+    QString note;        // the refusal message, or how the attempt was resolved
+    QString releasedBy;  // the cashier who released it
+};
+
+// The moves an attempt may make:
+//   Sending    -> NotSent (never left) | Paid | Refused | Unresolved (no answer, the check found nothing) | Released
+//   Unresolved -> Paid (found later) | Released (by the cashier)
+// An unresolved attempt never becomes Refused or NotSent: not finding a payment does not prove that none was made.
+// NotSent, Paid, Refused and Released are final.
+bool maySettle(State from, State to);
+// Sending or Unresolved: money may have moved and nobody knows yet.
+bool isOpen(State state);
+bool isCharge(Kind kind);
+
+// A new charge may go out only while no charge of any store is open.
+bool mayStartCharge(const QList<Attempt>& openOfAnyStore);
+// A refund of `orderNo` may go out only while no refund of that order is open.
+bool mayStartRefund(const QString& orderNo, const QList<Attempt>& open);
+
+// What the journal keeps of a payment code: "****" and its last four digits, or "****" alone when the code is short
+// (fewer than 12 characters, where four digits give away too much) or does not end in four digits. Empty stays empty.
+QString maskCode(const QString& code);
+// More than four digits: a code that was not masked.
+bool looksUnmasked(const QString& text);
+
+// Stable names for the file, readable with the sqlite3 tool ("sending", "unresolved", "ticket_charge", ...).
+QString stateName(State state);
+std::optional<State> stateFromName(const QString& name);
+// The state as the cashier reads it (发送中, 未确认, ...).
+QString stateLabel(State state);
+QString kindName(Kind kind);
+std::optional<Kind> kindFromName(const QString& name);
+
+}  // namespace journal

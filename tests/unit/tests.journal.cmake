@@ -1,0 +1,1 @@
+cashier_add_test(tst_journal SOURCES unit/tst_journal.cpp LIBS cashier_journal SQLite::SQLite3 KIND unit)
