@@ -203,7 +203,9 @@ Try tryOpen(const QString& path) {
         const int primary = rc & 0xff;
         t.fileAtFault = atFault || primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ||
                         (existed && (primary == SQLITE_CANTOPEN || primary == SQLITE_PERM));
-        sqlite3_close(t.db);
+        // Statements of the caller's scope are still alive here: close_v2 lets go once they are finalized, before
+        // the file is moved aside.
+        sqlite3_close_v2(t.db);
         t.db = nullptr;
         return t;
     };
@@ -330,7 +332,7 @@ Journal::Journal(sqlite3* db, const QString& path) : m_db(db), m_path(path) {}
 
 Journal::~Journal() {
     // The last connection to close folds the WAL back into the file and removes it.
-    sqlite3_close(m_db);
+    sqlite3_close_v2(m_db);
 }
 
 Journal::Opened Journal::openFile(const QString& path) {
