@@ -26,6 +26,11 @@ QString UserSession::uname() const {
     return m_loginContent.value(QLatin1String("uname")).toString();
 }
 
+QString UserSession::shopName() const {
+    return m_currentShop.value(QLatin1String("main_name")).toString() +
+           m_currentShop.value(QLatin1String("branch_name")).toString();
+}
+
 UserSession& userSession() {
     auto& s = sessionInstance();
     if (!s) {

@@ -27,6 +27,8 @@ public:
     QString shopId() const;  // "shopid" of the current store
     QString rname() const;
     QString uname() const;
+    // The current store's name as receipts and the result window show it: "main_name" + "branch_name".
+    QString shopName() const;
 
 private:
     QJsonObject m_loginContent;

@@ -3,47 +3,57 @@
 #include "app/comconfig.h"
 #include "app/money.h"
 #include "app/usersession.h"
-#include "collect/chargechecker.h"
 #include "collect/collectlogic.h"
 #include "collect/formtradeinfo.h"
 #include "collect/ticketform.h"
-#include "gateway/reply.h"
-#include "gateway/requests.h"
+#include "journal/journal.h"
 #include "ui_FormCS.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QDebug>
-#include <QDesktopWidget>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSet>
 #include <QTimer>
 
 namespace {
 const Qt::WindowFlags kWindowFlags = Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
 
-QString checkingPrompt() {
-    return QStringLiteral("正在确认本次收款结果，请稍候，请勿重复扫码……");
-}
 QString tipTitle() {
     return QStringLiteral("温馨提示");
 }
 
-// Order numbers of the sales this client completed in this run. A later unanswered charge of the same amount must
-// not be matched to one of them: that customer would leave without paying.
-QSet<QString>& settledOrders() {
-    static QSet<QString> orders;
-    return orders;
+QList<FormCS*>& windows() {
+    static QList<FormCS*> all;
+    return all;
+}
+
+QString timeText(const QDateTime& t) {
+    return t.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 }  // namespace
 
 FormCS::FormCS(QWidget* parent, const QString& amountText)
-    : QWidget(parent), ui(new Ui::FormCS), amountText(amountText), m_timing(chargecheck::timingFromEnvironment()) {
+    : QWidget(parent), ui(new Ui::FormCS), amountText(amountText) {
+    m_chargeFen = collect::chargeFen(amountText, comConfig().centsMode);
+    ticketPage = qobject_cast<TicketForm*>(parent);
+    m_controller = new ChargeController(m_chargeFen.value_or(0), this);
+    setUp();
+}
+
+FormCS::FormCS(const journal::Attempt& attempt) : QWidget(nullptr), ui(new Ui::FormCS) {
+    m_chargeFen = attempt.fen;
+    amountText = money::fenToYuan2(attempt.fen);
+    m_controller = new ChargeController(attempt.fen, this);
+    setUp();
+    m_controller->resume(attempt);
+    showPhase();
+}
+
+void FormCS::setUp() {
+    windows().append(this);
     ui->setupUi(this);
     setWindowFlags(kWindowFlags);
     windowstyle::centreOnScreen(this);
@@ -51,15 +61,54 @@ FormCS::FormCS(QWidget* parent, const QString& amountText)
         windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")) +
         QStringLiteral(" QToolTip {background-color:white}"));
     ui->btnStopCheck->hide();
+    ui->label->setTextFormat(Qt::PlainText);
     m_scanPrompt = ui->label->text();
     DragHelper::install(this);
-
-    m_chargeFen = collect::chargeFen(amountText, comConfig().centsMode);
     ui->lblMoney->setText(shownAmount());
-    ticketPage = qobject_cast<TicketForm*>(parent);
+    connectController();
 }
 
-FormCS::~FormCS() = default;
+FormCS::~FormCS() {
+    windows().removeAll(this);
+}
+
+FormCS* FormCS::inProgress() {
+    for (FormCS* w : qAsConst(windows())) {
+        if (w->m_controller->moneyMayMove()) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+bool FormCS::bringBackOpenCharge() {
+    if (FormCS* open = inProgress()) {
+        open->bringBack();
+        return true;
+    }
+    journal::Journal* j = journal::instance();
+    if (!j) {
+        return false;  // the charge itself says why nothing can be sent
+    }
+    for (const journal::Attempt& a : j->open(userSession().shopId())) {
+        if (journal::isCharge(a.kind)) {
+            auto* w = new FormCS(a);
+            w->bringBack();
+            return true;
+        }
+    }
+    return false;
+}
+
+void FormCS::bringBack() {
+    if (m_inBox) {
+        return;  // the box in front comes first; the window follows when it is answered
+    }
+    show();
+    raise();
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
+}
 
 void FormCS::setAmountEdit(QLineEdit* edit) {
     amountEdit = edit;
@@ -74,37 +123,100 @@ QString FormCS::statusText() const {
     return ui->label->text();
 }
 
-void FormCS::on_close_btn_clicked() {
-    if (m_checking) {
-        endCheckUnknown();
-        return;
+bool FormCS::isCharging() const {
+    return m_controller->phase() == ChargeController::Phase::Sending;
+}
+
+bool FormCS::isChecking() const {
+    const ChargeController::Phase p = m_controller->phase();
+    return p == ChargeController::Phase::Checking || p == ChargeController::Phase::LookingBack ||
+           p == ChargeController::Phase::Unresolved;
+}
+
+void FormCS::setRequestTimeout(int ms) {
+    chargecheck::Timing t = m_controller->timing();
+    t.chargeTimeoutMs = ms;
+    m_controller->setTiming(t);
+}
+
+void FormCS::setCheckTiming(const chargecheck::Timing& timing) {
+    m_controller->setTiming(timing);
+}
+
+void FormCS::connectController() {
+    ChargeController* c = m_controller;
+    connect(c, &ChargeController::phaseChanged, this, &FormCS::showPhase);
+    connect(c, &ChargeController::paid, this, &FormCS::completeSale);
+    connect(c, &ChargeController::refused, this,
+            [this](const QString& message) { reportFailure(replies::shown(message)); });
+    connect(c, &ChargeController::notSent, this,
+            [this] { reportFailure(QStringLiteral("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！")); });
+    connect(c, &ChargeController::lookBackFailed, this, [this] {
+        reportFailure(QStringLiteral("暂时无法核对本笔之前的扫码是否已经付款，本次没有收款。\n请稍后重新扫码。"));
+    });
+    connect(c, &ChargeController::journalTrouble, this, [this](const QString& why) { reportFailure(why); });
+    // Asked outside the reply handlers, so a box's own event loop does not run inside them.
+    connect(c, &ChargeController::candidatesFound, this, [this](const QList<chargecheck::Candidate>& found) {
+        QTimer::singleShot(0, this, [this, found] { askAboutCandidates(found); });
+    });
+    connect(c, &ChargeController::unresolved, this,
+            [this] { QTimer::singleShot(0, this, &FormCS::askAboutUnresolved); });
+}
+
+void FormCS::showPhase() {
+    ui->btnStopCheck->hide();
+    switch (m_controller->phase()) {
+        case ChargeController::Phase::Ready:
+        case ChargeController::Phase::Paid:
+            ui->label->setText(m_scanPrompt);
+            break;
+        case ChargeController::Phase::Sending:
+            ui->label->setText(QStringLiteral("正在收款，请稍候……"));
+            break;
+        case ChargeController::Phase::LookingBack:
+            ui->label->setText(QStringLiteral("正在核对本笔之前的扫码是否已经付款，请稍候……"));
+            break;
+        case ChargeController::Phase::Checking:
+            ui->label->setText(m_controller->resumed()
+                                   ? QStringLiteral("上次未确认的收款（%1，付款码 %2），正在确认结果，请稍候……")
+                                         .arg(timeText(m_controller->sentAt()), m_controller->maskedCode())
+                                   : QStringLiteral("正在确认本次收款结果，请稍候，请勿重复扫码……"));
+            ui->btnStopCheck->setText(QStringLiteral("停止确认"));
+            ui->btnStopCheck->show();
+            break;
+        case ChargeController::Phase::Unresolved:
+            ui->label->setText(QStringLiteral("本次收款结果未能确认，客户可能已经付款！"));
+            ui->btnStopCheck->setText(QStringLiteral("处理"));
+            ui->btnStopCheck->show();
+            break;
     }
+}
+
+void FormCS::on_close_btn_clicked() {
     close();
 }
 
 void FormCS::on_btnStopCheck_clicked() {
-    if (m_checking) {
-        endCheckUnknown();
+    if (m_controller->phase() == ChargeController::Phase::Checking) {
+        m_controller->stopCheck();
+    } else if (m_controller->phase() == ChargeController::Phase::Unresolved) {
+        askAboutUnresolved();
     }
 }
 
 void FormCS::keyPressEvent(QKeyEvent* event) {
-    if (m_checking) {
-        // Nothing typed now may start a charge; Escape is the cashier stopping the check.
-        if (event->key() == Qt::Key_Escape) {
-            endCheckUnknown();
-        }
+    if (event->key() == Qt::Key_Escape) {
+        close();  // hides only while the sale's money may be moving
         return;
     }
-    if (event->key() == Qt::Key_Return) {
-        if (!m_charging) {
-            charge();
-        }
+    if (m_controller->phase() != ChargeController::Phase::Ready) {
+        // Nothing typed now may start a charge.
         scanBuffer.clear();
         return;
     }
-    if (event->key() == Qt::Key_Escape) {
-        close();
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        charge();
+        scanBuffer.clear();
         return;
     }
     // A scanner types printable characters only; Ctrl+V and other control keys must not reach the code.
@@ -116,26 +228,19 @@ void FormCS::keyPressEvent(QKeyEvent* event) {
 }
 
 void FormCS::closeEvent(QCloseEvent* event) {
+    event->accept();
     if (m_inBox) {
-        event->accept();
         return;  // a modal box closes popups; the window comes back once the box is answered
     }
-    if (m_checking) {
-        // A click beside the popup must not end the check unseen: the cashier stops it with the button.
-        event->ignore();
+    if (m_controller->moneyMayMove()) {
+        // The charge goes on: the window outlives its page (the cashier may switch pages meanwhile), and its
+        // outcome is still handled.
+        if (parent()) {
+            setParent(nullptr, kWindowFlags);
+        }
         return;
     }
-    event->accept();
-    if (m_charging) {
-        // The charge may still succeed: the window outlives its page (the cashier may switch pages meanwhile) so
-        // the result and the receipt are not lost.
-        m_closedWhileCharging = true;
-        if (parent()) {
-            setParent(nullptr, windowFlags());
-        }
-    } else {
-        deleteLater();
-    }
+    deleteLater();
 }
 
 void FormCS::charge() {
@@ -143,68 +248,30 @@ void FormCS::charge() {
         reportFailure(QStringLiteral("收款金额格式不正确"));
         return;
     }
-    const UserSession& session = userSession();
-    const RequestBody body = ticketPage ? requests::ticketScanPay(ticketPage->selectionString(), scanBuffer,
-                                                                  *m_chargeFen, session.uid(), session.shopId())
-                                        : requests::scanPay(scanBuffer, *m_chargeFen, session.uid(), session.shopId());
-    m_sentAt = QDateTime::currentDateTime();
-    m_chargeShopId = session.shopId();
-    m_soldTickets = ticketPage ? ticketPage->soldTickets() : QJsonArray();
-    m_charging = true;
-    gateway::post(
-        this, body, [this](const gateway::Reply& r) { slot_requestFinished(r); }, m_timing.chargeTimeoutMs);
+    if (ticketPage) {
+        m_soldTickets = ticketPage->soldTickets();
+        m_controller->setTicketSale(ticketPage->selectionString(), m_soldTickets);
+    }
+    QString why;
+    if (!m_controller->charge(scanBuffer, &why)) {
+        if (FormCS* other = inProgress(); other && other != this) {
+            // Another sale's charge is open: that one comes first.
+            hide();
+            other->bringBack();
+            return;
+        }
+        reportFailure(why);
+    }
 }
 
-void FormCS::slot_requestFinished(const gateway::Reply& reply) {
-    m_charging = false;
-    const bool closed = m_closedWhileCharging;
-    m_closedWhileCharging = false;
-    // Sent but not answered, or answered by something other than the gateway's envelope: the charge may have been
-    // carried out. It is checked, never sent again; the window comes back even if it was closed meanwhile.
-    if (reply.kind == gateway::Reply::Unknown || reply.kind == gateway::Reply::NotEnvelope) {
-        startChecking();
-        return;
-    }
-    const QJsonObject content = reply.content();
-    const QString msg = reply::str(content, "msg");
-    // Never sent, or an envelope without a message: the network message, never an empty box.
-    if (!reply.ok() || msg.isEmpty()) {
-        if (!closed) {
-            reportFailure(QStringLiteral("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！"));
-        } else {
-            deleteLater();
-        }
-        return;
-    }
-    if (msg == QStringLiteral("成功")) {
-        completeSale(content, closed);
-        return;
-    }
-    if (closed) {
-        deleteLater();
-        return;
-    }
-    reportFailure(msg);
-}
-
-void FormCS::completeSale(const QJsonObject& content, bool alreadyClosed) {
-    for (const char* key : {"out_trade_no", "trade_no"}) {
-        const QString orderNo = reply::str(content, key);
-        if (!orderNo.isEmpty()) {
-            settledOrders().insert(orderNo);
-        }
-    }
+void FormCS::completeSale(const replies::Sale& sale) {
     if (ticketPage) {
         ticketPage->resetCounts();
     } else if (amountEdit) {
         amountEdit->clear();
     }
-    if (alreadyClosed) {
-        deleteLater();
-    } else {
-        close();
-    }
-    auto* info = new FormTradeInfo(content);
+    close();
+    auto* info = new FormTradeInfo(sale);
     info->show();
 }
 
@@ -220,113 +287,76 @@ void FormCS::reportFailure(const QString& text) {
     showBox([&] { return msgbox::critical(this, tipTitle(), text, QMessageBox::Ok); });
     // The cashier scans again in the same window.
     scanBuffer.clear();
-    show();
-    activateWindow();
-}
-
-void FormCS::startChecking() {
-    m_checking = true;
-    scanBuffer.clear();
-    // The check outlives the page that opened the window (the cashier may switch pages), as a charge does.
-    if (parent()) {
-        setParent(nullptr, kWindowFlags);
-    } else if (windowFlags() != kWindowFlags) {
-        setWindowFlags(kWindowFlags);
-    }
-    ui->label->setText(checkingPrompt());
-    ui->btnStopCheck->show();
-    show();
-    activateWindow();
-
-    if (!m_chargeFen) {
-        endCheckUnknown();
-        return;
-    }
-    auto* checker = new ChargeChecker(chargecheck::Charge{*m_chargeFen, m_chargeShopId, m_sentAt}, m_timing, this);
-    m_checker = checker;
-    connect(checker, &ChargeChecker::candidatesFound, this, [this](const QList<chargecheck::Candidate>& found) {
-        // Asked outside the listing's reply handler, so the box's own event loop does not run inside it.
-        QTimer::singleShot(0, this, [this, found] { askAboutCandidates(found); });
-    });
-    connect(checker, &ChargeChecker::notFound, this, &FormCS::endCheckNotFound);
-    connect(checker, &ChargeChecker::listingFailed, this, &FormCS::endCheckUnknown);
-    checker->exclude(settledOrders());
-    checker->start();
+    bringBack();
 }
 
 void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
+    bringBack();
     for (const chargecheck::Candidate& c : found) {
-        if (!m_checking) {
-            return;
-        }
         if (isThisSale(c)) {
-            const QJsonObject shop = userSession().currentShop();
-            const QString shopName = reply::str(shop, "main_name") + reply::str(shop, "branch_name");
-            const QJsonObject content = chargecheck::tradeContent(c, userSession().rname(), shopName, m_soldTickets);
-            leaveCheckingState();
-            completeSale(content, false);
+            const replies::Sale sale =
+                chargecheck::tradeContent(c, userSession().rname(), userSession().shopName(), m_soldTickets);
+            m_controller->confirm(c, sale);
             return;
         }
     }
-    if (m_checking && m_checker) {
-        m_checker->goOn(found);
-    }
+    m_controller->decline(found);
+    bringBack();
 }
 
 bool FormCS::isThisSale(const chargecheck::Candidate& c) {
     // The scan time beside the transaction's, so a sale of the same amount at another till can be told apart.
-    const QString text = QStringLiteral(
-                             "查到一笔金额相同的收款：\n\n"
-                             "金额：%1元\n"
-                             "支付方式：%2\n"
-                             "交易时间：%3\n"
-                             "订单号：%4\n"
-                             "（本次扫码时间：%5）\n\n"
-                             "这笔是不是本次收款？")
-                             .arg(money::fenToYuan2(c.fen), c.channel, c.payDate, c.orderNo,
-                                  m_sentAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    const QString text =
+        QStringLiteral(
+            "查到一笔金额相同的收款：\n\n"
+            "金额：%1元\n"
+            "支付方式：%2\n"
+            "交易时间：%3\n"
+            "订单号：%4\n"
+            "（本次扫码时间：%5）\n\n"
+            "这笔是不是本次收款？")
+            .arg(money::fenToYuan2(c.fen), c.channel, c.payDate, c.orderNo,
+                 timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()));
     const auto answer = showBox([&] {
         return msgbox::ask(
             this, QMessageBox::Question, tipTitle(), text,
             {{QMessageBox::Yes, QStringLiteral("是本次收款")}, {QMessageBox::No, QStringLiteral("不是")}},
             QMessageBox::Yes);
     });
-    if (m_checking) {
-        show();
-        activateWindow();
-    }
     return answer == QMessageBox::Yes;
 }
 
-void FormCS::endCheckNotFound() {
-    leaveCheckingState();
-    showBox([&] {
-        return msgbox::information(this, tipTitle(), QStringLiteral("未查到本次收款记录，可以重新扫码收款。"),
-                                   QMessageBox::Ok);
+void FormCS::askAboutUnresolved() {
+    if (m_controller->phase() != ChargeController::Phase::Unresolved || m_inBox) {
+        return;
+    }
+    bringBack();
+    const auto choice = showBox([&] {
+        return msgbox::ask(this, QMessageBox::Warning, tipTitle(),
+                           QStringLiteral("未查到这笔收款（%1，扫码时间 %2），客户可能已经付款！\n"
+                                          "请与客户核对付款记录，或在“交易查询”中查看。")
+                               .arg(shownAmount(), timeText(m_controller->sentAt())),
+                           {{QMessageBox::Retry, QStringLiteral("继续确认")},
+                            {QMessageBox::Discard, QStringLiteral("客户未付款")},
+                            {QMessageBox::Cancel, QStringLiteral("稍后处理")}},
+                           QMessageBox::Retry);
     });
-    show();
-    activateWindow();
-}
-
-void FormCS::endCheckUnknown() {
-    leaveCheckingState();
-    showBox([&] {
-        return msgbox::warning(this, tipTitle(),
-                               QStringLiteral("本次收款结果未能确认，客户可能已经付款！\n"
-                                              "请先在“交易查询”中核对，确认没有这笔收款后再重新收款。"),
-                               QMessageBox::Ok);
-    });
-    show();
-    activateWindow();
-}
-
-void FormCS::leaveCheckingState() {
-    m_checking = false;
-    if (m_checker) {
-        m_checker->stop();
-        m_checker->deleteLater();
+    if (choice == QMessageBox::Retry) {
+        m_controller->checkAgain();
+    } else if (choice == QMessageBox::Discard) {
+        const auto sure = showBox([&] {
+            return msgbox::ask(
+                this, QMessageBox::Warning, tipTitle(),
+                QStringLiteral("请确认：已与客户核对，客户没有为这笔收款付款。\n"
+                               "确认后这笔记为未收款，可以重新扫码收款。"),
+                {{QMessageBox::Yes, QStringLiteral("确认未付款")}, {QMessageBox::No, QStringLiteral("返回")}},
+                QMessageBox::No);
+        });
+        QString why;
+        if (sure == QMessageBox::Yes && !m_controller->release(&why)) {
+            showBox([&] { return msgbox::critical(this, tipTitle(), why, QMessageBox::Ok); });
+        }
     }
     scanBuffer.clear();
-    ui->label->setText(m_scanPrompt);
-    ui->btnStopCheck->hide();
+    bringBack();
 }

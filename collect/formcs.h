@@ -1,10 +1,7 @@
 #pragma once
 
-#include "collect/chargecheck.h"
-#include "gateway/gatewaycall.h"
+#include "journal/chargecontroller.h"
 
-#include <QDateTime>
-#include <QJsonArray>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -14,20 +11,32 @@
 namespace Ui {
 class FormCS;
 }
-class ChargeChecker;
 class QLineEdit;
 class TicketForm;
+namespace journal {
+struct Attempt;
+}
 
-// The payment-code window: shows the amount to charge, collects what the scanner types, and on Return charges it.
-// A charge whose outcome is unknown (no reply in time, connection lost, or an answer that is not the gateway's) is
-// never sent again: the window checks the store's transactions for it until the cashier confirms one, the check
-// ends, or the cashier stops it. No new charge can start from the window meanwhile.
+// The payment-code window: shows the amount to charge, collects what the scanner types, and on Return charges it. It
+// is the view of its sale's ChargeController, which owns the charge (journal, outcome, look-up, release). While the
+// sale's money may be moving the window may hide, but it is not destroyed: the amount and ticket pages bring it back
+// instead of opening a second one, and it comes back by itself when there is something to tell.
 class FormCS : public QWidget {
     Q_OBJECT
 
 public:
     FormCS(QWidget* parent, const QString& amountText);
+    // A window for a charge an earlier run left open: it looks the charge up at once.
+    explicit FormCS(const journal::Attempt& attempt);
     ~FormCS() override;
+
+    // The window of the charge in progress (money that may be moving), if any.
+    static FormCS* inProgress();
+    // Brings back the window of a charge in progress or, when there is none, one for the store's first charge an
+    // earlier run left open. True when there was one: no new charge may start then.
+    static bool bringBackOpenCharge();
+    // Shows, raises and gives the keyboard to the window.
+    void bringBack();
 
     // The amount page's field, emptied after a successful charge.
     void setAmountEdit(QLineEdit* edit);
@@ -36,35 +45,33 @@ public:
     std::optional<qint64> chargeAmountFen() const { return m_chargeFen; }
     QString shownAmount() const;
     QString statusText() const;
-    bool isCharging() const { return m_charging; }
-    bool isChecking() const { return m_checking; }
+    bool isCharging() const;
+    bool isChecking() const;
+    ChargeController* controller() const { return m_controller; }
 
     // Tests shorten the gateway time-out and the check; production keeps 30 s and the check's own values.
-    void setRequestTimeout(int ms) { m_timing.chargeTimeoutMs = ms; }
-    void setCheckTiming(const chargecheck::Timing& timing) { m_timing = timing; }
+    void setRequestTimeout(int ms);
+    void setCheckTiming(const chargecheck::Timing& timing);
 
 public slots:
     void on_close_btn_clicked();
     void on_btnStopCheck_clicked();
-    void slot_requestFinished(const gateway::Reply& reply);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void setUp();
+    void connectController();
     void charge();
+    void showPhase();
     void reportFailure(const QString& text);
-    // What a successful charge does: clears the caller's amount, closes, opens the result window with `content`.
-    void completeSale(const QJsonObject& content, bool alreadyClosed);
-
-    void startChecking();
+    // What a paid sale does: clears the caller's amount, closes, opens the result window.
+    void completeSale(const replies::Sale& sale);
     void askAboutCandidates(const QList<chargecheck::Candidate>& candidates);
     bool isThisSale(const chargecheck::Candidate& candidate);
-    // Ends the check and tells the cashier how it ended; the window takes a new scan after that.
-    void endCheckNotFound();
-    void endCheckUnknown();
-    void leaveCheckingState();
+    void askAboutUnresolved();
     // Shows a box from this popup: the box closes the popup, which comes back once the box is answered.
     template <class ShowBox>
     auto showBox(ShowBox show);
@@ -76,16 +83,7 @@ private:
     QString amountText;
     QString m_scanPrompt;
     std::optional<qint64> m_chargeFen;
-    chargecheck::Timing m_timing;
-    // One charge at a time: a second Return must not post a second charge of the same sale.
-    bool m_charging = false;
-    // Closed while a charge was in flight: the reply is still handled, then the window goes.
-    bool m_closedWhileCharging = false;
+    ChargeController* m_controller = nullptr;
+    QList<replies::SoldTicket> m_soldTickets;
     bool m_inBox = false;
-    // The charge on its way or being checked: when it went out, for which store, and the tickets it sells.
-    QDateTime m_sentAt;
-    QString m_chargeShopId;
-    QJsonArray m_soldTickets;
-    bool m_checking = false;
-    QPointer<ChargeChecker> m_checker;
 };

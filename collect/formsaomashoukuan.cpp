@@ -255,9 +255,9 @@ void FormSaoMaShouKuan::collect() {
     if (!keyBuffer.isEmpty()) {
         return;
     }
-    if (m_paymentWindow && (m_paymentWindow->isVisible() || m_paymentWindow->isChecking())) {
-        // One payment-code window at a time, even when the serial bridge asks again; a charge being checked keeps
-        // its window while the cashier answers its question, when the window itself is hidden.
+    if (FormCS::bringBackOpenCharge() || (m_paymentWindow && m_paymentWindow->isVisible())) {
+        // A charge whose money may be moving comes back instead of a second one (even when its window was hidden);
+        // one payment-code window at a time, even when the serial bridge asks again.
         return;
     }
     // A pending addition the cashier did not close with "=" is what the display adds up to; a "+" with nothing

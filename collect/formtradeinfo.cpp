@@ -3,7 +3,6 @@
 #include "app/dataconfig.h"
 #include "app/money.h"
 #include "gateway/gatewaycall.h"
-#include "gateway/reply.h"
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
@@ -15,15 +14,14 @@
 #include <QApplication>
 #include <QDesktopWidget>
 #include <QFontMetrics>
-#include <QJsonArray>
 #include <QLabel>
 
 namespace {
 constexpr int kTicketRowHeight = 20;
 }  // namespace
 
-FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
-    : QWidget(parent), ui(new Ui::FormTradeInfo), content(contentIn) {
+FormTradeInfo::FormTradeInfo(const replies::Sale& saleIn, QWidget* parent)
+    : QWidget(parent), ui(new Ui::FormTradeInfo), sale(saleIn) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -40,10 +38,14 @@ FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
     ui->pushButton->installEventFilter(this);
     ui->print_btn->installEventFilter(this);
 
-    ui->label_operate->setText(reply::str(content, "operator"));
-    ui->label_sys_order->setText(reply::str(content, "out_trade_no"));
-    ui->label_pay_way->setText(reply::isAlipay(content) ? QStringLiteral("支付宝") : QStringLiteral("微信"));
-    ui->label_money->setText(money::fenToYuan2(reply::paidFen(content)));
+    // Gateway texts, shown as they are: never markup.
+    for (QLabel* label : {ui->label_operate, ui->label_sys_order, ui->label_pay_way, ui->label_money}) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    ui->label_operate->setText(replies::shown(sale.operatorName));
+    ui->label_sys_order->setText(replies::shown(sale.outTradeNo));
+    ui->label_pay_way->setText(sale.alipay() ? QStringLiteral("支付宝") : QStringLiteral("微信"));
+    ui->label_money->setText(money::fenToYuan2(sale.fen.value_or(0)));
     // The whole amount on one line: a large amount gets a smaller type rather than losing its last digits.
     QFont moneyFont = ui->label_money->font();
     while (moneyFont.pointSize() > 6 &&
@@ -52,14 +54,14 @@ FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
     }
     ui->label_money->setFont(moneyFont);
 
-    const QJsonArray tickets = reply::arr(content, "tickets");
+    const QList<replies::SoldTicket>& tickets = sale.tickets;
     if (!tickets.isEmpty()) {
         QList<receipts::TicketSold> sold;
         for (int i = 0; i < tickets.size(); ++i) {
-            const QJsonObject t = tickets.at(i).toObject();
-            const receipts::TicketSold ticket{reply::str(t, "cardno"), reply::str(t, "price")};
+            const receipts::TicketSold ticket{replies::shown(tickets.at(i).name), replies::shown(tickets.at(i).price)};
             sold.append(ticket);
             auto* label = new QLabel(ui->scrollAreaWidgetContents);
+            label->setTextFormat(Qt::PlainText);
             label->setStyleSheet(QStringLiteral("color:#ffffff"));
             label->setText(ticket.cardno + QLatin1Char('(') + ticket.price + QStringLiteral("元)"));
             label->move(0, kTicketRowHeight * i);
@@ -127,14 +129,14 @@ void FormTradeInfo::printReceipt() {
     }
     reportPrinted();
     receipts::SaleReceipt r;
-    r.shopName = reply::str(content, "shopname");
+    r.shopName = sale.shopName;
     r.operatorName = ui->label_operate->text();
-    r.payDate = reply::str(content, "pay_date");
+    r.payDate = sale.payDate;
     r.orderNo = ui->label_sys_order->text();
     r.payWay = ui->label_pay_way->text();
     r.moneyText = ui->label_money->text();
     r.ticketsHtml = ticketsHtml;
-    r.outTradeNo = reply::str(content, "out_trade_no");
+    r.outTradeNo = sale.outTradeNo;
     r.servicePhone = dataConfig().servicePhone();
     printHtmlReceipt(receipts::saleReceiptHtml(r));
 }

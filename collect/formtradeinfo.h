@@ -1,7 +1,8 @@
 #pragma once
 
+#include "gateway/replies.h"
+
 #include <QElapsedTimer>
-#include <QJsonObject>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -20,7 +21,7 @@ public:
     // cashier's answer: it is ignored so the result cannot close unseen.
     static constexpr int kIgnoreReturnMs = 400;
 
-    explicit FormTradeInfo(const QJsonObject& content, QWidget* parent = nullptr);
+    explicit FormTradeInfo(const replies::Sale& sale, QWidget* parent = nullptr);
     ~FormTradeInfo() override;
 
     QString operatorText() const;
@@ -46,7 +47,7 @@ private:
     void reportPrinted();
 
     std::unique_ptr<Ui::FormTradeInfo> ui;
-    QJsonObject content;
+    replies::Sale sale;
     QString ticketsHtml;
     QElapsedTimer m_opened;
 };

@@ -1,7 +1,7 @@
 #include "collect/ticketform.h"
 
 #include "app/money.h"
-#include "collect/chargecheck.h"
+#include "journal/chargecheck.h"
 #include "collect/collectlogic.h"
 #include "collect/formcs.h"
 #include "collect/ticketctl.h"
@@ -56,7 +56,7 @@ QString TicketForm::selectionString() const {
     return collect::ticketSelection(currentLines());
 }
 
-QJsonArray TicketForm::soldTickets() const {
+QList<replies::SoldTicket> TicketForm::soldTickets() const {
     QList<chargecheck::SoldKind> kinds;
     const QList<TicketType*>& types = ticketTypes();
     for (int i = 0; i < types.size(); ++i) {
@@ -91,10 +91,10 @@ void TicketForm::resetCounts() {
 }
 
 void TicketForm::on_sk_btn_clicked() {
-    if (total <= 0) {
-        return;
+    if (FormCS::bringBackOpenCharge() || (m_paymentWindow && m_paymentWindow->isVisible())) {
+        return;  // the charge in progress comes back instead of a second one; one window at a time
     }
-    if (m_paymentWindow && (m_paymentWindow->isVisible() || m_paymentWindow->isChecking())) {
+    if (total <= 0) {
         return;
     }
     auto* cs = new FormCS(this, ui->input_Edit->text());

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "collect/collectlogic.h"
+#include "gateway/replies.h"
 
-#include <QJsonArray>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -26,7 +26,7 @@ public:
     // "id:count," for every kind with a count above 0, in list order (the ticket charge's "ticket" field).
     QString selectionString() const;
     // {"cardno": kind name, "price": yuan text} once per ticket selected, as a ticket charge's reply lists them.
-    QJsonArray soldTickets() const;
+    QList<replies::SoldTicket> soldTickets() const;
     // After a successful charge: every count back to 0 and the total emptied.
     void resetCounts();
     // The total in whole fen, exactly; shown without trailing zeros.

@@ -431,8 +431,9 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
     const QDateTime now = QDateTime::currentDateTime();
     Statement u(m_db,
                 "UPDATE attempts SET state = ?, settled_ms = ?, settled_at = ?, "
-                "order_no = CASE WHEN ? = '' THEN order_no ELSE ? END, note = ?, released_by = ? WHERE id = ?");
-    u.bindAll({stateName(to), now.toMSecsSinceEpoch(), humanTime(now), orderNo, orderNo, note, releasedBy, id});
+                "order_no = CASE WHEN ? = '' THEN order_no ELSE ? END, note = CASE WHEN ? = '' THEN note ELSE ? END, "
+                "released_by = ? WHERE id = ?");
+    u.bindAll({stateName(to), now.toMSecsSinceEpoch(), humanTime(now), orderNo, orderNo, note, note, releasedBy, id});
     if (!u.run()) {
         return abandon(failure(m_db, u.rc(), "settle"));
     }

@@ -30,10 +30,12 @@ bool maySettle(State from, State to) {
             return to != State::Sending;
         case State::Unresolved:
             return to == State::Paid || to == State::Released;
-        case State::NotSent:
-        case State::Paid:
         case State::Refused:
         case State::Released:
+            // Found in the listing later: the gateway took it despite its answer, or despite the release.
+            return to == State::Paid;
+        case State::NotSent:
+        case State::Paid:
             return false;
     }
     return false;

@@ -34,7 +34,8 @@ struct Attempt {
 //   Sending    -> NotSent (never left) | Paid | Refused | Unresolved (no answer, the check found nothing) | Released
 //   Unresolved -> Paid (found later) | Released (by the cashier)
 // An unresolved attempt never becomes Refused or NotSent: not finding a payment does not prove that none was made.
-// NotSent, Paid, Refused and Released are final.
+//   Refused, Released -> Paid (found in the listing later: the gateway took it despite its answer or the release)
+// NotSent and Paid are final.
 bool maySettle(State from, State to);
 // Sending or Unresolved: money may have moved and nobody knows yet.
 bool isOpen(State state);

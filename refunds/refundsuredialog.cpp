@@ -7,6 +7,7 @@
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
+#include "journal/refundguard.h"
 #include "refunds/refundrules.h"
 #include "settings/settingmain.h"
 #include "ui_RefundSureDialog.h"
@@ -50,6 +51,8 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     ui->btnCancel->setStyleSheet(buttonStyle);
     ui->btnOk->setStyleSheet(buttonStyle);
 
+    checkOpenRefund();
+
     const ComConfig& config = comConfig();
     if (config.refundCardEnabled) {
         gateway::post(this, requests::cards(userSession().token(), outTradeNo),
@@ -67,6 +70,7 @@ void RefundSureDialog::runForOrder(const QJsonObject& order, QWidget* parent) {
     auto str = [&order](const char* key) { return order.value(QLatin1String(key)).toString(); };
     RefundSureDialog dialog(parent, str("out_trade_no"), str("trade_no"), str("money"), str("pay_channel"));
     dialog.orderRow = order;
+    dialog.refundedBeforeFen = replies::fen(order, "refundfee").value_or(0);
     dialog.exec();
 }
 
@@ -123,30 +127,65 @@ void RefundSureDialog::submit() {
         }
     }
     setSubmitEnabled(false);
-    m_sentFen = amount.fen;
-    gateway::post(this, requests::refund(userSession().token(), amount.fen, outTradeNo, cardNo, ui->txtpwd->text()),
-                  [this](const gateway::Reply& r) { onRefundResult(r); });
+    QString why;
+    if (!guard()->send(amount.fen, refundedBeforeFen, cardNo, ui->txtpwd->text(), &why)) {
+        // Nothing was sent. A refund of this order whose outcome is unknown keeps 确定退款 off.
+        msgbox::critical(this, title, why);
+        setSubmitEnabled(!guard()->refundOpen());
+    }
 }
 
-void RefundSureDialog::onRefundResult(const gateway::Reply& r) {
-    const refundrules::RefundResult result = refundrules::readRefundResult(r.ok(), r.root);
+RefundGuard* RefundSureDialog::guard() {
+    if (!m_guard) {
+        m_guard = new RefundGuard(outTradeNo, this);
+        connect(m_guard, &RefundGuard::finished, this, &RefundSureDialog::onRefundResult);
+        connect(m_guard, &RefundGuard::earlierRefundDone, this, [this](qint64 fen) {
+            printReceipt(fen);
+            msgbox::information(
+                this, QStringLiteral("温馨提示"),
+                QStringLiteral("这笔交易上一次的退款（%1元）已经完成，不需要再退。").arg(money::fenToYuan2(fen)));
+            accept();
+        });
+        connect(m_guard, &RefundGuard::earlierRefundCleared, this, [this] { setSubmitEnabled(true); });
+        connect(m_guard, &RefundGuard::earlierRefundUnknown, this, [this] {
+            msgbox::warning(this, QStringLiteral("温馨提示"),
+                            QStringLiteral("这笔交易上一次退款的结果还未能确认。\n"
+                                           "请稍后在交易查询中核对这笔交易的退款金额，再决定是否重新退款。"));
+        });
+    }
+    return m_guard;
+}
+
+void RefundSureDialog::checkOpenRefund() {
+    // A refund of this order whose answer never came (in this run or an earlier one) is looked up first.
+    if (guard()->refundOpen()) {
+        setSubmitEnabled(false);
+        guard()->lookUpOpenRefund();
+    }
+}
+
+void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint64 fen) {
     const QString title = QStringLiteral("温馨提示");
     switch (result.outcome) {
-        case refundrules::Outcome::Unknown:
+        case replies::Outcome::Unknown:
             // The refund may have gone through: the buttons stay off, only 取消 is left.
-            msgbox::warning(this, title, result.message);
+            msgbox::warning(this, title,
+                            QStringLiteral("没有收到网关的答复，这笔退款可能已经完成，也可能没有。\n"
+                                           "请先在交易查询中核对这笔交易的退款金额，再决定是否重新退款。"));
             return;
-        case refundrules::Outcome::Refunded:
-            printReceipt(m_sentFen);
-            msgbox::information(this, title, result.message);
+        case replies::Outcome::Paid:
+            printReceipt(fen);
+            msgbox::information(this, title, replies::shown(result.message));
             accept();
             return;
-        case refundrules::Outcome::WrongPassword:
-            msgbox::critical(this, title, result.message);
-            openHubPage(kPasswordChangePage);
+        case replies::Outcome::Refused:
+            msgbox::critical(this, title, replies::shown(result.message));
+            if (result.wrongPassword) {
+                openHubPage(kPasswordChangePage);
+            }
             break;
-        case refundrules::Outcome::Refused:
-            msgbox::critical(this, title, result.message);
+        case replies::Outcome::NotSent:
+            msgbox::critical(this, title, QStringLiteral("网络异常，退款请求没有发出，请检查网络后重试。"));
             break;
     }
     setSubmitEnabled(true);

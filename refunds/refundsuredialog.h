@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gateway/gatewaycall.h"
+#include "gateway/replies.h"
 
 #include <QDialog>
 #include <QJsonObject>
@@ -12,6 +13,7 @@ namespace Ui {
 class RefundSureDialog;
 }
 class QCheckBox;
+class RefundGuard;
 
 // Refunds one listed transaction: shows the order, takes the refund amount and the refund password, and with the
 // goods-return option lists the order's items so the cashier can mark those handed back. A refund whose outcome is
@@ -26,6 +28,8 @@ public:
 
     // The whole transaction object of the row; read for the receipt. The opener assigns it before exec().
     QJsonObject orderRow;
+    // What the order had refunded when it was listed: a refund whose answer never came is judged against it.
+    qint64 refundedBeforeFen = 0;
 
     // Builds the dialog for a transaction object of the list, runs it modally and returns when it is closed.
     static void runForOrder(const QJsonObject& order, QWidget* parent = nullptr);
@@ -37,7 +41,7 @@ public:
 private slots:
     void on_btnCancel_clicked();
     void on_btnOk_clicked();
-    void onRefundResult(const gateway::Reply& r);
+    void onRefundResult(const replies::RefundResult& result, qint64 fen);
     void on_btnOk1_clicked();
     void slot_requestFinished(const gateway::Reply& r);
     void on_pushButton_clicked();
@@ -45,6 +49,8 @@ private slots:
 
 private:
     void submit();
+    RefundGuard* guard();
+    void checkOpenRefund();
     void setSubmitEnabled(bool enabled);
     void layOutItems(int boxes);
     void printReceipt(qint64 refundFen);
@@ -56,5 +62,5 @@ private:
     QString orderMoney;
     QString payChannel;
     QList<QCheckBox*> cardBoxes;
-    qint64 m_sentFen = 0;
+    RefundGuard* m_guard = nullptr;
 };

@@ -60,6 +60,9 @@ MainWindow* showMainWindow() {
         // Lives for the whole run; released once the event loop has ended so nothing is left behind at exit.
         QObject::connect(qApp, &QCoreApplication::aboutToQuit,
                          [guard = QPointer<MainWindow>(window)] { delete guard; });
+        // A charge an earlier run left open (the client was killed, the power went) is looked up before anything
+        // else, once the window it comes in front of is up.
+        QTimer::singleShot(0, window, [] { FormCS::bringBackOpenCharge(); });
     }
     MainWindow* window = g_mainWindow;
     window->show();
@@ -343,10 +346,12 @@ void MainWindow::showWindow() {
     activateWindow();
     m_float->hide();
     FormSaoMaShouKuan* page = amountPage();
-    if (FormCS* pay = page ? page->paymentWindow() : nullptr; pay && pay->isVisible()) {
-        // The charge already open stays in front of the window that was just raised.
-        pay->raise();
-        pay->activateWindow();
+    if (FormCS* pay = FormCS::inProgress()) {
+        // A charge whose money may be moving comes first, in front of the window that was just raised.
+        pay->bringBack();
+    } else if (FormCS* open = page ? page->paymentWindow() : nullptr; open && open->isVisible()) {
+        open->raise();
+        open->activateWindow();
     }
     const bool arriving = m_amountReader && m_amountReader->holding();
     if (!m_pendingAmount && !arriving) {

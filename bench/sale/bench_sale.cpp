@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer t;
         t.start();
-        auto* info = new FormTradeInfo(sample);
+        auto* info = new FormTradeInfo(replies::saleOf(sample));
         info->show();
         QCoreApplication::processEvents();
         windowMs.append(t.nsecsElapsed() / 1e6);

@@ -20,8 +20,8 @@ using namespace testsupport;
 
 namespace {
 
-QJsonObject contentOf(const QByteArray& json) {
-    return QJsonDocument::fromJson(json).object();
+replies::Sale contentOf(const QByteArray& json) {
+    return replies::saleOf(QJsonDocument::fromJson(json).object());
 }
 
 void addTicketType(int id, const QString& name, double price) {
@@ -71,12 +71,15 @@ void TestCollectResult::channelAndAmount_data() {
     QTest::addColumn<QString>("money");
     QTest::newRow("alipay number") << QByteArray(R"({"pay_channel":"ALIPAY","money":1234})") << "支付宝"
                                    << "12.34";
-    QTest::newRow("alipay text reads 0") << QByteArray(R"({"pay_channel":"ALIPAY","money":"1234"})") << "支付宝"
-                                         << "0.00";
+    // One amount rule for every reply: fen as a number or as digits in text.
+    QTest::newRow("alipay digits in text") << QByteArray(R"({"pay_channel":"ALIPAY","money":"1234"})") << "支付宝"
+                                           << "12.34";
+    QTest::newRow("yuan text is not fen") << QByteArray(R"({"pay_channel":"ALIPAY","money":"12.34"})") << "支付宝"
+                                          << "0.00";
     QTest::newRow("wechat text") << QByteArray(R"({"pay_channel":"WEIXIN","money":"1234"})") << "微信"
                                  << "12.34";
-    QTest::newRow("wechat number reads 0") << QByteArray(R"({"pay_channel":"WEIXIN","money":1234})") << "微信"
-                                           << "0.00";
+    QTest::newRow("wechat number") << QByteArray(R"({"pay_channel":"WEIXIN","money":1234})") << "微信"
+                                   << "12.34";
     QTest::newRow("missing keys") << QByteArray("{}") << "微信"
                                   << "0.00";
     QTest::newRow("large amount exact") << QByteArray(R"({"pay_channel":"ALIPAY","money":123456789})") << "支付宝"

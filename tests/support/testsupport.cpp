@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "journal/journal.h"
+
 #include "app/comconfig.h"
 #include "app/dataconfig.h"
 #include "app/usersession.h"
@@ -26,9 +28,12 @@ TempWorkDir::TempWorkDir() : m_oldCwd(QDir::currentPath()) {
     resetDataConfigForTests();
     comConfig() = ComConfig();
     resetSessionForTests();
+    // Money moves only through the payment journal: each case gets a fresh one in its folder.
+    journal::setInstance(journal::Journal::openFile(m_dir.filePath(QStringLiteral("payments.db"))).journal);
 }
 
 TempWorkDir::~TempWorkDir() {
+    journal::setInstance(nullptr);
     resetDataConfigForTests();
     comConfig() = ComConfig();
     resetSessionForTests();
@@ -93,6 +98,9 @@ IdleSerialLine::IdleSerialLine() {
 MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
     m_previous = msgbox::setTestHook([this](const msgbox::Request& r) {
         m_boxes.append({r.icon, r.title, r.text});
+        if (!m_queued.isEmpty() && r.buttons.testFlag(m_queued.first())) {
+            return m_queued.takeFirst();
+        }
         // A box without the asked-for button is answered with its first one, as a cashier would have to.
         if (r.buttons.testFlag(m_answer)) {
             return m_answer;

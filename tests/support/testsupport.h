@@ -51,6 +51,8 @@ public:
     ~MessageBoxWatcher() override;
     // The button pressed for the next boxes (default QMessageBox::Ok; for questions e.g. QMessageBox::Yes).
     void setAnswer(QMessageBox::StandardButton button) { m_answer = button; }
+    // Buttons pressed first, in order, each for the next box that has it; then setAnswer's.
+    void queueAnswers(const QList<QMessageBox::StandardButton>& buttons) { m_queued += buttons; }
     QList<SeenBox> boxes() const { return m_boxes; }
     int count() const { return m_boxes.size(); }
     SeenBox last() const { return m_boxes.isEmpty() ? SeenBox{QMessageBox::NoIcon, {}, {}} : m_boxes.last(); }
@@ -62,6 +64,7 @@ private:
     QList<SeenBox> m_boxes;
     std::function<QMessageBox::StandardButton(const msgbox::Request&)> m_previous;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
+    QList<QMessageBox::StandardButton> m_queued;
 };
 
 // A real HTTP server on 127.0.0.1 (random port) answering POSTs at /api.php/Gateway/index with a handler of the

@@ -1,8 +1,7 @@
-#include "collect/chargecheck.h"
+#include "journal/chargecheck.h"
 
 #include "app/money.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace chargecheck {
@@ -11,7 +10,7 @@ namespace {
 const QString kRangeFormat = QStringLiteral("yyyy-M-d hh:mm:ss");
 
 QString text(const QJsonObject& o, const char* key) {
-    return o.value(QLatin1String(key)).toString();
+    return replies::text(o, key);
 }
 
 bool isAlipay(const QString& listed) {
@@ -69,20 +68,7 @@ QString rangeEnd(const QDateTime& now, int toleranceSecs) {
 }
 
 qint64 rowFen(const QJsonObject& row) {
-    const QJsonValue v = row.value(QLatin1String("money"));
-    if (v.isDouble()) {
-        const double d = v.toDouble();
-        // Whole fen only: 12.5 fen is not an amount the client ever charges.
-        if (d >= 0 && d < 1e15 && d == static_cast<double>(static_cast<qint64>(d))) {
-            return static_cast<qint64>(d);
-        }
-        return -1;
-    }
-    if (v.isString()) {
-        static const QRegularExpression digits(QStringLiteral("^\\s*\\d{1,15}\\s*$"));
-        return digits.match(v.toString()).hasMatch() ? money::fenFromText(v.toString()) : -1;
-    }
-    return -1;
+    return replies::fen(row, "money").value_or(-1);
 }
 
 QDateTime parsePayDate(const QString& textIn) {
@@ -159,40 +145,46 @@ QList<Candidate> candidates(const Charge& charge, const QJsonArray& listing, con
     return dated + undated;
 }
 
-QJsonObject tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
-                         const QJsonArray& tickets) {
+replies::Sale tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
+                           const QList<replies::SoldTicket>& tickets) {
     const QJsonObject& row = candidate.row;
-    const bool alipay = isAlipay(text(row, "pay_channel"));
-    QJsonObject content;
-    content.insert(QStringLiteral("msg"), QStringLiteral("成功"));
-    const QString listedOperator = text(row, "operator");
-    content.insert(QStringLiteral("operator"), listedOperator.isEmpty() ? operatorName : listedOperator);
-    content.insert(QStringLiteral("out_trade_no"), candidate.orderNo);
-    content.insert(QStringLiteral("trade_no"), text(row, "trade_no"));
-    if (alipay) {
-        content.insert(QStringLiteral("pay_channel"), QStringLiteral("ALIPAY"));
-        content.insert(QStringLiteral("money"), static_cast<double>(candidate.fen));
-    } else {
-        const QString listed = text(row, "pay_channel");
-        content.insert(QStringLiteral("pay_channel"), isWechat(listed) ? QStringLiteral("WECHAT") : listed);
-        content.insert(QStringLiteral("money"), QString::number(candidate.fen));
-    }
-    content.insert(QStringLiteral("tickets"), tickets);
-    content.insert(QStringLiteral("pay_date"), candidate.payDate);
-    const QString listedShop = text(row, "shopname");
-    content.insert(QStringLiteral("shopname"), listedShop.isEmpty() ? shopName : listedShop);
-    return content;
+    replies::Sale sale;
+    const QString listedOperator = replies::text(row, "operator");
+    sale.operatorName = listedOperator.isEmpty() ? operatorName : listedOperator;
+    sale.outTradeNo = candidate.orderNo;
+    sale.tradeNo = replies::text(row, "trade_no");
+    const QString listed = replies::text(row, "pay_channel");
+    sale.channel = isAlipay(listed) ? QStringLiteral("ALIPAY") : isWechat(listed) ? QStringLiteral("WECHAT") : listed;
+    sale.fen = candidate.fen;
+    sale.payDate = candidate.payDate;
+    const QString listedShop = replies::text(row, "shopname");
+    sale.shopName = listedShop.isEmpty() ? shopName : listedShop;
+    sale.tickets = tickets;
+    return sale;
 }
 
-QJsonArray ticketsSold(const QList<SoldKind>& kinds) {
-    QJsonArray out;
+QList<replies::SoldTicket> ticketsSold(const QList<SoldKind>& kinds) {
+    QList<replies::SoldTicket> out;
     for (const SoldKind& k : kinds) {
         const QString price = money::fenToYuanTrimmed(k.priceFen);
         for (int i = 0; i < k.count; ++i) {
-            out.append(QJsonObject{{QStringLiteral("cardno"), k.name}, {QStringLiteral("price"), price}});
+            out.append(replies::SoldTicket{k.name, price});
         }
     }
     return out;
+}
+
+ListingPage readListing(const gateway::Reply& reply) {
+    ListingPage page;
+    const QJsonObject content = reply.content();
+    const QJsonValue rows = content.value(QLatin1String("listpay"));
+    if (!reply.ok() || !rows.isArray()) {
+        return page;
+    }
+    page.ok = true;
+    page.rows = rows.toArray();
+    page.totalPages = qMax(1, replies::integer(content, "total_page").value_or(1));
+    return page;
 }
 
 }  // namespace chargecheck

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gateway/replies.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -50,7 +52,8 @@ struct Candidate {
 QString rangeStart(const QDateTime& sentAt, int toleranceSecs);
 QString rangeEnd(const QDateTime& now, int toleranceSecs);
 
-// A transaction's amount in fen: "money" as decimal text of fen or as a JSON number. -1 when it is neither.
+// A transaction's amount in fen: "money" as decimal text of fen or as a JSON number (replies::fen). -1 when it is
+// neither.
 qint64 rowFen(const QJsonObject& row);
 // The listed "pay_date" ("yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s" or Unix seconds); invalid otherwise.
 QDateTime parsePayDate(const QString& text);
@@ -65,12 +68,12 @@ QString channelName(const QString& listed);
 QList<Candidate> candidates(const Charge& charge, const QJsonArray& listing, const QDateTime& now, int toleranceSecs,
                             const QSet<QString>& declined = {});
 
-// The result window's content for a confirmed candidate, as a charge's "content" would have carried it. The listing
-// names the channel in words and sends "money" as text; the result window reads "pay_channel" "ALIPAY" with "money"
-// as a number, any other channel with "money" as text. `operatorName` stands in when the row names no operator,
-// `shopName` when it names no store, and `tickets` ({"cardno","price"} per ticket sold) is what the charge sold.
-QJsonObject tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
-                         const QJsonArray& tickets = {});
+// The sale the result window shows for a confirmed candidate, as a charge's reply would have carried it. The listing
+// names the channel in words; the sale carries its code ("ALIPAY", "WECHAT", or the listed text for another).
+// `operatorName` stands in when the row names no operator, `shopName` when it names no store, and `tickets` is what
+// the charge sold.
+replies::Sale tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
+                           const QList<replies::SoldTicket>& tickets = {});
 
 // One ticket kind of a ticket sale as the result window lists it.
 struct SoldKind {
@@ -78,7 +81,16 @@ struct SoldKind {
     int count = 0;
     qint64 priceFen = 0;
 };
-// {"cardno": name, "price": yuan text} once per ticket sold, as a ticket charge's reply lists them.
-QJsonArray ticketsSold(const QList<SoldKind>& kinds);
+// One entry per ticket sold (name, price in yuan text), as a ticket charge's reply lists them.
+QList<replies::SoldTicket> ticketsSold(const QList<SoldKind>& kinds);
+
+// One page of a listing as the check reads it: the rows and how many pages the range has. `ok` is false when the
+// reply is not a listing (no answer, a refusal, no "listpay" array): it says nothing about the charge.
+struct ListingPage {
+    bool ok = false;
+    QJsonArray rows;
+    int totalPages = 1;
+};
+ListingPage readListing(const gateway::Reply& reply);
 
 }  // namespace chargecheck

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "gateway/replies.h"
+#include "journal/chargecheck.h"
+#include "journal/journalrules.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+
+// The life of one sale's charge, free of widgets: every attempt is written to the payment journal before it is sent;
+// its outcome is paid, refused, not sent, or unknown; an unknown one is looked up in the store's listing (every page,
+// failed listings retried) until it is found, or the cashier releases it on purpose. A second attempt of the same sale
+// first looks for the earlier ones. While any controller has money that may be moving, no charge goes out anywhere in
+// the process (nor while the journal holds an open charge of the store).
+class ChargeController : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Phase {
+        Ready,        // waiting for a code: the first scan, or after a refusal, a release, a request that never left
+        LookingBack,  // a later attempt of the sale: the earlier ones are looked up before anything is sent
+        Sending,      // the charge is out
+        Checking,     // no clear answer came: the charge is being looked up
+        Unresolved,   // the look-up ended without finding it: only the cashier can release it
+        Paid,
+    };
+    Q_ENUM(Phase)
+
+    explicit ChargeController(qint64 fen, QObject* parent = nullptr);
+    ~ChargeController() override;
+
+    // A ticket sale: what it sells ("id:count," selection) and the tickets the result window lists.
+    void setTicketSale(const QString& selection, const QList<replies::SoldTicket>& tickets);
+    // Takes over an attempt an earlier run left open (sending or unresolved) and starts looking it up.
+    void resume(const journal::Attempt& attempt);
+
+    // The controller whose money may be moving (looking back, sending, checking, unresolved), if any.
+    static ChargeController* busy();
+    // Whether a new charge may go out now; `why` says why not, as the cashier reads it.
+    static bool mayStartCharge(QString* why);
+
+    // Charges `code`. False (with `why`) when nothing was sent: no journal, the attempt could not be written, or
+    // another charge is open. The outcome arrives as a signal.
+    bool charge(const QString& code, QString* why);
+    // The cashier's answer to candidatesFound: this one is the sale (with what the result window shows), or none is.
+    void confirm(const chargecheck::Candidate& candidate, const replies::Sale& sale);
+    void decline(const QList<chargecheck::Candidate>& candidates);
+    // The cashier stops the look-up: the attempt stays unresolved.
+    void stopCheck();
+    void checkAgain();
+    // The cashier has checked with the customer that nothing was paid: the attempt is released (journaled with time
+    // and cashier) and the sale may be charged again.
+    bool release(QString* why);
+
+    Phase phase() const { return m_phase; }
+    bool moneyMayMove() const;
+    qint64 fen() const { return m_fen; }
+    QDateTime sentAt() const { return m_sentAt; }
+    QString maskedCode() const { return m_maskedCode; }
+    qint64 attemptId() const { return m_attemptId; }
+    QString saleId() const { return m_saleId; }
+    bool resumed() const { return m_resumed; }
+    int listingsSent() const { return m_listings; }
+
+    void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
+    chargecheck::Timing timing() const { return m_timing; }
+
+signals:
+    void phaseChanged(ChargeController::Phase phase);
+    void paid(const replies::Sale& sale);
+    void refused(const QString& message);
+    void notSent();
+    // Transactions that may be this sale: the cashier answers with confirm() or decline().
+    void candidatesFound(const QList<chargecheck::Candidate>& candidates);
+    // The look-up ended without finding the charge.
+    void unresolved();
+    // A later attempt could not look for the earlier ones (the listing failed): nothing was sent.
+    void lookBackFailed();
+    // The journal could not record how an attempt ended (the attempt stays open there and is checked next start).
+    void journalTrouble(const QString& why);
+
+private:
+    void setPhase(Phase phase);
+    void send();
+    void onChargeReply(const gateway::Reply& reply);
+    void settle(journal::State state, const QString& orderNo, const QString& note);
+    void startCheck();
+    void scheduleNext();
+    // Lists every page of the range from `from`; listingDone() follows.
+    void startListing(const QDateTime& from);
+    void requestPage();
+    void onPage(const gateway::Reply& reply);
+    void listingDone(bool ok);
+    QSet<QString> excludedOrders() const;
+    QList<journal::Attempt> earlierAnswered() const;
+
+    qint64 m_fen = 0;
+    QString m_saleId;
+    QString m_shopId;
+    QString m_ticketSelection;
+    QList<replies::SoldTicket> m_tickets;
+    bool m_ticketSale = false;
+    bool m_resumed = false;
+    Phase m_phase = Phase::Ready;
+    chargecheck::Timing m_timing;
+
+    // The attempt in hand.
+    qint64 m_attemptId = 0;
+    QDateTime m_sentAt;
+    QString m_maskedCode;
+    QString m_pendingCode;  // a later attempt's code, held while the earlier ones are looked up
+
+    // The look-up.
+    QElapsedTimer m_elapsed;
+    QTimer m_next;
+    QSet<QString> m_declined;
+    QDateTime m_rangeFrom;
+    QJsonArray m_rows;
+    int m_page = 0;
+    int m_generation = 0;  // a reply to a listing that was given up answers into an older generation
+    int m_listings = 0;
+    bool m_waitingForCashier = false;
+};
