@@ -189,7 +189,7 @@ rm -f "$pos_dir/standin.pid"
 python3 scripts/pos-standin.py "${standin_args[@]}" --ini "$client_dir/data.ini" --fifo "$pos_dir/amounts" \
     --pid-file "$pos_dir/standin.pid" --exit-with-parent </dev/null >"$pos_dir/standin.log" 2>&1 &
 standin_pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     [[ -s $pos_dir/standin.pid ]] && break
     kill -0 "$standin_pid" 2>/dev/null || break
     sleep 0.1
