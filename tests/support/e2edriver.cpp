@@ -304,6 +304,14 @@ Client::~Client() {
     end(m_process);
 }
 
+void Client::killAndRestart() {
+    output();
+    m_process.kill();  // SIGKILL: no clean-up of any kind, as a crash or a power cut
+    m_process.waitForFinished(5000);
+    m_log += QStringLiteral("\n--- killed; started again ---\n");
+    m_process.start(QStringLiteral(CASHIER_BIN), QStringList());
+}
+
 int Client::waitForExit(int timeoutMs) {
     if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs)) {
         return -1;

@@ -109,6 +109,8 @@ public:
     // Everything the client wrote so far (stdout and stderr).
     QString output();
     bool running() const { return m_process.state() == QProcess::Running; }
+    // Kills the client (SIGKILL) and starts it again in the same working directory.
+    void killAndRestart();
     // Waits for the client to end by itself; its exit code, or -1 when it is still running or crashed.
     int waitForExit(int timeoutMs = 10000);
     // data_config/<key> as the client keeps it.
