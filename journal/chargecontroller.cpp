@@ -114,8 +114,8 @@ bool ChargeController::charge(const QString& code, QString* why) {
         startListing(earlier.first().createdAt);
         return true;
     }
-    send();
-    return m_phase == Phase::Sending;
+    send();  // a journal that cannot take the attempt is reported through journalTrouble
+    return true;
 }
 
 void ChargeController::send() {
