@@ -260,8 +260,8 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
             return;
         }
         if (isThisSale(c)) {
-            const QJsonObject shop = userSession().currentShop();
-            const QString shopName = reply::str(shop, "main_name") + reply::str(shop, "branch_name");
+            const Shop shop = userSession().currentShop();
+            const QString shopName = shop.mainName + shop.branchName;
             const QJsonObject content = chargecheck::tradeContent(c, userSession().rname(), shopName, m_soldTickets);
             leaveCheckingState();
             completeSale(content, false);

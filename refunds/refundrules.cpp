@@ -29,21 +29,6 @@ AmountCheck checkRefundAmount(const QString& typed, const QString& orderMoneyFen
     return check;
 }
 
-ItemsReply readItems(const QJsonObject& content) {
-    ItemsReply r;
-    r.count = reply::num(content, "count");
-    const QJsonArray cards = reply::arr(content, "cards");
-    for (const QJsonValue& v : cards) {
-        const QJsonObject card = v.toObject();
-        Item item;
-        item.cardno = reply::str(card, "cardno");
-        item.price = reply::str(card, "price");
-        item.returned = reply::strToInt(card, "state") == 1;
-        r.items.append(item);
-    }
-    return r;
-}
-
 QString itemBoxText(const Item& item) {
     return item.cardno + QLatin1Char('(') + item.price + QStringLiteral("元)");
 }
@@ -144,16 +129,11 @@ QString networkFailedMessage() {
     return QStringLiteral("网络异常，没有收到网关的答复，请检查网络设置后重试");
 }
 
-bool changeAccepted(const QJsonObject& content) {
-    return reply::str(content, "respType") == QLatin1String("Success");
-}
-
-QString changeMessage(const QJsonObject& content) {
-    if (changeAccepted(content)) {
+QString changeMessage(const replies::Status& status) {
+    if (status.ok()) {
         return QStringLiteral("操作成功");
     }
-    const QString text = reply::str(content, "respType");
-    return text.isEmpty() ? QStringLiteral("操作失败") : text;
+    return status.message.isEmpty() ? QStringLiteral("操作失败") : replies::shown(status.message);
 }
 
 }  // namespace refundrules

@@ -128,10 +128,14 @@ void TestRefundRules::items_data() {
     QTest::newRow("two, one returned") << QByteArray(R"({"count":2,"cards":[{"cardno":"A08","state":"1","price":"20"},
                                           {"cardno":"A09","state":"0","price":"12.5"}]})")
                                        << 2 << QStringList{"A08(20元)", "A09(12.5元)"} << QList<bool>{true, false};
-    QTest::newRow("count as text reads 0") << QByteArray(R"({"count":"1","cards":[{"cardno":"A01","state":"0"}]})") << 0
-                                           << QStringList{"A01(元)"} << QList<bool>{false};
-    QTest::newRow("values of other types read empty")
-        << QByteArray(R"({"count":1,"cards":[{"cardno":7,"state":1,"price":20}]})") << 1 << QStringList{"(元)"}
+    // The dialog then says it found nothing: a count it cannot read is no list.
+    QTest::newRow("count as text is unusable")
+        << QByteArray(R"({"count":"1","cards":[{"cardno":"A01","state":"0"}]})") << 0 << QStringList{} << QList<bool>{};
+    QTest::newRow("whole numbers read as their digits")
+        << QByteArray(R"({"count":1,"cards":[{"cardno":7,"state":1,"price":20}]})") << 1 << QStringList{"7(20元)"}
+        << QList<bool>{true};
+    QTest::newRow("other types read empty")
+        << QByteArray(R"({"count":1,"cards":[{"cardno":[7],"state":{},"price":20.5}]})") << 1 << QStringList{"(元)"}
         << QList<bool>{false};
     QTest::newRow("count without cards") << QByteArray(R"({"count":3})") << 3 << QStringList{} << QList<bool>{};
     QTest::newRow("empty") << QByteArray("{}") << 0 << QStringList{} << QList<bool>{};
@@ -142,7 +146,10 @@ void TestRefundRules::items() {
     QFETCH(int, count);
     QFETCH(QStringList, texts);
     QFETCH(QList<bool>, returned);
-    const ItemsReply r = readItems(QJsonDocument::fromJson(content).object());
+    const replies::Read<replies::Items> read = replies::items(gateway::readReply(
+        HttpFun::Ending::Answered, 200, true, QByteArray(R"({"content":)") + content + QByteArray("}")));
+    const replies::Items& r = read.value;
+    QCOMPARE(read.ok(), count > 0 || content.contains("\"count\":0"));
     QCOMPARE(r.count, count);
     QStringList gotTexts;
     QList<bool> gotReturned;
@@ -369,15 +376,19 @@ void TestRefundRules::changeReply_data() {
     QTest::newRow("gateway text") << QByteArray(R"({"respType":"原退款密码错误"})") << false << "原退款密码错误";
     QTest::newRow("lower case is no success") << QByteArray(R"({"respType":"success"})") << false << "success";
     QTest::newRow("nothing said") << QByteArray("{}") << false << "操作失败";
+    QTest::newRow("markup shown as sent, long text cut")
+        << QByteArray(R"({"respType":"<b>)") + QByteArray(400, 'x') + QByteArray(R"(</b>"})") << false
+        << QString("<b>" + QString(replies::kShownChars - 3, 'x') + QChar(0x2026));
 }
 
 void TestRefundRules::changeReply() {
     QFETCH(QByteArray, content);
     QFETCH(bool, accepted);
     QFETCH(QString, message);
-    const QJsonObject c = QJsonDocument::fromJson(content).object();
-    QCOMPARE(changeAccepted(c), accepted);
-    QCOMPARE(changeMessage(c), message);
+    const replies::Status status = replies::refundPasswordChange(
+        gateway::readReply(HttpFun::Ending::Answered, 200, true, QByteArray(R"({"content":)") + content + "}"));
+    QCOMPARE(status.ok(), accepted);
+    QCOMPARE(changeMessage(status), message);
 }
 
 QTEST_GUILESS_MAIN(TestRefundRules)
