@@ -272,6 +272,39 @@ private slots:
         QCOMPARE(b->status, 0);
     }
 
+    // A merchant without a store is not stuck in the store dialog: its close control leads back here, signed out.
+    void storeDialogLeadsBackWithoutAStore() {
+        m_stub().setHandler([](const QByteArray& body) {
+            if (formValue(body, QStringLiteral("action")) == QLatin1String("Share.Ace.login")) {
+                return StubGateway::Response{
+                    200, R"({"content":{"code":1,"token":"T","ticket":[{"id":"1","price":"5","name":"票"}]}})", 0};
+            }
+            return StubGateway::Response{200, R"({"content":{"listshop":[]}})", 0};
+        });
+        LoginWidget w;
+        w.show();
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+        loginButton(w)->click();
+        QTRY_VERIFY(w.shopDialog());
+        QVERIFY(m_boxes().waitForBoxes(1));
+        QCOMPARE(m_boxes().last().text, QStringLiteral("你还没有门店!"));
+        QCOMPARE(ticketTypes().size(), 1);
+        auto* close = w.shopDialog()->findChild<QPushButton*>(QStringLiteral("close_btn"));
+        QVERIFY(close && close->isVisible());
+        close->click();
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.shopDialog());
+        QVERIFY(w.trayIcon());
+        QVERIFY(userSession().token().isEmpty());
+        QVERIFY(ticketTypes().isEmpty());
+        QVERIFY(loginButton(w)->isEnabled());
+        // Signing in again works as the first time did.
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+        loginButton(w)->click();
+        QTRY_VERIFY(w.shopDialog());
+        QCOMPARE(ticketTypes().size(), 1);
+    }
+
     void successfulLoginRemembersAccountAndDigest() {
         answerLogin(m_stub(), R"({"content":{"code":1,"token":"T"}})");
         {
