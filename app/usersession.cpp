@@ -1,6 +1,5 @@
 #include "usersession.h"
 
-#include <QJsonValue>
 #include <memory>
 
 namespace {
@@ -9,27 +8,6 @@ std::unique_ptr<UserSession>& sessionInstance() {
     return session;
 }
 }  // namespace
-
-QString UserSession::token() const {
-    return m_loginContent.value(QLatin1String("token")).toString();
-}
-QString UserSession::uid() const {
-    return m_loginContent.value(QLatin1String("id")).toString();
-}
-QString UserSession::shopId() const {
-    return m_currentShop.value(QLatin1String("shopid")).toString();
-}
-QString UserSession::rname() const {
-    return m_loginContent.value(QLatin1String("rname")).toString();
-}
-QString UserSession::uname() const {
-    return m_loginContent.value(QLatin1String("uname")).toString();
-}
-
-QString UserSession::shopName() const {
-    return m_currentShop.value(QLatin1String("main_name")).toString() +
-           m_currentShop.value(QLatin1String("branch_name")).toString();
-}
 
 UserSession& userSession() {
     auto& s = sessionInstance();
@@ -44,13 +22,16 @@ QList<TicketType*>& ticketTypes() {
     return types;
 }
 
-void resetSessionForTests() {
-    sessionInstance().reset();
+void endSession() {
+    userSession() = UserSession();  // in place: a reference taken earlier stays valid
     qDeleteAll(ticketTypes());
     ticketTypes().clear();
 }
 
-QString shopDisplayText(const QJsonObject& shop) {
-    return shop.value(QLatin1String("main_name")).toString() + QStringLiteral("  ") +
-           shop.value(QLatin1String("branch_name")).toString();
+void resetSessionForTests() {
+    endSession();
+}
+
+QString shopDisplayText(const Shop& shop) {
+    return shop.mainName + QStringLiteral("  ") + shop.branchName;
 }

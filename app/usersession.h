@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QJsonObject>
+#include "app/records.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -8,48 +9,42 @@
 // The session record every screen reads its token, cashier and store from.
 class UserSession {
 public:
-    QJsonObject loginContent() const { return m_loginContent; }
-    QJsonObject currentShop() const { return m_currentShop; }
-    QMap<int, QJsonObject> shopsByIndex() const { return m_shopsByIndex; }
-    QMap<int, QJsonObject> ordersByRow() const { return m_ordersByRow; }
+    LoginInfo loginInfo() const { return m_login; }
+    Shop currentShop() const { return m_currentShop; }
+    QMap<int, Shop> shopsByIndex() const { return m_shopsByIndex; }
+    QMap<int, Order> ordersByRow() const { return m_ordersByRow; }
 
-    void setLoginContent(const QJsonObject& content) { m_loginContent = content; }
-    void setCurrentShop(const QJsonObject& shop) { m_currentShop = shop; }
-    void insertShop(int index, const QJsonObject& shop) { m_shopsByIndex.insert(index, shop); }
-    void insertOrder(int row, const QJsonObject& order) { m_ordersByRow.insert(row, order); }
+    void setLoginInfo(const LoginInfo& login) { m_login = login; }
+    void setCurrentShop(const Shop& shop) { m_currentShop = shop; }
+    void insertShop(int index, const Shop& shop) { m_shopsByIndex.insert(index, shop); }
+    void insertOrder(int row, const Order& order) { m_ordersByRow.insert(row, order); }
     void clearOrders() { m_ordersByRow.clear(); }
-    QJsonObject shopAt(int index) const { return m_shopsByIndex.value(index); }
-    QJsonObject orderAt(int row) const { return m_ordersByRow.value(row); }
+    // A missing key reads as an empty record.
+    Shop shopAt(int index) const { return m_shopsByIndex.value(index); }
+    Order orderAt(int row) const { return m_ordersByRow.value(row); }
 
-    // Convenience readers (JSON strings; other types read as "").
-    QString token() const;
-    QString uid() const;     // "id" of the login content
-    QString shopId() const;  // "shopid" of the current store
-    QString rname() const;
-    QString uname() const;
+    QString token() const { return m_login.token; }
+    QString uid() const { return m_login.id; }
+    QString shopId() const { return m_currentShop.shopid; }
+    QString rname() const { return m_login.rname; }
+    QString uname() const { return m_login.uname; }
+    QString company() const { return m_login.company; }
     // The current store's name as receipts and the result window show it: "main_name" + "branch_name".
-    QString shopName() const;
+    QString shopName() const { return m_currentShop.mainName + m_currentShop.branchName; }
 
 private:
-    QJsonObject m_loginContent;
-    QJsonObject m_currentShop;
-    QMap<int, QJsonObject> m_shopsByIndex;
-    QMap<int, QJsonObject> m_ordersByRow;
-};
-
-// A ticket kind of the merchant, from the login reply.
-struct TicketType {
-    QString name;
-    double price = 0;  // yuan, as the gateway sends it
-    int id = 0;
-    int shopid = 0;
-    int status = 0;
+    LoginInfo m_login;
+    Shop m_currentShop;
+    QMap<int, Shop> m_shopsByIndex;
+    QMap<int, Order> m_ordersByRow;
 };
 
 UserSession& userSession();
 QList<TicketType*>& ticketTypes();
+// Signs out: an empty session and no ticket kinds.
+void endSession();
 // Tests start each case from an empty session.
 void resetSessionForTests();
 
 // "main_name" + two blanks + "branch_name", the text a store is shown and remembered by.
-QString shopDisplayText(const QJsonObject& shop);
+QString shopDisplayText(const Shop& shop);

@@ -52,16 +52,6 @@ QString keypadSumText(qint64 firstFen, qint64 secondFen) {
     return money::fenToYuan2(firstFen + secondFen);
 }
 
-qint64 priceToFen(double priceYuan) {
-    if (!(priceYuan > 0)) {  // also NaN
-        return 0;
-    }
-    if (priceYuan > 1e12) {
-        return 0;
-    }
-    return qRound64(priceYuan * 100.0);
-}
-
 QString ticketSelection(const QList<TicketLine>& lines) {
     QString out;
     for (const TicketLine& line : lines) {
@@ -76,7 +66,7 @@ qint64 ticketTotalFen(const QList<TicketLine>& lines) {
     qint64 total = 0;
     for (const TicketLine& line : lines) {
         if (line.count > 0) {
-            const qint64 fen = priceToFen(line.price);
+            const qint64 fen = line.priceFen;
             // Counts are ints and prices stay below 1e14 fen, but the product must not wrap silently.
             if (fen > 0 && line.count > (std::numeric_limits<qint64>::max() - total) / fen) {
                 return std::numeric_limits<qint64>::max();

@@ -35,11 +35,9 @@ QString keypadSumText(qint64 firstFen, qint64 secondFen);
 struct TicketLine {
     int id = 0;
     int count = 0;
-    double price = 0;  // yuan, as the gateway sends it
+    qint64 priceFen = 0;
 };
 
-// A ticket price in whole fen (the gateway's prices carry at most two decimals; anything finer rounds).
-qint64 priceToFen(double priceYuan);
 // "id:count," for each line with a positive count, in order. Empty when nothing is selected.
 QString ticketSelection(const QList<TicketLine>& lines);
 // Sum of count x price in fen, exactly.

@@ -4,14 +4,13 @@
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
-#include "gateway/reply.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "app/usersession.h"
 #include "ui_SelectShopDialog.h"
 
 #include <QDebug>
 #include <QGuiApplication>
-#include <QJsonArray>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -27,6 +26,8 @@ SelectShopDialog::SelectShopDialog(QWidget* parent) : QDialog(parent), ui(std::m
     ui->pushButton->setStyleSheet(buttonStyle());
     ui->pushButton_2->setStyleSheet(buttonStyle());
     ui->pushButton->setShortcut(QKeySequence(Qt::Key_Enter));
+    ui->close_btn->setStyleSheet(
+        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")));
     DragHelper::install(this);
     requestShops();
 }
@@ -42,20 +43,18 @@ void SelectShopDialog::requestShops() {
 }
 
 void SelectShopDialog::slot_requestFinished(const gateway::Reply& reply) {
-    if (!reply.ok()) {
+    const replies::Read<QList<Shop>> shops = replies::shopList(reply);
+    if (shops.status.transport != gateway::Reply::Envelope) {
         msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("获取门店失败"));
+    } else if (shops.value.isEmpty()) {
+        // Also a refused or unreadable list: either way there is no store to choose (the close control leads back).
+        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("你还没有门店!"));
     } else {
-        const QJsonArray listshop = reply::arr(reply.content(), "listshop");
-        if (listshop.isEmpty()) {
-            msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("你还没有门店!"));
-        } else {
-            for (int i = 0; i < listshop.size(); ++i) {
-                const QJsonObject shop = listshop.at(i).toObject();
-                userSession().insertShop(i, shop);
-                ui->comboBox->addItem(shopDisplayText(shop));
-            }
-            ui->comboBox->setCurrentText(dataConfig().shopName());
+        for (int i = 0; i < shops.value.size(); ++i) {
+            userSession().insertShop(i, shops.value.at(i));
+            ui->comboBox->addItem(shopDisplayText(shops.value.at(i)));
         }
+        ui->comboBox->setCurrentText(dataConfig().shopName());
     }
     ui->pushButton_2->setEnabled(true);
     ui->pushButton->setEnabled(!userSession().shopId().isEmpty());
@@ -81,6 +80,11 @@ void SelectShopDialog::on_pushButton_2_clicked() {
     ui->pushButton_2->setEnabled(false);
     ui->comboBox->clear();
     requestShops();
+}
+
+void SelectShopDialog::on_close_btn_clicked() {
+    hide();
+    emit backToLogin();
 }
 
 void SelectShopDialog::reject() {}

@@ -24,15 +24,19 @@ public:
 signals:
     // "确认收款": the dialog has hidden itself and saved shopName; the shell shows the main window.
     void shopConfirmed();
+    // The close control: no store to be had (or the cashier signed in with the wrong account); the dialog has hidden
+    // itself and the login window takes over.
+    void backToLogin();
 
 public slots:
     void slot_requestFinished(const gateway::Reply& reply);
     void on_comboBox_currentIndexChanged(int index);
     void on_pushButton_clicked();
     void on_pushButton_2_clicked();
+    void on_close_btn_clicked();
 
 protected:
-    // Esc would hide the only window of the process with no way back; the store has to be chosen.
+    // Esc would hide the only window of the process with no way back; the close control is the way out.
     void reject() override;
 
 private:

@@ -8,12 +8,13 @@
 #include <QRegExpValidator>
 #include <limits>
 
-TicketCtl::TicketCtl(QWidget* parent, const QString& name, double price)
-    : QWidget(parent), ui(new Ui::TicketCtl), m_price(price) {
+TicketCtl::TicketCtl(QWidget* parent, const QString& name, qint64 priceFen)
+    : QWidget(parent), ui(new Ui::TicketCtl), m_priceFen(priceFen) {
     ui->setupUi(this);
+    ui->lblname->setTextFormat(Qt::PlainText);  // the gateway's name for the kind
     ui->lblname->setText(name);
     ui->lblname->adjustSize();
-    ui->lbljg->setText(money::fenToYuanTrimmed(collect::priceToFen(price)) + QStringLiteral("元"));
+    ui->lbljg->setText(money::fenToYuanTrimmed(priceFen) + QStringLiteral("元"));
     ui->lbljg->adjustSize();
     ui->lbljg->move(ui->lblname->frameGeometry().right() + 30, 12);
     ui->num->setValidator(new QRegExpValidator(QRegExp(QStringLiteral("^\\d+$")), ui->num));

@@ -12,11 +12,11 @@ class TicketCtl : public QWidget {
     Q_OBJECT
 
 public:
-    TicketCtl(QWidget* parent, const QString& name, double price);
+    TicketCtl(QWidget* parent, const QString& name, qint64 priceFen);
     ~TicketCtl() override;
 
     int count() const { return m_count; }
-    double price() const { return m_price; }
+    qint64 priceFen() const { return m_priceFen; }
     // Back to 0 without telling the page (it resets its total itself).
     void reset();
 
@@ -31,5 +31,5 @@ public slots:
 private:
     std::unique_ptr<Ui::TicketCtl> ui;
     int m_count = 0;
-    double m_price = 0;
+    qint64 m_priceFen = 0;
 };

@@ -29,7 +29,7 @@ TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm
     scroll->setWidget(m_lines);
     scroll->viewport()->setAutoFillBackground(false);
     for (int i = 0; i < types.size(); ++i) {
-        auto* line = new TicketCtl(m_lines, types.at(i)->name, types.at(i)->price);
+        auto* line = new TicketCtl(m_lines, types.at(i)->name, types.at(i)->priceFen);
         m_lineWidgets.append(line);
         line->move(10, 65 * i + 70);
         connect(line, &TicketCtl::clicked, this, &TicketForm::doclick);
@@ -43,7 +43,7 @@ QList<collect::TicketLine> TicketForm::currentLines() const {
     const QList<TicketType*>& types = ticketTypes();
     for (int i = 0; i < types.size(); ++i) {
         const TicketCtl* line = lineAt(i);
-        lines.append({types.at(i)->id, line ? line->count() : 0, types.at(i)->price});
+        lines.append({types.at(i)->id, line ? line->count() : 0, types.at(i)->priceFen});
     }
     return lines;
 }
@@ -62,7 +62,7 @@ QList<replies::SoldTicket> TicketForm::soldTickets() const {
     for (int i = 0; i < types.size(); ++i) {
         const TicketCtl* line = lineAt(i);
         if (line && line->count() > 0) {
-            kinds.append({types.at(i)->name, line->count(), collect::priceToFen(types.at(i)->price)});
+            kinds.append({types.at(i)->name, line->count(), types.at(i)->priceFen});
         }
     }
     return chargecheck::ticketsSold(kinds);

@@ -1,19 +1,17 @@
-// Gateway replies from arbitrary bytes, read the way the windows read them: the version check, the login (session
-// fields and ticket kinds), the store list, the charge reply, the result window and its receipt, and the transaction
-// query page (summary, paging, rows, refund buttons, the reprinted receipt) and the shift summary.
+// Gateway replies from arbitrary bytes, read by every action's reader the way the windows use them: the version
+// check, the login (session and ticket kinds), the store list, the charge and refund outcomes with the result
+// receipt, the transaction query page (summary, paging, rows, refund buttons, the reprinted receipt), the shift
+// summary, the item list, the password pages and the security question.
 #include "app/money.h"
 #include "app/usersession.h"
 #include "app/version.h"
 #include "collect/collectlogic.h"
 #include "fuzz/fuzzcheck.h"
 #include "fuzz/qtjsonleak.h"
-#include "gateway/reply.h"
+#include "gateway/replies.h"
 #include "receipts/receipthtml.h"
 #include "transactions/querylogic.h"
 #include "transactions/shiftsummarylogic.h"
-
-#include <QJsonArray>
-#include <QJsonValue>
 
 #include <cstddef>
 #include <cstdint>
@@ -25,151 +23,185 @@ int tags(const QString& html) {
     return html.count(QLatin1Char('<'));
 }
 
+// A verdict is one of three, and only a refusal carries the gateway's words; what is shown of them stays short.
+void checkStatus(const replies::Status& s) {
+    FUZZ_CHECK(s.ok() || s.refused() || s.verdict == replies::Verdict::Unusable);
+    FUZZ_CHECK(replies::shown(s.message).size() <= replies::kShownChars + 1);
+}
+
+void checkFen(std::optional<qint64> fen) {
+    FUZZ_CHECK(!fen || *fen >= 0);
+}
+
 void readAnyField(const QJsonObject& o) {
     const QStringList keys = o.keys();
     for (const QString& key : keys) {
         const QByteArray k = key.toUtf8();
-        (void)reply::str(o, k.constData());
-        (void)reply::num(o, k.constData());
-        (void)reply::dbl(o, k.constData());
-        (void)reply::obj(o, k.constData());
-        (void)reply::arr(o, k.constData());
-        (void)reply::strToInt(o, k.constData());
+        (void)replies::text(o, k.constData());
+        (void)replies::integer(o, k.constData());
+        checkFen(replies::fen(o, k.constData()));
+        (void)replies::netFen(o.value(key));
     }
 }
 
-void readVersion(const QJsonObject& content) {
-    (void)reply::num(content, "code");
-    (void)isNewerVersion(reply::str(content, "version_code"), QStringLiteral("3.0.1"));
+void readVersion(const gateway::Reply& r) {
+    const auto offer = replies::versionOffer(r);
+    checkStatus(offer.status);
+    (void)isNewerVersion(offer.value.versionCode, QStringLiteral("3.0.1"));
 }
 
-void readLogin(const QJsonObject& content) {
+void readLogin(const gateway::Reply& r) {
+    const auto login = replies::login(r);
+    checkStatus(login.status);
+    if (!login.ok()) {
+        FUZZ_CHECK(login.value.tickets.isEmpty());
+        return;
+    }
+    FUZZ_CHECK(!login.value.info.token.trimmed().isEmpty());
     UserSession session;
-    session.setLoginContent(content);
-    (void)(session.token() + session.uid() + session.rname() + session.uname());
+    session.setLoginInfo(login.value.info);
+    (void)(session.token() + session.uid() + session.rname() + session.uname() + session.company());
     QList<collect::TicketLine> lines;
-    const QJsonArray tickets = reply::arr(content, "ticket");
-    for (const QJsonValue& value : tickets) {
-        const QJsonObject t = value.toObject();
-        collect::TicketLine line;
-        line.id = reply::str(t, "id").toInt();
-        (void)reply::str(t, "shopid").toInt();
-        (void)reply::str(t, "status").toInt();
-        (void)reply::str(t, "name");
-        line.price = reply::str(t, "price").toDouble();
-        line.count = lines.size() + 1;
-        const qint64 fen = collect::priceToFen(line.price);
-        FUZZ_CHECK(fen >= 0);
-        (void)money::fenToYuanTrimmed(fen);
-        lines.append(line);
+    for (const TicketType& t : login.value.tickets) {
+        FUZZ_CHECK(t.priceFen >= 0);
+        (void)money::fenToYuanTrimmed(t.priceFen);
+        lines.append({t.id, static_cast<int>(lines.size()) + 1, t.priceFen});
     }
     FUZZ_CHECK(collect::ticketTotalFen(lines) >= 0);
     (void)collect::ticketSelection(lines);
 }
 
-void readShops(const QJsonObject& content) {
-    const QJsonArray shops = reply::arr(content, "listshop");
-    for (const QJsonValue& value : shops) {
-        UserSession session;
-        session.setCurrentShop(value.toObject());
-        (void)(shopDisplayText(session.currentShop()) + session.shopId());
+void readShops(const gateway::Reply& r) {
+    const auto shops = replies::shopList(r);
+    checkStatus(shops.status);
+    UserSession session;
+    for (int i = 0; i < shops.value.size(); ++i) {
+        session.insertShop(i, shops.value.at(i));
+        session.setCurrentShop(session.shopAt(i));
+        (void)(shopDisplayText(session.currentShop()) + session.shopId() + shiftsummary::shopLabel(shops.value.at(i)));
     }
 }
 
-void readCharge(const QJsonObject& content) {
-    if (reply::str(content, "msg") != QStringLiteral("成功")) {
+void readCharge(const gateway::Reply& r) {
+    const replies::ChargeResult charge = replies::charge(r);
+    FUZZ_CHECK(charge.outcome != replies::Outcome::NotSent);  // every input here was answered
+    FUZZ_CHECK(charge.outcome != replies::Outcome::Refused || !charge.message.trimmed().isEmpty());
+    if (charge.outcome != replies::Outcome::Paid) {
         return;
     }
-    const qint64 fen = reply::paidFen(content);
+    const replies::Sale& sale = charge.sale;
+    checkFen(sale.fen);
     QList<receipts::TicketSold> sold;
     QList<receipts::TicketSold> plain;
-    const QJsonArray tickets = reply::arr(content, "tickets");
-    for (const QJsonValue& value : tickets) {
-        const QJsonObject t = value.toObject();
-        sold.append({reply::str(t, "cardno"), reply::str(t, "price")});
+    for (const replies::SoldTicket& t : sale.tickets) {
+        sold.append({t.name, t.price});
         plain.append({QStringLiteral("x"), QStringLiteral("x")});
     }
     const QString ticketsHtml = receipts::saleTicketsHtml(sold);
     FUZZ_CHECK(tags(ticketsHtml) == tags(receipts::saleTicketsHtml(plain)));
 
-    receipts::SaleReceipt r;
-    r.shopName = reply::str(content, "shopname");
-    r.operatorName = reply::str(content, "operator");
-    r.payDate = reply::str(content, "pay_date");
-    r.orderNo = reply::str(content, "out_trade_no");
-    r.payWay = reply::isAlipay(content) ? QStringLiteral("支付宝") : QStringLiteral("微信");
-    r.moneyText = money::fenToYuan2(fen);
-    r.ticketsHtml = ticketsHtml;
-    r.outTradeNo = r.orderNo;
+    receipts::SaleReceipt receipt;
+    receipt.shopName = sale.shopName;
+    receipt.operatorName = sale.operatorName;
+    receipt.payDate = sale.payDate;
+    receipt.orderNo = sale.orderNo();
+    receipt.payWay = sale.alipay() ? QStringLiteral("支付宝") : QStringLiteral("微信");
+    receipt.moneyText = money::fenToYuan2(sale.fen.value_or(0));
+    receipt.ticketsHtml = ticketsHtml;
+    receipt.outTradeNo = receipt.orderNo;
     receipts::SaleReceipt blank;
     blank.ticketsHtml = ticketsHtml;
-    blank.payWay = r.payWay;
-    blank.moneyText = r.moneyText;
-    FUZZ_CHECK(tags(receipts::saleReceiptHtml(r)) == tags(receipts::saleReceiptHtml(blank)));
+    blank.payWay = receipt.payWay;
+    blank.moneyText = receipt.moneyText;
+    FUZZ_CHECK(tags(receipts::saleReceiptHtml(receipt)) == tags(receipts::saleReceiptHtml(blank)));
 }
 
-void readTransactions(const QJsonObject& root) {
-    if (transactions::replyFailure(root)) {
+void readRefund(const gateway::Reply& r) {
+    const replies::RefundResult refund = replies::refund(r);
+    FUZZ_CHECK(refund.outcome != replies::Outcome::NotSent);
+    FUZZ_CHECK(!refund.wrongPassword || refund.outcome == replies::Outcome::Refused);
+}
+
+void readTransactions(const gateway::Reply& r) {
+    const auto page = replies::listing(r);
+    checkStatus(page.status);
+    if (!page.ok()) {
+        (void)transactions::listingFailure(page.status);
         return;
     }
-    const QJsonObject content = reply::content(root);
-    const transactions::Summary s = transactions::summaryOf(content);
+    const transactions::Summary s = transactions::summaryOf(page.value);
     const QString total = QString::number(s.totalPage);
     for (const int current : {0, 1, 2}) {
         (void)transactions::shownCurrentPage(current, s.totalPage, QStringLiteral("1"));
         const transactions::PageStep next = transactions::nextPage(current, total);
         FUZZ_CHECK(!next.send || next.page >= 1);
     }
-    (void)transactions::goToPage(reply::str(content, "total_page"), total);
+    (void)transactions::goToPage(page.value.totalCount, total);
 
-    const QJsonArray list = reply::arr(content, "listpay");
-    for (const QJsonValue& value : list) {
-        const QJsonObject order = value.toObject();
+    UserSession session;
+    for (int i = 0; i < page.value.rows.size(); ++i) {
+        session.insertOrder(i, page.value.rows.at(i));
+        const Order order = session.orderAt(i);
+        checkFen(order.fen);
+        checkFen(order.refundFen);
         const transactions::RowCells cells = transactions::rowCells(order);
         (void)transactions::refundButtonText(transactions::refundButtonKind(cells.status, cells.channel));
 
-        receipts::ReprintReceipt r;
-        r.refunded = transactions::isRefundedStatus(reply::str(order, "finalinfo"));
-        r.shopName = reply::str(order, "shopname");
-        r.payDate = reply::str(order, "pay_date");
-        r.outTradeNo = reply::str(order, "out_trade_no");
-        r.payChannel = reply::str(order, "pay_channel");
-        r.moneyText = money::fenToYuan2(transactions::fenOf(order, "money"));
-        r.cardNo = reply::str(order, "cardno");
-        r.refundText = money::fenToYuan2(transactions::fenOf(order, "refundfee"));
-        r.tradeNo = reply::str(order, "trade_no");
+        receipts::ReprintReceipt receipt;
+        receipt.refunded = transactions::isRefundedStatus(order.finalinfo);
+        receipt.shopName = order.shopName;
+        receipt.payDate = order.payDate;
+        receipt.outTradeNo = order.outTradeNo;
+        receipt.payChannel = order.payChannel;
+        receipt.moneyText = transactions::yuan2(order.fen);
+        receipt.cardNo = order.cardNo;
+        receipt.refundText = transactions::yuan2(order.refundFen);
+        receipt.tradeNo = order.tradeNo;
         receipts::ReprintReceipt blank;
-        blank.refunded = r.refunded;
-        blank.moneyText = r.moneyText;
-        blank.refundText = r.refundText;
-        FUZZ_CHECK(tags(receipts::reprintReceiptHtml(r)) == tags(receipts::reprintReceiptHtml(blank)));
+        blank.refunded = receipt.refunded;
+        blank.moneyText = receipt.moneyText;
+        blank.refundText = receipt.refundText;
+        FUZZ_CHECK(tags(receipts::reprintReceiptHtml(receipt)) == tags(receipts::reprintReceiptHtml(blank)));
     }
 }
 
-void readShiftSummary(const QJsonObject& content) {
-    if (shiftsummary::isTotalsReply(content)) {
-        const shiftsummary::Labels labels = shiftsummary::labelsFromTotals(content);
+void readShiftSummary(const gateway::Reply& r) {
+    checkStatus(replies::printTime(r).status);
+    checkStatus(replies::printLogged(r));
+    const auto totals = replies::totals(r);
+    checkStatus(totals.status);
+    if (totals.ok()) {
+        FUZZ_CHECK(totals.value.allFen.has_value());
+        const shiftsummary::Labels labels = shiftsummary::labelsFromTotals(totals.value);
         FUZZ_CHECK(labels.total.endsWith(QStringLiteral("元")));
+    } else {
+        (void)shiftsummary::totalsFailure(totals.status);
     }
-    const QJsonArray shops = reply::arr(content, "listshop");
-    for (const QJsonValue& value : shops) {
-        (void)shiftsummary::shopLabel(value.toObject());
-    }
+}
+
+void readSettingsAndItems(const gateway::Reply& r) {
+    const auto items = replies::items(r);
+    checkStatus(items.status);
+    FUZZ_CHECK(!items.ok() || items.value.count >= 0);
+    checkStatus(replies::passwordChange(r));
+    checkStatus(replies::refundPasswordChange(r));
+    checkStatus(replies::question(r).status);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
-    const QJsonObject root = reply::parse(bytes);
-    const QJsonObject content = reply::content(root);
-    readAnyField(root);
-    readAnyField(content);
-    readVersion(content);
-    readLogin(content);
-    readShops(content);
-    readCharge(content);
-    readTransactions(root);
-    readShiftSummary(content);
+    const gateway::Reply r = gateway::readReply(HttpFun::Ending::Answered, 200, true, bytes);
+    readAnyField(r.root);
+    readAnyField(r.root.value(QLatin1String("content")).toObject());
+    readVersion(r);
+    readLogin(r);
+    readShops(r);
+    readCharge(r);
+    readRefund(r);
+    readTransactions(r);
+    readShiftSummary(r);
+    readSettingsAndItems(r);
     return 0;
 }

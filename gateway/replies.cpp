@@ -47,6 +47,18 @@ std::optional<qint64> fen(const QJsonValue& v) {
     return std::nullopt;
 }
 
+std::optional<qint64> netFen(const QJsonValue& v) {
+    if (v.isDouble() && v.toDouble() < 0) {
+        const std::optional<qint64> magnitude = fen(QJsonValue(-v.toDouble()));
+        return magnitude ? std::optional<qint64>(-*magnitude) : std::nullopt;
+    }
+    if (v.isString() && v.toString().trimmed().startsWith(QLatin1Char('-'))) {
+        const std::optional<qint64> magnitude = fen(QJsonValue(v.toString().trimmed().mid(1)));
+        return magnitude ? std::optional<qint64>(-*magnitude) : std::nullopt;
+    }
+    return fen(v);
+}
+
 QString text(const QJsonObject& o, const char* key) {
     const QJsonValue v = o.value(QLatin1String(key));
     if (v.isString()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/records.h"
 #include "gatewaycall.h"
 
 #include <QJsonObject>
@@ -43,6 +44,8 @@ std::optional<qint64> fen(const QJsonValue& v);
 inline std::optional<qint64> fen(const QJsonObject& o, const char* key) {
     return fen(o.value(QLatin1String(key)));
 }
+// A net total, which refunds of earlier sales can bring below zero: as fen(), with a leading minus allowed.
+std::optional<qint64> netFen(const QJsonValue& v);
 // A text field: a JSON string as it is, a whole JSON number as its digits; anything else "".
 QString text(const QJsonObject& o, const char* key);
 // A count or page number: a whole JSON number or digits in text; nullopt otherwise.
@@ -103,5 +106,97 @@ struct RefundResult {
 // "Account.Pay.refund" reads the top-level object: done only when "msg" is "退款成功"; refused with another
 // non-empty "msg"; not sent when it never left; everything else is unknown.
 RefundResult refund(const gateway::Reply& reply);
+
+// ---- the other actions ----
+
+// "Share.Ace.login": a success only with "code" the JSON number 1 and a non-empty "token"; the content is the
+// cashier, and each "ticket" element a ticket kind whose yuan "price" is read exactly. A kind whose price is not an
+// amount is left out (counted in `unpricedTickets`): it is never sold for 0.
+struct Login {
+    LoginInfo info;
+    QList<TicketType> tickets;
+    int unpricedTickets = 0;
+};
+Read<Login> login(const gateway::Reply& reply);
+
+// "Share.App.update": "code" 0 means nothing to report (an empty `versionCode`); another number offers
+// "version_code". An envelope without a numeric "code" is unusable.
+struct VersionOffer {
+    QString versionCode;
+};
+Read<VersionOffer> versionOffer(const gateway::Reply& reply);
+
+// "Account.Shop.listShop": the stores of "listshop" in order (a success may hold none). No "listshop" array is a
+// refusal when the content carries a "msg", else unusable.
+Read<QList<Shop>> shopList(const gateway::Reply& reply);
+
+// "Account.Pay.listPay": one page of transactions with its per-channel counts (texts as sent) and sums.
+struct ListingPage {
+    QString wechatCount;   // "total_wx"
+    QString alipayCount;   // "total_al"
+    QString jdCount;       // "jdpay_tnum"
+    QString cardReported;  // "swipingcard_tnum": whether the gateway reports card payments at all
+    QString cardCount;     // "total_pos"
+    QString totalCount;    // "total_count"
+    std::optional<qint64> wechatFen, alipayFen, jdFen, cardFen, totalFen, refundFen;
+    int totalPage = 0;  // "total_page", a JSON number; anything else 0
+    QList<Order> rows;  // "listpay"
+};
+// A page when "listpay" is an array, whatever else the envelope says. Without rows it is a refusal when the
+// envelope's "code" is not 1 or the content's "code" is 0 (as a number or as digits): its "msg", the envelope's
+// "msg", or "数据查询失败(错误码 n)"; otherwise an empty page.
+Read<ListingPage> listing(const gateway::Reply& reply);
+Order orderOf(const QJsonObject& row);
+
+// "Account.Print.prinTtime": the proposed period as text ("yyyy-MM-dd hh:mm:ss"; either may be empty).
+struct PrintTime {
+    QString time1;
+    QString time2;
+};
+Read<PrintTime> printTime(const gateway::Reply& reply);
+
+// "Account.Pay.listSumTicket": the totals of a period. Only a reply whose "allmoney" is an amount is a totals
+// answer; any other envelope is a refusal with its "msg", or unusable without one.
+struct TicketTotal {
+    QString name;   // "cardno"
+    QString sum;    // as sent
+    QString count;  // "num"
+};
+struct Totals {
+    QString time1, time2;
+    std::optional<qint64> allFen, refundFen;           // "allmoney", "refundmoney"
+    std::optional<qint64> alipayFen, alipayRefundFen;  // "ALIPAY" → "money", "refundmoney"
+    std::optional<qint64> wechatFen, wechatRefundFen;  // "WECHAT" → "money", "refundmoney"
+    QList<TicketTotal> tickets;
+};
+Read<Totals> totals(const gateway::Reply& reply);
+
+// "Account.Print.logPrint": recorded unless the envelope's or the content's "code" says otherwise.
+Status printLogged(const gateway::Reply& reply);
+
+// "Account.Pay.cards": the items of an order.
+struct CardItem {
+    QString cardno;
+    QString price;          // yuan, as text
+    bool returned = false;  // "state" 1: handed back with an earlier refund
+};
+struct Items {
+    int count = 0;  // "count"
+    QList<CardItem> items;
+};
+// A success when "count" is a whole JSON number; a refusal with the content's "msg" otherwise, or unusable.
+Read<Items> items(const gateway::Reply& reply);
+
+// "Share.Ace.editPassword": accepted when the envelope's "code" is 1 (when the envelope has no "code", the
+// content's decides). The content's "msg" is the message either way (`Status::message`, empty when absent).
+Status passwordChange(const gateway::Reply& reply);
+
+// "Share.Ace.editRefundPassword1", "Share.Ace.setRefundPassword", "Share.Ace.editRefundPassword": accepted when
+// "respType" is exactly "Success"; another "respType" text is the refusal's message; no "respType" is unusable.
+Status refundPasswordChange(const gateway::Reply& reply);
+
+// "Share.Ace.getQuestion": the stored security question, empty when none is set (also when "refundquestion" is
+// absent). Without "refundquestion" but with a "msg" the query was refused.
+Read<QString> question(const gateway::Reply& reply);
 
 }  // namespace replies

@@ -1,7 +1,5 @@
 #include "reply.h"
 
-#include "app/money.h"
-
 #include <QJsonDocument>
 #include <QJsonValue>
 
@@ -37,18 +35,6 @@ QJsonArray arr(const QJsonObject& o, const char* key) {
 
 int strToInt(const QJsonObject& o, const char* key) {
     return str(o, key).toInt(nullptr, 10);
-}
-
-bool isAlipay(const QJsonObject& content) {
-    return str(content, "pay_channel") == QLatin1String("ALIPAY");
-}
-
-qint64 paidFen(const QJsonObject& content) {
-    const QJsonValue v = content.value(QLatin1String("money"));
-    if (isAlipay(content)) {
-        return v.isDouble() ? money::fenFromNumber(v.toDouble()) : 0;
-    }
-    return money::fenFromText(v.toString());  // a number here reads as "" and so as 0
 }
 
 }  // namespace reply

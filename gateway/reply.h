@@ -31,10 +31,4 @@ QJsonArray arr(const QJsonObject& obj, const char* key);
 // A JSON string holding a decimal integer (base 10); 0 when it is not a string or not a number.
 int strToInt(const QJsonObject& obj, const char* key);
 
-// A charge reply's channel: "pay_channel" "ALIPAY" is 支付宝, anything else 微信.
-bool isAlipay(const QJsonObject& content);
-// A charge reply's "money" in fen: a JSON number for ALIPAY and decimal text for the other channel, as the gateway
-// sends them; the other type, or a number that cannot be an amount, reads as 0.
-qint64 paidFen(const QJsonObject& content);
-
 }  // namespace reply

@@ -5,7 +5,6 @@
 #include "journal/journal.h"
 
 #include <QDebug>
-#include <QJsonArray>
 
 namespace journal {
 
@@ -72,14 +71,11 @@ void RefundGuard::lookUpOpenRefund() {
 
 void RefundGuard::onLookup(const gateway::Reply& reply) {
     std::optional<qint64> refundedNow;
-    const QJsonValue rows = reply.content().value(QLatin1String("listpay"));
-    if (reply.ok() && rows.isArray()) {
-        for (const QJsonValue& v : rows.toArray()) {
-            const QJsonObject row = v.toObject();
-            if (replies::text(row, "out_trade_no") == m_orderNo || replies::text(row, "trade_no") == m_orderNo) {
-                refundedNow = replies::fen(row, "refundfee");
-                break;
-            }
+    const replies::Read<replies::ListingPage> page = replies::listing(reply);
+    for (const Order& row : page.value.rows) {
+        if (row.outTradeNo == m_orderNo || row.tradeNo == m_orderNo) {
+            refundedNow = row.refundFen;
+            break;
         }
     }
     const journal::RefundLookup verdict = m_openBefore
@@ -127,7 +123,8 @@ bool RefundGuard::send(qint64 fen, qint64 refundedBeforeFen, const QString& card
     a.shopId = session.shopId();
     a.cashierId = session.uid();
     a.orderNo = m_orderNo;
-    a.note = journal::refundNote(refundedBeforeFen);
+    // Without the amount refunded before, an unanswered refund can only be judged by the cashier.
+    a.note = refundedBeforeFen >= 0 ? journal::refundNote(refundedBeforeFen) : QString();
     QString error;
     const std::optional<qint64> id = j->begin(a, &error);
     if (!id) {

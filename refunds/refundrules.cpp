@@ -1,15 +1,12 @@
 #include "refunds/refundrules.h"
 
 #include "app/money.h"
-#include "gateway/reply.h"
 
-#include <QJsonArray>
 #include <algorithm>
 
 namespace refundrules {
 
 namespace {
-constexpr int kCodeWrongPassword = 5;
 constexpr int kVisibleRowsGrowth = 90;  // three rows beyond the first; a fourth and more scroll
 }  // namespace
 
@@ -27,21 +24,6 @@ AmountCheck checkRefundAmount(const QString& typed, const QString& orderMoneyFen
     check.ok = true;
     check.fen = *fen;
     return check;
-}
-
-ItemsReply readItems(const QJsonObject& content) {
-    ItemsReply r;
-    r.count = reply::num(content, "count");
-    const QJsonArray cards = reply::arr(content, "cards");
-    for (const QJsonValue& v : cards) {
-        const QJsonObject card = v.toObject();
-        Item item;
-        item.cardno = reply::str(card, "cardno");
-        item.price = reply::str(card, "price");
-        item.returned = reply::strToInt(card, "state") == 1;
-        r.items.append(item);
-    }
-    return r;
 }
 
 QString itemBoxText(const Item& item) {
@@ -71,26 +53,6 @@ ItemListLayout itemListLayout(int boxes) {
     layout.contentHeight = kItemRowHeight * boxes;
     layout.listHeight = layout.grow + kItemRowHeight;
     return layout;
-}
-
-RefundResult readRefundResult(bool envelope, const QJsonObject& root) {
-    RefundResult r;
-    if (!envelope) {
-        r.outcome = Outcome::Unknown;
-        r.message = QStringLiteral(
-            "没有收到网关的答复，这笔退款可能已经完成，也可能没有。\n"
-            "请先在交易查询中核对这笔交易的退款金额，再决定是否重新退款。");
-        return r;
-    }
-    const QString msg = reply::str(root, "msg");
-    if (msg == QStringLiteral("退款成功")) {
-        r.outcome = Outcome::Refunded;
-        r.message = msg;
-        return r;
-    }
-    r.outcome = reply::num(root, "code") == kCodeWrongPassword ? Outcome::WrongPassword : Outcome::Refused;
-    r.message = msg.isEmpty() ? QStringLiteral("退款失败") : msg;
-    return r;
 }
 
 QString checkPasswordChange(const QString& oldPwd, const QString& pwd, const QString& pwd1) {
@@ -144,16 +106,11 @@ QString networkFailedMessage() {
     return QStringLiteral("网络异常，没有收到网关的答复，请检查网络设置后重试");
 }
 
-bool changeAccepted(const QJsonObject& content) {
-    return reply::str(content, "respType") == QLatin1String("Success");
-}
-
-QString changeMessage(const QJsonObject& content) {
-    if (changeAccepted(content)) {
+QString changeMessage(const replies::Status& status) {
+    if (status.ok()) {
         return QStringLiteral("操作成功");
     }
-    const QString text = reply::str(content, "respType");
-    return text.isEmpty() ? QStringLiteral("操作失败") : text;
+    return status.message.isEmpty() ? QStringLiteral("操作失败") : replies::shown(status.message);
 }
 
 }  // namespace refundrules

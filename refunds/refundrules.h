@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gateway/replies.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -24,19 +26,9 @@ AmountCheck checkRefundAmount(const QString& typed, const QString& orderMoneyFen
 
 // ---- returned items ----
 
-struct Item {
-    QString cardno;
-    QString price;          // yuan, as text
-    bool returned = false;  // "state" "1": handed back with an earlier refund, can no longer be chosen
-};
+// An item of the order ("Account.Pay.cards"); one handed back with an earlier refund can no longer be chosen.
+using Item = replies::CardItem;
 
-struct ItemsReply {
-    int count = 0;  // "count"; 0 when absent or not a JSON number
-    QList<Item> items;
-};
-
-// Reads the "content" of an "Account.Pay.cards" reply.
-ItemsReply readItems(const QJsonObject& content);
 // The text of an item's box, which is also what the gateway receives for it: "A08(20元)".
 QString itemBoxText(const Item& item);
 // The "cardno" field of a refund: the texts of the checked boxes, each followed by ","; empty when none.
@@ -52,23 +44,6 @@ constexpr int kItemRowHeight = 30;
 int itemBoxY(int index);
 // n = 0 (a non-zero "count" without boxes) leaves the dialog as built.
 ItemListLayout itemListLayout(int boxes);
-
-// ---- refund reply ----
-
-enum class Outcome {
-    Refunded,       // "msg" exactly "退款成功"
-    Refused,        // the gateway said no; the cashier may correct and resubmit
-    WrongPassword,  // refused with "code" 5: the refund password change page follows
-    Unknown,        // no gateway envelope: the refund may or may not have been carried out
-};
-
-struct RefundResult {
-    Outcome outcome = Outcome::Unknown;
-    QString message;  // what the cashier is told
-};
-
-// `envelope` is false when the reply was not a gateway envelope (transport failure, other HTTP status, cut body).
-RefundResult readRefundResult(bool envelope, const QJsonObject& root);
 
 // ---- refund password pages ----
 
@@ -104,8 +79,7 @@ PasswordChoice choosePasswordAction(QuestionState state, const QString& question
 QString questionPendingMessage();
 QString questionFailedMessage();
 QString networkFailedMessage();
-// The "respType" of a change reply as the cashier is told it: "操作成功" for "Success", else the gateway's text.
-bool changeAccepted(const QJsonObject& content);
-QString changeMessage(const QJsonObject& content);
+// A change reply as the cashier is told it: "操作成功" when accepted, else the gateway's text ("操作失败" without one).
+QString changeMessage(const replies::Status& status);
 
 }  // namespace refundrules

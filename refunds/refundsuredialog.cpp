@@ -4,6 +4,7 @@
 #include "app/dataconfig.h"
 #include "app/money.h"
 #include "app/usersession.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
@@ -39,7 +40,9 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     DragHelper::install(this);
 
-    ui->lblmoney->setText(money::fenToYuan2(money::fenFromText(orderMoney)));
+    // An order amount that is not known shows empty (and no refund amount passes against it), never as 0.00.
+    ui->lblmoney->setText(orderMoney.isEmpty() ? QString() : money::fenToYuan2(money::fenFromText(orderMoney)));
+    windowstyle::plainLabels({ui->lblno, ui->lbltype});
     ui->lblno->setText(tradeNo);
     ui->lbltype->setText(payChannel);
     // "0.0" is only shown, never kept as text: a click into the field followed by 5 must read 5, not 0.05.
@@ -66,11 +69,11 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
 
 RefundSureDialog::~RefundSureDialog() = default;
 
-void RefundSureDialog::runForOrder(const QJsonObject& order, QWidget* parent) {
-    auto str = [&order](const char* key) { return order.value(QLatin1String(key)).toString(); };
-    RefundSureDialog dialog(parent, str("out_trade_no"), str("trade_no"), str("money"), str("pay_channel"));
+void RefundSureDialog::runForOrder(const Order& order, QWidget* parent) {
+    const QString fen = order.fen ? QString::number(*order.fen) : QString();
+    RefundSureDialog dialog(parent, order.outTradeNo, order.tradeNo, fen, order.payChannel);
     dialog.orderRow = order;
-    dialog.refundedBeforeFen = replies::fen(order, "refundfee").value_or(0);
+    dialog.refundedBeforeFen = order.refundFen.value_or(-1);
     dialog.exec();
 }
 
@@ -192,12 +195,13 @@ void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint6
 }
 
 void RefundSureDialog::slot_requestFinished(const gateway::Reply& r) {
-    if (!r.ok()) {
+    const replies::Read<replies::Items> read = replies::items(r);
+    if (read.status.transport != gateway::Reply::Envelope) {
         msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("数据查询失败，请检查网络设置"));
         return;
     }
-    const refundrules::ItemsReply items = refundrules::readItems(r.content());
-    if (items.count == 0) {
+    const replies::Items& items = read.value;
+    if (!read.ok() || items.count == 0) {
         msgbox::critical(this, QStringLiteral("错误提示"),
                          QStringLiteral("没有查到") + comConfig().itemName() + QStringLiteral("信息"));
         return;
@@ -250,17 +254,16 @@ void RefundSureDialog::printReceipt(qint64 refundFen) {
     if (!receipts::shouldAutoPrint(printer)) {
         return;
     }
-    auto str = [this](const char* key) { return orderRow.value(QLatin1String(key)).toString(); };
     receipts::RefundReceipt r;
-    r.shopName = str("shopname");
+    r.shopName = orderRow.shopName;
     r.operatorName = userSession().rname();
-    r.payDate = str("pay_date");
-    r.outTradeNo = str("out_trade_no");
-    r.payChannel = str("pay_channel");
-    r.orderFen = money::fenFromText(str("money"));
-    r.cardNo = str("cardno");
+    r.payDate = orderRow.payDate;
+    r.outTradeNo = orderRow.outTradeNo;
+    r.payChannel = orderRow.payChannel;
+    r.orderFen = orderRow.fen.value_or(0);  // a refund only passes against a known order amount
+    r.cardNo = orderRow.cardNo;
     r.refundFen = refundFen;
-    r.tradeNo = str("trade_no");
+    r.tradeNo = orderRow.tradeNo;
     r.servicePhone = dataConfig().servicePhone();
     printHtmlReceipt(receipts::refundReceiptHtml(r));
 }

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/records.h"
 #include "gateway/gatewaycall.h"
 #include "gateway/replies.h"
 
 #include <QDialog>
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <memory>
@@ -21,18 +21,19 @@ class RefundGuard;
 class RefundSureDialog : public QDialog {
     Q_OBJECT
 public:
-    // `orderMoney` is the order amount in fen as the gateway sends it.
+    // `orderMoney` is the order amount in whole fen as decimal digits; empty when the gateway did not send one.
     RefundSureDialog(QWidget* parent, const QString& outTradeNo, const QString& tradeNo, const QString& orderMoney,
                      const QString& payChannel);
     ~RefundSureDialog() override;
 
-    // The whole transaction object of the row; read for the receipt. The opener assigns it before exec().
-    QJsonObject orderRow;
-    // What the order had refunded when it was listed: a refund whose answer never came is judged against it.
-    qint64 refundedBeforeFen = 0;
+    // The listed transaction; read for the receipt. The opener assigns it before exec().
+    Order orderRow;
+    // What the order had refunded when it was listed (-1: not known): a refund whose answer never came is judged
+    // against it.
+    qint64 refundedBeforeFen = -1;
 
-    // Builds the dialog for a transaction object of the list, runs it modally and returns when it is closed.
-    static void runForOrder(const QJsonObject& order, QWidget* parent = nullptr);
+    // Builds the dialog for a listed transaction, runs it modally and returns when it is closed.
+    static void runForOrder(const Order& order, QWidget* parent = nullptr);
 
     QList<QCheckBox*> itemBoxes() const { return cardBoxes; }
     // Whether a refund can be submitted now (false while one is out and after one whose outcome is unknown).

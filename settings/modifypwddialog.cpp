@@ -2,7 +2,7 @@
 
 #include "app/dataconfig.h"
 #include "app/usersession.h"
-#include "gateway/reply.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "ui_ModifyPwdDialog.h"
 #include "widgets/messagebox.h"
@@ -26,11 +26,6 @@ QString changeProblem(bool currentPasswordMatches, const QString& newPwd, const 
     return QString();
 }
 
-bool accepted(const QJsonObject& root) {
-    const QJsonObject judged = root.contains(QStringLiteral("code")) ? root : reply::content(root);
-    return reply::num(judged, "code") == 1;
-}
-
 }  // namespace loginpassword
 
 namespace {
@@ -39,6 +34,7 @@ const QString kTitle = QStringLiteral("温馨提示");
 
 ModifyPwdDialog::ModifyPwdDialog(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::ModifyPwdDialog>()) {
     ui->setupUi(this);
+    windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
     ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
                                                       QStringLiteral("color:white;")));
@@ -84,8 +80,9 @@ void ModifyPwdDialog::onModifyResult(const gateway::Reply& r) {
             msgbox::critical(this, kTitle, QStringLiteral("修改密码失败，请检查网络设置"));
             return;
     }
-    const QString msg = reply::str(r.content(), "msg");
-    if (!loginpassword::accepted(r.root)) {
+    const replies::Status status = replies::passwordChange(r);
+    const QString msg = replies::shown(status.message);
+    if (!status.ok()) {
         msgbox::critical(this, kTitle, msg.isEmpty() ? QStringLiteral("修改密码失败") : msg);
         return;
     }

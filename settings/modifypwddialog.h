@@ -2,7 +2,6 @@
 
 #include "gateway/gatewaycall.h"
 
-#include <QJsonObject>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -19,10 +18,6 @@ constexpr int kMinLength = 6;
 // The first reason to refuse a change, in the order the page checks: the current password, then the new one's
 // length, then the repetition. Empty when the change may be sent.
 QString changeProblem(bool currentPasswordMatches, const QString& newPwd, const QString& again);
-
-// Whether the gateway accepted the change: the envelope's "code" is 1 (when the envelope has no "code", the
-// content's decides).
-bool accepted(const QJsonObject& root);
 
 }  // namespace loginpassword
 

@@ -1,6 +1,7 @@
 #include "modifyredundpwddialog.h"
 
 #include "app/usersession.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "refunds/refundrules.h"
 #include "ui_ModifyRedundPwdDialog.h"
@@ -10,6 +11,7 @@
 ModifyRedundPwdDialog::ModifyRedundPwdDialog(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::ModifyRedundPwdDialog>()) {
     ui->setupUi(this);
+    windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
     ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
                                                       QStringLiteral("color:white;")));
@@ -35,11 +37,12 @@ void ModifyRedundPwdDialog::on_btnOk_clicked() {
 void ModifyRedundPwdDialog::onModifyResult(const gateway::Reply& r) {
     ui->btnOk->setEnabled(true);
     const QString title = QStringLiteral("温馨提示");
-    if (!r.ok()) {
+    const replies::Status status = replies::refundPasswordChange(r);
+    if (status.transport != gateway::Reply::Envelope) {
         msgbox::critical(this, title, refundrules::networkFailedMessage());
-    } else if (refundrules::changeAccepted(r.content())) {
-        msgbox::information(this, title, refundrules::changeMessage(r.content()));
+    } else if (status.ok()) {
+        msgbox::information(this, title, refundrules::changeMessage(status));
     } else {
-        msgbox::critical(this, title, refundrules::changeMessage(r.content()));
+        msgbox::critical(this, title, refundrules::changeMessage(status));
     }
 }

@@ -1,6 +1,7 @@
 #include "setrefundpwddialog.h"
 
 #include "app/usersession.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "ui_SetRefundPwdDialog.h"
 #include "widgets/messagebox.h"
@@ -12,6 +13,7 @@ using refundrules::QuestionState;
 SetRefundPwdDialog::SetRefundPwdDialog(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::SetRefundPwdDialog>()) {
     ui->setupUi(this);
+    windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
     ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
                                                       QStringLiteral("color:white;")));
@@ -22,13 +24,16 @@ SetRefundPwdDialog::SetRefundPwdDialog(QWidget* parent)
 SetRefundPwdDialog::~SetRefundPwdDialog() = default;
 
 void SetRefundPwdDialog::onQuestionResult(const gateway::Reply& r) {
-    if (!r.ok()) {
+    const replies::Read<QString> read = replies::question(r);
+    if (!read.ok()) {
         // Without the answer a "set" could go out for an account that already has a question.
         m_state = QuestionState::Failed;
-        msgbox::critical(this, QStringLiteral("温馨提示"), refundrules::questionFailedMessage());
+        msgbox::critical(
+            this, QStringLiteral("温馨提示"),
+            read.status.refused() ? replies::shown(read.status.message) : refundrules::questionFailedMessage());
         return;
     }
-    const QString question = reply::str(r.content(), "refundquestion");
+    const QString question = read.value;
     if (question.isEmpty()) {
         m_state = QuestionState::None;
         return;
@@ -60,18 +65,19 @@ void SetRefundPwdDialog::on_btnOk_clicked() {
 void SetRefundPwdDialog::onModifyResult(const gateway::Reply& r) {
     ui->btnOk->setEnabled(true);
     const QString title = QStringLiteral("温馨提示");
-    if (!r.ok()) {
+    const replies::Status status = replies::refundPasswordChange(r);
+    if (status.transport != gateway::Reply::Envelope) {
         msgbox::critical(this, title, refundrules::networkFailedMessage());
         return;
     }
-    if (refundrules::changeAccepted(r.content())) {
+    if (status.ok()) {
         // A question set here is the account's from now on: the page continues in reset mode.
         if (m_state == QuestionState::None) {
             m_state = QuestionState::Stored;
             ui->txtQuestion->setEnabled(false);
         }
-        msgbox::information(this, title, refundrules::changeMessage(r.content()));
+        msgbox::information(this, title, refundrules::changeMessage(status));
     } else {
-        msgbox::critical(this, title, refundrules::changeMessage(r.content()));
+        msgbox::critical(this, title, refundrules::changeMessage(status));
     }
 }

@@ -4,7 +4,7 @@
 #include "app/version.h"
 #include "collect/selectshopdialog.h"
 #include "floatwidget.h"
-#include "gateway/reply.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "mainwindow.h"
 #include "platform/platform.h"
@@ -21,7 +21,6 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QJsonArray>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -65,6 +64,21 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
     }
     ui->Rem_PassWord->hide();
 
+    setUpTrayStage();
+
+    // Return anywhere in the window is the login button, empty fields included: the fields' validator keeps an empty
+    // field from reporting Return, and the cashier would see nothing at all.
+    ui->login_user->installEventFilter(this);
+    ui->login_password->installEventFilter(this);
+
+    DragHelper::install(this);
+
+    if (dataConfig().checkUpdata() == 0) {
+        startVersionCheck();
+    }
+}
+
+void LoginWidget::setUpTrayStage() {
     auto* menu = new TrayMenu(this);
     m_tray = new QSystemTrayIcon(this);
     m_tray->setContextMenu(menu);
@@ -79,18 +93,7 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
     });
     connect(m_tray, &QSystemTrayIcon::activated, this, &LoginWidget::onActivated);
     m_tray->show();
-
-    // Return anywhere in the window is the login button, empty fields included: the fields' validator keeps an empty
-    // field from reporting Return, and the cashier would see nothing at all.
-    ui->login_user->installEventFilter(this);
-    ui->login_password->installEventFilter(this);
-
     m_float = new FloatWidget(this);
-    DragHelper::install(this);
-
-    if (dataConfig().checkUpdata() == 0) {
-        startVersionCheck();
-    }
 }
 
 void LoginWidget::startVersionCheck() {
@@ -98,16 +101,16 @@ void LoginWidget::startVersionCheck() {
 }
 
 void LoginWidget::slot_requestVersionFinished(const gateway::Reply& reply) {
-    if (!reply.ok()) {
+    const replies::Read<replies::VersionOffer> offer = replies::versionOffer(reply);
+    if (offer.status.transport != gateway::Reply::Envelope) {
         msgbox::critical(this, QStringLiteral("版本检测"), QStringLiteral("版本检测更新失败,请检查网络设置"));
         return;
     }
-    const QJsonObject content = reply.content();
-    if (reply::num(content, "code") == 0) {
+    if (!offer.ok() || offer.value.versionCode.isEmpty()) {
         return;
     }
     // Compared number by number, so a version 10 is offered after version 3 (as text it would sort before it).
-    if (!isNewerVersion(reply::str(content, "version_code"), product::version())) {
+    if (!isNewerVersion(offer.value.versionCode, product::version())) {
         return;
     }
     const auto pressed = msgbox::ask(
@@ -159,21 +162,21 @@ void LoginWidget::on_login_btn_clicked() {
 }
 
 void LoginWidget::slot_requestFinished(const gateway::Reply& reply) {
+    const replies::Read<replies::Login> login = replies::login(reply);
     // Anything but an envelope is the gateway's or the network's fault, never the cashier's password.
-    if (!reply.ok()) {
+    if (login.status.transport != gateway::Reply::Envelope) {
         setWaiting(false);
         msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("登录失败,请查看网络连接"));
         return;
     }
-    const QJsonObject content = reply.content();
-    // Only the number 1 is success; the reader is strict about types, so "1" as text is a failure.
-    if (reply::num(content, "code") != 1) {
+    // A refusal, and a "success" without a token to work with, stay here: nothing after this window could use it.
+    if (!login.ok()) {
         msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("账号/密码错误"));
         setWaiting(false);
         return;
     }
 
-    userSession().setLoginContent(content);
+    userSession().setLoginInfo(login.value.info);
     m_user = ui->login_user->text();
     m_pwd = ui->login_password->text();
     dataConfig().saveLogin(m_user, m_pwd, rememberFlag);
@@ -182,16 +185,12 @@ void LoginWidget::slot_requestFinished(const gateway::Reply& reply) {
     m_pwd.clear();
     hide();
 
-    const QJsonArray tickets = reply::arr(content, "ticket");
-    for (const QJsonValue& value : tickets) {
-        const QJsonObject t = value.toObject();
-        auto* type = new TicketType;
-        type->id = reply::str(t, "id").toInt();
-        type->shopid = reply::str(t, "shopid").toInt();
-        type->status = reply::str(t, "status").toInt();
-        type->price = reply::str(t, "price").toDouble();
-        type->name = reply::str(t, "name");
-        ticketTypes().append(type);
+    for (const TicketType& type : login.value.tickets) {
+        ticketTypes().append(new TicketType(type));
+    }
+    if (login.value.unpricedTickets > 0) {
+        qWarning().noquote() << "ticket kinds left out for a price that is not an amount:"
+                             << login.value.unpricedTickets;
     }
 
     if (m_tray) {
@@ -205,7 +204,20 @@ void LoginWidget::slot_requestFinished(const gateway::Reply& reply) {
 
     m_shopDialog = std::make_unique<SelectShopDialog>();
     connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, [] { showMainWindow(); });
+    connect(m_shopDialog.get(), &SelectShopDialog::backToLogin, this, &LoginWidget::returnFromShopDialog);
     m_shopDialog->show();
+}
+
+void LoginWidget::returnFromShopDialog() {
+    // The dialog is still in its own handler: it goes once that has returned.
+    if (m_shopDialog) {
+        m_shopDialog.release()->deleteLater();
+    }
+    // Nothing of the abandoned sign-in stays: a new login fills the session and the ticket kinds afresh.
+    endSession();
+    setUpTrayStage();
+    setWaiting(false);
+    showWindow();
 }
 
 void LoginWidget::on_min_btn_clicked() {

@@ -25,7 +25,7 @@ public:
     // The login stage's tray icon and floating icon; null once a login succeeded.
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     FloatWidget* floatWidget() const { return m_float; }
-    // The store dialog opened by a successful login (null before).
+    // The store dialog opened by a successful login (null before, and after it led back here).
     SelectShopDialog* shopDialog() const { return m_shopDialog.get(); }
 
     static QString loginButtonStyle();
@@ -42,12 +42,15 @@ public slots:
     void slot_requestVersionFinished(const gateway::Reply& reply);
     void on_Rem_PassWord_clicked();
     void on_CmdLinkButton_clicked();
+    // The store dialog gave up (no store to be had): this window takes over again, signed out.
+    void returnFromShopDialog();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setWaiting(bool waiting);
+    void setUpTrayStage();
     void startVersionCheck();
 
     std::unique_ptr<Ui::LoginWidget> ui;

@@ -290,7 +290,7 @@ FormJiaoYiCX* MainWindow::createQueryPage() {
     page->setShiftSummaryOpener([] { myTrade::openNonBlocking(); });
     // The refund dialog belongs to its own folder; the page gets it as a function that runs the dialog modally for
     // the row's transaction, and queries its page again when it returns.
-    page->setRefundOpener([](const QJsonObject& order) { RefundSureDialog::runForOrder(order); });
+    page->setRefundOpener([](const Order& order) { RefundSureDialog::runForOrder(order); });
     return page;
 }
 

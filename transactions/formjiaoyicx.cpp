@@ -4,7 +4,7 @@
 #include "app/dataconfig.h"
 #include "app/money.h"
 #include "app/usersession.h"
-#include "gateway/reply.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
@@ -12,13 +12,13 @@
 #include "transactions/querylogic.h"
 #include "ui_FormJiaoYiCX.h"
 #include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QDebug>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QJsonArray>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -85,6 +85,8 @@ FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
 
     m_columnCount = config.refundEnabled ? 8 : 7;
     setUpTable();
+    // The counts are the gateway's texts.
+    windowstyle::plainLabels({ui->wechat_num, ui->apliy_num, ui->jd_num, ui->yl_num, ui->total_num});
 
     ui->page_lineEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9]*$")), ui->page_lineEdit));
@@ -138,9 +140,8 @@ void FormJiaoYiCX::setRefundOpener(RefundOpener opener) {
     }
     for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
         if (auto* button = qobject_cast<QPushButton*>(ui->tableWidget->cellWidget(row, refundColumn()))) {
-            const QJsonObject order = userSession().orderAt(row);
-            button->setEnabled(m_refundOpener && transactions::refundButtonKind(reply::str(order, "finalinfo"),
-                                                                                reply::str(order, "pay_channel")) !=
+            const Order order = userSession().orderAt(row);
+            button->setEnabled(m_refundOpener && transactions::refundButtonKind(order.finalinfo, order.payChannel) !=
                                                      transactions::RefundButton::NotSupported);
         }
     }
@@ -215,20 +216,16 @@ void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
     m_waiting = false;
     m_loading->close();
     // Failures leave the rows, the labels and ordersByRow as they were: the row buttons still act on those rows.
-    if (!reply.ok()) {
-        showError(QStringLiteral("数据查询失败，请检查网络设置"));
-        return;
-    }
-    if (const std::optional<QString> failure = transactions::replyFailure(reply.root)) {
-        showError(*failure);
+    const replies::Read<replies::ListingPage> page = replies::listing(reply);
+    if (!page.ok()) {
+        showError(transactions::listingFailure(page.status));
         return;
     }
     m_currentPage = m_requestedPage;
     UserSession& session = userSession();
     session.clearOrders();
 
-    const QJsonObject content = reply.content();
-    const transactions::Summary s = transactions::summaryOf(content);
+    const transactions::Summary s = transactions::summaryOf(page.value);
     ui->wechat_num->setText(s.wechat_num);
     ui->wechat_money->setText(s.wechat_money);
     ui->apliy_num->setText(s.apliy_num);
@@ -244,16 +241,15 @@ void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
     ui->current_page->setText(transactions::shownCurrentPage(m_currentPage, s.totalPage, ui->current_page->text()));
 
     clearTable();
-    const QJsonArray list = reply::arr(content, "listpay");
+    const QList<Order>& list = page.value.rows;
     // The table keeps its designed rows; a gateway that sends more than a page gets rows added, not lost.
     const int rows = list.size();
     if (rows > ui->tableWidget->rowCount()) {
         ui->tableWidget->setRowCount(rows);
     }
     for (int i = 0; i < rows; ++i) {
-        const QJsonObject order = list.at(i).toObject();
-        fillRow(i, order);
-        session.insertOrder(i, order);
+        fillRow(i, list.at(i));
+        session.insertOrder(i, list.at(i));
     }
     qDebug().noquote() << QStringLiteral(
                               "transaction page shown: page=%1 total_page=%2 rows=%3 total_num=%4 sk_total=%5 "
@@ -276,7 +272,7 @@ void FormJiaoYiCX::clearTable() {
     table->clearContents();
 }
 
-void FormJiaoYiCX::fillRow(int row, const QJsonObject& order) {
+void FormJiaoYiCX::fillRow(int row, const Order& order) {
     QTableWidget* table = ui->tableWidget;
     const transactions::RowCells cells = transactions::rowCells(order);
     const QString texts[] = {cells.tradeNo, cells.money, cells.refund, cells.channel, cells.status, cells.payDate};
@@ -286,7 +282,7 @@ void FormJiaoYiCX::fillRow(int row, const QJsonObject& order) {
         if (column < 6) {
             item->setText(texts[column]);
             // Narrow columns cut long texts (a status such as 已退款,交易关闭); the tip shows them whole.
-            item->setToolTip(texts[column]);
+            item->setToolTip(windowstyle::plainToolTip(texts[column]));
         }
         table->setItem(row, column, item);
     }
@@ -325,7 +321,7 @@ void FormJiaoYiCX::onBtnClicked() {
     if (row < 0 || !m_refundOpener) {
         return;
     }
-    const QJsonObject order = userSession().orderAt(row);
+    const Order order = userSession().orderAt(row);
     QPointer<FormJiaoYiCX> self(this);
     m_refundOpener(order);
     // Whatever happened in the dialog, the page shows the transaction's state as the gateway has it now.
@@ -344,18 +340,18 @@ void FormJiaoYiCX::onBtnPrinterClicked() {
     if (row < 0) {
         return;
     }
-    const QJsonObject order = userSession().orderAt(row);
+    const Order order = userSession().orderAt(row);
     receipts::ReprintReceipt r;
-    r.refunded = transactions::isRefundedStatus(reply::str(order, "finalinfo"));
-    r.shopName = reply::str(order, "shopname");
+    r.refunded = transactions::isRefundedStatus(order.finalinfo);
+    r.shopName = order.shopName;
     r.operatorName = userSession().rname();
-    r.payDate = reply::str(order, "pay_date");
-    r.outTradeNo = reply::str(order, "out_trade_no");
-    r.payChannel = reply::str(order, "pay_channel");
-    r.moneyText = money::fenToYuan2(transactions::fenOf(order, "money"));
-    r.cardNo = reply::str(order, "cardno");
-    r.refundText = money::fenToYuan2(transactions::fenOf(order, "refundfee"));
-    r.tradeNo = reply::str(order, "trade_no");
+    r.payDate = order.payDate;
+    r.outTradeNo = order.outTradeNo;
+    r.payChannel = order.payChannel;
+    r.moneyText = transactions::yuan2(order.fen);
+    r.cardNo = order.cardNo;
+    r.refundText = transactions::yuan2(order.refundFen);
+    r.tradeNo = order.tradeNo;
     r.servicePhone = dataConfig().servicePhone();
     printHtmlReceipt(receipts::reprintReceiptHtml(r));
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/records.h"
 #include "gateway/gatewaycall.h"
 
-#include <QJsonObject>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -23,7 +23,7 @@ public:
     // Runs the refund dialog for a listed transaction and returns when it is closed; the page then queries its
     // current page again. The top layer supplies it (the refund dialog lives in another folder); without one the
     // refund buttons are shown disabled.
-    using RefundOpener = std::function<void(const QJsonObject& order)>;
+    using RefundOpener = std::function<void(const Order& order)>;
     // Opens the shift summary; without one the 交接班 button is disabled.
     using ShiftSummaryOpener = std::function<void()>;
 
@@ -61,7 +61,7 @@ public slots:
 private:
     void setUpTable();
     void clearTable();
-    void fillRow(int row, const QJsonObject& order);
+    void fillRow(int row, const Order& order);
     // The table row whose cell holds the button that sent the current signal; -1 when it is not a row button.
     int senderRow(int column) const;
     void showError(const QString& text);

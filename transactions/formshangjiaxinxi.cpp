@@ -1,7 +1,6 @@
 #include "transactions/formshangjiaxinxi.h"
 
 #include "app/usersession.h"
-#include "gateway/reply.h"
 #include "ui_FormShangJiaXinXi.h"
 #include "widgets/windowstyle.h"
 
@@ -13,10 +12,10 @@ FormShangJiaXinXi::FormShangJiaXinXi(QWidget* parent, HubOpener openHub)
     move(10, 135);
 
     const UserSession& session = userSession();
-    const QJsonObject login = session.loginContent();
-    ui->sy_label->setText(reply::str(login, "rname"));
-    ui->sh_label->setText(reply::str(login, "uname"));
-    ui->gs_label->setText(reply::str(login, "company"));
+    windowstyle::plainLabels({ui->sy_label, ui->sh_label, ui->gs_label, ui->md_label});
+    ui->sy_label->setText(session.rname());
+    ui->sh_label->setText(session.uname());
+    ui->gs_label->setText(session.company());
     ui->md_label->setText(shopDisplayText(session.currentShop()));
 
     const QString style = windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),

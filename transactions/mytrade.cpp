@@ -3,7 +3,7 @@
 #include "app/dataconfig.h"
 #include "app/relaunch.h"
 #include "app/usersession.h"
-#include "gateway/reply.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/summaryhtml.h"
@@ -23,8 +23,7 @@ constexpr int kTicketRowHeight = 20;
 const char* const kTimeFormat = "yyyy-MM-dd hh:mm:ss";
 
 // A period bound from the print-time reply; invalid when absent or unreadable.
-QDateTime replyTime(const QJsonObject& content, const char* key) {
-    const QString text = reply::str(content, key);
+QDateTime replyTime(const QString& text) {
     return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, QString::fromLatin1(kTimeFormat));
 }
 
@@ -43,6 +42,8 @@ myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myT
     ui->btnPrint->setStyleSheet(buttonStyle);
     ui->btnClose->setStyleSheet(buttonStyle);
     DragHelper::install(this);
+    // These show the gateway's texts: never markup.
+    windowstyle::plainLabels({ui->lblczry, ui->lblskmd, ui->lbltime, ui->lblendtime});
 
     const UserSession& session = userSession();
     ui->lblczry->setText(session.rname());
@@ -87,10 +88,10 @@ void myTrade::getPrintTime() {
 
 void myTrade::solt_getPrintTime(const gateway::Reply& r) {
     // Without an answer the edits keep today's midnight and the opening time; the cashier can change them.
-    if (r.ok()) {
-        const QJsonObject content = r.content();
-        const QDateTime from = replyTime(content, "time1");
-        const QDateTime to = replyTime(content, "time2");
+    const replies::Read<replies::PrintTime> period = replies::printTime(r);
+    if (period.ok()) {
+        const QDateTime from = replyTime(period.value.time1);
+        const QDateTime to = replyTime(period.value.time2);
         if (from.isValid()) {
             ui->time1->setDateTime(from);
         }
@@ -109,7 +110,7 @@ void myTrade::getHttpRecord() {
     const RequestBody body = requests::listSumTicket(userSession().token(), ui->time1->dateTime().toSecsSinceEpoch(),
                                                      ui->time2->dateTime().toSecsSinceEpoch());
     gateway::post(this, body, [this, query](const gateway::Reply& r) {
-        const bool shown = r.ok() && shiftsummary::isTotalsReply(r.content());
+        const bool shown = replies::totals(r).ok();
         // An answer to an older period is dropped: only the figures of the period on show may be printed.
         if (m_state.finishTotals(query, shown)) {
             updatePrintButton();
@@ -119,19 +120,13 @@ void myTrade::getHttpRecord() {
 }
 
 void myTrade::slot_requestFinished(const gateway::Reply& r) {
-    if (!r.ok()) {
-        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("数据查询失败，请检查网络设置"));
+    const replies::Read<replies::Totals> totals = replies::totals(r);
+    if (!totals.ok()) {
+        // A refused query (an expired session, say) shows its reason, never a summary of zeros.
+        msgbox::critical(this, QStringLiteral("错误提示"), shiftsummary::totalsFailure(totals.status));
         return;
     }
-    const QJsonObject content = r.content();
-    if (!shiftsummary::isTotalsReply(content)) {
-        // The gateway refused the query (an expired session, say): its reason, not a summary of zeros.
-        const QString msg = reply::str(content, "msg");
-        msgbox::critical(this, QStringLiteral("错误提示"),
-                         msg.isEmpty() ? QStringLiteral("数据查询失败，请检查网络设置") : msg);
-        return;
-    }
-    showTotals(shiftsummary::labelsFromTotals(content));
+    showTotals(shiftsummary::labelsFromTotals(totals.value));
 }
 
 void myTrade::showTotals(const shiftsummary::Labels& l) {
@@ -149,6 +144,7 @@ void myTrade::showTotals(const shiftsummary::Labels& l) {
     for (int i = 0; i < l.tickets.size(); ++i) {
         auto* line = new QLabel(ui->scrollAreaWidgetContents);
         line->setStyleSheet(QStringLiteral("color:#000;"));
+        line->setTextFormat(Qt::PlainText);  // ticket names are the gateway's
         line->setText(receipts::summaryTicketLine(l.tickets.at(i)));
         line->move(0, kTicketRowHeight * i);
         line->adjustSize();
@@ -168,7 +164,11 @@ void myTrade::logPrint() {
                                                 ui->time2->dateTime().toSecsSinceEpoch());
     // Its answer changes nothing on screen; it is only waited for when the program is about to end.
     ++m_printLogsOut;
-    gateway::post(this, body, [this](const gateway::Reply&) {
+    gateway::post(this, body, [this](const gateway::Reply& r) {
+        const replies::Status logged = replies::printLogged(r);
+        if (!logged.ok()) {
+            qWarning().noquote() << "print log not recorded:" << replies::shown(logged.message);
+        }
         --m_printLogsOut;
         emit printLogFinished();
     });

@@ -1,10 +1,6 @@
 #include "transactions/querylogic.h"
 
 #include "app/money.h"
-#include "gateway/reply.h"
-
-#include <QJsonArray>
-#include <QJsonValue>
 
 namespace transactions {
 
@@ -21,63 +17,42 @@ std::optional<int> pageNumber(const QString& text) {
     return ok ? std::optional<int>(n) : std::nullopt;
 }
 
-// "code" as a number, whether the gateway typed it as a number or as text; nullopt when absent.
-std::optional<int> codeOf(const QJsonObject& obj) {
-    const QJsonValue v = obj.value(QStringLiteral("code"));
-    if (v.isDouble()) {
-        return v.toInt(-1);
-    }
-    if (v.isString()) {
-        bool ok = false;
-        const int n = v.toString().toInt(&ok, 10);
-        return ok ? n : -1;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
-qint64 fenOf(const QJsonObject& obj, const char* key) {
-    const QJsonValue v = obj.value(QLatin1String(key));
-    if (v.isDouble()) {
-        return money::fenFromNumber(v.toDouble());  // 0 for a number no amount can be
-    }
-    return money::fenFromText(v.toString());
+QString shortYuan(std::optional<qint64> fen) {
+    return fen ? money::fenToYuanTrimmed(*fen) : QString();
 }
 
-QString shortYuan(qint64 fen) {
-    return money::fenToYuanTrimmed(fen);
+QString yuan2(std::optional<qint64> fen) {
+    return fen ? money::fenToYuan2(*fen) : QString();
 }
 
-Summary summaryOf(const QJsonObject& c) {
+Summary summaryOf(const replies::ListingPage& p) {
     Summary s;
-    s.wechat_num = reply::str(c, "total_wx");
-    s.wechat_money = shortYuan(fenOf(c, "wechat_tfee"));
-    s.apliy_num = reply::str(c, "total_al");
-    s.apliy_money = shortYuan(fenOf(c, "alipay_tfee"));
-    s.jd_num = reply::str(c, "jdpay_tnum");
-    if (s.jd_num.isEmpty()) {
-        s.jd_num = QStringLiteral("0");
-    }
-    s.jd_money = shortYuan(fenOf(c, "jdpay_tfee"));
+    s.wechat_num = p.wechatCount;
+    s.wechat_money = shortYuan(p.wechatFen);
+    s.apliy_num = p.alipayCount;
+    s.apliy_money = shortYuan(p.alipayFen);
+    s.jd_num = p.jdCount.isEmpty() ? QStringLiteral("0") : p.jdCount;
+    s.jd_money = shortYuan(p.jdFen);
     // The bank-card count is only trusted when the gateway reports card payments at all.
-    s.yl_num = reply::str(c, "swipingcard_tnum").isEmpty() ? QStringLiteral("0") : reply::str(c, "total_pos");
-    s.yl_money = shortYuan(fenOf(c, "swipingcard_tfee"));
-    s.total_num = reply::str(c, "total_count");
-    s.sk_total = shortYuan(fenOf(c, "total_fee"));
-    s.total_rfee = shortYuan(fenOf(c, "total_rfee"));
-    s.totalPage = reply::num(c, "total_page");
+    s.yl_num = p.cardReported.isEmpty() ? QStringLiteral("0") : p.cardCount;
+    s.yl_money = shortYuan(p.cardFen);
+    s.total_num = p.totalCount;
+    s.sk_total = shortYuan(p.totalFen);
+    s.total_rfee = shortYuan(p.refundFen);
+    s.totalPage = p.totalPage;
     return s;
 }
 
-RowCells rowCells(const QJsonObject& order) {
+RowCells rowCells(const Order& order) {
     RowCells r;
-    r.tradeNo = reply::str(order, "trade_no");
-    r.money = shortYuan(fenOf(order, "money"));
-    r.refund = money::fenToYuan2(fenOf(order, "refundfee"));
-    r.channel = reply::str(order, "pay_channel");
-    r.status = reply::str(order, "finalinfo");
-    r.payDate = reply::str(order, "pay_date");
+    r.tradeNo = order.tradeNo;
+    r.money = shortYuan(order.fen);
+    r.refund = yuan2(order.refundFen);
+    r.channel = order.payChannel;
+    r.status = order.finalinfo;
+    r.payDate = order.payDate;
     return r;
 }
 
@@ -107,26 +82,11 @@ QString refundButtonText(RefundButton kind) {
     return QStringLiteral("退款");
 }
 
-std::optional<QString> replyFailure(const QJsonObject& root) {
-    const QJsonObject content = reply::content(root);
-    // Rows that came are the answer, whatever else the envelope says.
-    if (content.value(QStringLiteral("listpay")).isArray()) {
-        return std::nullopt;
+QString listingFailure(const replies::Status& status) {
+    if (status.refused()) {
+        return replies::shown(status.message);
     }
-    const std::optional<int> top = codeOf(root);
-    const std::optional<int> inner = codeOf(content);
-    const bool failed = (top && *top != 1) || (inner && *inner == 0);
-    if (!failed) {
-        return std::nullopt;
-    }
-    QString msg = reply::str(content, "msg");
-    if (msg.isEmpty()) {
-        msg = reply::str(root, "msg");
-    }
-    if (msg.isEmpty()) {
-        msg = QStringLiteral("数据查询失败(错误码 %1)").arg(top.value_or(inner.value_or(0)));
-    }
-    return msg;
+    return QStringLiteral("数据查询失败，请检查网络设置");
 }
 
 PageStep previousPage(int current) {

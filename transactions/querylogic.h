@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QJsonObject>
+#include "gateway/replies.h"
+
 #include <QString>
 #include <optional>
 
@@ -11,13 +12,13 @@ namespace transactions {
 // Rows the gateway sends per page ("page_num").
 constexpr int kPageSize = 20;
 
-// Money values of the query: whole fen sent as decimal text. A JSON number is taken as well, so an amount is never
-// shown as 0 because of how it was typed; anything else, or a number beyond any amount, reads as 0.
-qint64 fenOf(const QJsonObject& obj, const char* key);
 // Yuan with trailing zeros dropped, exact to the fen: 1250 -> "12.5", 100 -> "1", 1234567 -> "12345.67", 0 -> "0".
-QString shortYuan(qint64 fen);
+// An amount the gateway did not send as fen is not known: it shows empty, never as 0.
+QString shortYuan(std::optional<qint64> fen);
+// The same with exactly two decimals: 1250 -> "12.50".
+QString yuan2(std::optional<qint64> fen);
 
-// The texts of the summary labels, named after them, and the page count of one listPay reply's "content".
+// The texts of the summary labels, named after them, and the page count of one listing page.
 struct Summary {
     QString wechat_num, wechat_money;
     QString apliy_num, apliy_money;
@@ -26,7 +27,7 @@ struct Summary {
     QString total_num, sk_total, total_rfee;
     int totalPage = 0;  // "total_page" as a JSON number; anything else reads as 0
 };
-Summary summaryOf(const QJsonObject& content);
+Summary summaryOf(const replies::ListingPage& page);
 
 // The text cells of one row (columns 0 to 5 of the table).
 struct RowCells {
@@ -37,7 +38,7 @@ struct RowCells {
     QString status;   // 交易状态: "finalinfo" as sent
     QString payDate;  // 交易时间: "pay_date" as sent
 };
-RowCells rowCells(const QJsonObject& order);
+RowCells rowCells(const Order& order);
 
 // The refund column's button of a row.
 enum class RefundButton {
@@ -49,10 +50,8 @@ bool isRefundedStatus(const QString& finalinfo);
 RefundButton refundButtonKind(const QString& finalinfo, const QString& payChannel);
 QString refundButtonText(RefundButton kind);
 
-// What the page does with a listPay reply that is an envelope: nothing when it carries the page's data, otherwise
-// the text shown under "错误提示" (the rows and ordersByRow stay as they were). A failure is an envelope whose
-// "code" is not 1 (e.g. 2, an expired token) or whose "content" reports "code" 0.
-std::optional<QString> replyFailure(const QJsonObject& root);
+// What the page shows under "错误提示" for a listing it cannot show (the rows and ordersByRow stay as they were).
+QString listingFailure(const replies::Status& status);
 
 // Paging. `current` is the page last asked for; `totalText` is what the page-count label shows ("" before any reply).
 struct PageStep {

@@ -1,42 +1,35 @@
 #include "transactions/shiftsummarylogic.h"
 
 #include "app/money.h"
-#include "gateway/reply.h"
-
-#include <QJsonArray>
 
 namespace shiftsummary {
 
-QString moneyLabel(const QJsonValue& fen) {
-    return QStringLiteral("￥") + money::fenToYuan2(money::fenFromText(fen.toString())) + QStringLiteral("元");
+QString moneyLabel(std::optional<qint64> fen) {
+    return fen ? QStringLiteral("￥") + money::fenToYuan2(*fen) + QStringLiteral("元") : QString();
 }
 
-Labels labelsFromTotals(const QJsonObject& content) {
+Labels labelsFromTotals(const replies::Totals& t) {
     Labels l;
-    l.start = reply::str(content, "time1");
-    l.end = reply::str(content, "time2");
-    l.total = moneyLabel(content.value(QStringLiteral("allmoney")));
-    const QJsonObject alipay = reply::obj(content, "ALIPAY");
-    const QJsonObject wechat = reply::obj(content, "WECHAT");
-    l.alipayMoney = moneyLabel(alipay.value(QStringLiteral("money")));
-    l.alipayRefund = moneyLabel(alipay.value(QStringLiteral("refundmoney")));
-    l.wechatMoney = moneyLabel(wechat.value(QStringLiteral("money")));
-    l.wechatRefund = moneyLabel(wechat.value(QStringLiteral("refundmoney")));
-    l.refundTotal = moneyLabel(content.value(QStringLiteral("refundmoney")));
-    const QJsonArray tickets = reply::arr(content, "tickets");
-    for (const QJsonValue& v : tickets) {
-        const QJsonObject t = v.toObject();
-        l.tickets.append({reply::str(t, "cardno"), reply::str(t, "sum"), reply::str(t, "num")});
+    l.start = t.time1;
+    l.end = t.time2;
+    l.total = moneyLabel(t.allFen);
+    l.alipayMoney = moneyLabel(t.alipayFen);
+    l.alipayRefund = moneyLabel(t.alipayRefundFen);
+    l.wechatMoney = moneyLabel(t.wechatFen);
+    l.wechatRefund = moneyLabel(t.wechatRefundFen);
+    l.refundTotal = moneyLabel(t.refundFen);
+    for (const replies::TicketTotal& ticket : t.tickets) {
+        l.tickets.append({ticket.name, ticket.sum, ticket.count});
     }
     return l;
 }
 
-bool isTotalsReply(const QJsonObject& content) {
-    return content.contains(QStringLiteral("allmoney"));
+QString totalsFailure(const replies::Status& status) {
+    return status.refused() ? replies::shown(status.message) : QStringLiteral("数据查询失败，请检查网络设置");
 }
 
-QString shopLabel(const QJsonObject& shop) {
-    return reply::str(shop, "main_name") + reply::str(shop, "branch_name");
+QString shopLabel(const Shop& shop) {
+    return shop.mainName + shop.branchName;
 }
 
 int QueryState::startTotals() {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/records.h"
+#include "gateway/replies.h"
 #include "receipts/summaryhtml.h"
 
-#include <QJsonObject>
-#include <QJsonValue>
 #include <QList>
 #include <QString>
 
@@ -11,10 +11,10 @@
 // the totals are asked for and when they may be printed.
 namespace shiftsummary {
 
-// "￥12.50元" from whole fen sent as decimal text; anything but a JSON string of digits reads as 0 (￥0.00元).
-QString moneyLabel(const QJsonValue& fen);
+// "￥12.50元" from whole fen; an amount the gateway did not send as fen shows empty, never as ￥0.00元.
+QString moneyLabel(std::optional<qint64> fen);
 
-// The totals reply's "content" as the dialog shows it.
+// A totals answer as the dialog shows it.
 struct Labels {
     QString start;  // "time1" as received
     QString end;    // "time2" as received
@@ -26,13 +26,12 @@ struct Labels {
     QString refundTotal;  // "refundmoney"
     QList<receipts::SummaryTicket> tickets;
 };
-Labels labelsFromTotals(const QJsonObject& content);
-// Whether the content is a totals answer at all: a refused query (an expired session, say) carries no "allmoney"
-// and must not be shown, or printed, as a period without sales.
-bool isTotalsReply(const QJsonObject& content);
+Labels labelsFromTotals(const replies::Totals& totals);
+// What the dialog says under "错误提示" for a totals reply it cannot show: the gateway's refusal, or the network text.
+QString totalsFailure(const replies::Status& status);
 
 // The store as the summary names it: "main_name" immediately followed by "branch_name".
-QString shopLabel(const QJsonObject& shop);
+QString shopLabel(const Shop& shop);
 
 // When the totals are queried and whether the figures on show belong to the period in the date edits.
 //

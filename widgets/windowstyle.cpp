@@ -1,6 +1,8 @@
 #include "windowstyle.h"
 
 #include <QGuiApplication>
+#include <QLabel>
+#include <QTextDocument>
 #include <QScreen>
 #include <QWidget>
 
@@ -18,6 +20,16 @@ void centreOnScreen(QWidget* window) {
         const QRect desk = screen->geometry();
         window->move((desk.width() - window->width()) / 2, (desk.height() - window->height()) / 2);
     }
+}
+
+void plainLabels(std::initializer_list<QLabel*> labels) {
+    for (QLabel* label : labels) {
+        label->setTextFormat(Qt::PlainText);
+    }
+}
+
+QString plainToolTip(const QString& text) {
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap);
 }
 
 }  // namespace windowstyle

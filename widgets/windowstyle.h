@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <initializer_list>
 
+class QLabel;
 class QWidget;
 
 namespace windowstyle {
@@ -11,5 +13,11 @@ namespace windowstyle {
 QString imageButton(const QString& normal, const QString& pressed, const QString& extra = QString());
 // Places `window` in the middle of the primary screen.
 void centreOnScreen(QWidget* window);
+
+// Labels that show what the gateway sent: their text is never taken for markup (a tag, an image or a link in it
+// shows as the characters it is made of).
+void plainLabels(std::initializer_list<QLabel*> labels);
+// A tool tip that shows `text` literally, whatever it holds (tool tips otherwise guess at markup).
+QString plainToolTip(const QString& text);
 
 }  // namespace windowstyle

@@ -10,6 +10,7 @@
 #include "collect/formtradeinfo.h"
 #include "gateway/gatewayurl.h"
 #include "gateway/httpfun.h"
+#include "gateway/replies.h"
 #include "gateway/reply.h"
 #include "gateway/requests.h"
 #include "app/usersession.h"
@@ -111,8 +112,9 @@ int main(int argc, char** argv) {
     dataConfig().setPrinterName(args.value("printer"));
 
     const QJsonObject login = postAndWait(requests::login(QStringLiteral("demo"), QStringLiteral("demo123")));
-    userSession().setLoginContent(login);
-    userSession().setCurrentShop(QJsonObject{{"shopid", "1"}});
+    userSession().setLoginInfo(
+        LoginInfo{replies::text(login, "token"), replies::text(login, "id"), QString(), QString(), QString()});
+    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
     if (userSession().uid().isEmpty()) {
         std::fprintf(stderr, "sign-in at the sandbox failed\n");
         return 1;

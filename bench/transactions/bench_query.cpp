@@ -9,6 +9,7 @@
 #include "gateway/gatewaycall.h"
 #include "gateway/gatewayurl.h"
 #include "gateway/httpfun.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "transactions/formjiaoyicx.h"
 
@@ -108,8 +109,9 @@ int main(int argc, char** argv) {
 
     const QJsonObject login =
         reply::content(postAndWait(requests::login(QStringLiteral("demo"), QStringLiteral("demo123"))));
-    userSession().setLoginContent(login);
-    userSession().setCurrentShop(QJsonObject{{"shopid", "1"}});
+    userSession().setLoginInfo(
+        LoginInfo{replies::text(login, "token"), replies::text(login, "id"), QString(), QString(), QString()});
+    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
     if (userSession().uid().isEmpty()) {
         std::fprintf(stderr, "sign-in at the sandbox failed\n");
         return 1;

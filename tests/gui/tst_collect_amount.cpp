@@ -64,8 +64,9 @@ void closeResultWindows() {
 }
 
 void signIn() {
-    userSession().setLoginContent(QJsonObject{{"id", "42"}, {"token", "tk-1"}});
-    userSession().setCurrentShop(QJsonObject{{"shopid", "7"}});
+    userSession().setLoginInfo(
+        LoginInfo{QStringLiteral("tk-1"), QStringLiteral("42"), QString(), QString(), QString()});
+    userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
 }
 
 }  // namespace

@@ -75,8 +75,9 @@ void closeResultWindows() {
 // The amount page with 12.50 keyed and its payment-code window open, signed in to store 7.
 struct Sale {
     explicit Sale(GatewayFixture& f) {
-        userSession().setLoginContent(QJsonObject{{"id", "42"}, {"token", "tk-1"}, {"rname", "张三"}});
-        userSession().setCurrentShop(QJsonObject{{"shopid", "7"}, {"main_name", "岚舟"}, {"branch_name", "西湖店"}});
+        userSession().setLoginInfo(
+            LoginInfo{QStringLiteral("tk-1"), QStringLiteral("42"), QString(), QStringLiteral("张三"), QString()});
+        userSession().setCurrentShop(Shop{QStringLiteral("7"), QStringLiteral("岚舟"), QStringLiteral("西湖店")});
         dataConfig().setGatewayUrl(f.stub.url());
         page = new FormSaoMaShouKuan(&host);
         page->setAmountText("12.50");
@@ -306,15 +307,17 @@ void TestChargeCheckWindow::closedWindowComesBackToCheck() {
 
 void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
     GatewayFixture f;
-    for (const auto& [id, name, price] : {std::make_tuple(3, "成人票", 20.0), std::make_tuple(7, "儿童票", 12.5)}) {
+    for (const auto& [id, name, price] :
+         {std::make_tuple(3, "成人票", qint64(2000)), std::make_tuple(7, "儿童票", qint64(1250))}) {
         auto* t = new TicketType;
         t->id = id;
         t->name = QString::fromUtf8(name);
-        t->price = price;
+        t->priceFen = price;
         ticketTypes().append(t);
     }
-    userSession().setLoginContent(QJsonObject{{"id", "42"}, {"token", "tk-1"}, {"rname", "张三"}});
-    userSession().setCurrentShop(QJsonObject{{"shopid", "7"}});
+    userSession().setLoginInfo(
+        LoginInfo{QStringLiteral("tk-1"), QStringLiteral("42"), QString(), QStringLiteral("张三"), QString()});
+    userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
     dataConfig().setGatewayUrl(f.stub.url());
     answerCharge(f, [](int) {
         QJsonObject row = paidRow("TK9", "支付宝");

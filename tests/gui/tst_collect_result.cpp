@@ -24,11 +24,11 @@ replies::Sale contentOf(const QByteArray& json) {
     return replies::saleOf(QJsonDocument::fromJson(json).object());
 }
 
-void addTicketType(int id, const QString& name, double price) {
+void addTicketType(int id, const QString& name, qint64 priceFen) {
     auto* t = new TicketType;
     t->id = id;
     t->name = name;
-    t->price = price;
+    t->priceFen = priceFen;
     ticketTypes().append(t);
 }
 
@@ -132,7 +132,7 @@ void TestCollectResult::printsAndReports() {
     QFETCH(QString, printer);
     QFETCH(bool, prints);
     TempWorkDir dir;
-    userSession().setLoginContent(QJsonObject{{"token", "tk-9"}});
+    userSession().setLoginInfo(LoginInfo{QStringLiteral("tk-9"), QString(), QString(), QString(), QString()});
     dataConfig().setPrinterName(printer);
     dataConfig().setServicePhone("400-123-4567");
     StubGateway stub;
@@ -198,9 +198,9 @@ void TestCollectResult::ticketPageTotals() {
     QFETCH(QString, total);
     QFETCH(QString, selection);
     TempWorkDir dir;
-    addTicketType(3, "成人票", 20);
-    addTicketType(7, "儿童票", 10);
-    addTicketType(9, "学生票", 12.5);
+    addTicketType(3, "成人票", 2000);
+    addTicketType(7, "儿童票", 1000);
+    addTicketType(9, "学生票", 1250);
     QWidget host;
     TicketForm page(&host);
     for (int i = 0; i < 3; ++i) {
@@ -221,8 +221,8 @@ void TestCollectResult::ticketPageTotals() {
 
 void TestCollectResult::ticketLineShowsPrice() {
     TempWorkDir dir;
-    addTicketType(1, "动物园门票", 12.5);
-    addTicketType(2, "大门票", 12345.67);
+    addTicketType(1, "动物园门票", 1250);
+    addTicketType(2, "大门票", 1234567);
     QWidget host;
     TicketForm page(&host);
     QCOMPARE(page.lineAt(0)->findChild<QLabel*>("lbljg")->text(), QString("12.5元"));
@@ -237,7 +237,7 @@ void TestCollectResult::ticketLineShowsPrice() {
 void TestCollectResult::manyTicketKindsCanAllBeReached() {
     TempWorkDir dir;
     for (int i = 0; i < 9; ++i) {
-        addTicketType(i + 1, QStringLiteral("票种%1").arg(i + 1), 10);
+        addTicketType(i + 1, QStringLiteral("票种%1").arg(i + 1), 1000);
     }
     QWidget host;
     host.resize(800, 600);
@@ -269,10 +269,10 @@ void TestCollectResult::ticketPageWithoutKinds() {
 void TestCollectResult::ticketChargeBodyAndReset() {
     TempWorkDir dir;
     MessageBoxWatcher boxes;
-    userSession().setLoginContent(QJsonObject{{"id", "42"}});
-    userSession().setCurrentShop(QJsonObject{{"shopid", "7"}});
-    addTicketType(3, "成人票", 20);
-    addTicketType(7, "儿童票", 12345.67);
+    userSession().setLoginInfo(LoginInfo{QString(), QStringLiteral("42"), QString(), QString(), QString()});
+    userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
+    addTicketType(3, "成人票", 2000);
+    addTicketType(7, "儿童票", 1234567);
     StubGateway stub;
     stub.setReply(R"({"content":{"msg":"成功","out_trade_no":"TK1","pay_channel":"WEIXIN","money":"1238567",
         "tickets":[{"cardno":"A1","price":"20.00"},{"cardno":"C1","price":"12345.67"}]}})");

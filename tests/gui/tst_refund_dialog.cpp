@@ -50,8 +50,8 @@ QList<QByteArray> bodiesOf(const StubGateway& stub, const char* action) {
 }
 
 void signIn() {
-    userSession().setLoginContent(
-        QJsonObject{{"token", "TOKEN1"}, {"rname", QStringLiteral("张三")}, {"uname", "demo"}, {"id", "1"}});
+    userSession().setLoginInfo(LoginInfo{QStringLiteral("TOKEN1"), QStringLiteral("1"), QStringLiteral("demo"),
+                                         QStringLiteral("张三"), QString()});
 }
 
 void switches(bool refund, bool cards, const QString& itemName = QStringLiteral("手牌")) {
@@ -60,11 +60,16 @@ void switches(bool refund, bool cards, const QString& itemName = QStringLiteral(
     comConfig().setItemName(itemName);
 }
 
-QJsonObject order() {
-    return QJsonObject{{"out_trade_no", "OUT1"}, {"trade_no", "GW1"},
-                       {"money", "1250"},        {"pay_channel", QStringLiteral("支付宝")},
-                       {"shopname", "SHOP<1>"},  {"pay_date", "2026-12-07 10:00:00"},
-                       {"cardno", "A01,A02,A03"}};
+Order order() {
+    Order o;
+    o.outTradeNo = QStringLiteral("OUT1");
+    o.tradeNo = QStringLiteral("GW1");
+    o.fen = 1250;
+    o.payChannel = QStringLiteral("支付宝");
+    o.shopName = QStringLiteral("SHOP<1>");
+    o.payDate = QStringLiteral("2026-12-07 10:00:00");
+    o.cardNo = QStringLiteral("A01,A02,A03");
+    return o;
 }
 
 struct Dialog {

@@ -20,8 +20,8 @@ using namespace testsupport;
 namespace {
 
 void signIn() {
-    userSession().setLoginContent(
-        QJsonObject{{"token", "TOKEN1"}, {"uname", "demo"}, {"rname", QStringLiteral("张三")}});
+    userSession().setLoginInfo(
+        LoginInfo{QStringLiteral("TOKEN1"), QString(), QStringLiteral("demo"), QStringLiteral("张三"), QString()});
 }
 
 QLineEdit* edit(QWidget& page, const char* name) {

@@ -2,6 +2,7 @@
 #include "app/comconfig.h"
 #include "app/dataconfig.h"
 #include "app/usersession.h"
+#include "gateway/replies.h"
 #include "settings/modifypwddialog.h"
 #include "settings/setshoukuan.h"
 #include "settings/settingmain.h"
@@ -38,7 +39,8 @@ void fill(QWidget& page, const QString& old, const QString& pwd, const QString& 
 
 // demo signed in with demo123, as the login window leaves data.ini.
 void signedIn() {
-    userSession().setLoginContent(QJsonObject{{"token", "tk-7"}, {"uname", "demo"}, {"rname", "张三"}});
+    userSession().setLoginInfo(
+        LoginInfo{QStringLiteral("tk-7"), QString(), QStringLiteral("demo"), QStringLiteral("张三"), QString()});
     dataConfig().saveLogin(QStringLiteral("demo"), QStringLiteral("demo123"), false);
 }
 
@@ -100,7 +102,8 @@ private slots:
     void acceptedBy() {
         QFETCH(QByteArray, reply);
         QFETCH(bool, accepted);
-        QCOMPARE(loginpassword::accepted(QJsonDocument::fromJson(reply).object()), accepted);
+        QCOMPARE(replies::passwordChange(gateway::readReply(HttpFun::Ending::Answered, 200, true, reply)).ok(),
+                 accepted);
     }
 
     // The page's checks, in order, against the digest the login stored.

@@ -14,8 +14,8 @@ using namespace testsupport;
 
 namespace {
 
-QJsonObject shop(const char* id, const char* mainName, const char* branch) {
-    return QJsonObject{{"shopid", id}, {"main_name", mainName}, {"branch_name", branch}};
+Shop shop(const char* id, const char* mainName, const char* branch) {
+    return Shop{QString::fromUtf8(id), QString::fromUtf8(mainName), QString::fromUtf8(branch)};
 }
 
 QComboBox* box(QWidget& page, const char* name) {

@@ -2,6 +2,8 @@
 // the pixels of its text are compared with its background.
 #include "collect/formcs.h"
 #include "collect/selectshopdialog.h"
+#include "gateway/replies.h"
+#include "refunds/refundsuredialog.h"
 #include "settings/settingmain.h"
 #include "shell/loginwidget.h"
 #include "shell/mainwindow.h"
@@ -60,6 +62,26 @@ class TestShellBoxes : public QObject {
     Q_OBJECT
 
 private slots:
+    // A gateway string that looks like markup is shown as the characters it is made of, in a box and in a label.
+    void gatewayMarkupShowsLiterally() {
+        const QString msg = QStringLiteral(
+            "<font color=green size=6>支付成功</font><img src=\"/tmp/x.png\">"
+            "<a href=\"http://example.invalid\">详情</a>");
+        std::unique_ptr<QMessageBox> box(
+            msgbox::create(nullptr, QMessageBox::Critical, QStringLiteral("温馨提示"), replies::shown(msg)));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->text(), msg);
+        auto* boxLabel = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(boxLabel);
+        QCOMPARE(boxLabel->textFormat(), Qt::PlainText);
+
+        // The refund dialog shows the listed payment channel as the gateway sent it.
+        RefundSureDialog dialog(nullptr, QStringLiteral("O1"), QStringLiteral("T1"), QStringLiteral("100"), msg);
+        auto* channel = dialog.findChild<QLabel*>(QStringLiteral("lbltype"));
+        QCOMPARE(channel->textFormat(), Qt::PlainText);
+        QCOMPARE(channel->text(), msg);
+    }
+
     void textIsLegibleOnEveryStyledWindow_data() {
         QTest::addColumn<QString>("window");
         for (const char* w :

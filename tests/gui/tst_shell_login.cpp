@@ -199,6 +199,13 @@ private slots:
         QTest::newRow("code as the string 1")
             << QByteArray(R"({"content":{"code":"1","token":"T"}})") << 200 << false << err << wrong << 0;
         QTest::newRow("code 0") << QByteArray(R"({"content":{"code":0}})") << 200 << false << err << wrong << 0;
+        // Without a token nothing after this window could work: it is a failed login, not a stuck store dialog.
+        QTest::newRow("code 1 without token")
+            << QByteArray(R"({"content":{"code":1,"ticket":[]}})") << 200 << false << err << wrong << 0;
+        QTest::newRow("code 1, empty token")
+            << QByteArray(R"({"content":{"code":1,"token":" "}})") << 200 << false << err << wrong << 0;
+        QTest::newRow("code 1, token an object")
+            << QByteArray(R"({"content":{"code":1,"token":{}}})") << 200 << false << err << wrong << 0;
         QTest::newRow("code at top level only") << QByteArray(R"({"code":1})") << 200 << false << err << wrong << 0;
         // A reply that is not an envelope is the gateway's fault, not the cashier's password.
         QTest::newRow("not json") << QByteArray("<html>oops") << 200 << false << QStringLiteral("温馨提示")
@@ -241,10 +248,11 @@ private slots:
         }
     }
 
-    void ticketFieldsAreReadFromStrings() {
-        answerLogin(m_stub(), R"({"content":{"code":1,"ticket":[)"
-                              R"({"id":"31","shopid":"7","price":"12.5","name":"成人票","status":"1"},)"
-                              R"({"id":4,"shopid":"x","price":6,"name":"儿童票","status":"0"}]}})");
+    void ticketFieldsAreReadExactly() {
+        answerLogin(m_stub(), R"({"content":{"code":1,"token":"T","ticket":[)"
+                              R"({"id":"31","shopid":"7","price":"0.285","name":"成人票","status":"1"},)"
+                              R"({"id":4,"shopid":"x","price":"abc","name":"坏票","status":"0"},)"
+                              R"({"id":"5","shopid":"x","price":6,"name":"儿童票","status":"y"}]}})");
         LoginWidget w;
         typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
         loginButton(w)->click();
@@ -252,15 +260,49 @@ private slots:
         const TicketType* a = ticketTypes().at(0);
         QCOMPARE(a->id, 31);
         QCOMPARE(a->shopid, 7);
-        QCOMPARE(a->price, 12.5);
+        QCOMPARE(a->priceFen, qint64(29));  // half up at the fen, without a detour through floating point
         QCOMPARE(a->name, QStringLiteral("成人票"));
         QCOMPARE(a->status, 1);
-        // Numbers sent as JSON numbers are not strings: they read as 0.
+        // A kind whose price is no amount is left out rather than sold for 0.
         const TicketType* b = ticketTypes().at(1);
-        QCOMPARE(b->id, 0);
+        QCOMPARE(b->name, QStringLiteral("儿童票"));
+        QCOMPARE(b->id, 5);
         QCOMPARE(b->shopid, 0);
-        QCOMPARE(b->price, 0.0);
+        QCOMPARE(b->priceFen, qint64(600));
         QCOMPARE(b->status, 0);
+    }
+
+    // A merchant without a store is not stuck in the store dialog: its close control leads back here, signed out.
+    void storeDialogLeadsBackWithoutAStore() {
+        m_stub().setHandler([](const QByteArray& body) {
+            if (formValue(body, QStringLiteral("action")) == QLatin1String("Share.Ace.login")) {
+                return StubGateway::Response{
+                    200, R"({"content":{"code":1,"token":"T","ticket":[{"id":"1","price":"5","name":"票"}]}})", 0};
+            }
+            return StubGateway::Response{200, R"({"content":{"listshop":[]}})", 0};
+        });
+        LoginWidget w;
+        w.show();
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+        loginButton(w)->click();
+        QTRY_VERIFY(w.shopDialog());
+        QVERIFY(m_boxes().waitForBoxes(1));
+        QCOMPARE(m_boxes().last().text, QStringLiteral("你还没有门店!"));
+        QCOMPARE(ticketTypes().size(), 1);
+        auto* close = w.shopDialog()->findChild<QPushButton*>(QStringLiteral("close_btn"));
+        QVERIFY(close && close->isVisible());
+        close->click();
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.shopDialog());
+        QVERIFY(w.trayIcon());
+        QVERIFY(userSession().token().isEmpty());
+        QVERIFY(ticketTypes().isEmpty());
+        QVERIFY(loginButton(w)->isEnabled());
+        // Signing in again works as the first time did.
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+        loginButton(w)->click();
+        QTRY_VERIFY(w.shopDialog());
+        QCOMPARE(ticketTypes().size(), 1);
     }
 
     void successfulLoginRemembersAccountAndDigest() {

@@ -66,8 +66,9 @@ private slots:
 void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     GatewayFixture f;
     IdleSerialLine serial;
-    userSession().setLoginContent(QJsonObject{{"token", "TOKEN1"}, {"id", "1"}, {"rname", QStringLiteral("张三")}});
-    userSession().setCurrentShop(QJsonObject{{"shopid", "1"}});
+    userSession().setLoginInfo(
+        LoginInfo{QStringLiteral("TOKEN1"), QStringLiteral("1"), QString(), QStringLiteral("张三"), QString()});
+    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
     comConfig().refundEnabled = 1;
     bool refunded = false;
     f.stub.setHandler([&refunded](const QByteArray& body) {

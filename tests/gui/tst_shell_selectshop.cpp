@@ -44,9 +44,7 @@ class TestShellSelectShop : public QObject {
 private slots:
     void init() {
         m_fixture = std::make_unique<GatewayFixture>();
-        QJsonObject login;
-        login.insert(QStringLiteral("token"), QStringLiteral("tok&en"));
-        userSession().setLoginContent(login);
+        userSession().setLoginInfo(LoginInfo{QStringLiteral("tok&en"), QString(), QString(), QString(), QString()});
     }
     void cleanup() { m_fixture.reset(); }
 
@@ -111,7 +109,7 @@ private slots:
         QCOMPARE(combo(d)->count(), 0);
         QVERIFY(d.isVisible());
         QTRY_VERIFY(againButton(d)->isEnabled());
-        QVERIFY(userSession().currentShop().isEmpty());
+        QCOMPARE(userSession().currentShop(), Shop());
         // Without a store the main window never opens: Enter (the OK shortcut) does nothing.
         QSignalSpy confirmed(&d, &SelectShopDialog::shopConfirmed);
         QTest::keyClick(&d, Qt::Key_Enter, Qt::KeypadModifier);
@@ -136,7 +134,7 @@ private slots:
         againButton(d)->click();
         QVERIFY(!againButton(d)->isEnabled());
         QCOMPARE(combo(d)->count(), 0);
-        QVERIFY(userSession().currentShop().isEmpty());
+        QCOMPARE(userSession().currentShop(), Shop());
         againButton(d)->click();  // disabled: no second request
         QTRY_COMPARE(combo(d)->count(), 1);
         QCOMPARE(m_stub().bodies().size(), before + 2);

@@ -29,7 +29,7 @@ QByteArray pageReply(int page, int totalPage, int rows, const QStringList& statu
         list.append(QJsonObject{{"trade_no", QStringLiteral("T%1-%2").arg(page).arg(i)},
                                 {"out_trade_no", QStringLiteral("O%1-%2").arg(page).arg(i)},
                                 {"money", QString::number(1234567 + i)},
-                                {"refundfee", i == 0 ? QStringLiteral("1") : QString()},
+                                {"refundfee", i == 0 ? QStringLiteral("1") : QStringLiteral("0")},
                                 {"pay_channel", i < channels.size() ? channels.at(i) : QStringLiteral("微信")},
                                 {"finalinfo", i < statuses.size() ? statuses.at(i) : QStringLiteral("支付成功")},
                                 {"pay_date", "2026-12-07 08:00:00"},
@@ -117,8 +117,9 @@ private:
 
 void TestTransactionsQuery::init() {
     m_fx = std::make_unique<GatewayFixture>();
-    userSession().setLoginContent(QJsonObject{{"token", "tok-1"}, {"id", "1"}, {"rname", "张三"}});
-    userSession().setCurrentShop(QJsonObject{{"shopid", "7"}});
+    userSession().setLoginInfo(
+        LoginInfo{QStringLiteral("tok-1"), QStringLiteral("1"), QString(), QStringLiteral("张三"), QString()});
+    userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
 }
 
 void TestTransactionsQuery::cleanup() {
@@ -206,7 +207,7 @@ void TestTransactionsQuery::firstPageBodyWithFilters() {
     QCOMPARE(child<QLabel>(page, "total_num")->text(), QStringLiteral("45"));
     QCOMPARE(child<QLabel>(page, "total_page")->text(), QStringLiteral("3"));
     QCOMPARE(userSession().ordersByRow().size(), 20);
-    QCOMPARE(userSession().orderAt(19).value("out_trade_no").toString(), QStringLiteral("O1-19"));
+    QCOMPARE(userSession().orderAt(19).outTradeNo, QStringLiteral("O1-19"));
     // The busy dialog is gone and keeps turning for the next query.
     QVERIFY(!page.loadingDialog()->isVisible());
     QCOMPARE(page.loadingDialog()->animation()->state(), QMovie::Running);
@@ -378,7 +379,7 @@ void TestTransactionsQuery::rowButtons() {
         QCOMPARE(rowButton(page, row, 6)->text(), texts.at(row));
         QVERIFY(!rowButton(page, row, 6)->isEnabled());
     }
-    page.setRefundOpener([](const QJsonObject&) {});
+    page.setRefundOpener([](const Order&) {});
     const QList<bool> enabled{true, true, false, true};
     for (int row = 0; row < 4; ++row) {
         QCOMPARE(rowButton(page, row, 6)->isEnabled(), enabled.at(row));
@@ -388,17 +389,17 @@ void TestTransactionsQuery::rowButtons() {
 void TestTransactionsQuery::refundRunsTheDialogAndQueriesAgain() {
     answerPages(m_fx->stub, 3);
     FormJiaoYiCX& page = *makePage(true);
-    QJsonObject opened;
+    Order opened;
     int bodiesWhileOpen = -1;
-    page.setRefundOpener([&](const QJsonObject& order) {
+    page.setRefundOpener([&](const Order& order) {
         opened = order;
         bodiesWhileOpen = m_fx->stub.bodies().size();
     });
     query(page);
     query(page, "next_page_btn");
     rowButton(page, 1, 6)->click();
-    QCOMPARE(opened.value("out_trade_no").toString(), QStringLiteral("O2-1"));
-    QCOMPARE(opened.value("trade_no").toString(), QStringLiteral("T2-1"));
+    QCOMPARE(opened.outTradeNo, QStringLiteral("O2-1"));
+    QCOMPARE(opened.tradeNo, QStringLiteral("T2-1"));
     QCOMPARE(bodiesWhileOpen, 2);
     // Back from the dialog, the same page again.
     QCOMPARE(m_fx->stub.bodies().size(), 3);

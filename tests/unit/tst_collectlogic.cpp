@@ -149,28 +149,29 @@ void TestCollectLogic::keypadSum() {
 void TestCollectLogic::ticketSelection_data() {
     QTest::addColumn<QList<int>>("ids");
     QTest::addColumn<QList<int>>("counts");
-    QTest::addColumn<QList<double>>("prices");
+    QTest::addColumn<QList<qint64>>("prices");  // fen
     QTest::addColumn<QString>("selection");
     QTest::addColumn<qint64>("totalFen");
     QTest::newRow("two adults one child")
-        << QList<int>{3, 7} << QList<int>{2, 1} << QList<double>{20, 10} << "3:2,7:1," << qint64(5000);
+        << QList<int>{3, 7} << QList<int>{2, 1} << QList<qint64>{2000, 1000} << "3:2,7:1," << qint64(5000);
     QTest::newRow("zero counts left out")
-        << QList<int>{1, 2, 3} << QList<int>{0, 4, 0} << QList<double>{5, 12.5, 8} << "2:4," << qint64(5000);
-    QTest::newRow("nothing selected") << QList<int>{1, 2} << QList<int>{0, 0} << QList<double>{5, 6} << "" << qint64(0);
-    QTest::newRow("no kinds") << QList<int>{} << QList<int>{} << QList<double>{} << "" << qint64(0);
+        << QList<int>{1, 2, 3} << QList<int>{0, 4, 0} << QList<qint64>{500, 1250, 800} << "2:4," << qint64(5000);
+    QTest::newRow("nothing selected") << QList<int>{1, 2} << QList<int>{0, 0} << QList<qint64>{500, 600} << ""
+                                      << qint64(0);
+    QTest::newRow("no kinds") << QList<int>{} << QList<int>{} << QList<qint64>{} << "" << qint64(0);
     // 12345.67 must be charged in full, not as six significant digits.
-    QTest::newRow("exact large total") << QList<int>{9} << QList<int>{1} << QList<double>{12345.67} << "9:1,"
+    QTest::newRow("exact large total") << QList<int>{9} << QList<int>{1} << QList<qint64>{1234567} << "9:1,"
                                        << qint64(1234567);
     QTest::newRow("binary-unfriendly price x count")
-        << QList<int>{4} << QList<int>{3} << QList<double>{0.1} << "4:3," << qint64(30);
+        << QList<int>{4} << QList<int>{3} << QList<qint64>{10} << "4:3," << qint64(30);
     QTest::newRow("order kept, not sorted")
-        << QList<int>{8, 2} << QList<int>{1, 1} << QList<double>{1, 1} << "8:1,2:1," << qint64(200);
+        << QList<int>{8, 2} << QList<int>{1, 1} << QList<qint64>{100, 100} << "8:1,2:1," << qint64(200);
 }
 
 void TestCollectLogic::ticketSelection() {
     QFETCH(QList<int>, ids);
     QFETCH(QList<int>, counts);
-    QFETCH(QList<double>, prices);
+    QFETCH(QList<qint64>, prices);
     QFETCH(QString, selection);
     QFETCH(qint64, totalFen);
     QList<TicketLine> lines;

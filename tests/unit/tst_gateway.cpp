@@ -4,6 +4,7 @@
 #include "gateway/gatewaycall.h"
 #include "gateway/httpfun.h"
 #include "gateway/reply.h"
+#include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "testsupport.h"
 
@@ -261,23 +262,26 @@ void TestGateway::callEndings() {
 
 void TestGateway::paidFen_data() {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<qint64>("fen");
+    QTest::addColumn<qint64>("fen");  // -1: not an amount
+    // One rule for every channel: fen as a JSON number or as digits in text.
     QTest::newRow("alipay number") << QByteArray(R"({"pay_channel":"ALIPAY","money":1234})") << qint64(1234);
-    QTest::newRow("alipay text") << QByteArray(R"({"pay_channel":"ALIPAY","money":"1234"})") << qint64(0);
+    QTest::newRow("alipay text") << QByteArray(R"({"pay_channel":"ALIPAY","money":"1234"})") << qint64(1234);
     QTest::newRow("wechat text") << QByteArray(R"({"pay_channel":"WECHAT","money":"5250"})") << qint64(5250);
-    QTest::newRow("wechat number") << QByteArray(R"({"pay_channel":"WECHAT","money":5250})") << qint64(0);
+    QTest::newRow("wechat number") << QByteArray(R"({"pay_channel":"WECHAT","money":5250})") << qint64(5250);
     QTest::newRow("no channel") << QByteArray(R"({"money":"7"})") << qint64(7);
+    QTest::newRow("yuan text") << QByteArray(R"({"pay_channel":"WECHAT","money":"52.50"})") << qint64(-1);
+    QTest::newRow("a fraction of a fen") << QByteArray(R"({"pay_channel":"ALIPAY","money":12.5})") << qint64(-1);
     // A number no amount can be: beyond 64 bits its conversion used to be undefined.
-    QTest::newRow("alipay huge") << QByteArray(R"({"pay_channel":"ALIPAY","money":12e34})") << qint64(0);
-    QTest::newRow("alipay beyond amounts") << QByteArray(R"({"pay_channel":"ALIPAY","money":1e15})") << qint64(0);
+    QTest::newRow("alipay huge") << QByteArray(R"({"pay_channel":"ALIPAY","money":12e34})") << qint64(-1);
+    QTest::newRow("alipay beyond amounts") << QByteArray(R"({"pay_channel":"ALIPAY","money":1e15})") << qint64(-1);
 }
 
 void TestGateway::paidFen() {
     QFETCH(QByteArray, content);
     QFETCH(qint64, fen);
-    const QJsonObject c = reply::parse(content);
-    QCOMPARE(reply::paidFen(c), fen);
-    QCOMPARE(reply::isAlipay(c), content.contains("ALIPAY"));
+    const replies::Sale sale = replies::saleOf(QJsonDocument::fromJson(content).object());
+    QCOMPARE(sale.fen.value_or(-1), fen);
+    QCOMPARE(sale.alipay(), content.contains("ALIPAY"));
 }
 
 void TestGateway::client_data() {

@@ -75,11 +75,10 @@ void TestJournal::maySettle_data() {
     QTest::addColumn<State>("from");
     QTest::addColumn<State>("to");
     QTest::addColumn<bool>("allowed");
-    const QList<QPair<State, State>> allowed{{State::Sending, State::NotSent},    {State::Sending, State::Paid},
-                                             {State::Sending, State::Refused},    {State::Sending, State::Unresolved},
-                                             {State::Sending, State::Released},   {State::Unresolved, State::Paid},
-                                             {State::Unresolved, State::Released}, {State::Refused, State::Paid},
-                                             {State::Released, State::Paid}};
+    const QList<QPair<State, State>> allowed{
+        {State::Sending, State::NotSent},     {State::Sending, State::Paid},     {State::Sending, State::Refused},
+        {State::Sending, State::Unresolved},  {State::Sending, State::Released}, {State::Unresolved, State::Paid},
+        {State::Unresolved, State::Released}, {State::Refused, State::Paid},     {State::Released, State::Paid}};
     for (State from : kAllStates) {
         for (State to : kAllStates) {
             const QString name = stateName(from) + QStringLiteral(" -> ") + stateName(to);

@@ -13,8 +13,10 @@ Q_DECLARE_METATYPE(SummaryTicket)
 
 namespace {
 
-QJsonObject json(const char* text) {
-    return QJsonDocument::fromJson(QByteArray(text)).object();
+// A totals reply whose "content" is `content`, as the gateway call hands it over.
+replies::Read<replies::Totals> totalsOf(const QByteArray& content) {
+    return replies::totals(gateway::readReply(HttpFun::Ending::Answered, 200, true,
+                                              QByteArray(R"({"content":)") + content + QByteArray("}")));
 }
 
 // Index of the first of `needles` not found after the previous one; -1 when all are there in order.
@@ -37,21 +39,25 @@ class TestShiftSummary : public QObject {
 
 private slots:
     void moneyLabels_data() {
-        QTest::addColumn<QJsonValue>("value");
+        QTest::addColumn<QByteArray>("allmoney");
         QTest::addColumn<QString>("label");
-        QTest::newRow("1250 fen") << QJsonValue("1250") << "￥12.50元";
-        QTest::newRow("empty") << QJsonValue("") << "￥0.00元";
-        QTest::newRow("absent") << QJsonValue(QJsonValue::Undefined) << "￥0.00元";
-        QTest::newRow("one fen") << QJsonValue("1") << "￥0.01元";
-        QTest::newRow("exact beyond double's cents") << QJsonValue("900719925474099") << "￥9007199254740.99元";
-        QTest::newRow("a number is not read") << QJsonValue(1250) << "￥0.00元";
-        QTest::newRow("not fen") << QJsonValue("12.50") << "￥0.00元";
-        QTest::newRow("refunds over sales") << QJsonValue("-305") << "￥-3.05元";
+        QTest::newRow("1250 fen") << QByteArray(R"("1250")") << "￥12.50元";
+        QTest::newRow("one fen") << QByteArray(R"("1")") << "￥0.01元";
+        QTest::newRow("exact beyond double's cents") << QByteArray(R"("99999999999999")") << "￥999999999999.99元";
+        QTest::newRow("a number is an amount too") << QByteArray("1250") << "￥12.50元";
+        QTest::newRow("refunds over sales") << QByteArray(R"("-305")") << "￥-3.05元";
     }
     void moneyLabels() {
-        QFETCH(QJsonValue, value);
+        QFETCH(QByteArray, allmoney);
         QFETCH(QString, label);
-        QCOMPARE(moneyLabel(value), label);
+        const replies::Read<replies::Totals> t = totalsOf(R"({"allmoney":)" + allmoney + "}");
+        QVERIFY(t.ok());
+        QCOMPARE(labelsFromTotals(t.value).total, label);
+    }
+    void unknownAmountShowsEmpty() {
+        // Never ￥0.00元 for an amount the gateway did not send.
+        QCOMPARE(moneyLabel(std::nullopt), QString());
+        QCOMPARE(moneyLabel(qint64(0)), QString("￥0.00元"));
     }
 
     void totalsToLabels_data() {
@@ -72,19 +78,21 @@ private slots:
                            "￥2.00元",
                            "￥3.00元"}
             << 1;
-        QTest::newRow("empty values")
-            << QByteArray(R"({"time1":"","allmoney":"","refundmoney":"","ALIPAY":{"money":"","refundmoney":""},
+        QTest::newRow("empty values are not amounts")
+            << QByteArray(R"({"time1":"","allmoney":"0","refundmoney":"","ALIPAY":{"money":"","refundmoney":""},
                 "WECHAT":{"money":"","refundmoney":""},"tickets":[]})")
-            << QStringList{"", "", "￥0.00元", "￥0.00元", "￥0.00元", "￥0.00元", "￥0.00元", "￥0.00元"} << 0;
+            << QStringList{"", "", "￥0.00元", "", "", "", "", ""} << 0;
         QTest::newRow("channels not objects, times not text")
             << QByteArray(R"({"time1":20261207,"allmoney":"5","ALIPAY":"1250","WECHAT":[1],"tickets":{}})")
-            << QStringList{"", "", "￥0.05元", "￥0.00元", "￥0.00元", "￥0.00元", "￥0.00元", "￥0.00元"} << 0;
+            << QStringList{"20261207", "", "￥0.05元", "", "", "", "", ""} << 0;
     }
     void totalsToLabels() {
         QFETCH(QByteArray, content);
         QFETCH(QStringList, labels);
         QFETCH(int, tickets);
-        const Labels l = labelsFromTotals(QJsonDocument::fromJson(content).object());
+        const replies::Read<replies::Totals> t = totalsOf(content);
+        QVERIFY(t.ok());
+        const Labels l = labelsFromTotals(t.value);
         QCOMPARE((QStringList{l.start, l.end, l.total, l.alipayMoney, l.alipayRefund, l.wechatMoney, l.wechatRefund,
                               l.refundTotal}),
                  labels);
@@ -95,24 +103,33 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("totals");
         QTest::newRow("totals") << QByteArray(R"({"allmoney":"0"})") << true;
-        QTest::newRow("empty allmoney still totals") << QByteArray(R"({"allmoney":""})") << true;
+        QTest::newRow("empty allmoney is no totals answer") << QByteArray(R"({"allmoney":""})") << false;
         QTest::newRow("refused query") << QByteArray(R"({"code":0,"msg":"token无效"})") << false;
         QTest::newRow("empty content") << QByteArray("{}") << false;
     }
     void totalsReplyRecognised() {
         QFETCH(QByteArray, content);
         QFETCH(bool, totals);
-        QCOMPARE(isTotalsReply(QJsonDocument::fromJson(content).object()), totals);
+        const replies::Read<replies::Totals> t = totalsOf(content);
+        QCOMPARE(t.ok(), totals);
+        // A refusal says why; the dialog shows that rather than a summary of zeros.
+        if (content.contains("msg")) {
+            QCOMPARE(totalsFailure(t.status), QString("token无效"));
+        } else if (!totals) {
+            QCOMPARE(totalsFailure(t.status), QString("数据查询失败，请检查网络设置"));
+        }
     }
 
     void ticketsReadInOrder() {
-        const Labels l = labelsFromTotals(json(R"({"tickets":[{"cardno":"成人票","sum":"40","num":"2"},
-            {"cardno":"儿童票","sum":"10","num":"1"},{"cardno":7,"sum":12.5,"num":3}]})"));
+        const Labels l =
+            labelsFromTotals(totalsOf(R"({"allmoney":"0","tickets":[{"cardno":"成人票","sum":"40","num":"2"},
+            {"cardno":"儿童票","sum":"10","num":"1"},{"cardno":7,"sum":12.5,"num":[3]}]})")
+                                 .value);
         QCOMPARE(l.tickets.size(), 3);
         QCOMPARE(l.tickets.at(0).cardno, QString("成人票"));
         QCOMPARE(l.tickets.at(1).num, QString("1"));
-        // Values that are not text read as empty, as every reply field does.
-        QCOMPARE(receipts::summaryTicketLine(l.tickets.at(2)), QString("(元,张)"));
+        // A whole number reads as its digits; anything else that is not text as empty.
+        QCOMPARE(receipts::summaryTicketLine(l.tickets.at(2)), QString("7(元,张)"));
     }
 
     void ticketLinesAndHtml_data() {
@@ -215,10 +232,9 @@ private slots:
     }
 
     void shopLabelJoinsWithoutSeparator() {
-        QCOMPARE(shopLabel(json(R"({"main_name":"岚舟演示商户","branch_name":"西湖店"})")),
-                 QString("岚舟演示商户西湖店"));
-        QCOMPARE(shopLabel(json(R"({"main_name":"岚舟演示商户","branch_name":""})")), QString("岚舟演示商户"));
-        QCOMPARE(shopLabel(QJsonObject()), QString());
+        QCOMPARE(shopLabel(Shop{"1", "岚舟演示商户", "西湖店"}), QString("岚舟演示商户西湖店"));
+        QCOMPARE(shopLabel(Shop{"1", "岚舟演示商户", ""}), QString("岚舟演示商户"));
+        QCOMPARE(shopLabel(Shop()), QString());
     }
 
     // Steps: "settle" (print-time answer in), "change" (an edit changed), "start" (a totals query goes out),

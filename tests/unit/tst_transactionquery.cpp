@@ -5,6 +5,12 @@
 
 using namespace transactions;
 
+namespace {
+gateway::Reply envelope(const QByteArray& root) {
+    return gateway::readReply(HttpFun::Ending::Answered, 200, true, root);
+}
+}  // namespace
+
 class TestTransactionQuery : public QObject {
     Q_OBJECT
 
@@ -36,29 +42,33 @@ void TestTransactionQuery::summaryLabels_data() {
         << QStringList{"3", "12.5", "2", "1", "1", "0.01", "7", "1234.56", "10", "12345.67", "0"} << 3;
     QTest::newRow("empty jd count reads 0, empty card count hides total_pos")
         << QByteArray(R"({"jdpay_tnum":"","swipingcard_tnum":"","total_pos":"7","total_page":1})")
-        << QStringList{"", "0", "", "0", "0", "0", "0", "0", "", "0", "0"} << 1;
+        << QStringList{"", "", "", "", "0", "", "0", "", "", "", ""} << 1;
     QTest::newRow("card count present but total_pos missing")
         << QByteArray(R"({"swipingcard_tnum":"2","total_page":1})")
-        << QStringList{"", "0", "", "0", "0", "0", "", "0", "", "0", "0"} << 1;
+        << QStringList{"", "", "", "", "0", "", "", "", "", "", ""} << 1;
     QTest::newRow("amounts exact beyond six digits")
         << QByteArray(R"({"total_fee":"98765432101","total_rfee":"1234567","wechat_tfee":"1000000000",
                           "total_page":1})")
-        << QStringList{"", "10000000", "", "0", "0", "0", "0", "0", "", "987654321.01", "12345.67"} << 1;
+        << QStringList{"", "10000000", "", "", "0", "", "0", "", "", "987654321.01", "12345.67"} << 1;
     QTest::newRow("money sent as numbers still shown")
         << QByteArray(R"({"total_fee":2550,"alipay_tfee":2550,"total_page":1})")
-        << QStringList{"", "0", "", "25.5", "0", "0", "0", "0", "", "25.5", "0"} << 1;
-    QTest::newRow("counts typed as numbers read empty, page count as text reads 0")
+        << QStringList{"", "", "", "25.5", "0", "", "0", "", "", "25.5", ""} << 1;
+    // An amount that is not fen is not known: shown empty, never as 0.
+    QTest::newRow("counts typed as numbers read as digits, page count as text reads 0")
         << QByteArray(R"({"total_wx":3,"total_count":3,"total_fee":"abc","total_page":"3"})")
-        << QStringList{"", "0", "", "0", "0", "0", "0", "0", "", "0", "0"} << 0;
-    QTest::newRow("no content at all") << QByteArray("{}")
-                                       << QStringList{"", "0", "", "0", "0", "0", "0", "0", "", "0", "0"} << 0;
+        << QStringList{"3", "", "", "", "0", "", "0", "", "3", "", ""} << 0;
+    QTest::newRow("no content at all") << QByteArray("{}") << QStringList{"", "", "", "", "0", "", "0", "", "", "", ""}
+                                       << 0;
 }
 
 void TestTransactionQuery::summaryLabels() {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, labels);
     QFETCH(int, totalPage);
-    const Summary s = summaryOf(QJsonDocument::fromJson(content).object());
+    const replies::Read<replies::ListingPage> page =
+        replies::listing(envelope(QByteArray(R"({"content":)") + content + QByteArray("}")));
+    QVERIFY(page.ok());
+    const Summary s = summaryOf(page.value);
     const QStringList shown{s.wechat_num, s.wechat_money, s.apliy_num, s.apliy_money, s.jd_num,    s.jd_money,
                             s.yl_num,     s.yl_money,     s.total_num, s.sk_total,    s.total_rfee};
     QCOMPARE(shown, labels);
@@ -71,7 +81,7 @@ void TestTransactionQuery::cellTexts_data() {
     QTest::newRow("one fen, empty refund")
         << QByteArray(R"({"trade_no":"T1","money":"1","refundfee":"","pay_channel":"微信","finalinfo":"支付成功",
                           "pay_date":"2026-12-07 08:00:00"})")
-        << QStringList{"T1", "0.01", "0.00", "微信", "支付成功", "2026-12-07 08:00:00"};
+        << QStringList{"T1", "0.01", "", "微信", "支付成功", "2026-12-07 08:00:00"};
     QTest::newRow("seven digits exact")
         << QByteArray(R"({"trade_no":"T2","money":"1234567","refundfee":"1234567","finalinfo":"已退款,交易关闭"})")
         << QStringList{"T2", "12345.67", "12345.67", "", "已退款,交易关闭", ""};
@@ -79,13 +89,12 @@ void TestTransactionQuery::cellTexts_data() {
         << QByteArray(R"({"money":"1250","refundfee":"1250"})") << QStringList{"", "12.5", "12.50", "", "", ""};
     QTest::newRow("whole yuan") << QByteArray(R"({"money":"100","refundfee":"100"})")
                                 << QStringList{"", "1", "1.00", "", "", ""};
-    QTest::newRow("missing keys") << QByteArray("{}") << QStringList{"", "0", "0.00", "", "", ""};
-    QTest::newRow("malformed money reads 0")
-        << QByteArray(R"({"money":"12.5x","refundfee":"-"})") << QStringList{"", "0", "0.00", "", "", ""};
+    QTest::newRow("missing keys") << QByteArray("{}") << QStringList{"", "", "", "", "", ""};
+    QTest::newRow("malformed money is not known")
+        << QByteArray(R"({"money":"12.5x","refundfee":"-"})") << QStringList{"", "", "", "", "", ""};
     // Numbers beyond 64 bits: converting them used to be undefined (a garbage amount on the page).
-    QTest::newRow("numbers no amount can be read 0")
-        << QByteArray(R"({"money":1e300,"refundfee":-92233720368547758081})")
-        << QStringList{"", "0", "0.00", "", "", ""};
+    QTest::newRow("numbers no amount can be are not known")
+        << QByteArray(R"({"money":1e300,"refundfee":-92233720368547758081})") << QStringList{"", "", "", "", "", ""};
     QTest::newRow("money as a number") << QByteArray(R"({"money":1250,"refundfee":0})")
                                        << QStringList{"", "12.5", "0.00", "", "", ""};
 }
@@ -93,7 +102,7 @@ void TestTransactionQuery::cellTexts_data() {
 void TestTransactionQuery::cellTexts() {
     QFETCH(QByteArray, order);
     QFETCH(QStringList, cells);
-    const RowCells r = rowCells(QJsonDocument::fromJson(order).object());
+    const RowCells r = rowCells(replies::orderOf(QJsonDocument::fromJson(order).object()));
     QCOMPARE((QStringList{r.tradeNo, r.money, r.refund, r.channel, r.status, r.payDate}), cells);
 }
 
@@ -154,9 +163,9 @@ void TestTransactionQuery::replyFailure_data() {
 void TestTransactionQuery::replyFailure() {
     QFETCH(QByteArray, root);
     QFETCH(QString, message);
-    const std::optional<QString> failure = transactions::replyFailure(QJsonDocument::fromJson(root).object());
-    QCOMPARE(failure.value_or(QString()), message);
-    QCOMPARE(failure.has_value(), !message.isEmpty());
+    const replies::Read<replies::ListingPage> page = replies::listing(envelope(root));
+    QCOMPARE(page.ok(), message.isEmpty());
+    QCOMPARE(page.ok() ? QString() : listingFailure(page.status), message);
 }
 
 void TestTransactionQuery::paging_data() {

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// What the gateway told the client about the cashier, the stores and the transactions, as typed records. The gateway
+// readers fill them; the session and the screens only read them.
+
+// The signed-in cashier, from the login reply.
+struct LoginInfo {
+    QString token;  // sent as "token="
+    QString id;     // the cashier's id, sent as "uid="
+    QString uname;  // account name
+    QString rname;  // the cashier's full name
+    QString company;
+};
+
+// A store of the merchant.
+struct Shop {
+    QString shopid;
+    QString mainName;    // "main_name"
+    QString branchName;  // "branch_name"
+
+    bool operator==(const Shop& o) const {
+        return shopid == o.shopid && mainName == o.mainName && branchName == o.branchName;
+    }
+};
+
+// One transaction of a listing page. An amount the gateway did not send as fen is nullopt: it is not known, and is
+// never taken for 0.
+struct Order {
+    QString tradeNo;                  // "trade_no", the gateway's order number
+    QString outTradeNo;               // "out_trade_no", the merchant-side number refunds and receipts use
+    std::optional<qint64> fen;        // "money"
+    std::optional<qint64> refundFen;  // "refundfee"
+    QString payChannel;               // "pay_channel" as sent
+    QString finalinfo;                // status text as sent
+    QString payDate;
+    QString shopName;
+    QString cardNo;
+
+    bool operator==(const Order& o) const {
+        return tradeNo == o.tradeNo && outTradeNo == o.outTradeNo && fen == o.fen && refundFen == o.refundFen &&
+               payChannel == o.payChannel && finalinfo == o.finalinfo && payDate == o.payDate &&
+               shopName == o.shopName && cardNo == o.cardNo;
+    }
+};
+
+// A ticket kind of the merchant, from the login reply; `ticketTypes()` holds them in reply order.
+struct TicketType {
+    QString name;
+    qint64 priceFen = 0;  // exact: the gateway's yuan text read without floating point
+    int id = 0;
+    int shopid = 0;
+    int status = 0;
+};
