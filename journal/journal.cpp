@@ -377,9 +377,9 @@ std::optional<qint64> Journal::begin(const Attempt& a, QString* error) {
     const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
     Statement s(m_db,
                 "INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, "
-                "created_at, state) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                "created_at, state, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     s.bindAll({a.saleId, kindName(a.kind), a.fen, a.shopId, a.cashierId, masked, a.orderNo, created.toMSecsSinceEpoch(),
-               humanTime(created), stateName(State::Sending)});
+               humanTime(created), stateName(State::Sending), a.note});
     if (!s.run()) {
         setError(error, failure(m_db, s.rc(), "begin"));
         return std::nullopt;

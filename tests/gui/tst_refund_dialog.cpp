@@ -2,6 +2,7 @@
 #include "app/comconfig.h"
 #include "app/dataconfig.h"
 #include "app/usersession.h"
+#include "journal/journal.h"
 #include "receipts/printhtmlreceipt.h"
 #include "refunds/refundsuredialog.h"
 #include "settings/modifyredundpwddialog.h"
@@ -76,6 +77,7 @@ struct Dialog {
     RefundSureDialog dialog{nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝")};
     Dialog() {
         dialog.orderRow = order();
+        dialog.refundedBeforeFen = 0;
         dialog.show();
     }
     QLineEdit* edit(const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
@@ -373,17 +375,34 @@ void TestRefundDialog::wrongPasswordOpensChangePageFirst() {
 void TestRefundDialog::unknownOutcomeKeepsSubmitOff_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("server error page") << 502 << QByteArray("<html>bad gateway</html>");
-    QTest::newRow("cut JSON") << 200 << QByteArray(R"({"code":1,"msg":"退款)");
+    QTest::addColumn<QByteArray>("refundfee");  // what the order lists afterwards
+    QTest::addColumn<bool>("wentThrough");
+    QTest::newRow("server error page, refunded")
+        << 502 << QByteArray("<html>bad gateway</html>") << QByteArray("100") << true;
+    QTest::newRow("cut JSON, not refunded")
+        << 200 << QByteArray(R"({"code":1,"msg":"退款)") << QByteArray("0") << false;
+    QTest::newRow("no top-level msg, refunded")
+        << 200 << QByteArray(R"({"code":1,"content":{"msg":"退款成功"}})") << QByteArray("100") << true;
 }
 
 void TestRefundDialog::unknownOutcomeKeepsSubmitOff() {
     QFETCH(int, status);
     QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, refundfee);
+    QFETCH(bool, wentThrough);
     GatewayFixture f;
     signIn();
     switches(true, false);
-    f.stub.setHandler([=](const QByteArray&) { return StubGateway::Response{status, reply, 0}; });
+    f.stub.setHandler([=](const QByteArray& body) {
+        if (formValue(body, QStringLiteral("action")) == QLatin1String("Account.Pay.listPay")) {
+            return StubGateway::Response{200,
+                                         R"({"code":1,"content":{"total_page":1,"listpay":[{"out_trade_no":"OUT1",
+                                            "trade_no":"GW1","money":"1250","refundfee":")" +
+                                             refundfee + R"("}]}})",
+                                         0};
+        }
+        return StubGateway::Response{status, reply, 0};
+    });
     ReceiptCatcher receipts;
     Dialog d;
     d.type(QStringLiteral("1"), QStringLiteral("888888"));
@@ -402,6 +421,27 @@ void TestRefundDialog::unknownOutcomeKeepsSubmitOff() {
     QVERIFY(d.button("btnCancel")->isEnabled());
     d.button("btnCancel")->click();
     QVERIFY(!d.dialog.isVisible());
+
+    // The order's refund opened again (here or after a restart): the order is looked up before anything is sent.
+    f.boxes.clear();
+    Dialog again;
+    QVERIFY(!again.dialog.submitEnabled());
+    QVERIFY(f.stub.waitForBodies(2));
+    QCOMPARE(bodiesOf(f.stub, "Account.Pay.listPay").size(), 1);
+    QCOMPARE(formValue(bodiesOf(f.stub, "Account.Pay.listPay").first(), QStringLiteral("tradeno")),
+             QStringLiteral("OUT1"));
+    if (wentThrough) {
+        QVERIFY(f.boxes.waitForBoxes(1));
+        QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
+        QTRY_VERIFY(!again.dialog.isVisible());
+        QCOMPARE(again.dialog.result(), int(QDialog::Accepted));
+    } else {
+        QTRY_VERIFY(again.dialog.submitEnabled());
+        QCOMPARE(f.boxes.count(), 0);
+    }
+    QCOMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
+    const QList<journal::Attempt> attempts = journal::instance()->open(QString());
+    QVERIFY(attempts.isEmpty());
 }
 
 QTEST_MAIN(TestRefundDialog)

@@ -1,6 +1,7 @@
 // The payment journal: what it allows next in each state, and that what it writes survives, stays private and is
 // never lost when the file is unreadable.
 #include "journal/journal.h"
+#include "journal/refundguard.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -59,6 +60,8 @@ private slots:
     void maskCode_data();
     void maskCode();
     void storedNames();
+    void refundLookup_data();
+    void refundLookup();
 
     void writtenAttemptsSurviveReopening();
     void storedMovesFollowTheRules();
@@ -190,6 +193,7 @@ void TestJournal::writtenAttemptsSurviveReopening() {
     refund.kind = Kind::Refund;
     refund.orderNo = "R1";
     refund.maskedCode = "280000000000000001";  // passed unmasked by mistake: masked on the way in
+    refund.note = refundNote(300);
     qint64 paidId = 0, refundId = 0;
     {
         auto opened = Journal::openFile(path);
@@ -200,6 +204,8 @@ void TestJournal::writtenAttemptsSurviveReopening() {
         QVERIFY(opened.journal->settle(paidId, State::Paid, "ORDER1", QString(), &error));
         refundId = opened.journal->begin(refund, &error).value_or(0);
         QVERIFY(refundId > paidId);
+        // An outcome without a note keeps the one written before sending.
+        QVERIFY(opened.journal->settle(refundId, State::Unresolved, QString(), QString(), &error));
     }
     auto reopened = Journal::openFile(path);
     QVERIFY(reopened.journal && reopened.movedAsideTo.isEmpty());
@@ -218,6 +224,7 @@ void TestJournal::writtenAttemptsSurviveReopening() {
     QCOMPARE(open.size(), 1);
     QCOMPARE(open.first().id, refundId);
     QCOMPARE(open.first().maskedCode, QString("****0001"));
+    QCOMPARE(open.first().note, refundNote(300));
     QCOMPARE(reopened.journal->ofSale("S1").size(), 1);
     QVERIFY(reopened.journal->open("8").isEmpty());
     QCOMPARE(reopened.journal->between(created, created.addSecs(1), QString()).size(), 2);
@@ -377,6 +384,34 @@ void TestJournal::startupTellsTheCashier() {
 
     QVERIFY(!openAtStartup(dir.filePath("payments.db")).isEmpty());  // a file where the folder should be
     QVERIFY(!instance());
+}
+
+void TestJournal::refundLookup_data() {
+    QTest::addColumn<qint64>("before");
+    QTest::addColumn<qint64>("refund");
+    QTest::addColumn<qint64>("now");  // -1: the order could not be read
+    QTest::addColumn<int>("verdict");
+    const int through = int(RefundLookup::WentThrough);
+    const int none = int(RefundLookup::DidNotHappen);
+    const int unknown = int(RefundLookup::Unknown);
+    QTest::newRow("rose by the refund") << qint64(0) << qint64(500) << qint64(500) << through;
+    QTest::newRow("rose by more (another refund too)") << qint64(200) << qint64(500) << qint64(900) << through;
+    QTest::newRow("unchanged") << qint64(200) << qint64(500) << qint64(200) << none;
+    QTest::newRow("rose by less") << qint64(0) << qint64(500) << qint64(300) << unknown;
+    QTest::newRow("fell") << qint64(300) << qint64(500) << qint64(0) << unknown;
+    QTest::newRow("order not read") << qint64(0) << qint64(500) << qint64(-1) << unknown;
+}
+
+void TestJournal::refundLookup() {
+    QFETCH(qint64, before);
+    QFETCH(qint64, refund);
+    QFETCH(qint64, now);
+    QFETCH(int, verdict);
+    const std::optional<qint64> listed = now < 0 ? std::nullopt : std::optional<qint64>(now);
+    QCOMPARE(int(judgeRefundLookup(before, refund, listed)), verdict);
+    // What was refunded before travels in the attempt's note, and survives the journal.
+    QCOMPARE(refundedBeforeOf(refundNote(before)), std::optional<qint64>(before));
+    QCOMPARE(refundedBeforeOf(QStringLiteral("收银员放弃确认")), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(TestJournal)
