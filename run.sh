@@ -21,6 +21,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target cashier gateway-sandbox
 
 mkdir -p var/client var/sandbox
+# The client's settings (login name, password digest) are the user's alone.
+chmod 700 var/client
 
 port=8765
 if ! (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; then

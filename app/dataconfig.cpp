@@ -1,6 +1,7 @@
 #include "dataconfig.h"
 
 #include "platform/platform.h"
+#include "privatefile.h"
 
 #include <QTextCodec>
 #include <sodium.h>
@@ -37,6 +38,14 @@ void resetDataConfigForTests() {
 
 DataConfig::DataConfig(const QString& fileName) : m_settings(fileName, QSettings::IniFormat) {
     m_settings.setIniCodec(QTextCodec::codecForName("GB2312"));
+    // A file an older version left readable by others is narrowed at once, before anything more is written to it.
+    privatefile::restrict(m_settings.fileName());
+}
+
+void DataConfig::sync() {
+    // The file is made (empty) and private before its first write: the rewrite keeps its permissions.
+    privatefile::ensure(m_settings.fileName());
+    m_settings.sync();
 }
 
 QVariant DataConfig::read(const char* key, const QVariant& def) {
@@ -52,7 +61,7 @@ void DataConfig::write(const char* key, const QVariant& value, bool syncNow) {
     m_settings.endGroup();
     // Written through at once: a setting must survive a crash or a power cut right after it was made.
     if (syncNow) {
-        m_settings.sync();
+        sync();
     }
 }
 
@@ -162,7 +171,7 @@ void DataConfig::setSerialDevice(const QString& comName, const QString& path) {
     m_settings.beginGroup(kSerialGroup);
     m_settings.setValue(comName, path);
     m_settings.endGroup();
-    m_settings.sync();
+    sync();
 }
 
 QString hashLoginPassword(const QString& pwd) {

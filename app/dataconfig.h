@@ -52,6 +52,7 @@ public:
 private:
     QVariant read(const char* key, const QVariant& def = QVariant());
     void write(const char* key, const QVariant& value, bool syncNow = true);
+    void sync();
 
     QSettings m_settings;
     // Last value read of each key, as the accessor has always kept them.

@@ -26,6 +26,8 @@ private slots:
     void passwordDigest();
     void oldClearPasswordStillVerifies();
     void defaultsOfOurKeys();
+    void settingsFilesArePrivate_data();
+    void settingsFilesArePrivate();
     void money_data();
     void money();
     void fenFromNumber_data();
@@ -231,6 +233,48 @@ void TestSettings::defaultsOfOurKeys() {
         byHand.write(text);
     }
     QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/12"));
+}
+
+void TestSettings::settingsFilesArePrivate_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("existing");  // left readable by others (an older version, a copy)
+    QTest::newRow("data.ini, new") << "data.ini" << false;
+    QTest::newRow("data.ini, existing") << "data.ini" << true;
+    QTest::newRow("app.config, new") << "app.config" << false;
+    QTest::newRow("app.config, existing") << "app.config" << true;
+}
+
+void TestSettings::settingsFilesArePrivate() {
+    QFETCH(QString, file);
+    QFETCH(bool, existing);
+    testsupport::TempWorkDir dir;
+    const QString path = dir.file(file);
+    const auto mode = [&path] {
+        const QFileDevice::Permissions all = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                             QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        return QFile::permissions(path) & all;
+    };
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (existing) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file == "data.ini" ? QByteArray("[data_config]\nuser=demo\n") : QByteArray(ComConfig::kSize, '\0'));
+        f.close();
+        QVERIFY(QFile::setPermissions(path, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    }
+    // Opened (at start-up), then written by a settings page.
+    if (file == "data.ini") {
+        (void)dataConfig().shopName();
+        QCOMPARE(mode(), existing ? ownerOnly : QFileDevice::Permissions());
+        dataConfig().setShopName(QStringLiteral("西湖店"));
+    } else {
+        loadComConfig();
+        QCOMPARE(mode(), ownerOnly);
+        comConfig().baudRate = 19200;
+        QVERIFY(saveComConfig());
+    }
+    QCOMPARE(mode(), ownerOnly);
 }
 
 void TestSettings::money_data() {
