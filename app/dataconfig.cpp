@@ -3,7 +3,9 @@
 #include "platform/platform.h"
 #include "privatefile.h"
 
+#include <QDebug>
 #include <QTextCodec>
+#include <QUrl>
 #include <sodium.h>
 
 #include <memory>
@@ -152,7 +154,15 @@ void DataConfig::setServicePhone(const QString& phone) {
 
 QString DataConfig::vendorUrl() {
     const QString url = read("vendorUrl").toString().trimmed();
-    return url.isEmpty() ? QString::fromLatin1(kDefaultVendorUrl) : url;
+    if (url.isEmpty()) {
+        return QString::fromLatin1(kDefaultVendorUrl);
+    }
+    // The address goes to the desktop's opener, which would as readily run a file or another program's scheme.
+    if (!isWebAddress(url)) {
+        qWarning() << "vendorUrl is not an http or https address, the default is used instead:" << url;
+        return QString::fromLatin1(kDefaultVendorUrl);
+    }
+    return url;
 }
 void DataConfig::setVendorUrl(const QString& url) {
     write("vendorUrl", url);
@@ -186,6 +196,13 @@ QString hashLoginPassword(const QString& pwd) {
         return QString();
     }
     return QString::fromLatin1(out);
+}
+
+bool isWebAddress(const QString& url) {
+    const QUrl parsed(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    return parsed.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !parsed.host().isEmpty();
 }
 
 bool isPasswordDigest(const QString& stored) {

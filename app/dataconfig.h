@@ -35,6 +35,7 @@ public:
     void setGatewayUrl(const QString& url);
     QString servicePhone();
     void setServicePhone(const QString& phone);
+    // An http or https address only: anything else stored there gives the default.
     QString vendorUrl();
     void setVendorUrl(const QString& url);
 
@@ -67,3 +68,5 @@ void resetDataConfigForTests();
 // Argon2id digest helpers (libsodium), exposed for tests.
 QString hashLoginPassword(const QString& pwd);
 bool isPasswordDigest(const QString& stored);
+// True for an http or https address with a host: what the client hands to the desktop's web browser.
+bool isWebAddress(const QString& url);

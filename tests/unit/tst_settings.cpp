@@ -28,6 +28,8 @@ private slots:
     void defaultsOfOurKeys();
     void settingsFilesArePrivate_data();
     void settingsFilesArePrivate();
+    void vendorUrlOnlyWeb_data();
+    void vendorUrlOnlyWeb();
     void money_data();
     void money();
     void fenFromNumber_data();
@@ -275,6 +277,28 @@ void TestSettings::settingsFilesArePrivate() {
         QVERIFY(saveComConfig());
     }
     QCOMPARE(mode(), ownerOnly);
+}
+
+void TestSettings::vendorUrlOnlyWeb_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("opened");  // as stored, rather than the default
+    QTest::newRow("http") << "http://shop.example/help" << true;
+    QTest::newRow("https") << "https://shop.example/" << true;
+    QTest::newRow("scheme in capitals") << "HTTPS://shop.example/" << true;
+    QTest::newRow("a local file") << "file:///etc/passwd" << false;
+    QTest::newRow("a program's scheme") << "mailto:someone@shop.example" << false;
+    QTest::newRow("a share") << "smb://fileserver/share" << false;
+    QTest::newRow("no scheme") << "shop.example" << false;
+    QTest::newRow("http without a host") << "http:///etc/passwd" << false;
+}
+
+void TestSettings::vendorUrlOnlyWeb() {
+    QFETCH(QString, stored);
+    QFETCH(bool, opened);
+    testsupport::TempWorkDir dir;
+    dataConfig().setVendorUrl(stored);
+    QCOMPARE(isWebAddress(stored), opened);
+    QCOMPARE(dataConfig().vendorUrl(), opened ? stored : QString::fromLatin1(DataConfig::kDefaultVendorUrl));
 }
 
 void TestSettings::money_data() {
