@@ -4,6 +4,7 @@
 #include "app/version.h"
 #include "collect/selectshopdialog.h"
 #include "floatwidget.h"
+#include "gateway/gatewayurl.h"
 #include "gateway/reply.h"
 #include "gateway/requests.h"
 #include "mainwindow.h"
@@ -65,6 +66,15 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
         ui->Rem_PassWord->setChecked(false);
     }
     ui->Rem_PassWord->hide();
+
+    // Passwords and payment codes cross the shop's network unencrypted: the cashier and the log say so at start.
+    const QString gateway = GatewayUrl();
+    const bool cleartext = isCleartextToOtherHost(gateway);
+    ui->lblInsecure->setVisible(cleartext);
+    if (cleartext) {
+        qWarning().noquote() << "gateway" << gateway
+                             << "is plain http to another computer: passwords and payment codes travel unencrypted";
+    }
 
     auto* menu = new TrayMenu(this);
     m_tray = new QSystemTrayIcon(this);

@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -431,6 +432,15 @@ private slots:
         } else {
             QCOMPARE(m_boxes().count(), title.isEmpty() ? 0 : 1);
         }
+    }
+
+    void cleartextGatewayIsPointedOut() {
+        LoginWidget local;  // the fixture's gateway is on 127.0.0.1
+        QVERIFY(local.findChild<QLabel*>(QStringLiteral("lblInsecure"))->isHidden());
+        // Another computer over plain http (the fixture stores check_updata 1: nothing is sent there).
+        dataConfig().setGatewayUrl(QStringLiteral("http://192.0.2.1/api.php/Gateway/index"));
+        LoginWidget remote;
+        QVERIFY(!remote.findChild<QLabel*>(QStringLiteral("lblInsecure"))->isHidden());
     }
 
     void noVersionCheckWhenSwitchedOff() {
