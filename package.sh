@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package cashier_<version>_<arch>.deb and prints its path on the last line.
+# Builds the Debian packages cashier_<version>_<arch>.deb (the client) and cashier-sandbox_<version>_<arch>.deb (the
+# stand-in gateway for training) and prints their paths, the client's on the second-to-last line and the sandbox's
+# on the last.
 #   ./package.sh [BUILD_DIR]    default build-package (Release); an existing tree is used as it is configured
-# Checks it before printing: lintian must report no errors, desktop-file-validate must pass on the menu entry.
+# Checks them before printing: lintian must report no errors, desktop-file-validate must pass on the menu entry.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,20 +17,28 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCASHIER_TESTS=OFF \
         -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >&2
 fi
+# A package is a release: the hooks that let tests shorten the client's waits must not be in it.
+if grep -qE '^CASHIER_TEST_SEAMS:BOOL=(ON|1|TRUE|YES)$' "$build/CMakeCache.txt"; then
+    echo "$build is configured with CASHIER_TEST_SEAMS=ON (a test build); package a release tree instead" >&2
+    exit 1
+fi
 cmake --build "$build" -j"$(nproc)" --target cashier gateway-sandbox cashier_package_docs >&2
 
-rm -f "$build"/cashier_*.deb
+rm -f "$build"/cashier_*.deb "$build"/cashier-sandbox_*.deb
 (cd "$build" && cpack -G DEB >&2)
-debs=("$build"/cashier_*.deb)
-deb=$(realpath "${debs[0]}")
-[[ -f "$deb" ]] || { echo "cpack made no package in $build" >&2; exit 1; }
+client=$(compgen -G "$build/cashier_*.deb" | head -1 || true)
+sandbox=$(compgen -G "$build/cashier-sandbox_*.deb" | head -1 || true)
+[[ -f "$client" && -f "$sandbox" ]] || { echo "cpack did not make both packages in $build" >&2; exit 1; }
+client=$(realpath "$client")
+sandbox=$(realpath "$sandbox")
 
 check=$(mktemp -d)
 trap 'rm -rf "$check"' EXIT
-dpkg-deb -x "$deb" "$check"
+dpkg-deb -x "$client" "$check"
 desktop-file-validate "$check/usr/share/applications/cashier.desktop" >&2
 
 # lintian exits non-zero on errors; warnings and notes are shown, but do not fail the build.
-lintian --fail-on error --tag-display-limit 0 "$deb" >&2
+lintian --fail-on error --tag-display-limit 0 "$client" "$sandbox" >&2
 
-echo "$deb"
+echo "$client"
+echo "$sandbox"

@@ -100,6 +100,8 @@ fi
 client_bin=$(readlink -f "$build/app/cashier")
 
 mkdir -p "$client_dir" var/sandbox "$pos_dir"
+# The client's settings (login name, password digest) are the user's alone.
+chmod 700 "$client_dir"
 
 if ! (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; then
     echo "Starting the sandbox gateway on 127.0.0.1:$port (log: var/sandbox/sandbox.log)"

@@ -25,12 +25,13 @@ step "Checking that no folder includes a folder above it"
 scripts/check-layers.sh || status=1
 
 step "Building (Release, warnings are errors)"
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCASHIER_WERROR=ON -DCASHIER_TESTS=ON >/dev/null || exit 1
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCASHIER_WERROR=ON -DCASHIER_TESTS=ON \
+    -DCASHIER_TEST_SEAMS=ON >/dev/null || exit 1
 cmake --build build-test -j"$jobs" || exit 1
 
 step "Building (ASan + UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCASHIER_WERROR=ON -DCASHIER_SANITIZE=ON -DCASHIER_TESTS=ON \
-    >/dev/null || exit 1
+    -DCASHIER_TEST_SEAMS=ON >/dev/null || exit 1
 cmake --build build-asan -j"$jobs" || exit 1
 
 step "Starting a virtual display"
@@ -61,11 +62,12 @@ ctest --test-dir build-test --output-on-failure --no-tests=error -j"$jobs" || st
 step "Running the unit and widget tests (ASan + UBSan build)"
 ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" -LE e2e || status=1
 
-# ---- Debian package: built from the Release tree, unpacked and checked (menu entry, icons, a start from the
-# launcher that keeps its settings in the per-user folder). ----
-step "Building and checking the Debian package"
-if deb=$(./package.sh build-test | tail -1) && [[ -f "$deb" ]]; then
-    tests/package/check-package.sh "$deb" || status=1
+# ---- Debian packages: built as a release is (package.sh's own tree, without the test hooks), unpacked and checked
+# (menu entry, icons, a start from the launcher that keeps its settings private in the per-user folder, the
+# sandbox in its own package only). ----
+step "Building and checking the Debian packages"
+if mapfile -t debs < <(./package.sh | tail -2) && ((${#debs[@]} == 2)) && [[ -f "${debs[0]}" && -f "${debs[1]}" ]]; then
+    tests/package/check-package.sh "${debs[0]}" "${debs[1]}" || status=1
 else
     echo "package.sh failed" >&2
     status=1

@@ -1,5 +1,7 @@
 #include "comconfig.h"
 
+#include "privatefile.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QtEndian>
@@ -93,6 +95,7 @@ void loadComConfig(const QString& fileName) {
     QFile file(fileName);
     // Read-write so that a first start leaves an empty "app.config" behind, as the file has always appeared.
     if (file.open(QIODevice::ReadWrite)) {
+        privatefile::restrict(fileName);
         comConfig() = ComConfig::fromBytes(file.read(ComConfig::kSize));
     } else {
         comConfig() = ComConfig();
@@ -100,7 +103,9 @@ void loadComConfig(const QString& fileName) {
 }
 
 bool saveComConfig(const QString& fileName) {
-    // Written to a temporary file and renamed over the old one, so a crash mid-write never leaves half a record.
+    // Written to a temporary file and renamed over the old one, so a crash mid-write never leaves half a record. The
+    // temporary file takes the old one's permissions, so that one is made private first.
+    privatefile::ensure(fileName);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;

@@ -1,8 +1,11 @@
 #include "dataconfig.h"
 
 #include "platform/platform.h"
+#include "privatefile.h"
 
+#include <QDebug>
 #include <QTextCodec>
+#include <QUrl>
 #include <sodium.h>
 
 #include <memory>
@@ -37,6 +40,14 @@ void resetDataConfigForTests() {
 
 DataConfig::DataConfig(const QString& fileName) : m_settings(fileName, QSettings::IniFormat) {
     m_settings.setIniCodec(QTextCodec::codecForName("GB2312"));
+    // A file an older version left readable by others is narrowed at once, before anything more is written to it.
+    privatefile::restrict(m_settings.fileName());
+}
+
+void DataConfig::sync() {
+    // The file is made (empty) and private before its first write: the rewrite keeps its permissions.
+    privatefile::ensure(m_settings.fileName());
+    m_settings.sync();
 }
 
 QVariant DataConfig::read(const char* key, const QVariant& def) {
@@ -52,7 +63,7 @@ void DataConfig::write(const char* key, const QVariant& value, bool syncNow) {
     m_settings.endGroup();
     // Written through at once: a setting must survive a crash or a power cut right after it was made.
     if (syncNow) {
-        m_settings.sync();
+        sync();
     }
 }
 
@@ -143,7 +154,15 @@ void DataConfig::setServicePhone(const QString& phone) {
 
 QString DataConfig::vendorUrl() {
     const QString url = read("vendorUrl").toString().trimmed();
-    return url.isEmpty() ? QString::fromLatin1(kDefaultVendorUrl) : url;
+    if (url.isEmpty()) {
+        return QString::fromLatin1(kDefaultVendorUrl);
+    }
+    // The address goes to the desktop's opener, which would as readily run a file or another program's scheme.
+    if (!isWebAddress(url)) {
+        qWarning() << "vendorUrl is not an http or https address, the default is used instead:" << url;
+        return QString::fromLatin1(kDefaultVendorUrl);
+    }
+    return url;
 }
 void DataConfig::setVendorUrl(const QString& url) {
     write("vendorUrl", url);
@@ -162,7 +181,7 @@ void DataConfig::setSerialDevice(const QString& comName, const QString& path) {
     m_settings.beginGroup(kSerialGroup);
     m_settings.setValue(comName, path);
     m_settings.endGroup();
-    m_settings.sync();
+    sync();
 }
 
 QString hashLoginPassword(const QString& pwd) {
@@ -177,6 +196,13 @@ QString hashLoginPassword(const QString& pwd) {
         return QString();
     }
     return QString::fromLatin1(out);
+}
+
+bool isWebAddress(const QString& url) {
+    const QUrl parsed(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    return parsed.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !parsed.host().isEmpty();
 }
 
 bool isPasswordDigest(const QString& stored) {

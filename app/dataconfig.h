@@ -35,6 +35,7 @@ public:
     void setGatewayUrl(const QString& url);
     QString servicePhone();
     void setServicePhone(const QString& phone);
+    // An http or https address only: anything else stored there gives the default.
     QString vendorUrl();
     void setVendorUrl(const QString& url);
 
@@ -52,6 +53,7 @@ public:
 private:
     QVariant read(const char* key, const QVariant& def = QVariant());
     void write(const char* key, const QVariant& value, bool syncNow = true);
+    void sync();
 
     QSettings m_settings;
     // Last value read of each key, as the accessor has always kept them.
@@ -66,3 +68,5 @@ void resetDataConfigForTests();
 // Argon2id digest helpers (libsodium), exposed for tests.
 QString hashLoginPassword(const QString& pwd);
 bool isPasswordDigest(const QString& stored);
+// True for an http or https address with a host: what the client hands to the desktop's web browser.
+bool isWebAddress(const QString& url);

@@ -17,7 +17,8 @@ QString autostartPath();
 // data.ini may map a port elsewhere: see DataConfig::serialDevice.
 QString defaultSerialDevice(const QString& comName);
 
-// The installer started by the version check.
+// The installer started by the version check: install/updata (updata.exe on Windows) in the folder of the running
+// program, not of the working directory.
 QString installerPath();
 
 // True when the desktop session is real (not the offscreen test platform).

@@ -96,7 +96,9 @@ QString defaultSerialDevice(const QString& comName) {
 }
 
 QString installerPath() {
-    return QStringLiteral("./install/updata");
+    // Next to the installed program, wherever the client was started from (the launcher starts it in the user's
+    // settings folder).
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/install/updata");
 }
 
 // Alt+Z through a passive key grab on the root window. The grab is made with every combination of the lock

@@ -2,6 +2,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QSettings>
 
@@ -38,7 +39,8 @@ QString defaultSerialDevice(const QString& comName) {
 }
 
 QString installerPath() {
-    return QStringLiteral("./install/updata.exe");
+    // Next to the installed program, wherever the client was started from.
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/install/updata.exe"));
 }
 
 struct GlobalHotKey::Impl : public QAbstractNativeEventFilter {

@@ -4,6 +4,7 @@
 #include "app/version.h"
 #include "collect/selectshopdialog.h"
 #include "floatwidget.h"
+#include "gateway/gatewayurl.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
 #include "mainwindow.h"
@@ -20,6 +21,7 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
@@ -63,6 +65,15 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
         ui->Rem_PassWord->setChecked(false);
     }
     ui->Rem_PassWord->hide();
+
+    // Passwords and payment codes cross the shop's network unencrypted: the cashier and the log say so at start.
+    const QString gateway = GatewayUrl();
+    const bool cleartext = isCleartextToOtherHost(gateway);
+    ui->lblInsecure->setVisible(cleartext);
+    if (cleartext) {
+        qWarning().noquote() << "gateway" << gateway
+                             << "is plain http to another computer: passwords and payment codes travel unencrypted";
+    }
 
     setUpTrayStage();
 
@@ -116,9 +127,19 @@ void LoginWidget::slot_requestVersionFinished(const gateway::Reply& reply) {
     const auto pressed = msgbox::ask(
         this, QMessageBox::Warning, QStringLiteral("版本更新"), QStringLiteral("检测到新版本，是否更新到新版本?"),
         {{QMessageBox::Ok, QStringLiteral("更新")}, {QMessageBox::Cancel, QStringLiteral("不更新")}});
-    if (pressed == QMessageBox::Ok) {
-        // The installer runs to its end while the client waits; its exit code carries no meaning here.
-        QProcess::execute(platform::installerPath(), QStringList());
+    if (pressed != QMessageBox::Ok) {
+        return;
+    }
+    const QString installer = platform::installerPath();
+    if (!QFileInfo(installer).isExecutable()) {
+        msgbox::warning(this, QStringLiteral("版本更新"),
+                        QStringLiteral("未找到更新程序：%1\n请联系服务商获取新版本。").arg(installer));
+        return;
+    }
+    // The installer runs to its end while the client waits; its exit code carries no meaning here.
+    if (QProcess::execute(installer, QStringList()) == -2) {
+        msgbox::critical(this, QStringLiteral("版本更新"),
+                         QStringLiteral("更新程序无法启动：%1\n请联系服务商获取新版本。").arg(installer));
     }
 }
 

@@ -140,6 +140,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
 
     m_amountReader = new SerialAmountReader(this);
     connect(m_amountReader, &SerialAmountReader::amountReady, this, &MainWindow::onSerialAmount);
+    connect(m_amountReader, &SerialAmountReader::settled, this, &MainWindow::onSerialSettled);
     serialports::setOwner(
         this, [this] { initSerialPorts(); }, [this] { closeSerialPorts(); });
     initSerialPorts();
@@ -252,6 +253,23 @@ void MainWindow::onSerialAmount(const QString& text) {
     m_pendingAmount = true;
 }
 
+void MainWindow::onSerialSettled() {
+    // What was arriving carried no amount (a lamp or a clear after the total): the amount before it is the one due.
+    if (!m_collectOnArrival) {
+        return;
+    }
+    m_collectOnArrival = false;
+    FormSaoMaShouKuan* page = amountPage();
+    if (m_pendingAmount && page) {
+        m_pendingAmount = false;
+        page->startCollect();
+    }
+}
+
+bool MainWindow::amountArriving() const {
+    return m_amountReader && m_amountReader->holding();
+}
+
 void MainWindow::registerHotKey() {
     m_hotKey = new platform::GlobalHotKey(this);
     connect(m_hotKey, &platform::GlobalHotKey::activated, this, &MainWindow::showWindow);
@@ -353,15 +371,17 @@ void MainWindow::showWindow() {
         open->raise();
         open->activateWindow();
     }
-    const bool arriving = m_amountReader && m_amountReader->holding();
+    const bool arriving = amountArriving();
     if (!m_pendingAmount && !arriving) {
         return;
     }
-    m_pendingAmount = false;
     if (arriving) {
         // A line is still coming in: collecting now would charge the amount before it.
         m_collectOnArrival = true;
-    } else if (page) {
+        return;
+    }
+    m_pendingAmount = false;
+    if (page) {
         page->startCollect();
     }
 }

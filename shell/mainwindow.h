@@ -49,6 +49,8 @@ public:
     bool displayEnabled() const { return m_showEnabled; }
     // An amount came from the POS and has not been collected by bringing the window up yet.
     bool amountPending() const { return m_pendingAmount; }
+    // A line from the POS has begun and not ended.
+    bool amountArriving() const;
 
     // Whether the page of `id` can be built in this version.
     static bool pageAvailable(int id);
@@ -70,6 +72,7 @@ private:
     void registerHotKey();
     void showPage(int id);
     void onSerialAmount(const QString& text);
+    void onSerialSettled();
     void reportPortFailure(const QString& text);
     FormJiaoYiCX* createQueryPage();
 
@@ -85,7 +88,8 @@ private:
     std::unique_ptr<QSerialPort> m_showPort;
     bool m_showEnabled = false;
     bool m_pendingAmount = false;
-    // The window came up while a line was still arriving: collect when it is complete, not the amount before it.
+    // The window came up while a line was still arriving: collect when it is complete, not the amount before it (or
+    // the pending one, when the line turns out to carry no amount).
     bool m_collectOnArrival = false;
     SerialAmountReader* m_amountReader = nullptr;
     // Until the constructor has finished, port failures are shown once the event loop runs, in front of the window.

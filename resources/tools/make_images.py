@@ -186,8 +186,8 @@ class Canvas:
         self.im = self.im.rotate(angle, resample=Image.BICUBIC,
                                  center=(center[0] * S, center[1] * S))
 
-    def image(self):
-        return self.im.resize((self.w, self.h), Image.LANCZOS)
+    def image(self, scale=1):
+        return self.im.resize((self.w * scale, self.h * scale), Image.LANCZOS)
 
 
 def leaf_points(cx, cy, length, width, angle, n=40):
@@ -222,18 +222,31 @@ def ellipse_points(cx, cy, rx, ry, angle=0.0, n=96):
 written = []
 
 
+def hidpi_name(name, scale):
+    """foo.png -> foo@2x.png: the name Qt looks for on a screen scaled by that factor."""
+    stem, ext = os.path.splitext(name)
+    return "%s@%dx%s" % (stem, scale, ext)
+
+
 def save_png(name, c):
-    path = os.path.join(IMAGES, name)
-    img = c.image() if isinstance(c, Canvas) else c
-    img.save(path, "PNG", optimize=True)
-    written.append((name, img.size))
+    """Writes the image at its size and, from the same drawing, at twice its size for screens scaled 200%."""
+    for scale in (1, 2):
+        out = name if scale == 1 else hidpi_name(name, scale)
+        img = c.image(scale) if isinstance(c, Canvas) else c
+        img.save(os.path.join(IMAGES, out), "PNG", optimize=True)
+        written.append((out, img.size))
+        if not isinstance(c, Canvas):
+            break
 
 
 def save_jpg(name, c):
-    path = os.path.join(IMAGES, name)
-    img = (c.image() if isinstance(c, Canvas) else c).convert("RGB")
-    img.save(path, "JPEG", quality=95, subsampling=0, optimize=True)
-    written.append((name, img.size))
+    for scale in (1, 2):
+        out = name if scale == 1 else hidpi_name(name, scale)
+        img = (c.image(scale) if isinstance(c, Canvas) else c).convert("RGB")
+        img.save(os.path.join(IMAGES, out), "JPEG", quality=95, subsampling=0, optimize=True)
+        written.append((out, img.size))
+        if not isinstance(c, Canvas):
+            break
 
 
 # ---------------------------------------------------------------------------

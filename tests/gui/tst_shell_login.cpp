@@ -7,11 +7,13 @@
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QtTest>
 
 using namespace testsupport;
@@ -396,23 +398,27 @@ private slots:
         QTest::addColumn<QString>("title");  // of the box shown, empty for none
         QTest::addColumn<int>("answer");     // the button pressed
         QTest::addColumn<bool>("installerRuns");
+        QTest::addColumn<bool>("installerThere");  // next to the program
         const int no = QMessageBox::Cancel;
         const int yes = QMessageBox::Ok;
-        QTest::newRow("transport failure") << 500 << QByteArray("{}") << "版本检测" << yes << false;
+        QTest::newRow("transport failure") << 500 << QByteArray("{}") << "版本检测" << yes << false << true;
         QTest::newRow("code 0 is silent")
-            << 200 << QByteArray(R"({"content":{"code":0,"version_code":"9.9.9"}})") << "" << yes << false;
+            << 200 << QByteArray(R"({"content":{"code":0,"version_code":"9.9.9"}})") << "" << yes << false << true;
         QTest::newRow("same version") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.1"}})") << ""
-                                      << yes << false;
+                                      << yes << false << true;
         QTest::newRow("older version") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.0"}})") << ""
-                                       << yes << false;
+                                       << yes << false << true;
         QTest::newRow("version as a number")
-            << 200 << QByteArray(R"({"content":{"code":1,"version_code":3.1}})") << "" << yes << false;
+            << 200 << QByteArray(R"({"content":{"code":1,"version_code":3.1}})") << "" << yes << false << true;
         QTest::newRow("newer, not now") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.2"}})")
-                                        << "版本更新" << no << false;
+                                        << "版本更新" << no << false << true;
         QTest::newRow("newer, update") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.10"}})")
-                                       << "版本更新" << yes << true;
-        QTest::newRow("version 10 is newer")
-            << 200 << QByteArray(R"({"content":{"code":1,"version_code":"10.0.0"}})") << "版本更新" << yes << true;
+                                       << "版本更新" << yes << true << true;
+        QTest::newRow("version 10 is newer") << 200 << QByteArray(R"({"content":{"code":1,"version_code":"10.0.0"}})")
+                                             << "版本更新" << yes << true << true;
+        QTest::newRow("newer, update, no installer")
+            << 200 << QByteArray(R"({"content":{"code":1,"version_code":"3.0.2"}})") << "版本更新" << yes << false
+            << false;
     }
     void versionCheck() {
         QFETCH(int, status);
@@ -420,13 +426,23 @@ private slots:
         QFETCH(QString, title);
         QFETCH(int, answer);
         QFETCH(bool, installerRuns);
-        // A stand-in installer that leaves a mark when it runs.
-        QVERIFY(QDir().mkpath(QStringLiteral("install")));
-        QFile installer(QStringLiteral("install/updata"));
-        QVERIFY(installer.open(QIODevice::WriteOnly));
-        installer.write("#!/bin/sh\ntouch installer-ran\n");
-        installer.close();
-        installer.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFETCH(bool, installerThere);
+        // A stand-in installer next to the program that leaves a mark in the working folder when it runs; one in the
+        // working folder is never started.
+        const QString installDir = QCoreApplication::applicationDirPath() + QStringLiteral("/install");
+        const auto removeInstaller = qScopeGuard([installDir] { QDir(installDir).removeRecursively(); });
+        for (const QString& dir : {installDir, QStringLiteral("install")}) {
+            if (dir == installDir && !installerThere) {
+                continue;
+            }
+            QVERIFY(QDir().mkpath(dir));
+            QFile installer(dir + QStringLiteral("/updata"));
+            QVERIFY(installer.open(QIODevice::WriteOnly));
+            installer.write(dir == installDir ? "#!/bin/sh\ntouch installer-ran\n"
+                                              : "#!/bin/sh\ntouch wrong-installer-ran\n");
+            installer.close();
+            installer.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
         m_stub().setReply(reply, status);
         m_boxes().setAnswer(static_cast<QMessageBox::StandardButton>(answer));
         dataConfig().setCheckUpdata(0);
@@ -437,16 +453,36 @@ private slots:
             QVERIFY(!m_boxes().waitForBoxes(1, 400));
         } else {
             QVERIFY(m_boxes().waitForBoxes(1));
-            QCOMPARE(m_boxes().last().title, title);
-            QCOMPARE(m_boxes().last().icon, status == 200 ? QMessageBox::Warning : QMessageBox::Critical);
-            QCOMPARE(m_boxes().last().text, status == 200 ? QStringLiteral("检测到新版本，是否更新到新版本?")
-                                                          : QStringLiteral("版本检测更新失败,请检查网络设置"));
+            QCOMPARE(m_boxes().boxes().first().title, title);
+            QCOMPARE(m_boxes().boxes().first().icon, status == 200 ? QMessageBox::Warning : QMessageBox::Critical);
+            QCOMPARE(m_boxes().boxes().first().text, status == 200 ? QStringLiteral("检测到新版本，是否更新到新版本?")
+                                                                   : QStringLiteral("版本检测更新失败,请检查网络设置"));
         }
         QTRY_COMPARE(QFile::exists(QStringLiteral("installer-ran")), installerRuns);
         if (!installerRuns) {
             QTest::qWait(100);
             QVERIFY(!QFile::exists(QStringLiteral("installer-ran")));
         }
+        QVERIFY(!QFile::exists(QStringLiteral("wrong-installer-ran")));
+        // The cashier who asked for the update is told when there is nothing to run.
+        const bool asked = title == QStringLiteral("版本更新") && answer == QMessageBox::Ok;
+        if (asked && !installerThere) {
+            QVERIFY(m_boxes().waitForBoxes(2));
+            QCOMPARE(m_boxes().last().icon, QMessageBox::Warning);
+            QVERIFY2(m_boxes().last().text.contains(QStringLiteral("未找到更新程序")),
+                     qPrintable(m_boxes().last().text));
+        } else {
+            QCOMPARE(m_boxes().count(), title.isEmpty() ? 0 : 1);
+        }
+    }
+
+    void cleartextGatewayIsPointedOut() {
+        LoginWidget local;  // the fixture's gateway is on 127.0.0.1
+        QVERIFY(local.findChild<QLabel*>(QStringLiteral("lblInsecure"))->isHidden());
+        // Another computer over plain http (the fixture stores check_updata 1: nothing is sent there).
+        dataConfig().setGatewayUrl(QStringLiteral("http://192.0.2.1/api.php/Gateway/index"));
+        LoginWidget remote;
+        QVERIFY(!remote.findChild<QLabel*>(QStringLiteral("lblInsecure"))->isHidden());
     }
 
     void noVersionCheckWhenSwitchedOff() {

@@ -44,6 +44,7 @@ private slots:
     void amountReachesThePageAndBytesTheDisplay();
     void showingTheWindowCollectsThePendingAmountOnce();
     void showingTheWindowWhileALineArrivesWaitsForIt();
+    void showingTheWindowWhileALampArrivesCollectsTheTotal();
     void portsThatCannotBeOpenedAreReported_data();
     void portsThatCannotBeOpenedAreReported();
 
@@ -61,8 +62,10 @@ void TestShellSerial::amountReachesThePageAndBytesTheDisplay_data() {
     QTest::newRow("display off") << QList<QByteArray>{hex("1b514131322e35300d")} << false << "12.50";
     QTest::newRow("split message") << QList<QByteArray>{hex("1b514132"), hex("352e30300d")} << true << "25.00";
     QTest::newRow("no CR: taken after the quiet gap") << QList<QByteArray>{QByteArray("\x1bQA7.70")} << true << "7.70";
-    QTest::newRow("a line without a digit empties the field")
-        << QList<QByteArray>{QByteArray("\x1bQA3.00\r"), QByteArray("\x0c\r")} << true << "";
+    QTest::newRow("a clear leaves the amount")
+        << QList<QByteArray>{QByteArray("\x1bQA3.00\r"), QByteArray("\x0c\r")} << true << "3.00";
+    QTest::newRow("the total lamp after the total leaves the total")
+        << QList<QByteArray>{QByteArray("\x1bQA12.50\r"), QByteArray("\x1bs2")} << true << "12.50";
 }
 
 void TestShellSerial::amountReachesThePageAndBytesTheDisplay() {
@@ -134,6 +137,24 @@ void TestShellSerial::showingTheWindowWhileALineArrivesWaitsForIt() {
     QTRY_VERIFY(w.amountPage()->paymentWindow());
     QPointer<FormCS> pay = w.amountPage()->paymentWindow();
     QCOMPARE(pay->chargeAmountFen(), std::optional<qint64>(2500));
+    QVERIFY(!w.amountPending());
+    QCOMPARE(boxes.count(), 0);
+    delete pay;
+}
+
+void TestShellSerial::showingTheWindowWhileALampArrivesCollectsTheTotal() {
+    MessageBoxWatcher boxes;
+    MainWindow w;
+    QVERIFY(m_pos->write(QByteArray("\x1bQA6.60\r\x1b")));
+    QTRY_VERIFY(w.amountPending() && w.amountArriving());
+    // The ESC that follows the total could begin a new amount, so the window waits for it ...
+    w.showWindow();
+    QVERIFY(!w.amountPage()->paymentWindow());
+    // ... and it turns out to be the total lamp: the total is collected.
+    QVERIFY(m_pos->write(QByteArray("s2")));
+    QTRY_VERIFY(w.amountPage()->paymentWindow());
+    QPointer<FormCS> pay = w.amountPage()->paymentWindow();
+    QCOMPARE(pay->chargeAmountFen(), std::optional<qint64>(660));
     QVERIFY(!w.amountPending());
     QCOMPARE(boxes.count(), 0);
     delete pay;

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Checks a built cashier .deb without installing it: unpacks it into a temporary root, validates the menu entry and
-# its icons, and starts the unpacked client offscreen through the launcher, which must keep the client's settings
-# in the per-user folder (${XDG_DATA_HOME:-~/.local/share}/cashier) and write nothing where it was started from.
-#   tests/package/check-package.sh PACKAGE.deb
+# Checks the built .debs without installing them. The client's: unpacks it into a temporary root, validates the menu
+# entry and its icons, makes sure neither the sandbox nor the test hooks came along, and starts the unpacked client
+# offscreen through the launcher, which must keep the client's settings in the per-user folder
+# (${XDG_DATA_HOME:-~/.local/share}/cashier), private to the user, and write nothing where it was started from.
+# The sandbox's: it holds the sandbox and nothing of the client.
+#   tests/package/check-package.sh CLIENT.deb SANDBOX.deb
 set -uo pipefail
 
-deb=${1:?usage: check-package.sh PACKAGE.deb}
+deb=${1:?usage: check-package.sh CLIENT.deb SANDBOX.deb}
+sandbox_deb=${2:?usage: check-package.sh CLIENT.deb SANDBOX.deb}
 scratch=$(mktemp -d)
 client_pid=
 cleanup() {
@@ -34,15 +37,41 @@ for size in 16 32 48 64 128 256; do
     png=$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png
     file -b "$png" 2>/dev/null | grep -q "PNG image data, $size x $size" || fail "no ${size}px icon $icon.png"
 done
-[[ -x "$root/usr/bin/gateway-sandbox" ]] || fail "the sandbox is not in usr/bin"
+
+# The sandbox hands out raw request bodies on its control endpoints: it has a package of its own.
+[[ "$(dpkg-deb -f "$deb" Package)" == cashier ]] || fail "$deb is not the package cashier"
+if dpkg-deb -c "$deb" | grep -i sandbox; then
+    fail "the client's package holds sandbox files (above)"
+fi
+# A release client keeps its production timing: the test hook's variable is not even in the binary.
+if grep -q CASHIER_TEST_CHARGE_TIMING "$root/usr/libexec/cashier/cashier"; then
+    fail "the packaged client reads CASHIER_TEST_CHARGE_TIMING: it was built with CASHIER_TEST_SEAMS"
+fi
+
+sandbox_root=$scratch/sandbox-root
+dpkg-deb -x "$sandbox_deb" "$sandbox_root" || fail "dpkg-deb cannot unpack $sandbox_deb"
+[[ "$(dpkg-deb -f "$sandbox_deb" Package)" == cashier-sandbox ]] || fail "$sandbox_deb is not the package cashier-sandbox"
+[[ -x "$sandbox_root/usr/bin/gateway-sandbox" ]] || fail "the sandbox is not in usr/bin of cashier-sandbox"
+[[ -f "$sandbox_root/usr/share/man/man1/gateway-sandbox.1.gz" ]] || fail "cashier-sandbox has no manual page"
+if dpkg-deb -c "$sandbox_deb" | grep -E '/usr/(libexec/cashier|bin/cashier$|share/applications)'; then
+    fail "cashier-sandbox holds files of the client (above)"
+fi
 
 # Starts the unpacked launcher from an empty work folder, waits for the settings in the per-user folder, stops it.
 # $1: a name for the case, $2: XDG_DATA_HOME to give (empty: unset), $3: the folder the settings must appear in
-# ($home stands for the home folder given to the client).
+# ($home stands for the home folder given to the client), $4: "existing" to find that folder and its files already
+# there, readable by others (as an older version left them).
 start_and_check() {
     local home=$scratch/$1/home work=$scratch/$1/work data_home=${2//\$home/$scratch/$1/home}
     local expected=${3//\$home/$scratch/$1/home}
     mkdir -p "$home" "$work"
+    if [[ "${4:-}" == existing ]]; then
+        mkdir -p "$expected"
+        printf '[data_config]\nuser=demo\n' >"$expected/data.ini"
+        : >"$expected/app.config"
+        chmod 755 "$expected"
+        chmod 644 "$expected/data.ini" "$expected/app.config"
+    fi
     (
         cd "$work" || exit 1
         export HOME=$home QT_QPA_PLATFORM=offscreen
@@ -50,8 +79,9 @@ start_and_check() {
         exec "$root/usr/bin/$exec_name"
     ) >"$scratch/client.log" 2>&1 &
     client_pid=$!
+    # Done when app.config is there and private (a file left by an older version is there from the start).
     for _ in $(seq 200); do
-        [[ -f "$expected/app.config" ]] && break
+        [[ -f "$expected/app.config" && "$(stat -c %a "$expected/app.config")" == 600 ]] && break
         kill -0 "$client_pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -68,15 +98,20 @@ start_and_check() {
     [[ -z "$(ls -A "$work")" ]] || fail "the client wrote into the folder it was started from: $(ls -A "$work")"
     [[ "$(stat -c %a "$expected")" == 700 ]] || fail "$expected is not private to the user"
     [[ "$(stat -c %a "$expected/payments.db" 2>/dev/null)" == 600 ]] || fail "no private payments.db in $expected"
+    local file
+    for file in "$expected"/data.ini "$expected"/app.config; do
+        [[ ! -e "$file" || "$(stat -c %a "$file")" == 600 ]] || fail "$file is not private to the user"
+    done
     [[ ! -e "$home/data.ini" && ! -e "$home/app.config" ]] || fail "the client wrote its settings into \$HOME"
 }
 
 start_and_check xdg "$scratch/xdg-data" "$scratch/xdg-data/cashier"
 start_and_check default "" '$home/.local/share/cashier'
 start_and_check relative "relative/data" '$home/.local/share/cashier'  # not absolute: ignored, as XDG says
+start_and_check existing "$scratch/old-data" "$scratch/old-data/cashier" existing
 
 if ((failures)); then
     echo "$failures package check(s) failed" >&2
     exit 1
 fi
-echo "package checks passed: $(basename "$deb")"
+echo "package checks passed: $(basename "$deb") $(basename "$sandbox_deb")"

@@ -2,6 +2,7 @@
 #include "app/dataconfig.h"
 #include "gateway/actions.h"
 #include "gateway/gatewaycall.h"
+#include "gateway/gatewayurl.h"
 #include "gateway/httpfun.h"
 #include "gateway/reply.h"
 #include "gateway/replies.h"
@@ -36,6 +37,8 @@ private slots:
     void clientConnectionRefused();
     void clientUpperCaseHttps();
     void clientDoesNotFollowRedirects();
+    void cleartextToOtherHost_data();
+    void cleartextToOtherHost();
 };
 
 void TestGateway::bodies_data() {
@@ -386,6 +389,29 @@ void TestGateway::clientDoesNotFollowRedirects() {
     QCOMPARE(spy.at(0).at(0).toBool(), false);
     QCOMPARE(spy.at(0).at(1).toByteArray(), QByteArray("moved"));
     QVERIFY(target.bodies().isEmpty());
+}
+
+void TestGateway::cleartextToOtherHost_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("the local sandbox") << "http://127.0.0.1:8765/api.php/Gateway/index" << false;
+    QTest::newRow("another loopback address") << "http://127.8.9.10/api.php/Gateway/index" << false;
+    QTest::newRow("localhost") << "http://LocalHost:8765/api.php/Gateway/index" << false;
+    QTest::newRow("IPv6 loopback") << "http://[::1]:8765/api.php/Gateway/index" << false;
+    QTest::newRow("https elsewhere") << "https://pay.example.com/api.php/Gateway/index" << false;
+    QTest::newRow("HTTPS in capitals") << "HTTPS://pay.example.com/api.php/Gateway/index" << false;
+    QTest::newRow("http by name") << "http://pay.example.com/api.php/Gateway/index" << true;
+    QTest::newRow("http in capitals") << "HTTP://pay.example.com/api.php/Gateway/index" << true;
+    QTest::newRow("http to a shop's server") << "http://192.168.1.20/api.php/Gateway/index" << true;
+    QTest::newRow("http to an IPv6 address") << "http://[2001:db8::1]/api.php/Gateway/index" << true;
+    QTest::newRow("a name that only starts like loopback") << "http://127.0.0.1.example.com/" << true;
+    QTest::newRow("with blanks around") << "  http://192.0.2.1/api.php/Gateway/index " << true;
+}
+
+void TestGateway::cleartextToOtherHost() {
+    QFETCH(QString, url);
+    QFETCH(bool, warned);
+    QCOMPARE(isCleartextToOtherHost(url), warned);
 }
 
 QTEST_MAIN(TestGateway)

@@ -1,4 +1,4 @@
-// The serial bridge's rules: chunks joined into lines, the amount taken from each line.
+// The serial bridge's rules: chunks joined into lines, the amount taken from each line that carries one.
 #include "shell/serialamount.h"
 
 #include <QSignalSpy>
@@ -23,69 +23,96 @@ private slots:
     void heldBytesAreCapped();
     void quietGapTakesTheHeldBytes();
     void aLineEndStopsTheGap();
+    void aCommandWithoutAmountSettles();
 };
 
 void TestSerialAmount::linesGiveAmounts_data() {
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<QStringList>("amounts");   // from the line ends, in order
     QTest::addColumn<QStringList>("afterGap");  // what the quiet gap then takes (none or one)
+    QTest::addColumn<bool>("held");             // bytes are held for the gap
 
     // The POS display commands of the bridge's examples.
     QTest::newRow("ESC Q A 12.50 CR") << QList<QByteArray>{hex("1b514131322e35300d")} << QStringList{"12.50"}
-                                      << QStringList{};
-    QTest::newRow("ESC s 1 without CR, taken after the gap")
-        << QList<QByteArray>{hex("1b7331")} << QStringList{} << QStringList{"1"};
+                                      << QStringList{} << false;
     QTest::newRow("12.50 CR: the first byte counts")
-        << QList<QByteArray>{hex("31322e35300d")} << QStringList{"12.50"} << QStringList{};
-    QTest::newRow("a single digit") << QList<QByteArray>{hex("38")} << QStringList{} << QStringList{"8"};
-    QTest::newRow("form feed empties the field") << QList<QByteArray>{hex("0c")} << QStringList{} << QStringList{""};
+        << QList<QByteArray>{hex("31322e35300d")} << QStringList{"12.50"} << QStringList{} << false;
+    QTest::newRow("a single digit") << QList<QByteArray>{hex("38")} << QStringList{} << QStringList{"8"} << true;
+
+    // Display commands without an amount: complete at their last byte, nothing held, the amount left as it is.
+    QTest::newRow("lamp ESC s 1") << QList<QByteArray>{hex("1b7331")} << QStringList{} << QStringList{} << false;
+    QTest::newRow("total, then the total lamp") << QList<QByteArray>{QByteArray("\x1bQA12.50\r"), QByteArray("\x1bs2")}
+                                                << QStringList{"12.50"} << QStringList{} << false;
+    QTest::newRow("total and lamp in one chunk")
+        << QList<QByteArray>{QByteArray("\x1bQA12.50\r\x1bs2")} << QStringList{"12.50"} << QStringList{} << false;
+    QTest::newRow("lamp split over chunks") << QList<QByteArray>{QByteArray("\x1b"), QByteArray("s"), QByteArray("4")}
+                                            << QStringList{} << QStringList{} << false;
+    QTest::newRow("lamp ended by CR") << QList<QByteArray>{QByteArray("\x1bs3\r")} << QStringList{} << QStringList{}
+                                      << false;
+    QTest::newRow("initialise ESC @") << QList<QByteArray>{QByteArray("\x1b@")} << QStringList{} << QStringList{}
+                                      << false;
+    QTest::newRow("clear FF") << QList<QByteArray>{hex("0c")} << QStringList{} << QStringList{} << false;
+    QTest::newRow("clear CAN, then CR") << QList<QByteArray>{hex("180d")} << QStringList{} << QStringList{} << false;
+    QTest::newRow("clear display after a total") << QList<QByteArray>{QByteArray("\x1bQA8.80\r"), QByteArray("\x0c\r")}
+                                                 << QStringList{"8.80"} << QStringList{} << false;
+    QTest::newRow("initialise, lamp, then the amount")
+        << QList<QByteArray>{QByteArray("\x1b@\x1bs2\x1bQA5.60\r")} << QStringList{"5.60"} << QStringList{} << false;
+    QTest::newRow("lamp digit not joined to the amount after it")
+        << QList<QByteArray>{QByteArray("\x1bs212.50\r")} << QStringList{"12.50"} << QStringList{} << false;
+    QTest::newRow("lamp inside an amount line without CR")
+        << QList<QByteArray>{QByteArray("\x1bQA9.90\x1bs2")} << QStringList{} << QStringList{"9.90"} << true;
+    QTest::newRow("upper line text is not the amount")
+        << QList<QByteArray>{QByteArray("\x1bQBNO 17\r")} << QStringList{} << QStringList{} << false;
+    QTest::newRow("plain text without a digit")
+        << QList<QByteArray>{QByteArray("THANK YOU\r")} << QStringList{} << QStringList{} << false;
+    QTest::newRow("ESC Q A without a digit blanks the amount")
+        << QList<QByteArray>{QByteArray("\x1bQA\r")} << QStringList{""} << QStringList{} << false;
     QTest::newRow("two messages in one chunk")
-        << QList<QByteArray>{hex("31322e35300d372e30300d")} << QStringList{"12.50", "7.00"} << QStringList{};
+        << QList<QByteArray>{hex("31322e35300d372e30300d")} << QStringList{"12.50", "7.00"} << QStringList{} << false;
 
     QTest::newRow("message split over two chunks")
-        << QList<QByteArray>{hex("1b514132"), hex("352e30300d")} << QStringList{"25.00"} << QStringList{};
+        << QList<QByteArray>{hex("1b514132"), hex("352e30300d")} << QStringList{"25.00"} << QStringList{} << false;
     QTest::newRow("one byte per chunk") << QList<QByteArray>{"\x1b", "Q", "A", "9", ".", "9", "9", "\r"}
-                                        << QStringList{"9.99"} << QStringList{};
+                                        << QStringList{"9.99"} << QStringList{} << false;
     QTest::newRow("a message and the start of the next")
         << QList<QByteArray>{QByteArray("\x1bQA3.00\r\x1bQA1"), QByteArray("5.20\r")} << QStringList{"3.00", "15.20"}
-        << QStringList{};
+        << QStringList{} << false;
     QTest::newRow("line feed ends a line")
-        << QList<QByteArray>{QByteArray("\x1bQA4.10\n")} << QStringList{"4.10"} << QStringList{};
+        << QList<QByteArray>{QByteArray("\x1bQA4.10\n")} << QStringList{"4.10"} << QStringList{} << false;
     QTest::newRow("CR LF is one line end")
-        << QList<QByteArray>{QByteArray("\x1bQA4.10\r\n")} << QStringList{"4.10"} << QStringList{};
-    QTest::newRow("CR and LF in different chunks")
-        << QList<QByteArray>{QByteArray("\x1bQA4.10\r"), QByteArray("\n")} << QStringList{"4.10"} << QStringList{};
-    QTest::newRow("a line without a digit")
-        << QList<QByteArray>{QByteArray("\x1bQA\r")} << QStringList{""} << QStringList{};
-    QTest::newRow("clear display after a total") << QList<QByteArray>{QByteArray("\x1bQA8.80\r"), QByteArray("\x0c\r")}
-                                                 << QStringList{"8.80", ""} << QStringList{};
+        << QList<QByteArray>{QByteArray("\x1bQA4.10\r\n")} << QStringList{"4.10"} << QStringList{} << false;
+    QTest::newRow("CR and LF in different chunks") << QList<QByteArray>{QByteArray("\x1bQA4.10\r"), QByteArray("\n")}
+                                                   << QStringList{"4.10"} << QStringList{} << false;
     QTest::newRow("a line, then bytes without CR")
-        << QList<QByteArray>{QByteArray("\x1bQA12.50\r\x1bQA6")} << QStringList{"12.50"} << QStringList{"6"};
+        << QList<QByteArray>{QByteArray("\x1bQA12.50\r\x1bQA6")} << QStringList{"12.50"} << QStringList{"6"} << true;
     QTest::newRow("without CR over several chunks")
         << QList<QByteArray>{QByteArray("\x1bQA1"), QByteArray("2.5"), QByteArray("0")} << QStringList{}
-        << QStringList{"12.50"};
-    QTest::newRow("empty chunk") << QList<QByteArray>{QByteArray()} << QStringList{} << QStringList{};
-    QTest::newRow("only line ends") << QList<QByteArray>{QByteArray("\r\n\r\n")} << QStringList{} << QStringList{};
+        << QStringList{"12.50"} << true;
+    QTest::newRow("empty chunk") << QList<QByteArray>{QByteArray()} << QStringList{} << QStringList{} << false;
+    QTest::newRow("only line ends") << QList<QByteArray>{QByteArray("\r\n\r\n")} << QStringList{} << QStringList{}
+                                    << false;
     QTest::newRow("long line past the cap keeps its end")
-        << QList<QByteArray>{QByteArray(300, 'x'), QByteArray("\x1bQA31.40")} << QStringList{} << QStringList{"31.40"};
+        << QList<QByteArray>{QByteArray(300, 'x'), QByteArray("\x1bQA31.40")} << QStringList{} << QStringList{"31.40"}
+        << true;
     QTest::newRow("cap drops the oldest digits")
         << QList<QByteArray>{QByteArray("7"), QByteArray(SerialAmountAssembler::kMaxHeld, 'x')} << QStringList{}
-        << QStringList{""};
+        << QStringList{} << true;
     QTest::newRow("a long ended line still gives its amount")
-        << QList<QByteArray>{QByteArray(1000, ' ') + "\x1bQA2.00\r"} << QStringList{"2.00"} << QStringList{};
+        << QList<QByteArray>{QByteArray(1000, ' ') + "\x1bQA2.00\r"} << QStringList{"2.00"} << QStringList{} << false;
 }
 
 void TestSerialAmount::linesGiveAmounts() {
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(QStringList, amounts);
     QFETCH(QStringList, afterGap);
+    QFETCH(bool, held);
     SerialAmountAssembler assembler;
     QStringList seen;
     for (const QByteArray& chunk : chunks) {
         seen += assembler.feed(chunk);
     }
     QCOMPARE(seen, amounts);
-    QCOMPARE(assembler.holding(), !afterGap.isEmpty());
+    QCOMPARE(assembler.holding(), held);
     const std::optional<QString> flushed = assembler.flush();
     QCOMPARE(flushed.has_value(), !afterGap.isEmpty());
     if (flushed) {
@@ -157,6 +184,19 @@ void TestSerialAmount::aLineEndStopsTheGap() {
     reader.reset();
     QTest::qWait(120);
     QCOMPARE(spy.count(), 1);
+}
+
+void TestSerialAmount::aCommandWithoutAmountSettles() {
+    SerialAmountReader reader(nullptr, 60000);
+    QSignalSpy amounts(&reader, &SerialAmountReader::amountReady);
+    QSignalSpy settled(&reader, &SerialAmountReader::settled);
+    reader.feed(QByteArray("\x1b"));  // could still be an amount
+    QVERIFY(reader.holding());
+    QCOMPARE(settled.count(), 0);
+    reader.feed(QByteArray("s2"));  // the total lamp: done, without an amount and without waiting for the gap
+    QVERIFY(!reader.holding());
+    QCOMPARE(settled.count(), 1);
+    QCOMPARE(amounts.count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSerialAmount)

@@ -26,6 +26,10 @@ private slots:
     void passwordDigest();
     void oldClearPasswordStillVerifies();
     void defaultsOfOurKeys();
+    void settingsFilesArePrivate_data();
+    void settingsFilesArePrivate();
+    void vendorUrlOnlyWeb_data();
+    void vendorUrlOnlyWeb();
     void money_data();
     void money();
     void fenFromNumber_data();
@@ -231,6 +235,70 @@ void TestSettings::defaultsOfOurKeys() {
         byHand.write(text);
     }
     QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/12"));
+}
+
+void TestSettings::settingsFilesArePrivate_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("existing");  // left readable by others (an older version, a copy)
+    QTest::newRow("data.ini, new") << "data.ini" << false;
+    QTest::newRow("data.ini, existing") << "data.ini" << true;
+    QTest::newRow("app.config, new") << "app.config" << false;
+    QTest::newRow("app.config, existing") << "app.config" << true;
+}
+
+void TestSettings::settingsFilesArePrivate() {
+    QFETCH(QString, file);
+    QFETCH(bool, existing);
+    testsupport::TempWorkDir dir;
+    const QString path = dir.file(file);
+    const auto mode = [&path] {
+        const QFileDevice::Permissions all = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                             QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        return QFile::permissions(path) & all;
+    };
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (existing) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file == "data.ini" ? QByteArray("[data_config]\nuser=demo\n") : QByteArray(ComConfig::kSize, '\0'));
+        f.close();
+        QVERIFY(QFile::setPermissions(path, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    }
+    // Opened (at start-up), then written by a settings page.
+    if (file == "data.ini") {
+        (void)dataConfig().shopName();
+        QCOMPARE(mode(), existing ? ownerOnly : QFileDevice::Permissions());
+        dataConfig().setShopName(QStringLiteral("西湖店"));
+    } else {
+        loadComConfig();
+        QCOMPARE(mode(), ownerOnly);
+        comConfig().baudRate = 19200;
+        QVERIFY(saveComConfig());
+    }
+    QCOMPARE(mode(), ownerOnly);
+}
+
+void TestSettings::vendorUrlOnlyWeb_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("opened");  // as stored, rather than the default
+    QTest::newRow("http") << "http://shop.example/help" << true;
+    QTest::newRow("https") << "https://shop.example/" << true;
+    QTest::newRow("scheme in capitals") << "HTTPS://shop.example/" << true;
+    QTest::newRow("a local file") << "file:///etc/passwd" << false;
+    QTest::newRow("a program's scheme") << "mailto:someone@shop.example" << false;
+    QTest::newRow("a share") << "smb://fileserver/share" << false;
+    QTest::newRow("no scheme") << "shop.example" << false;
+    QTest::newRow("http without a host") << "http:///etc/passwd" << false;
+}
+
+void TestSettings::vendorUrlOnlyWeb() {
+    QFETCH(QString, stored);
+    QFETCH(bool, opened);
+    testsupport::TempWorkDir dir;
+    dataConfig().setVendorUrl(stored);
+    QCOMPARE(isWebAddress(stored), opened);
+    QCOMPARE(dataConfig().vendorUrl(), opened ? stored : QString::fromLatin1(DataConfig::kDefaultVendorUrl));
 }
 
 void TestSettings::money_data() {
