@@ -12,6 +12,7 @@
 #include "ui_FormCS.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
+#include "widgets/popupkeyboard.h"
 #include "widgets/windowstyle.h"
 
 #include <QApplication>
@@ -46,6 +47,8 @@ FormCS::FormCS(QWidget* parent, const QString& amountText)
     : QWidget(parent), ui(new Ui::FormCS), amountText(amountText), m_timing(chargecheck::timingFromEnvironment()) {
     ui->setupUi(this);
     setWindowFlags(kWindowFlags);
+    // The scanner's keys must reach this window however the main window is being brought up meanwhile.
+    popupkeyboard::keep(this);
     windowstyle::centreOnScreen(this);
     ui->close_btn->setStyleSheet(
         windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")) +

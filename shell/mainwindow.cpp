@@ -19,6 +19,7 @@
 #include "traystage.h"
 #include "ui_MainWindow.h"
 #include "widgets/messagebox.h"
+#include "widgets/popupkeyboard.h"
 #include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
@@ -345,8 +346,7 @@ void MainWindow::showWindow() {
     FormSaoMaShouKuan* page = amountPage();
     if (FormCS* pay = page ? page->paymentWindow() : nullptr; pay && pay->isVisible()) {
         // The charge already open stays in front of the window that was just raised.
-        pay->raise();
-        pay->activateWindow();
+        popupkeyboard::take(pay);
     }
     const bool arriving = m_amountReader && m_amountReader->holding();
     if (!m_pendingAmount && !arriving) {
