@@ -105,6 +105,7 @@ private slots:
     void refundRunsTheDialogAndQueriesAgain();
     void reprint_data();
     void reprint();
+    void figuresAreShownWhole();
 
 private:
     // The page over a fresh stub and session; the configuration is set before the page is built.
@@ -443,6 +444,55 @@ void TestTransactionsQuery::reprint() {
     QVERIFY(html.contains(QStringLiteral("交易金额(RMB)：￥%1</a>").arg(row == 0 ? "12345.67" : "12345.68")));
     QVERIFY(html.contains(QStringLiteral("退款金额(RMB)：￥%1</a>").arg(row == 0 ? "0.01" : "0.00")));
     QVERIFY(html.contains(QStringLiteral("房间号：%1</a>").arg(row == 0 ? "A08" : "")));
+}
+
+void TestTransactionsQuery::figuresAreShownWhole() {
+    const QJsonObject content{{"code", 1},
+                              {"listpay", QJsonArray{}},
+                              {"total_wx", "1"},
+                              {"wechat_tfee", "10000005598"},
+                              {"total_al", "1234567"},
+                              {"alipay_tfee", "99999999999999"},
+                              {"jdpay_tnum", "1234567"},
+                              {"jdpay_tfee", "99999999999999"},
+                              {"swipingcard_tnum", "1"},
+                              {"total_pos", "1234567"},
+                              {"swipingcard_tfee", "99999999999999"},
+                              {"total_count", "3703702"},
+                              {"total_fee", "99999999999999"},
+                              {"total_rfee", "10000005598"},
+                              {"total_page", 1}};
+    m_fx->stub.setReply(QJsonDocument(QJsonObject{{"code", 1}, {"msg", "成功"}, {"content", content}}).toJson());
+    comConfig().setItemName(QString());
+    comConfig().refundEnabled = 1;
+    comConfig().refundCardEnabled = 1;
+    m_page = std::make_unique<FormJiaoYiCX>();
+    m_page->resize(780, 455);
+    m_page->show();
+    FormJiaoYiCX& page = *m_page;
+    // Without an item name the filter is still labelled by its word for name.
+    QCOMPARE(child<QLabel>(page, "lbl_CardName")->text(), QStringLiteral("名"));
+    query(page);
+
+    QCOMPARE(child<QLabel>(page, "wechat_money")->text(), QStringLiteral("100000055.98"));
+    QCOMPARE(child<QLabel>(page, "sk_total")->text(), QStringLiteral("999999999999.99"));
+    auto* frame = child<QFrame>(page, "frame_sum");
+    const QList<QLabel*> labels = frame->findChildren<QLabel*>();
+    for (QLabel* label : labels) {
+        // Whole: as wide as its text needs, inside the frame, clear of its neighbours in the row.
+        QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->objectName()));
+        QVERIFY2(frame->rect().contains(label->geometry()), qPrintable(label->objectName()));
+        for (QLabel* other : labels) {
+            QVERIFY2(other == label || !other->geometry().intersects(label->geometry()),
+                     qPrintable(label->objectName() + QLatin1Char('/') + other->objectName()));
+        }
+    }
+    // The columns as designed, the order number's 200 pixels included, with the refund column in use.
+    auto* table = child<QTableWidget>(page, "tableWidget");
+    const QList<int> widths{200, 70, 70, 70, 70, 140, 70};
+    for (int c = 0; c < widths.size(); ++c) {
+        QCOMPARE(table->columnWidth(c), widths.at(c));
+    }
 }
 
 QTEST_MAIN(TestTransactionsQuery)
