@@ -17,14 +17,18 @@
 #include <QFontMetrics>
 #include <QJsonArray>
 #include <QLabel>
+#include <QPushButton>
 
 namespace {
 constexpr int kTicketRowHeight = 20;
+// The notice of a receipt that did not print sits below the designed window, which grows by this much for it.
+constexpr int kNoticeHeight = 100;
 }  // namespace
 
 FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
     : QWidget(parent), ui(new Ui::FormTradeInfo), content(contentIn) {
     ui->setupUi(this);
+    m_designedHeight = height();
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     windowstyle::centreOnScreen(this);
@@ -121,11 +125,60 @@ bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+QString FormTradeInfo::printFailureText() const {
+    return m_printFailure && m_printFailure->isVisibleTo(this) ? m_printFailure->text() : QString();
+}
+
 void FormTradeInfo::printReceipt() {
     if (!receipts::shouldAutoPrint(dataConfig().printerName())) {
         return;
     }
-    reportPrinted();
+    const receipts::PrintResult result = printHtmlReceipt(receiptHtml());
+    // Reported only once the print system has taken the job: the gateway then records a receipt that exists.
+    if (result.accepted()) {
+        reportPrinted();
+    }
+    showPrintResult(result);
+}
+
+void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
+    const int designedHeight = m_designedHeight;
+    if (result.accepted()) {
+        if (m_printFailure) {
+            m_printFailure->hide();
+            m_reprint->hide();
+            setFixedHeight(designedHeight);
+        }
+        return;
+    }
+    if (!m_printFailure) {
+        m_printFailure = new QLabel(this);
+        m_printFailure->setObjectName(QStringLiteral("lblPrintFailed"));
+        m_printFailure->setWordWrap(true);
+        m_printFailure->setTextFormat(Qt::PlainText);
+        m_printFailure->setStyleSheet(QStringLiteral(
+            "color: rgb(255, 236, 140); background-color: rgba(0, 0, 0, 40); border-radius: 4px; padding: 2px 6px;"));
+        m_printFailure->setGeometry(12, designedHeight - 6, width() - 24, 52);
+        m_reprint = new QPushButton(QStringLiteral("重新打印"), this);
+        m_reprint->setObjectName(QStringLiteral("btnReprint"));
+        m_reprint->setFocusPolicy(Qt::NoFocus);
+        m_reprint->setStyleSheet(ui->print_btn->styleSheet());
+        m_reprint->setGeometry(ui->print_btn->x(), designedHeight + 52, ui->print_btn->width(), 40);
+        connect(m_reprint, &QPushButton::clicked, this, [this] {
+            const receipts::PrintResult again = printHtmlReceipt(receiptHtml());
+            if (again.accepted()) {
+                reportPrinted();
+            }
+            showPrintResult(again);
+        });
+    }
+    m_printFailure->setText(receipts::printFailureText(result));
+    m_printFailure->show();
+    m_reprint->show();
+    setFixedHeight(designedHeight + kNoticeHeight);
+}
+
+QString FormTradeInfo::receiptHtml() const {
     receipts::SaleReceipt r;
     r.shopName = reply::str(content, "shopname");
     r.operatorName = ui->label_operate->text();
@@ -136,7 +189,7 @@ void FormTradeInfo::printReceipt() {
     r.ticketsHtml = ticketsHtml;
     r.outTradeNo = reply::str(content, "out_trade_no");
     r.servicePhone = dataConfig().servicePhone();
-    printHtmlReceipt(receipts::saleReceiptHtml(r));
+    return receipts::saleReceiptHtml(r);
 }
 
 void FormTradeInfo::reportPrinted() {

@@ -12,6 +12,7 @@
 #include "ui_RefundSureDialog.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
+#include "widgets/printretry.h"
 #include "widgets/windowstyle.h"
 
 #include <QCheckBox>
@@ -136,11 +137,20 @@ void RefundSureDialog::onRefundResult(const gateway::Reply& r) {
             // The refund may have gone through: the buttons stay off, only 取消 is left.
             msgbox::warning(this, title, result.message);
             return;
-        case refundrules::Outcome::Refunded:
-            printReceipt(m_sentFen);
+        case refundrules::Outcome::Refunded: {
+            const QString receipt = receiptHtml(m_sentFen);
+            receipts::PrintResult printed;
+            if (!receipt.isEmpty()) {
+                printed = printHtmlReceipt(receipt);
+            }
             msgbox::information(this, title, result.message);
+            // The refund is done whatever the printer does; its receipt may be printed again until it comes out.
+            while (!printed.accepted() && printretry::askToPrintAgain(this, printed)) {
+                printed = printHtmlReceipt(receipt);
+            }
             accept();
             return;
+        }
         case refundrules::Outcome::WrongPassword:
             msgbox::critical(this, title, result.message);
             openHubPage(kPasswordChangePage);
@@ -206,10 +216,10 @@ void RefundSureDialog::on_cbkAll_clicked() {
     }
 }
 
-void RefundSureDialog::printReceipt(qint64 refundFen) {
+QString RefundSureDialog::receiptHtml(qint64 refundFen) const {
     const QString printer = dataConfig().printerName();
     if (!receipts::shouldAutoPrint(printer)) {
-        return;
+        return QString();
     }
     auto str = [this](const char* key) { return orderRow.value(QLatin1String(key)).toString(); };
     receipts::RefundReceipt r;
@@ -223,7 +233,7 @@ void RefundSureDialog::printReceipt(qint64 refundFen) {
     r.refundFen = refundFen;
     r.tradeNo = str("trade_no");
     r.servicePhone = dataConfig().servicePhone();
-    printHtmlReceipt(receipts::refundReceiptHtml(r));
+    return receipts::refundReceiptHtml(r);
 }
 
 void RefundSureDialog::openHubPage(int page) {

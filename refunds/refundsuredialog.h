@@ -47,7 +47,8 @@ private:
     void submit();
     void setSubmitEnabled(bool enabled);
     void layOutItems(int boxes);
-    void printReceipt(qint64 refundFen);
+    // The refund receipt for `refundFen`, or nothing when receipts are not printed.
+    QString receiptHtml(qint64 refundFen) const;
     static void openHubPage(int page);
 
     std::unique_ptr<Ui::RefundSureDialog> ui;

@@ -12,6 +12,7 @@
 #include "transactions/querylogic.h"
 #include "ui_FormJiaoYiCX.h"
 #include "widgets/messagebox.h"
+#include "widgets/printretry.h"
 
 #include <QApplication>
 #include <QDate>
@@ -434,7 +435,7 @@ void FormJiaoYiCX::onBtnPrinterClicked() {
     r.refundText = money::fenToYuan2(transactions::fenOf(order, "refundfee"));
     r.tradeNo = reply::str(order, "trade_no");
     r.servicePhone = dataConfig().servicePhone();
-    printHtmlReceipt(receipts::reprintReceiptHtml(r));
+    printretry::printOfferingRetry(this, receipts::reprintReceiptHtml(r));
 }
 
 void FormJiaoYiCX::showError(const QString& text) {
