@@ -101,6 +101,7 @@ FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
       m_loading(std::make_unique<LoadingDialog>()),
       m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
     ui->setupUi(this);
+    connect(m_loading.get(), &LoadingDialog::cancelRequested, this, &FormJiaoYiCX::cancelQuery);
     setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
 
@@ -240,7 +241,7 @@ void FormJiaoYiCX::queryPage(int page) {
                           ui->end_dateEdit->text(), session.shopId(), cardNo);
     m_requestedPage = page;
     m_waiting = true;
-    gateway::post(
+    m_request = gateway::post(
         this, body, [this](const gateway::Reply& r) { slot_requestFinished(r); }, m_timeoutMs);
     if (!m_waiting) {
         return;  // answered already: there is nothing to wait for
@@ -256,7 +257,24 @@ void FormJiaoYiCX::queryPage(int page) {
     }
 }
 
+void FormJiaoYiCX::cancelQuery() {
+    if (!m_waiting) {
+        return;
+    }
+    // The request runs out on its own (a query changes nothing at the gateway); only its answer is not wanted.
+    if (m_request) {
+        m_request->disconnect(this);
+    }
+    m_request = nullptr;
+    m_waiting = false;
+    m_loading->close();
+    // Back to the main window, so its keys (F1 for the amount page) work at once.
+    window()->activateWindow();
+    qDebug().noquote() << "transaction query cancelled: page" << m_requestedPage;
+}
+
 void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
+    m_request = nullptr;
     m_waiting = false;
     m_loading->close();
     // Failures leave the rows, the labels and ordersByRow as they were: the row buttons still act on those rows.

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QJsonObject>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 #include <functional>
@@ -69,6 +70,8 @@ private:
     // The table row whose cell holds the button that sent the current signal; -1 when it is not a row button.
     int senderRow(int column) const;
     void showError(const QString& text);
+    // The cashier gave the query up: its reply, whenever it comes, changes nothing.
+    void cancelQuery();
     // Sizes the summary labels to their texts, so that no sum is cut.
     void fitSummary();
 
@@ -89,4 +92,5 @@ private:
     };
     std::vector<SummaryLabel> m_summaryLabels;
     bool m_waiting = false;
+    QPointer<HttpFun> m_request;
 };

@@ -15,7 +15,9 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
+#include <atomic>
 
 using namespace testsupport;
 
@@ -100,6 +102,7 @@ private slots:
     void failureKeepsTheRows_data();
     void failureKeepsTheRows();
     void busyDialogLastsUntilTheReply();
+    void hungQueryCanBeCancelled();
     void rowButtons_data();
     void rowButtons();
     void refundRunsTheDialogAndQueriesAgain();
@@ -341,6 +344,44 @@ void TestTransactionsQuery::busyDialogLastsUntilTheReply() {
     QCOMPARE(m_fx->stub.bodies().size(), 1);
     QCOMPARE(cell(page, 2, 0), QStringLiteral("T1-2"));
     QVERIFY(!page.loadingDialog()->isVisible());
+}
+
+void TestTransactionsQuery::hungQueryCanBeCancelled() {
+    // The first query hangs well past the cashier's patience; the next one is answered at once.
+    std::atomic<int> calls{0};
+    m_fx->stub.setHandler([&calls](const QByteArray&) {
+        const bool first = calls++ == 0;
+        return StubGateway::Response{200, pageReply(first ? 9 : 1, 9, 3), first ? 1500 : 0};
+    });
+    FormJiaoYiCX& page = *makePage();
+    DebugLog log;
+    LoadingDialog* busy = page.loadingDialog();
+    busy->setCancelDelay(50);
+    // 取消查询 is not offered the moment the dialog comes up.
+    busy->show();
+    QVERIFY(!busy->cancelButton()->isVisible());
+    busy->hide();
+    // Pressed as soon as it is offered.
+    QTimer press;
+    press.setInterval(10);
+    connect(&press, &QTimer::timeout, [&] {
+        if (busy->isVisible() && busy->cancelButton()->isVisible()) {
+            press.stop();
+            busy->cancelButton()->click();
+        }
+    });
+    press.start();
+    query(page);
+    QVERIFY(!busy->isVisible());
+    QCOMPARE(cell(page, 0, 0), QString());
+
+    // The page is free at once: the next query goes out and is shown, and the cancelled one's late answer, when it
+    // comes, changes nothing.
+    query(page);
+    QCOMPARE(cell(page, 0, 0), QStringLiteral("T1-0"));
+    QTRY_COMPARE(log.count(QStringLiteral("reply from")), 2);
+    QCOMPARE(cell(page, 0, 0), QStringLiteral("T1-0"));
+    QCOMPARE(child<QLabel>(page, "current_page")->text(), QStringLiteral("1"));
 }
 
 void TestTransactionsQuery::rowButtons_data() {
