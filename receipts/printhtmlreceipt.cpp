@@ -27,9 +27,9 @@ QString requestedPrintWarning(const QString& printerName) {
     return QString();
 }
 
-PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError) {
+PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError, bool anyPrinter) {
     if (!printerFound) {
-        return PrintResult::PrinterMissing;
+        return anyPrinter ? PrintResult::PrinterMissing : PrintResult::NoPrinters;
     }
     return printerInError ? PrintResult::PrinterStopped : PrintResult::Accepted;
 }
@@ -43,6 +43,8 @@ QString printFailureText(const PrintResult& result) {
                 return QStringLiteral("小票未打印：\n本机没有可用的打印机，请先设置打印机。");
             }
             return QStringLiteral("小票未打印：\n找不到打印机“%1”，请在设置中重新选择打印机。").arg(result.printerName);
+        case PrintResult::NoPrinters:
+            return QStringLiteral("小票未打印：\n找不到任何打印机，打印服务可能没有运行，请检查后重新打印。");
         case PrintResult::PrinterStopped:
             return QStringLiteral("小票未打印：\n打印机“%1”已停止，请检查打印机后重新打印。").arg(result.printerName);
         case PrintResult::NotAccepted:
@@ -73,7 +75,8 @@ receipts::PrintResult printHtmlReceipt(const QString& html) {
     // An unnamed printer is the system's default one, as Qt takes it.
     const QPrinterInfo info = name.isEmpty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(name);
     const PrintResult::Status before =
-        receipts::statusBeforePrinting(!info.isNull(), !info.isNull() && info.state() == QPrinter::Error);
+        receipts::statusBeforePrinting(!info.isNull(), !info.isNull() && info.state() == QPrinter::Error,
+                                       info.isNull() ? !QPrinterInfo::availablePrinterNames().isEmpty() : true);
     if (before != PrintResult::Accepted) {
         qWarning().noquote() << "receipt not printed: printer" << name << "status" << before;
         return {before, name};

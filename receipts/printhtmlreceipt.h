@@ -13,7 +13,8 @@ namespace receipts {
 struct PrintResult {
     enum Status {
         Accepted,        // the print system took the job
-        PrinterMissing,  // no printer of that name (or no printer at all when none is named)
+        PrinterMissing,  // no printer of that name (or no default printer when none is named)
+        NoPrinters,      // the system lists no printer at all: the print service is not running, or none is set up
         PrinterStopped,  // the printer exists but is stopped (paused, in error): its jobs would wait unseen
         NotAccepted,     // the job was handed over but the print system reported it failed
     };
@@ -22,8 +23,9 @@ struct PrintResult {
     bool accepted() const { return status == Accepted; }
 };
 
-// Before a job goes out: whether the printer was found and, if so, whether it is stopped (an error state).
-PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError);
+// Before a job goes out: whether the printer was found and, if so, whether it is stopped (an error state), and
+// whether the system lists any printer at all.
+PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError, bool anyPrinter);
 // The cashier's words for a receipt that did not print, with the reason; empty for an accepted one.
 QString printFailureText(const PrintResult& result);
 
