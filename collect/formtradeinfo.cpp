@@ -21,8 +21,6 @@
 
 namespace {
 constexpr int kTicketRowHeight = 20;
-// The notice of a receipt that did not print sits below the designed window, which grows by this much for it.
-constexpr int kNoticeHeight = 100;
 }  // namespace
 
 FormTradeInfo::FormTradeInfo(const QJsonObject& contentIn, QWidget* parent)
@@ -126,7 +124,10 @@ bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QString FormTradeInfo::printFailureText() const {
-    return m_printFailure && m_printFailure->isVisibleTo(this) ? m_printFailure->text() : QString();
+    if (!m_printFailure || !m_printFailure->isVisibleTo(this)) {
+        return QString();
+    }
+    return m_printFailure->text().remove(QChar(0x200B));
 }
 
 void FormTradeInfo::printReceipt() {
@@ -158,12 +159,12 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
         m_printFailure->setTextFormat(Qt::PlainText);
         m_printFailure->setStyleSheet(QStringLiteral(
             "color: rgb(255, 236, 140); background-color: rgba(0, 0, 0, 40); border-radius: 4px; padding: 2px 6px;"));
-        m_printFailure->setGeometry(12, designedHeight - 6, width() - 24, 52);
+        m_printFailure->move(12, designedHeight - 6);
         m_reprint = new QPushButton(QStringLiteral("重新打印"), this);
         m_reprint->setObjectName(QStringLiteral("btnReprint"));
         m_reprint->setFocusPolicy(Qt::NoFocus);
         m_reprint->setStyleSheet(ui->print_btn->styleSheet());
-        m_reprint->setGeometry(ui->print_btn->x(), designedHeight + 52, ui->print_btn->width(), 40);
+        m_reprint->resize(ui->print_btn->width(), 40);
         connect(m_reprint, &QPushButton::clicked, this, [this] {
             const receipts::PrintResult again = printHtmlReceipt(receiptHtml());
             if (again.accepted()) {
@@ -172,10 +173,21 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
             showPrintResult(again);
         });
     }
-    m_printFailure->setText(receipts::printFailureText(result));
+    // The window grows below its designed controls by what the notice needs, whatever the printer's name.
+    // A printer's name may be one long word: it may break anywhere rather than run past the window's edge.
+    receipts::PrintResult shown = result;
+    shown.printerName.clear();
+    for (const QChar c : result.printerName) {
+        shown.printerName += c;
+        shown.printerName += QChar(0x200B);
+    }
+    m_printFailure->setText(receipts::printFailureText(shown));
+    const int textWidth = width() - 24;
+    m_printFailure->resize(textWidth, m_printFailure->heightForWidth(textWidth));
+    m_reprint->move(ui->print_btn->x(), m_printFailure->geometry().bottom() + 1 + 6);
     m_printFailure->show();
     m_reprint->show();
-    setFixedHeight(designedHeight + kNoticeHeight);
+    setFixedHeight(m_reprint->geometry().bottom() + 1 + 12);
 }
 
 QString FormTradeInfo::receiptHtml() const {
