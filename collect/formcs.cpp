@@ -10,6 +10,7 @@
 #include "ui_FormCS.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
+#include "widgets/popupkeyboard.h"
 #include "widgets/windowstyle.h"
 
 #include <QCloseEvent>
@@ -56,6 +57,8 @@ void FormCS::setUp() {
     windows().append(this);
     ui->setupUi(this);
     setWindowFlags(kWindowFlags);
+    // The scanner's keys must reach this window however the main window is being brought up meanwhile.
+    popupkeyboard::keep(this);
     windowstyle::centreOnScreen(this);
     ui->close_btn->setStyleSheet(
         windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")) +
@@ -105,9 +108,8 @@ void FormCS::bringBack() {
         return;  // the box in front comes first; the window follows when it is answered
     }
     show();
-    raise();
     activateWindow();
-    setFocus(Qt::ActiveWindowFocusReason);
+    popupkeyboard::take(this);
 }
 
 void FormCS::setAmountEdit(QLineEdit* edit) {

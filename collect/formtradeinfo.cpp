@@ -15,6 +15,7 @@
 #include <QDesktopWidget>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QPushButton>
 
 namespace {
 constexpr int kTicketRowHeight = 20;
@@ -23,6 +24,7 @@ constexpr int kTicketRowHeight = 20;
 FormTradeInfo::FormTradeInfo(const replies::Sale& saleIn, QWidget* parent)
     : QWidget(parent), ui(new Ui::FormTradeInfo), sale(saleIn) {
     ui->setupUi(this);
+    m_designedHeight = height();
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     windowstyle::centreOnScreen(this);
@@ -123,11 +125,74 @@ bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+QString FormTradeInfo::printFailureText() const {
+    if (!m_printFailure || !m_printFailure->isVisibleTo(this)) {
+        return QString();
+    }
+    return m_printFailure->text().remove(QChar(0x200B));
+}
+
 void FormTradeInfo::printReceipt() {
     if (!receipts::shouldAutoPrint(dataConfig().printerName())) {
         return;
     }
-    reportPrinted();
+    const receipts::PrintResult result = printHtmlReceipt(receiptHtml());
+    // Reported only once the print system has taken the job: the gateway then records a receipt that exists.
+    if (result.accepted()) {
+        reportPrinted();
+    }
+    showPrintResult(result);
+}
+
+void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
+    const int designedHeight = m_designedHeight;
+    if (result.accepted()) {
+        if (m_printFailure) {
+            m_printFailure->hide();
+            m_reprint->hide();
+            setFixedHeight(designedHeight);
+        }
+        return;
+    }
+    if (!m_printFailure) {
+        m_printFailure = new QLabel(this);
+        m_printFailure->setObjectName(QStringLiteral("lblPrintFailed"));
+        m_printFailure->setWordWrap(true);
+        m_printFailure->setTextFormat(Qt::PlainText);
+        m_printFailure->setStyleSheet(QStringLiteral(
+            "color: rgb(255, 236, 140); background-color: rgba(0, 0, 0, 40); border-radius: 4px; padding: 2px 6px;"));
+        m_printFailure->move(12, designedHeight - 6);
+        m_reprint = new QPushButton(QStringLiteral("重新打印"), this);
+        m_reprint->setObjectName(QStringLiteral("btnReprint"));
+        m_reprint->setFocusPolicy(Qt::NoFocus);
+        m_reprint->setStyleSheet(ui->print_btn->styleSheet());
+        m_reprint->resize(ui->print_btn->width(), 40);
+        connect(m_reprint, &QPushButton::clicked, this, [this] {
+            const receipts::PrintResult again = printHtmlReceipt(receiptHtml());
+            if (again.accepted()) {
+                reportPrinted();
+            }
+            showPrintResult(again);
+        });
+    }
+    // The window grows below its designed controls by what the notice needs, whatever the printer's name.
+    // A printer's name may be one long word: it may break anywhere rather than run past the window's edge.
+    receipts::PrintResult shown = result;
+    shown.printerName.clear();
+    for (const QChar c : result.printerName) {
+        shown.printerName += c;
+        shown.printerName += QChar(0x200B);
+    }
+    m_printFailure->setText(receipts::printFailureText(shown));
+    const int textWidth = width() - 24;
+    m_printFailure->resize(textWidth, m_printFailure->heightForWidth(textWidth));
+    m_reprint->move(ui->print_btn->x(), m_printFailure->geometry().bottom() + 1 + 6);
+    m_printFailure->show();
+    m_reprint->show();
+    setFixedHeight(m_reprint->geometry().bottom() + 1 + 12);
+}
+
+QString FormTradeInfo::receiptHtml() const {
     receipts::SaleReceipt r;
     r.shopName = sale.shopName;
     r.operatorName = ui->label_operate->text();
@@ -138,7 +203,7 @@ void FormTradeInfo::printReceipt() {
     r.ticketsHtml = ticketsHtml;
     r.outTradeNo = sale.outTradeNo;
     r.servicePhone = dataConfig().servicePhone();
-    printHtmlReceipt(receipts::saleReceiptHtml(r));
+    return receipts::saleReceiptHtml(r);
 }
 
 void FormTradeInfo::reportPrinted() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gateway/replies.h"
+#include "receipts/printhtmlreceipt.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -32,6 +33,8 @@ public:
     // The ticket labels in the scroll area, in order.
     QList<class QLabel*> ticketLabels() const;
     int ticketContentsHeight() const;
+    // Why the receipt did not print, as the window tells it; empty while no such notice is shown.
+    QString printFailureText() const;
 
 public slots:
     void on_close_btn_clicked();
@@ -45,9 +48,15 @@ protected:
 private:
     void printReceipt();
     void reportPrinted();
+    QString receiptHtml() const;
+    // Below the window's designed controls: why the receipt did not print, and 重新打印. Hidden when it printed.
+    void showPrintResult(const receipts::PrintResult& result);
 
     std::unique_ptr<Ui::FormTradeInfo> ui;
     replies::Sale sale;
     QString ticketsHtml;
     QElapsedTimer m_opened;
+    class QLabel* m_printFailure = nullptr;
+    class QPushButton* m_reprint = nullptr;
+    int m_designedHeight = 0;
 };

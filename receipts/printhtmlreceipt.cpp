@@ -3,6 +3,8 @@
 #include "app/dataconfig.h"
 
 #include <QPrinter>
+#include <QDebug>
+#include <QPrinterInfo>
 #include <QTextDocument>
 
 namespace receipts {
@@ -25,6 +27,33 @@ QString requestedPrintWarning(const QString& printerName) {
     return QString();
 }
 
+PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError, bool anyPrinter) {
+    if (!printerFound) {
+        return anyPrinter ? PrintResult::PrinterMissing : PrintResult::NoPrinters;
+    }
+    return printerInError ? PrintResult::PrinterStopped : PrintResult::Accepted;
+}
+
+QString printFailureText(const PrintResult& result) {
+    switch (result.status) {
+        case PrintResult::Accepted:
+            return QString();
+        case PrintResult::PrinterMissing:
+            if (result.printerName.isEmpty()) {
+                return QStringLiteral("小票未打印：\n本机没有可用的打印机，请先设置打印机。");
+            }
+            return QStringLiteral("小票未打印：\n找不到打印机“%1”，请在设置中重新选择打印机。").arg(result.printerName);
+        case PrintResult::NoPrinters:
+            return QStringLiteral("小票未打印：\n找不到任何打印机，打印服务可能没有运行，请检查后重新打印。");
+        case PrintResult::PrinterStopped:
+            return QStringLiteral("小票未打印：\n打印机“%1”已停止，请检查打印机后重新打印。").arg(result.printerName);
+        case PrintResult::NotAccepted:
+            return QStringLiteral("小票未打印：\n打印机“%1”没有接受打印任务，请检查打印机后重新打印。")
+                .arg(result.printerName);
+    }
+    return QString();
+}
+
 QSizeF paperSizeInDevicePixels(QPrinter& printer) {
     const QSizeF mm = printer.pageLayout().fullRect(QPageLayout::Millimeter).size();
     return QSizeF(mm.width() / 25.4 * printer.logicalDpiX(), mm.height() / 25.4 * printer.logicalDpiY());
@@ -36,16 +65,31 @@ void setReceiptSinkForTests(ReceiptSink s) {
 
 }  // namespace receipts
 
-void printHtmlReceipt(const QString& html) {
+receipts::PrintResult printHtmlReceipt(const QString& html) {
+    using receipts::PrintResult;
+    const QString name = dataConfig().printerName();
     if (receipts::sink()) {
         receipts::sink()(html);
-        return;
+        return {PrintResult::Accepted, name};
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPrinterName(dataConfig().printerName());
+    // An unnamed printer is the system's default one, as Qt takes it.
+    const QPrinterInfo info = name.isEmpty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(name);
+    const PrintResult::Status before =
+        receipts::statusBeforePrinting(!info.isNull(), !info.isNull() && info.state() == QPrinter::Error,
+                                       info.isNull() ? !QPrinterInfo::availablePrinterNames().isEmpty() : true);
+    if (before != PrintResult::Accepted) {
+        qWarning().noquote() << "receipt not printed: printer" << name << "status" << before;
+        return {before, name};
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
     QTextDocument document;
     document.setPageSize(receipts::paperSizeInDevicePixels(printer));
     printer.setOutputFormat(QPrinter::NativeFormat);
     document.setHtml(html);
     document.print(&printer);
+    if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
+        qWarning().noquote() << "receipt not printed: printer" << name << "did not take the job";
+        return {PrintResult::NotAccepted, name};
+    }
+    return {PrintResult::Accepted, name};
 }

@@ -6,8 +6,34 @@
 
 class QPrinter;
 
+namespace receipts {
+
+// What became of a receipt sent to the printer. Only an accepted job counts as printed (and may be reported to the
+// gateway); otherwise the cashier is told why and may print it again.
+struct PrintResult {
+    enum Status {
+        Accepted,        // the print system took the job
+        PrinterMissing,  // no printer of that name (or no default printer when none is named)
+        NoPrinters,      // the system lists no printer at all: the print service is not running, or none is set up
+        PrinterStopped,  // the printer exists but is stopped (paused, in error): its jobs would wait unseen
+        NotAccepted,     // the job was handed over but the print system reported it failed
+    };
+    Status status = Accepted;
+    QString printerName;
+    bool accepted() const { return status == Accepted; }
+};
+
+// Before a job goes out: whether the printer was found and, if so, whether it is stopped (an error state), and
+// whether the system lists any printer at all.
+PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError, bool anyPrinter);
+// The cashier's words for a receipt that did not print, with the reason; empty for an accepted one.
+QString printFailureText(const PrintResult& result);
+
+}  // namespace receipts
+
 // Every paper receipt goes through here: one copy of an HTML text on the printer named in "data.ini", no dialog.
-void printHtmlReceipt(const QString& html);
+// Nothing is sent to a printer that is missing or stopped: a missing name would otherwise go to the default printer.
+receipts::PrintResult printHtmlReceipt(const QString& html);
 
 namespace receipts {
 
@@ -20,7 +46,8 @@ QString requestedPrintWarning(const QString& printerName);
 // The printer's paper in device pixels, the page size the receipt document is laid out on.
 QSizeF paperSizeInDevicePixels(QPrinter& printer);
 
-// Tests and benchmarks take the finished HTML instead of a printer; an empty function restores real printing.
+// Tests and benchmarks take the finished HTML instead of a printer (it counts as accepted); an empty function
+// restores real printing.
 using ReceiptSink = std::function<void(const QString& html)>;
 void setReceiptSinkForTests(ReceiptSink sink);
 

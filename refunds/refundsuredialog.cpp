@@ -14,6 +14,7 @@
 #include "ui_RefundSureDialog.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
+#include "widgets/printretry.h"
 #include "widgets/windowstyle.h"
 
 #include <QCheckBox>
@@ -143,11 +144,8 @@ RefundGuard* RefundSureDialog::guard() {
         m_guard = new RefundGuard(outTradeNo, this);
         connect(m_guard, &RefundGuard::finished, this, &RefundSureDialog::onRefundResult);
         connect(m_guard, &RefundGuard::earlierRefundDone, this, [this](qint64 fen) {
-            printReceipt(fen);
-            msgbox::information(
-                this, QStringLiteral("温馨提示"),
-                QStringLiteral("这笔交易上一次的退款（%1元）已经完成，不需要再退。").arg(money::fenToYuan2(fen)));
-            accept();
+            finishRefund(
+                fen, QStringLiteral("这笔交易上一次的退款（%1元）已经完成，不需要再退。").arg(money::fenToYuan2(fen)));
         });
         connect(m_guard, &RefundGuard::earlierRefundCleared, this, [this] { setSubmitEnabled(true); });
         connect(m_guard, &RefundGuard::earlierRefundUnknown, this, [this] {
@@ -177,9 +175,7 @@ void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint6
                                            "请先在交易查询中核对这笔交易的退款金额，再决定是否重新退款。"));
             return;
         case replies::Outcome::Paid:
-            printReceipt(fen);
-            msgbox::information(this, title, replies::shown(result.message));
-            accept();
+            finishRefund(fen, replies::shown(result.message));
             return;
         case replies::Outcome::Refused:
             msgbox::critical(this, title, replies::shown(result.message));
@@ -249,10 +245,24 @@ void RefundSureDialog::on_cbkAll_clicked() {
     }
 }
 
-void RefundSureDialog::printReceipt(qint64 refundFen) {
+void RefundSureDialog::finishRefund(qint64 fen, const QString& message) {
+    const QString receipt = receiptHtml(fen);
+    receipts::PrintResult printed;
+    if (!receipt.isEmpty()) {
+        printed = printHtmlReceipt(receipt);
+    }
+    msgbox::information(this, QStringLiteral("温馨提示"), message);
+    // The refund is done whatever the printer does; its receipt may be printed again until it comes out.
+    while (!printed.accepted() && printretry::askToPrintAgain(this, printed)) {
+        printed = printHtmlReceipt(receipt);
+    }
+    accept();
+}
+
+QString RefundSureDialog::receiptHtml(qint64 refundFen) const {
     const QString printer = dataConfig().printerName();
     if (!receipts::shouldAutoPrint(printer)) {
-        return;
+        return QString();
     }
     receipts::RefundReceipt r;
     r.shopName = orderRow.shopName;
@@ -265,7 +275,7 @@ void RefundSureDialog::printReceipt(qint64 refundFen) {
     r.refundFen = refundFen;
     r.tradeNo = orderRow.tradeNo;
     r.servicePhone = dataConfig().servicePhone();
-    printHtmlReceipt(receipts::refundReceiptHtml(r));
+    return receipts::refundReceiptHtml(r);
 }
 
 void RefundSureDialog::openHubPage(int page) {

@@ -54,7 +54,10 @@ private:
     void checkOpenRefund();
     void setSubmitEnabled(bool enabled);
     void layOutItems(int boxes);
-    void printReceipt(qint64 refundFen);
+    // The refund receipt for `refundFen`, or nothing when receipts are not printed.
+    QString receiptHtml(qint64 refundFen) const;
+    // A refund that is done: its receipt (offered again while it does not print), the cashier told, the dialog closed.
+    void finishRefund(qint64 fen, const QString& message);
     static void openHubPage(int page);
 
     std::unique_ptr<Ui::RefundSureDialog> ui;

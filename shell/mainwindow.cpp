@@ -19,6 +19,7 @@
 #include "traystage.h"
 #include "ui_MainWindow.h"
 #include "widgets/messagebox.h"
+#include "widgets/popupkeyboard.h"
 #include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
@@ -368,8 +369,8 @@ void MainWindow::showWindow() {
         // A charge whose money may be moving comes first, in front of the window that was just raised.
         pay->bringBack();
     } else if (FormCS* open = page ? page->paymentWindow() : nullptr; open && open->isVisible()) {
-        open->raise();
-        open->activateWindow();
+        // The charge already open stays in front of the window that was just raised.
+        popupkeyboard::take(open);
     }
     const bool arriving = amountArriving();
     if (!m_pendingAmount && !arriving) {

@@ -13,18 +13,22 @@
 #include "ui_FormJiaoYiCX.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
+#include "widgets/printretry.h"
 
+#include <QApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QDebug>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableWidgetItem>
+#include <algorithm>
 
 namespace {
 
@@ -55,6 +59,40 @@ protected:
     }
 };
 
+// Order numbers and sums are never cut: a text wider than its cell is drawn narrower, then smaller, until it fits
+// the column's designed width (a sum in the tens of millions, a long order number).
+class FitTextDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        constexpr int kNarrowestStretch = 75;
+        constexpr qreal kSmallestPoints = 5;
+        const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1;
+        const int room = option->rect.width() - 2 * margin;
+        if (room <= 0 || option->text.isEmpty() || option->font.pointSizeF() <= 0) {
+            return;
+        }
+        QFont font = option->font;
+        int stretch = QFont::Unstretched;
+        while (QFontMetrics(font).horizontalAdvance(option->text) > room) {
+            if (stretch > kNarrowestStretch) {
+                stretch -= 5;
+                font.setStretch(stretch);
+            } else if (font.pointSizeF() > kSmallestPoints) {
+                font.setPointSizeF(std::max(kSmallestPoints, font.pointSizeF() - 0.5));
+            } else {
+                break;
+            }
+        }
+        option->font = font;
+        option->fontMetrics = QFontMetrics(font);
+    }
+};
+
 }  // namespace
 
 FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
@@ -63,15 +101,13 @@ FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
       m_loading(std::make_unique<LoadingDialog>()),
       m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
     ui->setupUi(this);
+    connect(m_loading.get(), &LoadingDialog::cancelRequested, this, &FormJiaoYiCX::cancelQuery);
     setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
 
     const ComConfig& config = comConfig();
     if (config.refundCardEnabled) {
-        const QString item = config.itemName();
-        if (!item.isEmpty()) {
-            ui->lbl_CardName->setText(item + QStringLiteral("名"));
-        }
+        ui->lbl_CardName->setText(config.itemName() + QStringLiteral("名"));
         // The item name is the merchant's own word and may be long: the field moves along rather than cutting it.
         const QRect label = ui->lbl_CardName->geometry();
         const int width = qBound(
@@ -87,6 +123,13 @@ FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
     setUpTable();
     // The counts are the gateway's texts.
     windowstyle::plainLabels({ui->wechat_num, ui->apliy_num, ui->jd_num, ui->yl_num, ui->total_num});
+
+    const QList<QLabel*> summary = ui->frame_sum->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QLabel* label : summary) {
+        // Captions are the designer's label_N; the others show counts and sums.
+        const bool figure = !label->objectName().startsWith(QLatin1String("label"));
+        m_summaryLabels.push_back({label, label->geometry(), label->font(), figure});
+    }
 
     ui->page_lineEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9]*$")), ui->page_lineEdit));
@@ -119,6 +162,9 @@ void FormJiaoYiCX::setUpTable() {
     table->setFont(font);
     // Where an order number is still too long, its distinctive end stays in sight.
     table->setTextElideMode(Qt::ElideMiddle);
+    for (int column : {0, 1, 2}) {
+        table->setItemDelegateForColumn(column, new FitTextDelegate(table));
+    }
     table->setItemDelegateForColumn(4, new ElideRightDelegate(table));
     // The columns always fit the page: the order number's column gives up what the scroll bar takes.
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -196,7 +242,7 @@ void FormJiaoYiCX::queryPage(int page) {
                           ui->end_dateEdit->text(), session.shopId(), cardNo);
     m_requestedPage = page;
     m_waiting = true;
-    gateway::post(
+    m_request = gateway::post(
         this, body, [this](const gateway::Reply& r) { slot_requestFinished(r); }, m_timeoutMs);
     if (!m_waiting) {
         return;  // answered already: there is nothing to wait for
@@ -212,7 +258,24 @@ void FormJiaoYiCX::queryPage(int page) {
     }
 }
 
+void FormJiaoYiCX::cancelQuery() {
+    if (!m_waiting) {
+        return;
+    }
+    // The request runs out on its own (a query changes nothing at the gateway); only its answer is not wanted.
+    if (m_request) {
+        m_request->disconnect(this);
+    }
+    m_request = nullptr;
+    m_waiting = false;
+    m_loading->close();
+    // Back to the main window, so its keys (F1 for the amount page) work at once.
+    window()->activateWindow();
+    qDebug().noquote() << "transaction query cancelled: page" << m_requestedPage;
+}
+
 void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
+    m_request = nullptr;
     m_waiting = false;
     m_loading->close();
     // Failures leave the rows, the labels and ordersByRow as they were: the row buttons still act on those rows.
@@ -239,6 +302,7 @@ void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
     ui->total_rfee->setText(s.total_rfee);
     ui->total_page->setText(QString::number(s.totalPage));
     ui->current_page->setText(transactions::shownCurrentPage(m_currentPage, s.totalPage, ui->current_page->text()));
+    fitSummary();
 
     clearTable();
     const QList<Order>& list = page.value.rows;
@@ -258,6 +322,38 @@ void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
                               .arg(rows)
                               .arg(s.total_num, s.sk_total, s.total_rfee, s.wechat_num, s.wechat_money, s.apliy_num,
                                    s.apliy_money);
+}
+
+void FormJiaoYiCX::fitSummary() {
+    // Room to the frame's right edge, as the design leaves it; the smallest face a figure may get.
+    constexpr int kRightMargin = 6;
+    constexpr qreal kSmallestPoints = 7;
+    const int available = ui->frame_sum->width() - kRightMargin;
+    for (qreal shrink = 0;; shrink += 0.5) {
+        // Sums beyond what a row holds even packed tight get a smaller face, step by step, until they fit.
+        bool smallest = true;
+        QVector<transactions::LabelSlot> boxes;
+        for (const SummaryLabel& s : m_summaryLabels) {
+            QFont font = s.font;
+            if (s.figure && font.pointSizeF() > kSmallestPoints) {
+                font.setPointSizeF(std::max(kSmallestPoints, font.pointSizeF() - shrink));
+                smallest = smallest && font.pointSizeF() <= kSmallestPoints;
+            }
+            s.label->setFont(font);
+            s.label->ensurePolished();
+            boxes.append({s.rect.y(), s.rect.x(), s.rect.width(), s.label->sizeHint().width()});
+        }
+        std::optional<QVector<transactions::LabelPlace>> places = transactions::fitSummaryLabels(boxes, available);
+        if (!places && !smallest) {
+            continue;
+        }
+        const QVector<transactions::LabelPlace> placed = places ? *places : transactions::packSummaryLabels(boxes);
+        for (size_t i = 0; i < m_summaryLabels.size(); ++i) {
+            const SummaryLabel& s = m_summaryLabels[i];
+            s.label->setGeometry(placed[int(i)].x, s.rect.y(), placed[int(i)].width, s.rect.height());
+        }
+        return;
+    }
 }
 
 void FormJiaoYiCX::clearTable() {
@@ -353,7 +449,7 @@ void FormJiaoYiCX::onBtnPrinterClicked() {
     r.refundText = transactions::yuan2(order.refundFen);
     r.tradeNo = order.tradeNo;
     r.servicePhone = dataConfig().servicePhone();
-    printHtmlReceipt(receipts::reprintReceiptHtml(r));
+    printretry::printOfferingRetry(this, receipts::reprintReceiptHtml(r));
 }
 
 void FormJiaoYiCX::showError(const QString& text) {

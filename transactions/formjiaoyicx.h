@@ -3,14 +3,19 @@
 #include "app/records.h"
 #include "gateway/gatewaycall.h"
 
+#include <QFont>
+#include <QPointer>
+#include <QRect>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class FormJiaoYiCX;
 }
 class LoadingDialog;
+class QLabel;
 class QPushButton;
 
 // The transaction query page of the main window: the store's sales of a time range, twenty to a page, with
@@ -65,6 +70,10 @@ private:
     // The table row whose cell holds the button that sent the current signal; -1 when it is not a row button.
     int senderRow(int column) const;
     void showError(const QString& text);
+    // The cashier gave the query up: its reply, whenever it comes, changes nothing.
+    void cancelQuery();
+    // Sizes the summary labels to their texts, so that no sum is cut.
+    void fitSummary();
 
     std::unique_ptr<Ui::FormJiaoYiCX> ui;
     std::unique_ptr<LoadingDialog> m_loading;
@@ -74,5 +83,14 @@ private:
     int m_requestedPage = 1;
     int m_columnCount = 7;
     int m_timeoutMs;
+    // The summary labels as designed: their places and faces.
+    struct SummaryLabel {
+        QLabel* label;
+        QRect rect;
+        QFont font;
+        bool figure;  // a count or a sum, not a caption
+    };
+    std::vector<SummaryLabel> m_summaryLabels;
     bool m_waiting = false;
+    QPointer<HttpFun> m_request;
 };

@@ -1,8 +1,10 @@
 #include "transactions/loadingdialog.h"
 
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMovie>
+#include <QPushButton>
 
 LoadingDialog::LoadingDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("LoadingDialog"));
@@ -30,6 +32,39 @@ LoadingDialog::LoadingDialog(QWidget* parent) : QDialog(parent) {
     m_movie = new QMovie(QStringLiteral(":/images/loading.gif"), QByteArray(), this);
     lblgif->setMovie(m_movie);
     m_movie->start();
+
+    // Below the text, where the dialog has room; it shows up only once the query has taken a while.
+    m_cancel = new QPushButton(QStringLiteral("取消查询"), this);
+    m_cancel->setObjectName(QStringLiteral("btnCancelQuery"));
+    m_cancel->setGeometry(130, 76, 151, 26);
+    m_cancel->setFocusPolicy(Qt::NoFocus);
+    m_cancel->setStyleSheet(
+        QStringLiteral("QPushButton{border-image: url(:/images/query_nor.png);color:white;} "
+                       "QPushButton:pressed{border-image: url(:/images/query_pre.png);}"));
+    m_cancel->hide();
+    connect(m_cancel, &QPushButton::clicked, this, &LoadingDialog::cancelRequested);
+    m_cancelTimer.setSingleShot(true);
+    m_cancelTimer.setInterval(kCancelAfterMs);
+    connect(&m_cancelTimer, &QTimer::timeout, m_cancel, &QWidget::show);
 }
 
 LoadingDialog::~LoadingDialog() = default;
+
+void LoadingDialog::showEvent(QShowEvent* event) {
+    // Each query gets its own wait before it may be given up.
+    m_cancel->hide();
+    m_cancelTimer.start();
+    QDialog::showEvent(event);
+}
+
+void LoadingDialog::keyPressEvent(QKeyEvent* event) {
+    // Escape gives the query up once that is offered; before, it does nothing (the dialog would only come back).
+    if (event->key() == Qt::Key_Escape) {
+        if (m_cancel->isVisible()) {
+            emit cancelRequested();
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -10,6 +10,7 @@
 #include "ui_myTrade.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
+#include "widgets/printretry.h"
 #include "widgets/windowstyle.h"
 
 #include <QDebug>
@@ -202,7 +203,10 @@ void myTrade::on_btnPrint_clicked() {
         msgbox::warning(this, QStringLiteral("提示信息"), warning);
         return;
     }
-    printHtmlReceipt(summaryHtml());
+    // The summary goes with the handover: without it on paper the cashier stays signed in.
+    if (!printretry::printOfferingRetry(this, summaryHtml()).accepted()) {
+        return;
+    }
     // Chinese button texts, and Y / N keys for them.
     if (msgbox::ask(this, QMessageBox::Question, QStringLiteral("退出程序"), QStringLiteral("是否要退出程序重新登陆?"),
                     {{QMessageBox::Yes, QStringLiteral("是(&Y)")}, {QMessageBox::No, QStringLiteral("否(&N)")}}) !=

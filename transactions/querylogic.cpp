@@ -1,6 +1,9 @@
 #include "transactions/querylogic.h"
 
 #include "app/money.h"
+#include <QMap>
+#include <algorithm>
+#include <numeric>
 
 namespace transactions {
 
@@ -17,7 +20,98 @@ std::optional<int> pageNumber(const QString& text) {
     return ok ? std::optional<int>(n) : std::nullopt;
 }
 
+// Indices of `boxes` by row, each row left to right.
+QMap<int, QVector<int>> rowsOf(const QVector<LabelSlot>& boxes) {
+    QMap<int, QVector<int>> rows;
+    for (int i = 0; i < boxes.size(); ++i) {
+        rows[boxes[i].row].append(i);
+    }
+    for (QVector<int>& row : rows) {
+        std::stable_sort(row.begin(), row.end(), [&](int a, int b) { return boxes[a].x < boxes[b].x; });
+    }
+    return rows;
+}
+
+bool fits(const QVector<LabelPlace>& places, int available) {
+    return std::all_of(places.cbegin(), places.cend(),
+                       [available](const LabelPlace& p) { return p.x + p.width <= available; });
+}
+
+// Each row chained from its first label's designed place: every label as wide as its text plus `keepPercent` of
+// the room its design gives it beyond that, the designed gaps kept.
+QVector<LabelPlace> squeezed(const QVector<LabelSlot>& boxes, int keepPercent) {
+    QVector<LabelPlace> places(boxes.size());
+    const QMap<int, QVector<int>> rows = rowsOf(boxes);
+    for (const QVector<int>& row : rows) {
+        int x = 0;
+        for (int k = 0; k < row.size(); ++k) {
+            const LabelSlot& box = boxes[row[k]];
+            if (k == 0) {
+                x = box.x;
+            } else {
+                const LabelSlot& prev = boxes[row[k - 1]];
+                x += places[row[k - 1]].width + std::max(0, box.x - (prev.x + prev.width));
+            }
+            places[row[k]] = {x, box.needed + std::max(0, box.width - box.needed) * keepPercent / 100};
+        }
+    }
+    return places;
+}
+
 }  // namespace
+
+std::optional<QVector<LabelPlace>> fitSummaryLabels(const QVector<LabelSlot>& boxes, int available) {
+    const QMap<int, QVector<int>> rows = rowsOf(boxes);
+    // The label before each one in its row (-1 for the first).
+    QVector<int> before(boxes.size(), -1);
+    for (const QVector<int>& row : rows) {
+        for (int k = 1; k < row.size(); ++k) {
+            before[row[k]] = row[k - 1];
+        }
+    }
+
+    // Designed places, each label grown to its text and shifted by what grew before it.
+    QVector<LabelPlace> places(boxes.size());
+    QVector<int> shift(boxes.size(), 0);
+    QVector<int> byX(boxes.size());
+    std::iota(byX.begin(), byX.end(), 0);
+    std::stable_sort(byX.begin(), byX.end(), [&](int a, int b) { return boxes[a].x < boxes[b].x; });
+    int running = 0;
+    for (int k = 0; k < byX.size();) {
+        int end = k;
+        int s = running;
+        while (end < byX.size() && boxes[byX[end]].x == boxes[byX[k]].x) {
+            const int i = byX[end];
+            if (const int p = before[i]; p >= 0) {
+                s = std::max(s, shift[p] + std::max(0, boxes[p].needed - boxes[p].width));
+            }
+            ++end;
+        }
+        for (int j = k; j < end; ++j) {
+            const int i = byX[j];
+            shift[i] = s;
+            places[i] = {boxes[i].x + s, std::max(boxes[i].width, boxes[i].needed)};
+        }
+        running = s;
+        k = end;
+    }
+    if (fits(places, available)) {
+        return places;
+    }
+
+    // Too wide: the room labels have beyond their texts is given up evenly, as little as needed.
+    for (int keep = 95; keep >= 0; keep -= 5) {
+        places = squeezed(boxes, keep);
+        if (fits(places, available)) {
+            return places;
+        }
+    }
+    return std::nullopt;
+}
+
+QVector<LabelPlace> packSummaryLabels(const QVector<LabelSlot>& boxes) {
+    return squeezed(boxes, 0);
+}
 
 QString shortYuan(std::optional<qint64> fen) {
     return fen ? money::fenToYuanTrimmed(*fen) : QString();

@@ -3,6 +3,7 @@
 #include "gateway/replies.h"
 
 #include <QString>
+#include <QVector>
 #include <optional>
 
 // The rules of the transaction query page, kept apart from the widgets: what each summary label and each cell
@@ -28,6 +29,28 @@ struct Summary {
     int totalPage = 0;  // "total_page" as a JSON number; anything else reads as 0
 };
 Summary summaryOf(const replies::ListingPage& page);
+
+// Placing the summary labels (counts, sums and their captions, in rows) so that no text is cut, a sum least of all.
+// A label's designed place and width, the width its text needs now, and its row.
+struct LabelSlot {
+    int row = 0;
+    int x = 0;
+    int width = 0;
+    int needed = 0;
+};
+struct LabelPlace {
+    int x = 0;
+    int width = 0;
+};
+// Every label keeps its designed place and width where its text fits them. A label whose text is wider grows, and
+// the labels after it move right by as much; labels that share a designed x in different rows move together, so
+// the columns of the rows stay in line. When that passes `available`, each row gives up the room its labels have
+// beyond their texts, evenly and no more than needed, keeping the designed gaps. nullopt when the row does not fit
+// even with every label just as wide as its text (the caller then tries a smaller font). Places come back in the
+// order of `boxes`.
+std::optional<QVector<LabelPlace>> fitSummaryLabels(const QVector<LabelSlot>& boxes, int available);
+// Every label just as wide as its text, the designed gaps kept, wherever the rows end.
+QVector<LabelPlace> packSummaryLabels(const QVector<LabelSlot>& boxes);
 
 // The text cells of one row (columns 0 to 5 of the table).
 struct RowCells {

@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
     QWidget host;
     host.resize(800, 600);
     auto* page = new FormJiaoYiCX(&host);
-    page->setGeometry(20, 146, 760, 440);
+    page->setGeometry(10, 135, 780, 455);
     host.show();
     QTableWidget* table = page->findChild<QTableWidget*>(QStringLiteral("tableWidget"));
     PaintWatcher watcher;

@@ -22,7 +22,7 @@ QString openPasswordPage(Client& client) {
     pointAt(main, 400, 300);
     key(QStringLiteral("F3"));
     QTest::qWait(500);
-    clickAt(main, 300, 512);  // 修改密码
+    clickAt(main, 300, 501);  // 修改密码
     return waitForVisible(QStringLiteral("柚屿智付"), kHubSize);
 }
 

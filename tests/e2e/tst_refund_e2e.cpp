@@ -19,8 +19,8 @@ const QSize kHubSize(700, 460);
 const QPoint kPageOrigin(160, 52);
 
 // In the main window: the query page's 查询, and the first row's 退款.
-const QPoint kQueryButton(20 + 716, 146 + 21);
-const QPoint kFirstRefund(20 + 1 + 638, 146 + 142 + 1 + 26 + 12);
+const QPoint kQueryButton(10 + 736, 135 + 21);
+const QPoint kFirstRefund(10 + 1 + 638, 135 + 142 + 1 + 26 + 12);
 // In the refund dialog: the amount, the item boxes, and the password (which moves down as the item list grows).
 const QPoint kRefundAmount(8 + 220, 40 + 118);
 QPoint itemBox(int i) {

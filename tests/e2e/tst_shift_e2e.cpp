@@ -42,7 +42,7 @@ QString openShiftSummary(const QString& main) {
     pointAt(main, 400, 300);
     key(QStringLiteral("F2"));
     QTest::qWait(800);
-    clickAt(main, 736, 203);  // 交接班
+    clickAt(main, 746, 192);  // 交接班
     return waitForVisible(kSummaryTitle, kSummarySize, 10000);
 }
 

@@ -14,10 +14,10 @@ using namespace e2e;
 
 namespace {
 
-// Places on the main window: the page area starts at (20, 146); the table at (0, 142) inside it.
-const QPoint kNextButton(20 + 128, 146 + 421);
+// Places on the main window: the page area starts at (10, 135); the table at (0, 142) inside it.
+const QPoint kNextButton(10 + 128, 135 + 436);
 // The reprint button of the first row: the last of seven columns with the refund function off.
-const QPoint kFirstReprint(20 + 1 + 680, 146 + 142 + 1 + 26 + 12);
+const QPoint kFirstReprint(10 + 1 + 680, 135 + 142 + 1 + 26 + 12);
 
 // The page's own report of what it shows, as name=value pairs; empty until a page with `page` was shown.
 QMap<QString, QString> shownPage(Client& client, int page) {

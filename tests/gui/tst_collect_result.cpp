@@ -12,7 +12,10 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFile>
 #include <QPointer>
+#include <QProcess>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QtTest>
 
@@ -41,6 +44,33 @@ struct ReceiptCatcher {
     ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
 };
 
+// A print queue of the test's own on the capturing backend of the CUPS setup (tests/e2e/cups/setup-capture-queue.sh),
+// removed when this goes; `name` stays empty when CUPS or the backend is not there.
+struct CaptureQueue {
+    QString name;
+    CaptureQueue() {
+        if (!QFile::exists(QStringLiteral("/usr/lib/cups/backend/cashier-capture"))) {
+            return;
+        }
+        const QString queue = QStringLiteral("CashierTest%1").arg(QCoreApplication::applicationPid());
+        if (admin("lpadmin", {"-p", queue, "-E", "-v", "cashier-capture:/", "-m", "raw"})) {
+            name = queue;
+        }
+    }
+    ~CaptureQueue() {
+        if (!name.isEmpty()) {
+            admin("lpadmin", {"-x", name});
+        }
+    }
+    static bool admin(const QString& tool, const QStringList& args) {
+        const QString path = QStandardPaths::findExecutable(tool, {"/usr/sbin", "/usr/bin", "/sbin", "/bin"});
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(path.isEmpty() ? tool : path, args);
+        return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+};
+
 QList<FormTradeInfo*> resultWindows() {
     return visibleTopLevels<FormTradeInfo>();
 }
@@ -56,6 +86,8 @@ private slots:
     void ticketLines();
     void printsAndReports_data();
     void printsAndReports();
+    void receiptThatDidNotPrintIsToldAndNotReported_data();
+    void receiptThatDidNotPrintIsToldAndNotReported();
     void closesAndDeletesItself();
     void ticketPageTotals_data();
     void ticketPageTotals();
@@ -161,6 +193,58 @@ void TestCollectResult::printsAndReports() {
         QTest::qWait(200);
         QCOMPARE(stub.bodies().size(), 0);
     }
+}
+
+void TestCollectResult::receiptThatDidNotPrintIsToldAndNotReported_data() {
+    QTest::addColumn<bool>("stopped");  // a queue that exists but is stopped; otherwise one that does not exist
+    QTest::newRow("queue stopped") << true;
+    QTest::newRow("queue missing") << false;
+}
+
+void TestCollectResult::receiptThatDidNotPrintIsToldAndNotReported() {
+    QFETCH(bool, stopped);
+    TempWorkDir dir;
+    userSession().setLoginInfo(LoginInfo{QStringLiteral("tk-9"), QString(), QString(), QString(), QString()});
+    StubGateway stub;
+    dataConfig().setGatewayUrl(stub.url());
+    std::unique_ptr<CaptureQueue> queue;
+    QString printer = QStringLiteral("CashierNoSuchQueue%1").arg(QCoreApplication::applicationPid());
+    if (stopped) {
+        queue = std::make_unique<CaptureQueue>();
+        if (queue->name.isEmpty()) {
+            QSKIP("needs CUPS and the capturing backend: run tests/e2e/cups/setup-capture-queue.sh as root");
+        }
+        QVERIFY(CaptureQueue::admin("cupsdisable", {queue->name}));
+        printer = queue->name;
+    }
+    dataConfig().setPrinterName(printer);
+    DebugLog log;
+    const QString doprint = QStringLiteral("action=Account.Print.doprint&");
+
+    FormTradeInfo info(contentOf(R"({"operator":"张三","out_trade_no":"ORD78","pay_channel":"ALIPAY","money":1250})"));
+    info.show();
+    // The window says the receipt did not print, on which printer, and offers to print it again; nothing tells the
+    // gateway it was printed.
+    QVERIFY2(info.printFailureText().contains(printer), qPrintable(info.printFailureText()));
+    auto* again = info.findChild<QPushButton*>(QStringLiteral("btnReprint"));
+    QVERIFY(again && again->isVisible());
+    QCOMPARE(log.count("post ", doprint), 0);
+
+    if (!stopped) {
+        // Still missing: told again, still not reported.
+        again->click();
+        QVERIFY(!info.printFailureText().isEmpty());
+        QCOMPARE(log.count("post ", doprint), 0);
+        return;
+    }
+    // The printer is started again: 重新打印 prints it, the notice goes, and the print is reported once.
+    QVERIFY(CaptureQueue::admin("cupsenable", {queue->name}));
+    again->click();
+    QCOMPARE(info.printFailureText(), QString());
+    QVERIFY(!again->isVisible());
+    QCOMPARE(log.count("post ", doprint), 1);
+    QVERIFY(stub.waitForBodies(1));
+    QCOMPARE(stub.bodies().first(), QByteArray("version=3.0&action=Account.Print.doprint&token=tk-9&no=ORD78&"));
 }
 
 void TestCollectResult::closesAndDeletesItself() {

@@ -6,8 +6,10 @@
 #include "shell/mainwindow.h"
 #include "testsupport.h"
 
+#include <QGuiApplication>
 #include <QRadioButton>
 #include <QSerialPort>
+#include <QWindow>
 #include <QtTest>
 
 using namespace testsupport;
@@ -45,6 +47,7 @@ private slots:
     void showingTheWindowCollectsThePendingAmountOnce();
     void showingTheWindowWhileALineArrivesWaitsForIt();
     void showingTheWindowWhileALampArrivesCollectsTheTotal();
+    void paymentWindowKeepsTheKeyboardWhenTheMainWindowIsActivatedAfterIt();
     void portsThatCannotBeOpenedAreReported_data();
     void portsThatCannotBeOpenedAreReported();
 
@@ -157,6 +160,42 @@ void TestShellSerial::showingTheWindowWhileALampArrivesCollectsTheTotal() {
     QCOMPARE(pay->chargeAmountFen(), std::optional<qint64>(660));
     QVERIFY(!w.amountPending());
     QCOMPARE(boxes.count(), 0);
+}
+
+void TestShellSerial::paymentWindowKeepsTheKeyboardWhenTheMainWindowIsActivatedAfterIt() {
+    MessageBoxWatcher boxes;
+    StubGateway stub;
+    stub.setReply(R"({"content":{"msg":"余额不足"}})");
+    dataConfig().setGatewayUrl(stub.url());
+    MainWindow w;
+    w.hide();
+    QVERIFY(m_pos->write(hex("1b514131322e35300d")));
+    QTRY_VERIFY(w.amountPending());
+
+    // Alt+Z: the payment window opens at once, and only then does the window manager activate the main window it
+    // was mapping. The platform hands each key to the window with the input focus, now the main window.
+    w.showWindow();
+    QPointer<FormCS> pay = w.amountPage()->paymentWindow();
+    QVERIFY(pay && pay->isVisible());
+    w.windowHandle()->requestActivate();
+    QTRY_COMPARE(QGuiApplication::focusWindow(), w.windowHandle());
+
+    const QString code = QStringLiteral("280000000000090401");
+    for (const QChar c : code) {
+        QTest::keyClick(QGuiApplication::focusWindow(), c.toLatin1());
+    }
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
+    QVERIFY(stub.waitForBodies(1));
+    QCOMPARE(formValue(stub.bodies().first(), QStringLiteral("auth_code")), code);
+    // Refused: the box is answered and the window is back for the next scan; again the main window is activated
+    // after it, and Escape still reaches it (only the press: the window is gone before a release could arrive).
+    QVERIFY(boxes.waitForBoxes(1));
+    QTRY_VERIFY(pay->isVisible());
+    w.windowHandle()->requestActivate();
+    QTRY_COMPARE(QGuiApplication::focusWindow(), w.windowHandle());
+    QTest::keyPress(QGuiApplication::focusWindow(), Qt::Key_Escape);
+    QTRY_VERIFY(!pay || !pay->isVisible());
+    QVERIFY(w.isVisible());
     delete pay;
 }
 

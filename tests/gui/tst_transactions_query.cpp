@@ -15,7 +15,9 @@
 #include <QMovie>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
+#include <atomic>
 
 using namespace testsupport;
 
@@ -100,11 +102,13 @@ private slots:
     void failureKeepsTheRows_data();
     void failureKeepsTheRows();
     void busyDialogLastsUntilTheReply();
+    void hungQueryCanBeCancelled();
     void rowButtons_data();
     void rowButtons();
     void refundRunsTheDialogAndQueriesAgain();
     void reprint_data();
     void reprint();
+    void figuresAreShownWhole();
 
 private:
     // The page over a fresh stub and session; the configuration is set before the page is built.
@@ -343,6 +347,44 @@ void TestTransactionsQuery::busyDialogLastsUntilTheReply() {
     QVERIFY(!page.loadingDialog()->isVisible());
 }
 
+void TestTransactionsQuery::hungQueryCanBeCancelled() {
+    // The first query hangs well past the cashier's patience; the next one is answered at once.
+    std::atomic<int> calls{0};
+    m_fx->stub.setHandler([&calls](const QByteArray&) {
+        const bool first = calls++ == 0;
+        return StubGateway::Response{200, pageReply(first ? 9 : 1, 9, 3), first ? 1500 : 0};
+    });
+    FormJiaoYiCX& page = *makePage();
+    DebugLog log;
+    LoadingDialog* busy = page.loadingDialog();
+    busy->setCancelDelay(50);
+    // 取消查询 is not offered the moment the dialog comes up.
+    busy->show();
+    QVERIFY(!busy->cancelButton()->isVisible());
+    busy->hide();
+    // Pressed as soon as it is offered.
+    QTimer press;
+    press.setInterval(10);
+    connect(&press, &QTimer::timeout, [&] {
+        if (busy->isVisible() && busy->cancelButton()->isVisible()) {
+            press.stop();
+            busy->cancelButton()->click();
+        }
+    });
+    press.start();
+    query(page);
+    QVERIFY(!busy->isVisible());
+    QCOMPARE(cell(page, 0, 0), QString());
+
+    // The page is free at once: the next query goes out and is shown, and the cancelled one's late answer, when it
+    // comes, changes nothing.
+    query(page);
+    QCOMPARE(cell(page, 0, 0), QStringLiteral("T1-0"));
+    QTRY_COMPARE(log.count(QStringLiteral("reply from")), 2);
+    QCOMPARE(cell(page, 0, 0), QStringLiteral("T1-0"));
+    QCOMPARE(child<QLabel>(page, "current_page")->text(), QStringLiteral("1"));
+}
+
 void TestTransactionsQuery::rowButtons_data() {
     QTest::addColumn<bool>("refund");
     QTest::newRow("refund function on") << true;
@@ -444,6 +486,55 @@ void TestTransactionsQuery::reprint() {
     QVERIFY(html.contains(QStringLiteral("交易金额(RMB)：￥%1</a>").arg(row == 0 ? "12345.67" : "12345.68")));
     QVERIFY(html.contains(QStringLiteral("退款金额(RMB)：￥%1</a>").arg(row == 0 ? "0.01" : "0.00")));
     QVERIFY(html.contains(QStringLiteral("房间号：%1</a>").arg(row == 0 ? "A08" : "")));
+}
+
+void TestTransactionsQuery::figuresAreShownWhole() {
+    const QJsonObject content{{"code", 1},
+                              {"listpay", QJsonArray{}},
+                              {"total_wx", "1"},
+                              {"wechat_tfee", "10000005598"},
+                              {"total_al", "1234567"},
+                              {"alipay_tfee", "99999999999999"},
+                              {"jdpay_tnum", "1234567"},
+                              {"jdpay_tfee", "99999999999999"},
+                              {"swipingcard_tnum", "1"},
+                              {"total_pos", "1234567"},
+                              {"swipingcard_tfee", "99999999999999"},
+                              {"total_count", "3703702"},
+                              {"total_fee", "99999999999999"},
+                              {"total_rfee", "10000005598"},
+                              {"total_page", 1}};
+    m_fx->stub.setReply(QJsonDocument(QJsonObject{{"code", 1}, {"msg", "成功"}, {"content", content}}).toJson());
+    comConfig().setItemName(QString());
+    comConfig().refundEnabled = 1;
+    comConfig().refundCardEnabled = 1;
+    m_page = std::make_unique<FormJiaoYiCX>();
+    m_page->resize(780, 455);
+    m_page->show();
+    FormJiaoYiCX& page = *m_page;
+    // Without an item name the filter is still labelled by its word for name.
+    QCOMPARE(child<QLabel>(page, "lbl_CardName")->text(), QStringLiteral("名"));
+    query(page);
+
+    QCOMPARE(child<QLabel>(page, "wechat_money")->text(), QStringLiteral("100000055.98"));
+    QCOMPARE(child<QLabel>(page, "sk_total")->text(), QStringLiteral("999999999999.99"));
+    auto* frame = child<QFrame>(page, "frame_sum");
+    const QList<QLabel*> labels = frame->findChildren<QLabel*>();
+    for (QLabel* label : labels) {
+        // Whole: as wide as its text needs, inside the frame, clear of its neighbours in the row.
+        QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->objectName()));
+        QVERIFY2(frame->rect().contains(label->geometry()), qPrintable(label->objectName()));
+        for (QLabel* other : labels) {
+            QVERIFY2(other == label || !other->geometry().intersects(label->geometry()),
+                     qPrintable(label->objectName() + QLatin1Char('/') + other->objectName()));
+        }
+    }
+    // The columns as designed, the order number's 200 pixels included, with the refund column in use.
+    auto* table = child<QTableWidget>(page, "tableWidget");
+    const QList<int> widths{200, 70, 70, 70, 70, 140, 70};
+    for (int c = 0; c < widths.size(); ++c) {
+        QCOMPARE(table->columnWidth(c), widths.at(c));
+    }
 }
 
 QTEST_MAIN(TestTransactionsQuery)

@@ -304,6 +304,33 @@ private slots:
         QVERIFY(relaunch.started.isEmpty());
     }
 
+    void summaryThatDidNotPrintIsOfferedAgainBeforeHandingOver() {
+        GatewayFixture f;
+        signedIn();
+        standardGateway(f.stub);
+        dataConfig().setPrinterName(QStringLiteral("CashierNoSuchQueue%1").arg(QCoreApplication::applicationPid()));
+        RelaunchRecorder relaunch;
+        // 重新打印 once, then 取消: the printer is still missing.
+        QList<QMessageBox::StandardButton> answers{QMessageBox::Retry, QMessageBox::Cancel};
+        const msgbox::Hook watcher = msgbox::setTestHook([&](const msgbox::Request& r) {
+            f.boxes.setAnswer(answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst());
+            return watcher(r);
+        });
+        myTrade dialog;
+        dialog.show();
+        QTRY_VERIFY(printButton(dialog)->isEnabled());
+        QTest::mouseClick(printButton(dialog), Qt::LeftButton);
+        msgbox::setTestHook(watcher);
+        // Told twice why it did not print; no question about handing over without the summary on paper.
+        QCOMPARE(f.boxes.count(), 2);
+        for (const SeenBox& box : f.boxes.boxes()) {
+            QCOMPARE(box.icon, QMessageBox::Warning);
+            QVERIFY2(box.text.contains(dataConfig().printerName()), qPrintable(box.text));
+        }
+        QVERIFY(dialog.isVisible());
+        QVERIFY(relaunch.started.isEmpty());
+    }
+
     void noKeepsTheDialog() {
         GatewayFixture f;
         signedIn();

@@ -181,6 +181,40 @@ GatewayFixture::GatewayFixture() {
     dataConfig().setCheckUpdata(1);
 }
 
+namespace {
+DebugLog* g_debugLog = nullptr;
+}  // namespace
+
+DebugLog::DebugLog() {
+    g_debugLog = this;
+    m_previous = qInstallMessageHandler(&DebugLog::handle);
+}
+
+DebugLog::~DebugLog() {
+    qInstallMessageHandler(m_previous);
+    g_debugLog = nullptr;
+}
+
+void DebugLog::handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (!g_debugLog) {
+        return;
+    }
+    g_debugLog->m_lines.append(text);
+    if (g_debugLog->m_previous) {
+        g_debugLog->m_previous(type, context, text);
+    }
+}
+
+int DebugLog::count(const QString& start, const QString& part) const {
+    int n = 0;
+    for (const QString& line : m_lines) {
+        if (line.startsWith(start) && line.contains(part)) {
+            ++n;
+        }
+    }
+    return n;
+}
+
 QString formValue(const QByteArray& body, const QString& name) {
     const QList<QByteArray> pairs = body.split('&');
     for (const QByteArray& pair : pairs) {

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -147,6 +148,23 @@ private:
 struct IdleSerialLine {
     IdleSerialLine();
     PtyLine line;
+};
+
+// The client's debug output while this lives (it still goes on to the test log): what was posted ("post URL BODY")
+// and answered ("reply from URL ..."), known the moment it happens rather than by waiting on the network.
+class DebugLog {
+public:
+    DebugLog();
+    ~DebugLog();
+    DebugLog(const DebugLog&) = delete;
+    DebugLog& operator=(const DebugLog&) = delete;
+    // Lines that start with `start` and contain `part`.
+    int count(const QString& start, const QString& part = QString()) const;
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text);
+    QtMessageHandler m_previous = nullptr;
+    QStringList m_lines;
 };
 
 // Decodes one field of a form body (percent-encoding and "+" as space).

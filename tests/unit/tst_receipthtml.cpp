@@ -47,6 +47,8 @@ private slots:
     void valuesEscaped();
     void printRules_data();
     void printRules();
+    void printerStatus_data();
+    void printerStatus();
     void reprint_data();
     void reprint();
 };
@@ -144,6 +146,31 @@ void TestReceiptHtml::printRules_data() {
     QTest::newRow("no printer chosen") << QStringLiteral("不打印小票") << false << warn;
     QTest::newRow("never set") << QString() << false << QString();
     QTest::newRow("a printer") << QStringLiteral("CashierCapture") << true << QString();
+}
+
+void TestReceiptHtml::printerStatus_data() {
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<bool>("inError");
+    QTest::addColumn<bool>("anyPrinter");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("namesPrinter");  // the cashier is told which printer
+    QTest::newRow("ready") << true << false << true << int(PrintResult::Accepted) << false;
+    QTest::newRow("stopped") << true << true << true << int(PrintResult::PrinterStopped) << true;
+    QTest::newRow("missing") << false << false << true << int(PrintResult::PrinterMissing) << true;
+    QTest::newRow("print service down") << false << false << false << int(PrintResult::NoPrinters) << false;
+}
+
+void TestReceiptHtml::printerStatus() {
+    QFETCH(bool, found);
+    QFETCH(bool, inError);
+    QFETCH(bool, anyPrinter);
+    QFETCH(int, status);
+    QFETCH(bool, namesPrinter);
+    const PrintResult result{statusBeforePrinting(found, inError, anyPrinter), QStringLiteral("Kitchen-3")};
+    QCOMPARE(int(result.status), status);
+    // Only an accepted job goes without a word; every other outcome is told, with its printer where it has one.
+    QCOMPARE(printFailureText(result).isEmpty(), result.accepted());
+    QCOMPARE(printFailureText(result).contains(QStringLiteral("Kitchen-3")), namesPrinter);
 }
 
 void TestReceiptHtml::printRules() {

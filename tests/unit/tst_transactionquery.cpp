@@ -5,6 +5,8 @@
 
 using namespace transactions;
 
+Q_DECLARE_METATYPE(QVector<LabelSlot>)
+
 namespace {
 gateway::Reply envelope(const QByteArray& root) {
     return gateway::readReply(HttpFun::Ending::Answered, 200, true, root);
@@ -27,6 +29,8 @@ private slots:
     void paging();
     void currentPageLabel_data();
     void currentPageLabel();
+    void summaryLabelPlaces_data();
+    void summaryLabelPlaces();
 };
 
 void TestTransactionQuery::summaryLabels_data() {
@@ -235,6 +239,45 @@ void TestTransactionQuery::currentPageLabel() {
     QFETCH(int, totalPage);
     QFETCH(QString, shown);
     QCOMPARE(shownCurrentPage(current, totalPage, QStringLiteral("7")), shown);
+}
+
+// Two rows of three labels, "caption | figure | unit", the second row's columns in line with the first's.
+QVector<LabelSlot> twoRows(int figure1, int figure2) {
+    return {{0, 10, 70, 50}, {0, 80, 80, figure1}, {0, 164, 20, 14},
+            {1, 10, 70, 50}, {1, 80, 80, figure2}, {1, 164, 20, 14}};
+}
+
+void TestTransactionQuery::summaryLabelPlaces_data() {
+    QTest::addColumn<QVector<LabelSlot>>("boxes");
+    QTest::addColumn<int>("available");
+    // x and width of each label; empty when nothing fits
+    QTest::addColumn<QVector<int>>("expected");
+    QTest::newRow("texts fit: the design stays")
+        << twoRows(60, 80) << 200 << QVector<int>{10, 70, 80, 80, 164, 20, 10, 70, 80, 80, 164, 20};
+    QTest::newRow("a wider sum grows, what follows moves, the other row keeps in line")
+        << twoRows(96, 40) << 200 << QVector<int>{10, 70, 80, 96, 180, 20, 10, 70, 80, 80, 180, 20};
+    QTest::newRow("no room to grow: the rows give up the room beyond their texts")
+        << twoRows(96, 40) << 190 << QVector<int>{10, 63, 73, 96, 173, 17, 10, 63, 73, 66, 143, 17};
+    QTest::newRow("too wide even packed tight") << twoRows(150, 40) << 190 << QVector<int>{};
+}
+
+void TestTransactionQuery::summaryLabelPlaces() {
+    QFETCH(QVector<LabelSlot>, boxes);
+    QFETCH(int, available);
+    QFETCH(QVector<int>, expected);
+    const std::optional<QVector<LabelPlace>> places = fitSummaryLabels(boxes, available);
+    QCOMPARE(places.has_value(), !expected.isEmpty());
+    if (!places) {
+        return;
+    }
+    QVector<int> got;
+    for (int i = 0; i < places->size(); ++i) {
+        got << places->at(i).x << places->at(i).width;
+        // No text is cut, and nothing passes the edge.
+        QVERIFY(places->at(i).width >= boxes.at(i).needed);
+        QVERIFY(places->at(i).x + places->at(i).width <= available);
+    }
+    QCOMPARE(got, expected);
 }
 
 QTEST_GUILESS_MAIN(TestTransactionQuery)

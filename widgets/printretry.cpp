@@ -1,0 +1,22 @@
+#include "widgets/printretry.h"
+
+#include "widgets/messagebox.h"
+
+namespace printretry {
+
+bool askToPrintAgain(QWidget* parent, const receipts::PrintResult& failed) {
+    return msgbox::ask(
+               parent, QMessageBox::Warning, QStringLiteral("提示信息"), receipts::printFailureText(failed),
+               {{QMessageBox::Retry, QStringLiteral("重新打印")}, {QMessageBox::Cancel, QStringLiteral("取消")}},
+               QMessageBox::Retry) == QMessageBox::Retry;
+}
+
+receipts::PrintResult printOfferingRetry(QWidget* parent, const QString& html) {
+    receipts::PrintResult result = printHtmlReceipt(html);
+    while (!result.accepted() && askToPrintAgain(parent, result)) {
+        result = printHtmlReceipt(html);
+    }
+    return result;
+}
+
+}  // namespace printretry
