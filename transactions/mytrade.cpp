@@ -7,6 +7,7 @@
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/summaryhtml.h"
+#include "transactions/checkdetaildialog.h"
 #include "ui_myTrade.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
@@ -15,6 +16,7 @@
 #include <QDebug>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPushButton>
 
 namespace {
 
@@ -48,6 +50,7 @@ myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myT
     const UserSession& session = userSession();
     ui->lblczry->setText(session.rname());
     ui->lblskmd->setText(shiftsummary::shopLabel(session.currentShop()));
+    addCheckLine();
 
     // Until the gateway proposes the period: today from midnight to now.
     ui->time2->setDateTime(QDateTime::currentDateTime());
@@ -107,6 +110,7 @@ void myTrade::solt_getPrintTime(const gateway::Reply& r) {
 void myTrade::getHttpRecord() {
     const int query = m_state.startTotals();
     updatePrintButton();
+    startCheck();
     const RequestBody body = requests::listSumTicket(userSession().token(), ui->time1->dateTime().toSecsSinceEpoch(),
                                                      ui->time2->dateTime().toSecsSinceEpoch());
     gateway::post(this, body, [this, query](const gateway::Reply& r) {
@@ -117,6 +121,61 @@ void myTrade::getHttpRecord() {
             slot_requestFinished(r);
         }
     });
+}
+
+void myTrade::addCheckLine() {
+    // The line goes under the figures. The dialog keeps its size: the ticket list below gives up the height (it
+    // scrolls), and its heading moves down with it.
+    constexpr int kTop = 366;
+    constexpr int kHeight = 26;
+    ui->label_13->move(ui->label_13->x(), ui->label_13->y() + kHeight);
+    ui->scll->setGeometry(ui->scll->geometry().adjusted(0, kHeight, 0, 0));
+    m_checkLine = new QLabel(this);
+    m_checkLine->setObjectName(QStringLiteral("lblCheck"));
+    m_checkLine->setTextFormat(Qt::PlainText);  // a failure may quote the gateway
+    m_checkLine->setWordWrap(true);
+    m_checkLine->setGeometry(10, kTop - 2, 205, kHeight);
+    m_checkDetail = new QPushButton(QStringLiteral("明细"), this);
+    m_checkDetail->setObjectName(QStringLiteral("btnCheckDetail"));
+    m_checkDetail->setGeometry(218, kTop, 55, 22);
+    m_checkDetail->setStyleSheet(windowstyle::imageButton(
+        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;")));
+    m_checkDetail->hide();
+    connect(m_checkDetail, &QPushButton::clicked, this, &myTrade::openCheckDetail);
+    m_check = new reconcile::HandoverCheck(this);
+    connect(m_check, &reconcile::HandoverCheck::done, this, &myTrade::showCheck);
+    connect(m_check, &reconcile::HandoverCheck::failed, this, &myTrade::showCheckFailed);
+}
+
+void myTrade::startCheck() {
+    m_findings.clear();
+    m_checkDetail->hide();
+    m_checkLine->setStyleSheet(QString());
+    m_checkLine->setText(QStringLiteral("正在与网关核对本机记录……"));
+    const UserSession& session = userSession();
+    m_check->start(ui->time1->dateTime(), ui->time2->dateTime(), session.shopId(), session.token());
+}
+
+void myTrade::showCheck(const reconcile::Result& result) {
+    m_findings = result.findings;
+    m_checkLine->setText(reconcile::summaryLine(result));
+    m_checkLine->setStyleSheet(result.agrees() ? QString()
+                                               : QStringLiteral("color:#D00000;background:#FFF3C4;font-weight:bold;"));
+    m_checkDetail->setVisible(!result.agrees());
+}
+
+void myTrade::showCheckFailed(const QString& why) {
+    // Not a reason to hold the handover up: the line says the check was not made.
+    m_findings.clear();
+    m_checkDetail->hide();
+    m_checkLine->setStyleSheet(QString());
+    m_checkLine->setText(reconcile::failedLine(why));
+}
+
+void myTrade::openCheckDetail() {
+    CheckDetailDialog detail(m_findings, this);
+    windowstyle::centreOnScreen(&detail);
+    detail.exec();
 }
 
 void myTrade::slot_requestFinished(const gateway::Reply& r) {
@@ -189,6 +248,7 @@ QString myTrade::summaryHtml() const {
     s.ticketsHtml = m_ticketText;
     s.printedAt = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
     s.servicePhone = dataConfig().servicePhone();
+    s.checkLine = m_checkLine->text();
     return receipts::shiftSummaryHtml(s);
 }
 
