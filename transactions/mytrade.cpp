@@ -159,6 +159,10 @@ void myTrade::startCheck() {
 void myTrade::showCheck(const reconcile::Result& result) {
     m_findings = result.findings;
     m_checkLine->setText(reconcile::summaryLine(result));
+    qDebug().noquote() << "handover check:" << m_checkLine->text();
+    for (const reconcile::Finding& f : result.findings) {
+        qDebug().noquote() << "handover check finding:" << reconcile::detailCells(f).join(QLatin1Char(' '));
+    }
     m_checkLine->setStyleSheet(result.agrees() ? QString()
                                                : QStringLiteral("color:#D00000;background:#FFF3C4;font-weight:bold;"));
     m_checkDetail->setVisible(!result.agrees());
@@ -170,6 +174,7 @@ void myTrade::showCheckFailed(const QString& why) {
     m_checkDetail->hide();
     m_checkLine->setStyleSheet(QString());
     m_checkLine->setText(reconcile::failedLine(why));
+    qDebug().noquote() << "handover check:" << m_checkLine->text();
 }
 
 void myTrade::openCheckDetail() {
