@@ -124,7 +124,7 @@ QString summaryLine(const Result& result) {
     if (result.agrees()) {
         return head + QStringLiteral(" 与网关一致");
     }
-    return head + QStringLiteral("，%1 笔与网关不一致").arg(result.findings.size());
+    return head + QStringLiteral("，%1 笔不一致").arg(result.findings.size());
 }
 
 QString problemText(Problem problem) {
@@ -157,7 +157,7 @@ QStringList detailCells(const Finding& f) {
 }
 
 QString failedLine(const QString& why) {
-    return QStringLiteral("未能与网关核对本机记录：%1").arg(why);
+    return QStringLiteral("未能与网关核对：%1").arg(why);
 }
 
 HandoverCheck::HandoverCheck(QObject* parent) : QObject(parent), m_fetch(new gateway::ListingFetch(this)) {

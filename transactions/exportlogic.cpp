@@ -110,7 +110,7 @@ void ListExport::onFinished(const gateway::ListingFetch::Ending& ending) {
         return;
     }
     if (!ending.ok) {
-        fail(QStringLiteral("第 %1 页读取失败：%2，文件没有保存。")
+        fail(QStringLiteral("第 %1 页读取失败（%2），文件没有保存。")
                  .arg(ending.pagesRead + 1)
                  .arg(listingFailure(ending.failure)));
         return;

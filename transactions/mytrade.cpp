@@ -133,11 +133,10 @@ void myTrade::addCheckLine() {
     m_checkLine = new QLabel(this);
     m_checkLine->setObjectName(QStringLiteral("lblCheck"));
     m_checkLine->setTextFormat(Qt::PlainText);  // a failure may quote the gateway
-    m_checkLine->setWordWrap(true);
-    m_checkLine->setGeometry(10, kTop - 2, 205, kHeight);
+    m_checkLine->setGeometry(10, kTop, 263, 22);
     m_checkDetail = new QPushButton(QStringLiteral("明细"), this);
     m_checkDetail->setObjectName(QStringLiteral("btnCheckDetail"));
-    m_checkDetail->setGeometry(218, kTop, 55, 22);
+    m_checkDetail->setGeometry(225, kTop, 48, 22);
     m_checkDetail->setStyleSheet(windowstyle::imageButton(
         QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;")));
     m_checkDetail->hide();
@@ -147,34 +146,37 @@ void myTrade::addCheckLine() {
     connect(m_check, &reconcile::HandoverCheck::failed, this, &myTrade::showCheckFailed);
 }
 
+void myTrade::setCheckText(const QString& text, bool disagrees) {
+    // The full text is printed and logged; on screen it is cut to the line (the tooltip has all of it).
+    m_checkText = text;
+    m_checkDetail->setVisible(disagrees);
+    m_checkLine->setStyleSheet(disagrees ? QStringLiteral("color:#D00000;background:#FFF3C4;") : QString());
+    const int room = disagrees ? m_checkDetail->x() - m_checkLine->x() - 4 : 263;
+    m_checkLine->setFixedWidth(room);
+    m_checkLine->setText(m_checkLine->fontMetrics().elidedText(text, Qt::ElideRight, room - 4));
+    m_checkLine->setToolTip(text);
+    qDebug().noquote() << "handover check:" << text;
+}
+
 void myTrade::startCheck() {
     m_findings.clear();
-    m_checkDetail->hide();
-    m_checkLine->setStyleSheet(QString());
-    m_checkLine->setText(QStringLiteral("正在与网关核对本机记录……"));
+    setCheckText(QStringLiteral("正在与网关核对本机记录……"), false);
     const UserSession& session = userSession();
     m_check->start(ui->time1->dateTime(), ui->time2->dateTime(), session.shopId(), session.token());
 }
 
 void myTrade::showCheck(const reconcile::Result& result) {
     m_findings = result.findings;
-    m_checkLine->setText(reconcile::summaryLine(result));
-    qDebug().noquote() << "handover check:" << m_checkLine->text();
+    setCheckText(reconcile::summaryLine(result), !result.agrees());
     for (const reconcile::Finding& f : result.findings) {
         qDebug().noquote() << "handover check finding:" << reconcile::detailCells(f).join(QLatin1Char(' '));
     }
-    m_checkLine->setStyleSheet(result.agrees() ? QString()
-                                               : QStringLiteral("color:#D00000;background:#FFF3C4;font-weight:bold;"));
-    m_checkDetail->setVisible(!result.agrees());
 }
 
 void myTrade::showCheckFailed(const QString& why) {
     // Not a reason to hold the handover up: the line says the check was not made.
     m_findings.clear();
-    m_checkDetail->hide();
-    m_checkLine->setStyleSheet(QString());
-    m_checkLine->setText(reconcile::failedLine(why));
-    qDebug().noquote() << "handover check:" << m_checkLine->text();
+    setCheckText(reconcile::failedLine(why), false);
 }
 
 void myTrade::openCheckDetail() {
@@ -253,7 +255,7 @@ QString myTrade::summaryHtml() const {
     s.ticketsHtml = m_ticketText;
     s.printedAt = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
     s.servicePhone = dataConfig().servicePhone();
-    s.checkLine = m_checkLine->text();
+    s.checkLine = m_checkText;
     return receipts::shiftSummaryHtml(s);
 }
 

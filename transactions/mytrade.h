@@ -34,7 +34,9 @@ public:
     int ticketContentsHeight() const;
     // The summary as it would be printed now.
     QString summaryHtml() const;
-    // The check of this till's record against the gateway: its line, and the 明细 button shown on disagreement.
+    // The check of this till's record against the gateway: its line (in full; the label may cut it), and the 明细
+    // button shown on disagreement.
+    QString checkText() const { return m_checkText; }
     QLabel* checkLine() const { return m_checkLine; }
     QPushButton* checkDetailButton() const { return m_checkDetail; }
     reconcile::HandoverCheck* handoverCheck() const { return m_check; }
@@ -64,6 +66,7 @@ private:
     void startCheck();
     void showCheck(const reconcile::Result& result);
     void showCheckFailed(const QString& why);
+    void setCheckText(const QString& text, bool disagrees);
     void openCheckDetail();
 
     std::unique_ptr<Ui::myTrade> ui;
@@ -74,4 +77,5 @@ private:
     QLabel* m_checkLine = nullptr;
     QPushButton* m_checkDetail = nullptr;
     QList<reconcile::Finding> m_findings;
+    QString m_checkText;
 };

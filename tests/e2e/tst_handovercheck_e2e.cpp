@@ -167,7 +167,7 @@ private slots:
         QVERIFY2(!summary.isEmpty(), qPrintable(client.output()));
         QVERIFY2(QTest::qWaitFor([&] { return checkLines(client).size() > before; }, 15000),
                  qPrintable(client.output()));
-        QCOMPARE(checkLines(client).last(), QStringLiteral("本机 2 笔 ￥19.50，1 笔与网关不一致"));
+        QCOMPARE(checkLines(client).last(), QStringLiteral("本机 2 笔 ￥19.50，1 笔不一致"));
         // The finding names the order and what is wrong with it.
         const QRegularExpressionMatch finding =
             QRegularExpression(QStringLiteral("handover check finding: 收款 (\\S+) 7.00 无 (\\S+)"))
