@@ -266,7 +266,18 @@ void FormCS::charge() {
     }
 }
 
+void FormCS::showOnDisplay(const CustomerDisplay& display) {
+    if (!display || !m_chargeFen) {
+        return;
+    }
+    m_display = display;
+    m_display.showTotal(*m_chargeFen);
+}
+
 void FormCS::completeSale(const replies::Sale& sale) {
+    if (m_display.clear) {
+        m_display.clear();
+    }
     if (ticketPage) {
         ticketPage->resetCounts();
     } else if (amountEdit) {

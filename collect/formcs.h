@@ -1,5 +1,6 @@
 #pragma once
 
+#include "collect/customerdisplay.h"
 #include "journal/chargecontroller.h"
 
 #include <QPointer>
@@ -40,6 +41,8 @@ public:
 
     // The amount page's field, emptied after a successful charge.
     void setAmountEdit(QLineEdit* edit);
+    // Shows the amount to charge on the customer display, and clears it there once the sale is paid.
+    void showOnDisplay(const CustomerDisplay& display);
 
     // The amount the charge sends, after the cents rule (nullopt when the text was not an amount).
     std::optional<qint64> chargeAmountFen() const { return m_chargeFen; }
@@ -86,4 +89,5 @@ private:
     ChargeController* m_controller = nullptr;
     QList<replies::SoldTicket> m_soldTickets;
     bool m_inBox = false;
+    CustomerDisplay m_display;
 };

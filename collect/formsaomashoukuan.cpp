@@ -46,6 +46,7 @@ FormCS* FormSaoMaShouKuan::paymentWindow() const {
 }
 
 void FormSaoMaShouKuan::setAmountText(const QString& text) {
+    m_posText = text;
     ui->input_Edit->setText(text);
 }
 
@@ -287,4 +288,7 @@ void FormSaoMaShouKuan::collect() {
     cs->setAmountEdit(ui->input_Edit);
     m_paymentWindow = cs;
     cs->show();
+    if (text != m_posText) {
+        cs->showOnDisplay(m_display);
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collect/customerdisplay.h"
+
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -24,6 +26,8 @@ public:
     void setAmountText(const QString& text);
     // The collect action, the same as pressing "收  款".
     void startCollect();
+    // Where a keyed amount is shown to the customer (an amount the POS put here is on its display already).
+    void setCustomerDisplay(const CustomerDisplay& display) { m_display = display; }
 
     // The amount field's current text.
     QString fieldText() const;
@@ -77,4 +81,6 @@ private:
     bool secondStarted = false;
     QTimer keyTimer;
     QPointer<FormCS> m_paymentWindow;
+    CustomerDisplay m_display;
+    QString m_posText;  // what the serial bridge last put into the field
 };

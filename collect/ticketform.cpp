@@ -100,4 +100,5 @@ void TicketForm::on_sk_btn_clicked() {
     auto* cs = new FormCS(this, ui->input_Edit->text());
     m_paymentWindow = cs;
     cs->show();
+    cs->showOnDisplay(m_display);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collect/collectlogic.h"
+#include "collect/customerdisplay.h"
 #include "gateway/replies.h"
 
 #include <QList>
@@ -34,6 +35,8 @@ public:
     QString totalText() const;
     // The payment-code window this page opened, while it is open.
     FormCS* paymentWindow() const;
+    // Where the amount to collect is shown to the customer.
+    void setCustomerDisplay(const CustomerDisplay& display) { m_display = display; }
     // The line of the i-th ticket kind (null past the last).
     TicketCtl* lineAt(int i) const { return m_lineWidgets.value(i); }
 
@@ -47,6 +50,7 @@ private:
     std::unique_ptr<Ui::TicketForm> ui;
     qint64 total = 0;  // fen
     QPointer<FormCS> m_paymentWindow;
+    CustomerDisplay m_display;
     QList<TicketCtl*> m_lineWidgets;  // one per ticket kind, in the kinds' order
     QWidget* m_lines = nullptr;       // the scrolling sheet that holds one line per ticket kind
 };

@@ -30,6 +30,12 @@ ChargeController::ChargeController(qint64 fen, QObject* parent)
       m_timing(chargecheck::timingFromEnvironment()) {
     m_next.setSingleShot(true);
     connect(&m_next, &QTimer::timeout, this, [this] { startListing(m_sentAt); });
+    m_fetch = new gateway::ListingFetch(this);
+    m_fetch->setMaxPages(kMaxPages);
+    connect(m_fetch, &gateway::ListingFetch::pageRead, this,
+            [this](int, int, const gateway::Reply& reply, const replies::ListingPage&) { onPage(reply); });
+    connect(m_fetch, &gateway::ListingFetch::finished, this,
+            [this](const gateway::ListingFetch::Ending& ending) { listingDone(ending.ok); });
     controllers().append(this);
 }
 
@@ -206,46 +212,22 @@ void ChargeController::startCheck() {
 }
 
 void ChargeController::startListing(const QDateTime& from) {
-    ++m_generation;
     m_rangeFrom = from;
     m_rows = QJsonArray();
-    m_page = 1;
-    requestPage();
-}
-
-void ChargeController::requestPage() {
     const UserSession& session = userSession();
-    const QString shop = m_shopId.isEmpty() ? session.shopId() : m_shopId;
-    const RequestBody body = requests::listPay(
-        session.token(), m_page, QString(), chargecheck::rangeStart(m_rangeFrom, m_timing.clockToleranceSecs),
-        chargecheck::rangeEnd(QDateTime::currentDateTime(), m_timing.clockToleranceSecs), shop, QString());
-    ++m_listings;
-    const int generation = m_generation;
-    gateway::post(
-        this, body,
-        [this, generation](const gateway::Reply& r) {
-            if (generation == m_generation) {
-                onPage(r);
-            }
-        },
-        m_timing.listTimeoutMs);
+    gateway::ListingFetch::Query query;
+    query.token = session.token();
+    query.startDate = chargecheck::rangeStart(m_rangeFrom, m_timing.clockToleranceSecs);
+    query.endDate = chargecheck::rangeEnd(QDateTime::currentDateTime(), m_timing.clockToleranceSecs);
+    query.shopId = m_shopId.isEmpty() ? session.shopId() : m_shopId;
+    m_fetch->setTimeout(m_timing.listTimeoutMs);
+    m_fetch->start(query);
 }
 
 void ChargeController::onPage(const gateway::Reply& reply) {
-    const chargecheck::ListingPage page = chargecheck::readListing(reply);
-    if (!page.ok) {
-        listingDone(false);
-        return;
-    }
-    for (const QJsonValue& row : page.rows) {
+    for (const QJsonValue& row : chargecheck::readListing(reply).rows) {
         m_rows.append(row);
     }
-    if (m_page < qMin(page.totalPages, kMaxPages)) {
-        ++m_page;
-        requestPage();
-        return;
-    }
-    listingDone(true);
 }
 
 QList<journal::Attempt> ChargeController::earlierAnswered() const {
@@ -357,7 +339,7 @@ void ChargeController::stopCheck() {
     if (m_phase != Phase::Checking) {
         return;
     }
-    ++m_generation;
+    m_fetch->cancel();
     m_next.stop();
     m_waitingForCashier = false;
     setPhase(Phase::Unresolved);

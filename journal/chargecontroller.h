@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gateway/listingfetch.h"
 #include "gateway/replies.h"
 #include "journal/chargecheck.h"
 #include "journal/journalrules.h"
@@ -63,7 +64,7 @@ public:
     qint64 attemptId() const { return m_attemptId; }
     QString saleId() const { return m_saleId; }
     bool resumed() const { return m_resumed; }
-    int listingsSent() const { return m_listings; }
+    int listingsSent() const { return m_fetch->requestsSent(); }
 
     void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
     chargecheck::Timing timing() const { return m_timing; }
@@ -91,7 +92,6 @@ private:
     void scheduleNext();
     // Lists every page of the range from `from`; listingDone() follows.
     void startListing(const QDateTime& from);
-    void requestPage();
     void onPage(const gateway::Reply& reply);
     void listingDone(bool ok);
     QSet<QString> excludedOrders() const;
@@ -118,9 +118,7 @@ private:
     QTimer m_next;
     QSet<QString> m_declined;
     QDateTime m_rangeFrom;
+    gateway::ListingFetch* m_fetch = nullptr;
     QJsonArray m_rows;
-    int m_page = 0;
-    int m_generation = 0;  // a reply to a listing that was given up answers into an older generation
-    int m_listings = 0;
     bool m_waitingForCashier = false;
 };

@@ -57,6 +57,9 @@ QString shiftSummaryHtml(const ShiftSummary& s) {
     html += separator();
     html += line("交易总金额：", s.total);
     html += line("退款总金额：", s.refundTotal);
+    if (!s.checkLine.isEmpty()) {
+        html += line("本机核对：", s.checkLine);
+    }
     html += kLine23 + QStringLiteral("售票信息：</a>") + s.ticketsHtml;
     html += line("打印时间：", s.printedAt);
     html += line("客服电话：", s.servicePhone);

@@ -34,6 +34,7 @@ struct ShiftSummary {
     QString ticketsHtml;  // from summaryTicketsHtml (already HTML)
     QString printedAt;    // "yyyy.MM.dd hh:mm:ss"
     QString servicePhone;
+    QString checkLine;  // this till's record against the gateway; printed under the totals when there is one
 };
 
 QString shiftSummaryHtml(const ShiftSummary& s);

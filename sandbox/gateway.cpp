@@ -988,6 +988,24 @@ bool Gateway::attachItems(const std::string& tradeNo, const std::vector<Item>& i
     return true;
 }
 
+bool Gateway::removeOrder(const std::string& tradeNo, std::string* error) {
+    std::lock_guard lock(mutex_);
+    auto st = db_->prepare("SELECT id FROM orders WHERE out_trade_no = ?1 OR trade_no = ?1");
+    st.bindAll(tradeNo);
+    if (tradeNo.empty() || !st.step()) {
+        *error = "no order " + tradeNo;
+        return false;
+    }
+    const int64_t orderId = st.integer(0);
+    Transaction tx(*db_);
+    for (const char* table : {"order_tickets", "items", "refunds", "prints"}) {
+        db_->prepare((std::string("DELETE FROM ") + table + " WHERE order_id = ?").c_str()).bindAll(orderId).exec();
+    }
+    db_->prepare("DELETE FROM orders WHERE id = ?").bindAll(orderId).exec();
+    tx.commit();
+    return true;
+}
+
 void Gateway::setVersion(const std::string& system, const std::string& versionCode) {
     std::lock_guard lock(mutex_);
     db_->prepare("INSERT OR REPLACE INTO versions(system, version_code) VALUES (?, ?)")

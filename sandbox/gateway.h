@@ -45,6 +45,9 @@ public:
     // Control side (for tests and demos).
     bool attachItems(const std::string& tradeNo, const std::vector<Item>& items, std::string* error);
     void setVersion(const std::string& system, const std::string& versionCode);
+    // Forgets an order (either of its numbers) with its tickets, items, refunds and prints, as if it had never been
+    // paid: for tests of a client whose record holds a sale the gateway does not.
+    bool removeOrder(const std::string& tradeNo, std::string* error);
 
 private:
     struct Account;

@@ -334,6 +334,18 @@ void Server::installControl() {
         }
         res.set_content(toJson(QJsonObject{{"ok", true}, {"attached", static_cast<int>(items.size())}}), kJson);
     });
+    http_->Post("/__sandbox/orders/remove", [this](const httplib::Request& req, httplib::Response& res) {
+        auto doc = parseJson(req.body, res);
+        if (!doc) {
+            return;
+        }
+        std::string error;
+        if (!gateway_.removeOrder(doc->object().value("out_trade_no").toString().toStdString(), &error)) {
+            jsonError(res, 404, error);
+            return;
+        }
+        res.set_content(toJson(QJsonObject{{"ok", true}}), kJson);
+    });
     http_->Post("/__sandbox/version", [this](const httplib::Request& req, httplib::Response& res) {
         auto doc = parseJson(req.body, res);
         if (!doc) {

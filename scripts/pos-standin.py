@@ -3,7 +3,8 @@
 
 It makes a pseudo-terminal pair for the client's software port and writes every amount it is given as the display
 command ESC Q A <amount> CR. With --display it also makes a second pair that plays the pole display: whatever the
-client forwards is printed. Amounts come from standard input, one a line, and with --fifo from a named pipe too
+client writes there (the POS's bytes passed on, or an amount keyed at the till) is printed with what the display makes
+of it (the amount shown, the lamp lit, cleared). Amounts come from standard input, one a line, and with --fifo from a named pipe too
 (./run.sh starts it that way; `./run.sh pos 25.00` writes to the pipe).
 
 The pseudo-terminals are new on every start, so the data.ini lines that map the port names to them are either
@@ -46,9 +47,26 @@ def say(text):
     print("%s %s" % (time.strftime("%H:%M:%S"), text), flush=True)
 
 
+LAMPS = {b"0": "lamps off", b"1": "PRICE lamp", b"2": "TOTAL lamp", b"3": "COLLECT lamp", b"4": "CHANGE lamp"}
+
+
+def display_meaning(data):
+    """What a pole display makes of the bytes: ESC s n (a lamp), ESC Q A amount CR (the amount), FF (clear)."""
+    said = []
+    for m in re.finditer(rb"\x1bs([0-4])|\x1bQA([0-9.]*)\r?|\x0c", data):
+        if m.group(1) is not None:
+            said.append(LAMPS[m.group(1)])
+        elif m.group(2) is not None:
+            said.append("shows %s" % m.group(2).decode("ascii"))
+        else:
+            said.append("cleared")
+    return ", ".join(said)
+
+
 def show_forwarded(data):
     printable = "".join(chr(b) if 32 <= b < 127 else "." for b in data)
-    say("display <- %s   (%s)" % (data.hex(" "), printable))
+    meaning = display_meaning(data)
+    say("display <- %s   (%s)%s" % (data.hex(" "), printable, "   => " + meaning if meaning else ""))
 
 
 def send_amount(pos, port, amount, end):

@@ -27,6 +27,7 @@
 #include <QDebug>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QSerialPort>
 #include <QTimer>
@@ -271,6 +272,32 @@ bool MainWindow::amountArriving() const {
     return m_amountReader && m_amountReader->holding();
 }
 
+CustomerDisplay MainWindow::customerDisplay() {
+    QPointer<MainWindow> self(this);
+    CustomerDisplay display;
+    display.showTotal = [self](qint64 fen) {
+        if (self) {
+            self->writeToDisplay(poledisplay::totalCommand(fen));
+        }
+    };
+    display.clear = [self] {
+        if (self) {
+            self->writeToDisplay(poledisplay::clearCommand());
+        }
+    };
+    return display;
+}
+
+void MainWindow::writeToDisplay(const QByteArray& command) {
+    // A POS line on its way owns the display: its bytes go there as they are, and what the client wrote would only
+    // flash before them.
+    if (!m_showEnabled || !m_showPort || (m_amountReader && m_amountReader->holding())) {
+        return;
+    }
+    qDebug() << "display command" << command.toHex(' ');
+    m_showPort->write(command);
+}
+
 void MainWindow::registerHotKey() {
     m_hotKey = new platform::GlobalHotKey(this);
     connect(m_hotKey, &platform::GlobalHotKey::activated, this, &MainWindow::showWindow);
@@ -325,9 +352,12 @@ void MainWindow::showPage(int id) {
         m_page = nullptr;
     }
     switch (id) {
-        case AmountPage:
-            m_page = new FormSaoMaShouKuan(this);
+        case AmountPage: {
+            auto* page = new FormSaoMaShouKuan(this);
+            page->setCustomerDisplay(customerDisplay());
+            m_page = page;
             break;
+        }
         case QueryPage:
             m_page = createQueryPage();
             break;
@@ -338,9 +368,12 @@ void MainWindow::showPage(int id) {
                 }
             });
             break;
-        case TicketPage:
-            m_page = new TicketForm(this);
+        case TicketPage: {
+            auto* page = new TicketForm(this);
+            page->setCustomerDisplay(customerDisplay());
+            m_page = page;
             break;
+        }
         default:
             break;
     }

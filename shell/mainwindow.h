@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collect/customerdisplay.h"
+
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -73,6 +75,9 @@ private:
     void showPage(int id);
     void onSerialAmount(const QString& text);
     void onSerialSettled();
+    // What the collect pages show keyed amounts with: the display port, in the POS's own command set.
+    CustomerDisplay customerDisplay();
+    void writeToDisplay(const QByteArray& command);
     void reportPortFailure(const QString& text);
     FormJiaoYiCX* createQueryPage();
 

@@ -181,3 +181,20 @@ void SerialAmountReader::onQuiet() {
     }
     emit settled();
 }
+
+namespace poledisplay {
+
+QByteArray totalCommand(qint64 fen) {
+    if (fen < 0) {
+        return {};
+    }
+    const QByteArray amount =
+        QByteArray::number(fen / 100) + '.' + QByteArray::number(fen % 100).rightJustified(2, '0');
+    return QByteArray("\x1bs2\x1bQA") + amount + '\r';
+}
+
+QByteArray clearCommand() {
+    return QByteArray("\x0c\x1bs0");
+}
+
+}  // namespace poledisplay

@@ -76,3 +76,15 @@ private:
     SerialAmountAssembler m_assembler;
     QTimer m_quiet;
 };
+
+// What the client itself writes to the customer display when no POS drives it: the command set the POS uses, so the
+// same display shows both. ESC s n lights one of the display's lamps (2: "total"), ESC Q A <amount> CR shows the
+// amount, FF clears the screen.
+namespace poledisplay {
+
+// ESC s 2, ESC Q A, the amount in yuan with two decimals, CR. Nothing for an amount below 0.
+QByteArray totalCommand(qint64 fen);
+// FF and the lamps off (ESC s 0).
+QByteArray clearCommand();
+
+}  // namespace poledisplay

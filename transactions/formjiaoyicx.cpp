@@ -8,6 +8,7 @@
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
+#include "transactions/exportlogic.h"
 #include "transactions/loadingdialog.h"
 #include "transactions/querylogic.h"
 #include "ui_FormJiaoYiCX.h"
@@ -19,6 +20,10 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QProgressDialog>
+#include <QStandardPaths>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -233,13 +238,95 @@ void FormJiaoYiCX::on_btn_mytrade_clicked() {
     }
 }
 
-void FormJiaoYiCX::queryPage(int page) {
+gateway::ListingFetch::Query FormJiaoYiCX::listingQuery() const {
     const UserSession& session = userSession();
+    gateway::ListingFetch::Query q;
+    q.token = session.token();
+    q.tradeNo = ui->txtTradeNo->text();
+    q.startDate = ui->start_dateEdit->text();
+    q.endDate = ui->end_dateEdit->text();
+    q.shopId = session.shopId();
     // A hidden hand-tag field filters nothing, whatever it held.
-    const QString cardNo = ui->txtCardNo->isHidden() ? QString() : ui->txtCardNo->text();
-    const RequestBody body =
-        requests::listPay(session.token(), page, ui->txtTradeNo->text(), ui->start_dateEdit->text(),
-                          ui->end_dateEdit->text(), session.shopId(), cardNo);
+    q.cardNo = ui->txtCardNo->isHidden() ? QString() : ui->txtCardNo->text();
+    return q;
+}
+
+void FormJiaoYiCX::on_btnExport_clicked() {
+    const QString suggested =
+        QStringLiteral("交易列表_%1.csv").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")));
+    QString path;
+    if (m_exportPath) {
+        path = m_exportPath(suggested);
+    } else {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("导出交易列表"), QDir(folder).filePath(suggested),
+                                            QStringLiteral("CSV 文件 (*.csv)"));
+    }
+    if (path.isEmpty()) {
+        return;
+    }
+    transactions::ListExport exporter;
+    exporter.setTimeout(m_timeoutMs);
+    // No parent: the page may be deleted while the dialog runs (the serial bridge switches pages), and the dialog
+    // must not go with it.
+    QProgressDialog progress(QStringLiteral("正在读取第 1 页……"), QStringLiteral("取消"), 0, 0);
+    progress.setObjectName(QStringLiteral("exportProgress"));
+    progress.setWindowTitle(QStringLiteral("导出交易列表"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumWidth(320);
+    progress.move(mapToGlobal(rect().center()) - QPoint(160, 60));
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    QString failure;
+    bool finished = false;
+    connect(&exporter, &transactions::ListExport::progress, &progress, [&progress](int page, int total) {
+        progress.setMaximum(total);
+        progress.setValue(page);
+        progress.setLabelText(
+            page < total ? QStringLiteral("已读取 %1/%2 页，正在读取第 %3 页……").arg(page).arg(total).arg(page + 1)
+                         : QStringLiteral("已读取 %1/%2 页，正在保存……").arg(page).arg(total));
+    });
+    connect(&exporter, &transactions::ListExport::done, &progress, [&] {
+        finished = true;
+        progress.close();
+    });
+    connect(&exporter, &transactions::ListExport::failed, &progress, [&](const QString& why) {
+        failure = why;
+        finished = true;
+        progress.close();
+    });
+    QString why;
+    if (!exporter.start(listingQuery(), path, &why)) {
+        msgbox::critical(this, kErrorTitle, why);
+        return;
+    }
+    QPointer<FormJiaoYiCX> self(this);
+    if (!finished) {
+        progress.exec();
+    }
+    if (!self) {
+        return;
+    }
+    if (!finished) {
+        exporter.cancel();  // 取消: nothing is left behind
+        msgbox::information(this, QStringLiteral("操作提示"), QStringLiteral("已取消导出，没有保存文件。"));
+        return;
+    }
+    if (!failure.isEmpty()) {
+        msgbox::critical(this, kErrorTitle, QStringLiteral("导出失败：%1").arg(failure));
+        return;
+    }
+    msgbox::information(this, QStringLiteral("操作提示"),
+                        QStringLiteral("已导出 %1 笔交易，合计 %2 元，退款 %3 元。\n%4")
+                            .arg(exporter.rows())
+                            .arg(money::fenToYuan2(exporter.moneyFen()), money::fenToYuan2(exporter.refundFen()),
+                                 QDir::toNativeSeparators(path)));
+}
+
+void FormJiaoYiCX::queryPage(int page) {
+    const gateway::ListingFetch::Query q = listingQuery();
+    const RequestBody body = requests::listPay(q.token, page, q.tradeNo, q.startDate, q.endDate, q.shopId, q.cardNo);
     m_requestedPage = page;
     m_waiting = true;
     m_request = gateway::post(

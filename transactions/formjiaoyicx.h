@@ -2,6 +2,7 @@
 
 #include "app/records.h"
 #include "gateway/gatewaycall.h"
+#include "gateway/listingfetch.h"
 
 #include <QFont>
 #include <QPointer>
@@ -31,12 +32,18 @@ public:
     using RefundOpener = std::function<void(const Order& order)>;
     // Opens the shift summary; without one the 交接班 button is disabled.
     using ShiftSummaryOpener = std::function<void()>;
+    // Asks where the export goes (the suggested file name in, the chosen path out; empty: the cashier cancelled).
+    using ExportPathChooser = std::function<QString(const QString& suggested)>;
 
     explicit FormJiaoYiCX(QWidget* parent = nullptr);
     ~FormJiaoYiCX() override;
 
     void setRefundOpener(RefundOpener opener);
     void setShiftSummaryOpener(ShiftSummaryOpener opener);
+    // Tests choose the export's file without a dialog.
+    void setExportPathChooser(ExportPathChooser chooser) { m_exportPath = std::move(chooser); }
+    // The range and filters as they stand, as every page of the listing is asked for.
+    gateway::ListingFetch::Query listingQuery() const;
     // Tests shorten the gateway time-out.
     void setRequestTimeout(int ms) { m_timeoutMs = ms; }
 
@@ -58,6 +65,8 @@ public slots:
     void on_next_page_btn_clicked();
     void on_query_page_btn_clicked();
     void on_btn_mytrade_clicked();
+    // 导出: every row of the range and filters, all pages, to a CSV file.
+    void on_btnExport_clicked();
     void slot_requestFinished(const gateway::Reply& reply);
     // Row buttons: the refund (or 已退款) button and 重打印.
     void onBtnClicked();
@@ -79,6 +88,7 @@ private:
     std::unique_ptr<LoadingDialog> m_loading;
     RefundOpener m_refundOpener;
     ShiftSummaryOpener m_shiftSummaryOpener;
+    ExportPathChooser m_exportPath;
     int m_currentPage = 1;
     int m_requestedPage = 1;
     int m_columnCount = 7;

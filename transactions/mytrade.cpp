@@ -7,6 +7,7 @@
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/summaryhtml.h"
+#include "transactions/checkdetaildialog.h"
 #include "ui_myTrade.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
@@ -16,6 +17,7 @@
 #include <QDebug>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPushButton>
 
 namespace {
 
@@ -49,6 +51,7 @@ myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myT
     const UserSession& session = userSession();
     ui->lblczry->setText(session.rname());
     ui->lblskmd->setText(shiftsummary::shopLabel(session.currentShop()));
+    addCheckLine();
 
     // Until the gateway proposes the period: today from midnight to now.
     ui->time2->setDateTime(QDateTime::currentDateTime());
@@ -108,6 +111,7 @@ void myTrade::solt_getPrintTime(const gateway::Reply& r) {
 void myTrade::getHttpRecord() {
     const int query = m_state.startTotals();
     updatePrintButton();
+    startCheck();
     const RequestBody body = requests::listSumTicket(userSession().token(), ui->time1->dateTime().toSecsSinceEpoch(),
                                                      ui->time2->dateTime().toSecsSinceEpoch());
     gateway::post(this, body, [this, query](const gateway::Reply& r) {
@@ -118,6 +122,68 @@ void myTrade::getHttpRecord() {
             slot_requestFinished(r);
         }
     });
+}
+
+void myTrade::addCheckLine() {
+    // The line goes under the figures. The dialog keeps its size: the ticket list below gives up the height (it
+    // scrolls), and its heading moves down with it.
+    constexpr int kTop = 366;
+    constexpr int kHeight = 26;
+    ui->label_13->move(ui->label_13->x(), ui->label_13->y() + kHeight);
+    ui->scll->setGeometry(ui->scll->geometry().adjusted(0, kHeight, 0, 0));
+    m_checkLine = new QLabel(this);
+    m_checkLine->setObjectName(QStringLiteral("lblCheck"));
+    m_checkLine->setTextFormat(Qt::PlainText);  // a failure may quote the gateway
+    m_checkLine->setGeometry(10, kTop, 263, 22);
+    m_checkDetail = new QPushButton(QStringLiteral("明细"), this);
+    m_checkDetail->setObjectName(QStringLiteral("btnCheckDetail"));
+    m_checkDetail->setGeometry(225, kTop, 48, 22);
+    m_checkDetail->setStyleSheet(windowstyle::imageButton(
+        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;")));
+    m_checkDetail->hide();
+    connect(m_checkDetail, &QPushButton::clicked, this, &myTrade::openCheckDetail);
+    m_check = new reconcile::HandoverCheck(this);
+    connect(m_check, &reconcile::HandoverCheck::done, this, &myTrade::showCheck);
+    connect(m_check, &reconcile::HandoverCheck::failed, this, &myTrade::showCheckFailed);
+}
+
+void myTrade::setCheckText(const QString& text, bool disagrees) {
+    // The full text is printed and logged; on screen it is cut to the line (the tooltip has all of it).
+    m_checkText = text;
+    m_checkDetail->setVisible(disagrees);
+    m_checkLine->setStyleSheet(disagrees ? QStringLiteral("color:#D00000;background:#FFF3C4;") : QString());
+    const int room = disagrees ? m_checkDetail->x() - m_checkLine->x() - 4 : 263;
+    m_checkLine->setFixedWidth(room);
+    m_checkLine->setText(m_checkLine->fontMetrics().elidedText(text, Qt::ElideRight, room - 4));
+    m_checkLine->setToolTip(text);
+    qDebug().noquote() << "handover check:" << text;
+}
+
+void myTrade::startCheck() {
+    m_findings.clear();
+    setCheckText(QStringLiteral("正在与网关核对本机记录……"), false);
+    const UserSession& session = userSession();
+    m_check->start(ui->time1->dateTime(), ui->time2->dateTime(), session.shopId(), session.token());
+}
+
+void myTrade::showCheck(const reconcile::Result& result) {
+    m_findings = result.findings;
+    setCheckText(reconcile::summaryLine(result), !result.agrees());
+    for (const reconcile::Finding& f : result.findings) {
+        qDebug().noquote() << "handover check finding:" << reconcile::detailCells(f).join(QLatin1Char(' '));
+    }
+}
+
+void myTrade::showCheckFailed(const QString& why) {
+    // Not a reason to hold the handover up: the line says the check was not made.
+    m_findings.clear();
+    setCheckText(reconcile::failedLine(why), false);
+}
+
+void myTrade::openCheckDetail() {
+    CheckDetailDialog detail(m_findings, this);
+    windowstyle::centreOnScreen(&detail);
+    detail.exec();
 }
 
 void myTrade::slot_requestFinished(const gateway::Reply& r) {
@@ -190,6 +256,7 @@ QString myTrade::summaryHtml() const {
     s.ticketsHtml = m_ticketText;
     s.printedAt = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
     s.servicePhone = dataConfig().servicePhone();
+    s.checkLine = m_checkText;
     return receipts::shiftSummaryHtml(s);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gateway/gatewaycall.h"
+#include "journal/reconcile.h"
 #include "transactions/shiftsummarylogic.h"
 
 #include <QDateTime>
@@ -13,6 +14,7 @@ namespace Ui {
 class myTrade;
 }
 class QLabel;
+class QPushButton;
 
 // The shift summary (交接班): the gateway proposes the period since the last printed summary, the dialog shows the
 // totals of the period in the two date edits, prints them, records the print with the gateway and offers to hand the
@@ -32,6 +34,12 @@ public:
     int ticketContentsHeight() const;
     // The summary as it would be printed now.
     QString summaryHtml() const;
+    // The check of this till's record against the gateway: its line (in full; the label may cut it), and the 明细
+    // button shown on disagreement.
+    QString checkText() const { return m_checkText; }
+    QLabel* checkLine() const { return m_checkLine; }
+    QPushButton* checkDetailButton() const { return m_checkDetail; }
+    reconcile::HandoverCheck* handoverCheck() const { return m_check; }
 
 public slots:
     void on_btnClose_clicked();
@@ -54,9 +62,20 @@ private:
     // A hand-over ends this copy of the program: the print record must reach the gateway first, or the next shift's
     // period would start at the previous print.
     void waitForPrintLog();
+    void addCheckLine();
+    void startCheck();
+    void showCheck(const reconcile::Result& result);
+    void showCheckFailed(const QString& why);
+    void setCheckText(const QString& text, bool disagrees);
+    void openCheckDetail();
 
     std::unique_ptr<Ui::myTrade> ui;
     shiftsummary::QueryState m_state;
     QString m_ticketText;
     int m_printLogsOut = 0;
+    reconcile::HandoverCheck* m_check = nullptr;
+    QLabel* m_checkLine = nullptr;
+    QPushButton* m_checkDetail = nullptr;
+    QList<reconcile::Finding> m_findings;
+    QString m_checkText;
 };

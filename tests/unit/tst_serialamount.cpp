@@ -24,6 +24,8 @@ private slots:
     void quietGapTakesTheHeldBytes();
     void aLineEndStopsTheGap();
     void aCommandWithoutAmountSettles();
+    void displayCommand_data();
+    void displayCommand();
 };
 
 void TestSerialAmount::linesGiveAmounts_data() {
@@ -197,6 +199,32 @@ void TestSerialAmount::aCommandWithoutAmountSettles() {
     QVERIFY(!reader.holding());
     QCOMPARE(settled.count(), 1);
     QCOMPARE(amounts.count(), 0);
+}
+
+// What the client writes to the customer display for a keyed amount, and that the bridge reads the same amount back
+// out of it (a display port looped to the software port must not change the sum).
+void TestSerialAmount::displayCommand_data() {
+    QTest::addColumn<qint64>("fen");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("readBack");
+    QTest::newRow("12.50") << qint64(1250) << hex("1b 73 32 1b 51 41 31 32 2e 35 30 0d") << QStringLiteral("12.50");
+    QTest::newRow("one fen") << qint64(1) << QByteArray("\x1bs2\x1bQA0.01\r") << QStringLiteral("0.01");
+    QTest::newRow("whole yuan") << qint64(700) << QByteArray("\x1bs2\x1bQA7.00\r") << QStringLiteral("7.00");
+    QTest::newRow("large") << qint64(123456789) << QByteArray("\x1bs2\x1bQA1234567.89\r")
+                           << QStringLiteral("1234567.89");
+    QTest::newRow("negative is not shown") << qint64(-5) << QByteArray() << QString();
+}
+
+void TestSerialAmount::displayCommand() {
+    QFETCH(qint64, fen);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, readBack);
+    QCOMPARE(poledisplay::totalCommand(fen), bytes);
+    SerialAmountAssembler assembler;
+    const QStringList amounts = assembler.feed(bytes);
+    QCOMPARE(amounts, readBack.isEmpty() ? QStringList() : QStringList{readBack});
+    // Clearing leaves no amount on the line for a reader to take.
+    QVERIFY(!poledisplay::clearCommand().contains('\r'));
 }
 
 QTEST_GUILESS_MAIN(TestSerialAmount)

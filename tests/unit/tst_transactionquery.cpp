@@ -1,3 +1,4 @@
+#include "transactions/exportlogic.h"
 #include "transactions/querylogic.h"
 
 #include <QJsonDocument>
@@ -31,6 +32,10 @@ private slots:
     void currentPageLabel();
     void summaryLabelPlaces_data();
     void summaryLabelPlaces();
+    void csvField_data();
+    void csvField();
+    void csvRow_data();
+    void csvRow();
 };
 
 void TestTransactionQuery::summaryLabels_data() {
@@ -278,6 +283,53 @@ void TestTransactionQuery::summaryLabelPlaces() {
         QVERIFY(places->at(i).x + places->at(i).width <= available);
     }
     QCOMPARE(got, expected);
+}
+
+void TestTransactionQuery::csvField_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain") << QStringLiteral("西湖店") << QStringLiteral("西湖店");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("comma") << QStringLiteral("岚舟,西湖店") << QStringLiteral("\"岚舟,西湖店\"");
+    QTest::newRow("quote") << QStringLiteral("6\"号柜") << QStringLiteral("\"6\"\"号柜\"");
+    QTest::newRow("new line") << QStringLiteral("一\n二") << QStringLiteral("\"一\n二\"");
+    QTest::newRow("carriage return") << QStringLiteral("一\r二") << QStringLiteral("\"一\r二\"");
+    QTest::newRow("formula") << QStringLiteral("=1+2") << QStringLiteral("'=1+2");
+    QTest::newRow("formula with comma") << QStringLiteral("@SUM(A1,A2)") << QStringLiteral("\"'@SUM(A1,A2)\"");
+    QTest::newRow("minus sign") << QStringLiteral("-3") << QStringLiteral("'-3");
+}
+
+void TestTransactionQuery::csvField() {
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QCOMPARE(transactions::csvField(text), field);
+}
+
+void TestTransactionQuery::csvRow_data() {
+    QTest::addColumn<QByteArray>("listpay");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("money with two decimals")
+        << QByteArray(R"({"trade_no":"T1","out_trade_no":"M1","money":"1250","refundfee":"","pay_channel":"支付宝",)"
+                      R"("finalinfo":"支付成功","pay_date":"2026-03-02 10:00:00","shopname":"西湖店"})")
+        << QStringLiteral("T1,12.50,0.00,支付宝,支付成功,2026-03-02 10:00:00,M1,西湖店\r\n");
+    QTest::newRow("exact to the fen, no float")
+        << QByteArray(R"({"trade_no":"T2","out_trade_no":"M2","money":123456789,"refundfee":"1",)"
+                      R"("pay_channel":"微信","finalinfo":"部分退款","pay_date":"x","shopname":"店"})")
+        << QStringLiteral("T2,1234567.89,0.01,微信,部分退款,x,M2,店\r\n");
+    QTest::newRow("an amount that is not fen stays empty")
+        << QByteArray(R"({"trade_no":"T3","out_trade_no":"M3","money":"12.5","refundfee":"0","pay_channel":"微信",)"
+                      R"("finalinfo":"已退款,交易关闭","pay_date":"d","shopname":"A \"B\", C"})")
+        << QStringLiteral("T3,,0.00,微信,\"已退款,交易关闭\",d,M3,\"A \"\"B\"\", C\"\r\n");
+}
+
+void TestTransactionQuery::csvRow() {
+    QFETCH(QByteArray, listpay);
+    QFETCH(QString, line);
+    const Order order = replies::orderOf(QJsonDocument::fromJson(listpay).object());
+    QCOMPARE(QString::fromUtf8(transactions::csvRow(order)), line);
+    // Spreadsheet programs take the file as UTF-8 only with the byte-order mark in front.
+    QVERIFY(transactions::csvHeader().startsWith("\xEF\xBB\xBF"));
+    QVERIFY(transactions::csvHeader().endsWith("\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestTransactionQuery)

@@ -1,0 +1,83 @@
+#include "gateway/listingfetch.h"
+
+#include "gateway/requests.h"
+
+namespace gateway {
+
+ListingFetch::ListingFetch(QObject* parent) : QObject(parent), m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
+    qRegisterMetaType<gateway::ListingFetch::Ending>();
+}
+
+void ListingFetch::start(const Query& query) {
+    ++m_generation;
+    m_query = query;
+    m_page = 1;
+    m_running = true;
+    requestPage();
+}
+
+void ListingFetch::cancel() {
+    ++m_generation;
+    m_running = false;
+}
+
+bool ListingFetch::isListingPage(const Reply& reply, replies::Status* why) {
+    const replies::Read<replies::ListingPage> read = replies::listing(reply);
+    if (!read.ok()) {
+        *why = read.status;
+        return false;
+    }
+    if (!reply.content().value(QLatin1String("listpay")).isArray()) {
+        *why = replies::Status{replies::Verdict::Unusable, QString(), reply.kind};
+        return false;
+    }
+    return true;
+}
+
+int ListingFetch::pageCount(const Reply& reply) {
+    return qMax(1, replies::integer(reply.content(), "total_page").value_or(1));
+}
+
+void ListingFetch::requestPage() {
+    const RequestBody body = requests::listPay(m_query.token, m_page, m_query.tradeNo, m_query.startDate,
+                                               m_query.endDate, m_query.shopId, m_query.cardNo);
+    ++m_requests;
+    const int generation = m_generation;
+    post(
+        this, body,
+        [this, generation](const Reply& r) {
+            if (generation == m_generation && m_running) {
+                onReply(r);
+            }
+        },
+        m_timeoutMs);
+}
+
+void ListingFetch::onReply(const Reply& reply) {
+    Ending ending;
+    ending.pagesRead = m_page - 1;
+    if (!isListingPage(reply, &ending.failure)) {
+        m_running = false;
+        emit finished(ending);
+        return;
+    }
+    const int total = pageCount(reply);
+    const int generation = m_generation;
+    emit pageRead(m_page, total, reply, replies::listing(reply).value);
+    if (generation != m_generation || !m_running) {
+        return;  // the reader gave this listing up (or started another) while taking the page
+    }
+    ending.pagesRead = m_page;
+    const int last = m_maxPages > 0 ? qMin(total, m_maxPages) : total;
+    if (m_page < last) {
+        ++m_page;
+        requestPage();
+        return;
+    }
+    m_running = false;
+    ending.ok = true;
+    ending.truncated = m_page < total;
+    emit finished(ending);
+}
+
+}  // namespace gateway
