@@ -219,7 +219,6 @@ void ChargeController::requestPage() {
     const RequestBody body = requests::listPay(
         session.token(), m_page, QString(), chargecheck::rangeStart(m_rangeFrom, m_timing.clockToleranceSecs),
         chargecheck::rangeEnd(QDateTime::currentDateTime(), m_timing.clockToleranceSecs), shop, QString());
-    ++m_listings;
     const int generation = m_generation;
     gateway::post(
         this, body,

@@ -63,7 +63,6 @@ public:
     qint64 attemptId() const { return m_attemptId; }
     QString saleId() const { return m_saleId; }
     bool resumed() const { return m_resumed; }
-    int listingsSent() const { return m_listings; }
 
     void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
     chargecheck::Timing timing() const { return m_timing; }
@@ -121,6 +120,5 @@ private:
     QJsonArray m_rows;
     int m_page = 0;
     int m_generation = 0;  // a reply to a listing that was given up answers into an older generation
-    int m_listings = 0;
     bool m_waitingForCashier = false;
 };

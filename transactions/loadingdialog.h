@@ -14,7 +14,6 @@ public:
     explicit LoadingDialog(QWidget* parent = nullptr);
     ~LoadingDialog() override;
 
-    QLabel* textLabel() const { return lbl; }
     QMovie* animation() const { return m_movie; }
 
 private:
