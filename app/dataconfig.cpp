@@ -164,9 +164,6 @@ QString DataConfig::vendorUrl() {
     }
     return url;
 }
-void DataConfig::setVendorUrl(const QString& url) {
-    write("vendorUrl", url);
-}
 
 QString DataConfig::serialDevice(const QString& comName) {
     // Devices are set by hand in the file (a POS on a pseudo-terminal gets a new one each time): read it afresh.

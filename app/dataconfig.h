@@ -35,9 +35,8 @@ public:
     void setGatewayUrl(const QString& url);
     QString servicePhone();
     void setServicePhone(const QString& phone);
-    // An http or https address only: anything else stored there gives the default.
+    // An http or https address only: anything else stored there gives the default. Set by hand in the file.
     QString vendorUrl();
-    void setVendorUrl(const QString& url);
 
     // Group "serial_devices": "COMn" -> device path; the operating system's default when not configured.
     QString serialDevice(const QString& comName);

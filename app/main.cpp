@@ -2,14 +2,10 @@
 #include "app/dataconfig.h"
 #include "app/startup.h"
 #include "journal/journal.h"
+#include "shell/startup_windows.h"
 
 #include <QApplication>
-#include <QDebug>
 #include <QFileInfo>
-
-#ifdef CASHIER_HAS_SHELL
-#include "shell/startup_windows.h"
-#endif
 
 int main(int argc, char* argv[]) {
     // The windows are laid out in fixed pixels: on a screen scaled 200% Qt scales them (and picks the images' @2x
@@ -27,25 +23,17 @@ int main(int argc, char* argv[]) {
     // The payment journal beside data.ini, before any window can move money.
     const QString journalNotice = journal::openAtStartup(QFileInfo(dataConfig().fileName()).absolutePath());
 
-#ifdef CASHIER_HAS_SHELL
     // 3. The login window (it may start the version check).
     showLoginWindow();
     if (!journalNotice.isEmpty()) {
         tellCashierAtStart(journalNotice);
     }
-#else
-    if (!journalNotice.isEmpty()) {
-        qWarning().noquote() << journalNotice;
-    }
-#endif
 
     // 4. The configuration record.
     loadComConfig();
 
-#ifdef CASHIER_HAS_SHELL
     // 5. The settings hub exists from here on, hidden until asked for.
     createSettingsHub();
-#endif
 
     // 6. The event loop.
     return app.exec();

@@ -2,6 +2,10 @@
 
 #include <QVersionNumber>
 
+QString clientVersion() {
+    return QStringLiteral(CASHIER_VERSION);
+}
+
 bool isNewerVersion(const QString& offered, const QString& own) {
     const QVersionNumber theirs = QVersionNumber::fromString(offered.trimmed());
     if (theirs.isNull()) {

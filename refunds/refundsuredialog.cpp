@@ -10,7 +10,6 @@
 #include "receipts/receipthtml.h"
 #include "journal/refundguard.h"
 #include "refunds/refundrules.h"
-#include "settings/settingmain.h"
 #include "ui_RefundSureDialog.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
@@ -20,19 +19,16 @@
 #include <QCheckBox>
 #include <QKeySequence>
 
-namespace {
-constexpr int kPasswordChangePage = 4;
-constexpr int kPasswordResetPage = 5;
-}  // namespace
-
 RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn, const QString& tradeNoIn,
-                                   const QString& orderMoneyIn, const QString& payChannelIn)
+                                   const QString& orderMoneyIn, const QString& payChannelIn,
+                                   SettingsOpener openSettings)
     : QDialog(parent),
       ui(std::make_unique<Ui::RefundSureDialog>()),
       outTradeNo(outTradeNoIn),
       tradeNo(tradeNoIn),
       orderMoney(orderMoneyIn),
-      payChannel(payChannelIn) {
+      payChannel(payChannelIn),
+      m_openSettings(std::move(openSettings)) {
     ui->setupUi(this);
     ui->btnOk->setShortcut(QKeySequence(Qt::Key_Return));
     ui->btnOk1->setShortcut(QKeySequence(Qt::Key_Enter));
@@ -70,9 +66,9 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
 
 RefundSureDialog::~RefundSureDialog() = default;
 
-void RefundSureDialog::runForOrder(const Order& order, QWidget* parent) {
+void RefundSureDialog::runForOrder(const Order& order, SettingsOpener openSettings, QWidget* parent) {
     const QString fen = order.fen ? QString::number(*order.fen) : QString();
-    RefundSureDialog dialog(parent, order.outTradeNo, order.tradeNo, fen, order.payChannel);
+    RefundSureDialog dialog(parent, order.outTradeNo, order.tradeNo, fen, order.payChannel, std::move(openSettings));
     dialog.orderRow = order;
     dialog.refundedBeforeFen = order.refundFen.value_or(-1);
     dialog.exec();
@@ -180,7 +176,7 @@ void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint6
         case replies::Outcome::Refused:
             msgbox::critical(this, title, replies::shown(result.message));
             if (result.wrongPassword) {
-                openHubPage(kPasswordChangePage);
+                openHubPage(SettingsPage::RefundPasswordChange);
             }
             break;
         case replies::Outcome::NotSent:
@@ -233,7 +229,7 @@ void RefundSureDialog::layOutItems(int boxes) {
 }
 
 void RefundSureDialog::on_pushButton_clicked() {
-    openHubPage(kPasswordResetPage);
+    openHubPage(SettingsPage::RefundPasswordReset);
 }
 
 void RefundSureDialog::on_cbkAll_clicked() {
@@ -278,12 +274,8 @@ QString RefundSureDialog::receiptHtml(qint64 refundFen) const {
     return receipts::refundReceiptHtml(r);
 }
 
-void RefundSureDialog::openHubPage(int page) {
-    if (SettingMain* hub = settingHub()) {
-        hub->open(page);
-        return;
+void RefundSureDialog::openHubPage(SettingsPage page) {
+    if (m_openSettings) {
+        m_openSettings(page);
     }
-    // Only a process without the start-up hub (a test, a tool) gets here.
-    SettingMain hub;
-    hub.open(page);
 }

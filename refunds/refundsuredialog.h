@@ -3,6 +3,7 @@
 #include "app/records.h"
 #include "gateway/gatewaycall.h"
 #include "gateway/replies.h"
+#include "widgets/settingspage.h"
 
 #include <QDialog>
 #include <QList>
@@ -22,8 +23,9 @@ class RefundSureDialog : public QDialog {
     Q_OBJECT
 public:
     // `orderMoney` is the order amount in whole fen as decimal digits; empty when the gateway did not send one.
+    // `openSettings` opens the refund password pages (a wrong password, a forgotten one).
     RefundSureDialog(QWidget* parent, const QString& outTradeNo, const QString& tradeNo, const QString& orderMoney,
-                     const QString& payChannel);
+                     const QString& payChannel, SettingsOpener openSettings);
     ~RefundSureDialog() override;
 
     // The listed transaction; read for the receipt. The opener assigns it before exec().
@@ -33,7 +35,7 @@ public:
     qint64 refundedBeforeFen = -1;
 
     // Builds the dialog for a listed transaction, runs it modally and returns when it is closed.
-    static void runForOrder(const Order& order, QWidget* parent = nullptr);
+    static void runForOrder(const Order& order, SettingsOpener openSettings, QWidget* parent = nullptr);
 
     QList<QCheckBox*> itemBoxes() const { return cardBoxes; }
     // Whether a refund can be submitted now (false while one is out and after one whose outcome is unknown).
@@ -58,7 +60,7 @@ private:
     QString receiptHtml(qint64 refundFen) const;
     // A refund that is done: its receipt (offered again while it does not print), the cashier told, the dialog closed.
     void finishRefund(qint64 fen, const QString& message);
-    static void openHubPage(int page);
+    void openHubPage(SettingsPage page);
 
     std::unique_ptr<Ui::RefundSureDialog> ui;
     QString outTradeNo;
@@ -67,4 +69,5 @@ private:
     QString payChannel;
     QList<QCheckBox*> cardBoxes;
     RefundGuard* m_guard = nullptr;
+    SettingsOpener m_openSettings;
 };

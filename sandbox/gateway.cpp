@@ -305,8 +305,9 @@ INSERT INTO shops(id, account_id, main_name, branch_name) VALUES
     (1, 1, '岚舟演示商户', '西湖店'), (2, 1, '岚舟演示商户', ''), (3, 2, '岚舟第二商户', '城东店');
 INSERT INTO ticket_types(id, shop_id, name, price, status) VALUES
     (1, 1, '成人票', 2000, 1), (2, 1, '儿童票', 1000, 1), (3, 1, '老人票', 1250, 1);
-INSERT INTO versions(system, version_code) VALUES ('pc', '3.0.1');
 )sql");
+    // The client built with this sandbox is up to date: no update prompt unless a test sets a newer version.
+    db_->prepare("INSERT INTO versions(system, version_code) VALUES ('pc', ?)").bindAll(CASHIER_VERSION).exec();
     tx.commit();
 }
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Fails when a folder includes a header of a folder above it. Layers, bottom to top (a folder may include its own
-# layer and those below; the window folders of one layer open each other's windows only through shell/ or the hub):
+# Fails when a folder includes a header of a folder above it, or a window folder includes another window folder.
+# Layers, bottom to top (a folder may include its own layer and those below):
 #   platform app gateway journal receipts | widgets | collect transactions refunds settings | shell
+# The window folders never include each other: a window opens another folder's window only through shell/, which
+# hands it what it needs (the settings opener, the refund opener).
 # Tests, benchmarks, the sandbox and the entry point (app/main.cpp) stand outside the stack.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+# An optional argument names another tree to check (the script's own test plants includes in small ones).
+cd "${1:-$(dirname "$0")/..}"
 
 level() {
     case "$1" in
@@ -27,6 +30,9 @@ for dir in platform app gateway journal receipts widgets collect transactions re
         theirs=$(level "$target")
         if ((theirs > mine)); then
             echo "upward include: $hit" >&2
+            status=1
+        elif ((mine == 2 && theirs == 2)) && [[ $target != "$dir" ]]; then
+            echo "sideways include: $hit" >&2
             status=1
         fi
     done < <(grep -HnE '^#include "[a-z_]+/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)

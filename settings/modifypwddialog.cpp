@@ -4,29 +4,13 @@
 #include "app/usersession.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
+#include "settings/passwordrules.h"
 #include "ui_ModifyPwdDialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
 
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
-
-namespace loginpassword {
-
-QString changeProblem(bool currentPasswordMatches, const QString& newPwd, const QString& again) {
-    if (!currentPasswordMatches) {
-        return QStringLiteral("请输入正确的原密码");
-    }
-    if (newPwd.size() < kMinLength) {
-        return QStringLiteral("请输入新密码，至少6位");
-    }
-    if (newPwd != again) {
-        return QStringLiteral("两次密码不一致");
-    }
-    return QString();
-}
-
-}  // namespace loginpassword
 
 namespace {
 const QString kTitle = QStringLiteral("温馨提示");
@@ -52,8 +36,8 @@ void ModifyPwdDialog::on_btnOk_clicked() {
         return;
     }
     const QString newPwd = ui->txtPwd->text();
-    const QString problem = loginpassword::changeProblem(dataConfig().verifyLoginPassword(ui->txtOldPwd->text()),
-                                                         newPwd, ui->txtPwd1->text());
+    const QString problem = passwordrules::loginChangeProblem(dataConfig().verifyLoginPassword(ui->txtOldPwd->text()),
+                                                              newPwd, ui->txtPwd1->text());
     if (!problem.isEmpty()) {
         msgbox::critical(this, kTitle, problem);
         return;

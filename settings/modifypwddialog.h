@@ -10,17 +10,6 @@ namespace Ui {
 class ModifyPwdDialog;
 }
 
-// The rules of the login password change, without the page.
-namespace loginpassword {
-
-constexpr int kMinLength = 6;
-
-// The first reason to refuse a change, in the order the page checks: the current password, then the new one's
-// length, then the repetition. Empty when the change may be sent.
-QString changeProblem(bool currentPasswordMatches, const QString& newPwd, const QString& again);
-
-}  // namespace loginpassword
-
 // Settings page "密码设置": the signed-in cashier changes the gateway login password. The current password is checked
 // here against the digest the last login stored; only the new one goes to the gateway.
 class ModifyPwdDialog : public QWidget {

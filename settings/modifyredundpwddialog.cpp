@@ -3,7 +3,7 @@
 #include "app/usersession.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
-#include "refunds/refundrules.h"
+#include "settings/passwordrules.h"
 #include "ui_ModifyRedundPwdDialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
@@ -21,7 +21,7 @@ ModifyRedundPwdDialog::~ModifyRedundPwdDialog() = default;
 
 void ModifyRedundPwdDialog::on_btnOk_clicked() {
     const QString problem =
-        refundrules::checkPasswordChange(ui->txtOldPwd->text(), ui->txtPwd->text(), ui->txtPwd1->text());
+        passwordrules::refundChangeProblem(ui->txtOldPwd->text(), ui->txtPwd->text(), ui->txtPwd1->text());
     if (!problem.isEmpty()) {
         msgbox::critical(this, QStringLiteral("温馨提示"), problem);
         return;
@@ -39,10 +39,10 @@ void ModifyRedundPwdDialog::onModifyResult(const gateway::Reply& r) {
     const QString title = QStringLiteral("温馨提示");
     const replies::Status status = replies::refundPasswordChange(r);
     if (status.transport != gateway::Reply::Envelope) {
-        msgbox::critical(this, title, refundrules::networkFailedMessage());
+        msgbox::critical(this, title, passwordrules::networkFailedMessage());
     } else if (status.ok()) {
-        msgbox::information(this, title, refundrules::changeMessage(status));
+        msgbox::information(this, title, passwordrules::changeMessage(status));
     } else {
-        msgbox::critical(this, title, refundrules::changeMessage(status));
+        msgbox::critical(this, title, passwordrules::changeMessage(status));
     }
 }

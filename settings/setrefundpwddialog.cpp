@@ -7,8 +7,8 @@
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
 
-using refundrules::PasswordAction;
-using refundrules::QuestionState;
+using passwordrules::PasswordAction;
+using passwordrules::QuestionState;
 
 SetRefundPwdDialog::SetRefundPwdDialog(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::SetRefundPwdDialog>()) {
@@ -30,7 +30,7 @@ void SetRefundPwdDialog::onQuestionResult(const gateway::Reply& r) {
         m_state = QuestionState::Failed;
         msgbox::critical(
             this, QStringLiteral("温馨提示"),
-            read.status.refused() ? replies::shown(read.status.message) : refundrules::questionFailedMessage());
+            read.status.refused() ? replies::shown(read.status.message) : passwordrules::questionFailedMessage());
         return;
     }
     const QString question = read.value;
@@ -44,7 +44,7 @@ void SetRefundPwdDialog::onQuestionResult(const gateway::Reply& r) {
 }
 
 void SetRefundPwdDialog::on_btnOk_clicked() {
-    const refundrules::PasswordChoice choice = refundrules::choosePasswordAction(
+    const passwordrules::PasswordChoice choice = passwordrules::choosePasswordAction(
         m_state, ui->txtQuestion->text(), ui->txtAnswer->text(), ui->txtPwd->text(), ui->txtPwd1->text());
     if (choice.action == PasswordAction::Refuse) {
         msgbox::critical(this, QStringLiteral("温馨提示"), choice.message);
@@ -67,7 +67,7 @@ void SetRefundPwdDialog::onModifyResult(const gateway::Reply& r) {
     const QString title = QStringLiteral("温馨提示");
     const replies::Status status = replies::refundPasswordChange(r);
     if (status.transport != gateway::Reply::Envelope) {
-        msgbox::critical(this, title, refundrules::networkFailedMessage());
+        msgbox::critical(this, title, passwordrules::networkFailedMessage());
         return;
     }
     if (status.ok()) {
@@ -76,8 +76,8 @@ void SetRefundPwdDialog::onModifyResult(const gateway::Reply& r) {
             m_state = QuestionState::Stored;
             ui->txtQuestion->setEnabled(false);
         }
-        msgbox::information(this, title, refundrules::changeMessage(status));
+        msgbox::information(this, title, passwordrules::changeMessage(status));
     } else {
-        msgbox::critical(this, title, refundrules::changeMessage(status));
+        msgbox::critical(this, title, passwordrules::changeMessage(status));
     }
 }

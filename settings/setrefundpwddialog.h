@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gateway/gatewaycall.h"
-#include "refunds/refundrules.h"
+#include "settings/passwordrules.h"
 
 #include <QWidget>
 #include <memory>
@@ -19,7 +19,7 @@ public:
     explicit SetRefundPwdDialog(QWidget* parent);
     ~SetRefundPwdDialog() override;
 
-    refundrules::QuestionState questionState() const { return m_state; }
+    passwordrules::QuestionState questionState() const { return m_state; }
 
 public slots:
     void on_btnOk_clicked();
@@ -28,5 +28,5 @@ public slots:
 
 private:
     std::unique_ptr<Ui::SetRefundPwdDialog> ui;
-    refundrules::QuestionState m_state = refundrules::QuestionState::Pending;
+    passwordrules::QuestionState m_state = passwordrules::QuestionState::Pending;
 };

@@ -47,20 +47,24 @@ QPushButton* SettingMain::pageButton(int type) const {
     return type >= 1 && type <= m_buttons.size() ? m_buttons.at(type - 1) : nullptr;
 }
 
-void SettingMain::open(int page) {
-    doSet(page);
+void SettingMain::open(SettingsPage page) {
+    showPage(page);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     exec();
 }
 
 void SettingMain::doSet(int type) {
+    showPage(settingsPageFromNumber(type));
+}
+
+void SettingMain::showPage(std::optional<SettingsPage> page) {
     for (int i = 0; i < m_buttons.size(); ++i) {
-        m_buttons.at(i)->setStyleSheet(i + 1 == type ? activeButtonStyle() : idleButtonStyle());
+        m_buttons.at(i)->setStyleSheet(page && *page == kSettingsPages[i] ? activeButtonStyle() : idleButtonStyle());
     }
     // A page is always built afresh from the stored settings, so unsaved edits of a closed page are dropped.
     delete m_page;
-    m_page = settingspages::create(type, ui->frame);
-    m_type = type;
+    m_page = page ? settingspages::create(*page, ui->frame) : nullptr;
+    m_type = page;
     if (m_page) {
         m_page->show();
     }
@@ -71,23 +75,23 @@ void SettingMain::on_close_btn_clicked() {
 }
 
 void SettingMain::on_btn1_clicked() {
-    doSet(1);
+    showPage(SettingsPage::SerialPorts);
 }
 void SettingMain::on_btn2_clicked() {
-    doSet(2);
+    showPage(SettingsPage::OtherSettings);
 }
 void SettingMain::on_btn3_clicked() {
-    doSet(3);
+    showPage(SettingsPage::LoginPassword);
 }
 void SettingMain::on_btn4_clicked() {
-    doSet(4);
+    showPage(SettingsPage::RefundPasswordChange);
 }
 void SettingMain::on_btn5_clicked() {
-    doSet(5);
+    showPage(SettingsPage::RefundPasswordReset);
 }
 void SettingMain::on_btn6_clicked() {
-    doSet(6);
+    showPage(SettingsPage::Collection);
 }
 void SettingMain::on_btn7_clicked() {
-    doSet(7);
+    showPage(SettingsPage::Refunds);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/settingspage.h"
+
 #include <QDialog>
 #include <QList>
 #include <memory>
@@ -10,19 +12,20 @@ class SettingMain;
 class QPushButton;
 
 // The one settings window: seven page buttons and a frame that holds exactly one page at a time.
-// Created hidden at start-up and opened on a page by the main window and the floating icon's menu.
+// Created hidden at start-up; the shell opens it on a page for every window that asks (see SettingsOpener).
 class SettingMain : public QDialog {
     Q_OBJECT
 public:
     explicit SettingMain(QWidget* parent = nullptr);
     ~SettingMain() override;
 
-    // Shows page `page` and runs the hub modally; returns when the hub is hidden again.
-    void open(int page);
+    // Shows the page and runs the hub modally; returns when the hub is hidden again.
+    void open(SettingsPage page);
 
     // The page on show (null when none), and the number of the highlighted button (0 when none).
     QWidget* currentPage() const { return m_page; }
-    int currentType() const { return m_type; }
+    int currentType() const { return m_type ? settingsPageNumber(*m_type) : 0; }
+    // The button of page number `type` (null for a number that names no page).
     QPushButton* pageButton(int type) const;
 
     static QString activeButtonStyle();
@@ -30,6 +33,7 @@ public:
 
 public slots:
     void on_close_btn_clicked();
+    // Shows page number `type`; a number that names no page shows none and highlights no button.
     void doSet(int type);
     void on_btn1_clicked();
     void on_btn2_clicked();
@@ -40,10 +44,12 @@ public slots:
     void on_btn7_clicked();
 
 private:
+    void showPage(std::optional<SettingsPage> page);
+
     std::unique_ptr<Ui::SettingMain> ui;
-    QList<QPushButton*> m_buttons;
+    QList<QPushButton*> m_buttons;  // in the order of kSettingsPages
     QWidget* m_page = nullptr;
-    int m_type = 0;
+    std::optional<SettingsPage> m_type;
 };
 
 // The process-wide hub, null until the one instance is constructed (and again after it is destroyed).

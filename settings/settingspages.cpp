@@ -9,38 +9,27 @@
 #include "setshoukuan.h"
 
 #include <QWidget>
-#include <functional>
-#include <map>
 
 namespace settingspages {
-namespace {
 
-using Factory = std::function<QWidget*(QWidget*)>;
-
-// Number -> constructor of the page. A number missing here opens the hub without a page.
-const std::map<int, Factory>& factories() {
-    static const std::map<int, Factory> table = {
-        {1, [](QWidget* parent) -> QWidget* { return new SetComDia(parent); }},
-        {2, [](QWidget* parent) -> QWidget* { return new SetDataDialog(parent); }},
-        {3, [](QWidget* parent) -> QWidget* { return new ModifyPwdDialog(parent); }},
-        {4, [](QWidget* parent) -> QWidget* { return new ModifyRedundPwdDialog(parent); }},
-        {5, [](QWidget* parent) -> QWidget* { return new SetRefundPwdDialog(parent); }},
-        {6, [](QWidget* parent) -> QWidget* { return new SetShouKuan(parent); }},
-        {7, [](QWidget* parent) -> QWidget* { return new setReundForm(parent); }},
-    };
-    return table;
-}
-
-}  // namespace
-
-QWidget* create(int type, QWidget* parent) {
-    const auto& table = factories();
-    const auto it = table.find(type);
-    return it == table.end() ? nullptr : it->second(parent);
-}
-
-bool available(int type) {
-    return factories().count(type) > 0;
+QWidget* create(SettingsPage page, QWidget* parent) {
+    switch (page) {
+        case SettingsPage::SerialPorts:
+            return new SetComDia(parent);
+        case SettingsPage::OtherSettings:
+            return new SetDataDialog(parent);
+        case SettingsPage::LoginPassword:
+            return new ModifyPwdDialog(parent);
+        case SettingsPage::RefundPasswordChange:
+            return new ModifyRedundPwdDialog(parent);
+        case SettingsPage::RefundPasswordReset:
+            return new SetRefundPwdDialog(parent);
+        case SettingsPage::Collection:
+            return new SetShouKuan(parent);
+        case SettingsPage::Refunds:
+            return new setReundForm(parent);
+    }
+    return nullptr;
 }
 
 }  // namespace settingspages

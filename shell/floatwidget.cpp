@@ -2,7 +2,6 @@
 
 #include "widgets/draghelper.h"
 #include "productinfo.h"
-#include "settings/settingmain.h"
 #include "traymenu.h"
 #include "ui_FloatWidget.h"
 
@@ -11,7 +10,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-FloatWidget::FloatWidget(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::FloatWidget>()), m_owner(owner) {
+FloatWidget::FloatWidget(QWidget* owner, SettingsOpener openSettings)
+    : QWidget(owner), ui(std::make_unique<Ui::FloatWidget>()), m_owner(owner), m_openSettings(std::move(openSettings)) {
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -40,9 +40,9 @@ void FloatWidget::closeWindow() {
     }
 }
 
-void FloatWidget::doSetting(int type) {
-    if (SettingMain* hub = settingHub()) {
-        hub->open(type);
+void FloatWidget::doSetting(SettingsPage type) {
+    if (m_openSettings) {
+        m_openSettings(type);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/settingspage.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -13,8 +15,9 @@ class TrayMenu;
 class FloatWidget : public QWidget {
     Q_OBJECT
 public:
-    // `owner` is also the parent, so the icon never counts as a last window and goes away with its owner.
-    explicit FloatWidget(QWidget* owner);
+    // `owner` is also the parent, so the icon never counts as a last window and goes away with its owner. The menu's
+    // settings entries open their pages through `openSettings`.
+    FloatWidget(QWidget* owner, SettingsOpener openSettings);
     ~FloatWidget() override;
 
     QWidget* ownerWindow() const { return m_owner; }
@@ -25,7 +28,7 @@ public slots:
     // Shows, raises and activates the owner directly; the owner's own restore steps do not run.
     void showWindow();
     void closeWindow();
-    void doSetting(int type);
+    void doSetting(SettingsPage type);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -35,4 +38,5 @@ private:
     std::unique_ptr<Ui::FloatWidget> ui;
     QWidget* m_owner;
     TrayMenu* m_menu = nullptr;
+    SettingsOpener m_openSettings;
 };

@@ -10,7 +10,7 @@
 #include "mainwindow.h"
 #include "platform/platform.h"
 #include "productinfo.h"
-#include "settings/settingmain.h"
+#include "startup_windows.h"
 #include "traymenu.h"
 #include "traystage.h"
 #include "ui_LoginWidget.h"
@@ -97,14 +97,11 @@ void LoginWidget::setUpTrayStage() {
     m_tray->setIcon(QIcon(QStringLiteral(":/icon/setup.ico")));
     connect(menu, &TrayMenu::showWindow, this, &LoginWidget::showWindow);
     connect(menu, &TrayMenu::quitWindow, this, &LoginWidget::closeWindow);
-    connect(menu, &TrayMenu::doSetting, this, [](int type) {
-        if (SettingMain* hub = settingHub()) {
-            hub->open(type);
-        }
-    });
+    const SettingsOpener openSettings = settingsOpener();
+    connect(menu, &TrayMenu::doSetting, this, openSettings);
     connect(m_tray, &QSystemTrayIcon::activated, this, &LoginWidget::onActivated);
     m_tray->show();
-    m_float = new FloatWidget(this);
+    m_float = new FloatWidget(this, openSettings);
 }
 
 void LoginWidget::startVersionCheck() {

@@ -11,7 +11,7 @@
 #include "refunds/refundsuredialog.h"
 #include "serialamount.h"
 #include "settings/serialports.h"
-#include "settings/settingmain.h"
+#include "startup_windows.h"
 #include "transactions/formjiaoyicx.h"
 #include "transactions/formshangjiaxinxi.h"
 #include "transactions/mytrade.h"
@@ -77,7 +77,8 @@ bool MainWindow::pageAvailable(int id) {
     return id >= AmountPage && id <= TicketPage;
 }
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()) {
+MainWindow::MainWindow(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()), m_openSettings(settingsOpener()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(
@@ -116,15 +117,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     m_tray->setIcon(QIcon(QStringLiteral(":/icon/setup.ico")));
     connect(menu, &TrayMenu::showWindow, this, &MainWindow::showWindow);
     connect(menu, &TrayMenu::quitWindow, this, &MainWindow::closeWindow);
-    connect(menu, &TrayMenu::doSetting, this, [](int type) {
-        if (SettingMain* hub = settingHub()) {
-            hub->open(type);
-        }
-    });
+    connect(menu, &TrayMenu::doSetting, this, m_openSettings);
     connect(m_tray, &QSystemTrayIcon::activated, this, &MainWindow::onActivated);
     m_tray->show();
 
-    m_float = new FloatWidget(this);
+    m_float = new FloatWidget(this, m_openSettings);
 
     showPage(TicketPage);
 
@@ -336,7 +333,8 @@ FormJiaoYiCX* MainWindow::createQueryPage() {
     page->setShiftSummaryOpener([] { myTrade::openNonBlocking(); });
     // The refund dialog belongs to its own folder; the page gets it as a function that runs the dialog modally for
     // the row's transaction, and queries its page again when it returns.
-    page->setRefundOpener([](const Order& order) { RefundSureDialog::runForOrder(order); });
+    page->setRefundOpener(
+        [openSettings = m_openSettings](const Order& order) { RefundSureDialog::runForOrder(order, openSettings); });
     return page;
 }
 
@@ -362,11 +360,7 @@ void MainWindow::showPage(int id) {
             m_page = createQueryPage();
             break;
         case MerchantPage:
-            m_page = new FormShangJiaXinXi(this, [](int page) {
-                if (SettingMain* hub = settingHub()) {
-                    hub->open(page);
-                }
-            });
+            m_page = new FormShangJiaXinXi(this, m_openSettings);
             break;
         case TicketPage: {
             auto* page = new TicketForm(this);
@@ -439,9 +433,7 @@ void MainWindow::on_close_btn_clicked() {
 }
 
 void MainWindow::on_set_btn_clicked() {
-    if (SettingMain* hub = settingHub()) {
-        hub->open(2);
-    }
+    m_openSettings(SettingsPage::OtherSettings);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

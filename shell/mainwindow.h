@@ -1,6 +1,7 @@
 #pragma once
 
 #include "collect/customerdisplay.h"
+#include "widgets/settingspage.h"
 
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -47,7 +48,6 @@ public:
     void initSerialPorts();
     void closeSerialPorts();
     QSerialPort* softwarePort() const { return m_softPort.get(); }
-    QSerialPort* displayPort() const { return m_showPort.get(); }
     bool displayEnabled() const { return m_showEnabled; }
     // An amount came from the POS and has not been collected by bringing the window up yet.
     bool amountPending() const { return m_pendingAmount; }
@@ -82,6 +82,8 @@ private:
     FormJiaoYiCX* createQueryPage();
 
     std::unique_ptr<Ui::MainWindow> ui;
+    // Opens the settings hub; handed on to every page and menu of this window that opens a settings page.
+    SettingsOpener m_openSettings;
     QButtonGroup* m_group = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     FloatWidget* m_float = nullptr;

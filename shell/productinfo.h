@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/version.h"
+
 #include <QString>
 
 // The product's name and version as the tray, the floating icon and the about box show them.
@@ -9,7 +11,7 @@ inline QString name() {
     return QStringLiteral("柚屿智付");
 }
 inline QString version() {
-    return QStringLiteral("3.0.1");
+    return clientVersion();
 }
 // Tool tip of the login stage's tray icon.
 inline QString loginToolTip() {

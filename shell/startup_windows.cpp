@@ -31,3 +31,11 @@ void tellCashierAtStart(const QString& text) {
 void createSettingsHub() {
     keepUntilQuit(new SettingMain);
 }
+
+SettingsOpener settingsOpener() {
+    return [](SettingsPage page) {
+        if (SettingMain* hub = settingHub()) {
+            hub->open(page);
+        }
+    };
+}

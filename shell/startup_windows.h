@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/settingspage.h"
+
 #include <QString>
 
 // Start-up steps that need the windows of the shell; called by main() in this order.
@@ -10,3 +12,6 @@ void showLoginWindow();
 void tellCashierAtStart(const QString& text);
 // Creates the hidden settings hub, kept for the whole run.
 void createSettingsHub();
+// What every window that opens a settings page is handed: opens the process's hub on the page (nothing in a process
+// without one, such as a test of a single window).
+SettingsOpener settingsOpener();

@@ -5,32 +5,36 @@
 
 #include <QAction>
 #include <QDesktopServices>
-#include <QSignalMapper>
 #include <QUrl>
 
 namespace {
-// Entry text and settings page number, top to bottom.
+// Entry text and settings page, top to bottom.
 struct SettingEntry {
     const char* text;
-    int page;
+    SettingsPage page;
 };
 constexpr SettingEntry kSettingEntries[] = {
-    {"客显设置", 1},         {"其他设置", 2}, {"密码设置", 3}, {"退款密码修改", 4},
-    {"设置忘记退款密码", 5}, {"收款设置", 6}, {"退款设置", 7},
+    {"客显设置", SettingsPage::SerialPorts},
+    {"其他设置", SettingsPage::OtherSettings},
+    {"密码设置", SettingsPage::LoginPassword},
+    {"退款密码修改", SettingsPage::RefundPasswordChange},
+    {"设置忘记退款密码", SettingsPage::RefundPasswordReset},
+    {"收款设置", SettingsPage::Collection},
+    {"退款设置", SettingsPage::Refunds},
 };
 }  // namespace
 
-TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent), m_mapper(new QSignalMapper(this)) {
+TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent) {
+    // The page travels in a signal, which queued connections and signal spies can only carry once it is registered.
+    qRegisterMetaType<SettingsPage>();
     setStyleSheet(
         QStringLiteral("QMenu{background-color:white;color:black;} QMenu::item:selected{background-color: #2dabf9;}"));
 
     for (const SettingEntry& entry : kSettingEntries) {
         auto* action = new QAction(QString::fromUtf8(entry.text), this);
         addAction(action);
-        m_mapper->setMapping(action, entry.page);
-        connect(action, &QAction::triggered, m_mapper, qOverload<>(&QSignalMapper::map));
+        connect(action, &QAction::triggered, this, [this, page = entry.page] { emit doSetting(page); });
     }
-    connect(m_mapper, &QSignalMapper::mappedInt, this, &TrayMenu::doSetting);
     addSeparator();
 
     auto* show = new QAction(QStringLiteral("显示主面板"), this);

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "widgets/settingspage.h"
+
 #include <QMenu>
 
 class QAction;
-class QSignalMapper;
 
 // The one context menu of the program: the tray icons of the login and main windows and the floating icon's
 // right-click menu. Owners connect the signals they want.
@@ -19,12 +20,9 @@ public:
 signals:
     void showWindow();
     void quitWindow();
-    void doSetting(int type);
+    void doSetting(SettingsPage type);
 
 public slots:
     void home_action_triggered();
     void about_action_triggered();
-
-private:
-    QSignalMapper* m_mapper;
 };

@@ -4,7 +4,7 @@
 #include "ui_FormShangJiaXinXi.h"
 #include "widgets/windowstyle.h"
 
-FormShangJiaXinXi::FormShangJiaXinXi(QWidget* parent, HubOpener openHub)
+FormShangJiaXinXi::FormShangJiaXinXi(QWidget* parent, SettingsOpener openHub)
     : QWidget(parent), ui(std::make_unique<Ui::FormShangJiaXinXi>()), m_openHub(std::move(openHub)) {
     ui->setupUi(this);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
@@ -28,12 +28,12 @@ FormShangJiaXinXi::~FormShangJiaXinXi() = default;
 
 void FormShangJiaXinXi::on_btnPwd_clicked() {
     if (m_openHub) {
-        m_openHub(kLoginPasswordPage);
+        m_openHub(SettingsPage::LoginPassword);
     }
 }
 
 void FormShangJiaXinXi::on_btnRefundPwd_clicked() {
     if (m_openHub) {
-        m_openHub(kRefundPasswordPage);
+        m_openHub(SettingsPage::RefundPasswordChange);
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "widgets/settingspage.h"
+
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -13,13 +14,7 @@ class FormShangJiaXinXi;
 class FormShangJiaXinXi : public QWidget {
     Q_OBJECT
 public:
-    // Opens the settings hub modally on a page number and returns when it is closed.
-    using HubOpener = std::function<void(int page)>;
-
-    static constexpr int kLoginPasswordPage = 3;
-    static constexpr int kRefundPasswordPage = 4;
-
-    FormShangJiaXinXi(QWidget* parent, HubOpener openHub);
+    FormShangJiaXinXi(QWidget* parent, SettingsOpener openHub);
     ~FormShangJiaXinXi() override;
 
 public slots:
@@ -28,5 +23,5 @@ public slots:
 
 private:
     std::unique_ptr<Ui::FormShangJiaXinXi> ui;
-    HubOpener m_openHub;
+    SettingsOpener m_openHub;
 };

@@ -22,7 +22,6 @@ public:
     explicit LoadingDialog(QWidget* parent = nullptr);
     ~LoadingDialog() override;
 
-    QLabel* textLabel() const { return lbl; }
     QMovie* animation() const { return m_movie; }
     QPushButton* cancelButton() const { return m_cancel; }
     // Tests shorten the wait.

@@ -54,7 +54,6 @@ public:
     // the only one to apply or to report.
     bool finishTotals(int id, bool ok);
 
-    bool totalsOutstanding() const { return m_outstanding; }
     // The figures shown are those of the period in the edits: printing may go on.
     bool canPrint() const { return m_haveTotals && !m_outstanding; }
 

@@ -1,6 +1,4 @@
 # The driver the end-to-end tests share: the sandbox and the client as real processes, xdotool on the display.
-# Included by each e2e test file; built once.
-include_guard(GLOBAL)
 add_library(cashier_e2esupport STATIC support/e2edriver.cpp support/e2edriver.h)
 target_include_directories(cashier_e2esupport PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(cashier_e2esupport PUBLIC Qt5::Core Qt5::Network Qt5::Test)

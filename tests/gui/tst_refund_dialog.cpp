@@ -74,7 +74,12 @@ Order order() {
 }
 
 struct Dialog {
-    RefundSureDialog dialog{nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝")};
+    // Opens the test's hub, when it has one, as the shell's opener does.
+    RefundSureDialog dialog{nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝"), [](SettingsPage page) {
+                                if (SettingMain* hub = settingHub()) {
+                                    hub->open(page);
+                                }
+                            }};
     Dialog() {
         dialog.orderRow = order();
         dialog.refundedBeforeFen = 0;

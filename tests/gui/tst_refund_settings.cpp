@@ -221,7 +221,7 @@ void TestRefundSettings::setOrResetByTheStoredQuestion() {
     answer(f.stub, stored, 200, kAccepted);
     QWidget host;
     SetRefundPwdDialog page(&host);
-    QTRY_VERIFY(page.questionState() != refundrules::QuestionState::Pending);
+    QTRY_VERIFY(page.questionState() != passwordrules::QuestionState::Pending);
     QCOMPARE(edit(page, "txtQuestion")->text(), stored);
     QCOMPARE(edit(page, "txtQuestion")->isEnabled(), stored.isEmpty());
     if (!typedQuestion.isEmpty()) {
@@ -250,14 +250,14 @@ void TestRefundSettings::failedQuestionQuerySendsNothing() {
     SetRefundPwdDialog page(&host);
     QVERIFY(f.boxes.waitForBoxes(1));
     QCOMPARE(f.boxes.last().title, QStringLiteral("温馨提示"));
-    QCOMPARE(f.boxes.last().text, refundrules::questionFailedMessage());
+    QCOMPARE(f.boxes.last().text, passwordrules::questionFailedMessage());
     edit(page, "txtQuestion")->setText(QStringLiteral("我的小学名字"));
     edit(page, "txtAnswer")->setText(QStringLiteral("杭州"));
     edit(page, "txtPwd")->setText(QStringLiteral("666666"));
     edit(page, "txtPwd1")->setText(QStringLiteral("666666"));
     okButton(page)->click();
     QCOMPARE(f.boxes.count(), 2);
-    QCOMPARE(f.boxes.last().text, refundrules::questionFailedMessage());
+    QCOMPARE(f.boxes.last().text, passwordrules::questionFailedMessage());
     QTest::qWait(100);
     QCOMPARE(f.stub.bodies().size(), 1);  // only the question query
 }

@@ -52,41 +52,6 @@ class TestSettingsAccount : public QObject {
     Q_OBJECT
 
 private slots:
-    void changeRules_data() {
-        QTest::addColumn<bool>("currentMatches");
-        QTest::addColumn<QString>("pwd");
-        QTest::addColumn<QString>("again");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("wrong current first, even with a bad new one") << false << "abc"
-                                                                      << "xyz"
-                                                                      << "请输入正确的原密码";
-        QTest::newRow("five characters refused") << true << "abc12"
-                                                 << "abc12"
-                                                 << "请输入新密码，至少6位";
-        QTest::newRow("length before repetition") << true << "abc12"
-                                                  << "abc123"
-                                                  << "请输入新密码，至少6位";
-        QTest::newRow("empty") << true << ""
-                               << ""
-                               << "请输入新密码，至少6位";
-        QTest::newRow("six characters pass") << true << "abc123"
-                                             << "abc123"
-                                             << "";
-        QTest::newRow("repetition differs") << true << "abc123"
-                                            << "abc124"
-                                            << "两次密码不一致";
-        QTest::newRow("case matters") << true << "Abc123"
-                                      << "abc123"
-                                      << "两次密码不一致";
-    }
-    void changeRules() {
-        QFETCH(bool, currentMatches);
-        QFETCH(QString, pwd);
-        QFETCH(QString, again);
-        QFETCH(QString, problem);
-        QCOMPARE(loginpassword::changeProblem(currentMatches, pwd, again), problem);
-    }
-
     void acceptedBy_data() {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("accepted");

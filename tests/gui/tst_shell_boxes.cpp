@@ -76,7 +76,7 @@ private slots:
         QCOMPARE(boxLabel->textFormat(), Qt::PlainText);
 
         // The refund dialog shows the listed payment channel as the gateway sent it.
-        RefundSureDialog dialog(nullptr, QStringLiteral("O1"), QStringLiteral("T1"), QStringLiteral("100"), msg);
+        RefundSureDialog dialog(nullptr, QStringLiteral("O1"), QStringLiteral("T1"), QStringLiteral("100"), msg, {});
         auto* channel = dialog.findChild<QLabel*>(QStringLiteral("lbltype"));
         QCOMPARE(channel->textFormat(), Qt::PlainText);
         QCOMPARE(channel->text(), msg);

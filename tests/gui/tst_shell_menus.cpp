@@ -79,7 +79,7 @@ private slots:
         QVERIFY(action);
         action->trigger();
         QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.first().first().toInt(), page);
+        QCOMPARE(settingsPageNumber(spy.first().first().value<SettingsPage>()), page);
     }
 
     void trayMenuOrder() {

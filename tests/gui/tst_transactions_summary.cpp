@@ -447,7 +447,7 @@ private slots:
         TempWorkDir dir;
         QList<int> opened;
         QWidget host;
-        FormShangJiaXinXi page(&host, [&](int p) { opened.append(p); });
+        FormShangJiaXinXi page(&host, [&](SettingsPage p) { opened.append(settingsPageNumber(p)); });
         QTest::mouseClick(page.findChild<QPushButton*>("btnPwd"), Qt::LeftButton);
         QTest::mouseClick(page.findChild<QPushButton*>("btnRefundPwd"), Qt::LeftButton);
         QCOMPARE(opened, (QList<int>{3, 4}));

@@ -113,7 +113,7 @@ private slots:
     void updateReportsTheStoredVersion() {
         auto c = sb->call("Share.App.update", {{"system", "pc"}}).content();
         QCOMPARE(c.value("code").toInt(), 1);
-        QCOMPARE(c.value("version_code").toString(), QString("3.0.1"));
+        QCOMPARE(c.value("version_code").toString(), QString(CASHIER_VERSION));
         QCOMPARE(sb->control("POST", "/__sandbox/version", R"({"system":"pc","version_code":"3.0.10"})").status, 200);
         c = sb->call("Share.App.update", {{"system", "pc"}}).content();
         QCOMPARE(c.value("version_code").toString(), QString("3.0.10"));

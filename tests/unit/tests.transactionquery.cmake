@@ -1,4 +1,2 @@
-if(TARGET cashier_transactions_logic)
-    cashier_add_test(tst_transactionquery SOURCES unit/tst_transactionquery.cpp LIBS cashier_transactions_logic
-                     KIND unit)
-endif()
+cashier_add_test(tst_transactionquery SOURCES unit/tst_transactionquery.cpp LIBS cashier_transactions_logic
+                 KIND unit)

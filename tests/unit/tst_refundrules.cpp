@@ -1,5 +1,4 @@
-// The refund rules row by row: amount, items, list layout, reply reading, the refund receipt and the refund password
-// pages' choices.
+// The refund dialog's rules row by row: amount, items, list layout, reply reading, the refund receipt.
 #include "receipts/receipthtml.h"
 #include "gateway/replies.h"
 #include "refunds/refundrules.h"
@@ -8,9 +7,6 @@
 #include <QtTest>
 
 using namespace refundrules;
-
-Q_DECLARE_METATYPE(refundrules::QuestionState)
-Q_DECLARE_METATYPE(refundrules::PasswordAction)
 
 namespace {
 
@@ -48,12 +44,6 @@ private slots:
     void receiptPieces_data();
     void receiptPieces();
     void receiptEscapesValues();
-    void passwordChange_data();
-    void passwordChange();
-    void passwordAction_data();
-    void passwordAction();
-    void changeReply_data();
-    void changeReply();
 };
 
 void TestRefundRules::amount_data() {
@@ -278,115 +268,6 @@ void TestRefundRules::receiptEscapesValues() {
     QVERIFY(html.contains(QStringLiteral("收款门店：&lt;b&gt;店&lt;/b&gt;</a>")));
     QVERIFY(html.contains(QStringLiteral("手牌号：A01&amp;A02</a>")));
     QVERIFY(html.contains(QStringLiteral("退款金额(RMB)：￥12.35</a>")));
-}
-
-void TestRefundRules::passwordChange_data() {
-    QTest::addColumn<QString>("oldPwd");
-    QTest::addColumn<QString>("pwd");
-    QTest::addColumn<QString>("pwd1");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("short current first") << "88888"
-                                         << "1"
-                                         << "2"
-                                         << "请输入原密码,至少6位";
-    QTest::newRow("short new") << "888888"
-                               << "12345"
-                               << "12345"
-                               << "请输入新密码，至少6位";
-    QTest::newRow("repeat differs") << "888888"
-                                    << "123456"
-                                    << "123457"
-                                    << "两次密码不一致";
-    QTest::newRow("all good") << "888888"
-                              << "123456"
-                              << "123456"
-                              << "";
-}
-
-void TestRefundRules::passwordChange() {
-    QFETCH(QString, oldPwd);
-    QFETCH(QString, pwd);
-    QFETCH(QString, pwd1);
-    QFETCH(QString, message);
-    QCOMPARE(checkPasswordChange(oldPwd, pwd, pwd1), message);
-}
-
-void TestRefundRules::passwordAction_data() {
-    QTest::addColumn<QuestionState>("state");
-    QTest::addColumn<QString>("question");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("pwd");
-    QTest::addColumn<QString>("pwd1");
-    QTest::addColumn<PasswordAction>("action");
-    QTest::addColumn<QString>("message");
-    const QString q6 = QStringLiteral("我的小学名字");
-    QTest::newRow("set") << QuestionState::None << q6 << "杭州"
-                         << "123456"
-                         << "123456" << PasswordAction::Set << "";
-    QTest::newRow("set: question of 5 refused") << QuestionState::None << "我的小学名"
-                                                << "杭州"
-                                                << "123456"
-                                                << "123456" << PasswordAction::Refuse << "请输入问题,至少6位";
-    QTest::newRow("reset") << QuestionState::Stored << "我出生在哪个城市？"
-                           << "杭州"
-                           << "123456"
-                           << "123456" << PasswordAction::Reset << "";
-    QTest::newRow("reset: a short stored question does not block") << QuestionState::Stored << "城市？"
-                                                                   << "杭州"
-                                                                   << "123456"
-                                                                   << "123456" << PasswordAction::Reset << "";
-    QTest::newRow("answer of 1 refused") << QuestionState::Stored << q6 << "杭"
-                                         << "123456"
-                                         << "123456" << PasswordAction::Refuse << "请输入答案,至少2位";
-    QTest::newRow("short password") << QuestionState::None << q6 << "杭州"
-                                    << "12345"
-                                    << "12345" << PasswordAction::Refuse << "请输入新密码，至少6位";
-    QTest::newRow("repeat differs") << QuestionState::Stored << q6 << "杭州"
-                                    << "123456"
-                                    << "654321" << PasswordAction::Refuse << "两次密码不一致";
-    QTest::newRow("question still out: nothing sent") << QuestionState::Pending << q6 << "杭州"
-                                                      << "123456"
-                                                      << "123456" << PasswordAction::Refuse << questionPendingMessage();
-    QTest::newRow("question query failed: nothing sent")
-        << QuestionState::Failed << q6 << "杭州"
-        << "123456"
-        << "123456" << PasswordAction::Refuse << questionFailedMessage();
-}
-
-void TestRefundRules::passwordAction() {
-    QFETCH(QuestionState, state);
-    QFETCH(QString, question);
-    QFETCH(QString, answer);
-    QFETCH(QString, pwd);
-    QFETCH(QString, pwd1);
-    QFETCH(PasswordAction, action);
-    QFETCH(QString, message);
-    const PasswordChoice choice = choosePasswordAction(state, question, answer, pwd, pwd1);
-    QCOMPARE(choice.action, action);
-    QCOMPARE(choice.message, message);
-}
-
-void TestRefundRules::changeReply_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("Success") << QByteArray(R"({"respType":"Success"})") << true << "操作成功";
-    QTest::newRow("gateway text") << QByteArray(R"({"respType":"原退款密码错误"})") << false << "原退款密码错误";
-    QTest::newRow("lower case is no success") << QByteArray(R"({"respType":"success"})") << false << "success";
-    QTest::newRow("nothing said") << QByteArray("{}") << false << "操作失败";
-    QTest::newRow("markup shown as sent, long text cut")
-        << QByteArray(R"({"respType":"<b>)") + QByteArray(400, 'x') + QByteArray(R"(</b>"})") << false
-        << QString("<b>" + QString(replies::kShownChars - 3, 'x') + QChar(0x2026));
-}
-
-void TestRefundRules::changeReply() {
-    QFETCH(QByteArray, content);
-    QFETCH(bool, accepted);
-    QFETCH(QString, message);
-    const replies::Status status = replies::refundPasswordChange(
-        gateway::readReply(HttpFun::Ending::Answered, 200, true, QByteArray(R"({"content":)") + content + "}"));
-    QCOMPARE(status.ok(), accepted);
-    QCOMPARE(changeMessage(status), message);
 }
 
 QTEST_GUILESS_MAIN(TestRefundRules)

@@ -296,7 +296,12 @@ void TestSettings::vendorUrlOnlyWeb() {
     QFETCH(QString, stored);
     QFETCH(bool, opened);
     testsupport::TempWorkDir dir;
-    dataConfig().setVendorUrl(stored);
+    // The key is set by hand in the file; the client never writes it.
+    QFile file(dir.file("data.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[data_config]\nvendorUrl=" + stored.toUtf8() + "\n");
+    file.close();
+    resetDataConfigForTests();
     QCOMPARE(isWebAddress(stored), opened);
     QCOMPARE(dataConfig().vendorUrl(), opened ? stored : QString::fromLatin1(DataConfig::kDefaultVendorUrl));
 }

@@ -1,0 +1,1 @@
+cashier_add_test(tst_passwordrules SOURCES unit/tst_passwordrules.cpp LIBS cashier_password_rules KIND unit)

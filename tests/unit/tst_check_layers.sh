@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The layer check passes on this tree and, on small trees with one planted include, fails exactly on an include that
+# runs upward or sideways between window folders.
+set -uo pipefail
+root=$1
+check="$root/scripts/check-layers.sh"
+status=0
+if ! "$check" "$root"; then
+    echo "FAIL: the tree itself does not pass the layer check"
+    status=1
+fi
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# expect <0 pass | 1 fail> <folder> <file> <included header>
+expect() {
+    rm -rf "$tmp/tree"
+    mkdir -p "$tmp/tree/$2"
+    printf '#include "%s"\n' "$4" >"$tmp/tree/$2/$3"
+    "$check" "$tmp/tree" 2>/dev/null
+    local got=$?
+    if [[ $got != "$1" ]]; then
+        echo "FAIL: $2/$3 including $4: the check gave $got, expected $1"
+        status=1
+    fi
+}
+
+expect 1 refunds refundsuredialog.cpp settings/settingmain.h  # sideways
+expect 1 settings setrefundpwddialog.h refunds/refundrules.h  # sideways
+expect 1 collect formcs.h transactions/mytrade.h              # sideways
+expect 1 transactions mytrade.cpp collect/formcs.h            # sideways
+expect 1 widgets messagebox.cpp settings/settingmain.h        # upward
+expect 1 settings settingmain.cpp shell/mainwindow.h          # upward
+expect 0 settings settingmain.cpp settings/settingspages.h    # its own folder
+expect 0 refunds refundsuredialog.cpp widgets/settingspage.h  # below
+expect 0 shell mainwindow.cpp settings/settingmain.h          # the shell sees every window folder
+exit $status
