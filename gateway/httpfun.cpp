@@ -94,7 +94,11 @@ void HttpFun::post(const QString& url, const QByteArray& body) {
     qDebug().noquote() << "post" << url << RequestBody::redactFormBody(body);
     m_reply = m_manager->post(request, new OneShotBody(body, this));
     connect(m_reply, &QNetworkReply::finished, this, &HttpFun::slot_requestFinished);
-    connect(m_reply, &QNetworkReply::downloadProgress, this, &HttpFun::slot_downloadProgress);
+    // The network thread reads ahead only this far; the body is taken in here, so a reply above the limit is
+    // refused after at most the limit and one buffer, not after it has been read whole.
+    m_reply->setReadBufferSize(kReadBufferBytes);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpFun::slot_readBody);
+    connect(m_reply, &QNetworkReply::readyRead, this, &HttpFun::slot_readBody);
     m_timer.start(m_timeoutMs);
 }
 
@@ -104,6 +108,7 @@ void HttpFun::slot_requestFinished() {
     }
     m_done = true;
     m_timer.stop();
+    slot_readBody();  // what is left of the body (nothing, once it was refused)
     if (m_tooLarge) {
         qDebug().noquote() << "reply from" << m_url << "refused: larger than" << kMaxReplyBytes << "bytes";
         m_ending = Ending::Unknown;
@@ -113,7 +118,7 @@ void HttpFun::slot_requestFinished() {
         deleteLater();
         return;
     }
-    const QByteArray body = m_reply->readAll();
+    const QByteArray body = m_body;
     const QNetworkReply::NetworkError error = m_reply->error();
     m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_status > 0 && !connectionError(error)) {
@@ -131,13 +136,20 @@ void HttpFun::slot_requestFinished() {
     deleteLater();
 }
 
-void HttpFun::slot_downloadProgress(qint64 received, qint64 total) {
-    // The announced length, or what has come so far: either way nothing more is buffered.
-    if (m_done || m_tooLarge || (received <= kMaxReplyBytes && total <= kMaxReplyBytes)) {
+void HttpFun::slot_readBody() {
+    if (m_tooLarge || !m_reply) {
+        return;
+    }
+    const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    m_body += m_reply->read(kMaxReplyBytes + 1 - m_body.size());
+    if (announced <= kMaxReplyBytes && m_body.size() <= kMaxReplyBytes) {
         return;
     }
     m_tooLarge = true;
-    m_reply->abort();  // emits finished, which reports it
+    m_body.clear();
+    if (!m_done) {
+        m_reply->abort();  // emits finished, which reports it
+    }
 }
 
 void HttpFun::slot_requestTimeout() {

@@ -18,6 +18,7 @@ public:
     // A reply body larger than this is not read: a page of twenty transactions is a few KiB. It ends the request as
     // sent-without-answer (for a charge or refund: an unknown outcome, never a refusal).
     static constexpr qint64 kMaxReplyBytes = 1024 * 1024;
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
 
     // How the request ended, readable while signal_requestFinished is being emitted.
     enum class Ending {
@@ -45,7 +46,7 @@ signals:
 private slots:
     void slot_requestFinished();
     void slot_requestTimeout();
-    void slot_downloadProgress(qint64 received, qint64 total);
+    void slot_readBody();
 
 private:
     QNetworkAccessManager* m_manager;
@@ -55,6 +56,7 @@ private:
     int m_timeoutMs = kDefaultTimeoutMs;
     bool m_done = false;
     bool m_tooLarge = false;
+    QByteArray m_body;
     Ending m_ending = Ending::Unknown;
     int m_status = 0;
 };

@@ -295,6 +295,8 @@ void TestGateway::client_data() {
     QTest::newRow("200 json") << 200 << QByteArray(R"({"content":{"code":1}})") << true;
     QTest::newRow("500 json") << 500 << QByteArray(R"({"msg":"boom"})") << false;
     QTest::newRow("404") << 404 << QByteArray("not here") << false;
+    // A reply no action needs: refused as a reply that never came (for money, an unknown outcome), not read.
+    QTest::newRow("above the size limit") << 200 << QByteArray(HttpFun::kMaxReplyBytes + 1, ' ') << false;
 }
 
 void TestGateway::client() {
@@ -306,10 +308,18 @@ void TestGateway::client() {
     server.setReply(body, status);
     QPointer<HttpFun> http = new HttpFun;
     QSignalSpy spy(http.data(), &HttpFun::signal_requestFinished);
+    HttpFun::Ending ending = HttpFun::Ending::NotSent;
+    connect(http.data(), &HttpFun::signal_requestFinished, this, [&] { ending = http->ending(); });
     http->post(server.url(), requests::update().bytes());
     QVERIFY(spy.wait(5000));
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toBool(), success);
+    if (body.size() > HttpFun::kMaxReplyBytes) {
+        QCOMPARE(spy.at(0).at(1).toByteArray(), QByteArray("reply too large"));
+        QCOMPARE(ending, HttpFun::Ending::Unknown);
+        QTRY_VERIFY(http.isNull());
+        return;
+    }
     QCOMPARE(spy.at(0).at(1).toByteArray(), body);
     QCOMPARE(server.bodies().value(0), QByteArray("version=3.0&action=Share.App.update&system=pc"));
     // The object releases itself after its one signal.
