@@ -4,6 +4,7 @@
 //   bench_sale [--sales N] [--printer NAME] [--sandbox PATH] [--journal DIR]
 // Runs the real amount page, payment-code window and result window (offscreen unless a display is chosen).
 #include "app/dataconfig.h"
+#include "benchgateway.h"
 #include "benchutil.h"
 #include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
@@ -52,21 +53,6 @@ protected:
     }
 };
 
-QJsonObject postAndWait(const RequestBody& body) {
-    QJsonObject content;
-    QEventLoop loop;
-    auto* http = new HttpFun;
-    QObject::connect(http, &HttpFun::signal_requestFinished, &loop, [&](bool ok, const QByteArray& bytes) {
-        if (ok) {
-            content = reply::content(bytes);
-        }
-        loop.quit();
-    });
-    http->post(GatewayUrl(), body.bytes());
-    loop.exec();
-    return content;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,30 +79,12 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     QProcess sandbox;
-    sandbox.setProgram(args.value("sandbox"));
-    sandbox.setArguments({"--port", "0", "--db", dir.filePath("sandbox.db"), "--quiet"});
-    sandbox.start();
-    if (!sandbox.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "gateway-sandbox did not start (%s)\n", qPrintable(args.value("sandbox")));
+    if (!bench::startSandbox(sandbox, args.value("sandbox"), dir.filePath("sandbox.db"))) {
         return 1;
     }
-    const QString first = QString::fromUtf8(sandbox.readLine()).trimmed();
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("(\\d+)\\s*$")).match(first);
-    const QRegularExpressionMatch port = QRegularExpression(QStringLiteral(":(\\d+)")).match(first);
-    if (!port.hasMatch() && !m.hasMatch()) {
-        std::fprintf(stderr, "cannot read the sandbox port from: %s\n", qPrintable(first));
-        return 1;
-    }
-    const QString portText = port.hasMatch() ? port.captured(1) : m.captured(1);
-    dataConfig().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(portText));
     dataConfig().setPrinterName(args.value("printer"));
 
-    const QJsonObject login = postAndWait(requests::login(QStringLiteral("demo"), QStringLiteral("demo123")));
-    userSession().setLoginInfo(
-        LoginInfo{replies::text(login, "token"), replies::text(login, "id"), QString(), QString(), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
-    if (userSession().uid().isEmpty()) {
-        std::fprintf(stderr, "sign-in at the sandbox failed\n");
+    if (!bench::signInDemo()) {
         return 1;
     }
 

@@ -3,6 +3,7 @@
 //   bench_export [--rows N] [--sandbox PATH]
 // Reports the time and the peak memory (VmHWM) for a fifth of the rows and for all of them, so that growth with the
 // row count shows.
+#include "benchgateway.h"
 #include "app/dataconfig.h"
 #include "app/usersession.h"
 #include "gateway/gatewaycall.h"
@@ -40,23 +41,10 @@ long statusKiB(const char* key) {
     return -1;
 }
 
-QByteArray postAndWait(const RequestBody& body) {
-    QByteArray bytes;
-    QEventLoop loop;
-    auto* http = new HttpFun;
-    QObject::connect(http, &HttpFun::signal_requestFinished, &loop, [&](bool, const QByteArray& b) {
-        bytes = b;
-        loop.quit();
-    });
-    http->post(GatewayUrl(), body.bytes());
-    loop.exec();
-    return bytes;
-}
-
 void sell(int from, int to) {
     for (int i = from; i <= to; ++i) {
         const QString code = QStringLiteral("%1%2").arg(i % 3 ? "28" : "13").arg(i, 16, 10, QLatin1Char('0'));
-        postAndWait(requests::scanPay(code, 100 + i, userSession().uid(), QStringLiteral("1")));
+        bench::postAndWait(requests::scanPay(code, 100 + i, userSession().uid(), QStringLiteral("1")));
     }
 }
 
@@ -122,27 +110,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     QProcess sandbox;
-    sandbox.setProgram(args.value("sandbox"));
-    sandbox.setArguments({"--port", "0", "--db", dir.filePath("sandbox.db"), "--quiet"});
-    sandbox.start();
-    if (!sandbox.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "gateway-sandbox did not start (%s)\n", qPrintable(args.value("sandbox")));
-        return 1;
-    }
-    const QRegularExpressionMatch port =
-        QRegularExpression(QStringLiteral(":(\\d+)")).match(QString::fromUtf8(sandbox.readLine()));
-    if (!port.hasMatch()) {
-        std::fprintf(stderr, "cannot read the sandbox port\n");
-        return 1;
-    }
-    dataConfig().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port.captured(1)));
-    const QJsonObject login =
-        reply::content(postAndWait(requests::login(QStringLiteral("demo"), QStringLiteral("demo123"))));
-    userSession().setLoginInfo(
-        LoginInfo{replies::text(login, "token"), replies::text(login, "id"), QString(), QString(), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
-    if (userSession().uid().isEmpty()) {
-        std::fprintf(stderr, "sign-in at the sandbox failed\n");
+    if (!bench::startSandbox(sandbox, args.value("sandbox"), dir.filePath("sandbox.db")) || !bench::signInDemo()) {
         return 1;
     }
 

@@ -5,6 +5,7 @@
 // Offscreen unless a display is chosen (DISPLAY or QT_QPA_PLATFORM).
 #include "app/dataconfig.h"
 #include "app/usersession.h"
+#include "benchgateway.h"
 #include "benchutil.h"
 #include "gateway/gatewaycall.h"
 #include "gateway/gatewayurl.h"
@@ -52,19 +53,6 @@ protected:
     }
 };
 
-QByteArray postAndWait(const RequestBody& body) {
-    QByteArray bytes;
-    QEventLoop loop;
-    auto* http = new HttpFun;
-    QObject::connect(http, &HttpFun::signal_requestFinished, &loop, [&](bool, const QByteArray& b) {
-        bytes = b;
-        loop.quit();
-    });
-    http->post(GatewayUrl(), body.bytes());
-    loop.exec();
-    return bytes;
-}
-
 void waitForPaint(PaintWatcher& watcher) {
     while (!watcher.painted) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -92,34 +80,13 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     QProcess sandbox;
-    sandbox.setProgram(args.value("sandbox"));
-    sandbox.setArguments({"--port", "0", "--db", dir.filePath("sandbox.db"), "--quiet"});
-    sandbox.start();
-    if (!sandbox.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "gateway-sandbox did not start (%s)\n", qPrintable(args.value("sandbox")));
-        return 1;
-    }
-    const QRegularExpressionMatch port =
-        QRegularExpression(QStringLiteral(":(\\d+)")).match(QString::fromUtf8(sandbox.readLine()));
-    if (!port.hasMatch()) {
-        std::fprintf(stderr, "cannot read the sandbox port\n");
-        return 1;
-    }
-    dataConfig().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port.captured(1)));
-
-    const QJsonObject login =
-        reply::content(postAndWait(requests::login(QStringLiteral("demo"), QStringLiteral("demo123"))));
-    userSession().setLoginInfo(
-        LoginInfo{replies::text(login, "token"), replies::text(login, "id"), QString(), QString(), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
-    if (userSession().uid().isEmpty()) {
-        std::fprintf(stderr, "sign-in at the sandbox failed\n");
+    if (!bench::startSandbox(sandbox, args.value("sandbox"), dir.filePath("sandbox.db")) || !bench::signInDemo()) {
         return 1;
     }
     // 45 sales: three pages of the default query.
     for (int i = 1; i <= 45; ++i) {
         const QString code = QStringLiteral("%1%2").arg(i % 3 ? "28" : "13").arg(i, 16, 10, QLatin1Char('0'));
-        postAndWait(requests::scanPay(code, 1000 + i, userSession().uid(), QStringLiteral("1")));
+        bench::postAndWait(requests::scanPay(code, 1000 + i, userSession().uid(), QStringLiteral("1")));
     }
 
     QWidget host;
@@ -150,8 +117,9 @@ int main(int argc, char** argv) {
     // A real reply of 20 rows, arriving again and again.
     const UserSession& s = userSession();
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-M-d"));
-    const QByteArray bytes = postAndWait(requests::listPay(s.token(), 1, QString(), today + QStringLiteral(" 00:00:00"),
-                                                           today + QStringLiteral(" 23:59:59"), s.shopId(), QString()));
+    const QByteArray bytes =
+        bench::postAndWait(requests::listPay(s.token(), 1, QString(), today + QStringLiteral(" 00:00:00"),
+                                             today + QStringLiteral(" 23:59:59"), s.shopId(), QString()));
     QList<double> replyToPaintMs;
     QList<double> fillMs;
     for (int i = 0; i < runs; ++i) {
