@@ -4,6 +4,7 @@
 #include "collect/formsaomashoukuan.h"
 #include "collect/formtradeinfo.h"
 #include "app/usersession.h"
+#include "screens.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -50,17 +51,6 @@ void keySlowly(FormSaoMaShouKuan& page, const QString& keys) {
 QByteArray successReply(const QByteArray& channel = "ALIPAY") {
     return QByteArray(R"({"code":0,"content":{"msg":"成功","operator":"张三","out_trade_no":"ORD1","pay_channel":")") +
            channel + R"(","money":1250,"pay_date":"2026-12-07 08:00:00","shopname":"东门店"}})";
-}
-
-QList<FormTradeInfo*> resultWindows() {
-    return visibleTopLevels<FormTradeInfo>();
-}
-
-void closeResultWindows() {
-    for (FormTradeInfo* w : resultWindows()) {
-        w->close();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void signIn() {

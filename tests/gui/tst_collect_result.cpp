@@ -5,6 +5,7 @@
 #include "collect/ticketform.h"
 #include "receipts/printhtmlreceipt.h"
 #include "app/usersession.h"
+#include "screens.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -30,19 +31,6 @@ void addTicketType(int id, const QString& name, qint64 priceFen) {
     t->name = name;
     t->priceFen = priceFen;
     ticketTypes().append(t);
-}
-
-// Collects the receipts instead of sending them to a printer; restores real printing when it goes.
-struct ReceiptCatcher {
-    QStringList html;
-    ReceiptCatcher() {
-        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
-    }
-    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
-};
-
-QList<FormTradeInfo*> resultWindows() {
-    return visibleTopLevels<FormTradeInfo>();
 }
 
 }  // namespace

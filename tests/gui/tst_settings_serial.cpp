@@ -35,11 +35,6 @@ struct FakeOwner : QObject {
     std::function<void()> onOpen;
 };
 
-QByteArray fileBytes(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void choose(QComboBox* box, const QString& text) {
     const int i = box->findText(text);
     QVERIFY2(i >= 0, qPrintable(text));

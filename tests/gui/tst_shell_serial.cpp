@@ -12,13 +12,7 @@
 
 using namespace testsupport;
 
-namespace {
-
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(text);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class TestShellSerial : public QObject {
     Q_OBJECT
@@ -58,9 +52,11 @@ void TestShellSerial::amountReachesThePageAndBytesTheDisplay_data() {
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<bool>("display");
     QTest::addColumn<QString>("field");
-    QTest::newRow("ESC Q A 12.50 CR, display on") << QList<QByteArray>{hex("1b514131322e35300d")} << true << "12.50";
-    QTest::newRow("display off") << QList<QByteArray>{hex("1b514131322e35300d")} << false << "12.50";
-    QTest::newRow("split message") << QList<QByteArray>{hex("1b514132"), hex("352e30300d")} << true << "25.00";
+    QTest::newRow("ESC Q A 12.50 CR, display on")
+        << QList<QByteArray>{testsupport::hex("1b514131322e35300d")} << true << "12.50";
+    QTest::newRow("display off") << QList<QByteArray>{testsupport::hex("1b514131322e35300d")} << false << "12.50";
+    QTest::newRow("split message") << QList<QByteArray>{testsupport::hex("1b514132"), testsupport::hex("352e30300d")}
+                                   << true << "25.00";
     QTest::newRow("no CR: taken after the quiet gap") << QList<QByteArray>{QByteArray("\x1bQA7.70")} << true << "7.70";
     QTest::newRow("a clear leaves the amount")
         << QList<QByteArray>{QByteArray("\x1bQA3.00\r"), QByteArray("\x0c\r")} << true << "3.00";
@@ -101,7 +97,7 @@ void TestShellSerial::showingTheWindowCollectsThePendingAmountOnce() {
     MessageBoxWatcher boxes;
     MainWindow w;
     w.hide();
-    QVERIFY(m_pos->write(hex("1b514131322e35300d")));
+    QVERIFY(m_pos->write(testsupport::hex("1b514131322e35300d")));
     QTRY_VERIFY(w.amountPending());
     QVERIFY(!w.isVisible());
     FormSaoMaShouKuan* page = w.amountPage();

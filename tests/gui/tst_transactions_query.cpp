@@ -2,6 +2,7 @@
 #include "app/dataconfig.h"
 #include "app/usersession.h"
 #include "receipts/printhtmlreceipt.h"
+#include "screens.h"
 #include "testsupport.h"
 #include "transactions/formjiaoyicx.h"
 #include "transactions/loadingdialog.h"
@@ -74,15 +75,6 @@ QString cell(FormJiaoYiCX& page, int row, int column) {
 QPushButton* rowButton(FormJiaoYiCX& page, int row, int column) {
     return qobject_cast<QPushButton*>(child<QTableWidget>(page, "tableWidget")->cellWidget(row, column));
 }
-
-// Collects the receipts instead of printing them.
-struct ReceiptCatcher {
-    QStringList html;
-    ReceiptCatcher() {
-        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
-    }
-    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
-};
 
 }  // namespace
 

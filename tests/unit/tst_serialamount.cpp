@@ -1,16 +1,10 @@
 // The serial bridge's rules: chunks joined into lines, the amount taken from each line that carries one.
 #include "shell/serialamount.h"
 
+#include "testsupport.h"
+
 #include <QSignalSpy>
 #include <QtTest>
-
-namespace {
-
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(text);
-}
-
-}  // namespace
 
 class TestSerialAmount : public QObject {
     Q_OBJECT
@@ -33,14 +27,16 @@ void TestSerialAmount::linesGiveAmounts_data() {
     QTest::addColumn<bool>("held");             // bytes are held for the gap
 
     // The POS display commands of the bridge's examples.
-    QTest::newRow("ESC Q A 12.50 CR") << QList<QByteArray>{hex("1b514131322e35300d")} << QStringList{"12.50"}
-                                      << QStringList{} << false;
+    QTest::newRow("ESC Q A 12.50 CR") << QList<QByteArray>{testsupport::hex("1b514131322e35300d")}
+                                      << QStringList{"12.50"} << QStringList{} << false;
     QTest::newRow("12.50 CR: the first byte counts")
-        << QList<QByteArray>{hex("31322e35300d")} << QStringList{"12.50"} << QStringList{} << false;
-    QTest::newRow("a single digit") << QList<QByteArray>{hex("38")} << QStringList{} << QStringList{"8"} << true;
+        << QList<QByteArray>{testsupport::hex("31322e35300d")} << QStringList{"12.50"} << QStringList{} << false;
+    QTest::newRow("a single digit") << QList<QByteArray>{testsupport::hex("38")} << QStringList{} << QStringList{"8"}
+                                    << true;
 
     // Display commands without an amount: complete at their last byte, nothing held, the amount left as it is.
-    QTest::newRow("lamp ESC s 1") << QList<QByteArray>{hex("1b7331")} << QStringList{} << QStringList{} << false;
+    QTest::newRow("lamp ESC s 1") << QList<QByteArray>{testsupport::hex("1b7331")} << QStringList{} << QStringList{}
+                                  << false;
     QTest::newRow("total, then the total lamp") << QList<QByteArray>{QByteArray("\x1bQA12.50\r"), QByteArray("\x1bs2")}
                                                 << QStringList{"12.50"} << QStringList{} << false;
     QTest::newRow("total and lamp in one chunk")
@@ -51,8 +47,9 @@ void TestSerialAmount::linesGiveAmounts_data() {
                                       << false;
     QTest::newRow("initialise ESC @") << QList<QByteArray>{QByteArray("\x1b@")} << QStringList{} << QStringList{}
                                       << false;
-    QTest::newRow("clear FF") << QList<QByteArray>{hex("0c")} << QStringList{} << QStringList{} << false;
-    QTest::newRow("clear CAN, then CR") << QList<QByteArray>{hex("180d")} << QStringList{} << QStringList{} << false;
+    QTest::newRow("clear FF") << QList<QByteArray>{testsupport::hex("0c")} << QStringList{} << QStringList{} << false;
+    QTest::newRow("clear CAN, then CR") << QList<QByteArray>{testsupport::hex("180d")} << QStringList{} << QStringList{}
+                                        << false;
     QTest::newRow("clear display after a total") << QList<QByteArray>{QByteArray("\x1bQA8.80\r"), QByteArray("\x0c\r")}
                                                  << QStringList{"8.80"} << QStringList{} << false;
     QTest::newRow("initialise, lamp, then the amount")
@@ -67,11 +64,12 @@ void TestSerialAmount::linesGiveAmounts_data() {
         << QList<QByteArray>{QByteArray("THANK YOU\r")} << QStringList{} << QStringList{} << false;
     QTest::newRow("ESC Q A without a digit blanks the amount")
         << QList<QByteArray>{QByteArray("\x1bQA\r")} << QStringList{""} << QStringList{} << false;
-    QTest::newRow("two messages in one chunk")
-        << QList<QByteArray>{hex("31322e35300d372e30300d")} << QStringList{"12.50", "7.00"} << QStringList{} << false;
+    QTest::newRow("two messages in one chunk") << QList<QByteArray>{testsupport::hex("31322e35300d372e30300d")}
+                                               << QStringList{"12.50", "7.00"} << QStringList{} << false;
 
     QTest::newRow("message split over two chunks")
-        << QList<QByteArray>{hex("1b514132"), hex("352e30300d")} << QStringList{"25.00"} << QStringList{} << false;
+        << QList<QByteArray>{testsupport::hex("1b514132"), testsupport::hex("352e30300d")} << QStringList{"25.00"}
+        << QStringList{} << false;
     QTest::newRow("one byte per chunk") << QList<QByteArray>{"\x1b", "Q", "A", "9", ".", "9", "9", "\r"}
                                         << QStringList{"9.99"} << QStringList{} << false;
     QTest::newRow("a message and the start of the next")
