@@ -109,12 +109,13 @@ void TestCollectAmount::keyWindow() {
     QWidget host;
     FormSaoMaShouKuan page(&host);
     for (const QString& burst : bursts) {
+        const QString before = page.fieldText();
         for (const QChar k : burst) {
             press(page, k);
         }
-        // Nothing reaches the field inside the window.
+        // Nothing reaches the field inside the window (back acts at once).
         if (burst != "<") {
-            QCOMPARE(page.fieldText().size() <= field.size(), true);
+            QCOMPARE(page.fieldText(), before);
         }
         waitForKeyWindow(page);
     }
