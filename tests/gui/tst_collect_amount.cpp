@@ -356,7 +356,7 @@ void TestCollectAmount::successClearsAmountAndShowsResult() {
     QCOMPARE(info->moneyText(), QString("12.50"));
     closeResultWindows();
     // No printer chosen: nothing was reported besides the charge.
-    QTest::qWait(100);
+    QVERIFY(stub.roundTrip());
     QCOMPARE(stub.bodies().size(), 1);
 }
 
@@ -394,7 +394,7 @@ void TestCollectAmount::refusalKeepsWindow() {
     QCOMPARE(boxes.last().icon, QMessageBox::Critical);
     QCOMPARE(boxes.last().title, QString("温馨提示"));
     QCOMPARE(boxes.last().text, message);
-    QTest::qWait(50);
+    QVERIFY(waitForQueuedWork());  // a close after the box would have been queued
     QVERIFY(cs);
     QVERIFY(!cs->isCharging());
     QCOMPARE(page.fieldText(), QString("12.50"));
@@ -429,7 +429,9 @@ void TestCollectAmount::timeoutIsCheckedNotRepeated() {
     QCOMPARE(boxes.count(), 0);
     QVERIFY(cs->isVisible());
     QCOMPARE(page.fieldText(), QString("12.50"));
-    QTest::qWait(1600);  // the late success must not be taken for this charge
+    // The late success has come back; it must not be taken for this charge.
+    QVERIFY(stub.waitForAnswers());
+    QVERIFY(stub.roundTrip());
     QVERIFY(resultWindows().isEmpty());
     QCOMPARE(formValue(stub.bodies().first(), "action"), QString("Pay.Ace.scanpay"));
     for (int i = 1; i < stub.bodies().size(); ++i) {
@@ -459,7 +461,7 @@ void TestCollectAmount::returnIgnoredWhileCharging() {
     QTest::keyClick(cs, Qt::Key_Return);
     QTest::keyClick(cs, Qt::Key_Return);
     QVERIFY(boxes.waitForBoxes(1));
-    QTest::qWait(600);
+    QVERIFY(stub.roundTrip());
     QCOMPARE(stub.bodies().size(), 1);
     QCOMPARE(boxes.count(), 1);
 }

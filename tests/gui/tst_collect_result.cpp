@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QScrollArea>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace testsupport;
@@ -146,7 +147,7 @@ void TestCollectResult::printsAndReports() {
         QVERIFY(stub.waitForBodies(1));
         QCOMPARE(stub.bodies().first(), QByteArray("version=3.0&action=Account.Print.doprint&token=tk-9&no=ORD77&"));
     } else {
-        QTest::qWait(200);
+        QVERIFY(stub.roundTrip());
         QCOMPARE(stub.bodies().size(), 0);
     }
 }
@@ -157,10 +158,13 @@ void TestCollectResult::closesAndDeletesItself() {
     // A Return right after opening (a scanner's second Return) does not close the result unseen; a later one does.
     info->show();
     QTest::keyClick(info, Qt::Key_Return);
+    // Had the key been taken, a button would be held down now and click when its press animation ends.
+    for (const QPushButton* b : info->findChildren<QPushButton*>()) {
+        QVERIFY2(!b->isDown(), qPrintable(b->objectName()));
+    }
     QVERIFY(QTest::qWaitForWindowExposed(info));
-    QTest::qWait(200);  // past the button's press animation, had the key been taken
     QVERIFY(info && info->isVisible());
-    QTest::qWait(FormTradeInfo::kIgnoreReturnMs);
+    QVERIFY(waitPast(FormTradeInfo::kIgnoreReturnMs));  // the rule is a time: Returns count once it has passed
     QTest::keyClick(info, Qt::Key_Return);
     QVERIFY(QTest::qWaitFor([&] { return info.isNull(); }, 2000));
 }

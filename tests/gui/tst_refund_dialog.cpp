@@ -152,7 +152,7 @@ void TestRefundDialog::checksInOrder() {
     if (!sent) {
         QCOMPARE(f.boxes.count(), 1);
         QVERIFY(d.dialog.submitEnabled());
-        QTest::qWait(100);
+        QVERIFY(f.stub.roundTrip());
         QCOMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 0);
         return;
     }
@@ -398,7 +398,7 @@ void TestRefundDialog::unknownOutcomeKeepsSubmitOff() {
     d.button("btnOk")->click();
     d.button("btnOk1")->click();
     QTest::keyClick(d.edit("txtpwd"), Qt::Key_Return);
-    QTest::qWait(200);
+    QVERIFY(f.stub.roundTrip());
     QCOMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
     QCOMPARE(receipts.html.size(), 0);
     QVERIFY(d.button("btnCancel")->isEnabled());

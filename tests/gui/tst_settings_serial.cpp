@@ -190,14 +190,14 @@ private slots:
         QCOMPARE(owner.closed, 2);
         hub.findChild<QPushButton*>(QStringLiteral("close_btn"))->click();
         QTRY_COMPARE(owner.opened, 2);
-        QTest::qWait(50);
+        QVERIFY(waitForQueuedWork());  // the ports are given back on a queued call: none is still due
         QCOMPARE(owner.opened, 2);
         QCOMPARE(owner.closed, 2);
         // Opening the hub again builds the page afresh, which takes the ports once more.
         hub.doSet(1);
         hub.show();
         QCOMPARE(owner.closed, 3);
-        QTest::qWait(50);
+        QVERIFY(waitForQueuedWork());
         QCOMPARE(owner.opened, 2);
     }
 

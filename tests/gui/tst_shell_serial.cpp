@@ -80,9 +80,9 @@ void TestShellSerial::amountReachesThePageAndBytesTheDisplay() {
     for (const QByteArray& chunk : chunks) {
         QVERIFY(m_pos->write(chunk));
         sent += chunk;
-        // Separate reads, as a POS writing in pieces.
+        // Separate reads, as a POS writing in pieces: the port has taken this piece before the next is written.
+        QVERIFY(m_pos->waitUntilRead());
         QTRY_VERIFY(w.softwarePort()->bytesAvailable() == 0);
-        QTest::qWait(30);
     }
     QTRY_VERIFY(w.amountPage());
     QTRY_COMPARE(w.amountPage()->fieldText(), field);
@@ -125,8 +125,9 @@ void TestShellSerial::showingTheWindowWhileALineArrivesWaitsForIt() {
     // The next total is half way through when the cashier brings the window up: its whole amount is collected,
     // not the one before it and not its first digit.
     QVERIFY(m_pos->write(QByteArray("\x1bQA2")));
+    QVERIFY(m_pos->waitUntilRead());
     QTRY_VERIFY(w.softwarePort()->bytesAvailable() == 0);
-    QTest::qWait(20);
+    QVERIFY(w.amountArriving());
     w.showWindow();
     QVERIFY(!w.amountPage()->paymentWindow());
     QVERIFY(m_pos->write(QByteArray("5.00\r")));
@@ -182,7 +183,7 @@ void TestShellSerial::portsThatCannotBeOpenedAreReported() {
     MainWindow w;
     w.show();
     QVERIFY(boxes.waitForBoxes(texts.size()));
-    QTest::qWait(100);
+    QVERIFY(waitForQueuedWork());  // the boxes are raised on queued calls: none is left
     QCOMPARE(boxes.count(), texts.size());
     for (int i = 0; i < texts.size(); ++i) {
         QCOMPARE(boxes.boxes().at(i).icon, QMessageBox::Critical);

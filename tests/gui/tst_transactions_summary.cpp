@@ -144,7 +144,9 @@ private slots:
         edit(dialog, "time2")->setDateTime(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 3600));
         QTRY_COMPARE(labelText(dialog, "lblzfbje"), QString("￥2.50元"));
         QVERIFY(printButton(dialog)->isEnabled());
-        QTest::qWait(1200);  // the old period's answer has come and gone
+        // The old period's answer has come and gone.
+        QVERIFY(f.stub.waitForAnswers());
+        QVERIFY(f.stub.roundTrip());
         QCOMPARE(labelText(dialog, "lblzfbje"), QString("￥2.50元"));
         QVERIFY(printButton(dialog)->isEnabled());
         QCOMPARE(f.boxes.count(), 0);
@@ -183,7 +185,7 @@ private slots:
         const qint64 opened = QDateTime::currentSecsSinceEpoch();
         myTrade dialog;
         QTRY_VERIFY(printButton(dialog)->isEnabled());
-        QTest::qWait(300);
+        QVERIFY(f.stub.roundTrip());  // a second query would have been started with the answers read by now
         const QList<QByteArray> queries = f.stub.bodiesOf("Account.Pay.listSumTicket");
         QCOMPARE(queries.size(), 1);
         QCOMPARE(formValue(queries.first(), "time1").toLongLong(), startProposed ? epoch(time1) : midnight);
