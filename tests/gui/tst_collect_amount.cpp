@@ -65,6 +65,11 @@ class TestCollectAmount : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test ends its windows itself; none may be left to take the next test's replies or block its charges.
+    void cleanup() {
+        QCOMPARE(endSaleWindows(), 0);
+        QVERIFY(!ChargeController::busy());
+    }
     void keyWindow_data();
     void keyWindow();
     void addition_data();

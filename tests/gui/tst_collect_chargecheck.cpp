@@ -99,6 +99,11 @@ class TestChargeCheckWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test ends its windows itself; none may be left to take the next test's replies or block its charges.
+    void cleanup() {
+        QCOMPARE(endSaleWindows(), 0);
+        QVERIFY(!ChargeController::busy());
+    }
     void confirmedCandidateCompletesTheSale();
     void declinedCandidateThenNothingFound();
     void stoppingWarnsAndAllowsANewScan();

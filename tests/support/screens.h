@@ -3,10 +3,14 @@
 // Helpers for the tests of the sale screens and of anything that prints. Header-only: a test that includes it
 // already links the collect and receipt libraries, and the others need not.
 
+#include "collect/formcs.h"
 #include "collect/formtradeinfo.h"
+#include "journal/chargecontroller.h"
 #include "receipts/printhtmlreceipt.h"
 #include "testsupport.h"
 
+#include <QApplication>
+#include <QPointer>
 #include <QStringList>
 
 namespace testsupport {
@@ -17,6 +21,25 @@ inline QList<FormTradeInfo*> resultWindows() {
 }
 inline void closeResultWindows() {
     closeTopLevels<FormTradeInfo>();
+}
+
+// Ends what a sale test left behind: result windows, and payment windows that outlived their page (one still
+// checking keeps asking the gateway and holds the charge lock). Run after each test function, so that no reply or
+// timer of one reaches the next. Returns how many payment windows were left.
+inline int endSaleWindows() {
+    closeResultWindows();
+    QList<QPointer<FormCS>> left;
+    const QWidgetList widgets = QApplication::allWidgets();
+    for (QWidget* w : widgets) {
+        if (auto* cs = qobject_cast<FormCS*>(w)) {
+            left.append(cs);
+        }
+    }
+    for (const QPointer<FormCS>& cs : left) {
+        delete cs.data();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return left.size();
 }
 
 // Takes what would have gone to the printer while it lives.
