@@ -101,10 +101,6 @@ int PtyLine::unread() const {
     return m_deviceFd >= 0 && ioctl(m_deviceFd, FIONREAD, &n) == 0 ? n : -1;
 }
 
-bool PtyLine::waitUntilRead(int timeoutMs) const {
-    return QTest::qWaitFor([&] { return unread() == 0; }, timeoutMs);
-}
-
 IdleSerialLine::IdleSerialLine() {
     dataConfig().setSerialDevice(QStringLiteral("COM%1").arg(comConfig().softPortNo), line.device());
 }

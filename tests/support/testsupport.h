@@ -144,10 +144,10 @@ public:
     bool isOpen() const { return m_end >= 0; }
     QString device() const { return m_device; }
     bool write(const QByteArray& bytes);
-    // Bytes written at this end that the port has not read yet.
+    // Bytes written at this end that wait in the line for the port to read them. Bytes just written may not have
+    // reached the line yet (the kernel passes them on a moment later): wait for the port to have read something
+    // since the write before taking 0 as "all read".
     int unread() const;
-    // Spins the event loop until the port has read everything written at this end.
-    bool waitUntilRead(int timeoutMs = 5000) const;
     // What arrived at this end within `timeoutMs` (spinning the event loop); returns early once `expected` bytes
     // are there. With `expected` < 0 it waits the whole time.
     QByteArray read(int timeoutMs, int expected = -1);
