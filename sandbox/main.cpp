@@ -3,6 +3,8 @@
 #include "gateway.h"
 #include "server.h"
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -117,13 +119,23 @@ int main(int argc, char** argv) {
                     serverOptions.bind.c_str(), port, gatewayOptions.dbPath.c_str());
         std::fflush(stdout);
 
+        std::atomic<bool> ended{false};
         std::thread signalWatcher([&] {
             int sig = 0;
             sigwait(&stopSignals, &sig);
+            if (ended) {
+                return;  // woken below: the server ended by itself
+            }
             std::fprintf(stderr, "gateway-sandbox: signal %d, stopping\n", sig);
+            // A stop that comes before the server has begun to listen (a signal right after the port was printed)
+            // would do nothing and leave the server running: it waits for the listening to begin.
+            while (!ended && !server.listening()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
             server.stop();
         });
         const bool served = server.run();
+        ended = true;
         // Wake the watcher if the server ended by itself.
         pthread_kill(signalWatcher.native_handle(), SIGTERM);
         signalWatcher.join();

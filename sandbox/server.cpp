@@ -179,6 +179,10 @@ void Server::stop() {
     http_->stop();
 }
 
+bool Server::listening() const {
+    return http_->is_running();
+}
+
 void Server::gatewayEndpoint(const httplib::Request& req, httplib::Response& res) {
     const auto started = std::chrono::steady_clock::now();
     std::string parseError;

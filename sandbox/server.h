@@ -37,6 +37,8 @@ public:
     bool run();
     // Safe from any thread; ends hangs and delays at once.
     void stop();
+    // True once run() has begun to listen (a stop() before then does nothing).
+    bool listening() const;
 
 private:
     void gatewayEndpoint(const httplib::Request& req, httplib::Response& res);

@@ -265,6 +265,10 @@ void MainWindow::onSerialSettled() {
     }
 }
 
+bool MainWindow::displayPortOpen() const {
+    return m_showPort && m_showPort->isOpen();
+}
+
 bool MainWindow::amountArriving() const {
     return m_amountReader && m_amountReader->holding();
 }

@@ -51,6 +51,8 @@ public:
     bool displayEnabled() const { return m_showEnabled; }
     // An amount came from the POS and has not been collected by bringing the window up yet.
     bool amountPending() const { return m_pendingAmount; }
+    // Whether the customer display's port is open (it is not while 有客显 is off).
+    bool displayPortOpen() const;
     // A line from the POS has begun and not ended.
     bool amountArriving() const;
 

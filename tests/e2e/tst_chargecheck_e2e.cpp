@@ -74,7 +74,9 @@ void TestChargeCheckE2E::paidDuringPasswordWaitIsFoundAndCompleted() {
     QVERIFY2(!pay.isEmpty(), qPrintable(client.output()));
 
     // The charge times out while the customer is still typing; the window stays and checks.
-    QTest::qWait(4000);
+    QVERIFY2(QTest::qWaitFor([&] { return !m_sandbox.loggedRequests(QStringLiteral("Account.Pay.listPay")).isEmpty(); },
+                             15000),
+             qPrintable(client.output()));
     QVERIFY2(!visibleWindows(QStringLiteral("扫码收款")).isEmpty(), qPrintable(client.output()));
     QVERIFY(visibleWindows(kTip).isEmpty());
     // Another scan and Return while checking start nothing.
@@ -146,7 +148,10 @@ void TestChargeCheckE2E::hungChargeStaysUnresolved() {
     const QString pay = saleAndScan(client, QStringLiteral("7.30"), QStringLiteral("280000000000000021"));
     QVERIFY2(!pay.isEmpty(), qPrintable(client.output()));
 
-    QTest::qWait(4500);
+    // The charge is given up on and the window checks.
+    QVERIFY2(QTest::qWaitFor([&] { return !m_sandbox.loggedRequests(QStringLiteral("Account.Pay.listPay")).isEmpty(); },
+                             15000),
+             qPrintable(client.output()));
     QVERIFY2(!visibleWindows(QStringLiteral("扫码收款")).isEmpty(), qPrintable(client.output()));
     scan(pay, QStringLiteral("280000000000000022"));  // ignored while checking
 

@@ -23,11 +23,6 @@ QByteArray appConfig(bool display, int showPort) {
     return c.toBytes();
 }
 
-QByteArray fileBytes(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The settings hub: the visible window of that title which is not the main window.
 QString hubWindow() {
     QString hub;
@@ -207,7 +202,7 @@ void TestSerialE2E::settingsPageTakesThePortsAndGivesThemBack() {
     std::unique_ptr<Client> client;
     const QString main = startClient(client, true, {{QStringLiteral("COM3"), QStringLiteral("/nonexistent/pos-port")}});
     QVERIFY2(!main.isEmpty(), client ? qPrintable(client->output()) : "no serial lines (socat)");
-    const QByteArray stored = fileBytes(client->path(QStringLiteral("app.config")));
+    const QByteArray stored = testsupport::fileBytes(client->path(QStringLiteral("app.config")));
 
     // The set button opens the hub on 其他设置; 客显设置 is its first button.
     clickAt(main, 707, 21);
@@ -220,7 +215,7 @@ void TestSerialE2E::settingsPageTakesThePortsAndGivesThemBack() {
     pickEntry(hub, 430, 107, {QStringLiteral("Home"), QStringLiteral("Down"), QStringLiteral("Down")});
     clickAt(hub, 510, 372);
     QCOMPARE(answerBoxes(3), 1);
-    QCOMPARE(fileBytes(client->path(QStringLiteral("app.config"))), stored);
+    QCOMPARE(testsupport::fileBytes(client->path(QStringLiteral("app.config"))), stored);
 
     // Another page without saving: the bridge is back on the stored ports at once.
     clickAt(hub, 80, 126);
@@ -241,7 +236,7 @@ void TestSerialE2E::settingsPageTakesThePortsAndGivesThemBack() {
     // 客显串口可用, then the main window's 客显串口不可用，请重新设置串口, then 设置成功.
     QCOMPARE(answerBoxes(4), 3);
     QVERIFY2(client->output().contains(QStringLiteral("display port \"COM9\"")), qPrintable(client->output()));
-    const ComConfig saved = ComConfig::fromBytes(fileBytes(client->path(QStringLiteral("app.config"))));
+    const ComConfig saved = ComConfig::fromBytes(testsupport::fileBytes(client->path(QStringLiteral("app.config"))));
     QCOMPARE(saved.softPortNo, 9);
     QCOMPARE(saved.showPortNo, 9);
     QCOMPARE(int(saved.showEnabled), 1);

@@ -10,6 +10,7 @@
 #include "collect/ticketctl.h"
 #include "collect/ticketform.h"
 #include "receipts/printhtmlreceipt.h"
+#include "screens.h"
 #include "testsupport.h"
 
 #include <QJsonArray>
@@ -23,18 +24,6 @@
 using namespace testsupport;
 
 namespace {
-
-QByteArray action(const QByteArray& body) {
-    return formValue(body, "action").toUtf8();
-}
-
-int countOf(const StubGateway& stub, const QByteArray& name) {
-    int n = 0;
-    for (const QByteArray& b : stub.bodies()) {
-        n += action(b) == name ? 1 : 0;
-    }
-    return n;
-}
 
 QByteArray listingWith(const QJsonArray& rows) {
     return QJsonDocument(QJsonObject{{"code", 1}, {"content", QJsonObject{{"code", 1}, {"listpay", rows}}}})
@@ -59,17 +48,6 @@ chargecheck::Timing quickTiming() {
     t.durationMs = 1500;
     t.listTimeoutMs = 1000;
     return t;
-}
-
-QList<FormTradeInfo*> resultWindows() {
-    return visibleTopLevels<FormTradeInfo>();
-}
-
-void closeResultWindows() {
-    for (FormTradeInfo* w : resultWindows()) {
-        w->close();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // The amount page with 12.50 keyed and its payment-code window open, signed in to store 7.
@@ -105,10 +83,10 @@ struct Sale {
 void answerCharge(GatewayFixture& f, std::function<QByteArray(int)> listing) {
     auto listings = std::make_shared<std::atomic<int>>(0);
     f.stub.setHandler([listings, listing](const QByteArray& body) {
-        if (action(body).endsWith("scanpay")) {
+        if (actionOf(body).endsWith("scanpay")) {
             return StubGateway::Response{200, R"({"content":{"msg":"成功"}})", 900};
         }
-        if (action(body) == "Account.Pay.listPay") {
+        if (actionOf(body) == "Account.Pay.listPay") {
             return StubGateway::Response{200, listing(++*listings), 0};
         }
         return StubGateway::Response{200, R"({"content":{"msg":"成功"}})", 0};
@@ -121,6 +99,11 @@ class TestChargeCheckWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each test ends its windows itself; none may be left to take the next test's replies or block its charges.
+    void cleanup() {
+        QCOMPARE(endSaleWindows(), 0);
+        QVERIFY(!ChargeController::busy());
+    }
     void confirmedCandidateCompletesTheSale();
     void declinedCandidateThenNothingFound();
     void stoppingWarnsAndAllowsANewScan();
@@ -152,8 +135,8 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
     receipts::setReceiptSinkForTests({});
 
-    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
-    QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= 3);
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
+    QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 3);
     QCOMPARE(f.boxes.count(), 1);
     QCOMPARE(f.boxes.last().icon, QMessageBox::Question);
     QVERIFY(f.boxes.last().text.contains("ORD8888"));
@@ -166,12 +149,12 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     QVERIFY(QTest::qWaitFor([&] { return sale.cs.isNull(); }, 2000));
     QCOMPARE(receipts.size(), 1);
     QVERIFY(receipts.first().contains("ORD8888"));
-    QVERIFY(f.stub.waitForBodies(countOf(f.stub, "Pay.Ace.scanpay") + countOf(f.stub, "Account.Pay.listPay") + 1));
+    QVERIFY(f.stub.waitForBodies(f.stub.countOf("Pay.Ace.scanpay") + f.stub.countOf("Account.Pay.listPay") + 1));
     QCOMPARE(f.stub.bodies().last(), QByteArray("version=3.0&action=Account.Print.doprint&token=tk-1&no=ORD8888&"));
 
     // Each listing asks for the store, from before the charge to after now.
     const QByteArray listing = f.stub.bodies().at(1);
-    QCOMPARE(action(listing), QByteArray("Account.Pay.listPay"));
+    QCOMPARE(actionOf(listing), QByteArray("Account.Pay.listPay"));
     QCOMPARE(formValue(listing, "shopid"), QString("7"));
     QCOMPARE(formValue(listing, "token"), QString("tk-1"));
     const QDateTime start = QDateTime::fromString(formValue(listing, "start_date"), "yyyy-M-d hh:mm:ss");
@@ -193,15 +176,16 @@ void TestChargeCheckWindow::declinedCandidateThenNothingFound() {
     // Asked once about that transaction; the check went on, found nothing else, and the charge stays unresolved.
     QCOMPARE(f.boxes.boxes().at(0).icon, QMessageBox::Question);
     QCOMPARE(f.boxes.boxes().at(1).icon, QMessageBox::Warning);
-    QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= 2);
+    QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 2);
     QVERIFY(sale.cs && sale.cs->isVisible());
     QCOMPARE(sale.cs->controller()->phase(), ChargeController::Phase::Unresolved);
     QVERIFY(resultWindows().isEmpty());
     QCOMPARE(sale.page->fieldText(), QString("12.50"));
     // No new charge while it is unresolved.
     sale.scan("130000000000000001");
-    QTest::qWait(100);
-    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
+    QCOMPARE(sale.cs->controller()->phase(), ChargeController::Phase::Unresolved);
+    QVERIFY(f.stub.roundTrip());
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
     // Only the cashier's explicit release (客户未付款, then 确认未付款) lets the sale be charged again; the next scan
     // first looks for the earlier attempt (the same transaction is offered again and declined).
     f.boxes.queueAnswers({QMessageBox::Discard, QMessageBox::Yes});
@@ -212,9 +196,9 @@ void TestChargeCheckWindow::declinedCandidateThenNothingFound() {
     QCOMPARE(attempts.first().state, journal::State::Released);
     QCOMPARE(attempts.first().releasedBy, QString("42"));
     sale.scan("130000000000000001");
-    QVERIFY(QTest::qWaitFor([&] { return countOf(f.stub, "Pay.Ace.scanpay") == 2; }, 3000));
+    QVERIFY(QTest::qWaitFor([&] { return f.stub.countOf("Pay.Ace.scanpay") == 2; }, 3000));
     const QList<QByteArray> bodies = f.stub.bodies();
-    QCOMPARE(action(bodies.at(bodies.size() - 2)), QByteArray("Account.Pay.listPay"));
+    QCOMPARE(actionOf(bodies.at(bodies.size() - 2)), QByteArray("Account.Pay.listPay"));
 }
 
 void TestChargeCheckWindow::stoppingWarnsAndAllowsANewScan() {
@@ -242,13 +226,16 @@ void TestChargeCheckWindow::stoppingWarnsAndAllowsANewScan() {
     QCOMPARE(sale.cs->controller()->phase(), ChargeController::Phase::Unresolved);
     QVERIFY(sale.cs->statusText() != checkingText);
     // No listing goes out after the stop (one already on its way may still arrive), and no new charge.
-    QTRY_VERIFY(countOf(f.stub, "Account.Pay.listPay") > 0);
-    const int listings = countOf(f.stub, "Account.Pay.listPay");
-    QTest::qWait(400);
-    QVERIFY(countOf(f.stub, "Account.Pay.listPay") <= listings + 1);
+    QTRY_VERIFY(sale.cs->controller()->listingsSent() > 0);
+    const int listings = sale.cs->controller()->listingsSent();
+    QVERIFY(f.stub.waitForAnswers());
+    QVERIFY(f.stub.roundTrip());  // the listing on its way at the stop has arrived, and its answer come back
+    QVERIFY(waitPast(sale.cs->controller()->timing().intervalMs * 2));  // a next listing would have been due
+    QCOMPARE(sale.cs->controller()->listingsSent(), listings);
+    QCOMPARE(f.stub.countOf("Account.Pay.listPay"), listings);
     sale.scan("130000000000000001");
-    QTest::qWait(100);
-    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
+    QVERIFY(f.stub.roundTrip());
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
 }
 
 void TestChargeCheckWindow::saleAlreadyCompletedIsNotOffered() {
@@ -256,7 +243,7 @@ void TestChargeCheckWindow::saleAlreadyCompletedIsNotOffered() {
     // The first sale of 12.50 is answered; the second, of the same amount, is not, and only the first is listed.
     auto charges = std::make_shared<std::atomic<int>>(0);
     f.stub.setHandler([charges](const QByteArray& body) {
-        if (action(body) == "Pay.Ace.scanpay") {
+        if (actionOf(body) == "Pay.Ace.scanpay") {
             if (++*charges == 1) {
                 return StubGateway::Response{200, R"({"content":{"msg":"成功","out_trade_no":"FIRST",
                     "pay_channel":"WECHAT","money":"1250"}})",
@@ -280,7 +267,7 @@ void TestChargeCheckWindow::saleAlreadyCompletedIsNotOffered() {
     QTest::keyClick(cs, Qt::Key_Return);
     QVERIFY(f.boxes.waitForBoxes(1, 5000));
     QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);  // never offered: the journal holds FIRST as paid
-    QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= 1);
+    QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 1);
     QVERIFY(resultWindows().isEmpty());
 }
 
@@ -302,7 +289,7 @@ void TestChargeCheckWindow::closedWindowComesBackToCheck() {
     QVERIFY(f.boxes.waitForBoxes(1, 5000));
     QVERIFY(sale.cs->isVisible());
     QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
-    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
 }
 
 void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
@@ -346,7 +333,7 @@ void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
     }
     QCOMPARE(tickets, (QStringList{"成人票(20元)", "成人票(20元)", "儿童票(12.5元)"}));
     QCOMPARE(page.totalFen(), qint64(0));
-    QCOMPARE(countOf(f.stub, "Pay.Ace.ticketscanpay"), 1);
+    QCOMPARE(f.stub.countOf("Pay.Ace.ticketscanpay"), 1);
     closeResultWindows();
 }
 
@@ -376,16 +363,16 @@ void TestChargeCheckWindow::unknownOutcomes() {
     QFETCH(int, minListings);
     GatewayFixture f;
     f.stub.setHandler([=](const QByteArray& body) {
-        return action(body) == "Pay.Ace.scanpay" ? StubGateway::Response{status, chargeReply, 0}
-                                                 : StubGateway::Response{200, listing, 0};
+        return actionOf(body) == "Pay.Ace.scanpay" ? StubGateway::Response{status, chargeReply, 0}
+                                                   : StubGateway::Response{200, listing, 0};
     });
     f.boxes.queueAnswers({QMessageBox::Cancel});
     Sale sale(f);
     sale.scan("280000000000000001");
     QVERIFY(f.boxes.waitForBoxes(1, 5000));
     QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
-    QVERIFY(countOf(f.stub, "Account.Pay.listPay") >= minListings);
-    QCOMPARE(countOf(f.stub, "Pay.Ace.scanpay"), 1);
+    QVERIFY(f.stub.countOf("Account.Pay.listPay") >= minListings);
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
     QCOMPARE(sale.cs->controller()->phase(), ChargeController::Phase::Unresolved);
     QCOMPARE(sale.page->fieldText(), QString("12.50"));
     // The journal holds it as unresolved: no charge may go out, in this window or another.

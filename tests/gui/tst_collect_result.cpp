@@ -5,6 +5,7 @@
 #include "collect/ticketform.h"
 #include "receipts/printhtmlreceipt.h"
 #include "app/usersession.h"
+#include "screens.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace testsupport;
@@ -34,15 +36,6 @@ void addTicketType(int id, const QString& name, qint64 priceFen) {
     t->priceFen = priceFen;
     ticketTypes().append(t);
 }
-
-// Collects the receipts instead of sending them to a printer; restores real printing when it goes.
-struct ReceiptCatcher {
-    QStringList html;
-    ReceiptCatcher() {
-        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
-    }
-    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
-};
 
 // A print queue of the test's own on the capturing backend of the CUPS setup (tests/e2e/cups/setup-capture-queue.sh),
 // removed when this goes; `name` stays empty when CUPS or the backend is not there.
@@ -70,10 +63,6 @@ struct CaptureQueue {
         return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
 };
-
-QList<FormTradeInfo*> resultWindows() {
-    return visibleTopLevels<FormTradeInfo>();
-}
 
 }  // namespace
 
@@ -190,7 +179,7 @@ void TestCollectResult::printsAndReports() {
         QVERIFY(stub.waitForBodies(1));
         QCOMPARE(stub.bodies().first(), QByteArray("version=3.0&action=Account.Print.doprint&token=tk-9&no=ORD77&"));
     } else {
-        QTest::qWait(200);
+        QVERIFY(stub.roundTrip());
         QCOMPARE(stub.bodies().size(), 0);
     }
 }
@@ -253,10 +242,13 @@ void TestCollectResult::closesAndDeletesItself() {
     // A Return right after opening (a scanner's second Return) does not close the result unseen; a later one does.
     info->show();
     QTest::keyClick(info, Qt::Key_Return);
+    // Had the key been taken, a button would be held down now and click when its press animation ends.
+    for (const QPushButton* b : info->findChildren<QPushButton*>()) {
+        QVERIFY2(!b->isDown(), qPrintable(b->objectName()));
+    }
     QVERIFY(QTest::qWaitForWindowExposed(info));
-    QTest::qWait(200);  // past the button's press animation, had the key been taken
     QVERIFY(info && info->isVisible());
-    QTest::qWait(FormTradeInfo::kIgnoreReturnMs);
+    QVERIFY(waitPast(FormTradeInfo::kIgnoreReturnMs));  // the rule is a time: Returns count once it has passed
     QTest::keyClick(info, Qt::Key_Return);
     QVERIFY(QTest::qWaitFor([&] { return info.isNull(); }, 2000));
 }

@@ -7,6 +7,7 @@
 #include "refunds/refundsuredialog.h"
 #include "settings/modifyredundpwddialog.h"
 #include "settings/settingmain.h"
+#include "screens.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -38,16 +39,6 @@ void answer(StubGateway& stub, const QByteArray& cardsReply, const QByteArray& r
         }
         return r;
     });
-}
-
-QList<QByteArray> bodiesOf(const StubGateway& stub, const char* action) {
-    QList<QByteArray> out;
-    for (const QByteArray& b : stub.bodies()) {
-        if (formValue(b, QStringLiteral("action")) == QLatin1String(action)) {
-            out.append(b);
-        }
-    }
-    return out;
 }
 
 void signIn() {
@@ -92,14 +83,6 @@ struct Dialog {
         edit("txtmoney")->setText(amount);
         edit("txtpwd")->setText(pwd);
     }
-};
-
-struct ReceiptCatcher {
-    QStringList html;
-    ReceiptCatcher() {
-        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
-    }
-    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
 };
 
 }  // namespace
@@ -174,13 +157,13 @@ void TestRefundDialog::checksInOrder() {
     if (!sent) {
         QCOMPARE(f.boxes.count(), 1);
         QVERIFY(d.dialog.submitEnabled());
-        QTest::qWait(100);
-        QCOMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 0);
+        QVERIFY(f.stub.roundTrip());
+        QCOMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 0);
         return;
     }
     QCOMPARE(f.boxes.boxes().first().icon, QMessageBox::Question);
-    QTRY_COMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
-    const QByteArray body = bodiesOf(f.stub, "Account.Pay.refund").first();
+    QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
+    const QByteArray body = f.stub.bodiesOf("Account.Pay.refund").first();
     QCOMPARE(formValue(body, QStringLiteral("refundmoney")), QStringLiteral("1250"));
     QCOMPARE(formValue(body, QStringLiteral("cardno")), QString());
 }
@@ -195,8 +178,8 @@ void TestRefundDialog::onlyItemSwitchSendsEmptyItemsWithoutQuestion() {
     QTRY_COMPARE(d.dialog.itemBoxes().size(), 1);
     d.type(QStringLiteral("5"), QStringLiteral("888888"));
     d.button("btnOk1")->click();  // keypad Enter's button does the same
-    QTRY_COMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
-    const QByteArray body = bodiesOf(f.stub, "Account.Pay.refund").first();
+    QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
+    const QByteArray body = f.stub.bodiesOf("Account.Pay.refund").first();
     QVERIFY(body.contains("&cardno=&"));
     QCOMPARE(formValue(body, QStringLiteral("tradeno")), QStringLiteral("OUT1"));
     QCOMPARE(formValue(body, QStringLiteral("pwd")), QStringLiteral("888888"));
@@ -230,8 +213,8 @@ void TestRefundDialog::itemsListedAndReturnedOnesStayUnchecked() {
 
     d.type(QStringLiteral("8.5"), QStringLiteral("888888"));
     d.button("btnOk")->click();
-    QTRY_COMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
-    QCOMPARE(formValue(bodiesOf(f.stub, "Account.Pay.refund").first(), QStringLiteral("cardno")),
+    QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
+    QCOMPARE(formValue(f.stub.bodiesOf("Account.Pay.refund").first(), QStringLiteral("cardno")),
              QStringLiteral("A02(4元),A03(4.5元),"));
 
     d.all()->click();  // unchecking leaves the disabled box alone too
@@ -329,8 +312,8 @@ void TestRefundDialog::refundedPrintsSentAmountAndCloses() {
     QCOMPARE(f.boxes.last().text, QStringLiteral("退款成功"));
     QCOMPARE(receipts.html.size(), printed ? 1 : 0);
     // With the item switch off no item query goes out and the field is empty.
-    QCOMPARE(bodiesOf(f.stub, "Account.Pay.cards").size(), 0);
-    QVERIFY(bodiesOf(f.stub, "Account.Pay.refund").first().contains("&cardno=&"));
+    QCOMPARE(f.stub.bodiesOf("Account.Pay.cards").size(), 0);
+    QVERIFY(f.stub.bodiesOf("Account.Pay.refund").first().contains("&cardno=&"));
     if (printed) {
         const QString html = receipts.html.first();
         QVERIFY(html.contains(QStringLiteral("退款金额(RMB)：￥5.50</a>")));
@@ -420,8 +403,8 @@ void TestRefundDialog::unknownOutcomeKeepsSubmitOff() {
     d.button("btnOk")->click();
     d.button("btnOk1")->click();
     QTest::keyClick(d.edit("txtpwd"), Qt::Key_Return);
-    QTest::qWait(200);
-    QCOMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
+    QVERIFY(f.stub.roundTrip());
+    QCOMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
     QCOMPARE(receipts.html.size(), 0);
     QVERIFY(d.button("btnCancel")->isEnabled());
     d.button("btnCancel")->click();
@@ -432,8 +415,8 @@ void TestRefundDialog::unknownOutcomeKeepsSubmitOff() {
     Dialog again;
     QVERIFY(!again.dialog.submitEnabled());
     QVERIFY(f.stub.waitForBodies(2));
-    QCOMPARE(bodiesOf(f.stub, "Account.Pay.listPay").size(), 1);
-    QCOMPARE(formValue(bodiesOf(f.stub, "Account.Pay.listPay").first(), QStringLiteral("tradeno")),
+    QCOMPARE(f.stub.bodiesOf("Account.Pay.listPay").size(), 1);
+    QCOMPARE(formValue(f.stub.bodiesOf("Account.Pay.listPay").first(), QStringLiteral("tradeno")),
              QStringLiteral("OUT1"));
     if (wentThrough) {
         QVERIFY(f.boxes.waitForBoxes(1));
@@ -444,7 +427,7 @@ void TestRefundDialog::unknownOutcomeKeepsSubmitOff() {
         QTRY_VERIFY(again.dialog.submitEnabled());
         QCOMPARE(f.boxes.count(), 0);
     }
-    QCOMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
+    QCOMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
     const QList<journal::Attempt> attempts = journal::instance()->open(QString());
     QVERIFY(attempts.isEmpty());
 }

@@ -27,11 +27,6 @@ using namespace testsupport;
 
 namespace {
 
-QByteArray fileBytes(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 bool writeFile(const QString& name, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(name).absolutePath());
     QFile f(name);

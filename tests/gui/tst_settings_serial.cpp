@@ -35,11 +35,6 @@ struct FakeOwner : QObject {
     std::function<void()> onOpen;
 };
 
-QByteArray fileBytes(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void choose(QComboBox* box, const QString& text) {
     const int i = box->findText(text);
     QVERIFY2(i >= 0, qPrintable(text));
@@ -195,14 +190,14 @@ private slots:
         QCOMPARE(owner.closed, 2);
         hub.findChild<QPushButton*>(QStringLiteral("close_btn"))->click();
         QTRY_COMPARE(owner.opened, 2);
-        QTest::qWait(50);
+        QVERIFY(waitForQueuedWork());  // the ports are given back on a queued call: none is still due
         QCOMPARE(owner.opened, 2);
         QCOMPARE(owner.closed, 2);
         // Opening the hub again builds the page afresh, which takes the ports once more.
         hub.doSet(1);
         hub.show();
         QCOMPARE(owner.closed, 3);
-        QTest::qWait(50);
+        QVERIFY(waitForQueuedWork());
         QCOMPARE(owner.opened, 2);
     }
 

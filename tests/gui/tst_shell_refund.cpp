@@ -44,16 +44,6 @@ QByteArray listReply(const char* refunded) {
     return QJsonDocument(QJsonObject{{"code", 1}, {"content", content}}).toJson(QJsonDocument::Compact);
 }
 
-QList<QByteArray> bodiesOf(const StubGateway& stub, const char* action) {
-    QList<QByteArray> out;
-    for (const QByteArray& b : stub.bodies()) {
-        if (formValue(b, QStringLiteral("action")) == QLatin1String(action)) {
-            out.append(b);
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 class TestShellRefund : public QObject {
@@ -87,7 +77,7 @@ void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     QTRY_VERIFY(w.queryPage());
     FormJiaoYiCX* page = w.queryPage();
     page->findChild<QPushButton*>(QStringLiteral("query_btn"))->click();
-    QTRY_COMPARE(bodiesOf(f.stub, "Account.Pay.listPay").size(), 1);
+    QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.listPay").size(), 1);
     auto* table = page->findChild<QTableWidget*>(QStringLiteral("tableWidget"));
     QTRY_VERIFY(qobject_cast<QPushButton*>(table->cellWidget(0, page->refundColumn())));
     auto* refundButton = qobject_cast<QPushButton*>(table->cellWidget(0, page->refundColumn()));
@@ -111,11 +101,11 @@ void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     QCOMPARE(shownNo, QStringLiteral("GW1"));
     QCOMPARE(shownMoney, QStringLiteral("12.50"));
     QCOMPARE(f.boxes.last().text, QStringLiteral("退款成功"));
-    QCOMPARE(bodiesOf(f.stub, "Account.Pay.refund").size(), 1);
-    QCOMPARE(formValue(bodiesOf(f.stub, "Account.Pay.refund").first(), QStringLiteral("tradeno")),
+    QCOMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
+    QCOMPARE(formValue(f.stub.bodiesOf("Account.Pay.refund").first(), QStringLiteral("tradeno")),
              QStringLiteral("OUT1"));
     // Back on the page, the rows were asked for again and show the refund.
-    QTRY_COMPARE(bodiesOf(f.stub, "Account.Pay.listPay").size(), 2);
+    QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.listPay").size(), 2);
     QTRY_COMPARE(page->findChild<QLabel*>(QStringLiteral("total_rfee"))->text(), QStringLiteral("5"));
     receipts::setReceiptSinkForTests({});
 }

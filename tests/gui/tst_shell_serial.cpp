@@ -14,13 +14,7 @@
 
 using namespace testsupport;
 
-namespace {
-
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(text);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class TestShellSerial : public QObject {
     Q_OBJECT
@@ -61,9 +55,11 @@ void TestShellSerial::amountReachesThePageAndBytesTheDisplay_data() {
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<bool>("display");
     QTest::addColumn<QString>("field");
-    QTest::newRow("ESC Q A 12.50 CR, display on") << QList<QByteArray>{hex("1b514131322e35300d")} << true << "12.50";
-    QTest::newRow("display off") << QList<QByteArray>{hex("1b514131322e35300d")} << false << "12.50";
-    QTest::newRow("split message") << QList<QByteArray>{hex("1b514132"), hex("352e30300d")} << true << "25.00";
+    QTest::newRow("ESC Q A 12.50 CR, display on")
+        << QList<QByteArray>{testsupport::hex("1b514131322e35300d")} << true << "12.50";
+    QTest::newRow("display off") << QList<QByteArray>{testsupport::hex("1b514131322e35300d")} << false << "12.50";
+    QTest::newRow("split message") << QList<QByteArray>{testsupport::hex("1b514132"), testsupport::hex("352e30300d")}
+                                   << true << "25.00";
     QTest::newRow("no CR: taken after the quiet gap") << QList<QByteArray>{QByteArray("\x1bQA7.70")} << true << "7.70";
     QTest::newRow("a clear leaves the amount")
         << QList<QByteArray>{QByteArray("\x1bQA3.00\r"), QByteArray("\x0c\r")} << true << "3.00";
@@ -85,18 +81,23 @@ void TestShellSerial::amountReachesThePageAndBytesTheDisplay() {
 
     QByteArray sent;
     for (const QByteArray& chunk : chunks) {
+        QSignalSpy reads(w.softwarePort(), &QSerialPort::readyRead);
         QVERIFY(m_pos->write(chunk));
         sent += chunk;
-        // Separate reads, as a POS writing in pieces.
-        QTRY_VERIFY(w.softwarePort()->bytesAvailable() == 0);
-        QTest::qWait(30);
+        // Separate reads, as a POS writing in pieces: the port has taken this piece before the next is written.
+        QTRY_VERIFY(!reads.isEmpty() && m_pos->unread() == 0 && w.softwarePort()->bytesAvailable() == 0);
     }
     QTRY_VERIFY(w.amountPage());
     QTRY_COMPARE(w.amountPage()->fieldText(), field);
     QVERIFY(w.findChild<QRadioButton*>(QStringLiteral("smsk_btn"))->isChecked());
     QVERIFY(w.amountPending());
-    // The display gets exactly what the POS wrote, or nothing at all.
-    QCOMPARE(m_display->read(display ? 2000 : 400, display ? sent.size() : -1), display ? sent : QByteArray());
+    // The display gets exactly what the POS wrote, or nothing at all: switched off, its port is not even open.
+    if (display) {
+        QCOMPARE(m_display->read(2000, sent.size()), sent);
+    } else {
+        QVERIFY(!w.displayPortOpen());
+        QCOMPARE(m_display->read(0), QByteArray());
+    }
     QCOMPARE(boxes.count(), 0);
 }
 
@@ -104,7 +105,7 @@ void TestShellSerial::showingTheWindowCollectsThePendingAmountOnce() {
     MessageBoxWatcher boxes;
     MainWindow w;
     w.hide();
-    QVERIFY(m_pos->write(hex("1b514131322e35300d")));
+    QVERIFY(m_pos->write(testsupport::hex("1b514131322e35300d")));
     QTRY_VERIFY(w.amountPending());
     QVERIFY(!w.isVisible());
     FormSaoMaShouKuan* page = w.amountPage();
@@ -132,8 +133,7 @@ void TestShellSerial::showingTheWindowWhileALineArrivesWaitsForIt() {
     // The next total is half way through when the cashier brings the window up: its whole amount is collected,
     // not the one before it and not its first digit.
     QVERIFY(m_pos->write(QByteArray("\x1bQA2")));
-    QTRY_VERIFY(w.softwarePort()->bytesAvailable() == 0);
-    QTest::qWait(20);
+    QTRY_VERIFY(w.amountArriving());
     w.showWindow();
     QVERIFY(!w.amountPage()->paymentWindow());
     QVERIFY(m_pos->write(QByteArray("5.00\r")));
@@ -225,7 +225,7 @@ void TestShellSerial::portsThatCannotBeOpenedAreReported() {
     MainWindow w;
     w.show();
     QVERIFY(boxes.waitForBoxes(texts.size()));
-    QTest::qWait(100);
+    QVERIFY(waitForQueuedWork());  // the boxes are raised on queued calls: none is left
     QCOMPARE(boxes.count(), texts.size());
     for (int i = 0; i < texts.size(); ++i) {
         QCOMPARE(boxes.boxes().at(i).icon, QMessageBox::Critical);

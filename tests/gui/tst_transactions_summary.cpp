@@ -4,6 +4,7 @@
 #include "app/usersession.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/summaryhtml.h"
+#include "screens.h"
 #include "testsupport.h"
 #include "transactions/formshangjiaxinxi.h"
 #include "transactions/mytrade.h"
@@ -24,21 +25,6 @@ const QString kEnd = QStringLiteral("2026-12-07 18:00:00");
 
 qint64 epoch(const QString& text) {
     return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss")).toSecsSinceEpoch();
-}
-
-QByteArray action(const QByteArray& body) {
-    return formValue(body, QStringLiteral("action")).toUtf8();
-}
-
-QList<QByteArray> bodiesOf(const StubGateway& stub, const char* name) {
-    QList<QByteArray> out;
-    const QList<QByteArray> all = stub.bodies();
-    for (const QByteArray& b : all) {
-        if (action(b) == name) {
-            out.append(b);
-        }
-    }
-    return out;
 }
 
 QByteArray printTimeReply(const QString& time1, const QString& time2) {
@@ -65,15 +51,6 @@ QPushButton* printButton(const QWidget& w) {
 QDateTimeEdit* edit(const QWidget& w, const char* name) {
     return w.findChild<QDateTimeEdit*>(QString::fromLatin1(name));
 }
-
-// Collects the receipts instead of printing them.
-struct ReceiptCatcher {
-    QStringList html;
-    ReceiptCatcher() {
-        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
-    }
-    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
-};
 
 // Records what a hand-over would start and end, instead of starting a process and ending the test.
 struct RelaunchRecorder {
@@ -104,10 +81,10 @@ void signedIn() {
 // A gateway that proposes kStart..kEnd and answers the totals with 12.50 yuan by Alipay.
 void standardGateway(StubGateway& stub) {
     stub.setHandler([](const QByteArray& body) {
-        if (action(body) == "Account.Print.prinTtime") {
+        if (actionOf(body) == "Account.Print.prinTtime") {
             return StubGateway::Response{200, printTimeReply(kStart, kEnd), 0};
         }
-        if (action(body) == "Account.Pay.listSumTicket") {
+        if (actionOf(body) == "Account.Pay.listSumTicket") {
             return StubGateway::Response{200, totalsReply("1250"), 0};
         }
         return StubGateway::Response{200, R"({"code":1,"content":{"code":1,"msg":"成功"}})", 0};
@@ -135,7 +112,7 @@ private slots:
         QCOMPARE(labelText(dialog, "lblczry"), QString("张三"));
         QCOMPARE(labelText(dialog, "lblskmd"), QString("岚舟演示商户西湖店"));
         // The totals asked for are those of the proposed period, in Unix seconds.
-        const QList<QByteArray> queries = bodiesOf(f.stub, "Account.Pay.listSumTicket");
+        const QList<QByteArray> queries = f.stub.bodiesOf("Account.Pay.listSumTicket");
         QCOMPARE(queries.size(), 1);
         QCOMPARE(formValue(queries.first(), "time1").toLongLong(), epoch(kStart));
         QCOMPARE(formValue(queries.first(), "time2").toLongLong(), epoch(kEnd));
@@ -145,7 +122,7 @@ private slots:
         edit(dialog, "time2")->setDateTime(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 60));
         QVERIFY(!printButton(dialog)->isEnabled());
         QTRY_VERIFY(printButton(dialog)->isEnabled());
-        QCOMPARE(bodiesOf(f.stub, "Account.Pay.listSumTicket").size(), 2);
+        QCOMPARE(f.stub.bodiesOf("Account.Pay.listSumTicket").size(), 2);
         QCOMPARE(f.boxes.count(), 0);
     }
 
@@ -154,7 +131,7 @@ private slots:
         signedIn();
         // The proposed period's totals come late; those of the period the cashier then chose come at once.
         f.stub.setHandler([](const QByteArray& body) {
-            if (action(body) == "Account.Print.prinTtime") {
+            if (actionOf(body) == "Account.Print.prinTtime") {
                 return StubGateway::Response{200, printTimeReply(kStart, kEnd), 0};
             }
             if (formValue(body, "time2").toLongLong() == epoch(kEnd)) {
@@ -167,7 +144,9 @@ private slots:
         edit(dialog, "time2")->setDateTime(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 3600));
         QTRY_COMPARE(labelText(dialog, "lblzfbje"), QString("￥2.50元"));
         QVERIFY(printButton(dialog)->isEnabled());
-        QTest::qWait(1200);  // the old period's answer has come and gone
+        // The old period's answer has come and gone.
+        QVERIFY(f.stub.waitForAnswers());
+        QVERIFY(f.stub.roundTrip());
         QCOMPARE(labelText(dialog, "lblzfbje"), QString("￥2.50元"));
         QVERIFY(printButton(dialog)->isEnabled());
         QCOMPARE(f.boxes.count(), 0);
@@ -197,7 +176,7 @@ private slots:
         GatewayFixture f;
         signedIn();
         f.stub.setHandler([&](const QByteArray& body) {
-            if (action(body) == "Account.Print.prinTtime") {
+            if (actionOf(body) == "Account.Print.prinTtime") {
                 return StubGateway::Response{status, printTimeReply(time1, time2), 0};
             }
             return StubGateway::Response{200, totalsReply("1250"), 0};
@@ -206,8 +185,8 @@ private slots:
         const qint64 opened = QDateTime::currentSecsSinceEpoch();
         myTrade dialog;
         QTRY_VERIFY(printButton(dialog)->isEnabled());
-        QTest::qWait(300);
-        const QList<QByteArray> queries = bodiesOf(f.stub, "Account.Pay.listSumTicket");
+        QVERIFY(f.stub.roundTrip());  // a second query would have been started with the answers read by now
+        const QList<QByteArray> queries = f.stub.bodiesOf("Account.Pay.listSumTicket");
         QCOMPARE(queries.size(), 1);
         QCOMPARE(formValue(queries.first(), "time1").toLongLong(), startProposed ? epoch(time1) : midnight);
         const qint64 end = formValue(queries.first(), "time2").toLongLong();
@@ -237,7 +216,7 @@ private slots:
         GatewayFixture f;
         signedIn();
         f.stub.setHandler([&](const QByteArray& body) {
-            if (action(body) == "Account.Print.prinTtime") {
+            if (actionOf(body) == "Account.Print.prinTtime") {
                 return StubGateway::Response{200, printTimeReply(kStart, kEnd), 0};
             }
             return StubGateway::Response{status, reply, 0};
@@ -256,7 +235,7 @@ private slots:
         GatewayFixture f;
         signedIn();
         f.stub.setHandler([](const QByteArray& body) {
-            if (action(body) == "Account.Print.prinTtime") {
+            if (actionOf(body) == "Account.Print.prinTtime") {
                 return StubGateway::Response{200, printTimeReply(kStart, kEnd), 0};
             }
             const bool first = formValue(body, "time2").toLongLong() == epoch(kEnd);
@@ -296,8 +275,8 @@ private slots:
         QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
         QCOMPARE(f.boxes.last().title, QString("提示信息"));
         QCOMPARE(f.boxes.last().text, receipts::requestedPrintWarning(dataConfig().printerName()));
-        QTRY_COMPARE(bodiesOf(f.stub, "Account.Print.logPrint").size(), 1);
-        const QByteArray log = bodiesOf(f.stub, "Account.Print.logPrint").first();
+        QTRY_COMPARE(f.stub.bodiesOf("Account.Print.logPrint").size(), 1);
+        const QByteArray log = f.stub.bodiesOf("Account.Print.logPrint").first();
         QCOMPARE(formValue(log, "time1").toLongLong(), epoch(kStart));
         QCOMPARE(formValue(log, "time2").toLongLong(), epoch(kEnd));
         QVERIFY(catcher.html.isEmpty());
@@ -353,7 +332,7 @@ private slots:
         QVERIFY(printButton(dialog)->isEnabled());
         QVERIFY(relaunch.started.isEmpty());
         QVERIFY(relaunch.quits.isEmpty());
-        QTRY_COMPARE(bodiesOf(f.stub, "Account.Print.logPrint").size(), 1);
+        QTRY_COMPARE(f.stub.bodiesOf("Account.Print.logPrint").size(), 1);
     }
 
     void yesHandsOver_data() {
@@ -367,10 +346,10 @@ private slots:
         signedIn();
         // The print record is answered late: the hand-over waits for it.
         f.stub.setHandler([](const QByteArray& body) {
-            if (action(body) == "Account.Print.prinTtime") {
+            if (actionOf(body) == "Account.Print.prinTtime") {
                 return StubGateway::Response{200, printTimeReply(kStart, kEnd), 0};
             }
-            if (action(body) == "Account.Print.logPrint") {
+            if (actionOf(body) == "Account.Print.logPrint") {
                 return StubGateway::Response{200, R"({"code":1,"content":{"code":1}})", 400};
             }
             return StubGateway::Response{200, totalsReply("1250"), 0};
@@ -380,7 +359,7 @@ private slots:
         RelaunchRecorder relaunch;
         relaunch.startWorks = startWorks;
         int logsAtStart = -1;
-        relaunch.onStart = [&] { logsAtStart = bodiesOf(f.stub, "Account.Print.logPrint").size(); };
+        relaunch.onStart = [&] { logsAtStart = f.stub.bodiesOf("Account.Print.logPrint").size(); };
         f.boxes.setAnswer(QMessageBox::Yes);
         myTrade dialog;
         dialog.show();

@@ -22,6 +22,13 @@ private:
         QVERIFY2(r.status == 200, r.body.constData());
     }
     QString versionCode() const { return sb->post(kUpdate).content().value("version_code").toString(); }
+    // How many version checks the sandbox has received (it logs a request before any fault holds it).
+    int updatesReceived() const {
+        return sb->control("GET", "/__sandbox/requests?action=Share.App.update")
+            .json.value("requests")
+            .toArray()
+            .size();
+    }
 
 private slots:
     void delayHoldsTheAnswer() {
@@ -88,6 +95,7 @@ private slots:
 
     void hangDoesNotBlockOthersAndEndsWhenCleared() {
         addFault(R"({"action":"Share.App.update","mode":"hang"})");
+        const int before = updatesReceived();
         QElapsedTimer t;
         t.start();
         auto hung = std::async(std::launch::async, [this] { return sb->post(kUpdate, 20000); });
@@ -96,7 +104,7 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             more.push_back(std::async(std::launch::async, [this] { return sb->post(kUpdate, 20000); }));
         }
-        QTest::qWait(200);
+        QTRY_COMPARE_WITH_TIMEOUT(updatesReceived(), before + 5, 10000);  // all of them are being held
         QVERIFY(!sb->login().isEmpty());
         QVERIFY(hung.wait_for(std::chrono::milliseconds(300)) == std::future_status::timeout);
 
@@ -111,9 +119,10 @@ private slots:
     }
 
     void hangEndsWhenTheServerStops() {
+        const int before = updatesReceived();
         addFault(R"({"action":"*","mode":"hang"})");
         auto hung = std::async(std::launch::async, [this] { return sb->post(kUpdate, 30000); });
-        QTest::qWait(200);
+        QTRY_COMPARE_WITH_TIMEOUT(updatesReceived(), before + 1, 10000);  // the request is being held
         QElapsedTimer t;
         t.start();
         QCOMPARE(sb->stop(), 0);
@@ -144,11 +153,12 @@ private slots:
                          {{"auth_code", codes::waitsForPassword}, {"money", "800"}, {"uid", "1"}, {"shopid", "1"}}),
                      500);
         QCOMPARE(r.status, 0);  // the client gave up
-        QVERIFY(!sb->login().isEmpty());
-        QTest::qWait(1500);
+        const QString token = sb->login();
+        QVERIFY(!token.isEmpty());
         // The customer did pay in the end.
-        const auto list = sb->call("Account.Pay.listPay", {{"p", "1"}}, sb->login()).content();
-        QCOMPARE(list.value("total_count").toString(), QString("1"));
+        auto listed = [&] { return sb->call("Account.Pay.listPay", {{"p", "1"}}, token).content(); };
+        QTRY_COMPARE_WITH_TIMEOUT(listed().value("total_count").toString(), QString("1"), 10000);
+        const auto list = listed();
         QCOMPARE(list.value("wechat_tfee").toString(), QString("800"));
     }
 };

@@ -15,6 +15,10 @@
 
 #include <httplib.h>
 
+#include "gateway/httpfun.h"
+
+#include <sys/ioctl.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -91,6 +95,12 @@ QByteArray PtyLine::read(int timeoutMs, int expected) {
     return out;
 }
 
+int PtyLine::unread() const {
+    int n = 0;
+    // Both ends share the device's input queue: what is still in it has not been read by the port.
+    return m_deviceFd >= 0 && ioctl(m_deviceFd, FIONREAD, &n) == 0 ? n : -1;
+}
+
 IdleSerialLine::IdleSerialLine() {
     dataConfig().setSerialDevice(QStringLiteral("COM%1").arg(comConfig().softPortNo), line.device());
 }
@@ -138,7 +148,12 @@ StubGateway::StubGateway() : m_server(std::make_unique<httplib::Server>()) {
         }
         res.status = r.status;
         res.set_content(r.body.toStdString(), "application/json; charset=utf-8");
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_answered;
     });
+    // The test's own round trips (see roundTrip()): answered at once, never recorded.
+    m_server->Post("/probe",
+                   [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "text/plain"); });
     m_port = m_server->bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
     while (!m_server->is_running()) {
@@ -171,8 +186,42 @@ QList<QByteArray> StubGateway::bodies() const {
     return m_bodies;
 }
 
+QList<QByteArray> StubGateway::bodiesOf(const char* action) const {
+    QList<QByteArray> out;
+    const QList<QByteArray> all = bodies();
+    for (const QByteArray& b : all) {
+        if (actionOf(b) == action) {
+            out.append(b);
+        }
+    }
+    return out;
+}
+
+int StubGateway::countOf(const char* action) const {
+    return bodiesOf(action).size();
+}
+
 bool StubGateway::waitForBodies(int n, int timeoutMs) const {
     return QTest::qWaitFor([&] { return bodies().size() >= n; }, timeoutMs);
+}
+
+bool StubGateway::waitForAnswers(int timeoutMs) const {
+    return QTest::qWaitFor(
+        [&] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            return m_answered >= m_bodies.size();
+        },
+        timeoutMs);
+}
+
+bool StubGateway::roundTrip(int timeoutMs) const {
+    auto answered = std::make_shared<bool>(false);
+    auto* http = new HttpFun;
+    http->setTimeoutInterval(timeoutMs);
+    QObject::connect(http, &HttpFun::signal_requestFinished,
+                     [answered](bool ok, const QByteArray&) { *answered = ok; });
+    http->post(QStringLiteral("http://127.0.0.1:%1/probe").arg(m_port), QByteArrayLiteral("probe"));
+    return QTest::qWaitFor([answered] { return *answered; }, timeoutMs + 1000);
 }
 
 GatewayFixture::GatewayFixture() {
@@ -227,6 +276,43 @@ QString formValue(const QByteArray& body, const QString& name) {
         }
     }
     return QString();
+}
+
+QByteArray actionOf(const QByteArray& body) {
+    return formValue(body, QStringLiteral("action")).toUtf8();
+}
+
+bool waitForQueuedWork(int timeoutMs) {
+    auto done = std::make_shared<bool>(false);
+    QTimer::singleShot(0, [done] { *done = true; });
+    return QTest::qWaitFor([done] { return *done; }, timeoutMs);
+}
+
+bool waitPast(int ms) {
+    auto done = std::make_shared<bool>(false);
+    QTimer::singleShot(ms, Qt::PreciseTimer, [done] { *done = true; });
+    return QTest::qWaitFor([done] { return *done; }, ms + 30000);
+}
+
+QByteArray fileBytes(const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int firstOutOfOrder(const QString& html, const QStringList& needles) {
+    int from = 0;
+    for (int i = 0; i < needles.size(); ++i) {
+        const int at = html.indexOf(needles.at(i), from);
+        if (at < 0) {
+            return i;
+        }
+        from = at + needles.at(i).size();
+    }
+    return -1;
+}
+
+QByteArray hex(const char* digits) {
+    return QByteArray::fromHex(digits);  // anything but hex digits (spaces) is skipped
 }
 
 }  // namespace testsupport

@@ -87,8 +87,18 @@ public:
     QString url() const;  // http://127.0.0.1:PORT/api.php/Gateway/index
     int port() const { return m_port; }
     QList<QByteArray> bodies() const;
+    // The bodies whose "action" is `action`, and how many there are.
+    QList<QByteArray> bodiesOf(const char* action) const;
+    int countOf(const char* action) const;
     // Spins the event loop until `n` bodies arrived or the time is up.
     bool waitForBodies(int n, int timeoutMs = 5000) const;
+    // Spins the event loop until every request received so far has been answered (its handler and delay are over).
+    bool waitForAnswers(int timeoutMs = 5000) const;
+    // The positive event a test waits on before it says that nothing (more) was sent or taken: one request of the
+    // test's own goes out through the client's HTTP path to this stub (it is not among bodies()) and its answer is
+    // awaited. A request the code under test started before this call has then reached the stub, and an answer the
+    // stub had sent has come back. Call waitForAnswers() first when a delayed answer is what may be taken.
+    bool roundTrip(int timeoutMs = 5000) const;
 
 private:
     std::unique_ptr<httplib::Server> m_server;
@@ -97,6 +107,7 @@ private:
     mutable std::mutex m_mutex;
     Handler m_handler;
     QList<QByteArray> m_bodies;
+    int m_answered = 0;
 };
 
 // What a test case of a screen that talks to the gateway stands on: a fresh working directory, a stub gateway the
@@ -133,6 +144,10 @@ public:
     bool isOpen() const { return m_end >= 0; }
     QString device() const { return m_device; }
     bool write(const QByteArray& bytes);
+    // Bytes written at this end that wait in the line for the port to read them. Bytes just written may not have
+    // reached the line yet (the kernel passes them on a moment later): wait for the port to have read something
+    // since the write before taking 0 as "all read".
+    int unread() const;
     // What arrived at this end within `timeoutMs` (spinning the event loop); returns early once `expected` bytes
     // are there. With `expected` < 0 it waits the whole time.
     QByteArray read(int timeoutMs, int expected = -1);
@@ -169,5 +184,33 @@ private:
 
 // Decodes one field of a form body (percent-encoding and "+" as space).
 QString formValue(const QByteArray& body, const QString& name);
+// The "action" field of a form body.
+QByteArray actionOf(const QByteArray& body);
+
+// Closes and deletes the visible top-level windows of type T (result windows and the like a test leaves open).
+template <class T>
+void closeTopLevels() {
+    for (T* w : visibleTopLevels<T>()) {
+        w->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Spins the event loop until everything queued before the call (zero timers, posted events, deferred deletes) has
+// run: the positive event before saying that a queued step did not happen.
+bool waitForQueuedWork(int timeoutMs = 5000);
+
+// For a rule that is itself a duration (a quiet gap, a key window): spins the event loop until a precise timer of
+// `ms`, started now, has fired. A timer of the code under test that was due before it has fired by then, however
+// busy the machine; a fixed sleep gives no such order.
+bool waitPast(int ms);
+
+// The whole content of a file (empty when it cannot be read).
+QByteArray fileBytes(const QString& name);
+// Where `needles` stop appearing in `html` in order, each searched after the previous one: the index of the first
+// one missing, -1 when all are there in that order.
+int firstOutOfOrder(const QString& html, const QStringList& needles);
+// Bytes from hex digits ("1b51" -> ESC Q).
+QByteArray hex(const char* digits);
 
 }  // namespace testsupport

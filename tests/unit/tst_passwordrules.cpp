@@ -124,13 +124,14 @@ void TestPasswordRules::refundPasswordAction_data() {
     QTest::newRow("repeat differs") << QuestionState::Stored << q6 << "杭州"
                                     << "123456"
                                     << "654321" << PasswordAction::Refuse << "两次密码不一致";
-    QTest::newRow("question still out: nothing sent") << QuestionState::Pending << q6 << "杭州"
-                                                      << "123456"
-                                                      << "123456" << PasswordAction::Refuse << questionPendingMessage();
+    QTest::newRow("question still out: nothing sent")
+        << QuestionState::Pending << q6 << "杭州"
+        << "123456"
+        << "123456" << PasswordAction::Refuse << QStringLiteral("正在查询提示问题，请稍候再试");
     QTest::newRow("question query failed: nothing sent")
         << QuestionState::Failed << q6 << "杭州"
         << "123456"
-        << "123456" << PasswordAction::Refuse << questionFailedMessage();
+        << "123456" << PasswordAction::Refuse << QStringLiteral("提示问题查询失败，请检查网络设置后重新打开本页");
 }
 
 void TestPasswordRules::refundPasswordAction() {

@@ -1,6 +1,8 @@
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
 
+#include "testsupport.h"
+
 #include <QtTest>
 
 using namespace receipts;
@@ -18,19 +20,6 @@ SaleReceipt sample() {
     r.outTradeNo = QStringLiteral("ORD123");
     r.servicePhone = QStringLiteral("400-000-0000");
     return r;
-}
-
-// Positions of `needles` in `html`, each searched after the previous one; -1 where one is missing.
-int firstOutOfOrder(const QString& html, const QStringList& needles) {
-    int from = 0;
-    for (int i = 0; i < needles.size(); ++i) {
-        const int at = html.indexOf(needles.at(i), from);
-        if (at < 0) {
-            return i;
-        }
-        from = at + needles.at(i).size();
-    }
-    return -1;
 }
 
 }  // namespace
@@ -80,7 +69,7 @@ void TestReceiptHtml::fragmentsInOrder_data() {
 void TestReceiptHtml::fragmentsInOrder() {
     QFETCH(QStringList, needles);
     const QString html = saleReceiptHtml(sample());
-    QCOMPARE(firstOutOfOrder(html, needles), -1);
+    QCOMPARE(testsupport::firstOutOfOrder(html, needles), -1);
     QVERIFY(html.startsWith("<html>"));
     QVERIFY(html.endsWith("客服电话：400-000-0000</a></html>"));
 }
@@ -229,7 +218,7 @@ void TestReceiptHtml::reprint() {
         "持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>",
         "本人确认以上交易，同意将其计入交易账户</a>",
         line23 + "客服电话：400-000-0000</a></html>"};
-    QCOMPARE(firstOutOfOrder(html, order), -1);
+    QCOMPARE(testsupport::firstOutOfOrder(html, order), -1);
     QCOMPARE(html.count("<font size='8'>" + QString(25, '-') + "</font>"), 4);
     QVERIFY(html.endsWith("</html>"));
 }

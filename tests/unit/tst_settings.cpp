@@ -225,7 +225,6 @@ void TestSettings::defaultsOfOurKeys() {
     dataConfig().setSerialDevice("COM9", "/dev/pts/7");
     QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/7"));
     // A device put into data.ini by hand while the client runs is what the next port opening uses.
-    QTest::qWait(1100);  // a later modification time than the file the accessor has read
     {
         QFile byHand(dataConfig().fileName());
         QVERIFY(byHand.open(QIODevice::ReadOnly));
@@ -233,6 +232,9 @@ void TestSettings::defaultsOfOurKeys() {
         byHand.close();
         QVERIFY(byHand.open(QIODevice::WriteOnly | QIODevice::Truncate));
         byHand.write(text);
+        byHand.flush();
+        // Saved later than the copy the accessor has read, without waiting for the clock to move on.
+        QVERIFY(byHand.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
     }
     QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/12"));
 }

@@ -3,6 +3,8 @@
 #include "receipts/summaryhtml.h"
 #include "transactions/shiftsummarylogic.h"
 
+#include "testsupport.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtTest>
@@ -17,19 +19,6 @@ namespace {
 replies::Read<replies::Totals> totalsOf(const QByteArray& content) {
     return replies::totals(gateway::readReply(HttpFun::Ending::Answered, 200, true,
                                               QByteArray(R"({"content":)") + content + QByteArray("}")));
-}
-
-// Index of the first of `needles` not found after the previous one; -1 when all are there in order.
-int firstOutOfOrder(const QString& html, const QStringList& needles) {
-    int from = 0;
-    for (int i = 0; i < needles.size(); ++i) {
-        const int at = html.indexOf(needles.at(i), from);
-        if (at < 0) {
-            return i;
-        }
-        from = at + needles.at(i).size();
-    }
-    return -1;
 }
 
 }  // namespace
@@ -219,7 +208,7 @@ private slots:
             line + "客服电话：400-800-9090</a>",
             "</html>",
         };
-        QCOMPARE(firstOutOfOrder(html, order), -1);
+        QCOMPARE(testsupport::firstOutOfOrder(html, order), -1);
         // Nothing but these pieces: the receipt is exactly their concatenation.
         QCOMPARE(html, order.join(QString()));
     }

@@ -1,0 +1,56 @@
+#pragma once
+
+// Helpers for the tests of the sale screens and of anything that prints. Header-only: a test that includes it
+// already links the collect and receipt libraries, and the others need not.
+
+#include "collect/formcs.h"
+#include "collect/formtradeinfo.h"
+#include "journal/chargecontroller.h"
+#include "receipts/printhtmlreceipt.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QStringList>
+
+namespace testsupport {
+
+// The result windows on screen (a sale completed), and closing them.
+inline QList<FormTradeInfo*> resultWindows() {
+    return visibleTopLevels<FormTradeInfo>();
+}
+inline void closeResultWindows() {
+    closeTopLevels<FormTradeInfo>();
+}
+
+// Ends what a sale test left behind: result windows, and payment windows that outlived their page (one still
+// checking keeps asking the gateway and holds the charge lock). Run after each test function, so that no reply or
+// timer of one reaches the next. Returns how many payment windows were left.
+inline int endSaleWindows() {
+    closeResultWindows();
+    QList<QPointer<FormCS>> left;
+    const QWidgetList widgets = QApplication::allWidgets();
+    for (QWidget* w : widgets) {
+        if (auto* cs = qobject_cast<FormCS*>(w)) {
+            left.append(cs);
+        }
+    }
+    for (const QPointer<FormCS>& cs : left) {
+        delete cs.data();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return left.size();
+}
+
+// Takes what would have gone to the printer while it lives.
+struct ReceiptCatcher {
+    QStringList html;
+    ReceiptCatcher() {
+        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
+    }
+    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
+    ReceiptCatcher(const ReceiptCatcher&) = delete;
+    ReceiptCatcher& operator=(const ReceiptCatcher&) = delete;
+};
+
+}  // namespace testsupport
