@@ -2,7 +2,6 @@
 
 #include "gateway/replies.h"
 
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
