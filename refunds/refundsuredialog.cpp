@@ -260,16 +260,8 @@ QString RefundSureDialog::receiptHtml(qint64 refundFen) const {
     if (!receipts::shouldAutoPrint(printer)) {
         return QString();
     }
-    receipts::RefundReceipt r;
-    r.shopName = orderRow.shopName;
+    receipts::RefundReceipt r = receipts::refundReceiptOf(orderRow, refundFen);
     r.operatorName = userSession().rname();
-    r.payDate = orderRow.payDate;
-    r.outTradeNo = orderRow.outTradeNo;
-    r.payChannel = orderRow.payChannel;
-    r.orderFen = orderRow.fen.value_or(0);  // a refund only passes against a known order amount
-    r.cardNo = orderRow.cardNo;
-    r.refundFen = refundFen;
-    r.tradeNo = orderRow.tradeNo;
     r.servicePhone = dataConfig().servicePhone();
     return receipts::refundReceiptHtml(r);
 }

@@ -524,17 +524,8 @@ void FormJiaoYiCX::onBtnPrinterClicked() {
         return;
     }
     const Order order = userSession().orderAt(row);
-    receipts::ReprintReceipt r;
-    r.refunded = transactions::isRefundedStatus(order.finalinfo);
-    r.shopName = order.shopName;
+    receipts::ReprintReceipt r = receipts::reprintReceiptOf(order, transactions::isRefundedStatus(order.finalinfo));
     r.operatorName = userSession().rname();
-    r.payDate = order.payDate;
-    r.outTradeNo = order.outTradeNo;
-    r.payChannel = order.payChannel;
-    r.moneyText = transactions::yuan2(order.fen);
-    r.cardNo = order.cardNo;
-    r.refundText = transactions::yuan2(order.refundFen);
-    r.tradeNo = order.tradeNo;
     r.servicePhone = dataConfig().servicePhone();
     printretry::printOfferingRetry(this, receipts::reprintReceiptHtml(r));
 }
