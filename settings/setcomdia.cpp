@@ -16,10 +16,6 @@ QString buttonStyle() {
                                     QStringLiteral("color:white;"));
 }
 
-QString title() {
-    return QStringLiteral("提示信息");
-}
-
 }  // namespace
 
 int SetComDia::baudIndex(int baudRate) {
@@ -102,17 +98,17 @@ void SetComDia::on_btn1_clicked() {
     const bool display = ui->chbKX->isChecked();
     m_hold.take();
     if (serialports::usable(m_softPort->currentText(), QIODevice::ReadOnly)) {
-        msgbox::information(this, title(), QStringLiteral("软件串口可用"));
+        msgbox::information(this, msgbox::Title::Info, QStringLiteral("软件串口可用"));
     } else {
-        msgbox::critical(this, title(), QStringLiteral("软件串口不可用"));
+        msgbox::critical(this, msgbox::Title::Info, QStringLiteral("软件串口不可用"));
     }
     if (!display) {
         return;
     }
     if (serialports::usable(m_showPort->currentText(), QIODevice::WriteOnly)) {
-        msgbox::information(this, title(), QStringLiteral("客显串口可用"));
+        msgbox::information(this, msgbox::Title::Info, QStringLiteral("客显串口可用"));
     } else {
-        msgbox::critical(this, title(), QStringLiteral("客显串口不可用"));
+        msgbox::critical(this, msgbox::Title::Info, QStringLiteral("客显串口不可用"));
     }
 }
 
@@ -122,14 +118,14 @@ void SetComDia::on_btn2_clicked() {
     candidate.showEnabled = ui->chbKX->isChecked() ? 1 : 0;
     m_hold.take();
     if (!serialports::usable(m_softPort->currentText(), QIODevice::ReadOnly)) {
-        msgbox::critical(this, title(), QStringLiteral("软件串口不可用"));
+        msgbox::critical(this, msgbox::Title::Info, QStringLiteral("软件串口不可用"));
         return;
     }
     if (candidate.showEnabled) {
         if (serialports::usable(m_showPort->currentText(), QIODevice::WriteOnly)) {
-            msgbox::information(this, title(), QStringLiteral("客显串口可用"));
+            msgbox::information(this, msgbox::Title::Info, QStringLiteral("客显串口可用"));
         } else {
-            msgbox::critical(this, title(), QStringLiteral("客显串口不可用"));
+            msgbox::critical(this, msgbox::Title::Info, QStringLiteral("客显串口不可用"));
         }
     }
     candidate.baudRate = m_baud->currentText().toInt();
@@ -140,9 +136,9 @@ void SetComDia::on_btn2_clicked() {
     comConfig() = candidate;
     if (!saveComConfig()) {
         comConfig() = previous;
-        msgbox::critical(this, title(), QStringLiteral("系统错误，请稍候重试"));
+        msgbox::critical(this, msgbox::Title::Info, QStringLiteral("系统错误，请稍候重试"));
         return;
     }
     m_hold.giveBackNow();
-    msgbox::information(this, title(), QStringLiteral("设置成功"));
+    msgbox::information(this, msgbox::Title::Info, QStringLiteral("设置成功"));
 }

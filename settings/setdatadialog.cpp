@@ -55,5 +55,5 @@ void SetDataDialog::on_pushButton_sure_clicked() {
     config.setCheck(QString::number(ui->comboBox_auto->currentIndex()));
     syncAutostart();
     config.setCheckUpdata(ui->comboBox_updata->currentIndex());
-    msgbox::information(this, QStringLiteral("温馨提示"), QStringLiteral("操作成功"));
+    msgbox::information(this, msgbox::Title::Tip, QStringLiteral("操作成功"));
 }

@@ -26,8 +26,8 @@ void setReundForm::on_btnOk_clicked() {
     config.setItemName(ui->txtRefundName->text());
     // The new values are in force for this run even when the file cannot be written.
     if (saveComConfig()) {
-        msgbox::information(this, QStringLiteral("提示信息"), QStringLiteral("设置成功"));
+        msgbox::information(this, msgbox::Title::Info, QStringLiteral("设置成功"));
     } else {
-        msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("系统错误，请重试"));
+        msgbox::warning(this, msgbox::Title::Info, QStringLiteral("系统错误，请重试"));
     }
 }

@@ -26,8 +26,8 @@ void SetShouKuan::on_btn2_clicked() {
     // In memory at once: the next payment-code window uses it even if the file cannot be written.
     comConfig().centsMode = m_combo->currentIndex();
     if (saveComConfig()) {
-        msgbox::information(this, QStringLiteral("提示信息"), QStringLiteral("设置成功"));
+        msgbox::information(this, msgbox::Title::Info, QStringLiteral("设置成功"));
     } else {
-        msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("系统错误，请重试"));
+        msgbox::warning(this, msgbox::Title::Info, QStringLiteral("系统错误，请重试"));
     }
 }

@@ -209,10 +209,10 @@ void MainWindow::closeSerialPorts() {
 
 void MainWindow::reportPortFailure(const QString& text) {
     if (m_constructed) {
-        msgbox::critical(this, QStringLiteral("提示信息"), text);
+        msgbox::critical(this, msgbox::Title::Info, text);
         return;
     }
-    QTimer::singleShot(0, this, [this, text] { msgbox::critical(this, QStringLiteral("提示信息"), text); });
+    QTimer::singleShot(0, this, [this, text] { msgbox::critical(this, msgbox::Title::Info, text); });
 }
 
 void MainWindow::ReadData() {
@@ -310,7 +310,7 @@ void MainWindow::registerHotKey() {
     qDebug() << "Register Hot Key fail.";
     // Shown once the window is up, so the warning sits in front of it rather than before it.
     QTimer::singleShot(0, this, [this] {
-        msgbox::warning(this, QStringLiteral("提示信息"),
+        msgbox::warning(this, msgbox::Title::Info,
                         QStringLiteral("您好，您已经登录一个柚屿岚舟钱包PC端账户，请注意。"));
     });
 }

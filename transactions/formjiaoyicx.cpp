@@ -41,8 +41,6 @@ namespace {
 constexpr int kRefundColumn = 6;
 constexpr int kCardColumn = 7;
 
-const QString kErrorTitle = QStringLiteral("错误提示");
-
 // The row buttons' looks, given once to the table rather than to each of its forty buttons: a style sheet per
 // widget is parsed and polished for each one, which a page of twenty rows would feel.
 const QString kTableStyle = QStringLiteral(
@@ -224,7 +222,7 @@ void FormJiaoYiCX::on_next_page_btn_clicked() {
 void FormJiaoYiCX::on_query_page_btn_clicked() {
     const transactions::PageStep step = transactions::goToPage(ui->page_lineEdit->text(), ui->total_page->text());
     if (!step.warning.isEmpty()) {
-        msgbox::warning(this, kErrorTitle, step.warning);
+        msgbox::warning(this, msgbox::Title::Error, step.warning);
         return;
     }
     if (step.send) {
@@ -298,7 +296,7 @@ void FormJiaoYiCX::on_btnExport_clicked() {
     });
     QString why;
     if (!exporter.start(listingQuery(), path, &why)) {
-        msgbox::critical(this, kErrorTitle, why);
+        msgbox::critical(this, msgbox::Title::Error, why);
         return;
     }
     QPointer<FormJiaoYiCX> self(this);
@@ -310,14 +308,14 @@ void FormJiaoYiCX::on_btnExport_clicked() {
     }
     if (!finished) {
         exporter.cancel();  // 取消: nothing is left behind
-        msgbox::information(this, QStringLiteral("操作提示"), QStringLiteral("已取消导出，没有保存文件。"));
+        msgbox::information(this, msgbox::Title::Action, QStringLiteral("已取消导出，没有保存文件。"));
         return;
     }
     if (!failure.isEmpty()) {
-        msgbox::critical(this, kErrorTitle, QStringLiteral("导出失败：%1").arg(failure));
+        msgbox::critical(this, msgbox::Title::Error, QStringLiteral("导出失败：%1").arg(failure));
         return;
     }
-    msgbox::information(this, QStringLiteral("操作提示"),
+    msgbox::information(this, msgbox::Title::Action,
                         QStringLiteral("已导出 %1 笔交易，合计 %2 元，退款 %3 元。\n%4")
                             .arg(exporter.rows())
                             .arg(money::fenToYuan2(exporter.moneyFen()), money::fenToYuan2(exporter.refundFen()),
@@ -368,7 +366,7 @@ void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
     // Failures leave the rows, the labels and ordersByRow as they were: the row buttons still act on those rows.
     const replies::Read<replies::ListingPage> page = replies::listing(reply);
     if (!page.ok()) {
-        showError(transactions::listingFailure(page.status));
+        msgbox::critical(this, msgbox::Title::Error, transactions::listingFailure(page.status));
         return;
     }
     m_currentPage = m_requestedPage;
@@ -516,7 +514,7 @@ void FormJiaoYiCX::onBtnClicked() {
 void FormJiaoYiCX::onBtnPrinterClicked() {
     const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
     if (!warning.isEmpty()) {
-        msgbox::warning(this, QStringLiteral("提示信息"), warning);
+        msgbox::warning(this, msgbox::Title::Info, warning);
         return;
     }
     const int row = senderRow(reprintColumn());
@@ -528,8 +526,4 @@ void FormJiaoYiCX::onBtnPrinterClicked() {
     r.operatorName = userSession().rname();
     r.servicePhone = dataConfig().servicePhone();
     printretry::printOfferingRetry(this, receipts::reprintReceiptHtml(r));
-}
-
-void FormJiaoYiCX::showError(const QString& text) {
-    msgbox::critical(this, kErrorTitle, text);
 }

@@ -190,7 +190,7 @@ void myTrade::slot_requestFinished(const gateway::Reply& r) {
     const replies::Read<replies::Totals> totals = replies::totals(r);
     if (!totals.ok()) {
         // A refused query (an expired session, say) shows its reason, never a summary of zeros.
-        msgbox::critical(this, QStringLiteral("错误提示"), shiftsummary::totalsFailure(totals.status));
+        msgbox::critical(this, msgbox::Title::Error, shiftsummary::totalsFailure(totals.status));
         return;
     }
     showTotals(shiftsummary::labelsFromTotals(totals.value));
@@ -267,23 +267,20 @@ void myTrade::on_btnPrint_clicked() {
     logPrint();
     const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
     if (!warning.isEmpty()) {
-        msgbox::warning(this, QStringLiteral("提示信息"), warning);
+        msgbox::warning(this, msgbox::Title::Info, warning);
         return;
     }
     // The summary goes with the handover: without it on paper the cashier stays signed in.
     if (!printretry::printOfferingRetry(this, summaryHtml()).accepted()) {
         return;
     }
-    // Chinese button texts, and Y / N keys for them.
-    if (msgbox::ask(this, QMessageBox::Question, QStringLiteral("退出程序"), QStringLiteral("是否要退出程序重新登陆?"),
-                    {{QMessageBox::Yes, QStringLiteral("是(&Y)")}, {QMessageBox::No, QStringLiteral("否(&N)")}}) !=
-        QMessageBox::Yes) {
+    if (msgbox::ask(this, QMessageBox::Question, msgbox::Title::Quit, QStringLiteral("是否要退出程序重新登陆?"),
+                    msgbox::yesNo()) != QMessageBox::Yes) {
         return;
     }
     waitForPrintLog();
     if (!relaunch::restartProgram()) {
-        msgbox::critical(this, QStringLiteral("错误提示"),
-                         QStringLiteral("无法重新启动程序，请关闭程序后重新打开登录"));
+        msgbox::critical(this, msgbox::Title::Error, QStringLiteral("无法重新启动程序，请关闭程序后重新打开登录"));
         return;
     }
     close();

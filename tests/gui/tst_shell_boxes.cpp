@@ -68,7 +68,7 @@ private slots:
             "<font color=green size=6>支付成功</font><img src=\"/tmp/x.png\">"
             "<a href=\"http://example.invalid\">详情</a>");
         std::unique_ptr<QMessageBox> box(
-            msgbox::create(nullptr, QMessageBox::Critical, QStringLiteral("温馨提示"), replies::shown(msg)));
+            msgbox::create(nullptr, QMessageBox::Critical, msgbox::Title::Tip, replies::shown(msg)));
         QCOMPARE(box->textFormat(), Qt::PlainText);
         QCOMPARE(box->text(), msg);
         auto* boxLabel = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
@@ -113,7 +113,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(owner.get()));
         }
 
-        std::unique_ptr<QMessageBox> box(msgbox::create(owner.get(), QMessageBox::Critical, QStringLiteral("温馨提示"),
+        std::unique_ptr<QMessageBox> box(msgbox::create(owner.get(), QMessageBox::Critical, msgbox::Title::Tip,
                                                         QStringLiteral("账号和密码不能为空")));
         box->show();
         QVERIFY(QTest::qWaitForWindowExposed(box.get()));
