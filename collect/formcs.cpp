@@ -56,9 +56,6 @@ void FormCS::setUp() {
     // The scanner's keys must reach this window however the main window is being brought up meanwhile.
     popupkeyboard::keep(this);
     windowstyle::centreOnScreen(this);
-    ui->close_btn->setStyleSheet(
-        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")) +
-        QStringLiteral(" QToolTip {background-color:white}"));
     ui->btnStopCheck->hide();
     ui->label->setTextFormat(Qt::PlainText);
     m_scanPrompt = ui->label->text();

@@ -14,20 +14,11 @@
 #include <QMessageBox>
 #include <QScreen>
 
-QString SelectShopDialog::buttonStyle() {
-    return windowstyle::imageButton(QStringLiteral("select_shop_nor.png"), QStringLiteral("select_shop_pre.png"),
-                                    QStringLiteral("color:#EAEAEA;"));
-}
-
 SelectShopDialog::SelectShopDialog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::SelectShopDialog>()) {
     ui->setupUi(this);
     windowstyle::centreOnScreen(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    ui->pushButton->setStyleSheet(buttonStyle());
-    ui->pushButton_2->setStyleSheet(buttonStyle());
     ui->pushButton->setShortcut(QKeySequence(Qt::Key_Enter));
-    ui->close_btn->setStyleSheet(
-        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")));
     DragHelper::install(this);
     requestShops();
 }

@@ -32,8 +32,6 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     ui->setupUi(this);
     ui->btnOk->setShortcut(QKeySequence(Qt::Key_Return));
     ui->btnOk1->setShortcut(QKeySequence(Qt::Key_Enter));
-    // Only the dialog itself is blue: a bare rule would cascade into the white panel's labels and item boxes.
-    setStyleSheet(QStringLiteral("#RefundSureDialog{background-color:#00AAFF;}"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     DragHelper::install(this);
 
@@ -46,10 +44,6 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     ui->txtmoney->clear();
     ui->txtmoney->setPlaceholderText(QStringLiteral("0.0"));
     ui->txtmoney->setFocus();
-    const QString buttonStyle = windowstyle::imageButton(
-        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;"));
-    ui->btnCancel->setStyleSheet(buttonStyle);
-    ui->btnOk->setStyleSheet(buttonStyle);
 
     checkOpenRefund();
 

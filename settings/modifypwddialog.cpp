@@ -16,8 +16,6 @@ ModifyPwdDialog::ModifyPwdDialog(QWidget* parent) : QWidget(parent), ui(std::mak
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
-    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                      QStringLiteral("color:white;")));
     // The login window takes letters and digits only: a password with anything else could never be typed there.
     auto* validator = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[A-Za-z0-9]+$")), this);
     ui->txtOldPwd->setValidator(validator);

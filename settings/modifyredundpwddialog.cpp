@@ -13,8 +13,6 @@ ModifyRedundPwdDialog::ModifyRedundPwdDialog(QWidget* parent)
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
-    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                      QStringLiteral("color:white;")));
 }
 
 ModifyRedundPwdDialog::~ModifyRedundPwdDialog() = default;

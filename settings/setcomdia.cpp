@@ -3,18 +3,12 @@
 #include "app/comconfig.h"
 #include "ui_SetComDia.h"
 #include "widgets/messagebox.h"
-#include "widgets/windowstyle.h"
 
 #include <QComboBox>
 
 namespace {
 
 const char* const kBaudRates[] = {"2400", "4800", "9600", "14400", "19200"};
-
-QString buttonStyle() {
-    return windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
-                                    QStringLiteral("color:white;"));
-}
 
 }  // namespace
 
@@ -37,8 +31,6 @@ SetComDia::SetComDia(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
     ui->setupUi(this);
     const ComConfig& config = comConfig();
     ui->chbKX->setChecked(config.showEnabled != 0);
-    ui->btn1->setStyleSheet(buttonStyle());
-    ui->btn2->setStyleSheet(buttonStyle());
 
     m_softPort = portBox(ui->label);
     m_baud = portBox(ui->label_2);

@@ -5,15 +5,12 @@
 #include "app/usersession.h"
 #include "ui_SetDataDialog.h"
 #include "widgets/messagebox.h"
-#include "widgets/windowstyle.h"
 
 #include <QMessageBox>
 #include <QPrinterInfo>
 
 SetDataDialog::SetDataDialog(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::SetDataDialog>()) {
     ui->setupUi(this);
-    ui->pushButton_sure->setStyleSheet(windowstyle::imageButton(
-        QStringLiteral("sk_nor.png"), QStringLiteral("sk_pre.png"), QStringLiteral("color:#EAEAEA;")));
 
     DataConfig& config = dataConfig();
     ui->comboBox_printer->addItem(QString::fromUtf8(DataConfig::kNoPrinter));

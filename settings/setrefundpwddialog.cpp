@@ -15,8 +15,6 @@ SetRefundPwdDialog::SetRefundPwdDialog(QWidget* parent)
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
-    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                      QStringLiteral("color:white;")));
     gateway::post(this, requests::getQuestion(userSession().token()),
                   [this](const gateway::Reply& r) { onQuestionResult(r); });
 }

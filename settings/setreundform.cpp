@@ -3,12 +3,9 @@
 #include "app/comconfig.h"
 #include "ui_setReundForm.h"
 #include "widgets/messagebox.h"
-#include "widgets/windowstyle.h"
 
 setReundForm::setReundForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::setReundForm>()) {
     ui->setupUi(this);
-    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                      QStringLiteral("color:white;")));
     // The record keeps 50 UTF-16 units and the terminating zero; the field takes no more.
     ui->txtRefundName->setMaxLength(ComConfig::kItemNameMaxChars);
     const ComConfig& config = comConfig();

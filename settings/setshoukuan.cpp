@@ -3,7 +3,6 @@
 #include "app/comconfig.h"
 #include "ui_SetShouKuan.h"
 #include "widgets/messagebox.h"
-#include "widgets/windowstyle.h"
 
 #include <QComboBox>
 
@@ -16,8 +15,6 @@ SetShouKuan::SetShouKuan(QWidget* parent) : QWidget(parent), ui(std::make_unique
     m_combo->addItems({QStringLiteral("不处理"), QStringLiteral("四舍五入"), QStringLiteral("舍掉分钱")});
     // A stored value outside 0..2 keeps the fen when collecting, so the page says so.
     m_combo->setCurrentIndex(comConfig().centsModeInEffect());
-    ui->btn2->setStyleSheet(windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
-                                                     QStringLiteral("color:white;")));
 }
 
 SetShouKuan::~SetShouKuan() = default;

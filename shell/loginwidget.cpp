@@ -46,10 +46,7 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->login_btn->setStyleSheet(loginButtonStyle());
     ui->login_btn->setShortcut(QKeySequence(Qt::Key_Enter));
-    ui->min_btn->setStyleSheet(windowstyle::imageButton(QStringLiteral("min_nor.png"), QStringLiteral("min_pre.png")));
     ui->min_btn->setShortcut(QKeySequence(Qt::Key_Escape));
-    ui->close_btn->setStyleSheet(
-        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")));
     ui->login_user->setFocus();
     ui->login_user->setPlaceholderText(QStringLiteral("账号:"));
     ui->login_password->setPlaceholderText(QStringLiteral("密码:"));

@@ -41,15 +41,6 @@ namespace {
 constexpr int kRefundColumn = 6;
 constexpr int kCardColumn = 7;
 
-// The row buttons' looks, given once to the table rather than to each of its forty buttons: a style sheet per
-// widget is parsed and polished for each one, which a page of twenty rows would feel.
-const QString kTableStyle = QStringLiteral(
-    "QTableWidget::item:selected { background-color: rgb(0, 170, 255) } "
-    "QPushButton#refundButton{border-image: url(:/images/query_nor.png);color:white;margin:2px;} "
-    "QPushButton#refundButton:pressed{border-image: url(:/images/query_pre.png);} "
-    "QPushButton#reprintButton{border-image: url(:/images/print_nor.png);color:white;margin:2px;} "
-    "QPushButton#reprintButton:pressed{border-image: url(:/images/print_pre.png);}");
-
 // A status cut short keeps its beginning ("已退款,…"): the end of it says less.
 class ElideRightDelegate : public QStyledItemDelegate {
 public:
@@ -151,7 +142,6 @@ FormJiaoYiCX::~FormJiaoYiCX() = default;
 void FormJiaoYiCX::setUpTable() {
     QTableWidget* table = ui->tableWidget;
     table->setFocusPolicy(Qt::NoFocus);
-    table->setStyleSheet(kTableStyle);
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->setHidden(true);
     table->removeColumn(kCardColumn);
@@ -468,16 +458,18 @@ void FormJiaoYiCX::fillRow(int row, const Order& order) {
         table->setItem(row, column, item);
     }
 
+    // The row buttons are made in the table, not outside it: under the application's style sheet a button keeps the
+    // font of the widget it is made in, and the table's is the page's.
     if (refundColumn() >= 0) {
         const transactions::RefundButton kind = transactions::refundButtonKind(cells.status, cells.channel);
-        auto* refund = new QPushButton(transactions::refundButtonText(kind));
+        auto* refund = new QPushButton(transactions::refundButtonText(kind), table->viewport());
         refund->setObjectName(QStringLiteral("refundButton"));
         refund->setFocusPolicy(Qt::NoFocus);
         refund->setEnabled(kind != transactions::RefundButton::NotSupported && m_refundOpener);
         connect(refund, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnClicked);
         table->setCellWidget(row, refundColumn(), refund);
     }
-    auto* reprint = new QPushButton(QStringLiteral("重打印"));
+    auto* reprint = new QPushButton(QStringLiteral("重打印"), table->viewport());
     reprint->setObjectName(QStringLiteral("reprintButton"));
     reprint->setFocusPolicy(Qt::NoFocus);
     connect(reprint, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnPrinterClicked);

@@ -35,15 +35,8 @@ QDateTime replyTime(const QString& text) {
 myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myTrade>()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(
-        QStringLiteral("#myTrade{background-color:#00AAFF;} QLabel{color:white;} "
-                       "#scll, #scrollAreaWidgetContents{background-color:white;}"));
     setWindowTitle(QStringLiteral("柚屿岚舟钱包"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    const QString buttonStyle = windowstyle::imageButton(
-        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;"));
-    ui->btnPrint->setStyleSheet(buttonStyle);
-    ui->btnClose->setStyleSheet(buttonStyle);
     DragHelper::install(this);
     // These show the gateway's texts: never markup.
     windowstyle::plainLabels({ui->lblczry, ui->lblskmd, ui->lbltime, ui->lblendtime});
@@ -138,8 +131,6 @@ void myTrade::addCheckLine() {
     m_checkDetail = new QPushButton(QStringLiteral("明细"), this);
     m_checkDetail->setObjectName(QStringLiteral("btnCheckDetail"));
     m_checkDetail->setGeometry(225, kTop, 48, 22);
-    m_checkDetail->setStyleSheet(windowstyle::imageButton(
-        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;")));
     m_checkDetail->hide();
     connect(m_checkDetail, &QPushButton::clicked, this, &myTrade::openCheckDetail);
     m_check = new reconcile::HandoverCheck(this);
@@ -210,7 +201,6 @@ void myTrade::showTotals(const shiftsummary::Labels& l) {
     qDeleteAll(old);
     for (int i = 0; i < l.tickets.size(); ++i) {
         auto* line = new QLabel(ui->scrollAreaWidgetContents);
-        line->setStyleSheet(QStringLiteral("color:#000;"));
         line->setTextFormat(Qt::PlainText);  // ticket names are the gateway's
         line->setText(receipts::summaryTicketLine(l.tickets.at(i)));
         line->move(0, kTicketRowHeight * i);

@@ -10,6 +10,7 @@
 #include "testsupport.h"
 #include "transactions/mytrade.h"
 #include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QLabel>
 #include <QMap>
@@ -62,6 +63,9 @@ class TestShellBoxes : public QObject {
     Q_OBJECT
 
 private slots:
+    // The windows as the client draws them: with the shared style sheet.
+    void initTestCase() { windowstyle::applyApplicationStyle(); }
+
     // A gateway string that looks like markup is shown as the characters it is made of, in a box and in a label.
     void gatewayMarkupShowsLiterally() {
         const QString msg = QStringLiteral(
