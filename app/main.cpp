@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "journal/journal.h"
 #include "shell/startup_windows.h"
+#include "widgets/windowstyle.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -14,8 +15,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 
-    // 1. The application object; arguments are not interpreted.
+    // 1. The application object (arguments are not interpreted) and the style sheet its windows share.
     QApplication app(argc, argv);
+    windowstyle::applyApplicationStyle();
 
     // 2. Autostart entry in line with the stored choice.
     syncAutostart();

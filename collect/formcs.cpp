@@ -22,10 +22,6 @@
 namespace {
 const Qt::WindowFlags kWindowFlags = Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
 
-QString tipTitle() {
-    return QStringLiteral("温馨提示");
-}
-
 QList<FormCS*>& windows() {
     static QList<FormCS*> all;
     return all;
@@ -60,9 +56,6 @@ void FormCS::setUp() {
     // The scanner's keys must reach this window however the main window is being brought up meanwhile.
     popupkeyboard::keep(this);
     windowstyle::centreOnScreen(this);
-    ui->close_btn->setStyleSheet(
-        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")) +
-        QStringLiteral(" QToolTip {background-color:white}"));
     ui->btnStopCheck->hide();
     ui->label->setTextFormat(Qt::PlainText);
     m_scanPrompt = ui->label->text();
@@ -297,7 +290,7 @@ auto FormCS::showBox(ShowBox show) {
 }
 
 void FormCS::reportFailure(const QString& text) {
-    showBox([&] { return msgbox::critical(this, tipTitle(), text, QMessageBox::Ok); });
+    showBox([&] { return msgbox::critical(this, msgbox::Title::Tip, text); });
     // The cashier scans again in the same window.
     scanBuffer.clear();
     bringBack();
@@ -332,7 +325,7 @@ bool FormCS::isThisSale(const chargecheck::Candidate& c) {
                  timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()));
     const auto answer = showBox([&] {
         return msgbox::ask(
-            this, QMessageBox::Question, tipTitle(), text,
+            this, QMessageBox::Question, msgbox::Title::Tip, text,
             {{QMessageBox::Yes, QStringLiteral("是本次收款")}, {QMessageBox::No, QStringLiteral("不是")}},
             QMessageBox::Yes);
     });
@@ -345,7 +338,7 @@ void FormCS::askAboutUnresolved() {
     }
     bringBack();
     const auto choice = showBox([&] {
-        return msgbox::ask(this, QMessageBox::Warning, tipTitle(),
+        return msgbox::ask(this, QMessageBox::Warning, msgbox::Title::Tip,
                            QStringLiteral("未查到这笔收款（%1，扫码时间 %2），客户可能已经付款！\n"
                                           "请与客户核对付款记录，或在“交易查询”中查看。")
                                .arg(shownAmount(), timeText(m_controller->sentAt())),
@@ -359,7 +352,7 @@ void FormCS::askAboutUnresolved() {
     } else if (choice == QMessageBox::Discard) {
         const auto sure = showBox([&] {
             return msgbox::ask(
-                this, QMessageBox::Warning, tipTitle(),
+                this, QMessageBox::Warning, msgbox::Title::Tip,
                 QStringLiteral("请确认：已与客户核对，客户没有为这笔收款付款。\n"
                                "确认后这笔记为未收款，可以重新扫码收款。"),
                 {{QMessageBox::Yes, QStringLiteral("确认未付款")}, {QMessageBox::No, QStringLiteral("返回")}},
@@ -367,7 +360,7 @@ void FormCS::askAboutUnresolved() {
         });
         QString why;
         if (sure == QMessageBox::Yes && !m_controller->release(&why)) {
-            showBox([&] { return msgbox::critical(this, tipTitle(), why, QMessageBox::Ok); });
+            showBox([&] { return msgbox::critical(this, msgbox::Title::Tip, why); });
         }
     }
     scanBuffer.clear();

@@ -273,13 +273,13 @@ void FormSaoMaShouKuan::collect() {
     const QString text = ui->input_Edit->text();
     switch (collect::checkCollectAmount(text, comConfig().centsMode)) {
         case collect::CollectCheck::Empty:
-            msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("请输入收款金额"), QMessageBox::Ok);
+            msgbox::warning(this, msgbox::Title::Info, QStringLiteral("请输入收款金额"));
             return;
         case collect::CollectCheck::Zero:
-            msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("收款金额不能为0"), QMessageBox::Ok);
+            msgbox::warning(this, msgbox::Title::Info, QStringLiteral("收款金额不能为0"));
             return;
         case collect::CollectCheck::Invalid:
-            msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("收款金额格式不正确"), QMessageBox::Ok);
+            msgbox::warning(this, msgbox::Title::Info, QStringLiteral("收款金额格式不正确"));
             return;
         case collect::CollectCheck::Ok:
             break;

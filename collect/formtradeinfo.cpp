@@ -28,11 +28,6 @@ FormTradeInfo::FormTradeInfo(const replies::Sale& saleIn, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     windowstyle::centreOnScreen(this);
-    ui->close_btn->setStyleSheet(
-        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")) +
-        QStringLiteral(" QToolTip {background-color:white}"));
-    ui->print_btn->setStyleSheet(windowstyle::imageButton(
-        QStringLiteral("print_nor.png"), QStringLiteral("print_pre.png"), QStringLiteral("color:white;")));
     ui->close_btn->setShortcut(QKeySequence(Qt::Key_Escape));
     ui->print_btn->setShortcut(QKeySequence(Qt::Key_Enter));
     ui->pushButton->setShortcut(QKeySequence(Qt::Key_Return));
@@ -64,7 +59,6 @@ FormTradeInfo::FormTradeInfo(const replies::Sale& saleIn, QWidget* parent)
             sold.append(ticket);
             auto* label = new QLabel(ui->scrollAreaWidgetContents);
             label->setTextFormat(Qt::PlainText);
-            label->setStyleSheet(QStringLiteral("color:#ffffff"));
             label->setText(ticket.cardno + QLatin1Char('(') + ticket.price + QStringLiteral("元)"));
             label->move(0, kTicketRowHeight * i);
             label->adjustSize();
@@ -159,13 +153,13 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
         m_printFailure->setObjectName(QStringLiteral("lblPrintFailed"));
         m_printFailure->setWordWrap(true);
         m_printFailure->setTextFormat(Qt::PlainText);
+        // Its own sheet, not the shared one: the window's sheet gives every widget in it the window's background.
         m_printFailure->setStyleSheet(QStringLiteral(
             "color: rgb(255, 236, 140); background-color: rgba(0, 0, 0, 40); border-radius: 4px; padding: 2px 6px;"));
         m_printFailure->move(12, designedHeight - 6);
         m_reprint = new QPushButton(QStringLiteral("重新打印"), this);
         m_reprint->setObjectName(QStringLiteral("btnReprint"));
         m_reprint->setFocusPolicy(Qt::NoFocus);
-        m_reprint->setStyleSheet(ui->print_btn->styleSheet());
         m_reprint->resize(ui->print_btn->width(), 40);
         connect(m_reprint, &QPushButton::clicked, this, [this] {
             const receipts::PrintResult again = printHtmlReceipt(receiptHtml());

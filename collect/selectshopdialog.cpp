@@ -14,20 +14,11 @@
 #include <QMessageBox>
 #include <QScreen>
 
-QString SelectShopDialog::buttonStyle() {
-    return windowstyle::imageButton(QStringLiteral("select_shop_nor.png"), QStringLiteral("select_shop_pre.png"),
-                                    QStringLiteral("color:#EAEAEA;"));
-}
-
 SelectShopDialog::SelectShopDialog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::SelectShopDialog>()) {
     ui->setupUi(this);
     windowstyle::centreOnScreen(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    ui->pushButton->setStyleSheet(buttonStyle());
-    ui->pushButton_2->setStyleSheet(buttonStyle());
     ui->pushButton->setShortcut(QKeySequence(Qt::Key_Enter));
-    ui->close_btn->setStyleSheet(
-        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")));
     DragHelper::install(this);
     requestShops();
 }
@@ -45,10 +36,10 @@ void SelectShopDialog::requestShops() {
 void SelectShopDialog::slot_requestFinished(const gateway::Reply& reply) {
     const replies::Read<QList<Shop>> shops = replies::shopList(reply);
     if (shops.status.transport != gateway::Reply::Envelope) {
-        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("获取门店失败"));
+        msgbox::critical(this, msgbox::Title::Error, QStringLiteral("获取门店失败"));
     } else if (shops.value.isEmpty()) {
         // Also a refused or unreadable list: either way there is no store to choose (the close control leads back).
-        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("你还没有门店!"));
+        msgbox::critical(this, msgbox::Title::Error, QStringLiteral("你还没有门店!"));
     } else {
         for (int i = 0; i < shops.value.size(); ++i) {
             userSession().insertShop(i, shops.value.at(i));

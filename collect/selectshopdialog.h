@@ -19,8 +19,6 @@ public:
     explicit SelectShopDialog(QWidget* parent = nullptr);
     ~SelectShopDialog() override;
 
-    static QString buttonStyle();
-
 signals:
     // "确认收款": the dialog has hidden itself and saved shopName; the shell shows the main window.
     void shopConfirmed();

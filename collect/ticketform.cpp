@@ -23,7 +23,6 @@ TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm
     scroll->setGeometry(ui->frame->rect());
     m_lines = new QWidget;
     m_lines->setObjectName(QStringLiteral("ticketLines"));
-    m_lines->setStyleSheet(QStringLiteral("#ticketLines{background:transparent;}"));
     m_lines->setFixedSize(ui->frame->width() - scroll->verticalScrollBar()->sizeHint().width(),
                           qMax(ui->frame->height(), 65 * static_cast<int>(types.size()) + 70));
     scroll->setWidget(m_lines);

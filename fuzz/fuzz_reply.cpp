@@ -147,16 +147,8 @@ void readTransactions(const gateway::Reply& r) {
         const transactions::RowCells cells = transactions::rowCells(order);
         (void)transactions::refundButtonText(transactions::refundButtonKind(cells.status, cells.channel));
 
-        receipts::ReprintReceipt receipt;
-        receipt.refunded = transactions::isRefundedStatus(order.finalinfo);
-        receipt.shopName = order.shopName;
-        receipt.payDate = order.payDate;
-        receipt.outTradeNo = order.outTradeNo;
-        receipt.payChannel = order.payChannel;
-        receipt.moneyText = transactions::yuan2(order.fen);
-        receipt.cardNo = order.cardNo;
-        receipt.refundText = transactions::yuan2(order.refundFen);
-        receipt.tradeNo = order.tradeNo;
+        const receipts::ReprintReceipt receipt =
+            receipts::reprintReceiptOf(order, transactions::isRefundedStatus(order.finalinfo));
         receipts::ReprintReceipt blank;
         blank.refunded = receipt.refunded;
         blank.moneyText = receipt.moneyText;

@@ -6,63 +6,43 @@ namespace receipts {
 
 namespace {
 
-QString esc(const QString& s) {
-    return s.toHtmlEscaped();
-}
+// The sale receipt is printed in smaller type with bold amounts, a larger banner and a shorter rule to sign over.
+const ReceiptLook kSaleLook{50, {20, false}, {28, true}, 13, {20, false}, 22};
+// The copies printed from the transaction list: the reprint and the refund receipt.
+const ReceiptLook kCopyLook{30, {23, false}, {30, false}, 15, {20, false}, 25};
 
-QString nbsp(int n) {
-    return QStringLiteral("&nbsp;").repeated(n);
+QString yuan2(const std::optional<qint64>& fen) {
+    return fen ? money::fenToYuan2(*fen) : QString();  // an amount not sent is not known: printed empty
 }
-
-const QString kLine20 = QStringLiteral("<a style='font-family:微软雅黑;font-size:20px;'>");
-const QString kLine28 = QStringLiteral("<a style='font-family:微软雅黑;font-size:28px;font-weight:bold;'>");
-const QString kLine23 = QStringLiteral("<a style='font-family:微软雅黑;font-size:23px;'>");
-const QString kLine30 = QStringLiteral("<a style='font-family:微软雅黑;font-size:30px;'>");
 
 }  // namespace
 
-QString separatorHtml(int dashes) {
-    return QStringLiteral("<a><font size='8'>") + QString(dashes, QLatin1Char('-')) + QStringLiteral("</font></a>");
-}
-
 QString saleTicketsHtml(const QList<TicketSold>& tickets) {
-    if (tickets.isEmpty()) {
-        return QString();
-    }
-    QString html = QStringLiteral("<br><a style='font-family:微软雅黑;font-size:20px;'>购票信息：</a>");
+    QStringList lines;
     for (const TicketSold& t : tickets) {
-        html += QStringLiteral("<a style='font-family:微软雅黑;font-size:18px;'>") + esc(t.cardno) + QLatin1Char('(') +
-                esc(t.price) + QStringLiteral("元)</a><br/>");
+        lines.append(t.cardno + QLatin1Char('(') + t.price + QStringLiteral("元)"));
     }
-    return html;
+    return ticketBlockHtml(lines);
 }
 
 QString saleReceiptHtml(const SaleReceipt& r) {
-    QString html;
-    // Heading: the store banner, the till, the merchant-stub marker.
-    html += QStringLiteral("<html> <p style='font-size: 50px;'>&nbsp;&nbsp; 岚舟门店</p> <br> ") + kLine20 + nbsp(25) +
-            QStringLiteral("移动收银台</a><br>") + separatorHtml(25) + QStringLiteral("<br>") + kLine20 +
-            QStringLiteral("商户存根") + nbsp(13) + QStringLiteral("SHOP") + nbsp(5) + QStringLiteral("COPY</a><br>") +
-            separatorHtml(25);
-    html += QStringLiteral("<br>") + kLine20 + QStringLiteral("收款门店：") + esc(r.shopName);
-    html += QStringLiteral("</a><br>") + kLine20 + QStringLiteral("操作员：") + esc(r.operatorName);
-    html += QStringLiteral("</a><br>") + kLine20 + QStringLiteral("交易时间：") + esc(r.payDate);
-    html += QStringLiteral("</a><br>") + kLine20 + QStringLiteral("系统单号：") + esc(r.orderNo);
-    html += QStringLiteral("</a><br>") + kLine28 + QStringLiteral("支付方式：") + esc(r.payWay);
-    html += QStringLiteral("</a><br>") + kLine28 + QStringLiteral("交易金额(RMB)：￥") + esc(r.moneyText);
-    html += QStringLiteral("</a><br>");
-    html += QStringLiteral("<br>") + kLine20 + QStringLiteral("购票信息：</a>") + r.ticketsHtml;
-    html += separatorHtml(25);
-    html += QStringLiteral("<br>") + kLine20 + QStringLiteral("备注：</a><br>") + kLine20 +
-            QStringLiteral("交易订单号：</a><br>") + kLine20 + esc(r.outTradeNo);
-    // The signature space has a shorter rule than the others.
-    html += QStringLiteral("</a><br>") + kLine20 +
-            QStringLiteral("持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>") + separatorHtml(22) +
-            QStringLiteral("<br>") + kLine20 + QStringLiteral("本人确认以上交易，同意将其计入交易账户</a>");
-    html +=
-        QStringLiteral("<br>") + kLine20 + QStringLiteral("客服电话：") + esc(r.servicePhone) + QStringLiteral("</a>");
-    html += QStringLiteral("</html>");
-    return html;
+    ReceiptWriter w(kSaleLook, nbsp(25) + QStringLiteral("移动收银台"));
+    w.stub()
+        .line(QStringLiteral("收款门店："), r.shopName)
+        .line(QStringLiteral("操作员："), r.operatorName)
+        .line(QStringLiteral("交易时间："), r.payDate)
+        .line(QStringLiteral("系统单号："), r.orderNo)
+        .emphasis(QStringLiteral("支付方式："), r.payWay)
+        .emphasis(QStringLiteral("交易金额(RMB)：￥"), r.moneyText)
+        .html(QStringLiteral("<br>"))
+        .line(QStringLiteral("购票信息："))
+        .html(r.ticketsHtml)
+        // The ticket lines end in a break of their own.
+        .html(separatorHtml(25))
+        .remark(r.outTradeNo)
+        .signature()
+        .line(QStringLiteral("客服电话："), r.servicePhone);
+    return w.finish();
 }
 
 QString reprintTitle(bool refunded) {
@@ -71,60 +51,67 @@ QString reprintTitle(bool refunded) {
 }
 
 QString reprintReceiptHtml(const ReprintReceipt& r) {
-    QString html;
-    html += QStringLiteral("<html> <p style='font-size: 30px;'>&nbsp;&nbsp; 岚舟门店</p> <br> ") + kLine23 +
-            reprintTitle(r.refunded);
-    html += QStringLiteral("</a><br>") + separatorHtml(25) + QStringLiteral("<br>") + kLine23 +
-            QStringLiteral("商户存根") + nbsp(15) + QStringLiteral("SHOP") + nbsp(5) + QStringLiteral("COPY</a><br>") +
-            separatorHtml(25);
-    html += QStringLiteral("<br>") + kLine23 + QStringLiteral("收款门店：") + esc(r.shopName);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("操作员：") + esc(r.operatorName);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("交易时间：") + esc(r.payDate);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("系统单号：") + esc(r.outTradeNo);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("支付方式：") + esc(r.payChannel);
-    html += QStringLiteral("</a><br>") + kLine30 + QStringLiteral("交易金额(RMB)：￥") + esc(r.moneyText);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("房间号：") + esc(r.cardNo);
-    html += QStringLiteral("</a><br>") + kLine30 + QStringLiteral("退款金额(RMB)：￥") + esc(r.refundText);
-    html += QStringLiteral("</a><br>") + separatorHtml(25);
-    html += QStringLiteral("<br>") + kLine23 + QStringLiteral("备注：</a><br>") + kLine23 +
-            QStringLiteral("交易订单号：</a><br>") + kLine23 + esc(r.tradeNo);
-    html += QStringLiteral(
-                "</a><br><a style='font-family:微软雅黑;font-size:20px;'>"
-                "持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>") +
-            separatorHtml(25) +
-            QStringLiteral(
-                "<br><a style='font-family:微软雅黑;font-size:20px;'>本人确认以上交易，同意将其计入交易账户</a>");
-    html +=
-        QStringLiteral("<br>") + kLine23 + QStringLiteral("客服电话：") + esc(r.servicePhone) + QStringLiteral("</a>");
-    html += QStringLiteral("</html>");
-    return html;
+    ReceiptWriter w(kCopyLook, reprintTitle(r.refunded));
+    w.stub()
+        .line(QStringLiteral("收款门店："), r.shopName)
+        .line(QStringLiteral("操作员："), r.operatorName)
+        .line(QStringLiteral("交易时间："), r.payDate)
+        .line(QStringLiteral("系统单号："), r.outTradeNo)
+        .line(QStringLiteral("支付方式："), r.payChannel)
+        .emphasis(QStringLiteral("交易金额(RMB)：￥"), r.moneyText)
+        .line(QStringLiteral("房间号："), r.cardNo)
+        .emphasis(QStringLiteral("退款金额(RMB)：￥"), r.refundText)
+        .rule()
+        .remark(r.tradeNo)
+        .signature()
+        .line(QStringLiteral("客服电话："), r.servicePhone);
+    return w.finish();
+}
+
+ReprintReceipt reprintReceiptOf(const Order& order, bool refunded) {
+    ReprintReceipt r;
+    r.refunded = refunded;
+    r.shopName = order.shopName;
+    r.payDate = order.payDate;
+    r.outTradeNo = order.outTradeNo;
+    r.payChannel = order.payChannel;
+    r.moneyText = yuan2(order.fen);
+    r.cardNo = order.cardNo;
+    r.refundText = yuan2(order.refundFen);
+    r.tradeNo = order.tradeNo;
+    return r;
 }
 
 QString refundReceiptHtml(const RefundReceipt& r) {
-    QString html;
-    html += QStringLiteral("<html> <p style='font-size: 30px;'>&nbsp;&nbsp; 岚舟门店</p> <br> ") + kLine23 +
-            reprintTitle(true);
-    html += QStringLiteral("</a><br>") + separatorHtml(25) + QStringLiteral("<br>") + kLine23 +
-            QStringLiteral("商户存根") + nbsp(15) + QStringLiteral("SHOP") + nbsp(5) + QStringLiteral("COPY</a><br>") +
-            separatorHtml(25);
-    html += QStringLiteral("<br>") + kLine23 + QStringLiteral("收款门店：") + esc(r.shopName);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("操作员：") + esc(r.operatorName);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("交易时间：") + esc(r.payDate);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("系统单号：") + esc(r.outTradeNo);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("支付方式：") + esc(r.payChannel);
-    html += QStringLiteral("</a><br>") + kLine30 + QStringLiteral("订单金额(RMB)：￥") + money::fenToYuan2(r.orderFen);
-    html += QStringLiteral("</a><br>") + kLine23 + QStringLiteral("手牌号：") + esc(r.cardNo);
-    html += QStringLiteral("</a><br>") + kLine30 + QStringLiteral("退款金额(RMB)：￥") + money::fenToYuan2(r.refundFen);
-    html += QStringLiteral("</a> ") + separatorHtml(25);
-    html += QStringLiteral("<br>") + kLine23 + QStringLiteral("备注：</a><br>") + kLine23 +
-            QStringLiteral("交易订单号：</a><br>") + kLine23 + esc(r.tradeNo);
-    html += QStringLiteral("</a><br>") + kLine20 +
-            QStringLiteral("持卡人签名(CARDHOLDER SIGNATURE)</a><br><br><br><br>") + separatorHtml(25) +
-            QStringLiteral("<br>") + kLine20 + QStringLiteral("本人确认以上交易，同意将其计入交易账户</a>");
-    html +=
-        QStringLiteral("<br>") + kLine23 + QStringLiteral("客服电话：") + esc(r.servicePhone) + QStringLiteral("</a>");
-    html += QStringLiteral("</html>");
-    return html;
+    ReceiptWriter w(kCopyLook, reprintTitle(true));
+    w.stub()
+        .line(QStringLiteral("收款门店："), r.shopName)
+        .line(QStringLiteral("操作员："), r.operatorName)
+        .line(QStringLiteral("交易时间："), r.payDate)
+        .line(QStringLiteral("系统单号："), r.outTradeNo)
+        .line(QStringLiteral("支付方式："), r.payChannel)
+        .emphasis(QStringLiteral("订单金额(RMB)：￥"), money::fenToYuan2(r.orderFen))
+        .line(QStringLiteral("手牌号："), r.cardNo)
+        .emphasis(QStringLiteral("退款金额(RMB)：￥"), money::fenToYuan2(r.refundFen))
+        // The refund receipt has always had its rule on the amount's line.
+        .html(QStringLiteral(" ") + separatorHtml(25))
+        .remark(r.tradeNo)
+        .signature()
+        .line(QStringLiteral("客服电话："), r.servicePhone);
+    return w.finish();
+}
+
+RefundReceipt refundReceiptOf(const Order& order, qint64 refundFen) {
+    RefundReceipt r;
+    r.shopName = order.shopName;
+    r.payDate = order.payDate;
+    r.outTradeNo = order.outTradeNo;
+    r.payChannel = order.payChannel;
+    r.orderFen = order.fen.value_or(0);  // a refund only passes against a known order amount
+    r.cardNo = order.cardNo;
+    r.refundFen = refundFen;
+    r.tradeNo = order.tradeNo;
+    return r;
 }
 
 }  // namespace receipts

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/records.h"
+#include "receipts/receiptwriter.h"
+
 #include <QList>
 #include <QString>
 
@@ -49,6 +52,9 @@ struct ReprintReceipt {
 // "移动收银台(重打印)" behind 19 non-breaking spaces, or "移动收银台(重打印)-退款" behind 15 for a refunded one.
 QString reprintTitle(bool refunded);
 QString reprintReceiptHtml(const ReprintReceipt& r);
+// A listed order's copy; `refunded` is what its status says (the transaction page's rule). The cashier and the
+// service phone are the caller's to fill in.
+ReprintReceipt reprintReceiptOf(const Order& order, bool refunded);
 
 // Everything the refund receipt prints: the refunded order as the transaction list gave it, and the refund.
 struct RefundReceipt {
@@ -65,8 +71,8 @@ struct RefundReceipt {
 };
 
 QString refundReceiptHtml(const RefundReceipt& r);
-
-// A separator line of `dashes` dashes in the receipts' small font.
-QString separatorHtml(int dashes);
+// The refund receipt of a listed order the gateway refunded `refundFen` of; the cashier and the service phone are
+// the caller's to fill in.
+RefundReceipt refundReceiptOf(const Order& order, qint64 refundFen);
 
 }  // namespace receipts

@@ -16,7 +16,7 @@ namespace refundrules {
 struct AmountCheck {
     bool ok = false;
     qint64 fen = 0;
-    QString message;  // for the "温馨提示" box when !ok
+    QString message;  // for the box the dialog shows when !ok
 };
 
 // The refund amount typed in yuan against the order amount in fen (the row's "money" text). Only a positive amount

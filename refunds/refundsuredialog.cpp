@@ -32,8 +32,6 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     ui->setupUi(this);
     ui->btnOk->setShortcut(QKeySequence(Qt::Key_Return));
     ui->btnOk1->setShortcut(QKeySequence(Qt::Key_Enter));
-    // Only the dialog itself is blue: a bare rule would cascade into the white panel's labels and item boxes.
-    setStyleSheet(QStringLiteral("#RefundSureDialog{background-color:#00AAFF;}"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     DragHelper::install(this);
 
@@ -46,10 +44,6 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     ui->txtmoney->clear();
     ui->txtmoney->setPlaceholderText(QStringLiteral("0.0"));
     ui->txtmoney->setFocus();
-    const QString buttonStyle = windowstyle::imageButton(
-        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;"));
-    ui->btnCancel->setStyleSheet(buttonStyle);
-    ui->btnOk->setStyleSheet(buttonStyle);
 
     checkOpenRefund();
 
@@ -99,14 +93,13 @@ void RefundSureDialog::submit() {
     if (!submitEnabled()) {
         return;
     }
-    const QString title = QStringLiteral("温馨提示");
     if (ui->txtpwd->text().isEmpty()) {
-        msgbox::critical(this, title, QStringLiteral("密码不能为空"));
+        msgbox::critical(this, msgbox::Title::Tip, QStringLiteral("密码不能为空"));
         return;
     }
     const refundrules::AmountCheck amount = refundrules::checkRefundAmount(ui->txtmoney->text(), orderMoney);
     if (!amount.ok) {
-        msgbox::critical(this, title, amount.message);
+        msgbox::critical(this, msgbox::Title::Tip, amount.message);
         return;
     }
     QStringList checked;
@@ -119,7 +112,7 @@ void RefundSureDialog::submit() {
     const ComConfig& config = comConfig();
     if (config.refundEnabled && config.refundCardEnabled && cardNo.isEmpty()) {
         const QMessageBox::StandardButton answer =
-            msgbox::question(this, QStringLiteral("操作提示"),
+            msgbox::question(this, msgbox::Title::Action,
                              QStringLiteral("没有选择任何") + config.itemName() + QStringLiteral("，要继续退款吗？"),
                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
         if (answer != QMessageBox::Yes) {
@@ -130,7 +123,7 @@ void RefundSureDialog::submit() {
     QString why;
     if (!guard()->send(amount.fen, refundedBeforeFen, cardNo, ui->txtpwd->text(), &why)) {
         // Nothing was sent. A refund of this order whose outcome is unknown keeps 确定退款 off.
-        msgbox::critical(this, title, why);
+        msgbox::critical(this, msgbox::Title::Tip, why);
         setSubmitEnabled(!guard()->refundOpen());
     }
 }
@@ -145,7 +138,7 @@ RefundGuard* RefundSureDialog::guard() {
         });
         connect(m_guard, &RefundGuard::earlierRefundCleared, this, [this] { setSubmitEnabled(true); });
         connect(m_guard, &RefundGuard::earlierRefundUnknown, this, [this] {
-            msgbox::warning(this, QStringLiteral("温馨提示"),
+            msgbox::warning(this, msgbox::Title::Tip,
                             QStringLiteral("这笔交易上一次退款的结果还未能确认。\n"
                                            "请稍后在交易查询中核对这笔交易的退款金额，再决定是否重新退款。"));
         });
@@ -162,11 +155,10 @@ void RefundSureDialog::checkOpenRefund() {
 }
 
 void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint64 fen) {
-    const QString title = QStringLiteral("温馨提示");
     switch (result.outcome) {
         case replies::Outcome::Unknown:
             // The refund may have gone through: the buttons stay off, only 取消 is left.
-            msgbox::warning(this, title,
+            msgbox::warning(this, msgbox::Title::Tip,
                             QStringLiteral("没有收到网关的答复，这笔退款可能已经完成，也可能没有。\n"
                                            "请先在交易查询中核对这笔交易的退款金额，再决定是否重新退款。"));
             return;
@@ -174,13 +166,14 @@ void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint6
             finishRefund(fen, replies::shown(result.message));
             return;
         case replies::Outcome::Refused:
-            msgbox::critical(this, title, replies::shown(result.message));
+            msgbox::critical(this, msgbox::Title::Tip, replies::shown(result.message));
             if (result.wrongPassword) {
                 openHubPage(SettingsPage::RefundPasswordChange);
             }
             break;
         case replies::Outcome::NotSent:
-            msgbox::critical(this, title, QStringLiteral("网络异常，退款请求没有发出，请检查网络后重试。"));
+            msgbox::critical(this, msgbox::Title::Tip,
+                             QStringLiteral("网络异常，退款请求没有发出，请检查网络后重试。"));
             break;
     }
     setSubmitEnabled(true);
@@ -189,12 +182,12 @@ void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint6
 void RefundSureDialog::slot_requestFinished(const gateway::Reply& r) {
     const replies::Read<replies::Items> read = replies::items(r);
     if (read.status.transport != gateway::Reply::Envelope) {
-        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("数据查询失败，请检查网络设置"));
+        msgbox::critical(this, msgbox::Title::Error, QStringLiteral("数据查询失败，请检查网络设置"));
         return;
     }
     const replies::Items& items = read.value;
     if (!read.ok() || items.count == 0) {
-        msgbox::critical(this, QStringLiteral("错误提示"),
+        msgbox::critical(this, msgbox::Title::Error,
                          QStringLiteral("没有查到") + comConfig().itemName() + QStringLiteral("信息"));
         return;
     }
@@ -247,7 +240,7 @@ void RefundSureDialog::finishRefund(qint64 fen, const QString& message) {
     if (!receipt.isEmpty()) {
         printed = printHtmlReceipt(receipt);
     }
-    msgbox::information(this, QStringLiteral("温馨提示"), message);
+    msgbox::information(this, msgbox::Title::Tip, message);
     // The refund is done whatever the printer does; its receipt may be printed again until it comes out.
     while (!printed.accepted() && printretry::askToPrintAgain(this, printed)) {
         printed = printHtmlReceipt(receipt);
@@ -260,16 +253,8 @@ QString RefundSureDialog::receiptHtml(qint64 refundFen) const {
     if (!receipts::shouldAutoPrint(printer)) {
         return QString();
     }
-    receipts::RefundReceipt r;
-    r.shopName = orderRow.shopName;
+    receipts::RefundReceipt r = receipts::refundReceiptOf(orderRow, refundFen);
     r.operatorName = userSession().rname();
-    r.payDate = orderRow.payDate;
-    r.outTradeNo = orderRow.outTradeNo;
-    r.payChannel = orderRow.payChannel;
-    r.orderFen = orderRow.fen.value_or(0);  // a refund only passes against a known order amount
-    r.cardNo = orderRow.cardNo;
-    r.refundFen = refundFen;
-    r.tradeNo = orderRow.tradeNo;
     r.servicePhone = dataConfig().servicePhone();
     return receipts::refundReceiptHtml(r);
 }

@@ -12,16 +12,10 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
-namespace {
-const QString kTitle = QStringLiteral("温馨提示");
-}
-
 ModifyPwdDialog::ModifyPwdDialog(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::ModifyPwdDialog>()) {
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
-    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                      QStringLiteral("color:white;")));
     // The login window takes letters and digits only: a password with anything else could never be typed there.
     auto* validator = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[A-Za-z0-9]+$")), this);
     ui->txtOldPwd->setValidator(validator);
@@ -39,7 +33,7 @@ void ModifyPwdDialog::on_btnOk_clicked() {
     const QString problem = passwordrules::loginChangeProblem(dataConfig().verifyLoginPassword(ui->txtOldPwd->text()),
                                                               newPwd, ui->txtPwd1->text());
     if (!problem.isEmpty()) {
-        msgbox::critical(this, kTitle, problem);
+        msgbox::critical(this, msgbox::Title::Tip, problem);
         return;
     }
     // One change at a time: the button comes back with the answer.
@@ -57,20 +51,21 @@ void ModifyPwdDialog::onModifyResult(const gateway::Reply& r) {
         case gateway::Reply::Envelope:
             break;
         case gateway::Reply::Unknown:
-            msgbox::critical(this, kTitle, QStringLiteral("网络异常，未能确认密码是否已修改，请检查网络设置"));
+            msgbox::critical(this, msgbox::Title::Tip,
+                             QStringLiteral("网络异常，未能确认密码是否已修改，请检查网络设置"));
             return;
         case gateway::Reply::NotSent:
         case gateway::Reply::NotEnvelope:
-            msgbox::critical(this, kTitle, QStringLiteral("修改密码失败，请检查网络设置"));
+            msgbox::critical(this, msgbox::Title::Tip, QStringLiteral("修改密码失败，请检查网络设置"));
             return;
     }
     const replies::Status status = replies::passwordChange(r);
     const QString msg = replies::shown(status.message);
     if (!status.ok()) {
-        msgbox::critical(this, kTitle, msg.isEmpty() ? QStringLiteral("修改密码失败") : msg);
+        msgbox::critical(this, msgbox::Title::Tip, msg.isEmpty() ? QStringLiteral("修改密码失败") : msg);
         return;
     }
     // The next check on this page, and the next login, compare with the new password.
     dataConfig().storeLoginPassword(sent);
-    msgbox::information(this, kTitle, msg.isEmpty() ? QStringLiteral("修改成功") : msg);
+    msgbox::information(this, msgbox::Title::Tip, msg.isEmpty() ? QStringLiteral("修改成功") : msg);
 }

@@ -13,8 +13,6 @@ ModifyRedundPwdDialog::ModifyRedundPwdDialog(QWidget* parent)
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
-    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                      QStringLiteral("color:white;")));
 }
 
 ModifyRedundPwdDialog::~ModifyRedundPwdDialog() = default;
@@ -23,7 +21,7 @@ void ModifyRedundPwdDialog::on_btnOk_clicked() {
     const QString problem =
         passwordrules::refundChangeProblem(ui->txtOldPwd->text(), ui->txtPwd->text(), ui->txtPwd1->text());
     if (!problem.isEmpty()) {
-        msgbox::critical(this, QStringLiteral("温馨提示"), problem);
+        msgbox::critical(this, msgbox::Title::Tip, problem);
         return;
     }
     // One change at a time: a second press would only repeat it.
@@ -36,13 +34,12 @@ void ModifyRedundPwdDialog::on_btnOk_clicked() {
 
 void ModifyRedundPwdDialog::onModifyResult(const gateway::Reply& r) {
     ui->btnOk->setEnabled(true);
-    const QString title = QStringLiteral("温馨提示");
     const replies::Status status = replies::refundPasswordChange(r);
     if (status.transport != gateway::Reply::Envelope) {
-        msgbox::critical(this, title, passwordrules::networkFailedMessage());
+        msgbox::critical(this, msgbox::Title::Tip, passwordrules::networkFailedMessage());
     } else if (status.ok()) {
-        msgbox::information(this, title, passwordrules::changeMessage(status));
+        msgbox::information(this, msgbox::Title::Tip, passwordrules::changeMessage(status));
     } else {
-        msgbox::critical(this, title, passwordrules::changeMessage(status));
+        msgbox::critical(this, msgbox::Title::Tip, passwordrules::changeMessage(status));
     }
 }

@@ -3,22 +3,12 @@
 #include "app/comconfig.h"
 #include "ui_SetComDia.h"
 #include "widgets/messagebox.h"
-#include "widgets/windowstyle.h"
 
 #include <QComboBox>
 
 namespace {
 
 const char* const kBaudRates[] = {"2400", "4800", "9600", "14400", "19200"};
-
-QString buttonStyle() {
-    return windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
-                                    QStringLiteral("color:white;"));
-}
-
-QString title() {
-    return QStringLiteral("提示信息");
-}
 
 }  // namespace
 
@@ -41,8 +31,6 @@ SetComDia::SetComDia(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
     ui->setupUi(this);
     const ComConfig& config = comConfig();
     ui->chbKX->setChecked(config.showEnabled != 0);
-    ui->btn1->setStyleSheet(buttonStyle());
-    ui->btn2->setStyleSheet(buttonStyle());
 
     m_softPort = portBox(ui->label);
     m_baud = portBox(ui->label_2);
@@ -102,17 +90,17 @@ void SetComDia::on_btn1_clicked() {
     const bool display = ui->chbKX->isChecked();
     m_hold.take();
     if (serialports::usable(m_softPort->currentText(), QIODevice::ReadOnly)) {
-        msgbox::information(this, title(), QStringLiteral("软件串口可用"));
+        msgbox::information(this, msgbox::Title::Info, QStringLiteral("软件串口可用"));
     } else {
-        msgbox::critical(this, title(), QStringLiteral("软件串口不可用"));
+        msgbox::critical(this, msgbox::Title::Info, QStringLiteral("软件串口不可用"));
     }
     if (!display) {
         return;
     }
     if (serialports::usable(m_showPort->currentText(), QIODevice::WriteOnly)) {
-        msgbox::information(this, title(), QStringLiteral("客显串口可用"));
+        msgbox::information(this, msgbox::Title::Info, QStringLiteral("客显串口可用"));
     } else {
-        msgbox::critical(this, title(), QStringLiteral("客显串口不可用"));
+        msgbox::critical(this, msgbox::Title::Info, QStringLiteral("客显串口不可用"));
     }
 }
 
@@ -122,14 +110,14 @@ void SetComDia::on_btn2_clicked() {
     candidate.showEnabled = ui->chbKX->isChecked() ? 1 : 0;
     m_hold.take();
     if (!serialports::usable(m_softPort->currentText(), QIODevice::ReadOnly)) {
-        msgbox::critical(this, title(), QStringLiteral("软件串口不可用"));
+        msgbox::critical(this, msgbox::Title::Info, QStringLiteral("软件串口不可用"));
         return;
     }
     if (candidate.showEnabled) {
         if (serialports::usable(m_showPort->currentText(), QIODevice::WriteOnly)) {
-            msgbox::information(this, title(), QStringLiteral("客显串口可用"));
+            msgbox::information(this, msgbox::Title::Info, QStringLiteral("客显串口可用"));
         } else {
-            msgbox::critical(this, title(), QStringLiteral("客显串口不可用"));
+            msgbox::critical(this, msgbox::Title::Info, QStringLiteral("客显串口不可用"));
         }
     }
     candidate.baudRate = m_baud->currentText().toInt();
@@ -140,9 +128,9 @@ void SetComDia::on_btn2_clicked() {
     comConfig() = candidate;
     if (!saveComConfig()) {
         comConfig() = previous;
-        msgbox::critical(this, title(), QStringLiteral("系统错误，请稍候重试"));
+        msgbox::critical(this, msgbox::Title::Info, QStringLiteral("系统错误，请稍候重试"));
         return;
     }
     m_hold.giveBackNow();
-    msgbox::information(this, title(), QStringLiteral("设置成功"));
+    msgbox::information(this, msgbox::Title::Info, QStringLiteral("设置成功"));
 }

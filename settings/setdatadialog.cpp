@@ -5,15 +5,12 @@
 #include "app/usersession.h"
 #include "ui_SetDataDialog.h"
 #include "widgets/messagebox.h"
-#include "widgets/windowstyle.h"
 
 #include <QMessageBox>
 #include <QPrinterInfo>
 
 SetDataDialog::SetDataDialog(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::SetDataDialog>()) {
     ui->setupUi(this);
-    ui->pushButton_sure->setStyleSheet(windowstyle::imageButton(
-        QStringLiteral("sk_nor.png"), QStringLiteral("sk_pre.png"), QStringLiteral("color:#EAEAEA;")));
 
     DataConfig& config = dataConfig();
     ui->comboBox_printer->addItem(QString::fromUtf8(DataConfig::kNoPrinter));
@@ -55,5 +52,5 @@ void SetDataDialog::on_pushButton_sure_clicked() {
     config.setCheck(QString::number(ui->comboBox_auto->currentIndex()));
     syncAutostart();
     config.setCheckUpdata(ui->comboBox_updata->currentIndex());
-    msgbox::information(this, QStringLiteral("温馨提示"), QStringLiteral("操作成功"));
+    msgbox::information(this, msgbox::Title::Tip, QStringLiteral("操作成功"));
 }

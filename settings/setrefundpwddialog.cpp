@@ -15,8 +15,6 @@ SetRefundPwdDialog::SetRefundPwdDialog(QWidget* parent)
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
     ui->lblzh->setText(userSession().uname());
-    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                      QStringLiteral("color:white;")));
     gateway::post(this, requests::getQuestion(userSession().token()),
                   [this](const gateway::Reply& r) { onQuestionResult(r); });
 }
@@ -29,7 +27,7 @@ void SetRefundPwdDialog::onQuestionResult(const gateway::Reply& r) {
         // Without the answer a "set" could go out for an account that already has a question.
         m_state = QuestionState::Failed;
         msgbox::critical(
-            this, QStringLiteral("温馨提示"),
+            this, msgbox::Title::Tip,
             read.status.refused() ? replies::shown(read.status.message) : passwordrules::questionFailedMessage());
         return;
     }
@@ -47,7 +45,7 @@ void SetRefundPwdDialog::on_btnOk_clicked() {
     const passwordrules::PasswordChoice choice = passwordrules::choosePasswordAction(
         m_state, ui->txtQuestion->text(), ui->txtAnswer->text(), ui->txtPwd->text(), ui->txtPwd1->text());
     if (choice.action == PasswordAction::Refuse) {
-        msgbox::critical(this, QStringLiteral("温馨提示"), choice.message);
+        msgbox::critical(this, msgbox::Title::Tip, choice.message);
         return;
     }
     const UserSession& session = userSession();
@@ -64,10 +62,9 @@ void SetRefundPwdDialog::on_btnOk_clicked() {
 
 void SetRefundPwdDialog::onModifyResult(const gateway::Reply& r) {
     ui->btnOk->setEnabled(true);
-    const QString title = QStringLiteral("温馨提示");
     const replies::Status status = replies::refundPasswordChange(r);
     if (status.transport != gateway::Reply::Envelope) {
-        msgbox::critical(this, title, passwordrules::networkFailedMessage());
+        msgbox::critical(this, msgbox::Title::Tip, passwordrules::networkFailedMessage());
         return;
     }
     if (status.ok()) {
@@ -76,8 +73,8 @@ void SetRefundPwdDialog::onModifyResult(const gateway::Reply& r) {
             m_state = QuestionState::Stored;
             ui->txtQuestion->setEnabled(false);
         }
-        msgbox::information(this, title, passwordrules::changeMessage(status));
+        msgbox::information(this, msgbox::Title::Tip, passwordrules::changeMessage(status));
     } else {
-        msgbox::critical(this, title, passwordrules::changeMessage(status));
+        msgbox::critical(this, msgbox::Title::Tip, passwordrules::changeMessage(status));
     }
 }

@@ -3,12 +3,9 @@
 #include "app/comconfig.h"
 #include "ui_setReundForm.h"
 #include "widgets/messagebox.h"
-#include "widgets/windowstyle.h"
 
 setReundForm::setReundForm(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::setReundForm>()) {
     ui->setupUi(this);
-    ui->btnOk->setStyleSheet(windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                      QStringLiteral("color:white;")));
     // The record keeps 50 UTF-16 units and the terminating zero; the field takes no more.
     ui->txtRefundName->setMaxLength(ComConfig::kItemNameMaxChars);
     const ComConfig& config = comConfig();
@@ -26,8 +23,8 @@ void setReundForm::on_btnOk_clicked() {
     config.setItemName(ui->txtRefundName->text());
     // The new values are in force for this run even when the file cannot be written.
     if (saveComConfig()) {
-        msgbox::information(this, QStringLiteral("提示信息"), QStringLiteral("设置成功"));
+        msgbox::information(this, msgbox::Title::Info, QStringLiteral("设置成功"));
     } else {
-        msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("系统错误，请重试"));
+        msgbox::warning(this, msgbox::Title::Info, QStringLiteral("系统错误，请重试"));
     }
 }

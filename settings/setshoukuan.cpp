@@ -3,7 +3,6 @@
 #include "app/comconfig.h"
 #include "ui_SetShouKuan.h"
 #include "widgets/messagebox.h"
-#include "widgets/windowstyle.h"
 
 #include <QComboBox>
 
@@ -16,8 +15,6 @@ SetShouKuan::SetShouKuan(QWidget* parent) : QWidget(parent), ui(std::make_unique
     m_combo->addItems({QStringLiteral("不处理"), QStringLiteral("四舍五入"), QStringLiteral("舍掉分钱")});
     // A stored value outside 0..2 keeps the fen when collecting, so the page says so.
     m_combo->setCurrentIndex(comConfig().centsModeInEffect());
-    ui->btn2->setStyleSheet(windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
-                                                     QStringLiteral("color:white;")));
 }
 
 SetShouKuan::~SetShouKuan() = default;
@@ -26,8 +23,8 @@ void SetShouKuan::on_btn2_clicked() {
     // In memory at once: the next payment-code window uses it even if the file cannot be written.
     comConfig().centsMode = m_combo->currentIndex();
     if (saveComConfig()) {
-        msgbox::information(this, QStringLiteral("提示信息"), QStringLiteral("设置成功"));
+        msgbox::information(this, msgbox::Title::Info, QStringLiteral("设置成功"));
     } else {
-        msgbox::warning(this, QStringLiteral("提示信息"), QStringLiteral("系统错误，请重试"));
+        msgbox::warning(this, msgbox::Title::Info, QStringLiteral("系统错误，请重试"));
     }
 }

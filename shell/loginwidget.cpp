@@ -46,10 +46,7 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->login_btn->setStyleSheet(loginButtonStyle());
     ui->login_btn->setShortcut(QKeySequence(Qt::Key_Enter));
-    ui->min_btn->setStyleSheet(windowstyle::imageButton(QStringLiteral("min_nor.png"), QStringLiteral("min_pre.png")));
     ui->min_btn->setShortcut(QKeySequence(Qt::Key_Escape));
-    ui->close_btn->setStyleSheet(
-        windowstyle::imageButton(QStringLiteral("close_nor.png"), QStringLiteral("close_pre.png")));
     ui->login_user->setFocus();
     ui->login_user->setPlaceholderText(QStringLiteral("账号:"));
     ui->login_password->setPlaceholderText(QStringLiteral("密码:"));
@@ -111,7 +108,7 @@ void LoginWidget::startVersionCheck() {
 void LoginWidget::slot_requestVersionFinished(const gateway::Reply& reply) {
     const replies::Read<replies::VersionOffer> offer = replies::versionOffer(reply);
     if (offer.status.transport != gateway::Reply::Envelope) {
-        msgbox::critical(this, QStringLiteral("版本检测"), QStringLiteral("版本检测更新失败,请检查网络设置"));
+        msgbox::critical(this, msgbox::Title::VersionCheck, QStringLiteral("版本检测更新失败,请检查网络设置"));
         return;
     }
     if (!offer.ok() || offer.value.versionCode.isEmpty()) {
@@ -122,20 +119,20 @@ void LoginWidget::slot_requestVersionFinished(const gateway::Reply& reply) {
         return;
     }
     const auto pressed = msgbox::ask(
-        this, QMessageBox::Warning, QStringLiteral("版本更新"), QStringLiteral("检测到新版本，是否更新到新版本?"),
+        this, QMessageBox::Warning, msgbox::Title::VersionUpdate, QStringLiteral("检测到新版本，是否更新到新版本?"),
         {{QMessageBox::Ok, QStringLiteral("更新")}, {QMessageBox::Cancel, QStringLiteral("不更新")}});
     if (pressed != QMessageBox::Ok) {
         return;
     }
     const QString installer = platform::installerPath();
     if (!QFileInfo(installer).isExecutable()) {
-        msgbox::warning(this, QStringLiteral("版本更新"),
+        msgbox::warning(this, msgbox::Title::VersionUpdate,
                         QStringLiteral("未找到更新程序：%1\n请联系服务商获取新版本。").arg(installer));
         return;
     }
     // The installer runs to its end while the client waits; its exit code carries no meaning here.
     if (QProcess::execute(installer, QStringList()) == -2) {
-        msgbox::critical(this, QStringLiteral("版本更新"),
+        msgbox::critical(this, msgbox::Title::VersionUpdate,
                          QStringLiteral("更新程序无法启动：%1\n请联系服务商获取新版本。").arg(installer));
     }
 }
@@ -162,15 +159,15 @@ void LoginWidget::on_login_btn_clicked() {
     const QString user = ui->login_user->text();
     const QString pwd = ui->login_password->text();
     if (user.isEmpty() && pwd.isEmpty()) {
-        msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("账号和密码不能为空"));
+        msgbox::critical(this, msgbox::Title::Tip, QStringLiteral("账号和密码不能为空"));
         return;
     }
     if (user.isEmpty()) {
-        msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("账号不能为空"));
+        msgbox::critical(this, msgbox::Title::Tip, QStringLiteral("账号不能为空"));
         return;
     }
     if (pwd.isEmpty()) {
-        msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("密码不能为空"));
+        msgbox::critical(this, msgbox::Title::Tip, QStringLiteral("密码不能为空"));
         return;
     }
     setWaiting(true);
@@ -184,12 +181,12 @@ void LoginWidget::slot_requestFinished(const gateway::Reply& reply) {
     // Anything but an envelope is the gateway's or the network's fault, never the cashier's password.
     if (login.status.transport != gateway::Reply::Envelope) {
         setWaiting(false);
-        msgbox::critical(this, QStringLiteral("温馨提示"), QStringLiteral("登录失败,请查看网络连接"));
+        msgbox::critical(this, msgbox::Title::Tip, QStringLiteral("登录失败,请查看网络连接"));
         return;
     }
     // A refusal, and a "success" without a token to work with, stay here: nothing after this window could use it.
     if (!login.ok()) {
-        msgbox::critical(this, QStringLiteral("错误提示"), QStringLiteral("账号/密码错误"));
+        msgbox::critical(this, msgbox::Title::Error, QStringLiteral("账号/密码错误"));
         setWaiting(false);
         return;
     }

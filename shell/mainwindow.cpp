@@ -20,7 +20,6 @@
 #include "ui_MainWindow.h"
 #include "widgets/messagebox.h"
 #include "widgets/popupkeyboard.h"
-#include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -33,23 +32,7 @@
 #include <QTimer>
 
 namespace {
-
 MainWindow* g_mainWindow = nullptr;
-
-QString radioStyle(const char* image) {
-    const QString name = QString::fromLatin1(image);
-    return QStringLiteral(
-               "QRadioButton::indicator{width:85px;height:100px;} "
-               "QRadioButton::indicator:unchecked{image: url(:/images/%1.png);} "
-               "QRadioButton::indicator:checked{image: url(:/images/%1_pressed.png);}")
-        .arg(name);
-}
-
-QString buttonStyle(const char* normal, const char* pressed) {
-    return windowstyle::imageButton(QString::fromLatin1(normal) + QStringLiteral(".png"),
-                                    QString::fromLatin1(pressed) + QStringLiteral(".png"));
-}
-
 }  // namespace
 
 MainWindow* mainWindow() {
@@ -81,20 +64,11 @@ MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()), m_openSettings(settingsOpener()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(
-        QStringLiteral("#MainWindow{border-image: url(:/images/main_bg.png);} QWidget:focus{outline: none;}"));
     setWindowTitle(product::name());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         move((screen->geometry().width() - width()) / 2, 5);
     }
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    ui->smsk_btn->setStyleSheet(radioStyle("smsk"));
-    ui->jycx_btn->setStyleSheet(radioStyle("jycx"));
-    ui->sjxx_btn->setStyleSheet(radioStyle("sjxx"));
-    ui->pwgl_btn->setStyleSheet(radioStyle("pwgl"));
-    ui->close_btn->setStyleSheet(buttonStyle("close_nor", "close_pre"));
-    ui->min_btn->setStyleSheet(buttonStyle("min_nor", "min_pre"));
-    ui->set_btn->setStyleSheet(buttonStyle("set_btn_nor", "set_btn_pre"));
 
     m_group = new QButtonGroup(this);
     m_group->setExclusive(true);
@@ -209,10 +183,10 @@ void MainWindow::closeSerialPorts() {
 
 void MainWindow::reportPortFailure(const QString& text) {
     if (m_constructed) {
-        msgbox::critical(this, QStringLiteral("提示信息"), text);
+        msgbox::critical(this, msgbox::Title::Info, text);
         return;
     }
-    QTimer::singleShot(0, this, [this, text] { msgbox::critical(this, QStringLiteral("提示信息"), text); });
+    QTimer::singleShot(0, this, [this, text] { msgbox::critical(this, msgbox::Title::Info, text); });
 }
 
 void MainWindow::ReadData() {
@@ -314,7 +288,7 @@ void MainWindow::registerHotKey() {
     qDebug() << "Register Hot Key fail.";
     // Shown once the window is up, so the warning sits in front of it rather than before it.
     QTimer::singleShot(0, this, [this] {
-        msgbox::warning(this, QStringLiteral("提示信息"),
+        msgbox::warning(this, msgbox::Title::Info,
                         QStringLiteral("您好，您已经登录一个柚屿岚舟钱包PC端账户，请注意。"));
     });
 }

@@ -25,7 +25,7 @@ void showLoginWindow() {
 }
 
 void tellCashierAtStart(const QString& text) {
-    QTimer::singleShot(0, qApp, [text] { msgbox::warning(loginWindow.data(), QStringLiteral("温馨提示"), text); });
+    QTimer::singleShot(0, qApp, [text] { msgbox::warning(loginWindow.data(), msgbox::Title::Tip, text); });
 }
 
 void createSettingsHub() {

@@ -27,6 +27,7 @@ constexpr SettingEntry kSettingEntries[] = {
 TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent) {
     // The page travels in a signal, which queued connections and signal spies can only carry once it is registered.
     qRegisterMetaType<SettingsPage>();
+    // Its own sheet, not the shared one: the floating widget it opens from makes every widget below it transparent.
     setStyleSheet(
         QStringLiteral("QMenu{background-color:white;color:black;} QMenu::item:selected{background-color: #2dabf9;}"));
 

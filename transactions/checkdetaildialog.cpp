@@ -9,8 +9,6 @@ CheckDetailDialog::CheckDetailDialog(const QList<reconcile::Finding>& findings, 
     : QDialog(parent), ui(std::make_unique<Ui::CheckDetailDialog>()) {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint);
-    // The summary's white labels would cascade in.
-    setStyleSheet(QStringLiteral("QDialog{background:white;} QLabel{color:black;}"));
     QTableWidget* table = ui->tableDetail;
     table->verticalHeader()->setHidden(true);
     table->horizontalHeader()->setStretchLastSection(true);

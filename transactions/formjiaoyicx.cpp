@@ -41,17 +41,6 @@ namespace {
 constexpr int kRefundColumn = 6;
 constexpr int kCardColumn = 7;
 
-const QString kErrorTitle = QStringLiteral("错误提示");
-
-// The row buttons' looks, given once to the table rather than to each of its forty buttons: a style sheet per
-// widget is parsed and polished for each one, which a page of twenty rows would feel.
-const QString kTableStyle = QStringLiteral(
-    "QTableWidget::item:selected { background-color: rgb(0, 170, 255) } "
-    "QPushButton#refundButton{border-image: url(:/images/query_nor.png);color:white;margin:2px;} "
-    "QPushButton#refundButton:pressed{border-image: url(:/images/query_pre.png);} "
-    "QPushButton#reprintButton{border-image: url(:/images/print_nor.png);color:white;margin:2px;} "
-    "QPushButton#reprintButton:pressed{border-image: url(:/images/print_pre.png);}");
-
 // A status cut short keeps its beginning ("已退款,…"): the end of it says less.
 class ElideRightDelegate : public QStyledItemDelegate {
 public:
@@ -153,7 +142,6 @@ FormJiaoYiCX::~FormJiaoYiCX() = default;
 void FormJiaoYiCX::setUpTable() {
     QTableWidget* table = ui->tableWidget;
     table->setFocusPolicy(Qt::NoFocus);
-    table->setStyleSheet(kTableStyle);
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->setHidden(true);
     table->removeColumn(kCardColumn);
@@ -224,7 +212,7 @@ void FormJiaoYiCX::on_next_page_btn_clicked() {
 void FormJiaoYiCX::on_query_page_btn_clicked() {
     const transactions::PageStep step = transactions::goToPage(ui->page_lineEdit->text(), ui->total_page->text());
     if (!step.warning.isEmpty()) {
-        msgbox::warning(this, kErrorTitle, step.warning);
+        msgbox::warning(this, msgbox::Title::Error, step.warning);
         return;
     }
     if (step.send) {
@@ -298,7 +286,7 @@ void FormJiaoYiCX::on_btnExport_clicked() {
     });
     QString why;
     if (!exporter.start(listingQuery(), path, &why)) {
-        msgbox::critical(this, kErrorTitle, why);
+        msgbox::critical(this, msgbox::Title::Error, why);
         return;
     }
     QPointer<FormJiaoYiCX> self(this);
@@ -310,14 +298,14 @@ void FormJiaoYiCX::on_btnExport_clicked() {
     }
     if (!finished) {
         exporter.cancel();  // 取消: nothing is left behind
-        msgbox::information(this, QStringLiteral("操作提示"), QStringLiteral("已取消导出，没有保存文件。"));
+        msgbox::information(this, msgbox::Title::Action, QStringLiteral("已取消导出，没有保存文件。"));
         return;
     }
     if (!failure.isEmpty()) {
-        msgbox::critical(this, kErrorTitle, QStringLiteral("导出失败：%1").arg(failure));
+        msgbox::critical(this, msgbox::Title::Error, QStringLiteral("导出失败：%1").arg(failure));
         return;
     }
-    msgbox::information(this, QStringLiteral("操作提示"),
+    msgbox::information(this, msgbox::Title::Action,
                         QStringLiteral("已导出 %1 笔交易，合计 %2 元，退款 %3 元。\n%4")
                             .arg(exporter.rows())
                             .arg(money::fenToYuan2(exporter.moneyFen()), money::fenToYuan2(exporter.refundFen()),
@@ -368,7 +356,7 @@ void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
     // Failures leave the rows, the labels and ordersByRow as they were: the row buttons still act on those rows.
     const replies::Read<replies::ListingPage> page = replies::listing(reply);
     if (!page.ok()) {
-        showError(transactions::listingFailure(page.status));
+        msgbox::critical(this, msgbox::Title::Error, transactions::listingFailure(page.status));
         return;
     }
     m_currentPage = m_requestedPage;
@@ -470,16 +458,18 @@ void FormJiaoYiCX::fillRow(int row, const Order& order) {
         table->setItem(row, column, item);
     }
 
+    // The row buttons are made in the table, not outside it: under the application's style sheet a button keeps the
+    // font of the widget it is made in, and the table's is the page's.
     if (refundColumn() >= 0) {
         const transactions::RefundButton kind = transactions::refundButtonKind(cells.status, cells.channel);
-        auto* refund = new QPushButton(transactions::refundButtonText(kind));
+        auto* refund = new QPushButton(transactions::refundButtonText(kind), table->viewport());
         refund->setObjectName(QStringLiteral("refundButton"));
         refund->setFocusPolicy(Qt::NoFocus);
         refund->setEnabled(kind != transactions::RefundButton::NotSupported && m_refundOpener);
         connect(refund, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnClicked);
         table->setCellWidget(row, refundColumn(), refund);
     }
-    auto* reprint = new QPushButton(QStringLiteral("重打印"));
+    auto* reprint = new QPushButton(QStringLiteral("重打印"), table->viewport());
     reprint->setObjectName(QStringLiteral("reprintButton"));
     reprint->setFocusPolicy(Qt::NoFocus);
     connect(reprint, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnPrinterClicked);
@@ -516,7 +506,7 @@ void FormJiaoYiCX::onBtnClicked() {
 void FormJiaoYiCX::onBtnPrinterClicked() {
     const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
     if (!warning.isEmpty()) {
-        msgbox::warning(this, QStringLiteral("提示信息"), warning);
+        msgbox::warning(this, msgbox::Title::Info, warning);
         return;
     }
     const int row = senderRow(reprintColumn());
@@ -524,21 +514,8 @@ void FormJiaoYiCX::onBtnPrinterClicked() {
         return;
     }
     const Order order = userSession().orderAt(row);
-    receipts::ReprintReceipt r;
-    r.refunded = transactions::isRefundedStatus(order.finalinfo);
-    r.shopName = order.shopName;
+    receipts::ReprintReceipt r = receipts::reprintReceiptOf(order, transactions::isRefundedStatus(order.finalinfo));
     r.operatorName = userSession().rname();
-    r.payDate = order.payDate;
-    r.outTradeNo = order.outTradeNo;
-    r.payChannel = order.payChannel;
-    r.moneyText = transactions::yuan2(order.fen);
-    r.cardNo = order.cardNo;
-    r.refundText = transactions::yuan2(order.refundFen);
-    r.tradeNo = order.tradeNo;
     r.servicePhone = dataConfig().servicePhone();
     printretry::printOfferingRetry(this, receipts::reprintReceiptHtml(r));
-}
-
-void FormJiaoYiCX::showError(const QString& text) {
-    msgbox::critical(this, kErrorTitle, text);
 }

@@ -78,7 +78,6 @@ private:
     void fillRow(int row, const Order& order);
     // The table row whose cell holds the button that sent the current signal; -1 when it is not a row button.
     int senderRow(int column) const;
-    void showError(const QString& text);
     // The cashier gave the query up: its reply, whenever it comes, changes nothing.
     void cancelQuery();
     // Sizes the summary labels to their texts, so that no sum is cut.

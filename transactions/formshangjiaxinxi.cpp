@@ -17,11 +17,6 @@ FormShangJiaXinXi::FormShangJiaXinXi(QWidget* parent, SettingsOpener openHub)
     ui->sh_label->setText(session.uname());
     ui->gs_label->setText(session.company());
     ui->md_label->setText(shopDisplayText(session.currentShop()));
-
-    const QString style = windowstyle::imageButton(QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"),
-                                                   QStringLiteral("color:white;"));
-    ui->btnPwd->setStyleSheet(style);
-    ui->btnRefundPwd->setStyleSheet(style);
 }
 
 FormShangJiaXinXi::~FormShangJiaXinXi() = default;

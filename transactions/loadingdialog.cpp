@@ -10,7 +10,6 @@ LoadingDialog::LoadingDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("LoadingDialog"));
     resize(315, 110);
     setWindowOpacity(0.8);
-    setStyleSheet(QStringLiteral("background-color: rgb(255, 255, 255);"));
 
     lbl = new QLabel(this);
     lbl->setObjectName(QStringLiteral("lbl"));
@@ -38,9 +37,6 @@ LoadingDialog::LoadingDialog(QWidget* parent) : QDialog(parent) {
     m_cancel->setObjectName(QStringLiteral("btnCancelQuery"));
     m_cancel->setGeometry(130, 76, 151, 26);
     m_cancel->setFocusPolicy(Qt::NoFocus);
-    m_cancel->setStyleSheet(
-        QStringLiteral("QPushButton{border-image: url(:/images/query_nor.png);color:white;} "
-                       "QPushButton:pressed{border-image: url(:/images/query_pre.png);}"));
     m_cancel->hide();
     connect(m_cancel, &QPushButton::clicked, this, &LoadingDialog::cancelRequested);
     m_cancelTimer.setSingleShot(true);

@@ -35,15 +35,8 @@ QDateTime replyTime(const QString& text) {
 myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myTrade>()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(
-        QStringLiteral("#myTrade{background-color:#00AAFF;} QLabel{color:white;} "
-                       "#scll, #scrollAreaWidgetContents{background-color:white;}"));
     setWindowTitle(QStringLiteral("柚屿岚舟钱包"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    const QString buttonStyle = windowstyle::imageButton(
-        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;"));
-    ui->btnPrint->setStyleSheet(buttonStyle);
-    ui->btnClose->setStyleSheet(buttonStyle);
     DragHelper::install(this);
     // These show the gateway's texts: never markup.
     windowstyle::plainLabels({ui->lblczry, ui->lblskmd, ui->lbltime, ui->lblendtime});
@@ -138,8 +131,6 @@ void myTrade::addCheckLine() {
     m_checkDetail = new QPushButton(QStringLiteral("明细"), this);
     m_checkDetail->setObjectName(QStringLiteral("btnCheckDetail"));
     m_checkDetail->setGeometry(225, kTop, 48, 22);
-    m_checkDetail->setStyleSheet(windowstyle::imageButton(
-        QStringLiteral("query_nor.png"), QStringLiteral("query_pre.png"), QStringLiteral("color:white;")));
     m_checkDetail->hide();
     connect(m_checkDetail, &QPushButton::clicked, this, &myTrade::openCheckDetail);
     m_check = new reconcile::HandoverCheck(this);
@@ -190,7 +181,7 @@ void myTrade::slot_requestFinished(const gateway::Reply& r) {
     const replies::Read<replies::Totals> totals = replies::totals(r);
     if (!totals.ok()) {
         // A refused query (an expired session, say) shows its reason, never a summary of zeros.
-        msgbox::critical(this, QStringLiteral("错误提示"), shiftsummary::totalsFailure(totals.status));
+        msgbox::critical(this, msgbox::Title::Error, shiftsummary::totalsFailure(totals.status));
         return;
     }
     showTotals(shiftsummary::labelsFromTotals(totals.value));
@@ -210,7 +201,6 @@ void myTrade::showTotals(const shiftsummary::Labels& l) {
     qDeleteAll(old);
     for (int i = 0; i < l.tickets.size(); ++i) {
         auto* line = new QLabel(ui->scrollAreaWidgetContents);
-        line->setStyleSheet(QStringLiteral("color:#000;"));
         line->setTextFormat(Qt::PlainText);  // ticket names are the gateway's
         line->setText(receipts::summaryTicketLine(l.tickets.at(i)));
         line->move(0, kTicketRowHeight * i);
@@ -267,23 +257,20 @@ void myTrade::on_btnPrint_clicked() {
     logPrint();
     const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
     if (!warning.isEmpty()) {
-        msgbox::warning(this, QStringLiteral("提示信息"), warning);
+        msgbox::warning(this, msgbox::Title::Info, warning);
         return;
     }
     // The summary goes with the handover: without it on paper the cashier stays signed in.
     if (!printretry::printOfferingRetry(this, summaryHtml()).accepted()) {
         return;
     }
-    // Chinese button texts, and Y / N keys for them.
-    if (msgbox::ask(this, QMessageBox::Question, QStringLiteral("退出程序"), QStringLiteral("是否要退出程序重新登陆?"),
-                    {{QMessageBox::Yes, QStringLiteral("是(&Y)")}, {QMessageBox::No, QStringLiteral("否(&N)")}}) !=
-        QMessageBox::Yes) {
+    if (msgbox::ask(this, QMessageBox::Question, msgbox::Title::Quit, QStringLiteral("是否要退出程序重新登陆?"),
+                    msgbox::yesNo()) != QMessageBox::Yes) {
         return;
     }
     waitForPrintLog();
     if (!relaunch::restartProgram()) {
-        msgbox::critical(this, QStringLiteral("错误提示"),
-                         QStringLiteral("无法重新启动程序，请关闭程序后重新打开登录"));
+        msgbox::critical(this, msgbox::Title::Error, QStringLiteral("无法重新启动程序，请关闭程序后重新打开登录"));
         return;
     }
     close();

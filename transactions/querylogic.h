@@ -73,14 +73,14 @@ bool isRefundedStatus(const QString& finalinfo);
 RefundButton refundButtonKind(const QString& finalinfo, const QString& payChannel);
 QString refundButtonText(RefundButton kind);
 
-// What the page shows under "错误提示" for a listing it cannot show (the rows and ordersByRow stay as they were).
+// What the page shows in an error box for a listing it cannot show (the rows and ordersByRow stay as they were).
 QString listingFailure(const replies::Status& status);
 
 // Paging. `current` is the page last asked for; `totalText` is what the page-count label shows ("" before any reply).
 struct PageStep {
     bool send = false;  // query `page`
     int page = 0;
-    QString warning;  // shown under "错误提示" when not empty; nothing is sent then
+    QString warning;  // shown in an error box when not empty; nothing is sent then
 };
 PageStep previousPage(int current);
 PageStep nextPage(int current, const QString& totalText);

@@ -27,7 +27,7 @@ struct Labels {
     QList<receipts::SummaryTicket> tickets;
 };
 Labels labelsFromTotals(const replies::Totals& totals);
-// What the dialog says under "错误提示" for a totals reply it cannot show: the gateway's refusal, or the network text.
+// What the dialog says in an error box for a totals reply it cannot show: the gateway's refusal, or the network text.
 QString totalsFailure(const replies::Status& status);
 
 // The store as the summary names it: "main_name" immediately followed by "branch_name".

@@ -20,7 +20,7 @@ Hook& testHook() {
     return hook;
 }
 
-QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                  QMessageBox::StandardButtons standard, QMessageBox::StandardButton defaultButton,
                                  const Buttons& labels = {}) {
     if (!labels.isEmpty()) {
@@ -30,7 +30,7 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
         }
     }
     if (testHook()) {
-        return testHook()(Request{parent, icon, title, shortened(text), standard});
+        return testHook()(Request{parent, icon, titleText(title), shortened(text), standard});
     }
     QMessageBox* box = create(parent, icon, title, text, standard);
     for (const auto& b : labels) {
@@ -57,6 +57,30 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
 
 }  // namespace
 
+QString titleText(Title title) {
+    switch (title) {
+        case Title::Tip:
+            return QStringLiteral("温馨提示");
+        case Title::Info:
+            return QStringLiteral("提示信息");
+        case Title::Error:
+            return QStringLiteral("错误提示");
+        case Title::Action:
+            return QStringLiteral("操作提示");
+        case Title::VersionCheck:
+            return QStringLiteral("版本检测");
+        case Title::VersionUpdate:
+            return QStringLiteral("版本更新");
+        case Title::Quit:
+            return QStringLiteral("退出程序");
+    }
+    return QString();
+}
+
+Buttons yesNo() {
+    return {{QMessageBox::Yes, QStringLiteral("是(&Y)")}, {QMessageBox::No, QStringLiteral("否(&N)")}};
+}
+
 QString styleSheet() {
     // Set on the box itself, so it wins over whatever the parent window's sheet says for labels and buttons.
     return QStringLiteral(
@@ -69,9 +93,9 @@ QString styleSheet() {
         "QMessageBox QPushButton:pressed{background-color:#cfcfcf;}");
 }
 
-QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                     QMessageBox::StandardButtons buttons) {
-    auto* box = new QMessageBox(icon, title, QString(), buttons, parent);
+    auto* box = new QMessageBox(icon, titleText(title), QString(), buttons, parent);
     // Boxes carry gateway texts: never markup (a link or an image in them would be followed), never a layout of
     // hundreds of kilobytes.
     box->setTextFormat(Qt::PlainText);
@@ -83,28 +107,28 @@ QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, const QString& titl
     return box;
 }
 
-QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text,
+QMessageBox::StandardButton information(QWidget* parent, Title title, const QString& text,
                                         QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) {
     return show(parent, QMessageBox::Information, title, text, buttons, defaultButton);
 }
 
-QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
+QMessageBox::StandardButton warning(QWidget* parent, Title title, const QString& text,
                                     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
     return show(parent, QMessageBox::Warning, title, text, buttons, defaultButton);
 }
 
-QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+QMessageBox::StandardButton critical(QWidget* parent, Title title, const QString& text,
                                      QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
     return show(parent, QMessageBox::Critical, title, text, buttons, defaultButton);
 }
 
-QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
+QMessageBox::StandardButton question(QWidget* parent, Title title, const QString& text,
                                      QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
     return show(parent, QMessageBox::Question, title, text, buttons, defaultButton);
 }
 
-QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                 const Buttons& buttons, QMessageBox::StandardButton defaultButton) {
     return show(parent, icon, title, text, QMessageBox::NoButton, defaultButton, buttons);
 }

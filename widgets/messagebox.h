@@ -14,7 +14,22 @@ namespace msgbox {
 // Texts are shown as plain text, and cut with an ellipsis beyond this many characters.
 constexpr int kMaxTextChars = 600;
 
+// The titles of the client's boxes, named for what the box is about; windows pass the name, never the text.
+enum class Title {
+    Tip,            // 温馨提示
+    Info,           // 提示信息
+    Error,          // 错误提示
+    Action,         // 操作提示
+    VersionCheck,   // 版本检测
+    VersionUpdate,  // 版本更新
+    Quit,           // 退出程序
+};
+// The text a title shows.
+QString titleText(Title title);
+
 using Buttons = QList<QPair<QMessageBox::StandardButton, QString>>;
+// The usual yes / no answers in the client's words, with Y and N for keys.
+Buttons yesNo();
 
 // What a box asks, as a test sees it.
 struct Request {
@@ -25,25 +40,25 @@ struct Request {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
 };
 
-QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text,
+QMessageBox::StandardButton information(QWidget* parent, Title title, const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
+QMessageBox::StandardButton warning(QWidget* parent, Title title, const QString& text,
                                     QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+QMessageBox::StandardButton critical(QWidget* parent, Title title, const QString& text,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
+QMessageBox::StandardButton question(QWidget* parent, Title title, const QString& text,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 // A box whose buttons carry their own texts (for instance 更新 / 不更新); returns the standard button pressed.
-QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                 const Buttons& buttons,
                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // The box as it would be shown, not yet shown: for a look at how it renders. The caller owns it.
-QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                     QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 // The style sheet every box carries.
 QString styleSheet();

@@ -6,7 +6,7 @@ namespace printretry {
 
 bool askToPrintAgain(QWidget* parent, const receipts::PrintResult& failed) {
     return msgbox::ask(
-               parent, QMessageBox::Warning, QStringLiteral("提示信息"), receipts::printFailureText(failed),
+               parent, QMessageBox::Warning, msgbox::Title::Info, receipts::printFailureText(failed),
                {{QMessageBox::Retry, QStringLiteral("重新打印")}, {QMessageBox::Cancel, QStringLiteral("取消")}},
                QMessageBox::Retry) == QMessageBox::Retry;
 }

@@ -8,8 +8,13 @@ class QWidget;
 
 namespace windowstyle {
 
+// Sets the client's shared style sheet (":/qss/cashier.qss": the image buttons, the windows' backgrounds) on the
+// application. Called once at start, and by tests that look at how the windows render.
+void applyApplicationStyle();
+
 // The style sheet of a button drawn by two images of ":/images/": `normal` and, while pressed, `pressed` (file names,
-// e.g. "close_nor.png"). `extra` is added to the normal state (for instance "color:white;").
+// e.g. "close_nor.png"). `extra` is added to the normal state (for instance "color:white;"). For the buttons whose
+// images change with their state; the fixed ones are in the shared style sheet.
 QString imageButton(const QString& normal, const QString& pressed, const QString& extra = QString());
 // Places `window` in the middle of the primary screen.
 void centreOnScreen(QWidget* window);

@@ -10,6 +10,7 @@
 #include "testsupport.h"
 #include "transactions/mytrade.h"
 #include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QLabel>
 #include <QMap>
@@ -62,13 +63,16 @@ class TestShellBoxes : public QObject {
     Q_OBJECT
 
 private slots:
+    // The windows as the client draws them: with the shared style sheet.
+    void initTestCase() { windowstyle::applyApplicationStyle(); }
+
     // A gateway string that looks like markup is shown as the characters it is made of, in a box and in a label.
     void gatewayMarkupShowsLiterally() {
         const QString msg = QStringLiteral(
             "<font color=green size=6>支付成功</font><img src=\"/tmp/x.png\">"
             "<a href=\"http://example.invalid\">详情</a>");
         std::unique_ptr<QMessageBox> box(
-            msgbox::create(nullptr, QMessageBox::Critical, QStringLiteral("温馨提示"), replies::shown(msg)));
+            msgbox::create(nullptr, QMessageBox::Critical, msgbox::Title::Tip, replies::shown(msg)));
         QCOMPARE(box->textFormat(), Qt::PlainText);
         QCOMPARE(box->text(), msg);
         auto* boxLabel = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
@@ -113,7 +117,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(owner.get()));
         }
 
-        std::unique_ptr<QMessageBox> box(msgbox::create(owner.get(), QMessageBox::Critical, QStringLiteral("温馨提示"),
+        std::unique_ptr<QMessageBox> box(msgbox::create(owner.get(), QMessageBox::Critical, msgbox::Title::Tip,
                                                         QStringLiteral("账号和密码不能为空")));
         box->show();
         QVERIFY(QTest::qWaitForWindowExposed(box.get()));

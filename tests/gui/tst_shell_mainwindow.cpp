@@ -8,6 +8,7 @@
 #include "transactions/formjiaoyicx.h"
 #include "transactions/formshangjiaxinxi.h"
 #include "transactions/mytrade.h"
+#include "widgets/windowstyle.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -39,6 +40,8 @@ class TestShellMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    // The page buttons' images (and their clickable size) come from the shared style sheet, as in the client.
+    void initTestCase() { windowstyle::applyApplicationStyle(); }
     void init() {
         m_dir = std::make_unique<TempWorkDir>();
         m_serial = std::make_unique<IdleSerialLine>();
