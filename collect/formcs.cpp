@@ -361,6 +361,11 @@ void FormCS::askAboutUnresolved() {
         QString why;
         if (sure == QMessageBox::Yes && !m_controller->release(&why)) {
             showBox([&] { return msgbox::critical(this, msgbox::Title::Tip, why); });
+        } else if (sure == QMessageBox::Yes && m_controller->resumed()) {
+            // A sale of an earlier run: its page and its tickets are gone, so it is not charged again from here; the
+            // cashier starts it anew from the page.
+            close();
+            return;
         }
     }
     scanBuffer.clear();

@@ -113,6 +113,7 @@ private slots:
     void unknownOutcomes_data();
     void unknownOutcomes();
     void refusedConnectionIsAPlainFailure();
+    void chargeOfAnEarlierRunIsCheckedFirst();
     void confirmedListingShowsInResultWindow_data();
     void confirmedListingShowsInResultWindow();
 };
@@ -397,6 +398,38 @@ void TestChargeCheckWindow::refusedConnectionIsAPlainFailure() {
     QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
     QCOMPARE(f.boxes.last().text, QString("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！"));
     QVERIFY(sale.cs && !sale.cs->isChecking());
+}
+
+void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
+    GatewayFixture f;
+    userSession().setLoginInfo(LoginInfo{"tk-1", "42", "demo", "张三", QString()});
+    userSession().setCurrentShop(Shop{"7", "岚舟", "西湖店"});
+    dataConfig().setGatewayUrl(f.stub.url());
+    f.stub.setHandler([](const QByteArray&) { return StubGateway::Response{200, listingWith({}), 0}; });
+    // A ticket sale the last run sent and never heard of again.
+    journal::Attempt left;
+    left.saleId = "earlier-run";
+    left.kind = journal::Kind::TicketCharge;
+    left.fen = 1250;
+    left.shopId = "7";
+    left.cashierId = "42";
+    left.maskedCode = "****8888";
+    QVERIFY(journal::instance()->begin(left, nullptr).has_value());
+    QString why;
+    QVERIFY(!ChargeController::mayStartCharge(&why));
+
+    // Brought back before anything else, and looked up; nothing found: the cashier releases it, which ends that
+    // sale's window without a charge (its tickets are gone with the earlier run).
+    f.boxes.queueAnswers({QMessageBox::Discard, QMessageBox::Yes});
+    QVERIFY(FormCS::bringBackOpenCharge());
+    QPointer<FormCS> cs = FormCS::inProgress();
+    QVERIFY(cs && cs->isVisible() && cs->controller()->resumed());
+    cs->setCheckTiming(quickTiming());  // from the next listing on
+    QTRY_VERIFY_WITH_TIMEOUT(cs.isNull() || !cs->isVisible(), 10000);
+    QCOMPARE(f.stub.countOf("Pay.Ace.ticketscanpay") + f.stub.countOf("Pay.Ace.scanpay"), 0);
+    QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 1);
+    QVERIFY(ChargeController::mayStartCharge(&why));
+    QCOMPARE(journal::instance()->ofSale("earlier-run").first().state, journal::State::Released);
 }
 
 void TestChargeCheckWindow::confirmedListingShowsInResultWindow_data() {
