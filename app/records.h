@@ -38,11 +38,13 @@ struct Order {
     QString payDate;
     QString shopName;
     QString cardNo;
+    QString shopId;        // "shopid": empty when the row does not say
+    QString operatorName;  // "operator": empty when the row does not say
 
     bool operator==(const Order& o) const {
         return tradeNo == o.tradeNo && outTradeNo == o.outTradeNo && fen == o.fen && refundFen == o.refundFen &&
                payChannel == o.payChannel && finalinfo == o.finalinfo && payDate == o.payDate &&
-               shopName == o.shopName && cardNo == o.cardNo;
+               shopName == o.shopName && cardNo == o.cardNo && shopId == o.shopId && operatorName == o.operatorName;
     }
 };
 

@@ -86,14 +86,33 @@ bool FormCS::bringBackOpenCharge() {
     if (!j) {
         return false;  // the charge itself says why nothing can be sent
     }
-    for (const journal::Attempt& a : j->open(userSession().shopId())) {
-        if (journal::isCharge(a.kind)) {
-            auto* w = new FormCS(a);
-            w->bringBack();
-            return true;
-        }
+    // Every open charge of the till comes back, whatever its store, each looked up in its own store's listing;
+    // one that another running copy of the client is sending stays that copy's.
+    QString error;
+    const QList<journal::Attempt> open = j->open(QString(), &error);
+    if (!error.isEmpty()) {
+        return false;  // the charge itself says why nothing can be sent
     }
-    return false;
+    bool shown = false;
+    QString elsewhere;
+    for (const journal::Attempt& a : open) {
+        if (!journal::isCharge(a.kind) || ChargeController::holding(a.id)) {
+            continue;
+        }
+        QString why;
+        if (j->heldElsewhere(a) || !j->takeOver(a.id, &why)) {
+            elsewhere = why.isEmpty() ? j->blockedText(a) : why;
+            continue;
+        }
+        auto* w = new FormCS(a);
+        w->bringBack();
+        shown = true;
+    }
+    if (!shown && !elsewhere.isEmpty()) {
+        msgbox::warning(nullptr, msgbox::Title::Tip, elsewhere);
+        return true;
+    }
+    return shown;
 }
 
 void FormCS::bringBack() {
@@ -101,6 +120,7 @@ void FormCS::bringBack() {
         return;  // the box in front comes first; the window follows when it is answered
     }
     show();
+    raise();  // in front of the stay-on-top main window, also when that was raised after this one
     activateWindow();
     popupkeyboard::take(this);
 }
@@ -279,6 +299,13 @@ void FormCS::completeSale(const replies::Sale& sale) {
     close();
     auto* info = new FormTradeInfo(sale);
     info->show();
+    // In front of the main window, also for a charge brought back after sign-in while that window was coming up.
+    info->raise();
+    info->activateWindow();
+    QTimer::singleShot(0, info, [info] {
+        info->raise();
+        info->activateWindow();
+    });
 }
 
 template <class ShowBox>
@@ -320,14 +347,17 @@ bool FormCS::isThisSale(const chargecheck::Candidate& c) {
             "交易时间：%3\n"
             "订单号：%4\n"
             "（本次扫码时间：%5）\n\n"
-            "这笔是不是本次收款？")
-            .arg(money::fenToYuan2(c.fen), c.channel, c.payDate, c.orderNo,
+            "这笔是不是本次收款？请与客户核对后用鼠标点选。")
+            .arg(money::fenToYuan2(c.fen), c.channel,
+                 c.undated() ? c.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.payDate, c.orderNo,
                  timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()));
+    // Return (a scanner's trailing one, or a hurried cashier's) answers 不是: only a deliberate click says a
+    // stranger's sale of the same amount is this customer's.
     const auto answer = showBox([&] {
         return msgbox::ask(
             this, QMessageBox::Question, msgbox::Title::Tip, text,
             {{QMessageBox::Yes, QStringLiteral("是本次收款")}, {QMessageBox::No, QStringLiteral("不是")}},
-            QMessageBox::Yes);
+            QMessageBox::No, QMessageBox::Yes);
     });
     return answer == QMessageBox::Yes;
 }

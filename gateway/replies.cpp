@@ -138,9 +138,31 @@ ChargeResult charge(const gateway::Reply& reply) {
         r.sale = saleOf(contentValue.toObject());
         return r;
     }
-    r.outcome = Outcome::Refused;
     r.message = msg;
+    r.outcome = mayStillBeDone(msg) ? Outcome::Unknown : Outcome::Refused;
     return r;
+}
+
+bool mayStillBeDone(const QString& message) {
+    // Only the exact success text completes a sale, but only a plain refusal lets the cashier start another one: a
+    // success in other words, or a payment still under way, may end with the money taken.
+    static const QStringList kUnderWay{QStringLiteral("支付中"), QStringLiteral("处理中"), QStringLiteral("等待"),
+                                       QStringLiteral("输入密码")};
+    static const QStringList kNegated{QStringLiteral("未成功"), QStringLiteral("不成功"), QStringLiteral("失败")};
+    for (const QString& word : kUnderWay) {
+        if (message.contains(word)) {
+            return true;
+        }
+    }
+    if (!message.contains(QStringLiteral("成功"))) {
+        return false;
+    }
+    for (const QString& word : kNegated) {
+        if (message.contains(word)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 RefundResult refund(const gateway::Reply& reply) {
@@ -160,6 +182,9 @@ RefundResult refund(const gateway::Reply& reply) {
     if (r.message == kRefundDone) {
         r.outcome = Outcome::Paid;
         return r;
+    }
+    if (mayStillBeDone(r.message)) {
+        return r;  // unknown: looked up, never sent again
     }
     r.outcome = Outcome::Refused;
     r.wrongPassword = integer(reply.root, "code") == kCodeWrongPassword;

@@ -93,8 +93,14 @@ struct ChargeResult {
     QString message;  // the refusal's text
     Sale sale;        // when paid
 };
+// Whether a message that is not the exact success text may still mean the money moved: a success in other words
+// ("支付成功", "成功 ") without a negation (未成功, 不成功, 失败), or a payment in progress (支付中, 处理中, 等待,
+// 输入密码). Such a reply is an unknown outcome, never a refusal.
+bool mayStillBeDone(const QString& message);
+
 // "Pay.Ace.scanpay" and "Pay.Ace.ticketscanpay": paid only when the content's "msg" is exactly "成功"; refused when
-// it carries another non-empty "msg"; a request that never left is not sent; everything else is unknown.
+// it carries another non-empty "msg" that mayStillBeDone() does not hold; a request that never left is not sent;
+// everything else is unknown (`message` keeps the text when there was one).
 ChargeResult charge(const gateway::Reply& reply);
 Sale saleOf(const QJsonObject& content);
 
@@ -104,7 +110,7 @@ struct RefundResult {
     QString message;             // the gateway's top-level "msg"
 };
 // "Account.Pay.refund" reads the top-level object: done only when "msg" is "退款成功"; refused with another
-// non-empty "msg"; not sent when it never left; everything else is unknown.
+// non-empty "msg" that mayStillBeDone() does not hold; not sent when it never left; everything else is unknown.
 RefundResult refund(const gateway::Reply& reply);
 
 // ---- the other actions ----

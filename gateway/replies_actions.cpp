@@ -165,6 +165,8 @@ Order orderOf(const QJsonObject& row) {
     o.payDate = text(row, "pay_date");
     o.shopName = text(row, "shopname");
     o.cardNo = text(row, "cardno");
+    o.shopId = text(row, "shopid");
+    o.operatorName = text(row, "operator");
     return o;
 }
 

@@ -9,10 +9,6 @@ namespace chargecheck {
 namespace {
 const QString kRangeFormat = QStringLiteral("yyyy-M-d hh:mm:ss");
 
-QString text(const QJsonObject& o, const char* key) {
-    return replies::text(o, key);
-}
-
 bool isAlipay(const QString& listed) {
     return listed == QStringLiteral("支付宝") || listed.compare(QLatin1String("ALIPAY"), Qt::CaseInsensitive) == 0;
 }
@@ -71,10 +67,6 @@ QString rangeEnd(const QDateTime& now, int toleranceSecs) {
     return now.addSecs(toleranceSecs).toString(kRangeFormat);
 }
 
-qint64 rowFen(const QJsonObject& row) {
-    return replies::fen(row, "money").value_or(-1);
-}
-
 QDateTime parsePayDate(const QString& textIn) {
     const QString t = textIn.trimmed();
     if (t.isEmpty()) {
@@ -104,38 +96,43 @@ QString channelName(const QString& listed) {
     return listed;
 }
 
-QList<Candidate> candidates(const Charge& charge, const QJsonArray& listing, const QDateTime& now, int toleranceSecs,
+bool isPaidStatus(const QString& finalinfo) {
+    const QString status = finalinfo.trimmed();
+    if (status.isEmpty()) {
+        return true;
+    }
+    for (const char* not_paid : {"退款", "关闭", "撤销", "失败", "未支付", "未成功", "不成功", "待支付", "支付中"}) {
+        if (status.contains(QString::fromUtf8(not_paid))) {
+            return false;
+        }
+    }
+    return status.contains(QStringLiteral("成功"));
+}
+
+QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, const QDateTime& now, int toleranceSecs,
                             const QSet<QString>& declined) {
     const QDateTime from = charge.sentAt.addSecs(-toleranceSecs);
     const QDateTime to = now.addSecs(toleranceSecs);
     QList<Candidate> dated;
     QList<Candidate> undated;
-    for (const QJsonValue& v : listing) {
-        const QJsonObject row = v.toObject();
+    for (const Order& row : listing) {
         Candidate c;
         c.row = row;
-        c.fen = rowFen(row);
-        if (c.fen != charge.fen || c.fen <= 0) {
+        c.fen = row.fen.value_or(-1);
+        if (c.fen != charge.fen || c.fen <= 0 || !isPaidStatus(row.finalinfo)) {
             continue;
         }
-        const QJsonValue shop = row.value(QLatin1String("shopid"));
-        if (!shop.isUndefined() && !shop.isNull()) {
-            const QString shopText = shop.isDouble() ? QString::number(shop.toDouble(), 'f', 0) : shop.toString();
-            if (shopText != charge.shopId) {
-                continue;
-            }
+        if (!row.shopId.isEmpty() && row.shopId != charge.shopId) {
+            continue;
         }
-        c.orderNo = text(row, "out_trade_no");
-        if (c.orderNo.isEmpty()) {
-            c.orderNo = text(row, "trade_no");
-        }
+        c.orderNo = row.outTradeNo.isEmpty() ? row.tradeNo : row.outTradeNo;
         if (!c.orderNo.isEmpty() && declined.contains(c.orderNo)) {
             continue;
         }
-        c.channel = channelName(text(row, "pay_channel"));
-        c.payDate = text(row, "pay_date");
+        c.channel = channelName(row.payChannel);
+        c.payDate = row.payDate;
         c.paidAt = parsePayDate(c.payDate);
-        if (!c.paidAt.isValid()) {
+        if (c.undated()) {
             undated.append(c);
             continue;
         }
@@ -151,18 +148,16 @@ QList<Candidate> candidates(const Charge& charge, const QJsonArray& listing, con
 
 replies::Sale tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
                            const QList<replies::SoldTicket>& tickets) {
-    const QJsonObject& row = candidate.row;
+    const Order& row = candidate.row;
     replies::Sale sale;
-    const QString listedOperator = replies::text(row, "operator");
-    sale.operatorName = listedOperator.isEmpty() ? operatorName : listedOperator;
+    sale.operatorName = row.operatorName.isEmpty() ? operatorName : row.operatorName;
     sale.outTradeNo = candidate.orderNo;
-    sale.tradeNo = replies::text(row, "trade_no");
-    const QString listed = replies::text(row, "pay_channel");
+    sale.tradeNo = row.tradeNo;
+    const QString& listed = row.payChannel;
     sale.channel = isAlipay(listed) ? QStringLiteral("ALIPAY") : isWechat(listed) ? QStringLiteral("WECHAT") : listed;
     sale.fen = candidate.fen;
     sale.payDate = candidate.payDate;
-    const QString listedShop = replies::text(row, "shopname");
-    sale.shopName = listedShop.isEmpty() ? shopName : listedShop;
+    sale.shopName = row.shopName.isEmpty() ? shopName : row.shopName;
     sale.tickets = tickets;
     return sale;
 }
@@ -176,19 +171,6 @@ QList<replies::SoldTicket> ticketsSold(const QList<SoldKind>& kinds) {
         }
     }
     return out;
-}
-
-ListingPage readListing(const gateway::Reply& reply) {
-    ListingPage page;
-    const QJsonObject content = reply.content();
-    const QJsonValue rows = content.value(QLatin1String("listpay"));
-    if (!reply.ok() || !rows.isArray()) {
-        return page;
-    }
-    page.ok = true;
-    page.rows = rows.toArray();
-    page.totalPages = qMax(1, replies::integer(content, "total_page").value_or(1));
-    return page;
 }
 
 }  // namespace chargecheck

@@ -3,8 +3,6 @@
 #include "gateway/replies.h"
 
 #include <QDateTime>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -40,12 +38,13 @@ struct Charge {
 
 // A listed transaction that may be the charge.
 struct Candidate {
-    QJsonObject row;  // the transaction as listed
+    Order row;  // the transaction as listed
     qint64 fen = 0;
     QString orderNo;   // "out_trade_no", or "trade_no" when the former is empty
     QString channel;   // 支付宝 / 微信, or the channel text as listed
     QString payDate;   // as listed
     QDateTime paidAt;  // invalid when the listed time is not readable
+    bool undated() const { return !paidAt.isValid(); }
 };
 
 // The listing's range: from the tolerance before the charge went out to the tolerance after now, in the
@@ -53,20 +52,22 @@ struct Candidate {
 QString rangeStart(const QDateTime& sentAt, int toleranceSecs);
 QString rangeEnd(const QDateTime& now, int toleranceSecs);
 
-// A transaction's amount in fen: "money" as decimal text of fen or as a JSON number (replies::fen). -1 when it is
-// neither.
-qint64 rowFen(const QJsonObject& row);
 // The listed "pay_date" ("yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s" or Unix seconds); invalid otherwise.
 QDateTime parsePayDate(const QString& text);
 // 支付宝 for "支付宝"/"ALIPAY", 微信 for "微信"/"WECHAT"/"WEIXIN", anything else as listed.
 QString channelName(const QString& listed);
 
-// The transactions of `listing` that may be the charge, newest first: exactly the charged amount, the charge's store
-// (a row without "shopid" is taken as the store's: the listing asks for that store only), paid between the tolerance
-// before the charge went out and the tolerance after `now`, and not already declined by the cashier (order numbers
-// in `declined`). A row whose time cannot be read is kept, after the dated ones: the gateway filtered by time
-// itself, and offering one too many is safer than letting the customer pay twice.
-QList<Candidate> candidates(const Charge& charge, const QJsonArray& listing, const QDateTime& now, int toleranceSecs,
+// Whether a listed status says the sale was paid and stands: "支付成功", "交易成功" and the like. A refunded, closed,
+// failed or unpaid sale is not a charge that just went through. A row without a status is taken as paid: the
+// listing does not always say.
+bool isPaidStatus(const QString& finalinfo);
+
+// The transactions of `listing` that may be the charge: exactly the charged amount, a paid status, the charge's
+// store (a row without "shopid" is taken as the store's: the listing asks for that store only), paid between the
+// tolerance before the charge went out and the tolerance after `now`, and not declined by the cashier for this
+// sale (order numbers in `declined`). Newest first; rows whose time cannot be read come last (undated(): the
+// gateway filtered by time itself, so they are offered, marked as such).
+QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, const QDateTime& now, int toleranceSecs,
                             const QSet<QString>& declined = {});
 
 // The sale the result window shows for a confirmed candidate, as a charge's reply would have carried it. The listing
@@ -84,14 +85,5 @@ struct SoldKind {
 };
 // One entry per ticket sold (name, price in yuan text), as a ticket charge's reply lists them.
 QList<replies::SoldTicket> ticketsSold(const QList<SoldKind>& kinds);
-
-// One page of a listing as the check reads it: the rows and how many pages the range has. `ok` is false when the
-// reply is not a listing (no answer, a refusal, no "listpay" array): it says nothing about the charge.
-struct ListingPage {
-    bool ok = false;
-    QJsonArray rows;
-    int totalPages = 1;
-};
-ListingPage readListing(const gateway::Reply& reply);
 
 }  // namespace chargecheck

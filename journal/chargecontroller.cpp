@@ -33,7 +33,7 @@ ChargeController::ChargeController(qint64 fen, QObject* parent)
     m_fetch = new gateway::ListingFetch(this);
     m_fetch->setMaxPages(kMaxPages);
     connect(m_fetch, &gateway::ListingFetch::pageRead, this,
-            [this](int, int, const gateway::Reply& reply, const replies::ListingPage&) { onPage(reply); });
+            [this](int, int, const gateway::Reply&, const replies::ListingPage& page) { m_rows += page.rows; });
     connect(m_fetch, &gateway::ListingFetch::finished, this,
             [this](const gateway::ListingFetch::Ending& ending) { listingDone(ending.ok); });
     controllers().append(this);
@@ -71,6 +71,15 @@ bool ChargeController::moneyMayMove() const {
            m_phase == Phase::Unresolved;
 }
 
+ChargeController* ChargeController::holding(qint64 attemptId) {
+    for (ChargeController* c : qAsConst(controllers())) {
+        if (attemptId && c->m_attemptId == attemptId) {
+            return c;
+        }
+    }
+    return nullptr;
+}
+
 ChargeController* ChargeController::busy() {
     for (ChargeController* c : qAsConst(controllers())) {
         if (c->moneyMayMove()) {
@@ -91,13 +100,13 @@ bool ChargeController::mayStartCharge(QString* why) {
         return false;
     }
     QString error;
-    const QList<journal::Attempt> open = j->open(userSession().shopId(), &error);
+    const std::optional<journal::Attempt> blocker = j->blockerFor(journal::Kind::Charge, QString(), &error);
     if (!error.isEmpty()) {
         *why = QStringLiteral("无法读取收款记录（%1），暂时不能收款。").arg(error);
         return false;
     }
-    if (!journal::mayStartCharge(open)) {
-        *why = QStringLiteral("有一笔收款的结果还未确认，请先在收款窗口中确认。");
+    if (blocker) {
+        *why = j->blockedText(*blocker);
         return false;
     }
     return true;
@@ -111,13 +120,20 @@ bool ChargeController::charge(const QString& code, QString* why) {
     if (!mayStartCharge(why)) {
         return false;
     }
-    // A sale tried before (refused, or released by the cashier) may have been paid all the same: look first.
-    const QList<journal::Attempt> earlier = earlierAnswered();
+    // A sale tried before (refused, or released by the cashier) may have been paid all the same: look first. So
+    // may one of a journal that was lost, once for each amount.
+    const std::optional<QList<journal::Attempt>> earlier = earlierAnswered();
+    QString error;
+    const std::optional<QDateTime> lostSince = journal::instance()->lookBackSince(m_fen, &error);
+    if (!earlier || !error.isEmpty()) {
+        *why = QStringLiteral("无法读取收款记录%1，本次没有收款。").arg(error.isEmpty() ? QString() : "（" + error + "）");
+        return false;
+    }
     m_pendingCode = code;
-    if (!earlier.isEmpty()) {
-        m_declined.clear();
+    if (!earlier->isEmpty() || lostSince) {
+        m_lostLookBack = earlier->isEmpty();
         setPhase(Phase::LookingBack);
-        startListing(earlier.first().createdAt);
+        startListing(m_lostLookBack ? *lostSince : earlier->first().createdAt);
         return true;
     }
     send();  // a journal that cannot take the attempt is reported through journalTrouble
@@ -138,11 +154,14 @@ void ChargeController::send() {
     a.createdAt = QDateTime::currentDateTime();
     QString error;
     journal::Journal* j = journal::instance();
-    const std::optional<qint64> id = j ? j->begin(a, &error) : std::nullopt;
+    journal::Attempt blocker;
+    const std::optional<qint64> id = j ? j->begin(a, &error, &blocker) : std::nullopt;
     if (!id) {
-        // Nothing goes out that the journal does not hold.
+        // Nothing goes out that the journal does not hold, nor while another charge is open anywhere.
         setPhase(Phase::Ready);
-        emit journalTrouble(j ? QStringLiteral("无法写入收款记录（%1），本次没有收款。").arg(error) : noJournalText());
+        emit journalTrouble(!j           ? noJournalText()
+                            : blocker.id ? error + QStringLiteral("\n本次没有收款。")
+                                         : QStringLiteral("无法写入收款记录（%1），本次没有收款。").arg(error));
         return;
     }
     m_attemptId = *id;
@@ -187,7 +206,9 @@ void ChargeController::onChargeReply(const gateway::Reply& reply) {
             emit notSent();
             return;
         case replies::Outcome::Unknown:
-            settle(journal::State::Unresolved, QString(), QStringLiteral("没有收到明确的答复"));
+            settle(journal::State::Unresolved, QString(),
+                   result.message.isEmpty() ? QStringLiteral("没有收到明确的答复")
+                                            : QStringLiteral("答复不明确：") + replies::shown(result.message));
             setPhase(Phase::Checking);
             startCheck();
             return;
@@ -205,7 +226,6 @@ void ChargeController::settle(journal::State state, const QString& orderNo, cons
 }
 
 void ChargeController::startCheck() {
-    m_declined.clear();
     m_waitingForCashier = false;
     m_elapsed.start();
     startListing(m_sentAt);
@@ -213,7 +233,7 @@ void ChargeController::startCheck() {
 
 void ChargeController::startListing(const QDateTime& from) {
     m_rangeFrom = from;
-    m_rows = QJsonArray();
+    m_rows.clear();
     const UserSession& session = userSession();
     gateway::ListingFetch::Query query;
     query.token = session.token();
@@ -224,52 +244,73 @@ void ChargeController::startListing(const QDateTime& from) {
     m_fetch->start(query);
 }
 
-void ChargeController::onPage(const gateway::Reply& reply) {
-    for (const QJsonValue& row : chargecheck::readListing(reply).rows) {
-        m_rows.append(row);
-    }
-}
-
-QList<journal::Attempt> ChargeController::earlierAnswered() const {
+std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const {
     // Refused or released attempts may have been carried out all the same; one that never left cannot have been.
+    // A journal that cannot be read says nothing: the caller sends nothing.
+    journal::Journal* j = journal::instance();
+    if (!j) {
+        return std::nullopt;
+    }
+    QString error;
+    const QList<journal::Attempt> all = j->ofSale(m_saleId, &error);
+    if (!error.isEmpty()) {
+        return std::nullopt;
+    }
     QList<journal::Attempt> out;
-    if (journal::Journal* j = journal::instance()) {
-        for (const journal::Attempt& a : j->ofSale(m_saleId)) {
-            if (a.state == journal::State::Refused || a.state == journal::State::Released) {
-                out.append(a);
-            }
+    for (const journal::Attempt& a : all) {
+        if (a.state == journal::State::Refused || a.state == journal::State::Released) {
+            out.append(a);
         }
     }
     return out;
 }
 
-QSet<QString> ChargeController::excludedOrders() const {
-    // Sales this till completed are not this one: that customer would leave without paying.
+std::optional<QSet<QString>> ChargeController::excludedOrders() const {
+    // Sales this till completed are not this one: that customer would leave without paying. Without the journal's
+    // word on them nothing is offered.
+    journal::Journal* j = journal::instance();
+    if (!j) {
+        return std::nullopt;
+    }
     QSet<QString> out = m_declined;
-    if (journal::Journal* j = journal::instance()) {
-        const QDateTime from = m_rangeFrom.addSecs(-m_timing.clockToleranceSecs - 3600);
-        for (const journal::Attempt& a :
-             j->between(from, QDateTime::currentDateTime().addDays(1), m_shopId.isEmpty() ? QString() : m_shopId)) {
-            if (a.state == journal::State::Paid && journal::isCharge(a.kind) && !a.orderNo.isEmpty()) {
-                out.insert(a.orderNo);
-            }
+    QString error;
+    const QDateTime from = m_rangeFrom.addSecs(-m_timing.clockToleranceSecs - 3600);
+    const QList<journal::Attempt> recent = j->between(from, QDateTime::currentDateTime().addDays(1), QString(), &error);
+    if (!error.isEmpty()) {
+        return std::nullopt;
+    }
+    for (const journal::Attempt& a : recent) {
+        if (a.state == journal::State::Paid && journal::isCharge(a.kind) && !a.orderNo.isEmpty()) {
+            out.insert(a.orderNo);
         }
     }
     return out;
+}
+
+void ChargeController::lookBackDone() {
+    if (!m_lostLookBack) {
+        return;
+    }
+    QString error;
+    if (!journal::instance()->lookedBack(m_fen, &error)) {
+        qWarning().noquote() << "journal: look-back of" << m_fen << "fen not recorded:" << error;
+    }
 }
 
 void ChargeController::listingDone(bool ok) {
     const chargecheck::Charge charge{m_fen, m_shopId.isEmpty() ? userSession().shopId() : m_shopId, m_rangeFrom};
+    const std::optional<QSet<QString>> excluded = excludedOrders();
     if (m_phase == Phase::LookingBack) {
-        if (!ok) {
+        if (!ok || !excluded) {
             m_pendingCode.clear();
             setPhase(Phase::Ready);
             emit lookBackFailed();
             return;
         }
         const QList<chargecheck::Candidate> found = chargecheck::candidates(
-            charge, m_rows, QDateTime::currentDateTime(), m_timing.clockToleranceSecs, excludedOrders());
+            charge, m_rows, QDateTime::currentDateTime(), m_timing.clockToleranceSecs, *excluded);
         if (found.isEmpty()) {
+            lookBackDone();
             send();
             return;
         }
@@ -280,9 +321,9 @@ void ChargeController::listingDone(bool ok) {
     if (m_phase != Phase::Checking) {
         return;
     }
-    if (ok) {
+    if (ok && excluded) {
         const QList<chargecheck::Candidate> found = chargecheck::candidates(
-            charge, m_rows, QDateTime::currentDateTime(), m_timing.clockToleranceSecs, excludedOrders());
+            charge, m_rows, QDateTime::currentDateTime(), m_timing.clockToleranceSecs, *excluded);
         if (!found.isEmpty()) {
             m_waitingForCashier = true;
             emit candidatesFound(found);
@@ -309,11 +350,22 @@ void ChargeController::confirm(const chargecheck::Candidate& candidate, const re
         return;
     }
     m_waitingForCashier = false;
+    if (m_phase == Phase::LookingBack && m_lostLookBack) {
+        // A payment of the lost journal's: this sale is paid. It is written down as an attempt of its own, found paid.
+        m_pendingCode.clear();
+        lookBackDone();
+        if (!recordFound(candidate.orderNo)) {
+            return;
+        }
+        setPhase(Phase::Paid);
+        emit paid(sale);
+        return;
+    }
     if (m_phase == Phase::LookingBack) {
         // The gateway took an earlier attempt after all: that one is the payment.
         m_pendingCode.clear();
-        const QList<journal::Attempt> earlier = earlierAnswered();
-        m_attemptId = earlier.isEmpty() ? 0 : earlier.last().id;
+        const std::optional<QList<journal::Attempt>> earlier = earlierAnswered();
+        m_attemptId = !earlier || earlier->isEmpty() ? 0 : earlier->last().id;
     }
     settle(journal::State::Paid, candidate.orderNo, QStringLiteral("收银员在交易列表中确认"));
     setPhase(Phase::Paid);
@@ -329,6 +381,7 @@ void ChargeController::decline(const QList<chargecheck::Candidate>& candidates) 
         m_declined.insert(c.orderNo);
     }
     if (m_phase == Phase::LookingBack) {
+        lookBackDone();
         send();
     } else if (m_phase == Phase::Checking) {
         scheduleNext();
@@ -367,6 +420,28 @@ bool ChargeController::release(QString* why) {
     }
     m_attemptId = 0;
     setPhase(Phase::Ready);
+    return true;
+}
+
+bool ChargeController::recordFound(const QString& orderNo) {
+    const UserSession& session = userSession();
+    journal::Attempt a;
+    a.saleId = m_saleId;
+    a.kind = m_ticketSale ? journal::Kind::TicketCharge : journal::Kind::Charge;
+    a.fen = m_fen;
+    a.shopId = session.shopId();
+    a.cashierId = session.uid();
+    a.createdAt = QDateTime::currentDateTime();
+    QString error;
+    const std::optional<qint64> id = journal::instance()->begin(a, &error);
+    if (!id) {
+        setPhase(Phase::Ready);
+        emit journalTrouble(QStringLiteral("无法写入收款记录（%1）。").arg(error));
+        return false;
+    }
+    m_attemptId = *id;
+    m_sentAt = a.createdAt;
+    settle(journal::State::Paid, orderNo, QStringLiteral("收银员在交易列表中确认（收款记录文件损坏前的收款）"));
     return true;
 }
 

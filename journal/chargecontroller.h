@@ -10,12 +10,13 @@
 #include <QObject>
 #include <QSet>
 #include <QTimer>
+#include <optional>
 
 // The life of one sale's charge, free of widgets: every attempt is written to the payment journal before it is sent;
 // its outcome is paid, refused, not sent, or unknown; an unknown one is looked up in the store's listing (every page,
 // failed listings retried) until it is found, or the cashier releases it on purpose. A second attempt of the same sale
 // first looks for the earlier ones. While any controller has money that may be moving, no charge goes out anywhere in
-// the process (nor while the journal holds an open charge of the store).
+// the process, nor while the journal holds an open charge of any store or of any copy of the client.
 class ChargeController : public QObject {
     Q_OBJECT
 
@@ -35,13 +36,18 @@ public:
 
     // A ticket sale: what it sells ("id:count," selection) and the tickets the result window lists.
     void setTicketSale(const QString& selection, const QList<replies::SoldTicket>& tickets);
-    // Takes over an attempt an earlier run left open (sending or unresolved) and starts looking it up.
+    // Looks up an attempt an earlier run left open (sending or unresolved); the caller has taken it over in the
+    // journal (Journal::takeOver).
     void resume(const journal::Attempt& attempt);
 
     // The controller whose money may be moving (looking back, sending, checking, unresolved), if any.
     static ChargeController* busy();
-    // Whether a new charge may go out now; `why` says why not, as the cashier reads it.
+    // The open-attempt rule of the till: whether a new charge may go out now (no controller of this process has
+    // money that may be moving, and the journal holds no open charge of any store or copy of the client); `why`
+    // says why not, as the cashier reads it. The journal checks it again in the same transaction as the write.
     static bool mayStartCharge(QString* why);
+    // The controller that holds the journal's attempt `id`, if any.
+    static ChargeController* holding(qint64 attemptId);
 
     // Charges `code`. False (with `why`) when nothing was sent: no journal, the attempt could not be written, or
     // another charge is open. The outcome arrives as a signal.
@@ -92,10 +98,13 @@ private:
     void scheduleNext();
     // Lists every page of the range from `from`; listingDone() follows.
     void startListing(const QDateTime& from);
-    void onPage(const gateway::Reply& reply);
     void listingDone(bool ok);
-    QSet<QString> excludedOrders() const;
-    QList<journal::Attempt> earlierAnswered() const;
+    std::optional<QSet<QString>> excludedOrders() const;
+    std::optional<QList<journal::Attempt>> earlierAnswered() const;
+    // The look-back after a lost journal is done for this amount (found, declined or nothing there).
+    void lookBackDone();
+    // Writes down that this sale was found paid by the look-back after a lost journal.
+    bool recordFound(const QString& orderNo);
 
     qint64 m_fen = 0;
     QString m_saleId;
@@ -116,9 +125,10 @@ private:
     // The look-up.
     QElapsedTimer m_elapsed;
     QTimer m_next;
-    QSet<QString> m_declined;
+    QSet<QString> m_declined;  // rows the cashier said are not this sale: never offered again
     QDateTime m_rangeFrom;
     gateway::ListingFetch* m_fetch = nullptr;
-    QJsonArray m_rows;
+    QList<Order> m_rows;
     bool m_waitingForCashier = false;
+    bool m_lostLookBack = false;  // looking back after a lost journal, not for an earlier attempt of this sale
 };

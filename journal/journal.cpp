@@ -1,5 +1,8 @@
 #include "journal.h"
 
+#include "app/money.h"
+#include "platform/platform.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -14,10 +17,14 @@ namespace {
 
 const QStringList kSideFiles{QStringLiteral("-wal"), QStringLiteral("-shm")};
 
-// Columns in the order rowToAttempt reads them.
+// Columns in the order rowToAttempt reads them; the first thirteen are those of the first schema.
 const char* const kColumns =
     "id, sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, settled_ms, state, note, "
+    "released_by, refunded_before, owner_pid, owner_mark";
+const char* const kColumnsV1 =
+    "id, sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, settled_ms, state, note, "
     "released_by";
+const char* const kOpen = "state IN ('sending', 'unresolved')";
 
 // Times are kept twice: milliseconds since the epoch to order and compare by, and local text with its UTC offset
 // for a person reading the file.
@@ -37,11 +44,28 @@ const char* const kSchema =
     " settled_at TEXT,"
     " state TEXT NOT NULL,"
     " note TEXT NOT NULL DEFAULT '',"
-    " released_by TEXT NOT NULL DEFAULT '');"
+    " released_by TEXT NOT NULL DEFAULT '',"
+    " refunded_before INTEGER,"
+    " owner_pid INTEGER NOT NULL DEFAULT 0,"
+    " owner_mark TEXT NOT NULL DEFAULT '');"
     "CREATE INDEX attempts_state ON attempts(state);"
     "CREATE INDEX attempts_sale ON attempts(sale_id);"
     "CREATE INDEX attempts_order ON attempts(order_no);"
-    "CREATE INDEX attempts_created ON attempts(created_ms);";
+    "CREATE INDEX attempts_created ON attempts(created_ms);"
+    "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+    "CREATE TABLE looked_back (fen INTEGER PRIMARY KEY);";
+
+// From the first schema to the second, in place: a refund's amount refunded before moves from its note into a
+// column of its own, attempts get their owner (none for the old ones: no copy that wrote them still runs), and the
+// look-back after a lost file gets its tables.
+const char* const kUpgradeFrom1 =
+    "ALTER TABLE attempts ADD COLUMN refunded_before INTEGER;"
+    "ALTER TABLE attempts ADD COLUMN owner_pid INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE attempts ADD COLUMN owner_mark TEXT NOT NULL DEFAULT '';"
+    "UPDATE attempts SET refunded_before = CAST(substr(note, 17) AS INTEGER), note = ''"
+    " WHERE kind = 'refund' AND note GLOB 'refunded_before=[0-9]*';"
+    "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+    "CREATE TABLE looked_back (fen INTEGER PRIMARY KEY);";
 
 QString humanTime(const QDateTime& t) {
     return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
@@ -139,7 +163,7 @@ int exec(sqlite3* db, const char* sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
 }
 
-Attempt rowToAttempt(const Statement& s) {
+Attempt rowToAttempt(const Statement& s, bool firstSchema = false) {
     Attempt a;
     a.id = s.integer(0);
     a.saleId = s.text(1);
@@ -158,6 +182,12 @@ Attempt rowToAttempt(const Statement& s) {
     a.state = stateFromName(s.text(10)).value_or(State::Unresolved);
     a.note = s.text(11);
     a.releasedBy = s.text(12);
+    if (!firstSchema) {
+        if (!s.isNull(13)) {
+            a.refundedBefore = s.integer(13);
+        }
+        a.owner = Owner{s.integer(14), s.text(15)};
+    }
     return a;
 }
 
@@ -186,6 +216,15 @@ Try tryOpen(const QString& path) {
         t.fileAtFault = true;
         return t;
     }
+    if (existed) {
+        const QFileInfo info(path);
+        if (!info.isFile() || !info.isReadable() || !info.isWritable()) {
+            // Not ours to move: the file may be a healthy journal this user may not touch.
+            qWarning().noquote() << "payment journal:" << path << "is not a file this user may read and write";
+            t.reason = QStringLiteral("没有读写收款记录文件的权限");
+            return t;
+        }
+    }
     if (!existed) {
         // Made private before SQLite writes a byte; its -wal and -shm take the same mode from it.
         QFile file(path);
@@ -201,8 +240,9 @@ Try tryOpen(const QString& path) {
     auto fail = [&](int rc, const char* what, bool atFault) {
         t.reason = failure(t.db, rc, what);
         const int primary = rc & 0xff;
-        t.fileAtFault = atFault || primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ||
-                        (existed && (primary == SQLITE_CANTOPEN || primary == SQLITE_PERM));
+        // A file that cannot be opened (permissions, locks) is not at fault: only one that is not a readable
+        // journal of ours is moved aside.
+        t.fileAtFault = atFault || primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
         // Statements of the caller's scope are still alive here: close_v2 lets go once they are finalized, before
         // the file is moved aside.
         sqlite3_close_v2(t.db);
@@ -251,7 +291,8 @@ Try tryOpen(const QString& path) {
         return fail(SQLITE_NOTADB, "schema (tables of another program)", true);
     }
     if (version > 0) {
-        const QByteArray probe = QByteArrayLiteral("SELECT ") + kColumns + ", created_at, settled_at FROM attempts";
+        const QByteArray probe = QByteArrayLiteral("SELECT ") + (version == 1 ? kColumnsV1 : kColumns) +
+                                 ", created_at, settled_at FROM attempts";
         Statement columns(t.db, probe.constData());
         if (!columns.ok()) {
             return fail(columns.rc(), "schema (columns)", true);
@@ -279,6 +320,13 @@ Try tryOpen(const QString& path) {
             exec(t.db, "ROLLBACK");
             return fail(rc, "create", false);
         }
+    } else if (version == 1) {
+        const QByteArray upgrade = QByteArrayLiteral("BEGIN IMMEDIATE;") + kUpgradeFrom1 +
+                                   "PRAGMA user_version=" + QByteArray::number(Journal::kSchemaVersion) + ";COMMIT;";
+        if ((rc = exec(t.db, upgrade.constData())) != SQLITE_OK) {
+            exec(t.db, "ROLLBACK");
+            return fail(rc, "upgrade", false);
+        }
     }
     {
         // Every page read once, so a damaged file is found now rather than in the middle of a sale.
@@ -293,6 +341,52 @@ Try tryOpen(const QString& path) {
         }
     }
     return t;
+}
+
+// What could still be read of an unreadable journal before it is moved aside.
+struct Salvage {
+    QList<Attempt> open;      // its sending and unresolved attempts
+    bool complete = false;    // they were read to the end
+    QDateTime lastWritten;    // when the file (or its write-ahead log) was last written
+};
+
+Salvage salvage(const QString& path) {
+    Salvage out;
+    for (const QString& name : {path, path + kSideFiles.at(0)}) {
+        const QDateTime written = QFileInfo(name).lastModified();
+        if (written.isValid() && (!out.lastWritten.isValid() || written > out.lastWritten)) {
+            out.lastWritten = written;
+        }
+    }
+    sqlite3* db = nullptr;
+    const QByteArray file = QFile::encodeName(path);
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return out;
+    }
+    for (bool firstSchema : {false, true}) {
+        const QByteArray sql = QByteArrayLiteral("SELECT ") + (firstSchema ? kColumnsV1 : kColumns) +
+                               " FROM attempts WHERE " + kOpen + " ORDER BY id";
+        Statement s(db, sql.constData());
+        if (!s.ok()) {
+            continue;  // not this schema's columns (or no table at all)
+        }
+        while (s.next()) {
+            Attempt a = rowToAttempt(s, firstSchema);
+            if (firstSchema && a.kind == Kind::Refund && a.note.startsWith(QLatin1String("refunded_before="))) {
+                bool ok = false;
+                const qint64 before = a.note.mid(16).toLongLong(&ok);
+                if (ok && before >= 0) {
+                    a.refundedBefore = before;
+                }
+            }
+            out.open.append(a);
+        }
+        out.complete = s.ok();
+        break;
+    }
+    sqlite3_close_v2(db);
+    return out;
 }
 
 // Renames the file and its -wal/-shm to a dated name beside it. A -wal that cannot be moved is removed: left
@@ -328,7 +422,21 @@ std::unique_ptr<Journal>& holder() {
 
 }  // namespace
 
-Journal::Journal(sqlite3* db, const QString& path) : m_db(db), m_path(path) {}
+Journal::Journal(sqlite3* db, const QString& path) : m_db(db), m_path(path) {
+    const qint64 pid = platform::currentProcessId();
+    setIdentity(Owner{pid, platform::processStartMark(pid)}, [](const Owner& o) {
+        return !o.isEmpty() && platform::processStartMark(o.pid) == o.mark;
+    });
+}
+
+void Journal::setIdentity(const Owner& self, std::function<bool(const Owner&)> alive) {
+    m_self = self;
+    m_alive = std::move(alive);
+}
+
+bool Journal::heldElsewhere(const Attempt& a) const {
+    return !a.owner.isEmpty() && a.owner != m_self && m_alive && m_alive(a.owner);
+}
 
 Journal::~Journal() {
     // The last connection to close folds the WAL back into the file and removes it.
@@ -346,6 +454,8 @@ Journal::Opened Journal::openFile(const QString& path) {
         out.error = first.reason;
         return out;
     }
+    // Whatever open attempts can still be read go into the fresh file: money that may have moved is not forgotten.
+    const Salvage saved = salvage(path);
     out.movedAsideTo = moveAside(path, &out.error);
     if (out.movedAsideTo.isEmpty()) {
         return out;
@@ -356,10 +466,61 @@ Journal::Opened Journal::openFile(const QString& path) {
         return out;
     }
     out.journal.reset(new Journal(fresh.db, path));
+    out.openMayBeLost = !saved.complete;
+    const QDateTime lostSince = out.openMayBeLost ? (saved.lastWritten.isValid() ? saved.lastWritten.addDays(-1)
+                                                                                 : QDateTime::currentDateTime().addDays(-1))
+                                                  : QDateTime();
+    QString carryError;
+    if (!out.journal->carryOver(saved.open, lostSince, &carryError)) {
+        // A journal that cannot keep what was open must not take new money either.
+        out.journal.reset();
+        out.error = carryError;
+        return out;
+    }
+    out.carried = saved.open.size();
     return out;
 }
 
-std::optional<qint64> Journal::begin(const Attempt& a, QString* error) {
+bool Journal::carryOver(const QList<Attempt>& open, const QDateTime& lostSince, QString* error) {
+    if (open.isEmpty() && !lostSince.isValid()) {
+        return true;
+    }
+    int rc = exec(m_db, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) {
+        setError(error, failure(m_db, rc, "carry over"));
+        return false;
+    }
+    auto abandon = [&](int code) {
+        setError(error, failure(m_db, code, "carry over"));
+        exec(m_db, "ROLLBACK");
+        return false;
+    };
+    for (const Attempt& a : open) {
+        Statement s(m_db,
+                    "INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, "
+                    "created_at, state, note, refunded_before) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        s.bindAll({a.saleId, kindName(a.kind), a.fen, a.shopId, a.cashierId, a.maskedCode, a.orderNo,
+                   a.createdAt.toMSecsSinceEpoch(), humanTime(a.createdAt), stateName(State::Unresolved),
+                   QStringLiteral("从无法读取的收款记录文件中找回"),
+                   a.refundedBefore ? QVariant(*a.refundedBefore) : QVariant()});
+        if (!s.run()) {
+            return abandon(s.rc());
+        }
+    }
+    if (lostSince.isValid()) {
+        Statement m(m_db, "INSERT OR REPLACE INTO meta (key, value) VALUES ('lost_since_ms', ?)");
+        m.bind(1, QString::number(lostSince.toMSecsSinceEpoch()));
+        if (!m.run()) {
+            return abandon(m.rc());
+        }
+    }
+    if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
+        return abandon(rc);
+    }
+    return true;
+}
+
+std::optional<qint64> Journal::begin(const Attempt& a, QString* error, Attempt* blocker) {
     if (a.saleId.trimmed().isEmpty()) {
         setError(error, QStringLiteral("收款记录缺少销售编号"));
         return std::nullopt;
@@ -375,16 +536,101 @@ std::optional<qint64> Journal::begin(const Attempt& a, QString* error) {
     const QDateTime created = a.createdAt.isValid() ? a.createdAt : QDateTime::currentDateTime();
     // Never a whole payment code in the file, whatever the caller passed.
     const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
-    Statement s(m_db,
-                "INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, "
-                "created_at, state, note) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    s.bindAll({a.saleId, kindName(a.kind), a.fen, a.shopId, a.cashierId, masked, a.orderNo, created.toMSecsSinceEpoch(),
-               humanTime(created), stateName(State::Sending), a.note});
-    if (!s.run()) {
-        setError(error, failure(m_db, s.rc(), "begin"));
+    // The rule and the write under one write lock: another copy of the client cannot start between them.
+    int rc = exec(m_db, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) {
+        setError(error, failure(m_db, rc, "begin"));
         return std::nullopt;
     }
-    return sqlite3_last_insert_rowid(m_db);
+    auto abandon = [&](const QString& why) {
+        exec(m_db, "ROLLBACK");
+        setError(error, why);
+        return std::nullopt;
+    };
+    QString readError;
+    const std::optional<Attempt> inTheWay = blockerFor(a.kind, a.orderNo, &readError);
+    if (!readError.isEmpty()) {
+        return abandon(QStringLiteral("无法读取收款记录（%1）").arg(readError));
+    }
+    if (inTheWay) {
+        if (blocker) {
+            *blocker = *inTheWay;
+        }
+        return abandon(blockedText(*inTheWay));
+    }
+    Statement s(m_db,
+                "INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, "
+                "created_at, state, note, refunded_before, owner_pid, owner_mark) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    s.bindAll({a.saleId, kindName(a.kind), a.fen, a.shopId, a.cashierId, masked, a.orderNo, created.toMSecsSinceEpoch(),
+               humanTime(created), stateName(State::Sending), a.note,
+               a.refundedBefore ? QVariant(*a.refundedBefore) : QVariant(), m_self.pid, m_self.mark});
+    if (!s.run()) {
+        return abandon(failure(m_db, s.rc(), "begin"));
+    }
+    const qint64 id = sqlite3_last_insert_rowid(m_db);
+    if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
+        return abandon(failure(m_db, rc, "begin"));
+    }
+    return id;
+}
+
+std::optional<Attempt> Journal::blockerFor(Kind kind, const QString& orderNo, QString* error) const {
+    // A charge waits for every open charge, whatever its store or its copy of the client; a refund for the open
+    // refunds of its order. (A kind this version does not know reads as a charge, so it blocks too.)
+    const QList<Attempt> open =
+        isCharge(kind) ? select("kind != 'refund' AND state IN ('sending', 'unresolved')", {}, error)
+                       : select("kind = 'refund' AND order_no = ? AND state IN ('sending', 'unresolved')", {orderNo},
+                                error);
+    if (open.isEmpty()) {
+        return std::nullopt;
+    }
+    return open.first();
+}
+
+QString Journal::blockedText(const Attempt& open) const {
+    const QString amount = money::fenToYuan2(open.fen);
+    const QString at = open.createdAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (open.kind == Kind::Refund) {
+        return heldElsewhere(open) ? QStringLiteral("另一个收银窗口正在为这笔交易退款（%1元），请等它完成。").arg(amount)
+                                   : QStringLiteral("这笔交易上一次退款（%1元，%2）的结果还未确认。").arg(amount, at);
+    }
+    return heldElsewhere(open)
+               ? QStringLiteral("另一个收银窗口正在收款（%1元，%2），请等那一笔完成后再收款。").arg(amount, at)
+               : QStringLiteral("有一笔收款（%1元，%2）的结果还未确认，请先在收款窗口中确认。").arg(amount, at);
+}
+
+bool Journal::takeOver(qint64 id, QString* error) {
+    int rc = exec(m_db, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) {
+        setError(error, failure(m_db, rc, "take over"));
+        return false;
+    }
+    auto abandon = [&](const QString& why) {
+        exec(m_db, "ROLLBACK");
+        setError(error, why);
+        return false;
+    };
+    QString readError;
+    const QList<Attempt> found = select("id = ?", {id}, &readError);
+    if (!readError.isEmpty()) {
+        return abandon(readError);
+    }
+    if (found.isEmpty() || !isOpen(found.first().state)) {
+        return abandon(QStringLiteral("这笔记录已经有了结果"));
+    }
+    if (heldElsewhere(found.first())) {
+        return abandon(blockedText(found.first()));
+    }
+    Statement u(m_db, "UPDATE attempts SET owner_pid = ?, owner_mark = ? WHERE id = ?");
+    u.bindAll({m_self.pid, m_self.mark, id});
+    if (!u.run()) {
+        return abandon(failure(m_db, u.rc(), "take over"));
+    }
+    if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
+        return abandon(failure(m_db, rc, "take over"));
+    }
+    return true;
 }
 
 bool Journal::settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error) {
@@ -432,8 +678,10 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
     Statement u(m_db,
                 "UPDATE attempts SET state = ?, settled_ms = ?, settled_at = ?, "
                 "order_no = CASE WHEN ? = '' THEN order_no ELSE ? END, note = CASE WHEN ? = '' THEN note ELSE ? END, "
-                "released_by = ? WHERE id = ?");
-    u.bindAll({stateName(to), now.toMSecsSinceEpoch(), humanTime(now), orderNo, orderNo, note, note, releasedBy, id});
+                "released_by = CASE WHEN ? = '' THEN released_by ELSE ? END WHERE id = ?");
+    // A release found paid later keeps who released it: the record says both.
+    u.bindAll({stateName(to), now.toMSecsSinceEpoch(), humanTime(now), orderNo, orderNo, note, note, releasedBy,
+               releasedBy, id});
     if (!u.run()) {
         return abandon(failure(m_db, u.rc(), "settle"));
     }
@@ -491,15 +739,27 @@ bool Journal::refundOpen(const QString& orderNo, QString* error) const {
     return !found.isEmpty();
 }
 
-bool Journal::chargeAllowed(QString* error) const {
-    QString readError;
-    const QList<Attempt> openAttempts = open(QString(), &readError);
-    if (!readError.isEmpty()) {
-        setError(error, QStringLiteral("收款记录无法读取（%1）").arg(readError));
-        return false;
+std::optional<QDateTime> Journal::lookBackSince(qint64 fen, QString* error) const {
+    Statement s(m_db,
+                "SELECT value FROM meta WHERE key = 'lost_since_ms' AND NOT EXISTS "
+                "(SELECT 1 FROM looked_back WHERE fen = ?)");
+    s.bind(1, fen);
+    const bool row = s.next();
+    if (!s.ok()) {
+        setError(error, failure(m_db, s.rc(), "look-back"));
+        return std::nullopt;
     }
-    if (!mayStartCharge(openAttempts)) {
-        setError(error, QStringLiteral("上一笔收款的结果尚未确认"));
+    if (!row) {
+        return std::nullopt;
+    }
+    return QDateTime::fromMSecsSinceEpoch(s.text(0).toLongLong());
+}
+
+bool Journal::lookedBack(qint64 fen, QString* error) {
+    Statement s(m_db, "INSERT OR IGNORE INTO looked_back (fen) VALUES (?)");
+    s.bind(1, fen);
+    if (!s.run()) {
+        setError(error, failure(m_db, s.rc(), "look-back"));
         return false;
     }
     return true;
@@ -541,10 +801,23 @@ QString openAtStartup(const QString& folder, const QDateTime& now) {
         qWarning().noquote() << "payment journal: old attempts not pruned:" << pruneError;
     }
     setInstance(std::move(opened.journal));
-    if (!asideName.isEmpty()) {
-        return QStringLiteral("收款记录文件无法读取，已另存为 %1，并已新建。").arg(asideName);
+    if (asideName.isEmpty()) {
+        return QString();
     }
-    return QString();
+    if (opened.openMayBeLost) {
+        return QStringLiteral(
+                   "收款记录文件已损坏，已另存为 %1，并已新建。\n"
+                   "损坏的文件里可能有结果还未确认的收款或退款：请在“交易查询”中核对最近的交易。\n"
+                   "此后每个金额的第一笔收款都会先核对交易记录，再发出收款。")
+            .arg(asideName);
+    }
+    if (opened.carried > 0) {
+        return QStringLiteral("收款记录文件无法读取，已另存为 %1，并已新建；其中 %2 笔结果未确认的收款或退款已转入新文件，"
+                              "登录后会先核对。")
+            .arg(asideName)
+            .arg(opened.carried);
+    }
+    return QStringLiteral("收款记录文件无法读取，已另存为 %1，并已新建。").arg(asideName);
 }
 
 }  // namespace journal

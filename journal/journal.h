@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,11 +24,15 @@ public:
         std::unique_ptr<Journal> journal;
         QString movedAsideTo;  // the unreadable file kept under this name; a fresh journal was started
         QString error;         // why there is no journal (for the cashier)
+        int carried = 0;       // open attempts read from the unreadable file and kept open in the fresh one
+        bool openMayBeLost = false;  // the unreadable file could not be read through: an open attempt may be lost
     };
 
     // Opens or creates the journal at `path`. A file that cannot be read as a journal (not a database, damaged, of
     // a newer schema) is renamed to "<path>.broken-yyyyMMdd-hhmmss" together with its -wal and -shm, and a fresh
-    // one is started. When even that fails (read-only folder, full disk) `journal` is null and `error` says why.
+    // one is started; the open attempts that can still be read from it are carried into the fresh one as
+    // unresolved. A file this user may not read or write is left where it is. When no journal can be had
+    // (permissions, read-only folder, full disk) `journal` is null and `error` says why.
     // (Not called open: open(shopId) lists the open attempts.)
     static Opened openFile(const QString& path);
 
@@ -37,10 +42,24 @@ public:
 
     QString path() const { return m_path; }
 
-    // Records an attempt as Sending before its request leaves (createdAt: now when invalid). Returns its id, or
-    // nullopt with the reason (disk full, read-only folder, bad attempt): the caller then sends nothing.
+    // Who this copy of the client is, and how to tell whether another copy still runs. By default the running
+    // process and the platform's check; tests name others.
+    void setIdentity(const Owner& self, std::function<bool(const Owner&)> alive);
+    Owner self() const { return m_self; }
+    // The attempt belongs to another copy of the client that is still running: it is that copy's to finish, and no
+    // other copy takes it over or looks it up.
+    bool heldElsewhere(const Attempt& a) const;
+
+    // Records an attempt as Sending, owned by this copy, before its request leaves (createdAt: now when invalid),
+    // when the open-attempt rule allows it: for a charge, no charge of any store is open; for a refund, no refund of
+    // its order is open. The check and the write are one transaction, so two copies of the client can never both
+    // start. Returns its id, or nullopt with the reason as the cashier reads it (another attempt open, disk full,
+    // read-only folder, bad attempt): the caller then sends nothing. `blocker` gets the open attempt in the way.
     // A payment code that was not masked is masked here.
-    std::optional<qint64> begin(const Attempt& a, QString* error);
+    std::optional<qint64> begin(const Attempt& a, QString* error, Attempt* blocker = nullptr);
+    // Makes this copy the owner of an open attempt whose owner no longer runs (a crash, a power cut). False (with
+    // the reason) when the attempt is settled, or another copy that still runs holds it.
+    bool takeOver(qint64 id, QString* error);
     // The attempt's outcome. Refuses what the rules do not allow (see maySettle), and Released (use release).
     // An empty orderNo keeps the one recorded.
     bool settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error);
@@ -56,26 +75,39 @@ public:
     // Attempts created in [from, to) ("" = every store), oldest first.
     QList<Attempt> between(const QDateTime& from, const QDateTime& to, const QString& shopId,
                            QString* error = nullptr) const;
+    // The open-attempt rule: the open attempt that keeps a new one of `kind` (a refund: of `orderNo`) from starting,
+    // if any. A charge waits for any open charge of any store; a refund for an open refund of its order. When the
+    // file cannot be read, `error` says why (and nothing may start).
+    std::optional<Attempt> blockerFor(Kind kind, const QString& orderNo, QString* error = nullptr) const;
+    // Why `open` keeps a new attempt back, as the cashier reads it.
+    QString blockedText(const Attempt& open) const;
+
     // A refund of this order is Sending or Unresolved; also true when the journal cannot be read.
     bool refundOpen(const QString& orderNo, QString* error = nullptr) const;
-    // No charge of any store is open; false (with the reason) when the journal cannot be read.
-    bool chargeAllowed(QString* error = nullptr) const;
+
+    // After an unreadable journal whose open attempts could not be read, the first charge of each amount looks
+    // the store's listing over from the time the lost file was last written. The time, while `fen` still needs it.
+    std::optional<QDateTime> lookBackSince(qint64 fen, QString* error = nullptr) const;
+    bool lookedBack(qint64 fen, QString* error = nullptr);
 
     // Deletes settled attempts created before `before`; open ones stay whatever their age. Returns how many were
     // deleted, -1 on failure.
     int prune(const QDateTime& before, QString* error = nullptr);
 
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr int kKeepDays = 90;
 
 private:
     Journal(sqlite3* db, const QString& path);
+    bool carryOver(const QList<Attempt>& open, const QDateTime& lostSince, QString* error);
     QList<Attempt> select(const char* where, const QVariantList& args, QString* error) const;
     bool move(qint64 id, State to, const QString& orderNo, const QString& note, const QString& releasedBy,
               QString* error);
 
     sqlite3* m_db = nullptr;
     QString m_path;
+    Owner m_self;
+    std::function<bool(const Owner&)> m_alive;
 };
 
 // The process-wide journal, set at start-up; null when none could be opened (then no money may be sent).

@@ -49,20 +49,6 @@ bool isCharge(Kind kind) {
     return kind == Kind::Charge || kind == Kind::TicketCharge;
 }
 
-bool mayStartCharge(const QList<Attempt>& openOfAnyStore) {
-    return std::none_of(openOfAnyStore.begin(), openOfAnyStore.end(),
-                        [](const Attempt& a) { return isCharge(a.kind) && isOpen(a.state); });
-}
-
-bool mayStartRefund(const QString& orderNo, const QList<Attempt>& open) {
-    if (orderNo.trimmed().isEmpty()) {
-        return false;
-    }
-    return std::none_of(open.begin(), open.end(), [&](const Attempt& a) {
-        return a.kind == Kind::Refund && isOpen(a.state) && a.orderNo == orderNo;
-    });
-}
-
 QString maskCode(const QString& code) {
     const QString c = code.trimmed();
     if (c.isEmpty()) {

@@ -13,6 +13,16 @@ enum class Kind { Charge, TicketCharge, Refund };
 // For a refund, Paid means "refunded".
 enum class State { Sending, NotSent, Paid, Refused, Unresolved, Released };
 
+// The running copy of the client that sent an attempt: its process id and start mark (platform::processStartMark).
+// Copies of the client in one folder share the journal; an attempt whose owner still runs is that copy's to finish.
+struct Owner {
+    qint64 pid = 0;
+    QString mark;
+    bool isEmpty() const { return pid == 0 || mark.isEmpty(); }
+    bool operator==(const Owner& o) const { return pid == o.pid && mark == o.mark; }
+    bool operator!=(const Owner& o) const { return !(*this == o); }
+};
+
 // One request that moves money (or was about to).
 struct Attempt {
     qint64 id = 0;
@@ -28,6 +38,10 @@ struct Attempt {
     State state = State::Sending;
     QString note;        // the refusal message, or how the attempt was resolved
     QString releasedBy;  // the cashier who released it
+    // A refund: what the order had refunded, read from the gateway just before it was sent. An unanswered refund
+    // went through only when the order's refunded amount is this plus the refund.
+    std::optional<qint64> refundedBefore;
+    Owner owner;  // empty for attempts of a journal written before owners were kept
 };
 
 // The moves an attempt may make:
@@ -41,10 +55,6 @@ bool maySettle(State from, State to);
 bool isOpen(State state);
 bool isCharge(Kind kind);
 
-// A new charge may go out only while no charge of any store is open.
-bool mayStartCharge(const QList<Attempt>& openOfAnyStore);
-// A refund of `orderNo` may go out only while no refund of that order is open.
-bool mayStartRefund(const QString& orderNo, const QList<Attempt>& open);
 
 // What the journal keeps of a payment code: "****" and its last four digits, or "****" alone when the code is short
 // (fewer than 12 characters, where four digits give away too much) or does not end in four digits. Empty stays empty.

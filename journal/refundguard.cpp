@@ -1,5 +1,6 @@
 #include "journal/refundguard.h"
 
+#include "app/money.h"
 #include "app/usersession.h"
 #include "gateway/requests.h"
 #include "journal/journal.h"
@@ -8,154 +9,284 @@
 
 namespace journal {
 
-namespace {
-const QString kBeforeKey = QStringLiteral("refunded_before=");
-}
-
-RefundLookup judgeRefundLookup(qint64 refundedBeforeFen, qint64 refundFen, std::optional<qint64> refundedNowFen) {
-    if (!refundedNowFen) {
-        return RefundLookup::Unknown;
+RefundLookup judgeRefundLookup(std::optional<qint64> refundedBeforeFen, qint64 refundFen,
+                               std::optional<qint64> refundedNowFen) {
+    if (!refundedBeforeFen || !refundedNowFen) {
+        return RefundLookup::Unreadable;
     }
-    if (*refundedNowFen >= refundedBeforeFen + refundFen) {
+    if (*refundedNowFen == *refundedBeforeFen + refundFen) {
         return RefundLookup::WentThrough;
     }
-    if (*refundedNowFen == refundedBeforeFen) {
-        return RefundLookup::DidNotHappen;
+    if (*refundedNowFen == *refundedBeforeFen) {
+        return RefundLookup::NotYet;
     }
-    return RefundLookup::Unknown;
-}
-
-QString refundNote(qint64 refundedBeforeFen) {
-    return kBeforeKey + QString::number(refundedBeforeFen);
-}
-
-std::optional<qint64> refundedBeforeOf(const QString& note) {
-    if (!note.startsWith(kBeforeKey)) {
-        return std::nullopt;
-    }
-    bool ok = false;
-    const qint64 n = note.mid(kBeforeKey.size()).toLongLong(&ok);
-    return ok && n >= 0 ? std::optional<qint64>(n) : std::nullopt;
+    return RefundLookup::Unexplained;
 }
 
 }  // namespace journal
 
-RefundGuard::RefundGuard(const QString& orderNo, QObject* parent) : QObject(parent), m_orderNo(orderNo) {}
+namespace {
+QString noJournalText() {
+    return QStringLiteral("收款记录文件不可用，暂时不能退款。请重新启动收银程序；仍不行请联系管理员。");
+}
+}  // namespace
 
-bool RefundGuard::refundOpen() const {
-    journal::Journal* j = journal::instance();
-    return j && j->refundOpen(m_orderNo);
+RefundGuard::RefundGuard(const QString& orderNo, QObject* parent)
+    : QObject(parent), m_orderNo(orderNo), m_timing(chargecheck::timingFromEnvironment()) {
+    m_next.setSingleShot(true);
+    connect(&m_next, &QTimer::timeout, this, &RefundGuard::lookUp);
 }
 
-void RefundGuard::lookUpOpenRefund() {
-    journal::Journal* j = journal::instance();
-    m_openAttemptId = 0;
-    if (j) {
-        for (const journal::Attempt& a : j->open(QString())) {
-            if (a.kind == journal::Kind::Refund && a.orderNo == m_orderNo) {
-                m_openAttemptId = a.id;
-                m_openFen = a.fen;
-                m_openBefore = journal::refundedBeforeOf(a.note);
-                break;
-            }
-        }
-    }
-    if (!m_openAttemptId) {
-        emit earlierRefundCleared();
+void RefundGuard::setPhase(Phase phase) {
+    if (m_phase == phase) {
         return;
     }
-    gateway::post(this,
-                  requests::listPay(userSession().token(), 1, m_orderNo, QString(), QString(), QString(), QString()),
-                  [this](const gateway::Reply& r) { onLookup(r); });
+    m_phase = phase;
+    emit phaseChanged(phase);
 }
 
-void RefundGuard::onLookup(const gateway::Reply& reply) {
-    std::optional<qint64> refundedNow;
-    const replies::Read<replies::ListingPage> page = replies::listing(reply);
-    for (const Order& row : page.value.rows) {
-        if (row.outTradeNo == m_orderNo || row.tradeNo == m_orderNo) {
-            refundedNow = row.refundFen;
-            break;
-        }
-    }
-    const journal::RefundLookup verdict = m_openBefore
-                                              ? journal::judgeRefundLookup(*m_openBefore, m_openFen, refundedNow)
-                                              : journal::RefundLookup::Unknown;
-    journal::Journal* j = journal::instance();
-    QString error;
-    switch (verdict) {
-        case journal::RefundLookup::WentThrough:
-            if (j && !j->settle(m_openAttemptId, journal::State::Paid, QString(),
-                                QStringLiteral("交易查询中退款金额已增加"), &error)) {
-                qWarning().noquote() << "journal: refund" << m_openAttemptId << "not settled:" << error;
-            }
-            emit earlierRefundDone(m_openFen);
-            return;
-        case journal::RefundLookup::DidNotHappen:
-            if (j && !j->release(m_openAttemptId, QStringLiteral("交易查询中退款金额未变"), &error)) {
-                qWarning().noquote() << "journal: refund" << m_openAttemptId << "not released:" << error;
-                emit earlierRefundUnknown();
-                return;
-            }
-            emit earlierRefundCleared();
-            return;
-        case journal::RefundLookup::Unknown:
-            emit earlierRefundUnknown();
-            return;
-    }
-}
-
-bool RefundGuard::send(qint64 fen, qint64 refundedBeforeFen, const QString& cardNo, const QString& pwd, QString* why) {
+void RefundGuard::start() {
     journal::Journal* j = journal::instance();
     if (!j) {
-        *why = QStringLiteral("收款记录文件不可用，暂时不能退款。请重新启动收银程序；仍不行请联系管理员。");
+        return;  // send() says why nothing can go out
+    }
+    QString error;
+    const std::optional<journal::Attempt> open = j->blockerFor(journal::Kind::Refund, m_orderNo, &error);
+    if (!error.isEmpty() || !open) {
+        return;
+    }
+    m_fen = open->fen;
+    m_before = open->refundedBefore;
+    if (j->heldElsewhere(*open) || !j->takeOver(open->id, &error)) {
+        m_detail = j->blockedText(*open);
+        setPhase(Phase::Elsewhere);
+        return;
+    }
+    m_attemptId = open->id;
+    if (open->state == journal::State::Sending) {
+        // The run that sent it ended before the answer: nobody knows.
+        settle(int(journal::State::Unresolved), QStringLiteral("程序重新启动时仍在发送"));
+    }
+    setPhase(Phase::Checking);
+    m_elapsed.start();
+    lookUp();
+}
+
+bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QString* why) {
+    if (m_phase != Phase::Ready) {
+        *why = QStringLiteral("这笔交易的退款正在处理中。");
         return false;
     }
-    if (j->refundOpen(m_orderNo)) {
-        *why = QStringLiteral("这笔交易上一次退款的结果还未确认，请先在交易查询中核对。");
+    journal::Journal* j = journal::instance();
+    if (!j) {
+        *why = noJournalText();
         return false;
+    }
+    QString error;
+    if (const std::optional<journal::Attempt> open = j->blockerFor(journal::Kind::Refund, m_orderNo, &error)) {
+        *why = j->blockedText(*open);
+        return false;
+    }
+    if (!error.isEmpty()) {
+        *why = QStringLiteral("无法读取收款记录（%1），本次没有退款。").arg(error);
+        return false;
+    }
+    // What the order has refunded now, not what the page showed when it was loaded: another till may have refunded
+    // meanwhile, and an unanswered refund is judged against this.
+    m_fen = fen;
+    m_cardNo = cardNo;
+    m_pwd = pwd;
+    m_detail.clear();
+    setPhase(Phase::Reading);
+    const int generation = ++m_generation;
+    gateway::post(
+        this, requests::listPay(userSession().token(), 1, m_orderNo, QString(), QString(), QString(), QString()),
+        [this, generation](const gateway::Reply& r) {
+            if (generation == m_generation) {
+                onBase(r);
+            }
+        },
+        m_timing.listTimeoutMs);
+    return true;
+}
+
+std::optional<qint64> RefundGuard::refundedOf(const gateway::Reply& reply) const {
+    const replies::Read<replies::ListingPage> page = replies::listing(reply);
+    if (!page.ok()) {
+        return std::nullopt;
+    }
+    for (const Order& row : page.value.rows) {
+        if (row.outTradeNo == m_orderNo || row.tradeNo == m_orderNo) {
+            // A row without a refunded amount has had none refunded: the listing leaves the field empty then.
+            return row.refundFen.value_or(0);
+        }
+    }
+    return std::nullopt;
+}
+
+void RefundGuard::onBase(const gateway::Reply& reply) {
+    const std::optional<qint64> before = refundedOf(reply);
+    const QString pwd = m_pwd;
+    m_pwd.clear();
+    if (!before) {
+        setPhase(Phase::Ready);
+        emit notSent(QStringLiteral("暂时无法从网关读取这笔交易已退的金额，本次没有退款。\n请检查网络后重试。"));
+        return;
     }
     const UserSession& session = userSession();
     journal::Attempt a;
     a.saleId = QStringLiteral("refund:") + m_orderNo;
     a.kind = journal::Kind::Refund;
-    a.fen = fen;
+    a.fen = m_fen;
     a.shopId = session.shopId();
     a.cashierId = session.uid();
     a.orderNo = m_orderNo;
-    // Without the amount refunded before, an unanswered refund can only be judged by the cashier.
-    a.note = refundedBeforeFen >= 0 ? journal::refundNote(refundedBeforeFen) : QString();
+    a.refundedBefore = *before;
     QString error;
-    const std::optional<qint64> id = j->begin(a, &error);
+    journal::Journal* j = journal::instance();
+    journal::Attempt blocker;
+    const std::optional<qint64> id = j ? j->begin(a, &error, &blocker) : std::nullopt;
     if (!id) {
-        *why = QStringLiteral("无法写入退款记录（%1），本次没有退款。").arg(error);
-        return false;
+        setPhase(Phase::Ready);
+        emit notSent(!j           ? noJournalText()
+                     : blocker.id ? error
+                                  : QStringLiteral("无法写入退款记录（%1），本次没有退款。").arg(error));
+        return;
     }
     m_attemptId = *id;
+    m_before = *before;
+    setPhase(Phase::Sending);
+    gateway::post(this, requests::refund(session.token(), m_fen, m_orderNo, m_cardNo, pwd),
+                  [this](const gateway::Reply& r) { onRefundReply(r); });
+}
+
+void RefundGuard::onRefundReply(const gateway::Reply& reply) {
+    if (m_phase != Phase::Sending) {
+        return;
+    }
+    const replies::RefundResult result = replies::refund(reply);
+    switch (result.outcome) {
+        case replies::Outcome::Paid:
+            settle(int(journal::State::Paid), result.message);
+            setPhase(Phase::Done);
+            break;
+        case replies::Outcome::Refused:
+            settle(int(journal::State::Refused), result.message);
+            setPhase(Phase::Ready);
+            break;
+        case replies::Outcome::NotSent:
+            settle(int(journal::State::NotSent), QString());
+            setPhase(Phase::Ready);
+            break;
+        case replies::Outcome::Unknown:
+            settle(int(journal::State::Unresolved),
+                   result.message.isEmpty() ? QStringLiteral("没有收到明确的答复")
+                                            : QStringLiteral("答复不明确：") + replies::shown(result.message));
+            setPhase(Phase::Checking);
+            m_elapsed.start();
+            lookUp();
+            break;
+    }
+    emit finished(result, m_fen);
+}
+
+void RefundGuard::settle(int state, const QString& note) {
+    journal::Journal* j = journal::instance();
+    QString error;
+    if (!j || !j->settle(m_attemptId, journal::State(state), QString(), note, &error)) {
+        qWarning().noquote() << "journal: refund" << m_attemptId << "not settled as"
+                             << journal::stateName(journal::State(state)) << error;
+        emit journalTrouble(QStringLiteral("退款结果未能写入收款记录（%1）。").arg(error));
+    }
+}
+
+void RefundGuard::lookUp() {
+    if (m_phase != Phase::Checking) {
+        return;
+    }
+    const int generation = ++m_generation;
     gateway::post(
-        this, requests::refund(session.token(), fen, m_orderNo, cardNo, pwd), [this, fen](const gateway::Reply& r) {
-            const replies::RefundResult result = replies::refund(r);
-            journal::State state = journal::State::Unresolved;
-            switch (result.outcome) {
-                case replies::Outcome::Paid:
-                    state = journal::State::Paid;
-                    break;
-                case replies::Outcome::Refused:
-                    state = journal::State::Refused;
-                    break;
-                case replies::Outcome::NotSent:
-                    state = journal::State::NotSent;
-                    break;
-                case replies::Outcome::Unknown:
-                    break;
+        this, requests::listPay(userSession().token(), 1, m_orderNo, QString(), QString(), QString(), QString()),
+        [this, generation](const gateway::Reply& r) {
+            if (generation == m_generation) {
+                onLookup(r);
             }
-            QString settleError;
-            journal::Journal* jj = journal::instance();
-            if (!jj || !jj->settle(m_attemptId, state, QString(),
-                                   state == journal::State::Unresolved ? QString() : result.message, &settleError)) {
-                qWarning().noquote() << "journal: refund" << m_attemptId << "not settled:" << settleError;
+        },
+        m_timing.listTimeoutMs);
+}
+
+void RefundGuard::onLookup(const gateway::Reply& reply) {
+    if (m_phase != Phase::Checking) {
+        return;
+    }
+    const std::optional<qint64> now = refundedOf(reply);
+    switch (journal::judgeRefundLookup(m_before, m_fen, now)) {
+        case journal::RefundLookup::WentThrough:
+            settle(int(journal::State::Paid), QStringLiteral("交易查询中退款金额已增加本次退款（自动核对）"));
+            setPhase(Phase::Done);
+            emit earlierRefundDone(m_fen);
+            return;
+        case journal::RefundLookup::Unexplained:
+            // Not this refund alone: the cashier judges with the numbers in front of them.
+            m_detail = QStringLiteral("这笔交易的已退金额由 %1元 变为 %2元，与本次退款 %3元 对不上。")
+                           .arg(money::fenToYuan2(*m_before), money::fenToYuan2(*now), money::fenToYuan2(m_fen));
+            m_next.stop();
+            setPhase(Phase::Unresolved);
+            return;
+        case journal::RefundLookup::NotYet:
+        case journal::RefundLookup::Unreadable:
+            if (!m_before) {
+                // An attempt of an older journal without the amount refunded before: no look-up can tell.
+                m_detail = QStringLiteral("这笔退款发出前的已退金额没有记下，无法自动核对。");
+                setPhase(Phase::Unresolved);
+                return;
             }
-            emit finished(result, fen);
-        });
+            scheduleNext();
+            return;
+    }
+}
+
+void RefundGuard::scheduleNext() {
+    const qint64 left = m_timing.durationMs - m_elapsed.elapsed();
+    if (left <= 0) {
+        setPhase(Phase::Unresolved);
+        return;
+    }
+    m_next.start(static_cast<int>(qMin<qint64>(m_timing.intervalMs, left)));
+}
+
+void RefundGuard::stopCheck() {
+    if (m_phase != Phase::Checking) {
+        return;
+    }
+    ++m_generation;
+    m_next.stop();
+    setPhase(Phase::Unresolved);
+}
+
+void RefundGuard::checkAgain() {
+    if (m_phase != Phase::Unresolved) {
+        return;
+    }
+    m_detail.clear();
+    setPhase(Phase::Checking);
+    m_elapsed.start();
+    lookUp();
+}
+
+bool RefundGuard::release(QString* why) {
+    if (m_phase != Phase::Unresolved) {
+        *why = QStringLiteral("这笔退款不是未确认状态。");
+        return false;
+    }
+    journal::Journal* j = journal::instance();
+    QString error;
+    if (!j || !j->release(m_attemptId, userSession().uid(), &error)) {
+        *why = j ? QStringLiteral("无法写入收款记录（%1）。").arg(error) : noJournalText();
+        return false;
+    }
+    m_attemptId = 0;
+    m_detail.clear();
+    setPhase(Phase::Ready);
     return true;
 }

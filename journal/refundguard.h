@@ -1,58 +1,103 @@
 #pragma once
 
 #include "gateway/replies.h"
+#include "journal/chargecheck.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 namespace journal {
 
-// What a look-up of an order says about a refund of it whose answer never came.
+// What a look-up of an order says about a refund of it whose answer never came, against what the order had
+// refunded just before the refund was sent.
 enum class RefundLookup {
-    WentThrough,   // the order's refunded amount rose by at least the refund
-    DidNotHappen,  // the refunded amount is what it was before the refund was sent
-    Unknown,       // the order could not be read, or the amount moved by something else
+    WentThrough,  // the refunded amount rose by exactly this refund
+    NotYet,       // unchanged: the gateway may still carry it out, so this says nothing yet
+    Unexplained,  // it moved by something else (another till's refund too?): only the cashier can judge
+    Unreadable,   // the order, its refunded amount or the amount before is not known
 };
-RefundLookup judgeRefundLookup(qint64 refundedBeforeFen, qint64 refundFen, std::optional<qint64> refundedNowFen);
-
-// The note a refund attempt carries: what the order had refunded before it was sent.
-QString refundNote(qint64 refundedBeforeFen);
-std::optional<qint64> refundedBeforeOf(const QString& note);
+RefundLookup judgeRefundLookup(std::optional<qint64> refundedBeforeFen, qint64 refundFen,
+                               std::optional<qint64> refundedNowFen);
 
 }  // namespace journal
 
-// Sends the refunds of one order through the payment journal: each is written before it is sent, its outcome is
-// settled there, and a refund of the order whose outcome is unknown (from this run or an earlier one) is looked up in
-// the listing before another may go out.
+// Sends the refunds of one order through the payment journal, with the discipline of a charge: before a refund is
+// sent the order's refunded amount is read fresh from the gateway and written with the attempt; the outcome is
+// settled there; a refund whose answer never came is looked up in the order's listing every few seconds for about a
+// minute and ends only when it is found, or when the cashier releases it on purpose. While a refund of the order is
+// open (here, in an earlier run or in another copy of the client) no other goes out.
 class RefundGuard : public QObject {
     Q_OBJECT
 
 public:
+    enum class Phase {
+        Ready,       // no refund of the order is open: one may be sent
+        Reading,     // reading the order's refunded amount before sending
+        Sending,     // the refund is out
+        Checking,    // no clear answer came: the refund is being looked up
+        Unresolved,  // the look-up ended without an answer: the cashier checks again or releases it
+        Elsewhere,   // another copy of the client that still runs is refunding this order
+        Done,
+    };
+    Q_ENUM(Phase)
+
     explicit RefundGuard(const QString& orderNo, QObject* parent = nullptr);
 
-    // Whether the journal holds a refund of this order whose outcome is unknown.
-    bool refundOpen() const;
-    // Looks that refund up; one of the earlierRefund... signals follows.
-    void lookUpOpenRefund();
-    // Records and sends a refund. False (with `why`) when nothing was sent: no journal, the record could not be
-    // written, or an earlier refund of the order is still open.
-    // `refundedBeforeFen` is what the order had refunded as listed: an unanswered refund is judged against it.
-    bool send(qint64 fen, qint64 refundedBeforeFen, const QString& cardNo, const QString& pwd, QString* why);
+    // Looks at the journal: an open refund of the order (of this run, an earlier one, or a copy that no longer runs)
+    // is taken over and looked up; one of a running copy leaves this guard Elsewhere.
+    void start();
+    // Reads the order's refunded amount, records the refund and sends it. False (with `why`) when it cannot start;
+    // later failures before sending arrive as notSent(why).
+    bool send(qint64 fen, const QString& cardNo, const QString& pwd, QString* why);
+    void stopCheck();
+    void checkAgain();
+    // The cashier has checked that the open refund was not made: it is released (journaled with time and cashier)
+    // and a refund may be sent again.
+    bool release(QString* why);
+
+    Phase phase() const { return m_phase; }
+    // Money may be moving: the refund must not be abandoned (its dialog stays open).
+    bool busy() const { return m_phase == Phase::Reading || m_phase == Phase::Sending || m_phase == Phase::Checking; }
+    qint64 openFen() const { return m_fen; }
+    // What the last look-up found when it could not explain the amount, as the cashier reads it.
+    QString detail() const { return m_detail; }
+
+    void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
 
 signals:
-    // The outcome of the refund sent (already settled in the journal).
+    void phaseChanged(RefundGuard::Phase phase);
+    // The outcome of the refund sent: done, refused or never sent (an unknown one goes on to Checking).
     void finished(const replies::RefundResult& result, qint64 fen);
+    // Nothing was sent (the refunded amount could not be read, or the journal refused the attempt).
+    void notSent(const QString& why);
+    // The look-up found the open refund done.
     void earlierRefundDone(qint64 fen);
-    void earlierRefundCleared();
-    void earlierRefundUnknown();
+    // The journal could not record an outcome (the attempt stays open there).
+    void journalTrouble(const QString& why);
 
 private:
+    void setPhase(Phase phase);
+    void lookUp();
     void onLookup(const gateway::Reply& reply);
+    void onBase(const gateway::Reply& reply);
+    void onRefundReply(const gateway::Reply& reply);
+    void scheduleNext();
+    void settle(int state, const QString& note);
+    std::optional<qint64> refundedOf(const gateway::Reply& reply) const;
 
     QString m_orderNo;
+    Phase m_phase = Phase::Ready;
+    chargecheck::Timing m_timing;
     qint64 m_attemptId = 0;
-    qint64 m_openAttemptId = 0;
-    qint64 m_openFen = 0;
-    std::optional<qint64> m_openBefore;
+    qint64 m_fen = 0;
+    std::optional<qint64> m_before;
+    QString m_cardNo;
+    QString m_pwd;  // held only while the refunded amount is read, then sent and forgotten
+    QString m_detail;
+    QElapsedTimer m_elapsed;
+    QTimer m_next;
+    int m_generation = 0;  // replies of a look-up given up are dropped
 };

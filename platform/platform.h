@@ -21,6 +21,12 @@ QString defaultSerialDevice(const QString& comName);
 // program, not of the working directory.
 QString installerPath();
 
+// What tells one running process from any other, now or later: its id and a start mark that a later process with
+// the same id (after it ended, or after a restart of the machine) does not share. Empty when it cannot be read.
+QString processStartMark(qint64 pid);
+// This process's id.
+qint64 currentProcessId();
+
 // True when the desktop session is real (not the offscreen test platform).
 bool hasDesktop();
 

@@ -31,6 +31,36 @@ bool isOffscreen() {
 
 }  // namespace
 
+QString processStartMark(qint64 pid) {
+    if (pid <= 0) {
+        return QString();
+    }
+    // Field 22 of /proc/<pid>/stat is the start time in clock ticks since boot; with the boot's id it names the
+    // process uniquely. The command name (field 2) may hold spaces and parentheses: fields are counted after its
+    // last ')'.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    if (close < 0) {
+        return QString();
+    }
+    const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+    // After the name: state is field 3, so the start time (field 22) is the 20th here.
+    if (fields.size() < 20 || fields.at(0) == "Z" || fields.at(0) == "X") {
+        return QString();  // unreadable, or ended and not yet reaped
+    }
+    QFile bootId(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    const QByteArray boot = bootId.open(QIODevice::ReadOnly) ? bootId.readAll().trimmed() : QByteArray();
+    return QString::fromLatin1(boot + ':' + fields.at(19));
+}
+
+qint64 currentProcessId() {
+    return QCoreApplication::applicationPid();
+}
+
 bool hasDesktop() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && !isOffscreen();
 }

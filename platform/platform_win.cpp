@@ -17,6 +17,31 @@ bool isOffscreen() {
 }
 }  // namespace
 
+QString processStartMark(qint64 pid) {
+    if (pid <= 0) {
+        return QString();
+    }
+    // The creation time names the process: a later one with the same id starts later.
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process) {
+        return QString();
+    }
+    FILETIME created{}, exited{}, kernel{}, user{};
+    const bool ok = GetProcessTimes(process, &created, &exited, &kernel, &user) != 0;
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(process, &code) != 0 && code == STILL_ACTIVE;
+    CloseHandle(process);
+    if (!ok || !running) {
+        return QString();
+    }
+    const quint64 ticks = (static_cast<quint64>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    return QString::number(ticks);
+}
+
+qint64 currentProcessId() {
+    return QCoreApplication::applicationPid();
+}
+
 bool hasDesktop() {
     return !isOffscreen();
 }

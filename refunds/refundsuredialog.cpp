@@ -17,7 +17,16 @@
 #include "widgets/windowstyle.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+// The state line below the buttons: what the order's refund is doing, or why 确定退款 is off.
+constexpr int kStateHeight = 50;
+}  // namespace
 
 RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn, const QString& tradeNoIn,
                                    const QString& orderMoneyIn, const QString& payChannelIn,
@@ -45,7 +54,43 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     ui->txtmoney->setPlaceholderText(QStringLiteral("0.0"));
     ui->txtmoney->setFocus();
 
-    checkOpenRefund();
+    m_state = new QLabel(ui->frame);
+    m_state->setObjectName(QStringLiteral("lblRefundState"));
+    m_state->setTextFormat(Qt::PlainText);
+    m_state->setWordWrap(true);
+    m_state->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0); font-size: 12px;"));
+    m_state->hide();
+    m_resolve = new QPushButton(ui->frame);
+    m_resolve->setObjectName(QStringLiteral("btnRefundResolve"));
+    m_resolve->setFocusPolicy(Qt::NoFocus);
+    m_resolve->setAutoDefault(false);
+    m_resolve->hide();
+    connect(m_resolve, &QPushButton::clicked, this, [this] {
+        if (m_guard->phase() == RefundGuard::Phase::Checking) {
+            m_guard->stopCheck();
+        } else {
+            askAboutUnresolved();
+        }
+    });
+
+    // A refund of this order that is open (this run, an earlier one, another copy of the client) is shown and
+    // looked up before anything else.
+    m_guard = new RefundGuard(outTradeNo, this);
+    connect(m_guard, &RefundGuard::phaseChanged, this, &RefundSureDialog::showGuardState);
+    connect(m_guard, &RefundGuard::finished, this, &RefundSureDialog::onRefundResult);
+    connect(m_guard, &RefundGuard::notSent, this,
+            [this](const QString& why) { msgbox::critical(this, msgbox::Title::Tip, why); });
+    connect(m_guard, &RefundGuard::journalTrouble, this,
+            [this](const QString& why) { msgbox::warning(this, msgbox::Title::Tip, why); });
+    connect(m_guard, &RefundGuard::earlierRefundDone, this, [this](qint64 fen) {
+        // Told outside the reply handler, so the box's own event loop does not run inside it.
+        QTimer::singleShot(0, this, [this, fen] {
+            finishRefund(fen, QStringLiteral("这笔交易上一次的退款（%1元）已经完成，不需要再退。")
+                                  .arg(money::fenToYuan2(fen)));
+        });
+    });
+    m_guard->start();
+    showGuardState();
 
     const ComConfig& config = comConfig();
     if (config.refundCardEnabled) {
@@ -64,7 +109,6 @@ void RefundSureDialog::runForOrder(const Order& order, SettingsOpener openSettin
     const QString fen = order.fen ? QString::number(*order.fen) : QString();
     RefundSureDialog dialog(parent, order.outTradeNo, order.tradeNo, fen, order.payChannel, std::move(openSettings));
     dialog.orderRow = order;
-    dialog.refundedBeforeFen = order.refundFen.value_or(-1);
     dialog.exec();
 }
 
@@ -79,6 +123,106 @@ void RefundSureDialog::setSubmitEnabled(bool enabled) {
 
 void RefundSureDialog::on_btnCancel_clicked() {
     reject();
+}
+
+void RefundSureDialog::reject() {
+    if (m_guard->busy()) {
+        return;  // a refund on its way is not abandoned: its outcome is still to be recorded
+    }
+    QDialog::reject();
+}
+
+void RefundSureDialog::closeEvent(QCloseEvent* event) {
+    if (m_guard->busy()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+QString RefundSureDialog::stateText() const {
+    return m_state->isHidden() ? QString() : m_state->text();
+}
+
+void RefundSureDialog::showGuardState() {
+    const QString amount = money::fenToYuan2(m_guard->openFen());
+    QString text;
+    QString action;
+    switch (m_guard->phase()) {
+        case RefundGuard::Phase::Ready:
+        case RefundGuard::Phase::Done:
+            break;
+        case RefundGuard::Phase::Reading:
+        case RefundGuard::Phase::Sending:
+            text = QStringLiteral("正在退款（%1元），请稍候……退款发出后，得到结果前不能关闭本窗口。").arg(amount);
+            break;
+        case RefundGuard::Phase::Checking:
+            text = QStringLiteral("这笔交易的退款（%1元）没有收到明确的答复，正在核对是否已经退款，请稍候……").arg(amount);
+            action = QStringLiteral("停止核对");
+            break;
+        case RefundGuard::Phase::Unresolved:
+            text = QStringLiteral("这笔交易上一次的退款（%1元）结果还未确认，确认前不能再退款。").arg(amount);
+            if (!m_guard->detail().isEmpty()) {
+                text += QLatin1Char('\n') + m_guard->detail();
+            }
+            action = QStringLiteral("处理");
+            break;
+        case RefundGuard::Phase::Elsewhere:
+            text = m_guard->detail();
+            break;
+    }
+    const bool ready = m_guard->phase() == RefundGuard::Phase::Ready && !m_answering;
+    setSubmitEnabled(ready);
+    ui->btnCancel->setEnabled(!m_guard->busy());
+    if (!text.isEmpty() && m_state->isHidden()) {
+        // The panel grows by the line, once.
+        const int top = ui->btnCancel->y() + ui->btnCancel->height() + 6;
+        m_state->setGeometry(12, top, action.isEmpty() ? ui->frame->width() - 24 : ui->frame->width() - 112,
+                             kStateHeight - 6);
+        m_resolve->setGeometry(ui->frame->width() - 96, top + 8, 84, 28);
+        ui->frame->setFixedHeight(ui->frame->height() + kStateHeight);
+        setFixedHeight(height() + kStateHeight);
+    }
+    m_state->setText(text);
+    m_state->setVisible(!text.isEmpty());
+    m_resolve->setText(action);
+    m_resolve->setVisible(!action.isEmpty());
+    if (!action.isEmpty()) {
+        m_state->setFixedWidth(ui->frame->width() - 112);
+    } else if (!text.isEmpty()) {
+        m_state->setFixedWidth(ui->frame->width() - 24);
+    }
+}
+
+void RefundSureDialog::askAboutUnresolved() {
+    if (m_guard->phase() != RefundGuard::Phase::Unresolved) {
+        return;
+    }
+    const QString amount = money::fenToYuan2(m_guard->openFen());
+    const auto choice = msgbox::ask(
+        this, QMessageBox::Warning, msgbox::Title::Tip,
+        QStringLiteral("这笔交易的退款（%1元）结果还未确认，客户可能已经收到退款！\n"
+                       "请在“交易查询”中核对这笔交易的已退金额。")
+            .arg(amount),
+        {{QMessageBox::Retry, QStringLiteral("继续核对")},
+         {QMessageBox::Discard, QStringLiteral("确认未退款")},
+         {QMessageBox::Cancel, QStringLiteral("稍后处理")}},
+        QMessageBox::Retry);
+    if (choice == QMessageBox::Retry) {
+        m_guard->checkAgain();
+        return;
+    }
+    if (choice != QMessageBox::Discard) {
+        return;
+    }
+    const auto sure = msgbox::ask(
+        this, QMessageBox::Warning, msgbox::Title::Tip,
+        QStringLiteral("请确认：已核对这笔交易，这笔退款（%1元）没有完成。\n确认后可以重新退款。").arg(amount),
+        {{QMessageBox::Yes, QStringLiteral("确认未退款")}, {QMessageBox::No, QStringLiteral("返回")}}, QMessageBox::No);
+    QString why;
+    if (sure == QMessageBox::Yes && !m_guard->release(&why)) {
+        msgbox::critical(this, msgbox::Title::Tip, why);
+    }
 }
 
 void RefundSureDialog::on_btnOk_clicked() {
@@ -119,48 +263,30 @@ void RefundSureDialog::submit() {
             return;
         }
     }
-    setSubmitEnabled(false);
     QString why;
-    if (!guard()->send(amount.fen, refundedBeforeFen, cardNo, ui->txtpwd->text(), &why)) {
-        // Nothing was sent. A refund of this order whose outcome is unknown keeps 确定退款 off.
+    if (!m_guard->send(amount.fen, cardNo, ui->txtpwd->text(), &why)) {
+        // Nothing was sent.
         msgbox::critical(this, msgbox::Title::Tip, why);
-        setSubmitEnabled(!guard()->refundOpen());
-    }
-}
-
-RefundGuard* RefundSureDialog::guard() {
-    if (!m_guard) {
-        m_guard = new RefundGuard(outTradeNo, this);
-        connect(m_guard, &RefundGuard::finished, this, &RefundSureDialog::onRefundResult);
-        connect(m_guard, &RefundGuard::earlierRefundDone, this, [this](qint64 fen) {
-            finishRefund(
-                fen, QStringLiteral("这笔交易上一次的退款（%1元）已经完成，不需要再退。").arg(money::fenToYuan2(fen)));
-        });
-        connect(m_guard, &RefundGuard::earlierRefundCleared, this, [this] { setSubmitEnabled(true); });
-        connect(m_guard, &RefundGuard::earlierRefundUnknown, this, [this] {
-            msgbox::warning(this, msgbox::Title::Tip,
-                            QStringLiteral("这笔交易上一次退款的结果还未能确认。\n"
-                                           "请稍后在交易查询中核对这笔交易的退款金额，再决定是否重新退款。"));
-        });
-    }
-    return m_guard;
-}
-
-void RefundSureDialog::checkOpenRefund() {
-    // A refund of this order whose answer never came (in this run or an earlier one) is looked up first.
-    if (guard()->refundOpen()) {
-        setSubmitEnabled(false);
-        guard()->lookUpOpenRefund();
     }
 }
 
 void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint64 fen) {
+    m_answering = true;
+    showGuardState();
+    tell(result, fen);
+    m_answering = false;
+    if (isVisible()) {
+        showGuardState();
+    }
+}
+
+void RefundSureDialog::tell(const replies::RefundResult& result, qint64 fen) {
     switch (result.outcome) {
         case replies::Outcome::Unknown:
-            // The refund may have gone through: the buttons stay off, only 取消 is left.
+            // The refund may have gone through: it is looked up; nothing is sent again meanwhile.
             msgbox::warning(this, msgbox::Title::Tip,
-                            QStringLiteral("没有收到网关的答复，这笔退款可能已经完成，也可能没有。\n"
-                                           "请先在交易查询中核对这笔交易的退款金额，再决定是否重新退款。"));
+                            QStringLiteral("没有收到网关的明确答复，这笔退款可能已经完成，也可能没有。\n"
+                                           "正在核对，请稍候；核对完成前不能关闭本窗口，也不能重新退款。"));
             return;
         case replies::Outcome::Paid:
             finishRefund(fen, replies::shown(result.message));
@@ -176,7 +302,6 @@ void RefundSureDialog::onRefundResult(const replies::RefundResult& result, qint6
                              QStringLiteral("网络异常，退款请求没有发出，请检查网络后重试。"));
             break;
     }
-    setSubmitEnabled(true);
 }
 
 void RefundSureDialog::slot_requestFinished(const gateway::Reply& r) {

@@ -17,8 +17,9 @@ class QCheckBox;
 class RefundGuard;
 
 // Refunds one listed transaction: shows the order, takes the refund amount and the refund password, and with the
-// goods-return option lists the order's items so the cashier can mark those handed back. A refund whose outcome is
-// not known (no gateway answer) is never sent again from here: the cashier checks the transaction list first.
+// goods-return option lists the order's items so the cashier can mark those handed back. A refund on its way cannot
+// be abandoned: the dialog does not close while it is sent or being confirmed, and a refund whose outcome is not known
+// is looked up, never sent again; the dialog says why 确定退款 is off whenever it is.
 class RefundSureDialog : public QDialog {
     Q_OBJECT
 public:
@@ -30,9 +31,6 @@ public:
 
     // The listed transaction; read for the receipt. The opener assigns it before exec().
     Order orderRow;
-    // What the order had refunded when it was listed (-1: not known): a refund whose answer never came is judged
-    // against it.
-    qint64 refundedBeforeFen = -1;
 
     // Builds the dialog for a listed transaction, runs it modally and returns when it is closed.
     static void runForOrder(const Order& order, SettingsOpener openSettings, QWidget* parent = nullptr);
@@ -40,6 +38,15 @@ public:
     QList<QCheckBox*> itemBoxes() const { return cardBoxes; }
     // Whether a refund can be submitted now (false while one is out and after one whose outcome is unknown).
     bool submitEnabled() const;
+    // The line that says what the refund of this order is doing, or why 确定退款 is off; empty when nothing is.
+    QString stateText() const;
+    RefundGuard* guard() const { return m_guard; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private slots:
     void on_btnCancel_clicked();
@@ -52,8 +59,9 @@ private slots:
 
 private:
     void submit();
-    RefundGuard* guard();
-    void checkOpenRefund();
+    void tell(const replies::RefundResult& result, qint64 fen);
+    void showGuardState();
+    void askAboutUnresolved();
     void setSubmitEnabled(bool enabled);
     void layOutItems(int boxes);
     // The refund receipt for `refundFen`, or nothing when receipts are not printed.
@@ -70,4 +78,7 @@ private:
     QList<QCheckBox*> cardBoxes;
     RefundGuard* m_guard = nullptr;
     SettingsOpener m_openSettings;
+    class QLabel* m_state = nullptr;
+    bool m_answering = false;  // the outcome of a refund is being told: 确定退款 waits until the cashier has read it
+    class QPushButton* m_resolve = nullptr;
 };

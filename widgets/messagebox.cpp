@@ -1,6 +1,7 @@
 #include "messagebox.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QPointer>
 #include <QTimer>
 
@@ -22,7 +23,8 @@ Hook& testHook() {
 
 QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                  QMessageBox::StandardButtons standard, QMessageBox::StandardButton defaultButton,
-                                 const Buttons& labels = {}) {
+                                 const Buttons& labels = {},
+                                 QMessageBox::StandardButton clickOnly = QMessageBox::NoButton) {
     if (!labels.isEmpty()) {
         standard = QMessageBox::NoButton;
         for (const auto& b : labels) {
@@ -30,7 +32,8 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title 
         }
     }
     if (testHook()) {
-        return testHook()(Request{parent, icon, titleText(title), shortened(text), standard});
+        return testHook()(
+            Request{parent, icon, titleText(title), shortened(text), standard, defaultButton, clickOnly});
     }
     QMessageBox* box = create(parent, icon, title, text, standard);
     for (const auto& b : labels) {
@@ -38,6 +41,13 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title 
     }
     if (defaultButton != QMessageBox::NoButton) {
         box->setDefaultButton(defaultButton);
+    }
+    if (auto* deliberate = qobject_cast<QPushButton*>(box->button(clickOnly))) {
+        deliberate->setFocusPolicy(Qt::NoFocus);
+        deliberate->setAutoDefault(false);
+        deliberate->setDefault(false);
+        deliberate->setEnabled(false);
+        QTimer::singleShot(kDeliberateMs, deliberate, [deliberate] { deliberate->setEnabled(true); });
     }
     // Raised and given the keyboard once it is mapped, so a stay-on-top window cannot cover it.
     QTimer::singleShot(0, box, [box] {
@@ -129,8 +139,9 @@ QMessageBox::StandardButton question(QWidget* parent, Title title, const QString
 }
 
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
-                                const Buttons& buttons, QMessageBox::StandardButton defaultButton) {
-    return show(parent, icon, title, text, QMessageBox::NoButton, defaultButton, buttons);
+                                const Buttons& buttons, QMessageBox::StandardButton defaultButton,
+                                QMessageBox::StandardButton clickOnly) {
+    return show(parent, icon, title, text, QMessageBox::NoButton, defaultButton, buttons, clickOnly);
 }
 
 Hook setTestHook(Hook hook) {

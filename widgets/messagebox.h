@@ -38,6 +38,8 @@ struct Request {
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;  // what Return presses
+    QMessageBox::StandardButton clickOnly = QMessageBox::NoButton;      // see ask()
 };
 
 QMessageBox::StandardButton information(QWidget* parent, Title title, const QString& text,
@@ -53,9 +55,14 @@ QMessageBox::StandardButton question(QWidget* parent, Title title, const QString
                                      QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 // A box whose buttons carry their own texts (for instance 更新 / 不更新); returns the standard button pressed.
+// `clickOnly` names a button that no key can press (it never takes the focus, is never the default, and is off for
+// the first kDeliberateMs after the box opens, so keys already on their way cannot reach it): for answers that
+// only a deliberate click may give.
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                 const Buttons& buttons,
-                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+                                QMessageBox::StandardButton clickOnly = QMessageBox::NoButton);
+constexpr int kDeliberateMs = 800;
 
 // The box as it would be shown, not yet shown: for a look at how it renders. The caller owns it.
 QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,

@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
         QString error;
         QElapsedTimer step;
         step.start();
-        const bool allowed = side.journal->chargeAllowed(&error);
+        const bool allowed = !side.journal->blockerFor(journal::Kind::Charge, QString(), &error) && error.isEmpty();
         checkMs.append(step.nsecsElapsed() / 1e6);
         step.restart();
         const std::optional<qint64> id = allowed ? side.journal->begin(attempt, &error) : std::nullopt;

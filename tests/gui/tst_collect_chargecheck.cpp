@@ -140,6 +140,9 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 3);
     QCOMPARE(f.boxes.count(), 1);
     QCOMPARE(f.boxes.last().icon, QMessageBox::Question);
+    // Return answers 不是; only a click says 是本次收款.
+    QCOMPARE(f.boxes.last().defaultButton, QMessageBox::No);
+    QCOMPARE(f.boxes.last().clickOnly, QMessageBox::Yes);
     QVERIFY(f.boxes.last().text.contains("ORD8888"));
     QVERIFY(f.boxes.last().text.contains("12.50"));
     FormTradeInfo* info = resultWindows().first();
@@ -379,7 +382,7 @@ void TestChargeCheckWindow::unknownOutcomes() {
     // The journal holds it as unresolved: no charge may go out, in this window or another.
     QString why;
     QVERIFY(!ChargeController::mayStartCharge(&why));
-    const QList<journal::Attempt> open = journal::instance()->open("7");
+    const QList<journal::Attempt> open = journal::instance()->open("7");  // (the rule itself reads every store)
     QCOMPARE(open.size(), 1);
     QCOMPARE(open.first().maskedCode, QString("****0001"));
 }
@@ -411,7 +414,7 @@ void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
     left.saleId = "earlier-run";
     left.kind = journal::Kind::TicketCharge;
     left.fen = 1250;
-    left.shopId = "7";
+    left.shopId = "9";  // killed in another store: it blocks this one all the same, and is looked up in its own
     left.cashierId = "42";
     left.maskedCode = "****8888";
     QVERIFY(journal::instance()->begin(left, nullptr).has_value());
@@ -428,6 +431,7 @@ void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
     QTRY_VERIFY_WITH_TIMEOUT(cs.isNull() || !cs->isVisible(), 10000);
     QCOMPARE(f.stub.countOf("Pay.Ace.ticketscanpay") + f.stub.countOf("Pay.Ace.scanpay"), 0);
     QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 1);
+    QCOMPARE(formValue(f.stub.bodiesOf("Account.Pay.listPay").first(), "shopid"), QString("9"));
     QVERIFY(ChargeController::mayStartCharge(&why));
     QCOMPARE(journal::instance()->ofSale("earlier-run").first().state, journal::State::Released);
 }
@@ -449,7 +453,8 @@ void TestChargeCheckWindow::confirmedListingShowsInResultWindow() {
     TempWorkDir dir;
     const QDateTime sent = QDateTime::currentDateTime();
     const QList<chargecheck::Candidate> found =
-        chargecheck::candidates(chargecheck::Charge{1250, "7", sent}, QJsonArray{paidRow("ORD1", channel)}, sent, 120);
+        chargecheck::candidates(chargecheck::Charge{1250, "7", sent}, {replies::orderOf(paidRow("ORD1", channel))}, sent,
+                                120);
     QCOMPARE(found.size(), 1);
     FormTradeInfo info(chargecheck::tradeContent(found.first(), "张三", "本店"));
     // The listing sends the amount as text whatever the channel; the result window still shows it.

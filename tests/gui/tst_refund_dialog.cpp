@@ -3,6 +3,7 @@
 #include "app/dataconfig.h"
 #include "app/usersession.h"
 #include "journal/journal.h"
+#include "journal/refundguard.h"
 #include "receipts/printhtmlreceipt.h"
 #include "refunds/refundsuredialog.h"
 #include "settings/modifyredundpwddialog.h"
@@ -24,8 +25,13 @@ namespace {
 
 const QByteArray kRefunded = R"({"code":1,"msg":"退款成功","content":{"code":1}})";
 
-// Answers each action with the reply given for it; refunds with `refundReply`.
-void answer(StubGateway& stub, const QByteArray& cardsReply, const QByteArray& refundReply, int refundStatus = 200) {
+// What the listing of OUT1 says it has refunded, in fen; the test changes it as the gateway would.
+using Refunded = std::shared_ptr<std::atomic<qint64>>;
+
+// Answers each action with the reply given for it: refunds with `refundReply` (after `refundDelayMs`), the order's
+// listing with `refunded`.
+void answer(StubGateway& stub, const QByteArray& cardsReply, const QByteArray& refundReply, int refundStatus = 200,
+            Refunded refunded = std::make_shared<std::atomic<qint64>>(0), int refundDelayMs = 0) {
     stub.setHandler([=](const QByteArray& body) {
         StubGateway::Response r;
         const QString action = formValue(body, QStringLiteral("action"));
@@ -34,6 +40,11 @@ void answer(StubGateway& stub, const QByteArray& cardsReply, const QByteArray& r
         } else if (action == QLatin1String("Account.Pay.refund")) {
             r.status = refundStatus;
             r.body = refundReply;
+            r.delayMs = refundDelayMs;
+        } else if (action == QLatin1String("Account.Pay.listPay")) {
+            r.body = R"({"code":1,"content":{"total_page":1,"listpay":[{"out_trade_no":"OUT1","trade_no":"GW1",)"
+                     R"("money":"1250","refundfee":")" +
+                     QByteArray::number(refunded->load()) + R"("}]}})";
         } else {
             r.body = R"({"code":1,"content":{"code":1,"refundquestion":""}})";
         }
@@ -73,7 +84,6 @@ struct Dialog {
                             }};
     Dialog() {
         dialog.orderRow = order();
-        dialog.refundedBeforeFen = 0;
         dialog.show();
     }
     QLineEdit* edit(const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
@@ -91,6 +101,7 @@ class TestRefundDialog : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { qputenv("CASHIER_TEST_CHARGE_TIMING", "interval=100,duration=1500,list=3000"); }
     void checksInOrder_data();
     void checksInOrder();
     void onlyItemSwitchSendsEmptyItemsWithoutQuestion();
@@ -102,8 +113,9 @@ private slots:
     void refundedPrintsSentAmountAndCloses_data();
     void refundedPrintsSentAmountAndCloses();
     void wrongPasswordOpensChangePageFirst();
-    void unknownOutcomeKeepsSubmitOff_data();
-    void unknownOutcomeKeepsSubmitOff();
+    void unknownRefundIsLookedUp_data();
+    void unknownRefundIsLookedUp();
+    void refundOnItsWayCannotBeAbandoned();
 };
 
 void TestRefundDialog::checksInOrder_data() {
@@ -172,7 +184,8 @@ void TestRefundDialog::onlyItemSwitchSendsEmptyItemsWithoutQuestion() {
     GatewayFixture f;
     signIn();
     switches(false, true);
-    answer(f.stub, R"({"code":1,"content":{"count":1,"cards":[{"cardno":"A01","state":"0","price":"5"}]}})", kRefunded);
+    answer(f.stub, R"({"code":1,"content":{"count":1,"cards":[{"cardno":"A01","state":"0","price":"5"}]}})",
+           kRefunded);
     ReceiptCatcher receipts;
     Dialog d;
     QTRY_COMPARE(d.dialog.itemBoxes().size(), 1);
@@ -297,7 +310,7 @@ void TestRefundDialog::refundedPrintsSentAmountAndCloses() {
     if (!printer.isEmpty()) {
         dataConfig().setPrinterName(printer);
     }
-    f.stub.setReply(kRefunded);
+    answer(f.stub, {}, kRefunded);
     ReceiptCatcher receipts;
     Dialog d;
     QVERIFY(!d.all()->isVisible());
@@ -328,7 +341,7 @@ void TestRefundDialog::wrongPasswordOpensChangePageFirst() {
     GatewayFixture f;
     signIn();
     switches(true, false);
-    f.stub.setReply(R"({"code":5,"msg":"退款密码错误","content":{"code":0}})");
+    answer(f.stub, {}, R"({"code":5,"msg":"退款密码错误","content":{"code":0}})");
     SettingMain hub;
     Dialog d;
     d.type(QStringLiteral("1"), QStringLiteral("123456"));
@@ -360,76 +373,99 @@ void TestRefundDialog::wrongPasswordOpensChangePageFirst() {
     QCOMPARE(d.edit("txtmoney")->text(), QStringLiteral("1"));  // typed values stay for the next try
 }
 
-void TestRefundDialog::unknownOutcomeKeepsSubmitOff_data() {
+void TestRefundDialog::unknownRefundIsLookedUp_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QByteArray>("refundfee");  // what the order lists afterwards
+    QTest::addColumn<qint64>("refundedAfter");  // what the order lists once the refund was sent (before: 0)
     QTest::addColumn<bool>("wentThrough");
-    QTest::newRow("server error page, refunded")
-        << 502 << QByteArray("<html>bad gateway</html>") << QByteArray("100") << true;
-    QTest::newRow("cut JSON, not refunded")
-        << 200 << QByteArray(R"({"code":1,"msg":"退款)") << QByteArray("0") << false;
-    QTest::newRow("no top-level msg, refunded")
-        << 200 << QByteArray(R"({"code":1,"content":{"msg":"退款成功"}})") << QByteArray("100") << true;
+    QTest::newRow("server error page, refunded") << 502 << QByteArray("<html>bad gateway</html>") << 100LL << true;
+    QTest::newRow("in progress, refunded") << 200 << QByteArray(R"({"code":0,"msg":"退款处理中"})") << 100LL << true;
+    QTest::newRow("cut JSON, not refunded yet") << 200 << QByteArray(R"({"code":1,"msg":"退款)") << 0LL << false;
+    QTest::newRow("no top-level msg, another refund too")
+        << 200 << QByteArray(R"({"code":1,"content":{"msg":"退款成功"}})") << 250LL << false;
 }
 
-void TestRefundDialog::unknownOutcomeKeepsSubmitOff() {
+void TestRefundDialog::unknownRefundIsLookedUp() {
     QFETCH(int, status);
     QFETCH(QByteArray, reply);
-    QFETCH(QByteArray, refundfee);
+    QFETCH(qint64, refundedAfter);
     QFETCH(bool, wentThrough);
     GatewayFixture f;
     signIn();
     switches(true, false);
-    f.stub.setHandler([=](const QByteArray& body) {
-        if (formValue(body, QStringLiteral("action")) == QLatin1String("Account.Pay.listPay")) {
-            return StubGateway::Response{200,
-                                         R"({"code":1,"content":{"total_page":1,"listpay":[{"out_trade_no":"OUT1",
-                                            "trade_no":"GW1","money":"1250","refundfee":")" +
-                                             refundfee + R"("}]}})",
-                                         0};
-        }
-        return StubGateway::Response{status, reply, 0};
-    });
+    Refunded refunded = std::make_shared<std::atomic<qint64>>(0);
+    answer(f.stub, {}, reply, status, refunded);
     ReceiptCatcher receipts;
     Dialog d;
     d.type(QStringLiteral("1"), QStringLiteral("888888"));
     d.button("btnOk")->click();
+    QVERIFY(f.stub.waitForBodies(2));  // the order's refunded amount read first, then the refund
+    refunded->store(refundedAfter);
     QVERIFY(f.boxes.waitForBoxes(1));
-    QCOMPARE(f.boxes.last().title, QStringLiteral("温馨提示"));
-    QVERIFY(f.boxes.last().text.contains(QStringLiteral("交易查询")));
+    QVERIFY(f.boxes.last().text.contains(QStringLiteral("正在核对")));
+    if (wentThrough) {
+        QVERIFY(f.boxes.waitForBoxes(2));
+        QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
+        QTRY_VERIFY(!d.dialog.isVisible());
+        QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(f.stub.countOf("Account.Pay.refund"), 1);
+        QVERIFY(journal::instance()->open(QString()).isEmpty());
+        return;
+    }
+    // Unchanged (or moved by something else) is not an answer: looked up until the check ends, then the cashier
+    // decides. Nothing is sent again meanwhile.
+    QTRY_VERIFY_WITH_TIMEOUT(d.button("btnCancel")->isEnabled(), 10000);
     QVERIFY(!d.dialog.submitEnabled());
-    // Neither button nor key sends it again; 取消 still closes.
+    QVERIFY(d.dialog.stateText().contains(QStringLiteral("确认前不能再退款")));
+    QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 2);
     d.button("btnOk")->click();
-    d.button("btnOk1")->click();
     QTest::keyClick(d.edit("txtpwd"), Qt::Key_Return);
     QVERIFY(f.stub.roundTrip());
-    QCOMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
-    QCOMPARE(receipts.html.size(), 0);
-    QVERIFY(d.button("btnCancel")->isEnabled());
+    QCOMPARE(f.stub.countOf("Account.Pay.refund"), 1);
     d.button("btnCancel")->click();
     QVERIFY(!d.dialog.isVisible());
 
-    // The order's refund opened again (here or after a restart): the order is looked up before anything is sent.
-    f.boxes.clear();
+    // Opened again (here or after a restart): the open refund is shown and looked up again, then released only on
+    // purpose, through the confirming box.
+    const int listed = f.stub.countOf("Account.Pay.listPay");
     Dialog again;
     QVERIFY(!again.dialog.submitEnabled());
+    QVERIFY(f.stub.waitForBodies(f.stub.bodies().size() + 1));
+    QVERIFY(f.stub.countOf("Account.Pay.listPay") > listed);
+    QTRY_VERIFY_WITH_TIMEOUT(again.dialog.guard()->phase() == RefundGuard::Phase::Unresolved, 10000);
+    f.boxes.queueAnswers({QMessageBox::Discard, QMessageBox::Yes});
+    again.button("btnRefundResolve")->click();
+    QVERIFY(again.dialog.submitEnabled());
+    QCOMPARE(journal::instance()->ofSale("refund:OUT1").first().state, journal::State::Released);
+    QCOMPARE(journal::instance()->ofSale("refund:OUT1").first().refundedBefore, std::optional<qint64>(0));
+    QCOMPARE(f.stub.countOf("Account.Pay.refund"), 1);
+    QCOMPARE(receipts.html.size(), 0);
+}
+
+void TestRefundDialog::refundOnItsWayCannotBeAbandoned() {
+    GatewayFixture f;
+    signIn();
+    switches(true, false);
+    Refunded refunded = std::make_shared<std::atomic<qint64>>(0);
+    // The gateway answers late and unclearly, and carries the refund out later still.
+    answer(f.stub, {}, "<html>", 504, refunded, 300);
+    Dialog d;
+    d.type(QStringLiteral("1"), QStringLiteral("888888"));
+    d.button("btnOk")->click();
     QVERIFY(f.stub.waitForBodies(2));
-    QCOMPARE(f.stub.bodiesOf("Account.Pay.listPay").size(), 1);
-    QCOMPARE(formValue(f.stub.bodiesOf("Account.Pay.listPay").first(), QStringLiteral("tradeno")),
-             QStringLiteral("OUT1"));
-    if (wentThrough) {
-        QVERIFY(f.boxes.waitForBoxes(1));
-        QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
-        QTRY_VERIFY(!again.dialog.isVisible());
-        QCOMPARE(again.dialog.result(), int(QDialog::Accepted));
-    } else {
-        QTRY_VERIFY(again.dialog.submitEnabled());
-        QCOMPARE(f.boxes.count(), 0);
-    }
-    QCOMPARE(f.stub.bodiesOf("Account.Pay.refund").size(), 1);
-    const QList<journal::Attempt> attempts = journal::instance()->open(QString());
-    QVERIFY(attempts.isEmpty());
+    QVERIFY(!d.button("btnCancel")->isEnabled());
+    QTest::keyClick(&d.dialog, Qt::Key_Escape);
+    d.dialog.close();
+    d.dialog.reject();
+    QVERIFY(d.dialog.isVisible());
+    QVERIFY(d.dialog.stateText().contains(QStringLiteral("不能关闭")));
+    QVERIFY(f.boxes.waitForBoxes(1));  // the unclear answer
+    QTRY_VERIFY(f.stub.countOf("Account.Pay.listPay") >= 3);
+    QVERIFY(d.dialog.isVisible());
+    refunded->store(100);
+    QVERIFY(f.boxes.waitForBoxes(2));
+    QTRY_VERIFY(!d.dialog.isVisible());
+    QCOMPARE(f.stub.countOf("Account.Pay.refund"), 1);
 }
 
 QTEST_MAIN(TestRefundDialog)

@@ -107,7 +107,7 @@ IdleSerialLine::IdleSerialLine() {
 
 MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
     m_previous = msgbox::setTestHook([this](const msgbox::Request& r) {
-        m_boxes.append({r.icon, r.title, r.text});
+        m_boxes.append({r.icon, r.title, r.text, r.defaultButton, r.clickOnly});
         if (!m_queued.isEmpty() && r.buttons.testFlag(m_queued.first())) {
             return m_queued.takeFirst();
         }

@@ -43,6 +43,8 @@ struct SeenBox {
     QMessageBox::Icon icon;
     QString title;
     QString text;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;  // what Return would press
+    QMessageBox::StandardButton clickOnly = QMessageBox::NoButton;      // what no key can press
 };
 
 class MessageBoxWatcher : public QObject {

@@ -3,7 +3,9 @@
 #include "journal/journal.h"
 #include "journal/refundguard.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sqlite3.h>
@@ -53,10 +55,10 @@ class TestJournal : public QObject {
 private slots:
     void maySettle_data();
     void maySettle();
-    void mayStartCharge_data();
-    void mayStartCharge();
-    void mayStartRefund_data();
-    void mayStartRefund();
+    void openAttemptRule_data();
+    void openAttemptRule();
+    void ownersOfAttempts_data();
+    void ownersOfAttempts();
     void maskCode_data();
     void maskCode();
     void storedNames();
@@ -65,7 +67,8 @@ private slots:
 
     void writtenAttemptsSurviveReopening();
     void storedMovesFollowTheRules();
-    void openAttemptsBlock();
+    void firstSchemaUpgradedInPlace();
+    void unreadableFileKeepsItsOpenAttempts();
     void unreadableFileMovedAside_data();
     void unreadableFileMovedAside();
     void noJournalWhereNoFileCanBeMade();
@@ -97,51 +100,94 @@ void TestJournal::maySettle() {
     QCOMPARE(journal::maySettle(from, to), allowed);
 }
 
-void TestJournal::mayStartCharge_data() {
-    QTest::addColumn<QList<Attempt>>("open");
+void TestJournal::openAttemptRule_data() {
+    QTest::addColumn<QList<Attempt>>("there");  // attempts already in the journal
+    QTest::addColumn<Attempt>("next");
     QTest::addColumn<bool>("allowed");
-    QTest::newRow("nothing open") << QList<Attempt>{} << true;
-    QTest::newRow("a charge sending") << QList<Attempt>{attemptOf(Kind::Charge, State::Sending)} << false;
+    const Attempt chargeNext = attemptOf(Kind::Charge, State::Sending);
+    const Attempt refundNext = attemptOf(Kind::Refund, State::Sending, "A");
+    QTest::newRow("nothing open") << QList<Attempt>{} << chargeNext << true;
+    QTest::newRow("a charge of another store sending")
+        << QList<Attempt>{attemptOf(Kind::Charge, State::Sending)} << chargeNext << false;
     QTest::newRow("a ticket charge unresolved")
-        << QList<Attempt>{attemptOf(Kind::TicketCharge, State::Unresolved)} << false;
-    QTest::newRow("only a refund open") << QList<Attempt>{attemptOf(Kind::Refund, State::Sending, "A")} << true;
+        << QList<Attempt>{attemptOf(Kind::TicketCharge, State::Unresolved)} << chargeNext << false;
+    QTest::newRow("only a refund open") << QList<Attempt>{attemptOf(Kind::Refund, State::Sending, "A")} << chargeNext
+                                        << true;
     QTest::newRow("settled charges") << QList<Attempt>{attemptOf(Kind::Charge, State::Paid),
                                                        attemptOf(Kind::Charge, State::Released),
                                                        attemptOf(Kind::Charge, State::NotSent)}
-                                     << true;
-    QTest::newRow("one open among settled")
-        << QList<Attempt>{attemptOf(Kind::Charge, State::Refused), attemptOf(Kind::Charge, State::Unresolved)} << false;
-}
-
-void TestJournal::mayStartCharge() {
-    QFETCH(QList<Attempt>, open);
-    QFETCH(bool, allowed);
-    QCOMPARE(journal::mayStartCharge(open), allowed);
-}
-
-void TestJournal::mayStartRefund_data() {
-    QTest::addColumn<QString>("orderNo");
-    QTest::addColumn<QList<Attempt>>("open");
-    QTest::addColumn<bool>("allowed");
-    QTest::newRow("nothing open") << "A" << QList<Attempt>{} << true;
-    QTest::newRow("no order number") << " " << QList<Attempt>{} << false;
-    QTest::newRow("this order's refund sending")
-        << "A" << QList<Attempt>{attemptOf(Kind::Refund, State::Sending, "A")} << false;
+                                     << chargeNext << true;
     QTest::newRow("this order's refund unresolved")
-        << "A" << QList<Attempt>{attemptOf(Kind::Refund, State::Unresolved, "A")} << false;
+        << QList<Attempt>{attemptOf(Kind::Refund, State::Unresolved, "A")} << refundNext << false;
     QTest::newRow("another order's refund open")
-        << "A" << QList<Attempt>{attemptOf(Kind::Refund, State::Sending, "B")} << true;
-    QTest::newRow("this order's refund refunded")
-        << "A" << QList<Attempt>{attemptOf(Kind::Refund, State::Paid, "A")} << true;
-    QTest::newRow("a charge of that order open")
-        << "A" << QList<Attempt>{attemptOf(Kind::Charge, State::Sending, "A")} << true;
+        << QList<Attempt>{attemptOf(Kind::Refund, State::Sending, "B")} << refundNext << true;
+    QTest::newRow("this order refunded before") << QList<Attempt>{attemptOf(Kind::Refund, State::Paid, "A")}
+                                                << refundNext << true;
+    QTest::newRow("a charge open, refund of another order")
+        << QList<Attempt>{attemptOf(Kind::Charge, State::Sending)} << refundNext << true;
 }
 
-void TestJournal::mayStartRefund() {
-    QFETCH(QString, orderNo);
-    QFETCH(QList<Attempt>, open);
+void TestJournal::openAttemptRule() {
+    QFETCH(QList<Attempt>, there);
+    QFETCH(Attempt, next);
     QFETCH(bool, allowed);
-    QCOMPARE(journal::mayStartRefund(orderNo, open), allowed);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("payments.db");
+    { QVERIFY(Journal::openFile(path).journal); }
+    for (const Attempt& a : there) {
+        const QByteArray sql = QStringLiteral("INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, "
+                                              "order_no, created_ms, created_at, state) VALUES ('x', '%1', 100, '8', "
+                                              "'1', '', '%2', 0, '', '%3')")
+                                   .arg(kindName(a.kind), a.orderNo, stateName(a.state))
+                                   .toUtf8();
+        runSql(path, sql.constData());
+    }
+    auto j = Journal::openFile(path).journal;
+    Attempt a = charge(isCharge(next.kind) ? "S" : "refund:A");
+    a.kind = next.kind;
+    a.orderNo = next.orderNo;
+    QString why;
+    Attempt blocker;
+    QCOMPARE(j->blockerFor(a.kind, a.orderNo).has_value(), !allowed);
+    QCOMPARE(j->begin(a, &why, &blocker).has_value(), allowed);
+    QCOMPARE(why.isEmpty(), allowed);
+    QCOMPARE(blocker.id != 0, !allowed);
+}
+
+void TestJournal::ownersOfAttempts_data() {
+    QTest::addColumn<QString>("owner");  // "": none recorded (an older file), "self", "live" or "gone"
+    QTest::addColumn<bool>("heldElsewhere");
+    QTest::newRow("no owner recorded") << "" << false;
+    QTest::newRow("this copy") << "self" << false;
+    QTest::newRow("another copy still running") << "live" << true;
+    QTest::newRow("another copy that ended") << "gone" << false;
+}
+
+void TestJournal::ownersOfAttempts() {
+    QFETCH(QString, owner);
+    QFETCH(bool, heldElsewhere);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("payments.db");
+    const Owner self{100, "boot:1"}, live{200, "boot:2"}, gone{300, "boot:3"};
+    const auto alive = [=](const Owner& o) { return o == self || o == live; };
+    qint64 id = 0;
+    {
+        auto theirs = Journal::openFile(path).journal;
+        theirs->setIdentity(owner == "self" ? self : owner == "live" ? live : owner == "gone" ? gone : Owner{}, alive);
+        id = theirs->begin(charge("S1"), nullptr).value_or(0);
+        QVERIFY(id > 0);
+    }
+    auto mine = Journal::openFile(path).journal;
+    mine->setIdentity(self, alive);
+    const Attempt a = *mine->attempt(id);
+    QCOMPARE(mine->heldElsewhere(a), heldElsewhere);
+    // Whoever holds it, the open charge keeps a second one from starting; the text says whose it is.
+    QString why;
+    QVERIFY(!mine->begin(charge("S2"), &why).has_value());
+    QCOMPARE(why.contains(QStringLiteral("另一个收银窗口")), heldElsewhere);
+    // Only an attempt of a copy that no longer runs (or of none) is taken over.
+    QCOMPARE(mine->takeOver(id, &why), !heldElsewhere);
+    QCOMPARE(mine->attempt(id)->owner == self, !heldElsewhere);
 }
 
 void TestJournal::maskCode_data() {
@@ -193,7 +239,7 @@ void TestJournal::writtenAttemptsSurviveReopening() {
     refund.kind = Kind::Refund;
     refund.orderNo = "R1";
     refund.maskedCode = "280000000000000001";  // passed unmasked by mistake: masked on the way in
-    refund.note = refundNote(300);
+    refund.refundedBefore = 300;
     qint64 paidId = 0, refundId = 0;
     {
         auto opened = Journal::openFile(path);
@@ -224,7 +270,7 @@ void TestJournal::writtenAttemptsSurviveReopening() {
     QCOMPARE(open.size(), 1);
     QCOMPARE(open.first().id, refundId);
     QCOMPARE(open.first().maskedCode, QString("****0001"));
-    QCOMPARE(open.first().note, refundNote(300));
+    QCOMPARE(open.first().refundedBefore, std::optional<qint64>(300));
     QCOMPARE(reopened.journal->ofSale("S1").size(), 1);
     QVERIFY(reopened.journal->open("8").isEmpty());
     QCOMPARE(reopened.journal->between(created, created.addSecs(1), QString()).size(), 2);
@@ -255,27 +301,76 @@ void TestJournal::storedMovesFollowTheRules() {
     QVERIFY(!j->begin(free, &error).has_value());
 }
 
-void TestJournal::openAttemptsBlock() {
+void TestJournal::firstSchemaUpgradedInPlace() {
     QTemporaryDir dir;
-    auto j = Journal::openFile(dir.filePath("payments.db")).journal;
-    QVERIFY(j);
-    Attempt refund = charge("refund:A");
-    refund.kind = Kind::Refund;
-    refund.orderNo = "A";
-    const qint64 refundId = j->begin(refund, nullptr).value_or(0);
-    QVERIFY(j->refundOpen("A"));
-    QVERIFY(!j->refundOpen("B"));
-    QVERIFY(j->chargeAllowed());
-    Attempt other = charge("S9");
-    other.shopId = "8";
-    const qint64 chargeId = j->begin(other, nullptr).value_or(0);
-    QString why;
-    QVERIFY(!j->chargeAllowed(&why));
-    QVERIFY(!why.isEmpty());
-    QVERIFY(j->settle(chargeId, State::NotSent, QString(), QString(), nullptr));
-    QVERIFY(j->settle(refundId, State::Unresolved, QString(), QString(), nullptr));
-    QVERIFY(j->chargeAllowed());
-    QVERIFY(j->refundOpen("A"));
+    const QString path = dir.filePath("payments.db");
+    runSql(path,
+           "CREATE TABLE attempts (id INTEGER PRIMARY KEY AUTOINCREMENT, sale_id TEXT NOT NULL, kind TEXT NOT NULL,"
+           " fen INTEGER NOT NULL, shop_id TEXT NOT NULL, cashier_id TEXT NOT NULL, masked_code TEXT NOT NULL,"
+           " order_no TEXT NOT NULL DEFAULT '', created_ms INTEGER NOT NULL, created_at TEXT NOT NULL, settled_ms"
+           " INTEGER, settled_at TEXT, state TEXT NOT NULL, note TEXT NOT NULL DEFAULT '', released_by TEXT NOT NULL"
+           " DEFAULT '');"
+           "INSERT INTO attempts VALUES (1, 'refund:R1', 'refund', 500, '7', '42', '', 'R1', 1, 'x', NULL, NULL,"
+           " 'unresolved', 'refunded_before=300', '');"
+           "INSERT INTO attempts VALUES (2, 'S1', 'charge', 900, '7', '42', '****0001', 'O1', 2, 'x', 3, 'x', 'paid',"
+           " '', '');"
+           "PRAGMA user_version=1;");
+    auto opened = Journal::openFile(path);
+    QVERIFY2(opened.journal && opened.movedAsideTo.isEmpty(), qPrintable(opened.error));
+    const Attempt refund = *opened.journal->attempt(1);
+    QCOMPARE(refund.refundedBefore, std::optional<qint64>(300));
+    QCOMPARE(refund.note, QString());
+    QVERIFY(refund.owner.isEmpty());
+    QCOMPARE(refund.state, State::Unresolved);
+    QCOMPARE(opened.journal->attempt(2)->orderNo, QString("O1"));
+    QVERIFY(opened.journal->begin(charge("S3"), nullptr).has_value());
+}
+
+void TestJournal::unreadableFileKeepsItsOpenAttempts() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("payments.db");
+    {
+        auto j = Journal::openFile(path).journal;
+        j->begin(charge("S1"), nullptr);
+        Attempt refund = charge("refund:R1");
+        refund.kind = Kind::Refund;
+        refund.orderNo = "R1";
+        refund.refundedBefore = 200;
+        j->begin(refund, nullptr);
+    }
+    runSql(path, "PRAGMA user_version=99;");  // unreadable to this version, rows still there
+    auto opened = Journal::openFile(path);
+    QVERIFY(opened.journal && !opened.movedAsideTo.isEmpty());
+    QCOMPARE(opened.carried, 2);
+    QVERIFY(!opened.openMayBeLost);
+    const QList<Attempt> open = opened.journal->open(QString());
+    QCOMPARE(open.size(), 2);
+    QCOMPARE(open.at(0).state, State::Unresolved);
+    QCOMPARE(open.at(1).refundedBefore, std::optional<qint64>(200));
+    QVERIFY(!opened.journal->begin(charge("S2"), nullptr).has_value());
+    QVERIFY(!opened.journal->lookBackSince(1250).has_value());
+
+    // Nothing readable: the first charge of each amount looks back once.
+    QFile garbage(path);
+    opened.journal.reset();
+    QVERIFY(garbage.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    garbage.write("not a journal");
+    garbage.close();
+    QFile::remove(path + "-wal");
+    auto lost = Journal::openFile(path);
+    QVERIFY(lost.journal && lost.openMayBeLost);
+    QVERIFY(lost.journal->lookBackSince(1250).has_value());
+    QVERIFY(lost.journal->lookedBack(1250));
+    QVERIFY(!lost.journal->lookBackSince(1250).has_value());
+    QVERIFY(lost.journal->lookBackSince(990).has_value());
+
+    // A journal this user may not use as a file is not moved aside.
+    QTemporaryDir other;
+    QVERIFY(QDir(other.path()).mkdir("payments.db"));
+    auto folder = Journal::openFile(other.filePath("payments.db"));
+    QVERIFY(!folder.journal);
+    QVERIFY(folder.movedAsideTo.isEmpty());
+    QVERIFY(QFileInfo(other.filePath("payments.db")).isDir());
 }
 
 void TestJournal::unreadableFileMovedAside_data() {
@@ -347,7 +442,11 @@ void TestJournal::pruneKeepsOpenAttempts() {
     const QDateTime old = now.addDays(-Journal::kKeepDays - 10);
     QList<qint64> kept;
     for (State outcome : kAllStates) {
-        const qint64 id = j->begin(charge(stateName(outcome), old), nullptr).value_or(0);
+        // Refunds of one order each: open ones of different orders may stand side by side.
+        Attempt a = charge(stateName(outcome), old);
+        a.kind = Kind::Refund;
+        a.orderNo = stateName(outcome);
+        const qint64 id = j->begin(a, nullptr).value_or(0);
         QVERIFY(id > 0);
         if (outcome == State::Released) {
             QVERIFY(j->release(id, "42", nullptr));
@@ -392,14 +491,18 @@ void TestJournal::refundLookup_data() {
     QTest::addColumn<qint64>("now");  // -1: the order could not be read
     QTest::addColumn<int>("verdict");
     const int through = int(RefundLookup::WentThrough);
-    const int none = int(RefundLookup::DidNotHappen);
-    const int unknown = int(RefundLookup::Unknown);
+    const int notYet = int(RefundLookup::NotYet);
+    const int unexplained = int(RefundLookup::Unexplained);
+    const int unreadable = int(RefundLookup::Unreadable);
     QTest::newRow("rose by the refund") << qint64(0) << qint64(500) << qint64(500) << through;
-    QTest::newRow("rose by more (another refund too)") << qint64(200) << qint64(500) << qint64(900) << through;
-    QTest::newRow("unchanged") << qint64(200) << qint64(500) << qint64(200) << none;
-    QTest::newRow("rose by less") << qint64(0) << qint64(500) << qint64(300) << unknown;
-    QTest::newRow("fell") << qint64(300) << qint64(500) << qint64(0) << unknown;
-    QTest::newRow("order not read") << qint64(0) << qint64(500) << qint64(-1) << unknown;
+    QTest::newRow("rose by the refund after an earlier one") << qint64(200) << qint64(500) << qint64(700) << through;
+    QTest::newRow("rose by more (another till's refund too)") << qint64(200) << qint64(500) << qint64(900)
+                                                              << unexplained;
+    QTest::newRow("unchanged: not known yet") << qint64(200) << qint64(500) << qint64(200) << notYet;
+    QTest::newRow("rose by less") << qint64(0) << qint64(500) << qint64(300) << unexplained;
+    QTest::newRow("fell") << qint64(300) << qint64(500) << qint64(0) << unexplained;
+    QTest::newRow("order not read") << qint64(0) << qint64(500) << qint64(-1) << unreadable;
+    QTest::newRow("amount before not kept") << qint64(-1) << qint64(500) << qint64(500) << unreadable;
 }
 
 void TestJournal::refundLookup() {
@@ -407,11 +510,8 @@ void TestJournal::refundLookup() {
     QFETCH(qint64, refund);
     QFETCH(qint64, now);
     QFETCH(int, verdict);
-    const std::optional<qint64> listed = now < 0 ? std::nullopt : std::optional<qint64>(now);
-    QCOMPARE(int(judgeRefundLookup(before, refund, listed)), verdict);
-    // What was refunded before travels in the attempt's note, and survives the journal.
-    QCOMPARE(refundedBeforeOf(refundNote(before)), std::optional<qint64>(before));
-    QCOMPARE(refundedBeforeOf(QStringLiteral("收银员放弃确认")), std::nullopt);
+    const auto known = [](qint64 v) { return v < 0 ? std::nullopt : std::optional<qint64>(v); };
+    QCOMPARE(int(judgeRefundLookup(known(before), refund, known(now))), verdict);
 }
 
 QTEST_GUILESS_MAIN(TestJournal)

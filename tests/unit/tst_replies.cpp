@@ -305,42 +305,59 @@ void TestReplies::readers_data() {
                                       << ""
                                       << "";
 
-    // charge
+    // charge: the value is the outcome, then the amount and order of a paid one
     QTest::newRow("charge: paid") << "charge"
                                   << QByteArray(R"({"content":{"msg":"成功","money":"1250","out_trade_no":"O1"}})")
-                                  << kSuccess << ""
-                                  << "paid|1250|O1";
-    QTest::newRow("charge: refused") << "charge" << QByteArray(R"({"content":{"msg":"余额不足"}})") << kRefused
-                                     << "余额不足"
-                                     << "";
+                                  << kSuccess << "" << "paid|1250|O1";
+    const QList<QPair<const char*, const char*>> refusals{
+        {"charge: refused", "余额不足"},
+        {"charge: refusal that says 失败", "用户余额不足，支付失败"},
+        {"charge: 未成功 is a refusal", "交易未成功"},
+        {"charge: 不成功 is a refusal", "扣款不成功"}};
+    for (const auto& [name, msg] : refusals) {
+        QTest::newRow(name) << "charge" << (QByteArray(R"({"content":{"msg":")") + msg + R"("}})") << kRefused
+                            << QString::fromUtf8(msg) << "refused|?|";
+    }
+    // Neither the exact success nor a plain refusal: the money may have moved, so it is looked up.
+    for (const char* msg : {"支付成功", "成功 ", "用户支付中", "等待用户输入密码", "订单处理中", "请输入密码"}) {
+        QTest::newRow(qPrintable(QStringLiteral("charge: %1 is unknown").arg(QString::fromUtf8(msg))))
+            << "charge" << (QByteArray(R"({"content":{"msg":")") + msg + R"("}})") << kUnusable
+            << QString::fromUtf8(msg) << "unknown|?|";
+    }
     QTest::newRow("charge: no msg is unknown") << "charge" << QByteArray(R"({"content":{"code":1}})") << kUnusable << ""
                                                << "unknown|?|";
     QTest::newRow("charge: no content is unknown") << "charge" << QByteArray(R"({"msg":"成功"})") << kUnusable << ""
-                                                   << "";
+                                                   << "unknown|?|";
     QTest::newRow("charge: not json is unknown") << "charge" << QByteArray("<html>") << kUnusable << ""
-                                                 << "";
+                                                 << "unknown|?|";
     QTest::newRow("charge: msg a number") << "charge" << QByteArray(R"({"content":{"msg":1}})") << kUnusable << ""
-                                          << "";
-    QTest::newRow("charge: not sent") << "charge" << QByteArray("NOTSENT") << kUnusable << ""
-                                      << "";
-    QTest::newRow("charge: unknown") << "charge" << QByteArray("UNKNOWN") << kUnusable << ""
-                                     << "";
+                                          << "unknown|?|";
+    QTest::newRow("charge: not sent") << "charge" << QByteArray("NOTSENT") << kUnusable << "" << "notsent|?|";
+    QTest::newRow("charge: unknown") << "charge" << QByteArray("UNKNOWN") << kUnusable << "" << "unknown|?|";
 
     // refund
     QTest::newRow("refund: done") << "refund" << QByteArray(R"({"code":1,"msg":"退款成功"})") << kSuccess << ""
                                   << "paid";
     QTest::newRow("refund: refused") << "refund" << QByteArray(R"({"code":0,"msg":"余额不足"})") << kRefused
                                      << "余额不足"
-                                     << "";
+                                     << "refused";
     QTest::newRow("refund: wrong password")
         << "refund" << QByteArray(R"({"code":5,"msg":"退款密码错误"})") << kRefused << "退款密码错误"
-        << "";
+        << "refused|code5";
+    QTest::newRow("refund: in progress is unknown")
+        << "refund" << QByteArray(R"({"code":0,"msg":"退款处理中"})") << kUnusable << "退款处理中"
+        << "unknown";
+    QTest::newRow("refund: success in other words is unknown")
+        << "refund" << QByteArray(R"({"code":0,"msg":"成功"})") << kUnusable << "成功"
+        << "unknown";
     QTest::newRow("refund: no msg") << "refund" << QByteArray(R"({"code":1})") << kUnusable << ""
-                                    << "";
+                                    << "unknown";
     QTest::newRow("refund: not json") << "refund" << QByteArray("x") << kUnusable << ""
-                                      << "";
+                                      << "unknown";
     QTest::newRow("refund: oversize") << "refund" << QByteArray("OVERSIZE") << kUnusable << ""
-                                      << "";
+                                      << "unknown";
+    QTest::newRow("refund: not sent") << "refund" << QByteArray("NOTSENT") << kUnusable << ""
+                                      << "notsent";
 }
 
 void TestReplies::readers() {
@@ -352,7 +369,7 @@ void TestReplies::readers() {
     const Seen seen = read(reader, replyOf(body));
     QCOMPARE(int(seen.status.verdict), verdict);
     QCOMPARE(seen.status.message, message);
-    if (verdict == kSuccess || (reader == "charge" && !value.isEmpty())) {
+    if (verdict == kSuccess || reader == "charge" || reader == "refund") {
         QCOMPARE(seen.value, value);
     }
 }
