@@ -351,12 +351,12 @@ bool FormCS::isThisSale(const chargecheck::Candidate& c) {
             .arg(money::fenToYuan2(c.fen), c.channel,
                  c.undated() ? c.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.payDate, c.orderNo,
                  timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()));
-    // Return (a scanner's trailing one, or a hurried cashier's) answers 不是: only a deliberate click says a
-    // stranger's sale of the same amount is this customer's.
+    // Return (a scanner's trailing one, or a hurried cashier's) answers 不是: only a deliberate click (or Y, once the
+    // box has been up a moment) says a stranger's sale of the same amount is this customer's.
     const auto answer = showBox([&] {
         return msgbox::ask(
             this, QMessageBox::Question, msgbox::Title::Tip, text,
-            {{QMessageBox::Yes, QStringLiteral("是本次收款")}, {QMessageBox::No, QStringLiteral("不是")}},
+            {{QMessageBox::Yes, QStringLiteral("是本次收款(&Y)")}, {QMessageBox::No, QStringLiteral("不是(&N)")}},
             QMessageBox::No, QMessageBox::Yes);
     });
     return answer == QMessageBox::Yes;

@@ -126,7 +126,8 @@ bool ChargeController::charge(const QString& code, QString* why) {
     QString error;
     const std::optional<QDateTime> lostSince = journal::instance()->lookBackSince(m_fen, &error);
     if (!earlier || !error.isEmpty()) {
-        *why = QStringLiteral("无法读取收款记录%1，本次没有收款。").arg(error.isEmpty() ? QString() : "（" + error + "）");
+        *why =
+            QStringLiteral("无法读取收款记录%1，本次没有收款。").arg(error.isEmpty() ? QString() : "（" + error + "）");
         return false;
     }
     m_pendingCode = code;

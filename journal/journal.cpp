@@ -345,9 +345,9 @@ Try tryOpen(const QString& path) {
 
 // What could still be read of an unreadable journal before it is moved aside.
 struct Salvage {
-    QList<Attempt> open;      // its sending and unresolved attempts
-    bool complete = false;    // they were read to the end
-    QDateTime lastWritten;    // when the file (or its write-ahead log) was last written
+    QList<Attempt> open;    // its sending and unresolved attempts
+    bool complete = false;  // they were read to the end
+    QDateTime lastWritten;  // when the file (or its write-ahead log) was last written
 };
 
 Salvage salvage(const QString& path) {
@@ -424,9 +424,8 @@ std::unique_ptr<Journal>& holder() {
 
 Journal::Journal(sqlite3* db, const QString& path) : m_db(db), m_path(path) {
     const qint64 pid = platform::currentProcessId();
-    setIdentity(Owner{pid, platform::processStartMark(pid)}, [](const Owner& o) {
-        return !o.isEmpty() && platform::processStartMark(o.pid) == o.mark;
-    });
+    setIdentity(Owner{pid, platform::processStartMark(pid)},
+                [](const Owner& o) { return !o.isEmpty() && platform::processStartMark(o.pid) == o.mark; });
 }
 
 void Journal::setIdentity(const Owner& self, std::function<bool(const Owner&)> alive) {
@@ -467,9 +466,10 @@ Journal::Opened Journal::openFile(const QString& path) {
     }
     out.journal.reset(new Journal(fresh.db, path));
     out.openMayBeLost = !saved.complete;
-    const QDateTime lostSince = out.openMayBeLost ? (saved.lastWritten.isValid() ? saved.lastWritten.addDays(-1)
-                                                                                 : QDateTime::currentDateTime().addDays(-1))
-                                                  : QDateTime();
+    const QDateTime lostSince =
+        out.openMayBeLost
+            ? (saved.lastWritten.isValid() ? saved.lastWritten.addDays(-1) : QDateTime::currentDateTime().addDays(-1))
+            : QDateTime();
     QString carryError;
     if (!out.journal->carryOver(saved.open, lostSince, &carryError)) {
         // A journal that cannot keep what was open must not take new money either.
@@ -579,9 +579,9 @@ std::optional<Attempt> Journal::blockerFor(Kind kind, const QString& orderNo, QS
     // A charge waits for every open charge, whatever its store or its copy of the client; a refund for the open
     // refunds of its order. (A kind this version does not know reads as a charge, so it blocks too.)
     const QList<Attempt> open =
-        isCharge(kind) ? select("kind != 'refund' AND state IN ('sending', 'unresolved')", {}, error)
-                       : select("kind = 'refund' AND order_no = ? AND state IN ('sending', 'unresolved')", {orderNo},
-                                error);
+        isCharge(kind)
+            ? select("kind != 'refund' AND state IN ('sending', 'unresolved')", {}, error)
+            : select("kind = 'refund' AND order_no = ? AND state IN ('sending', 'unresolved')", {orderNo}, error);
     if (open.isEmpty()) {
         return std::nullopt;
     }
@@ -592,8 +592,9 @@ QString Journal::blockedText(const Attempt& open) const {
     const QString amount = money::fenToYuan2(open.fen);
     const QString at = open.createdAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     if (open.kind == Kind::Refund) {
-        return heldElsewhere(open) ? QStringLiteral("另一个收银窗口正在为这笔交易退款（%1元），请等它完成。").arg(amount)
-                                   : QStringLiteral("这笔交易上一次退款（%1元，%2）的结果还未确认。").arg(amount, at);
+        return heldElsewhere(open)
+                   ? QStringLiteral("另一个收银窗口正在为这笔交易退款（%1元），请等它完成。").arg(amount)
+                   : QStringLiteral("这笔交易上一次退款（%1元，%2）的结果还未确认。").arg(amount, at);
     }
     return heldElsewhere(open)
                ? QStringLiteral("另一个收银窗口正在收款（%1元，%2），请等那一笔完成后再收款。").arg(amount, at)
@@ -812,8 +813,9 @@ QString openAtStartup(const QString& folder, const QDateTime& now) {
             .arg(asideName);
     }
     if (opened.carried > 0) {
-        return QStringLiteral("收款记录文件无法读取，已另存为 %1，并已新建；其中 %2 笔结果未确认的收款或退款已转入新文件，"
-                              "登录后会先核对。")
+        return QStringLiteral(
+                   "收款记录文件无法读取，已另存为 %1，并已新建；其中 %2 笔结果未确认的收款或退款已转入新文件，"
+                   "登录后会先核对。")
             .arg(asideName)
             .arg(opened.carried);
     }

@@ -22,9 +22,9 @@ class Journal {
 public:
     struct Opened {
         std::unique_ptr<Journal> journal;
-        QString movedAsideTo;  // the unreadable file kept under this name; a fresh journal was started
-        QString error;         // why there is no journal (for the cashier)
-        int carried = 0;       // open attempts read from the unreadable file and kept open in the fresh one
+        QString movedAsideTo;        // the unreadable file kept under this name; a fresh journal was started
+        QString error;               // why there is no journal (for the cashier)
+        int carried = 0;             // open attempts read from the unreadable file and kept open in the fresh one
         bool openMayBeLost = false;  // the unreadable file could not be read through: an open attempt may be lost
     };
 

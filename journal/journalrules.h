@@ -55,7 +55,6 @@ bool maySettle(State from, State to);
 bool isOpen(State state);
 bool isCharge(Kind kind);
 
-
 // What the journal keeps of a payment code: "****" and its last four digits, or "****" alone when the code is short
 // (fewer than 12 characters, where four digits give away too much) or does not end in four digits. Empty stays empty.
 QString maskCode(const QString& code);

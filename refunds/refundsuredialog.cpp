@@ -85,8 +85,8 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     connect(m_guard, &RefundGuard::earlierRefundDone, this, [this](qint64 fen) {
         // Told outside the reply handler, so the box's own event loop does not run inside it.
         QTimer::singleShot(0, this, [this, fen] {
-            finishRefund(fen, QStringLiteral("这笔交易上一次的退款（%1元）已经完成，不需要再退。")
-                                  .arg(money::fenToYuan2(fen)));
+            finishRefund(
+                fen, QStringLiteral("这笔交易上一次的退款（%1元）已经完成，不需要再退。").arg(money::fenToYuan2(fen)));
         });
     });
     m_guard->start();
@@ -157,7 +157,8 @@ void RefundSureDialog::showGuardState() {
             text = QStringLiteral("正在退款（%1元），请稍候……退款发出后，得到结果前不能关闭本窗口。").arg(amount);
             break;
         case RefundGuard::Phase::Checking:
-            text = QStringLiteral("这笔交易的退款（%1元）没有收到明确的答复，正在核对是否已经退款，请稍候……").arg(amount);
+            text =
+                QStringLiteral("这笔交易的退款（%1元）没有收到明确的答复，正在核对是否已经退款，请稍候……").arg(amount);
             action = QStringLiteral("停止核对");
             break;
         case RefundGuard::Phase::Unresolved:
@@ -199,15 +200,14 @@ void RefundSureDialog::askAboutUnresolved() {
         return;
     }
     const QString amount = money::fenToYuan2(m_guard->openFen());
-    const auto choice = msgbox::ask(
-        this, QMessageBox::Warning, msgbox::Title::Tip,
-        QStringLiteral("这笔交易的退款（%1元）结果还未确认，客户可能已经收到退款！\n"
-                       "请在“交易查询”中核对这笔交易的已退金额。")
-            .arg(amount),
-        {{QMessageBox::Retry, QStringLiteral("继续核对")},
-         {QMessageBox::Discard, QStringLiteral("确认未退款")},
-         {QMessageBox::Cancel, QStringLiteral("稍后处理")}},
-        QMessageBox::Retry);
+    const auto choice = msgbox::ask(this, QMessageBox::Warning, msgbox::Title::Tip,
+                                    QStringLiteral("这笔交易的退款（%1元）结果还未确认，客户可能已经收到退款！\n"
+                                                   "请在“交易查询”中核对这笔交易的已退金额。")
+                                        .arg(amount),
+                                    {{QMessageBox::Retry, QStringLiteral("继续核对")},
+                                     {QMessageBox::Discard, QStringLiteral("确认未退款")},
+                                     {QMessageBox::Cancel, QStringLiteral("稍后处理")}},
+                                    QMessageBox::Retry);
     if (choice == QMessageBox::Retry) {
         m_guard->checkAgain();
         return;

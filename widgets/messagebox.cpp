@@ -32,8 +32,7 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title 
         }
     }
     if (testHook()) {
-        return testHook()(
-            Request{parent, icon, titleText(title), shortened(text), standard, defaultButton, clickOnly});
+        return testHook()(Request{parent, icon, titleText(title), shortened(text), standard, defaultButton, clickOnly});
     }
     QMessageBox* box = create(parent, icon, title, text, standard);
     for (const auto& b : labels) {

@@ -3,6 +3,7 @@
 // paid while the customer types the password, after the client stopped waiting; a hung charge is never carried out.
 // Both waits are shortened here: the client's through CASHIER_TEST_CHARGE_TIMING, the sandbox's on its command line.
 #include "e2edriver.h"
+#include "journal/journal.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -31,8 +32,12 @@ private slots:
     void paidDuringPasswordWaitIsFoundAndCompleted();
     void hungChargeStaysUnresolved();
     void killedMidChargeIsCheckedAfterRestart();
+    void secondCopyLeavesTheFirstOnesChargeAlone();
 
 private:
+    // Answers the match box 是本次收款 the only way a keyboard can: Y, once the box has been up a moment. (Return
+    // answers 不是.)
+    void confirmMatch(const QString& box);
     // Signs in, confirms the first store, keys `amount`, scans `code`; the payment-code window.
     QString saleAndScan(Client& client, const QString& amount, const QString& code);
     void scan(const QString& window, const QString& code);
@@ -55,6 +60,16 @@ QString TestChargeCheckE2E::saleAndScan(Client& client, const QString& amount, c
     }
     keyAmountAndScan(client, amount, code);
     return QTest::currentTestFailed() ? QString() : waitForVisible(QStringLiteral("扫码收款"), 5000);
+}
+
+void TestChargeCheckE2E::confirmMatch(const QString& box) {
+    pointAt(box, 60, 40);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            key(QStringLiteral("y"));
+            return waitForHidden(kTip, 300);
+        },
+        5000));
 }
 
 void TestChargeCheckE2E::scan(const QString& window, const QString& code) {
@@ -87,8 +102,7 @@ void TestChargeCheckE2E::paidDuringPasswordWaitIsFoundAndCompleted() {
     QVERIFY2(!question.isEmpty(), qPrintable(client.output()));
     QCOMPARE(charges(), 1);
     QVERIFY(!m_sandbox.loggedRequests(QStringLiteral("Account.Pay.listPay")).isEmpty());
-    pointAt(question, 60, 40);
-    key(QStringLiteral("Return"));  // 是本次收款 is the default
+    confirmMatch(question);
 
     const QString result = waitForVisible(QStringLiteral("收款成功"), 10000);
     QVERIFY2(!result.isEmpty(), qPrintable(client.output()));
@@ -185,10 +199,58 @@ void TestChargeCheckE2E::killedMidChargeIsCheckedAfterRestart() {
     signInAndChooseStore(client);
     const QString question = waitForVisible(kTip, 20000);
     QVERIFY2(!question.isEmpty(), qPrintable(client.output()));
-    pointAt(question, 60, 40);
-    key(QStringLiteral("Return"));  // 是本次收款
-    QVERIFY2(!waitForVisible(QStringLiteral("收款成功"), 10000).isEmpty(), qPrintable(client.output()));
+    confirmMatch(question);
+    const QString result = waitForVisible(QStringLiteral("收款成功"), 10000);
+    QVERIFY2(!result.isEmpty(), qPrintable(client.output()));
     QCOMPARE(charges(), 1);
+    // The recovered charge finishes in sight: its result window is over the stay-on-top main window.
+    const QString main = waitForVisible(QStringLiteral("柚屿智付"), QSize(800, 600));
+    QVERIFY(QTest::qWaitFor([&] { return stackingIndex(result) > stackingIndex(main); }, 3000));
+}
+
+void TestChargeCheckE2E::secondCopyLeavesTheFirstOnesChargeAlone() {
+    m_sandbox.clearLog();
+    // The first copy's charge is on its way for a while: the gateway answers it late (and carries it out).
+    m_sandbox.addFault(R"({"action":"Pay.Ace.scanpay","mode":"delay","delay_ms":9000,"times":1})");
+    ClientFiles files;
+    files.environment = QStringList{QStringLiteral("CASHIER_TEST_CHARGE_TIMING=timeout=30000,interval=1000")};
+    Client first(m_sandbox.port(), {{QStringLiteral("printerName"), QStringLiteral("不打印小票")}}, files);
+    const QString pay = saleAndScan(first, QStringLiteral("6.60"), QStringLiteral("280000000000000031"));
+    QVERIFY2(!pay.isEmpty(), qPrintable(first.output()));
+    QVERIFY(QTest::qWaitFor([&] { return charges() == 1; }, 5000));
+
+    // The first copy goes to the tray (its payment window hides while the charge goes on), out of the way of the
+    // second copy's login window.
+    pointAt(pay, 246, 160);
+    key(QStringLiteral("Escape"));
+    QVERIFY(waitForHidden(QStringLiteral("扫码收款")));
+    const QString main = waitForVisible(QStringLiteral("柚屿智付"), QSize(800, 600));
+    pointAt(main, 400, 300);
+    key(QStringLiteral("Escape"));
+    QVERIFY(waitForHidden(QStringLiteral("柚屿智付")));
+
+    // A second copy in the same folder is signed in meanwhile: the open charge is the first copy's, so it is told
+    // so, and neither takes the charge over nor sends one.
+    auto second = first.startCopy();
+    signInOnScreen();
+    QVERIFY2(!waitForVisible(kTip, 15000).isEmpty(), qPrintable(QString::fromUtf8(second->readAll())));
+    {
+        const auto opened = journal::Journal::openFile(first.path(QStringLiteral("payments.db")));
+        QVERIFY(opened.journal);
+        const QList<journal::Attempt> open = opened.journal->open(QString());
+        QCOMPARE(open.size(), 1);
+        QCOMPARE(open.first().state, journal::State::Sending);  // not taken for a crashed run's
+        QVERIFY(opened.journal->heldElsewhere(open.first()));
+        QVERIFY(open.first().owner.pid != second->processId());
+    }
+    QCOMPARE(charges(), 1);
+
+    // The late answer reaches the copy that sent it, which completes the sale.
+    QVERIFY2(!waitForVisible(QStringLiteral("收款成功"), 20000).isEmpty(), qPrintable(first.output()));
+    QCOMPARE(charges(), 1);
+    const auto opened = journal::Journal::openFile(first.path(QStringLiteral("payments.db")));
+    QCOMPARE(opened.journal->open(QString()).size(), 0);
+    m_sandbox.clearFaults();
 }
 
 QTEST_GUILESS_MAIN(TestChargeCheckE2E)

@@ -452,9 +452,8 @@ void TestChargeCheckWindow::confirmedListingShowsInResultWindow() {
     QFETCH(QString, payWay);
     TempWorkDir dir;
     const QDateTime sent = QDateTime::currentDateTime();
-    const QList<chargecheck::Candidate> found =
-        chargecheck::candidates(chargecheck::Charge{1250, "7", sent}, {replies::orderOf(paidRow("ORD1", channel))}, sent,
-                                120);
+    const QList<chargecheck::Candidate> found = chargecheck::candidates(
+        chargecheck::Charge{1250, "7", sent}, {replies::orderOf(paidRow("ORD1", channel))}, sent, 120);
     QCOMPARE(found.size(), 1);
     FormTradeInfo info(chargecheck::tradeContent(found.first(), "张三", "本店"));
     // The listing sends the amount as text whatever the channel; the result window still shows it.

@@ -184,8 +184,7 @@ void TestRefundDialog::onlyItemSwitchSendsEmptyItemsWithoutQuestion() {
     GatewayFixture f;
     signIn();
     switches(false, true);
-    answer(f.stub, R"({"code":1,"content":{"count":1,"cards":[{"cardno":"A01","state":"0","price":"5"}]}})",
-           kRefunded);
+    answer(f.stub, R"({"code":1,"content":{"count":1,"cards":[{"cardno":"A01","state":"0","price":"5"}]}})", kRefunded);
     ReceiptCatcher receipts;
     Dialog d;
     QTRY_COMPARE(d.dialog.itemBoxes().size(), 1);

@@ -312,6 +312,18 @@ void Client::killAndRestart() {
     m_process.start(QStringLiteral(CASHIER_BIN), QStringList());
 }
 
+std::unique_ptr<QProcess, void (*)(QProcess*)> Client::startCopy() {
+    std::unique_ptr<QProcess, void (*)(QProcess*)> copy(new QProcess, [](QProcess* p) {
+        end(*p);
+        delete p;
+    });
+    copy->setEnvironment(m_process.environment());
+    copy->setWorkingDirectory(m_dir.path());
+    copy->setProcessChannelMode(QProcess::MergedChannels);
+    copy->start(QStringLiteral(CASHIER_BIN), QStringList());
+    return copy;
+}
+
 int Client::waitForExit(int timeoutMs) {
     if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs)) {
         return -1;

@@ -111,6 +111,9 @@ public:
     bool running() const { return m_process.state() == QProcess::Running; }
     // Kills the client (SIGKILL) and starts it again in the same working directory.
     void killAndRestart();
+    // A second copy of the client started in the same working directory (with the same environment), as a cashier
+    // who starts it twice; ended when the returned process goes.
+    std::unique_ptr<QProcess, void (*)(QProcess*)> startCopy();
     // Waits for the client to end by itself; its exit code, or -1 when it is still running or crashed.
     int waitForExit(int timeoutMs = 10000);
     // data_config/<key> as the client keeps it.

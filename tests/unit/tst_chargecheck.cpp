@@ -104,7 +104,8 @@ void TestChargeCheck::candidatesFromListing_data() {
             << none << none;
     }
     QTest::newRow("paid status offered")
-        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35","finalinfo":"支付成功"}])")
+        << QByteArray(
+               R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35","finalinfo":"支付成功"}])")
         << none << QStringList{"A"};
     QTest::newRow("empty listing") << QByteArray("[]") << none << none;
     QTest::newRow("rows that are not objects") << QByteArray(R"([1,"x",null])") << none << none;
@@ -185,8 +186,8 @@ void TestChargeCheck::resultContent_data() {
 void TestChargeCheck::resultContent() {
     QFETCH(QByteArray, row);
     QFETCH(QStringList, expected);
-    const QList<Candidate> found =
-        candidates(Charge{1250, "7", kSent}, {replies::orderOf(QJsonDocument::fromJson(row).object())}, kNow, kTolerance);
+    const QList<Candidate> found = candidates(
+        Charge{1250, "7", kSent}, {replies::orderOf(QJsonDocument::fromJson(row).object())}, kNow, kTolerance);
     QCOMPARE(found.size(), 1);
     const replies::Sale sale = tradeContent(found.first(), "张三", "本店");
     QCOMPARE((QStringList{sale.operatorName, sale.outTradeNo, sale.tradeNo, sale.channel, sale.shopName}), expected);

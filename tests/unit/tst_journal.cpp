@@ -121,8 +121,8 @@ void TestJournal::openAttemptRule_data() {
         << QList<Attempt>{attemptOf(Kind::Refund, State::Unresolved, "A")} << refundNext << false;
     QTest::newRow("another order's refund open")
         << QList<Attempt>{attemptOf(Kind::Refund, State::Sending, "B")} << refundNext << true;
-    QTest::newRow("this order refunded before") << QList<Attempt>{attemptOf(Kind::Refund, State::Paid, "A")}
-                                                << refundNext << true;
+    QTest::newRow("this order refunded before")
+        << QList<Attempt>{attemptOf(Kind::Refund, State::Paid, "A")} << refundNext << true;
     QTest::newRow("a charge open, refund of another order")
         << QList<Attempt>{attemptOf(Kind::Charge, State::Sending)} << refundNext << true;
 }
@@ -135,9 +135,10 @@ void TestJournal::openAttemptRule() {
     const QString path = dir.filePath("payments.db");
     { QVERIFY(Journal::openFile(path).journal); }
     for (const Attempt& a : there) {
-        const QByteArray sql = QStringLiteral("INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, "
-                                              "order_no, created_ms, created_at, state) VALUES ('x', '%1', 100, '8', "
-                                              "'1', '', '%2', 0, '', '%3')")
+        const QByteArray sql = QStringLiteral(
+                                   "INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, "
+                                   "order_no, created_ms, created_at, state) VALUES ('x', '%1', 100, '8', "
+                                   "'1', '', '%2', 0, '', '%3')")
                                    .arg(kindName(a.kind), a.orderNo, stateName(a.state))
                                    .toUtf8();
         runSql(path, sql.constData());
@@ -496,8 +497,8 @@ void TestJournal::refundLookup_data() {
     const int unreadable = int(RefundLookup::Unreadable);
     QTest::newRow("rose by the refund") << qint64(0) << qint64(500) << qint64(500) << through;
     QTest::newRow("rose by the refund after an earlier one") << qint64(200) << qint64(500) << qint64(700) << through;
-    QTest::newRow("rose by more (another till's refund too)") << qint64(200) << qint64(500) << qint64(900)
-                                                              << unexplained;
+    QTest::newRow("rose by more (another till's refund too)")
+        << qint64(200) << qint64(500) << qint64(900) << unexplained;
     QTest::newRow("unchanged: not known yet") << qint64(200) << qint64(500) << qint64(200) << notYet;
     QTest::newRow("rose by less") << qint64(0) << qint64(500) << qint64(300) << unexplained;
     QTest::newRow("fell") << qint64(300) << qint64(500) << qint64(0) << unexplained;

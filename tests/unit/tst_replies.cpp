@@ -308,12 +308,12 @@ void TestReplies::readers_data() {
     // charge: the value is the outcome, then the amount and order of a paid one
     QTest::newRow("charge: paid") << "charge"
                                   << QByteArray(R"({"content":{"msg":"成功","money":"1250","out_trade_no":"O1"}})")
-                                  << kSuccess << "" << "paid|1250|O1";
-    const QList<QPair<const char*, const char*>> refusals{
-        {"charge: refused", "余额不足"},
-        {"charge: refusal that says 失败", "用户余额不足，支付失败"},
-        {"charge: 未成功 is a refusal", "交易未成功"},
-        {"charge: 不成功 is a refusal", "扣款不成功"}};
+                                  << kSuccess << ""
+                                  << "paid|1250|O1";
+    const QList<QPair<const char*, const char*>> refusals{{"charge: refused", "余额不足"},
+                                                          {"charge: refusal that says 失败", "用户余额不足，支付失败"},
+                                                          {"charge: 未成功 is a refusal", "交易未成功"},
+                                                          {"charge: 不成功 is a refusal", "扣款不成功"}};
     for (const auto& [name, msg] : refusals) {
         QTest::newRow(name) << "charge" << (QByteArray(R"({"content":{"msg":")") + msg + R"("}})") << kRefused
                             << QString::fromUtf8(msg) << "refused|?|";
@@ -332,8 +332,10 @@ void TestReplies::readers_data() {
                                                  << "unknown|?|";
     QTest::newRow("charge: msg a number") << "charge" << QByteArray(R"({"content":{"msg":1}})") << kUnusable << ""
                                           << "unknown|?|";
-    QTest::newRow("charge: not sent") << "charge" << QByteArray("NOTSENT") << kUnusable << "" << "notsent|?|";
-    QTest::newRow("charge: unknown") << "charge" << QByteArray("UNKNOWN") << kUnusable << "" << "unknown|?|";
+    QTest::newRow("charge: not sent") << "charge" << QByteArray("NOTSENT") << kUnusable << ""
+                                      << "notsent|?|";
+    QTest::newRow("charge: unknown") << "charge" << QByteArray("UNKNOWN") << kUnusable << ""
+                                     << "unknown|?|";
 
     // refund
     QTest::newRow("refund: done") << "refund" << QByteArray(R"({"code":1,"msg":"退款成功"})") << kSuccess << ""
