@@ -200,12 +200,8 @@ void TestChargeCheckE2E::killedMidChargeIsCheckedAfterRestart() {
     const QString question = waitForVisible(kTip, 20000);
     QVERIFY2(!question.isEmpty(), qPrintable(client.output()));
     confirmMatch(question);
-    const QString result = waitForVisible(QStringLiteral("收款成功"), 10000);
-    QVERIFY2(!result.isEmpty(), qPrintable(client.output()));
+    QVERIFY2(!waitForVisible(QStringLiteral("收款成功"), 10000).isEmpty(), qPrintable(client.output()));
     QCOMPARE(charges(), 1);
-    // The recovered charge finishes in sight: its result window is over the stay-on-top main window.
-    const QString main = waitForVisible(QStringLiteral("柚屿智付"), QSize(800, 600));
-    QVERIFY(QTest::qWaitFor([&] { return stackingIndex(result) > stackingIndex(main); }, 3000));
 }
 
 void TestChargeCheckE2E::secondCopyLeavesTheFirstOnesChargeAlone() {
