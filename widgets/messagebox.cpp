@@ -99,7 +99,8 @@ QString styleSheet() {
         "QMessageBox QPushButton{color:#1a1a1a; background-color:#e4e4e4; border:1px solid #8c8c8c;"
         " border-radius:3px; padding:4px 16px; min-width:64px; font-size:13px;}"
         "QMessageBox QPushButton:focus{border:1px solid #1565c0;}"
-        "QMessageBox QPushButton:pressed{background-color:#cfcfcf;}");
+        "QMessageBox QPushButton:pressed{background-color:#cfcfcf;}"
+        "QMessageBox QPushButton:disabled{color:#a0a0a0; background-color:#efefef; border:1px solid #c8c8c8;}");
 }
 
 QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
