@@ -21,23 +21,6 @@ void ListingFetch::cancel() {
     m_running = false;
 }
 
-bool ListingFetch::isListingPage(const Reply& reply, replies::Status* why) {
-    const replies::Read<replies::ListingPage> read = replies::listing(reply);
-    if (!read.ok()) {
-        *why = read.status;
-        return false;
-    }
-    if (!reply.content().value(QLatin1String("listpay")).isArray()) {
-        *why = replies::Status{replies::Verdict::Unusable, QString(), reply.kind};
-        return false;
-    }
-    return true;
-}
-
-int ListingFetch::pageCount(const Reply& reply) {
-    return qMax(1, replies::integer(reply.content(), "total_page").value_or(1));
-}
-
 void ListingFetch::requestPage() {
     const RequestBody body = requests::listPay(m_query.token, m_page, m_query.tradeNo, m_query.startDate,
                                                m_query.endDate, m_query.shopId, m_query.cardNo);
@@ -56,14 +39,17 @@ void ListingFetch::requestPage() {
 void ListingFetch::onReply(const Reply& reply) {
     Ending ending;
     ending.pagesRead = m_page - 1;
-    if (!isListingPage(reply, &ending.failure)) {
+    const replies::Read<replies::ListingPage> read = replies::listing(reply);
+    if (!read.ok() || !read.value.listed) {
+        ending.failure =
+            read.ok() ? replies::Status{replies::Verdict::Unusable, QString(), reply.kind} : read.status;
         m_running = false;
         emit finished(ending);
         return;
     }
-    const int total = pageCount(reply);
+    const int total = read.value.pagesInRange;
     const int generation = m_generation;
-    emit pageRead(m_page, total, reply, replies::listing(reply).value);
+    emit pageRead(m_page, total, read.value);
     if (generation != m_generation || !m_running) {
         return;  // the reader gave this listing up (or started another) while taking the page
     }

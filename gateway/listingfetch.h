@@ -50,16 +50,11 @@ public:
     // Page requests sent since construction, over every listing.
     int requestsSent() const { return m_requests; }
 
-    // A page is a listing page only when the gateway answered with a "listpay" array: an answer without rows is not
-    // an empty range (it may be an expired session), so it ends the listing as failed.
-    static bool isListingPage(const Reply& reply, replies::Status* why);
-    // The range's page count as the page says it ("total_page", a number or digits), at least 1.
-    static int pageCount(const Reply& reply);
-
 signals:
-    // Page `page` of `totalPages` (as this page counts them). `reply` carries the raw rows for readers that need
-    // them; `listing` the typed ones.
-    void pageRead(int page, int totalPages, const gateway::Reply& reply, const replies::ListingPage& listing);
+    // Page `page` of `totalPages` (as this page counts them), read once. A page is a listing page only when the
+    // gateway answered with a "listpay" array: an answer without rows is not an empty range (it may be an expired
+    // session), so it ends the listing as failed.
+    void pageRead(int page, int totalPages, const replies::ListingPage& listing);
     void finished(const gateway::ListingFetch::Ending& ending);
 
 private:

@@ -145,8 +145,13 @@ struct ListingPage {
     QString cardCount;     // "total_pos"
     QString totalCount;    // "total_count"
     std::optional<qint64> wechatFen, alipayFen, jdFen, cardFen, totalFen, refundFen;
-    int totalPage = 0;  // "total_page", a JSON number; anything else 0
+    int totalPage = 0;  // "total_page", a JSON number; anything else 0 (as the query page shows it)
     QList<Order> rows;  // "listpay"
+    // For reading a whole range: "listpay" was an array (an answer without one is no page, and says nothing about
+    // the range: it may be an expired session), and how many pages the range has ("total_page" as a number or
+    // digits, at least 1).
+    bool listed = false;
+    int pagesInRange = 1;
 };
 // A page when "listpay" is an array, whatever else the envelope says. Without rows it is a refusal when the
 // envelope's "code" is not 1 or the content's "code" is 0 (as a number or as digits): its "msg", the envelope's

@@ -195,6 +195,8 @@ Read<ListingPage> listing(const gateway::Reply& reply) {
     p.totalFen = fen(content, "total_fee");
     p.refundFen = fen(content, "total_rfee");
     p.totalPage = number(content, "total_page").value_or(0);
+    p.listed = content.value(QLatin1String("listpay")).isArray();
+    p.pagesInRange = qMax(1, integer(content, "total_page").value_or(1));
     for (const QJsonValue& v : arrayOf(content, "listpay")) {
         p.rows.append(orderOf(v.toObject()));
     }

@@ -33,7 +33,7 @@ ChargeController::ChargeController(qint64 fen, QObject* parent)
     m_fetch = new gateway::ListingFetch(this);
     m_fetch->setMaxPages(kMaxPages);
     connect(m_fetch, &gateway::ListingFetch::pageRead, this,
-            [this](int, int, const gateway::Reply&, const replies::ListingPage& page) { m_rows += page.rows; });
+            [this](int, int, const replies::ListingPage& page) { m_rows += page.rows; });
     connect(m_fetch, &gateway::ListingFetch::finished, this,
             [this](const gateway::ListingFetch::Ending& ending) { listingDone(ending.ok); });
     controllers().append(this);

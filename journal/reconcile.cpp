@@ -163,7 +163,7 @@ QString failedLine(const QString& why) {
 HandoverCheck::HandoverCheck(QObject* parent) : QObject(parent), m_fetch(new gateway::ListingFetch(this)) {
     qRegisterMetaType<reconcile::Result>();
     connect(m_fetch, &gateway::ListingFetch::pageRead, this,
-            [this](int, int, const gateway::Reply&, const replies::ListingPage& page) { onPage(page); });
+            [this](int, int, const replies::ListingPage& page) { onPage(page); });
     connect(m_fetch, &gateway::ListingFetch::finished, this, &HandoverCheck::onFinished);
 }
 
