@@ -15,8 +15,10 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 
-    // 1. The application object (arguments are not interpreted) and the style sheet its windows share.
+    // 1. The application object (arguments are not interpreted), Qt's own texts in Chinese and the style sheet its
+    //    windows share.
     QApplication app(argc, argv);
+    loadQtChinese();
     windowstyle::applyApplicationStyle();
 
     // 2. Autostart entry in line with the stored choice.
