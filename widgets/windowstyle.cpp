@@ -23,7 +23,9 @@ void applyApplicationStyle() {
 QString imageButton(const QString& normal, const QString& pressed, const QString& extra) {
     return QStringLiteral(
                "QPushButton{border-image: url(:/images/%1);%3} "
-               "QPushButton:pressed{border-image: url(:/images/%2);}")
+               "QPushButton:pressed{border-image: url(:/images/%2);} "
+               // The shared sheet's look of an image button that is off; the button's own sheet would hide it.
+               "QPushButton:disabled{border-image: url(:/images/btn_disabled.png); color: #8A9096;}")
         .arg(normal, pressed, extra);
 }
 

@@ -13,8 +13,9 @@ namespace windowstyle {
 void applyApplicationStyle();
 
 // The style sheet of a button drawn by two images of ":/images/": `normal` and, while pressed, `pressed` (file names,
-// e.g. "close_nor.png"). `extra` is added to the normal state (for instance "color:white;"). For the buttons whose
-// images change with their state; the fixed ones are in the shared style sheet.
+// e.g. "close_nor.png"), and the shared grey look while disabled. `extra` is added to the normal state (for instance
+// "color:white;"). For the buttons whose images change with their state; the fixed ones are in the shared style
+// sheet.
 QString imageButton(const QString& normal, const QString& pressed, const QString& extra = QString());
 // Places `window` in the middle of the primary screen.
 void centreOnScreen(QWidget* window);

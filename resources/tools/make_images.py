@@ -594,6 +594,9 @@ def make_buttons():
                  edge=(255, 255, 255, 70))
     solid_button("query_pre.png", 90, 32, 5, hexc("#0076B8"), hexc("#00669F"), highlight=False,
                  edge=(255, 255, 255, 50))
+    # any image button that cannot be pressed now: flat grey, so it reads as off beside the blue ones
+    solid_button("btn_disabled.png", 90, 32, 5, hexc("#D4D8DC"), hexc("#C4C9CE"), highlight=False,
+                 edge=hexc("#B5BBC1"))
 
     # settings menu buttons: full rectangles (JPEG has no transparency)
     w, h = 130, 36
