@@ -3,6 +3,7 @@
 #include <QString>
 #include <initializer_list>
 
+class QIcon;
 class QLabel;
 class QWidget;
 
@@ -17,6 +18,10 @@ void applyApplicationStyle();
 // "color:white;"). For the buttons whose images change with their state; the fixed ones are in the shared style
 // sheet.
 QString imageButton(const QString& normal, const QString& pressed, const QString& extra = QString());
+// The client's icon for the tray, in the sizes a tray draws. Only named here: each size is read the first time it is
+// drawn (an .ico is read whole, all its sizes up to 256 px, as soon as it is named: a cost at every start, even where
+// there is no tray).
+QIcon trayIcon();
 // Places `window` in the middle of the primary screen.
 void centreOnScreen(QWidget* window);
 
