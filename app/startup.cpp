@@ -30,3 +30,9 @@ bool loadQtChinese() {
     QCoreApplication::installTranslator(qt);
     return true;
 }
+
+void skipOpenGlForWindows() {
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+    }
+}
