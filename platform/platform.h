@@ -21,6 +21,12 @@ QString defaultSerialDevice(const QString& comName);
 // program, not of the working directory.
 QString installerPath();
 
+// Whether the print queue `name` (empty: the default one) takes new jobs. False only for a queue set to refuse them
+// (CUPS: cupsreject), which otherwise looks ready and swallows the job unseen; true when it cannot be told (no such
+// queue, the print service not answering: the receipt's other checks report those). Always true on Windows, where a
+// paused or failed printer shows in its state.
+bool printQueueAcceptsJobs(const QString& name);
+
 // True when the desktop session is real (not the offscreen test platform).
 bool hasDesktop();
 

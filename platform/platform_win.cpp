@@ -17,6 +17,10 @@ bool isOffscreen() {
 }
 }  // namespace
 
+bool printQueueAcceptsJobs(const QString&) {
+    return true;
+}
+
 bool hasDesktop() {
     return !isOffscreen();
 }
