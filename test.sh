@@ -29,6 +29,9 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCASHIER_WERROR=ON
     -DCASHIER_TEST_SEAMS=ON >/dev/null || exit 1
 cmake --build build-test -j"$jobs" || exit 1
 
+step "Compile-checking the client for Windows (mingw-w64, syntax only)"
+scripts/check-windows.sh build-test || status=1
+
 step "Building (ASan + UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCASHIER_WERROR=ON -DCASHIER_SANITIZE=ON -DCASHIER_TESTS=ON \
     -DCASHIER_TEST_SEAMS=ON >/dev/null || exit 1

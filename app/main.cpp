@@ -14,9 +14,12 @@ int main(int argc, char* argv[]) {
     // that reports 100 dpi is not blurred by a factor of 1.04.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    skipOpenGlForWindows();
 
-    // 1. The application object (arguments are not interpreted) and the style sheet its windows share.
+    // 1. The application object (arguments are not interpreted), Qt's own texts in Chinese and the style sheet its
+    //    windows share.
     QApplication app(argc, argv);
+    loadQtChinese();
     windowstyle::applyApplicationStyle();
 
     // 2. Autostart entry in line with the stored choice.

@@ -26,6 +26,11 @@ QString installerPath();
 QString processStartMark(qint64 pid);
 // This process's id.
 qint64 currentProcessId();
+// Whether the print queue `name` (empty: the default one) takes new jobs. False only for a queue set to refuse them
+// (CUPS: cupsreject), which otherwise looks ready and swallows the job unseen; true when it cannot be told (no such
+// queue, the print service not answering: the receipt's other checks report those). Always true on Windows, where a
+// paused or failed printer shows in its state.
+bool printQueueAcceptsJobs(const QString& name);
 
 // True when the desktop session is real (not the offscreen test platform).
 bool hasDesktop();

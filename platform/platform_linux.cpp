@@ -13,7 +13,9 @@
 #include <QTextStream>
 #include <QX11Info>
 
+#include <cups/cups.h>
 #include <xcb/xcb.h>
+#include <cstring>
 
 namespace platform {
 
@@ -59,6 +61,19 @@ QString processStartMark(qint64 pid) {
 
 qint64 currentProcessId() {
     return QCoreApplication::applicationPid();
+}
+
+bool printQueueAcceptsJobs(const QString& name) {
+    // The scheduler's own word for the queue (what lpstat -a shows); Qt's printer state leaves it out.
+    cups_dest_t* dest =
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.isEmpty() ? nullptr : name.toUtf8().constData(), nullptr);
+    if (!dest) {
+        return true;
+    }
+    const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+    const bool refuses = accepting && std::strcmp(accepting, "false") == 0;
+    cupsFreeDests(1, dest);
+    return !refuses;
 }
 
 bool hasDesktop() {

@@ -42,6 +42,10 @@ qint64 currentProcessId() {
     return QCoreApplication::applicationPid();
 }
 
+bool printQueueAcceptsJobs(const QString&) {
+    return true;
+}
+
 bool hasDesktop() {
     return !isOffscreen();
 }

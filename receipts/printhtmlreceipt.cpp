@@ -1,6 +1,7 @@
 #include "receipts/printhtmlreceipt.h"
 
 #include "app/dataconfig.h"
+#include "platform/platform.h"
 
 #include <QPrinter>
 #include <QDebug>
@@ -27,11 +28,14 @@ QString requestedPrintWarning(const QString& printerName) {
     return QString();
 }
 
-PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError, bool anyPrinter) {
+PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError, bool acceptingJobs, bool anyPrinter) {
     if (!printerFound) {
         return anyPrinter ? PrintResult::PrinterMissing : PrintResult::NoPrinters;
     }
-    return printerInError ? PrintResult::PrinterStopped : PrintResult::Accepted;
+    if (printerInError) {
+        return PrintResult::PrinterStopped;
+    }
+    return acceptingJobs ? PrintResult::Accepted : PrintResult::PrinterRejecting;
 }
 
 QString printFailureText(const PrintResult& result) {
@@ -47,6 +51,9 @@ QString printFailureText(const PrintResult& result) {
             return QStringLiteral("小票未打印：\n找不到任何打印机，打印服务可能没有运行，请检查后重新打印。");
         case PrintResult::PrinterStopped:
             return QStringLiteral("小票未打印：\n打印机“%1”已停止，请检查打印机后重新打印。").arg(result.printerName);
+        case PrintResult::PrinterRejecting:
+            return QStringLiteral("小票未打印：\n打印机“%1”已设为拒绝打印任务，请在打印服务中恢复接受任务后重新打印。")
+                .arg(result.printerName);
         case PrintResult::NotAccepted:
             return QStringLiteral("小票未打印：\n打印机“%1”没有接受打印任务，请检查打印机后重新打印。")
                 .arg(result.printerName);
@@ -76,6 +83,7 @@ receipts::PrintResult printHtmlReceipt(const QString& html) {
     const QPrinterInfo info = name.isEmpty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(name);
     const PrintResult::Status before =
         receipts::statusBeforePrinting(!info.isNull(), !info.isNull() && info.state() == QPrinter::Error,
+                                       info.isNull() || platform::printQueueAcceptsJobs(info.printerName()),
                                        info.isNull() ? !QPrinterInfo::availablePrinterNames().isEmpty() : true);
     if (before != PrintResult::Accepted) {
         qWarning().noquote() << "receipt not printed: printer" << name << "status" << before;

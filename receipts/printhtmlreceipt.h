@@ -12,27 +12,29 @@ namespace receipts {
 // gateway); otherwise the cashier is told why and may print it again.
 struct PrintResult {
     enum Status {
-        Accepted,        // the print system took the job
-        PrinterMissing,  // no printer of that name (or no default printer when none is named)
-        NoPrinters,      // the system lists no printer at all: the print service is not running, or none is set up
-        PrinterStopped,  // the printer exists but is stopped (paused, in error): its jobs would wait unseen
-        NotAccepted,     // the job was handed over but the print system reported it failed
+        Accepted,          // the print system took the job
+        PrinterMissing,    // no printer of that name (or no default printer when none is named)
+        NoPrinters,        // the system lists no printer at all: the print service is not running, or none is set up
+        PrinterStopped,    // the printer exists but is stopped (paused, in error): its jobs would wait unseen
+        PrinterRejecting,  // the queue exists but is set to refuse new jobs: a job would be dropped unseen
+        NotAccepted,       // the job was handed over but the print system reported it failed
     };
     Status status = Accepted;
     QString printerName;
     bool accepted() const { return status == Accepted; }
 };
 
-// Before a job goes out: whether the printer was found and, if so, whether it is stopped (an error state), and
-// whether the system lists any printer at all.
-PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError, bool anyPrinter);
+// Before a job goes out: whether the printer was found and, if so, whether it is stopped (an error state) and whether
+// its queue takes jobs, and whether the system lists any printer at all.
+PrintResult::Status statusBeforePrinting(bool printerFound, bool printerInError, bool acceptingJobs, bool anyPrinter);
 // The cashier's words for a receipt that did not print, with the reason; empty for an accepted one.
 QString printFailureText(const PrintResult& result);
 
 }  // namespace receipts
 
 // Every paper receipt goes through here: one copy of an HTML text on the printer named in "data.ini", no dialog.
-// Nothing is sent to a printer that is missing or stopped: a missing name would otherwise go to the default printer.
+// Nothing is sent to a printer that is missing, stopped or refusing jobs: a missing name would otherwise go to the
+// default printer, and a refused job would count as printed.
 receipts::PrintResult printHtmlReceipt(const QString& html);
 
 namespace receipts {

@@ -91,7 +91,7 @@ void LoginWidget::setUpTrayStage() {
     m_tray = new QSystemTrayIcon(this);
     m_tray->setContextMenu(menu);
     m_tray->setToolTip(product::loginToolTip());
-    m_tray->setIcon(QIcon(QStringLiteral(":/icon/setup.ico")));
+    m_tray->setIcon(windowstyle::trayIcon());
     connect(menu, &TrayMenu::showWindow, this, &LoginWidget::showWindow);
     connect(menu, &TrayMenu::quitWindow, this, &LoginWidget::closeWindow);
     const SettingsOpener openSettings = settingsOpener();

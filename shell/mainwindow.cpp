@@ -20,6 +20,7 @@
 #include "ui_MainWindow.h"
 #include "widgets/messagebox.h"
 #include "widgets/popupkeyboard.h"
+#include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -88,7 +89,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_tray = new QSystemTrayIcon(this);
     m_tray->setContextMenu(menu);
     m_tray->setToolTip(product::workToolTip());
-    m_tray->setIcon(QIcon(QStringLiteral(":/icon/setup.ico")));
+    m_tray->setIcon(windowstyle::trayIcon());
     connect(menu, &TrayMenu::showWindow, this, &MainWindow::showWindow);
     connect(menu, &TrayMenu::quitWindow, this, &MainWindow::closeWindow);
     connect(menu, &TrayMenu::doSetting, this, m_openSettings);

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMovie>
+#include <QPixmap>
 #include <QPushButton>
 
 LoadingDialog::LoadingDialog(QWidget* parent) : QDialog(parent) {
@@ -27,9 +28,20 @@ LoadingDialog::LoadingDialog(QWidget* parent) : QDialog(parent) {
     lbl->setText(QStringLiteral("加载中请稍候"));
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
 
-    // Runs for the dialog's whole life, so every query of the page finds it turning.
-    m_movie = new QMovie(QStringLiteral(":/images/loading.gif"), QByteArray(), this);
-    lblgif->setMovie(m_movie);
+    // Runs for the dialog's whole life, so every query of the page finds it turning. QMovie does not look for an @2x
+    // copy as the images do: on a screen scaled 200% the dialog takes it itself and shows each frame at half its
+    // pixels, so the spinner keeps its size and is sharp.
+    const qreal ratio = devicePixelRatioF();
+    m_movie = new QMovie(animationFile(ratio), QByteArray(), this);
+    if (ratio > 1.0) {
+        connect(m_movie, &QMovie::frameChanged, lblgif, [this] {
+            QPixmap frame = m_movie->currentPixmap();
+            frame.setDevicePixelRatio(2.0);
+            lblgif->setPixmap(frame);
+        });
+    } else {
+        lblgif->setMovie(m_movie);
+    }
     m_movie->start();
 
     // Below the text, where the dialog has room; it shows up only once the query has taken a while.
@@ -45,6 +57,10 @@ LoadingDialog::LoadingDialog(QWidget* parent) : QDialog(parent) {
 }
 
 LoadingDialog::~LoadingDialog() = default;
+
+QString LoadingDialog::animationFile(qreal devicePixelRatio) {
+    return devicePixelRatio > 1.0 ? QStringLiteral(":/images/loading@2x.gif") : QStringLiteral(":/images/loading.gif");
+}
 
 void LoadingDialog::showEvent(QShowEvent* event) {
     // Each query gets its own wait before it may be given up.

@@ -22,6 +22,9 @@ public:
     explicit LoadingDialog(QWidget* parent = nullptr);
     ~LoadingDialog() override;
 
+    // The spinner for a screen of that device pixel ratio: the 200% copy above 1.
+    static QString animationFile(qreal devicePixelRatio);
+
     QMovie* animation() const { return m_movie; }
     QPushButton* cancelButton() const { return m_cancel; }
     // Tests shorten the wait.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QTextDocument>
 #include <QScreen>
@@ -23,8 +24,18 @@ void applyApplicationStyle() {
 QString imageButton(const QString& normal, const QString& pressed, const QString& extra) {
     return QStringLiteral(
                "QPushButton{border-image: url(:/images/%1);%3} "
-               "QPushButton:pressed{border-image: url(:/images/%2);}")
+               "QPushButton:pressed{border-image: url(:/images/%2);} "
+               // The shared sheet's look of an image button that is off; the button's own sheet would hide it.
+               "QPushButton:disabled{border-image: url(:/images/btn_disabled.png); color: #8A9096;}")
         .arg(normal, pressed, extra);
+}
+
+QIcon trayIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64}) {
+        icon.addFile(QStringLiteral(":/icon/cashier-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
 }
 
 void centreOnScreen(QWidget* window) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <initializer_list>
 
+class QIcon;
 class QLabel;
 class QWidget;
 
@@ -13,9 +14,14 @@ namespace windowstyle {
 void applyApplicationStyle();
 
 // The style sheet of a button drawn by two images of ":/images/": `normal` and, while pressed, `pressed` (file names,
-// e.g. "close_nor.png"). `extra` is added to the normal state (for instance "color:white;"). For the buttons whose
-// images change with their state; the fixed ones are in the shared style sheet.
+// e.g. "close_nor.png"), and the shared grey look while disabled. `extra` is added to the normal state (for instance
+// "color:white;"). For the buttons whose images change with their state; the fixed ones are in the shared style
+// sheet.
 QString imageButton(const QString& normal, const QString& pressed, const QString& extra = QString());
+// The client's icon for the tray, in the sizes a tray draws. Only named here: each size is read the first time it is
+// drawn (an .ico is read whole, all its sizes up to 256 px, as soon as it is named: a cost at every start, even where
+// there is no tray).
+QIcon trayIcon();
 // Places `window` in the middle of the primary screen.
 void centreOnScreen(QWidget* window);
 

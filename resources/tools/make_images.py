@@ -594,6 +594,9 @@ def make_buttons():
                  edge=(255, 255, 255, 70))
     solid_button("query_pre.png", 90, 32, 5, hexc("#0076B8"), hexc("#00669F"), highlight=False,
                  edge=(255, 255, 255, 50))
+    # any image button that cannot be pressed now: flat grey, so it reads as off beside the blue ones
+    solid_button("btn_disabled.png", 90, 32, 5, hexc("#D4D8DC"), hexc("#C4C9CE"), highlight=False,
+                 edge=hexc("#B5BBC1"))
 
     # settings menu buttons: full rectangles (JPEG has no transparency)
     w, h = 130, 36
@@ -805,22 +808,26 @@ def make_fawn_face():
 
 
 def make_loading_gif():
+    # Drawn once per scale: loading@2x.gif is the sharp copy for screens scaled 200% (the dialog picks it itself,
+    # QMovie does not look for @2x names).
     n, frames_count, dots = 61, 12, 12
-    frames = []
-    for f in range(frames_count):
-        c = Canvas(n, n, rgba(WHITE))
-        for k in range(dots):
-            age = (f - k) % dots  # 0 = the head of the spinner
-            t = age / (dots - 1)
-            col = mix(BLUE, hexc("#D6EEFC"), min(1.0, t * 1.15))
-            rad = 4.2 - 1.6 * t
-            a = math.radians(-90 + k * 360 / dots)
-            c.circle(30.5 + math.cos(a) * 21, 30.5 + math.sin(a) * 21, rad, fill=col)
-        frames.append(c.image().convert("RGB").quantize(colors=64, method=Image.MEDIANCUT, dither=Image.NONE))
-    path = os.path.join(IMAGES, "loading.gif")
-    frames[0].save(path, save_all=True, append_images=frames[1:], duration=70, loop=0,
-                   disposal=1, optimize=False)
-    written.append(("loading.gif", (n, n)))
+    for scale in (1, 2):
+        frames = []
+        for f in range(frames_count):
+            c = Canvas(n, n, rgba(WHITE))
+            for k in range(dots):
+                age = (f - k) % dots  # 0 = the head of the spinner
+                t = age / (dots - 1)
+                col = mix(BLUE, hexc("#D6EEFC"), min(1.0, t * 1.15))
+                rad = 4.2 - 1.6 * t
+                a = math.radians(-90 + k * 360 / dots)
+                c.circle(30.5 + math.cos(a) * 21, 30.5 + math.sin(a) * 21, rad, fill=col)
+            frames.append(c.image(scale).convert("RGB").quantize(colors=64, method=Image.MEDIANCUT,
+                                                                 dither=Image.NONE))
+        name = "loading.gif" if scale == 1 else hidpi_name("loading.gif", scale)
+        frames[0].save(os.path.join(IMAGES, name), save_all=True, append_images=frames[1:], duration=70, loop=0,
+                       disposal=1, optimize=False)
+        written.append((name, (n * scale, n * scale)))
 
 
 def main():

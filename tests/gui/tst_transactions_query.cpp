@@ -9,6 +9,7 @@
 
 #include <QDate>
 #include <QDateTimeEdit>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
@@ -95,6 +96,8 @@ private slots:
     void failureKeepsTheRows();
     void busyDialogLastsUntilTheReply();
     void hungQueryCanBeCancelled();
+    void spinnerForTheScreen_data();
+    void spinnerForTheScreen();
     void rowButtons_data();
     void rowButtons();
     void refundRunsTheDialogAndQueriesAgain();
@@ -342,6 +345,24 @@ void TestTransactionsQuery::busyDialogLastsUntilTheReply() {
     QCOMPARE(m_fx->stub.bodies().size(), 1);
     QCOMPARE(cell(page, 2, 0), QStringLiteral("T1-2"));
     QVERIFY(!page.loadingDialog()->isVisible());
+}
+
+void TestTransactionsQuery::spinnerForTheScreen_data() {
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<int>("scale");
+    QTest::newRow("100%") << qreal(1.0) << 1;
+    QTest::newRow("200%") << qreal(2.0) << 2;
+}
+
+void TestTransactionsQuery::spinnerForTheScreen() {
+    QFETCH(qreal, ratio);
+    QFETCH(int, scale);
+    // A screen scaled 200% gets the animation drawn at twice the pixels, frames and all, not the 100% one enlarged.
+    QImageReader base(LoadingDialog::animationFile(1.0));
+    QImageReader chosen(LoadingDialog::animationFile(ratio));
+    QVERIFY2(chosen.canRead(), qPrintable(chosen.fileName()));
+    QCOMPARE(chosen.size(), base.size() * scale);
+    QCOMPARE(chosen.imageCount(), base.imageCount());
 }
 
 void TestTransactionsQuery::hungQueryCanBeCancelled() {

@@ -40,6 +40,11 @@ done
 
 # The sandbox hands out raw request bodies on its control endpoints: it has a package of its own.
 [[ "$(dpkg-deb -f "$deb" Package)" == cashier ]] || fail "$deb is not the package cashier"
+# Not found by dpkg-shlibdeps: the fonts the windows are drawn with, Qt's Chinese catalogue for its own dialogs.
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in fonts-noto-cjk qttranslations5-l10n; do
+    [[ ", $depends," == *", $need"[\ ,]* ]] || fail "the client's package does not depend on $need"
+done
 if dpkg-deb -c "$deb" | grep -i sandbox; then
     fail "the client's package holds sandbox files (above)"
 fi

@@ -17,6 +17,8 @@ private slots:
     void autostartPathWithBlanks();
     void serialNames_data();
     void serialNames();
+    void qtOwnTextsInChinese_data();
+    void qtOwnTextsInChinese();
 };
 
 void TestPlatform::autostartFollowsCheck_data() {
@@ -65,6 +67,26 @@ void TestPlatform::serialNames() {
     QFETCH(QString, com);
     QFETCH(QString, device);
     QCOMPARE(platform::defaultSerialDevice(com), device);
+}
+
+void TestPlatform::qtOwnTextsInChinese_data() {
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("english");
+    QTest::newRow("standard button") << "QPlatformTheme"
+                                     << "Cancel";
+    QTest::newRow("file dialog") << "QFileDialog"
+                                 << "File &name:";
+    QTest::newRow("text field's menu") << "QLineEdit"
+                                       << "&Copy";
+}
+
+void TestPlatform::qtOwnTextsInChinese() {
+    QFETCH(QString, context);
+    QFETCH(QString, english);
+    static const bool loaded = loadQtChinese();
+    QVERIFY(loaded);
+    const QString shown = QCoreApplication::translate(context.toLatin1().constData(), english.toLatin1().constData());
+    QVERIFY2(shown != english, qPrintable(shown));
 }
 
 int main(int argc, char** argv) {

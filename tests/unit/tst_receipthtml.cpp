@@ -140,22 +140,26 @@ void TestReceiptHtml::printRules_data() {
 void TestReceiptHtml::printerStatus_data() {
     QTest::addColumn<bool>("found");
     QTest::addColumn<bool>("inError");
+    QTest::addColumn<bool>("accepting");
     QTest::addColumn<bool>("anyPrinter");
     QTest::addColumn<int>("status");
     QTest::addColumn<bool>("namesPrinter");  // the cashier is told which printer
-    QTest::newRow("ready") << true << false << true << int(PrintResult::Accepted) << false;
-    QTest::newRow("stopped") << true << true << true << int(PrintResult::PrinterStopped) << true;
-    QTest::newRow("missing") << false << false << true << int(PrintResult::PrinterMissing) << true;
-    QTest::newRow("print service down") << false << false << false << int(PrintResult::NoPrinters) << false;
+    QTest::newRow("ready") << true << false << true << true << int(PrintResult::Accepted) << false;
+    QTest::newRow("stopped") << true << true << true << true << int(PrintResult::PrinterStopped) << true;
+    QTest::newRow("refusing jobs") << true << false << false << true << int(PrintResult::PrinterRejecting) << true;
+    QTest::newRow("stopped and refusing") << true << true << false << true << int(PrintResult::PrinterStopped) << true;
+    QTest::newRow("missing") << false << false << true << true << int(PrintResult::PrinterMissing) << true;
+    QTest::newRow("print service down") << false << false << true << false << int(PrintResult::NoPrinters) << false;
 }
 
 void TestReceiptHtml::printerStatus() {
     QFETCH(bool, found);
     QFETCH(bool, inError);
+    QFETCH(bool, accepting);
     QFETCH(bool, anyPrinter);
     QFETCH(int, status);
     QFETCH(bool, namesPrinter);
-    const PrintResult result{statusBeforePrinting(found, inError, anyPrinter), QStringLiteral("Kitchen-3")};
+    const PrintResult result{statusBeforePrinting(found, inError, accepting, anyPrinter), QStringLiteral("Kitchen-3")};
     QCOMPARE(int(result.status), status);
     // Only an accepted job goes without a word; every other outcome is told, with its printer where it has one.
     QCOMPARE(printFailureText(result).isEmpty(), result.accepted());
