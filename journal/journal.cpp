@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "app/logcategories.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -384,7 +386,10 @@ std::optional<qint64> Journal::begin(const Attempt& a, QString* error) {
         setError(error, failure(m_db, s.rc(), "begin"));
         return std::nullopt;
     }
-    return sqlite3_last_insert_rowid(m_db);
+    const qint64 id = sqlite3_last_insert_rowid(m_db);
+    qCInfo(lcJournal).noquote() << "attempt" << id << kindName(a.kind) << "-> sending, store" << a.shopId << "fen"
+                                << a.fen << "code" << masked;
+    return id;
 }
 
 bool Journal::settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error) {
@@ -417,13 +422,16 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
         return false;
     };
     State from = State::Unresolved;
+    QString logged;  // kind, store, fen and masked code, for the log line
     {
-        Statement s(m_db, "SELECT state FROM attempts WHERE id = ?");
+        Statement s(m_db, "SELECT state, kind, shop_id, fen, masked_code FROM attempts WHERE id = ?");
         s.bind(1, id);
         if (!s.next()) {
             return abandon(s.ok() ? QStringLiteral("找不到这笔收款记录") : failure(m_db, s.rc(), "settle"));
         }
         from = stateFromName(s.text(0)).value_or(State::Unresolved);
+        logged = QStringLiteral("%1 %2 -> %3, store %4 fen %5 code %6")
+                     .arg(s.text(1), stateName(from), stateName(to), s.text(2), s.text(3), s.text(4));
     }
     if (!maySettle(from, to)) {
         return abandon(QStringLiteral("这笔记录%1，不能改为%2").arg(stateLabel(from), stateLabel(to)));
@@ -440,6 +448,7 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
     if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
         return abandon(failure(m_db, rc, "settle"));
     }
+    qCInfo(lcJournal).noquote() << "attempt" << id << logged;
     return true;
 }
 

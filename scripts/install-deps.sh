@@ -6,7 +6,7 @@ set -euo pipefail
 mode="${1:-run}"
 
 build=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5x11extras5-dev
-       libxcb1-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev fonts-noto-cjk)
+       libxcb1-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev libspdlog-dev fonts-noto-cjk)
 run=(xvfb xauth x11-utils curl ccache python3)  # python3: scripts/pos-standin.py
 testing=(xvfb xauth xdotool socat cups cups-client cups-bsd cups-filters poppler-utils x11-utils imagemagick
          clang-format curl procps)

@@ -1,0 +1,34 @@
+#include "gatewaylog.h"
+
+#include "app/logcategories.h"
+#include "reply.h"
+#include "requestbody.h"
+
+namespace gatewaylog {
+
+QByteArray actionOf(const QByteArray& formBody) {
+    for (const QByteArray& pair : formBody.split('&')) {
+        if (pair.startsWith("action=")) {
+            return QByteArray::fromPercentEncoding(pair.mid(7));
+        }
+    }
+    return QByteArray();
+}
+
+void request(const QString& url, const QByteArray& formBody) {
+    qCInfo(lcGateway).noquote() << "request" << actionOf(formBody) << formBody.size() << "bytes to" << url << ":"
+                                << RequestBody::redactFormBody(formBody);
+}
+
+void reply(const QByteArray& action, qint64 elapsedMs, const QString& outcome, const QByteArray& body) {
+    const QByteArray clean = body.isEmpty() ? QByteArray() : reply::redactedForLog(body);
+    // Cut after redaction, so a cut never leaves part of a secret behind.
+    const bool cut = clean.size() > kInfoBodyBytes;
+    qCInfo(lcGateway).noquote() << "reply" << action << "in" << elapsedMs << "ms," << outcome << "," << body.size()
+                                << "bytes:" << (cut ? clean.left(kInfoBodyBytes) + "…(cut)" : clean);
+    if (cut) {
+        qCDebug(lcGateway).noquote() << "reply" << action << "whole:" << clean;
+    }
+}
+
+}  // namespace gatewaylog
