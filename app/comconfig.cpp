@@ -1,5 +1,6 @@
 #include "comconfig.h"
 
+#include "logcategories.h"
 #include "privatefile.h"
 
 #include <QFile>
@@ -110,10 +111,20 @@ bool saveComConfig(const QString& fileName) {
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
-    const QByteArray bytes = comConfig().toBytes();
+    const ComConfig& c = comConfig();
+    const QByteArray bytes = c.toBytes();
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
+        qCWarning(lcSettings).noquote() << "app.config could not be written:" << file.errorString();
         return false;
     }
-    return file.commit();
+    if (!file.commit()) {
+        qCWarning(lcSettings).noquote() << "app.config could not be written:" << file.errorString();
+        return false;
+    }
+    qCInfo(lcSettings).noquote() << "app.config saved: baud" << c.baudRate << "software port COM" << c.softPortNo
+                                 << "display port COM" << c.showPortNo << "display" << c.showEnabled << "cents mode"
+                                 << c.centsMode << "refunds" << c.refundEnabled << "item refunds" << c.refundCardEnabled
+                                 << "item name" << c.itemName();
+    return true;
 }

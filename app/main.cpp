@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // The operations log beside data.ini, first, so that it holds the whole run.
     const QString dataFolder = QFileInfo(dataConfig().fileName()).absolutePath();
-    oplog::startForClient(dataFolder, QCoreApplication::arguments());
+    oplog::startForClient(logFolder(), dataFolder, QCoreApplication::arguments());
     windowstyle::applyApplicationStyle();
 
     // 2. Autostart entry in line with the stored choice.

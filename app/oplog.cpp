@@ -131,10 +131,6 @@ Level levelFrom(const QStringList& arguments, const QString& environment) {
     return parseLevel(environment).value_or(Level::Info);
 }
 
-QString folderFor(const QString& dataFolder) {
-    return QDir(dataFolder).filePath(QStringLiteral("logs"));
-}
-
 QByteArray oneLine(const QString& text) {
     QByteArray bytes = text.toUtf8();
     bytes.replace("\r\n", "\\n");
@@ -200,9 +196,8 @@ void stop() {
     closeFile();
 }
 
-void startForClient(const QString& dataFolder, const QStringList& arguments) {
+void startForClient(const QString& folder, const QString& dataFolder, const QStringList& arguments) {
     const Level level = levelFrom(arguments, qEnvironmentVariable("CASHIER_LOG_LEVEL"));
-    const QString folder = folderFor(dataFolder);
     start(folder, level);
     qCInfo(lcApp).noquote() << "start: cashier" << clientVersion() << "pid" << QCoreApplication::applicationPid()
                             << "on" << QSysInfo::prettyProductName() << QSysInfo::currentCpuArchitecture() << "Qt"

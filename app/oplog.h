@@ -20,9 +20,6 @@ struct Limits {
     int files = 5;                       // cashier.log and the older ones, cashier.1.log ...
 };
 
-// The log folder for a data folder.
-QString folderFor(const QString& dataFolder);
-
 // Installs the message handler and opens `folder`/cashier.log (folder 0700, files 0600). `echo` passes every
 // message on to the handler that was there before (the debug output on standard error). False when the file cannot
 // be opened: the log stays off, the handler still echoes.
@@ -32,9 +29,9 @@ bool isOn();
 // Writes what is queued, closes the file and gives the handler back.
 void stop();
 
-// For the client: the level from its arguments and environment, the log beside data.ini, and the first line
+// For the client: the level from its arguments and environment, the log in `folder`, and the first lines
 // (version, platform, folders).
-void startForClient(const QString& dataFolder, const QStringList& arguments);
+void startForClient(const QString& folder, const QString& dataFolder, const QStringList& arguments);
 // The last line, then stop().
 void endForClient(int exitCode);
 
