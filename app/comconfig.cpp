@@ -122,9 +122,16 @@ bool saveComConfig(const QString& fileName) {
         qCWarning(lcSettings).noquote() << "app.config could not be written:" << file.errorString();
         return false;
     }
-    qCInfo(lcSettings).noquote() << "app.config saved: baud" << c.baudRate << "software port COM" << c.softPortNo
-                                 << "display port COM" << c.showPortNo << "display" << c.showEnabled << "cents mode"
-                                 << c.centsMode << "refunds" << c.refundEnabled << "item refunds" << c.refundCardEnabled
-                                 << "item name" << c.itemName();
+    qCInfo(lcSettings).noquote() << QStringLiteral(
+                                        "app.config saved: baud %1, software port COM%2, display port COM%3, "
+                                        "display %4, cents mode %5, refunds %6, item refunds %7, item name %8")
+                                        .arg(c.baudRate)
+                                        .arg(c.softPortNo)
+                                        .arg(c.showPortNo)
+                                        .arg(int(c.showEnabled))
+                                        .arg(c.centsMode)
+                                        .arg(int(c.refundEnabled))
+                                        .arg(int(c.refundCardEnabled))
+                                        .arg(c.itemName());
     return true;
 }

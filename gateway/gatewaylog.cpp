@@ -16,16 +16,22 @@ QByteArray actionOf(const QByteArray& formBody) {
 }
 
 void request(const QString& url, const QByteArray& formBody) {
-    qCInfo(lcGateway).noquote() << "request" << actionOf(formBody) << formBody.size() << "bytes to" << url << ":"
-                                << RequestBody::redactFormBody(formBody);
+    qCInfo(lcGateway).noquote() << QStringLiteral("request %1, %2 bytes to %3: %4")
+                                       .arg(QString::fromUtf8(actionOf(formBody)))
+                                       .arg(formBody.size())
+                                       .arg(url, QString::fromUtf8(RequestBody::redactFormBody(formBody)));
 }
 
 void reply(const QByteArray& action, qint64 elapsedMs, const QString& outcome, const QByteArray& body) {
     const QByteArray clean = body.isEmpty() ? QByteArray() : reply::redactedForLog(body);
     // Cut after redaction, so a cut never leaves part of a secret behind.
     const bool cut = clean.size() > kInfoBodyBytes;
-    qCInfo(lcGateway).noquote() << "reply" << action << "in" << elapsedMs << "ms," << outcome << "," << body.size()
-                                << "bytes:" << (cut ? clean.left(kInfoBodyBytes) + "…(cut)" : clean);
+    qCInfo(lcGateway).noquote() << QStringLiteral("reply %1 in %2 ms, %3, %4 bytes: %5")
+                                       .arg(QString::fromUtf8(action))
+                                       .arg(elapsedMs)
+                                       .arg(outcome)
+                                       .arg(body.size())
+                                       .arg(QString::fromUtf8(cut ? clean.left(kInfoBodyBytes) + "…(cut)" : clean));
     if (cut) {
         qCDebug(lcGateway).noquote() << "reply" << action << "whole:" << clean;
     }

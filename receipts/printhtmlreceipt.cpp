@@ -70,7 +70,8 @@ receipts::PrintResult printHtmlReceipt(const QString& html) {
     const QString name = dataConfig().printerName();
     // The queue as it is called, "" being the system's default one.
     const QString queue = name.isEmpty() ? QStringLiteral("(default)") : name;
-    qCInfo(lcPrint).noquote() << "print job submitted: queue" << queue << "," << html.size() << "characters";
+    qCInfo(lcPrint).noquote()
+        << QStringLiteral("print job submitted: queue %1 (%2 characters)").arg(queue).arg(html.size());
     if (receipts::sink()) {
         receipts::sink()(html);
         qCInfo(lcPrint).noquote() << "print job accepted: queue" << queue;
