@@ -24,7 +24,7 @@ constexpr char kFileName[] = "cashier.log";
 constexpr char kLoggerName[] = "cashier";
 // Lines waiting for the writer thread; when it falls this far behind, the oldest are dropped rather than a caller
 // waiting.
-constexpr size_t kQueueLines = 8192;
+constexpr size_t kQueueLines = 1024;
 
 std::atomic<bool> g_on{false};
 std::atomic<bool> g_echo{true};
