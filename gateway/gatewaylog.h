@@ -16,6 +16,7 @@ QByteArray actionOf(const QByteArray& formBody);
 
 void request(const QString& url, const QByteArray& formBody);
 // `outcome` says how it ended ("HTTP 200", "timed out after 30000 ms", ...); `body` is the reply as received.
-void reply(const QByteArray& action, qint64 elapsedMs, const QString& outcome, const QByteArray& body);
+void reply(const QString& url, const QByteArray& action, qint64 elapsedMs, const QString& outcome,
+           const QByteArray& body);
 
 }  // namespace gatewaylog

@@ -110,7 +110,7 @@ void HttpFun::slot_requestFinished() {
     m_timer.stop();
     slot_readBody();  // what is left of the body (nothing, once it was refused)
     if (m_tooLarge) {
-        gatewaylog::reply(m_action, m_clock.elapsed(),
+        gatewaylog::reply(m_url, m_action, m_clock.elapsed(),
                           QStringLiteral("refused: larger than %1 bytes").arg(kMaxReplyBytes), QByteArray());
         m_ending = Ending::Unknown;
         m_status = 0;
@@ -135,7 +135,7 @@ void HttpFun::slot_requestFinished() {
                                                                          : QStringLiteral("outcome unknown"))
                                      .arg(m_status)
                                      .arg(m_reply->errorString());
-    gatewaylog::reply(m_action, m_clock.elapsed(), outcome, body);
+    gatewaylog::reply(m_url, m_action, m_clock.elapsed(), outcome, body);
     emit signal_requestFinished(ok, body);
     m_reply->deleteLater();
     deleteLater();
@@ -162,7 +162,7 @@ void HttpFun::slot_requestTimeout() {
         return;
     }
     m_done = true;
-    gatewaylog::reply(m_action, m_clock.elapsed(),
+    gatewaylog::reply(m_url, m_action, m_clock.elapsed(),
                       QStringLiteral("timed out after %1 ms (outcome unknown)").arg(m_timeoutMs), QByteArray());
     m_ending = Ending::Unknown;
     emit signal_requestFinished(false, QByteArrayLiteral("timeout"));

@@ -79,12 +79,13 @@ private slots:
         const QByteArray reply = "{\"code\":1,\"content\":{\"" + field + "\":\"" + secret.toUtf8() +
                                  "\",\"rows\":[{\"" + field + "\":\"" + secret.toUtf8() + "\"}],\"pad\":\"" + filler +
                                  "\"},\"" + field + "\":\"" + secret.toUtf8() + "\"}";
-        gatewaylog::reply("Pay.Ace.scanpay", 12, QStringLiteral("HTTP 200"), reply);
+        gatewaylog::reply(QStringLiteral("http://127.0.0.1/api"), "Pay.Ace.scanpay", 12, QStringLiteral("HTTP 200"),
+                          reply);
         oplog::stop();
         const QByteArray text = logText(folder);
-        QVERIFY2(text.contains("request Pay.Ace.scanpay"), text.constData());
-        QVERIFY(text.contains("reply Pay.Ace.scanpay in 12 ms"));
-        QVERIFY(text.contains("reply Pay.Ace.scanpay whole:"));
+        QVERIFY2(text.contains("post http://127.0.0.1/api Pay.Ace.scanpay"), text.constData());
+        QVERIFY(text.contains("reply from http://127.0.0.1/api Pay.Ace.scanpay in 12 ms"));
+        QVERIFY(text.contains("whole reply to Pay.Ace.scanpay"));
         QVERIFY(text.contains(field + "=***"));
         QVERIFY(text.contains("\"" + field + "\":\"***\""));
         QVERIFY2(!text.contains(secret.toUtf8()), text.constData());
