@@ -33,7 +33,7 @@ bool restartProgram() {
         qint64 pid = 0;
         started = QProcess::startDetached(command.program, command.arguments, command.workingDirectory, &pid);
         if (started) {
-            qCInfo(lcSession) << "shift handover: a new copy started as pid" << pid << "; this one ends";
+            qCInfo(lcSession) << "shift handover: restarted as pid" << pid << "- this copy ends";
         }
     }
     if (!started) {

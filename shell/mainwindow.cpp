@@ -139,12 +139,12 @@ void MainWindow::initSerialPorts() {
     m_showPort = std::make_unique<QSerialPort>();
     if (serialports::open(*m_softPort, softName, QIODevice::ReadOnly)) {
         serialports::applyLineSettings(*m_softPort, config.baudRate);
-        qCInfo(lcSerial).noquote() << "software port" << softName << "opened:" << serialports::device(softName)
-                                   << "baud" << config.baudRate;
+        qCInfo(lcSerial) << "software port" << softName << "opened:" << serialports::device(softName) << "baud"
+                         << config.baudRate;
         connect(m_softPort.get(), &QSerialPort::readyRead, this, &MainWindow::ReadData);
     } else {
-        qCWarning(lcSerial).noquote() << "software port" << softName << "at" << serialports::device(softName)
-                                      << "cannot be opened:" << m_softPort->errorString();
+        qCWarning(lcSerial) << "software port" << softName << "at" << serialports::device(softName)
+                            << "cannot be opened:" << m_softPort->errorString();
         reportPortFailure(QStringLiteral("软件串口不可用，请重新设置串口"));
     }
 
@@ -154,11 +154,11 @@ void MainWindow::initSerialPorts() {
     if (serialports::open(*m_showPort, showName, QIODevice::WriteOnly)) {
         serialports::applyLineSettings(*m_showPort, config.baudRate);
         m_showEnabled = true;
-        qCInfo(lcSerial).noquote() << "display port" << showName << "opened:" << serialports::device(showName) << "baud"
-                                   << config.baudRate;
+        qCInfo(lcSerial) << "display port" << showName << "opened:" << serialports::device(showName) << "baud"
+                         << config.baudRate;
     } else {
-        qCWarning(lcSerial).noquote() << "display port" << showName << "at" << serialports::device(showName)
-                                      << "cannot be opened:" << m_showPort->errorString();
+        qCWarning(lcSerial) << "display port" << showName << "at" << serialports::device(showName)
+                            << "cannot be opened:" << m_showPort->errorString();
         reportPortFailure(QStringLiteral("客显串口不可用，请重新设置串口"));
     }
 }
@@ -168,14 +168,14 @@ void MainWindow::closeSerialPorts() {
         m_softPort->disconnect(this);
         if (m_softPort->isOpen()) {
             m_softPort->close();
-            qCInfo(lcSerial).noquote() << "software port closed:" << m_softPort->portName();
+            qCInfo(lcSerial) << "software port closed:" << m_softPort->portName();
         }
         m_softPort.reset();
     }
     if (m_showPort) {
         if (m_showPort->isOpen()) {
             m_showPort->close();
-            qCInfo(lcSerial).noquote() << "display port closed:" << m_showPort->portName();
+            qCInfo(lcSerial) << "display port closed:" << m_showPort->portName();
         }
         m_showPort.reset();
     }
