@@ -29,6 +29,7 @@ constexpr size_t kQueueLines = 1024;
 std::atomic<bool> g_on{false};
 std::atomic<bool> g_echo{true};
 QtMessageHandler g_previous = nullptr;
+// Read by the handler on any thread while stop() may drop it: taken and dropped atomically.
 std::shared_ptr<spdlog::logger> g_logger;
 // The logger holds its writer thread weakly: the pool is kept here, and letting it go writes what is queued.
 std::shared_ptr<spdlog::details::thread_pool> g_pool;
@@ -37,7 +38,7 @@ std::mutex g_startStop;
 void closeFile() {
     g_on = false;
     spdlog::shutdown();
-    g_logger.reset();
+    std::atomic_store(&g_logger, std::shared_ptr<spdlog::logger>());
     g_pool.reset();
 }
 
@@ -71,7 +72,7 @@ void handler(QtMsgType type, const QMessageLogContext& context, const QString& m
         return;
     }
     const auto level = spdLevel(type);
-    spdlog::logger* logger = g_logger.get();
+    const std::shared_ptr<spdlog::logger> logger = std::atomic_load(&g_logger);
     if (!logger || !logger->should_log(level)) {
         return;
     }
@@ -173,7 +174,7 @@ bool start(const QString& folder, Level level, const Limits& limits, bool echo) 
         logger->set_error_handler([](const std::string& why) { turnOff(why); });
         spdlog::register_logger(logger);
         spdlog::flush_every(std::chrono::seconds(1));
-        g_logger = std::move(logger);
+        std::atomic_store(&g_logger, std::shared_ptr<spdlog::logger>(std::move(logger)));
         g_pool = std::move(pool);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "cashier: operations log off: %s\n", e.what());
