@@ -1,5 +1,6 @@
 #include "comconfig.h"
 
+#include "logcategories.h"
 #include "privatefile.h"
 
 #include <QFile>
@@ -110,10 +111,27 @@ bool saveComConfig(const QString& fileName) {
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
-    const QByteArray bytes = comConfig().toBytes();
+    const ComConfig& c = comConfig();
+    const QByteArray bytes = c.toBytes();
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
+        qCWarning(lcSettings).noquote() << "app.config could not be written:" << file.errorString();
         return false;
     }
-    return file.commit();
+    if (!file.commit()) {
+        qCWarning(lcSettings).noquote() << "app.config could not be written:" << file.errorString();
+        return false;
+    }
+    qCInfo(lcSettings).noquote() << QStringLiteral(
+                                        "app.config saved: baud %1, software port COM%2, display port COM%3, "
+                                        "display %4, cents mode %5, refunds %6, item refunds %7, item name %8")
+                                        .arg(c.baudRate)
+                                        .arg(c.softPortNo)
+                                        .arg(c.showPortNo)
+                                        .arg(int(c.showEnabled))
+                                        .arg(c.centsMode)
+                                        .arg(int(c.refundEnabled))
+                                        .arg(int(c.refundCardEnabled))
+                                        .arg(c.itemName());
+    return true;
 }

@@ -1,9 +1,12 @@
 #include "dataconfig.h"
 
+#include "logcategories.h"
 #include "platform/platform.h"
 #include "privatefile.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QTextCodec>
 #include <QUrl>
 #include <sodium.h>
@@ -34,6 +37,10 @@ DataConfig& dataConfig() {
     return *config;
 }
 
+QString logFolder() {
+    return QFileInfo(dataConfig().fileName()).absoluteDir().filePath(QStringLiteral("logs"));
+}
+
 void resetDataConfigForTests() {
     instance().reset();
 }
@@ -59,11 +66,20 @@ QVariant DataConfig::read(const char* key, const QVariant& def) {
 
 void DataConfig::write(const char* key, const QVariant& value, bool syncNow) {
     m_settings.beginGroup(kGroup);
+    if (m_settings.value(QLatin1String(key)).toString() != value.toString()) {
+        // The digest of the login password is no one's business, not even support's.
+        const bool secret = qstrcmp(key, "pwd") == 0;
+        qCInfo(lcSettings).noquote() << "data.ini:" << key << "="
+                                     << (secret ? QStringLiteral("(changed, not shown)") : value.toString());
+    }
     m_settings.setValue(QLatin1String(key), value);
     m_settings.endGroup();
     // Written through at once: a setting must survive a crash or a power cut right after it was made.
     if (syncNow) {
         sync();
+        if (m_settings.status() != QSettings::NoError) {
+            qCWarning(lcSettings).noquote() << "data.ini could not be written:" << m_settings.fileName();
+        }
     }
 }
 

@@ -61,6 +61,8 @@ private:
 
 // The process-wide accessor, created by its first user and kept for the whole run.
 DataConfig& dataConfig();
+// The folder of the operations log: "logs" beside data.ini.
+QString logFolder();
 // Tests run in a fresh working directory; this drops the accessor so the next call reopens "data.ini" there.
 void resetDataConfigForTests();
 

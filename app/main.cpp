@@ -1,5 +1,6 @@
 #include "app/comconfig.h"
 #include "app/dataconfig.h"
+#include "app/oplog.h"
 #include "app/startup.h"
 #include "journal/journal.h"
 #include "shell/startup_windows.h"
@@ -19,6 +20,9 @@ int main(int argc, char* argv[]) {
     // 1. The application object (arguments are not interpreted), Qt's own texts in Chinese and the style sheet its
     //    windows share.
     QApplication app(argc, argv);
+    // The operations log beside data.ini, first, so that it holds the whole run.
+    const QString dataFolder = QFileInfo(dataConfig().fileName()).absolutePath();
+    oplog::startForClient(logFolder(), dataFolder, QCoreApplication::arguments());
     loadQtChinese();
     windowstyle::applyApplicationStyle();
 
@@ -26,7 +30,7 @@ int main(int argc, char* argv[]) {
     syncAutostart();
 
     // The payment journal beside data.ini, before any window can move money.
-    const QString journalNotice = journal::openAtStartup(QFileInfo(dataConfig().fileName()).absolutePath());
+    const QString journalNotice = journal::openAtStartup(dataFolder);
 
     // 3. The login window (it may start the version check).
     showLoginWindow();
@@ -41,5 +45,7 @@ int main(int argc, char* argv[]) {
     createSettingsHub();
 
     // 6. The event loop.
-    return app.exec();
+    const int exitCode = app.exec();
+    oplog::endForClient(exitCode);
+    return exitCode;
 }

@@ -1,5 +1,7 @@
 #include "app/relaunch.h"
 
+#include "app/logcategories.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -31,11 +33,11 @@ bool restartProgram() {
         qint64 pid = 0;
         started = QProcess::startDetached(command.program, command.arguments, command.workingDirectory, &pid);
         if (started) {
-            qDebug() << "restarted as pid" << pid;
+            qCInfo(lcSession) << "shift handover: restarted as pid" << pid << "- this copy ends";
         }
     }
     if (!started) {
-        qWarning() << "could not start a new copy of" << command.program;
+        qCWarning(lcSession) << "shift handover: could not start a new copy of" << command.program;
         return false;
     }
     if (quitter()) {

@@ -1,5 +1,7 @@
 #include "usersession.h"
 
+#include "logcategories.h"
+
 #include <memory>
 
 namespace {
@@ -22,7 +24,26 @@ QList<TicketType*>& ticketTypes() {
     return types;
 }
 
+void UserSession::setLoginInfo(const LoginInfo& login) {
+    if (!login.uname.isEmpty() || !login.id.isEmpty()) {
+        qCInfo(lcSession).noquote() << "signed in: account" << login.uname << "cashier" << login.id << login.rname
+                                    << "company" << login.company;
+    }
+    m_login = login;
+}
+
+void UserSession::setCurrentShop(const Shop& shop) {
+    if (!(shop == m_currentShop)) {
+        qCInfo(lcSession).noquote() << (m_currentShop.shopid.isEmpty() ? "store chosen:" : "store switched to:")
+                                    << shop.shopid << shopDisplayText(shop).trimmed();
+    }
+    m_currentShop = shop;
+}
+
 void endSession() {
+    if (!userSession().loginInfo().uname.isEmpty()) {
+        qCInfo(lcSession).noquote() << "session ended: account" << userSession().loginInfo().uname;
+    }
     userSession() = UserSession();  // in place: a reference taken earlier stays valid
     qDeleteAll(ticketTypes());
     ticketTypes().clear();

@@ -14,8 +14,9 @@ public:
     QMap<int, Shop> shopsByIndex() const { return m_shopsByIndex; }
     QMap<int, Order> ordersByRow() const { return m_ordersByRow; }
 
-    void setLoginInfo(const LoginInfo& login) { m_login = login; }
-    void setCurrentShop(const Shop& shop) { m_currentShop = shop; }
+    // Both note the change in the operations log (never the token).
+    void setLoginInfo(const LoginInfo& login);
+    void setCurrentShop(const Shop& shop);
     void insertShop(int index, const Shop& shop) { m_shopsByIndex.insert(index, shop); }
     void insertOrder(int row, const Order& order) { m_ordersByRow.insert(row, order); }
     void clearOrders() { m_ordersByRow.clear(); }

@@ -1,9 +1,7 @@
 #include "httpfun.h"
 
-#include "reply.h"
-#include "requestbody.h"
+#include "gatewaylog.h"
 
-#include <QDebug>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -91,7 +89,9 @@ void HttpFun::post(const QString& url, const QByteArray& body) {
         ssl.setProtocol(QSsl::TlsV1_2OrLater);
         request.setSslConfiguration(ssl);
     }
-    qDebug().noquote() << "post" << url << RequestBody::redactFormBody(body);
+    m_action = gatewaylog::actionOf(body);
+    m_clock.start();
+    gatewaylog::request(url, body);
     m_reply = m_manager->post(request, new OneShotBody(body, this));
     connect(m_reply, &QNetworkReply::finished, this, &HttpFun::slot_requestFinished);
     // The network thread reads ahead only this far; the body is taken in here, so a reply above the limit is
@@ -110,7 +110,8 @@ void HttpFun::slot_requestFinished() {
     m_timer.stop();
     slot_readBody();  // what is left of the body (nothing, once it was refused)
     if (m_tooLarge) {
-        qDebug().noquote() << "reply from" << m_url << "refused: larger than" << kMaxReplyBytes << "bytes";
+        gatewaylog::reply(m_url, m_action, m_clock.elapsed(),
+                          QStringLiteral("refused: larger than %1 bytes").arg(kMaxReplyBytes), QByteArray());
         m_ending = Ending::Unknown;
         m_status = 0;
         emit signal_requestFinished(false, QByteArrayLiteral("reply too large"));
@@ -127,10 +128,14 @@ void HttpFun::slot_requestFinished() {
         m_ending = neverSent(error) && m_status == 0 ? Ending::NotSent : Ending::Unknown;
     }
     const bool ok = m_ending == Ending::Answered && m_status == 200;
-    if (!ok) {
-        qDebug().noquote() << "request to" << m_url << "failed: status" << m_status << m_reply->errorString();
-    }
-    qDebug().noquote() << "reply from" << m_url << reply::redactedForLog(body);
+    const QString outcome = ok ? QStringLiteral("HTTP 200")
+                               : QStringLiteral("failed (%1): status %2, %3")
+                                     .arg(m_ending == Ending::NotSent    ? QStringLiteral("not sent")
+                                          : m_ending == Ending::Answered ? QStringLiteral("answered")
+                                                                         : QStringLiteral("outcome unknown"))
+                                     .arg(m_status)
+                                     .arg(m_reply->errorString());
+    gatewaylog::reply(m_url, m_action, m_clock.elapsed(), outcome, body);
     emit signal_requestFinished(ok, body);
     m_reply->deleteLater();
     deleteLater();
@@ -157,7 +162,8 @@ void HttpFun::slot_requestTimeout() {
         return;
     }
     m_done = true;
-    qDebug().noquote() << "request to" << m_url << "timed out after" << m_timeoutMs << "ms";
+    gatewaylog::reply(m_url, m_action, m_clock.elapsed(),
+                      QStringLiteral("timed out after %1 ms (outcome unknown)").arg(m_timeoutMs), QByteArray());
     m_ending = Ending::Unknown;
     emit signal_requestFinished(false, QByteArrayLiteral("timeout"));
     if (m_reply) {

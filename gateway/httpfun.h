@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -53,6 +54,8 @@ private:
     QNetworkReply* m_reply = nullptr;
     QTimer m_timer;
     QString m_url;
+    QByteArray m_action;  // for the log
+    QElapsedTimer m_clock;
     int m_timeoutMs = kDefaultTimeoutMs;
     bool m_done = false;
     bool m_tooLarge = false;

@@ -2,6 +2,7 @@
 
 #include "app/money.h"
 #include "platform/platform.h"
+#include "app/logcategories.h"
 
 #include <QDebug>
 #include <QDir>
@@ -517,6 +518,8 @@ bool Journal::carryOver(const QList<Attempt>& open, const QDateTime& lostSince, 
     if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
         return abandon(rc);
     }
+    qCWarning(lcJournal).noquote() << open.size() << "open attempts carried over from an unreadable journal"
+                                   << (lostSince.isValid() ? "; some may be lost: each amount looks back once" : "");
     return true;
 }
 
@@ -572,6 +575,8 @@ std::optional<qint64> Journal::begin(const Attempt& a, QString* error, Attempt* 
     if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
         return abandon(failure(m_db, rc, "begin"));
     }
+    qCInfo(lcJournal).noquote() << "attempt" << id << kindName(a.kind) << "-> sending, store" << a.shopId << "fen"
+                                << a.fen << "code" << masked;
     return id;
 }
 
@@ -631,6 +636,8 @@ bool Journal::takeOver(qint64 id, QString* error) {
     if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
         return abandon(failure(m_db, rc, "take over"));
     }
+    qCInfo(lcJournal).noquote() << "attempt" << id << "taken over from process" << found.first().owner.pid
+                                << "(no longer running) by" << m_self.pid;
     return true;
 }
 
@@ -664,13 +671,16 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
         return false;
     };
     State from = State::Unresolved;
+    QString logged;  // kind, store, fen and masked code, for the log line
     {
-        Statement s(m_db, "SELECT state FROM attempts WHERE id = ?");
+        Statement s(m_db, "SELECT state, kind, shop_id, fen, masked_code FROM attempts WHERE id = ?");
         s.bind(1, id);
         if (!s.next()) {
             return abandon(s.ok() ? QStringLiteral("找不到这笔收款记录") : failure(m_db, s.rc(), "settle"));
         }
         from = stateFromName(s.text(0)).value_or(State::Unresolved);
+        logged = QStringLiteral("%1 %2 -> %3, store %4 fen %5 code %6")
+                     .arg(s.text(1), stateName(from), stateName(to), s.text(2), s.text(3), s.text(4));
     }
     if (!maySettle(from, to)) {
         return abandon(QStringLiteral("这笔记录%1，不能改为%2").arg(stateLabel(from), stateLabel(to)));
@@ -689,6 +699,7 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
     if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
         return abandon(failure(m_db, rc, "settle"));
     }
+    qCInfo(lcJournal).noquote() << "attempt" << id << logged;
     return true;
 }
 

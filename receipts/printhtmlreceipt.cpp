@@ -1,10 +1,10 @@
 #include "receipts/printhtmlreceipt.h"
 
 #include "app/dataconfig.h"
+#include "app/logcategories.h"
 #include "platform/platform.h"
 
 #include <QPrinter>
-#include <QDebug>
 #include <QPrinterInfo>
 #include <QTextDocument>
 
@@ -75,8 +75,13 @@ void setReceiptSinkForTests(ReceiptSink s) {
 receipts::PrintResult printHtmlReceipt(const QString& html) {
     using receipts::PrintResult;
     const QString name = dataConfig().printerName();
+    // The queue as it is called, "" being the system's default one.
+    const QString queue = name.isEmpty() ? QStringLiteral("(default)") : name;
+    qCInfo(lcPrint).noquote()
+        << QStringLiteral("print job submitted: queue %1 (%2 characters)").arg(queue).arg(html.size());
     if (receipts::sink()) {
         receipts::sink()(html);
+        qCInfo(lcPrint).noquote() << "print job accepted: queue" << queue;
         return {PrintResult::Accepted, name};
     }
     // An unnamed printer is the system's default one, as Qt takes it.
@@ -86,7 +91,10 @@ receipts::PrintResult printHtmlReceipt(const QString& html) {
                                        info.isNull() || platform::printQueueAcceptsJobs(info.printerName()),
                                        info.isNull() ? !QPrinterInfo::availablePrinterNames().isEmpty() : true);
     if (before != PrintResult::Accepted) {
-        qWarning().noquote() << "receipt not printed: printer" << name << "status" << before;
+        qCWarning(lcPrint).noquote() << "print job failed: queue" << queue << "-"
+                                     << (before == PrintResult::PrinterMissing ? "no such printer"
+                                         : before == PrintResult::NoPrinters   ? "no printers at all"
+                                                                               : "printer stopped");
         return {before, name};
     }
     QPrinter printer(info, QPrinter::HighResolution);
@@ -96,8 +104,9 @@ receipts::PrintResult printHtmlReceipt(const QString& html) {
     document.setHtml(html);
     document.print(&printer);
     if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted) {
-        qWarning().noquote() << "receipt not printed: printer" << name << "did not take the job";
+        qCWarning(lcPrint).noquote() << "print job failed: queue" << queue << "- the printer did not take the job";
         return {PrintResult::NotAccepted, name};
     }
+    qCInfo(lcPrint).noquote() << "print job accepted: queue" << queue;
     return {PrintResult::Accepted, name};
 }

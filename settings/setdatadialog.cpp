@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "app/usersession.h"
 #include "ui_SetDataDialog.h"
+#include "widgets/logfolder.h"
 #include "widgets/messagebox.h"
 
 #include <QMessageBox>
@@ -41,6 +42,10 @@ SetDataDialog::SetDataDialog(QWidget* parent) : QWidget(parent), ui(std::make_un
 }
 
 SetDataDialog::~SetDataDialog() = default;
+
+void SetDataDialog::on_pushButton_logs_clicked() {
+    openLogFolder(this);
+}
 
 void SetDataDialog::on_pushButton_sure_clicked() {
     UserSession& session = userSession();

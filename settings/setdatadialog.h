@@ -17,6 +17,7 @@ public:
 
 public slots:
     void on_pushButton_sure_clicked();
+    void on_pushButton_logs_clicked();
 
 private:
     std::unique_ptr<Ui::SetDataDialog> ui;

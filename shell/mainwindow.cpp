@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "app/logcategories.h"
+
 #include "widgets/draghelper.h"
 #include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
@@ -136,14 +138,14 @@ void MainWindow::initSerialPorts() {
     const QString showName = serialports::comName(config.showPortNo);
     m_softPort = std::make_unique<QSerialPort>();
     m_showPort = std::make_unique<QSerialPort>();
-    qDebug() << "serial bridge: software port" << config.softPortNo << "baud" << config.baudRate;
-
     if (serialports::open(*m_softPort, softName, QIODevice::ReadOnly)) {
         serialports::applyLineSettings(*m_softPort, config.baudRate);
+        qCInfo(lcSerial) << "software port" << softName << "opened:" << serialports::device(softName) << "baud"
+                         << config.baudRate;
         connect(m_softPort.get(), &QSerialPort::readyRead, this, &MainWindow::ReadData);
     } else {
-        qDebug() << "serial bridge: software port" << softName << "at" << serialports::device(softName)
-                 << "cannot be opened:" << m_softPort->errorString();
+        qCWarning(lcSerial) << "software port" << softName << "at" << serialports::device(softName)
+                            << "cannot be opened:" << m_softPort->errorString();
         reportPortFailure(QStringLiteral("软件串口不可用，请重新设置串口"));
     }
 
@@ -153,9 +155,11 @@ void MainWindow::initSerialPorts() {
     if (serialports::open(*m_showPort, showName, QIODevice::WriteOnly)) {
         serialports::applyLineSettings(*m_showPort, config.baudRate);
         m_showEnabled = true;
+        qCInfo(lcSerial) << "display port" << showName << "opened:" << serialports::device(showName) << "baud"
+                         << config.baudRate;
     } else {
-        qDebug() << "serial bridge: display port" << showName << "at" << serialports::device(showName)
-                 << "cannot be opened:" << m_showPort->errorString();
+        qCWarning(lcSerial) << "display port" << showName << "at" << serialports::device(showName)
+                            << "cannot be opened:" << m_showPort->errorString();
         reportPortFailure(QStringLiteral("客显串口不可用，请重新设置串口"));
     }
 }
@@ -165,12 +169,14 @@ void MainWindow::closeSerialPorts() {
         m_softPort->disconnect(this);
         if (m_softPort->isOpen()) {
             m_softPort->close();
+            qCInfo(lcSerial) << "software port closed:" << m_softPort->portName();
         }
         m_softPort.reset();
     }
     if (m_showPort) {
         if (m_showPort->isOpen()) {
             m_showPort->close();
+            qCInfo(lcSerial) << "display port closed:" << m_showPort->portName();
         }
         m_showPort.reset();
     }
@@ -198,7 +204,7 @@ void MainWindow::ReadData() {
     if (chunk.isEmpty()) {
         return;
     }
-    qDebug() << "serial chunk" << chunk.toHex(' ');
+    qCDebug(lcSerial) << "serial chunk" << chunk.toHex(' ');
     // The display gets every chunk as it came, at once; only the amount waits for its line to be complete.
     if (m_showEnabled && m_showPort) {
         m_showPort->write(chunk);
@@ -207,7 +213,7 @@ void MainWindow::ReadData() {
 }
 
 void MainWindow::onSerialAmount(const QString& text) {
-    qDebug() << "serial amount" << text;
+    qCInfo(lcSerial).noquote() << "amount from the POS:" << text;
     if (!amountPage()) {
         // The window is not brought to the front; the page radio button follows so the row shows the page.
         showPage(AmountPage);
@@ -270,7 +276,7 @@ void MainWindow::writeToDisplay(const QByteArray& command) {
     if (!m_showEnabled || !m_showPort || (m_amountReader && m_amountReader->holding())) {
         return;
     }
-    qDebug() << "display command" << command.toHex(' ');
+    qCDebug(lcSerial) << "display command" << command.toHex(' ');
     m_showPort->write(command);
 }
 

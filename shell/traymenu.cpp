@@ -2,6 +2,7 @@
 
 #include "aboutdialog.h"
 #include "app/dataconfig.h"
+#include "widgets/logfolder.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -49,6 +50,9 @@ TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent) {
     auto* about = new QAction(QStringLiteral("关于我们"), this);
     addAction(about);
     connect(about, &QAction::triggered, this, &TrayMenu::about_action_triggered);
+    auto* logs = new QAction(QStringLiteral("打开日志文件夹"), this);
+    addAction(logs);
+    connect(logs, &QAction::triggered, this, [] { openLogFolder(nullptr); });
     addSeparator();
 
     auto* quit = new QAction(QStringLiteral("退出"), this);

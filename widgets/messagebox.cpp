@@ -1,6 +1,9 @@
 #include "messagebox.h"
 
+#include "app/logcategories.h"
+
 #include <QAbstractButton>
+#include <QMetaEnum>
 #include <QPushButton>
 #include <QPointer>
 #include <QTimer>
@@ -21,6 +24,35 @@ Hook& testHook() {
     return hook;
 }
 
+const char* iconName(QMessageBox::Icon icon) {
+    switch (icon) {
+        case QMessageBox::Information:
+            return "information";
+        case QMessageBox::Warning:
+            return "warning";
+        case QMessageBox::Critical:
+            return "critical";
+        case QMessageBox::Question:
+            return "question";
+        case QMessageBox::NoIcon:
+            break;
+    }
+    return "box";
+}
+
+// What the cashier saw and answered, for the operations log.
+void logShown(QMessageBox::Icon icon, Title title, const QString& text) {
+    qCInfo(lcUi).noquote() << "message box" << iconName(icon) << "[" + titleText(title) + "]" << shortened(text);
+}
+QMessageBox::StandardButton logAnswer(Title title, QMessageBox::StandardButton pressed) {
+    const QMetaObject& meta = QMessageBox::staticMetaObject;
+    const char* name = meta.enumerator(meta.indexOfEnumerator("StandardButtons")).valueToKey(pressed);
+    qCInfo(lcUi).noquote() << "message box"
+                           << "[" + titleText(title) + "]"
+                           << "answered:" << (name ? name : "none");
+    return pressed;
+}
+
 QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                  QMessageBox::StandardButtons standard, QMessageBox::StandardButton defaultButton,
                                  const Buttons& labels = {},
@@ -31,8 +63,10 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title 
             standard |= b.first;
         }
     }
+    logShown(icon, title, text);
     if (testHook()) {
-        return testHook()(Request{parent, icon, titleText(title), shortened(text), standard, defaultButton, clickOnly});
+        return logAnswer(
+            title, testHook()(Request{parent, icon, titleText(title), shortened(text), standard, defaultButton, clickOnly}));
     }
     QMessageBox* box = create(parent, icon, title, text, standard);
     for (const auto& b : labels) {
@@ -57,11 +91,11 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title 
     const QPointer<QMessageBox> alive(box);
     box->exec();
     if (!alive) {
-        return QMessageBox::NoButton;
+        return logAnswer(title, QMessageBox::NoButton);
     }
     const auto pressed = box->standardButton(box->clickedButton());
     delete box;
-    return pressed;
+    return logAnswer(title, pressed);
 }
 
 }  // namespace

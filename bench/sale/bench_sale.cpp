@@ -1,9 +1,10 @@
 // A sale after another against the sandbox gateway on loopback: the time from the Return that ends the scan to the
 // result window shown, the client's resident memory as the sales add up, and the payment journal's two writes of
 // each sale (the attempt before the charge leaves, its outcome after), each waiting for the disk (synchronous=FULL).
-//   bench_sale [--sales N] [--printer NAME] [--sandbox PATH] [--journal DIR]
+//   bench_sale [--sales N] [--printer NAME] [--sandbox PATH] [--journal DIR] [--log on|off]
 // Runs the real amount page, payment-code window and result window (offscreen unless a display is chosen).
 #include "app/dataconfig.h"
+#include "app/oplog.h"
 #include "benchgateway.h"
 #include "benchutil.h"
 #include "collect/formcs.h"
@@ -85,11 +86,19 @@ int main(int argc, char** argv) {
                     "folder for the payment journal (default: the temporary folder; it should be on the "
                     "disk the client's data folder is on)",
                     "dir"});
+    args.addOption({"log", "the operations log on (as in the client) or off", "on|off", "on"});
     args.process(app);
     const int sales = std::max(1, args.value("sales").toInt());
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
+    // Off: the messages go nowhere, so the difference is the log's whole cost (nothing is echoed either way).
+    const bool logOn = args.value("log") != QLatin1String("off");
+    if (!logOn) {
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    } else if (!oplog::start(logFolder(), oplog::Level::Info, {}, false)) {
+        return 1;
+    }
     QProcess sandbox;
     if (!bench::startSandbox(sandbox, args.value("sandbox"), dir.filePath("sandbox.db"))) {
         return 1;
@@ -209,7 +218,8 @@ int main(int argc, char** argv) {
 
     const bench::Summary s = bench::summarize(scanToResultMs);
     const bench::Summary w = bench::summarize(windowMs);
-    std::printf("sales: %d, printer: %s\n", sales, qPrintable(args.value("printer")));
+    std::printf("sales: %d, printer: %s, operations log: %s\n", sales, qPrintable(args.value("printer")),
+                logOn ? "on" : "off");
     std::printf(
         "Return -> result window shown (both journal writes included), ms: median %.1f  p90 %.1f  p99 %.1f"
         "  min %.1f  max %.1f\n",
@@ -239,5 +249,6 @@ int main(int argc, char** argv) {
     }
     sandbox.terminate();
     sandbox.waitForFinished(3000);
+    oplog::stop();
     return 0;
 }

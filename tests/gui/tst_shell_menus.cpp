@@ -1,4 +1,5 @@
 #include "widgets/draghelper.h"
+#include "settings/setdatadialog.h"
 #include "settings/settingmain.h"
 #include "shell/aboutdialog.h"
 #include "shell/floatwidget.h"
@@ -7,6 +8,9 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -35,6 +39,15 @@ QList<int> highlighted(const SettingMain& hub) {
     }
     return out;
 }
+
+// Stands in for the desktop's file manager: notes the addresses it is handed.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
 
 // Runs `check` once the modal run of a dialog has started; `check` ends that run.
 void whileModal(const std::function<void()>& check) {
@@ -105,7 +118,37 @@ private slots:
             texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
         }
         QCOMPARE(texts, QStringList({"客显设置", "其他设置", "密码设置", "退款密码修改", "设置忘记退款密码", "收款设置",
-                                     "退款设置", "-", "显示主面板", "-", "官方网站", "关于我们", "-", "退出"}));
+                                     "退款设置", "-", "显示主面板", "-", "官方网站", "关于我们", "打开日志文件夹", "-",
+                                     "退出"}));
+    }
+
+    // 打开日志文件夹, in the tray menu and on 其他设置, hands the log's folder (beside data.ini) to the desktop.
+    void logFolderGoesToTheDesktop_data() {
+        QTest::addColumn<bool>("fromTray");
+        QTest::newRow("tray menu") << true;
+        QTest::newRow("其他设置") << false;
+    }
+    void logFolderGoesToTheDesktop() {
+        QFETCH(bool, fromTray);
+        UrlRecorder recorder;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+        if (fromTray) {
+            TrayMenu menu;
+            menu.actionByText(QStringLiteral("打开日志文件夹"))->trigger();
+        } else {
+            QWidget host;
+            SetDataDialog page(&host);
+            QPushButton* button = page.findChild<QPushButton*>(QStringLiteral("pushButton_logs"));
+            QVERIFY(button);
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        const QString expected = QDir(m_dir->path()).filePath(QStringLiteral("logs"));
+        QCOMPARE(recorder.urls, QList<QUrl>{QUrl::fromLocalFile(expected)});
+        // There to be opened, and private, even before the log has written to it.
+        QVERIFY(QFileInfo(expected).isDir());
+        QCOMPARE(QFile::permissions(expected) & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+                 QFileDevice::Permissions());
     }
 
     void floatingIconMenuOpensHubAndQuitsOwner() {
