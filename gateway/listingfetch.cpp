@@ -41,8 +41,7 @@ void ListingFetch::onReply(const Reply& reply) {
     ending.pagesRead = m_page - 1;
     const replies::Read<replies::ListingPage> read = replies::listing(reply);
     if (!read.ok() || !read.value.listed) {
-        ending.failure =
-            read.ok() ? replies::Status{replies::Verdict::Unusable, QString(), reply.kind} : read.status;
+        ending.failure = read.ok() ? replies::Status{replies::Verdict::Unusable, QString(), reply.kind} : read.status;
         m_running = false;
         emit finished(ending);
         return;

@@ -42,9 +42,7 @@ QByteArray csvRow(const Order& o) {
 
 ListExport::ListExport(QObject* parent) : QObject(parent), m_fetch(new gateway::ListingFetch(this)) {
     connect(m_fetch, &gateway::ListingFetch::pageRead, this,
-            [this](int page, int total, const replies::ListingPage& listing) {
-                onPage(page, total, listing);
-            });
+            [this](int page, int total, const replies::ListingPage& listing) { onPage(page, total, listing); });
     connect(m_fetch, &gateway::ListingFetch::finished, this, &ListExport::onFinished);
 }
 

@@ -65,8 +65,8 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title 
     }
     logShown(icon, title, text);
     if (testHook()) {
-        return logAnswer(
-            title, testHook()(Request{parent, icon, titleText(title), shortened(text), standard, defaultButton, clickOnly}));
+        return logAnswer(title, testHook()(Request{parent, icon, titleText(title), shortened(text), standard,
+                                                   defaultButton, clickOnly}));
     }
     QMessageBox* box = create(parent, icon, title, text, standard);
     for (const auto& b : labels) {
