@@ -182,6 +182,7 @@ void ChargeController::onChargeReply(const gateway::Reply& reply) {
         return;
     }
     const replies::ChargeResult result = replies::charge(reply);
+    const journal::Settlement settled = journal::settlementOf(result.outcome, result.message);
     switch (result.outcome) {
         case replies::Outcome::Paid: {
             replies::Sale sale = result.sale;
@@ -191,25 +192,23 @@ void ChargeController::onChargeReply(const gateway::Reply& reply) {
             if (sale.tickets.isEmpty()) {
                 sale.tickets = m_tickets;
             }
-            settle(journal::State::Paid, sale.orderNo(), QString());
+            settle(settled.state, sale.orderNo(), QString());
             setPhase(Phase::Paid);
             emit paid(sale);
             return;
         }
         case replies::Outcome::Refused:
-            settle(journal::State::Refused, QString(), result.message);
+            settle(settled.state, QString(), settled.note);
             setPhase(Phase::Ready);
             emit refused(result.message);
             return;
         case replies::Outcome::NotSent:
-            settle(journal::State::NotSent, QString(), QString());
+            settle(settled.state, QString(), settled.note);
             setPhase(Phase::Ready);
             emit notSent();
             return;
         case replies::Outcome::Unknown:
-            settle(journal::State::Unresolved, QString(),
-                   result.message.isEmpty() ? QStringLiteral("没有收到明确的答复")
-                                            : QStringLiteral("答复不明确：") + replies::shown(result.message));
+            settle(settled.state, QString(), settled.note);
             setPhase(Phase::Checking);
             startCheck();
             return;

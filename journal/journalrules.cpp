@@ -41,6 +41,21 @@ bool maySettle(State from, State to) {
     return false;
 }
 
+Settlement settlementOf(replies::Outcome outcome, const QString& message) {
+    switch (outcome) {
+        case replies::Outcome::Paid:
+            return {State::Paid, message};
+        case replies::Outcome::Refused:
+            return {State::Refused, message};
+        case replies::Outcome::NotSent:
+            return {State::NotSent, QString()};
+        case replies::Outcome::Unknown:
+            break;
+    }
+    return {State::Unresolved, message.isEmpty() ? QStringLiteral("没有收到明确的答复")
+                                                 : QStringLiteral("答复不明确：") + replies::shown(message)};
+}
+
 bool isOpen(State state) {
     return state == State::Sending || state == State::Unresolved;
 }

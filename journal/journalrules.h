@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gateway/replies.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -51,6 +53,14 @@ struct Attempt {
 //   Refused, Released -> Paid (found in the listing later: the gateway took it despite its answer or the release)
 // NotSent and Paid are final.
 bool maySettle(State from, State to);
+// How a charge's or a refund's reply is recorded: its state and the note kept with it (the gateway's words for a
+// refusal, what was unclear about an unknown outcome). Both controllers settle through this one step.
+struct Settlement {
+    State state = State::Unresolved;
+    QString note;
+};
+Settlement settlementOf(replies::Outcome outcome, const QString& message);
+
 // Sending or Unresolved: money may have moved and nobody knows yet.
 bool isOpen(State state);
 bool isCharge(Kind kind);

@@ -65,7 +65,7 @@ void RefundGuard::start() {
     m_attemptId = open->id;
     if (open->state == journal::State::Sending) {
         // The run that sent it ended before the answer: nobody knows.
-        settle(int(journal::State::Unresolved), QStringLiteral("程序重新启动时仍在发送"));
+        settle(journal::State::Unresolved, QStringLiteral("程序重新启动时仍在发送"));
     }
     setPhase(Phase::Checking);
     m_elapsed.start();
@@ -165,23 +165,17 @@ void RefundGuard::onRefundReply(const gateway::Reply& reply) {
         return;
     }
     const replies::RefundResult result = replies::refund(reply);
+    const journal::Settlement settled = journal::settlementOf(result.outcome, result.message);
+    settle(settled.state, settled.note);
     switch (result.outcome) {
         case replies::Outcome::Paid:
-            settle(int(journal::State::Paid), result.message);
             setPhase(Phase::Done);
             break;
         case replies::Outcome::Refused:
-            settle(int(journal::State::Refused), result.message);
-            setPhase(Phase::Ready);
-            break;
         case replies::Outcome::NotSent:
-            settle(int(journal::State::NotSent), QString());
             setPhase(Phase::Ready);
             break;
         case replies::Outcome::Unknown:
-            settle(int(journal::State::Unresolved),
-                   result.message.isEmpty() ? QStringLiteral("没有收到明确的答复")
-                                            : QStringLiteral("答复不明确：") + replies::shown(result.message));
             setPhase(Phase::Checking);
             m_elapsed.start();
             lookUp();
@@ -190,12 +184,12 @@ void RefundGuard::onRefundReply(const gateway::Reply& reply) {
     emit finished(result, m_fen);
 }
 
-void RefundGuard::settle(int state, const QString& note) {
+void RefundGuard::settle(journal::State state, const QString& note) {
     journal::Journal* j = journal::instance();
     QString error;
-    if (!j || !j->settle(m_attemptId, journal::State(state), QString(), note, &error)) {
-        qWarning().noquote() << "journal: refund" << m_attemptId << "not settled as"
-                             << journal::stateName(journal::State(state)) << error;
+    if (!j || !j->settle(m_attemptId, state, QString(), note, &error)) {
+        qWarning().noquote() << "journal: refund" << m_attemptId << "not settled as" << journal::stateName(state)
+                             << error;
         emit journalTrouble(QStringLiteral("退款结果未能写入收款记录（%1）。").arg(error));
     }
 }
@@ -222,7 +216,7 @@ void RefundGuard::onLookup(const gateway::Reply& reply) {
     const std::optional<qint64> now = refundedOf(reply);
     switch (journal::judgeRefundLookup(m_before, m_fen, now)) {
         case journal::RefundLookup::WentThrough:
-            settle(int(journal::State::Paid), QStringLiteral("交易查询中退款金额已增加本次退款（自动核对）"));
+            settle(journal::State::Paid, QStringLiteral("交易查询中退款金额已增加本次退款（自动核对）"));
             setPhase(Phase::Done);
             emit earlierRefundDone(m_fen);
             return;

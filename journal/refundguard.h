@@ -2,6 +2,7 @@
 
 #include "gateway/replies.h"
 #include "journal/chargecheck.h"
+#include "journal/journalrules.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -85,7 +86,7 @@ private:
     void onBase(const gateway::Reply& reply);
     void onRefundReply(const gateway::Reply& reply);
     void scheduleNext();
-    void settle(int state, const QString& note);
+    void settle(journal::State state, const QString& note);
     std::optional<qint64> refundedOf(const gateway::Reply& reply) const;
 
     QString m_orderNo;
