@@ -162,6 +162,10 @@ void TestCollectResult::printsAndReports() {
     {
         FormTradeInfo info(contentOf(R"({"operator":"张三","out_trade_no":"ORD77","pay_channel":"ALIPAY",
             "money":1250,"pay_date":"2026-12-07 08:00:00","shopname":"东门店","tickets":[{"cardno":"A1","price":"12.50"}]})"));
+        QCOMPARE(catcher.html.size(), 0);  // printed when the cashier can see the sale, not before
+        info.show();
+        info.hide();
+        info.show();  // brought back: not printed again
         QCOMPARE(catcher.html.size(), prints ? 1 : 0);
         if (prints) {
             const QString html = catcher.html.first();
