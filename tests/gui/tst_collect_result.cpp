@@ -359,11 +359,7 @@ void TestCollectResult::ticketChargeBodyAndReset() {
     dataConfig().setGatewayUrl(stub.url());
     QWidget host;
     TicketForm page(&host);
-    page.lineAt(0)->on_jia_clicked();
-    page.lineAt(0)->on_jia_clicked();
-    page.lineAt(1)->on_jia_clicked();
-    page.on_sk_btn_clicked();
-    QPointer<FormCS> cs = page.paymentWindow();
+    QPointer<FormCS> cs = sellTwoAndOne(page);
     QVERIFY(cs);
     QCOMPARE(cs->findChild<QLabel*>("lblMoney")->text(), QString("12385.67元"));
     QTest::keyClicks(cs, "13000111");
