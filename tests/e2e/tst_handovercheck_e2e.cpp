@@ -109,7 +109,14 @@ private slots:
 
         QString summary = openShiftSummary(main);
         QVERIFY2(!summary.isEmpty(), qPrintable(client.output()));
-        QVERIFY2(QTest::qWaitFor([&] { return !checkLines(client).isEmpty(); }, 15000), qPrintable(client.output()));
+        // The check says "checking" first, then its result, which counts this till's paid charges.
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         const QStringList lines = checkLines(client);
+                         return !lines.isEmpty() && lines.last().startsWith(QStringLiteral("本机 1 笔"));
+                     },
+                     15000),
+                 qPrintable(client.output()));
         QCOMPARE(checkLines(client).last(), QStringLiteral("本机 1 笔 ￥12.50 与网关一致"));
         clickAt(summary, 205, 476);  // 关闭
         QVERIFY(waitForHidden(kSummaryTitle));
@@ -144,10 +151,16 @@ private slots:
                      QStringLiteral("{\"out_trade_no\":\"%1\"}").arg(removed).toUtf8());
         QVERIFY2(gone.value(QStringLiteral("ok")).toBool(), qPrintable(QJsonDocument(gone).toJson()));
 
+        waitForNextSecond();
         const int before = checkLines(client).size();
         summary = openShiftSummary(main);
         QVERIFY2(!summary.isEmpty(), qPrintable(client.output()));
-        QVERIFY2(QTest::qWaitFor([&] { return checkLines(client).size() > before; }, 15000),
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         const QStringList lines = checkLines(client);
+                         return lines.size() > before && lines.last().startsWith(QStringLiteral("本机 2 笔"));
+                     },
+                     15000),
                  qPrintable(client.output()));
         QCOMPARE(checkLines(client).last(), QStringLiteral("本机 2 笔 ￥19.50，1 笔不一致"));
         // The finding names the order and what is wrong with it.

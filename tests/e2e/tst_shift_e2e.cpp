@@ -91,6 +91,7 @@ private slots:
             const QString main = waitForVisible(QStringLiteral("柚屿智付"), kMainSize);
             QVERIFY(!main.isEmpty());
             const QSet<QString> before = capturedJobs();
+            waitForNextSecond();
             const QString summary = openShiftSummary(main);
             QVERIFY2(!summary.isEmpty(), qPrintable(QStringLiteral("no shift summary\n") + client.output()));
             QVERIFY(waitForTotals(sandbox, 1));

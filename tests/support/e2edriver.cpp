@@ -498,6 +498,11 @@ bool printedTextHas(const QString& text, const QString& needle) {
 
 namespace e2e {
 
+void waitForNextSecond() {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    (void)QTest::qWaitFor([&] { return QDateTime::currentSecsSinceEpoch() > now; }, 2000);
+}
+
 void openPage(const QString& main, Page page) {
     clickAt(main, 304 + 103 * int(page), 65);
 }

@@ -151,7 +151,10 @@ void openPage(const QString& main, Page page);
 void scanCode(const QString& payWindow, const QString& code);
 // On the main window: the amount page (F1), `amount` keyed, and `code` scanned in the payment window.
 void keyAmountAndScan(Client& client, const QString& amount, const QString& code);
-// On the main window: the transaction page (F2) and its 交接班 button; the shift summary window, once it is shown.
+// Returns once the clock is in a later second than when called. The shift summary's period ends at the whole second
+// it opens: a sale of the same second would fall outside it.
+void waitForNextSecond();
+// On the main window: the transaction page and its 交接班 button; the shift summary window, once it is shown.
 QString openShiftSummary(const QString& main);
 
 // The test's preconditions: an X display (skipped without one) and the tools it drives. False when the test function
