@@ -1,14 +1,10 @@
 #include "money.h"
 
-#include <cmath>
-
 namespace money {
 
 namespace {
 // Sale amounts stay far below this; it keeps thousandths (and fen x counts) clear of overflow.
 constexpr int kMaxIntegerDigits = 12;
-// The largest fen a 12-digit yuan amount can have.
-constexpr double kMaxFen = 99999999999999.0;
 }  // namespace
 
 std::optional<qint64> yuanTextToThousandths(const QString& yuan) {
@@ -96,14 +92,6 @@ qint64 fenFromText(const QString& text) {
     bool ok = false;
     const qint64 v = text.trimmed().toLongLong(&ok, 10);
     return ok ? v : 0;
-}
-
-qint64 fenFromNumber(double fen) {
-    // The comparison is false for NaN as well.
-    if (!(std::fabs(fen) <= kMaxFen)) {
-        return 0;
-    }
-    return static_cast<qint64>(std::floor(fen + 0.5));
 }
 
 }  // namespace money

@@ -23,8 +23,5 @@ QString fenToYuan2(qint64 fen);
 QString fenToYuanTrimmed(qint64 fen);
 // Decimal text of fen as the gateway sends it ("1250"); empty or malformed reads as 0.
 qint64 fenFromText(const QString& text);
-// A JSON number of fen as the gateway sends it (1250), rounded half up. Not finite, or beyond what a
-// 12-digit yuan amount can be, reads as 0: such a number is not an amount, and converting it would be undefined.
-qint64 fenFromNumber(double fen);
 
 }  // namespace money

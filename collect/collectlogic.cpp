@@ -28,19 +28,34 @@ std::optional<qint64> chargeFen(const QString& amountText, int mode) {
     return money::thousandthsToFen(adjustCents(*t, mode));
 }
 
+std::optional<qint64> chargeFenOf(qint64 fen, int mode) {
+    // Twelve digits of yuan, as the text reader allows.
+    constexpr qint64 kBeyondFen = 100000000000000;
+    if (fen < 0 || fen >= kBeyondFen) {
+        return std::nullopt;
+    }
+    return money::thousandthsToFen(adjustCents(fen * 10, mode));
+}
+
 QString chargeDisplayText(qint64 fen) {
     return money::fenToYuanTrimmed(fen) + QStringLiteral("元");
 }
 
-CollectCheck checkCollectAmount(const QString& fieldText, int centsMode) {
+CollectCheck checkCollectAmount(const QString& fieldText, int centsMode, qint64* fen) {
     if (fieldText.isEmpty()) {
         return CollectCheck::Empty;
     }
-    const std::optional<qint64> fen = chargeFen(fieldText, centsMode);
-    if (!fen) {
+    const std::optional<qint64> charged = chargeFen(fieldText, centsMode);
+    if (!charged) {
         return CollectCheck::Invalid;
     }
-    return *fen <= 0 ? CollectCheck::Zero : CollectCheck::Ok;
+    if (*charged <= 0) {
+        return CollectCheck::Zero;
+    }
+    if (fen) {
+        *fen = *charged;
+    }
+    return CollectCheck::Ok;
 }
 
 qint64 keypadAddendFen(const QString& fieldText) {

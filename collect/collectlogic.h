@@ -17,6 +17,9 @@ qint64 adjustCents(qint64 thousandths, int mode);
 
 // The amount a charge sends, in fen, after the cents rule. nullopt for text that is not an amount.
 std::optional<qint64> chargeFen(const QString& amountText, int mode);
+// The same for an amount already in whole fen (the ticket page's total); nullopt for a negative amount or one beyond
+// what a sale amount can be, as for text.
+std::optional<qint64> chargeFenOf(qint64 fen, int mode);
 
 // What the payment-code window shows for a charge of `fen`: the exact yuan amount without trailing zeros + "元".
 QString chargeDisplayText(qint64 fen);
@@ -24,7 +27,8 @@ QString chargeDisplayText(qint64 fen);
 // The amount page's collect check. An amount that the cents rule of `centsMode` brings to 0 fen is Zero: a charge of
 // nothing is never sent.
 enum class CollectCheck { Ok, Empty, Zero, Invalid };
-CollectCheck checkCollectAmount(const QString& fieldText, int centsMode);
+// `fen` receives the amount to charge when it is Ok, so the text is read once.
+CollectCheck checkCollectAmount(const QString& fieldText, int centsMode, qint64* fen = nullptr);
 
 // A keypad addend: the field's text in fen (half up at the fen). Empty or unreadable text counts 0.
 qint64 keypadAddendFen(const QString& fieldText);

@@ -5,7 +5,6 @@
 #include "app/usersession.h"
 #include "collect/collectlogic.h"
 #include "collect/formtradeinfo.h"
-#include "collect/ticketform.h"
 #include "journal/journal.h"
 #include "ui_FormCS.h"
 #include "widgets/draghelper.h"
@@ -35,7 +34,19 @@ QString timeText(const QDateTime& t) {
 FormCS::FormCS(QWidget* parent, const QString& amountText)
     : QWidget(parent), ui(new Ui::FormCS), amountText(amountText) {
     m_chargeFen = collect::chargeFen(amountText, comConfig().centsMode);
-    ticketPage = qobject_cast<TicketForm*>(parent);
+    m_controller = new ChargeController(m_chargeFen.value_or(0), this);
+    setUp();
+}
+
+FormCS::FormCS(QWidget* parent, const QString& amountText, qint64 chargeFen)
+    : QWidget(parent), ui(new Ui::FormCS), amountText(amountText), m_chargeFen(chargeFen) {
+    m_controller = new ChargeController(chargeFen, this);
+    setUp();
+}
+
+FormCS::FormCS(QWidget* parent, const TicketSale& sale)
+    : QWidget(parent), ui(new Ui::FormCS), ticketSale(sale), amountText(money::fenToYuanTrimmed(sale.fen)) {
+    m_chargeFen = collect::chargeFenOf(sale.fen, comConfig().centsMode);
     m_controller = new ChargeController(m_chargeFen.value_or(0), this);
     setUp();
 }
@@ -263,9 +274,9 @@ void FormCS::charge() {
         reportFailure(QStringLiteral("收款金额格式不正确"));
         return;
     }
-    if (ticketPage) {
-        m_soldTickets = ticketPage->soldTickets();
-        m_controller->setTicketSale(ticketPage->selectionString(), m_soldTickets);
+    if (ticketSale) {
+        m_soldTickets = ticketSale->tickets;
+        m_controller->setTicketSale(ticketSale->selection, m_soldTickets);
     }
     QString why;
     if (!m_controller->charge(scanBuffer, &why)) {
@@ -291,8 +302,10 @@ void FormCS::completeSale(const replies::Sale& sale) {
     if (m_display.clear) {
         m_display.clear();
     }
-    if (ticketPage) {
-        ticketPage->resetCounts();
+    if (ticketSale) {
+        if (ticketSale->paid) {
+            ticketSale->paid();
+        }
     } else if (amountEdit) {
         amountEdit->clear();
     }

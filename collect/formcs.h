@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -13,7 +14,6 @@ namespace Ui {
 class FormCS;
 }
 class QLineEdit;
-class TicketForm;
 namespace journal {
 struct Attempt;
 }
@@ -26,7 +26,20 @@ class FormCS : public QWidget {
     Q_OBJECT
 
 public:
+    // A ticket sale as its page hands it over: what the charge sends besides the amount, and what the page does once
+    // the sale is paid (it may be gone by then: the window outlives it while the money may be moving).
+    struct TicketSale {
+        qint64 fen = 0;     // the page's total; the cents rule applies as to a keyed amount
+        QString selection;  // "id:count,"
+        QList<replies::SoldTicket> tickets;
+        std::function<void()> paid;
+    };
+
+    // The amount page's window; the text is read with the cents rule.
     FormCS(QWidget* parent, const QString& amountText);
+    // The same for an amount the page has already read (`chargeFen`, after the cents rule).
+    FormCS(QWidget* parent, const QString& amountText, qint64 chargeFen);
+    FormCS(QWidget* parent, const TicketSale& sale);
     // A window for a charge an earlier run left open: it looks the charge up at once.
     explicit FormCS(const journal::Attempt& attempt);
     ~FormCS() override;
@@ -81,7 +94,7 @@ private:
 
     std::unique_ptr<Ui::FormCS> ui;
     QPointer<QLineEdit> amountEdit;
-    QPointer<TicketForm> ticketPage;
+    std::optional<TicketSale> ticketSale;
     QString scanBuffer;
     QString amountText;
     QString m_scanPrompt;

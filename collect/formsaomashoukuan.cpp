@@ -271,7 +271,8 @@ void FormSaoMaShouKuan::collect() {
         secondAddend = 0;
     }
     const QString text = ui->input_Edit->text();
-    switch (collect::checkCollectAmount(text, comConfig().centsMode)) {
+    qint64 fen = 0;
+    switch (collect::checkCollectAmount(text, comConfig().centsMode, &fen)) {
         case collect::CollectCheck::Empty:
             msgbox::warning(this, msgbox::Title::Info, QStringLiteral("请输入收款金额"));
             return;
@@ -284,7 +285,7 @@ void FormSaoMaShouKuan::collect() {
         case collect::CollectCheck::Ok:
             break;
     }
-    auto* cs = new FormCS(this, text);
+    auto* cs = new FormCS(this, text, fen);
     cs->setAmountEdit(ui->input_Edit);
     m_paymentWindow = cs;
     cs->show();

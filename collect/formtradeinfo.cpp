@@ -1,11 +1,9 @@
 #include "collect/formtradeinfo.h"
 
 #include "app/dataconfig.h"
-#include "app/money.h"
 #include "gateway/gatewaycall.h"
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
-#include "receipts/receipthtml.h"
 #include "app/usersession.h"
 #include "ui_FormTradeInfo.h"
 #include "widgets/draghelper.h"
@@ -22,7 +20,7 @@ constexpr int kTicketRowHeight = 20;
 }  // namespace
 
 FormTradeInfo::FormTradeInfo(const replies::Sale& saleIn, QWidget* parent)
-    : QWidget(parent), ui(new Ui::FormTradeInfo), sale(saleIn) {
+    : QWidget(parent), ui(new Ui::FormTradeInfo), sale(saleIn), m_receipt(receipts::saleReceiptOf(saleIn)) {
     ui->setupUi(this);
     m_designedHeight = height();
     setAttribute(Qt::WA_DeleteOnClose);
@@ -35,14 +33,14 @@ FormTradeInfo::FormTradeInfo(const replies::Sale& saleIn, QWidget* parent)
     ui->pushButton->installEventFilter(this);
     ui->print_btn->installEventFilter(this);
 
-    // Gateway texts, shown as they are: never markup.
+    // Gateway texts, shown as they are: never markup. The labels show what the receipt prints.
     for (QLabel* label : {ui->label_operate, ui->label_sys_order, ui->label_pay_way, ui->label_money}) {
         label->setTextFormat(Qt::PlainText);
     }
-    ui->label_operate->setText(replies::shown(sale.operatorName));
-    ui->label_sys_order->setText(replies::shown(sale.outTradeNo));
-    ui->label_pay_way->setText(sale.alipay() ? QStringLiteral("支付宝") : QStringLiteral("微信"));
-    ui->label_money->setText(money::fenToYuan2(sale.fen.value_or(0)));
+    ui->label_operate->setText(m_receipt.operatorName);
+    ui->label_sys_order->setText(m_receipt.orderNo);
+    ui->label_pay_way->setText(m_receipt.payWay);
+    ui->label_money->setText(m_receipt.moneyText);
     // The whole amount on one line: a large amount gets a smaller type rather than losing its last digits.
     QFont moneyFont = ui->label_money->font();
     while (moneyFont.pointSize() > 6 &&
@@ -51,24 +49,16 @@ FormTradeInfo::FormTradeInfo(const replies::Sale& saleIn, QWidget* parent)
     }
     ui->label_money->setFont(moneyFont);
 
-    const QList<replies::SoldTicket>& tickets = sale.tickets;
-    if (!tickets.isEmpty()) {
-        QList<receipts::TicketSold> sold;
-        for (int i = 0; i < tickets.size(); ++i) {
-            const receipts::TicketSold ticket{replies::shown(tickets.at(i).name), replies::shown(tickets.at(i).price)};
-            sold.append(ticket);
-            auto* label = new QLabel(ui->scrollAreaWidgetContents);
-            label->setTextFormat(Qt::PlainText);
-            label->setText(ticket.cardno + QLatin1Char('(') + ticket.price + QStringLiteral("元)"));
-            label->move(0, kTicketRowHeight * i);
-            label->adjustSize();
-        }
-        ticketsHtml = receipts::saleTicketsHtml(sold);
-        ui->scrollAreaWidgetContents->setFixedHeight(kTicketRowHeight * tickets.size() + 10);
+    const QList<receipts::TicketSold> sold = receipts::ticketsSoldOf(sale);
+    for (int i = 0; i < sold.size(); ++i) {
+        auto* label = new QLabel(ui->scrollAreaWidgetContents);
+        label->setTextFormat(Qt::PlainText);
+        label->setText(sold.at(i).cardno + QLatin1Char('(') + sold.at(i).price + QStringLiteral("元)"));
+        label->move(0, kTicketRowHeight * i);
+        label->adjustSize();
     }
-
-    if (dataConfig().printerName() != QString::fromUtf8(DataConfig::kNoPrinter)) {
-        printReceipt();
+    if (!sold.isEmpty()) {
+        ui->scrollAreaWidgetContents->setFixedHeight(kTicketRowHeight * sold.size() + 10);
     }
 }
 
@@ -108,6 +98,12 @@ void FormTradeInfo::on_pushButton_clicked() {
 void FormTradeInfo::showEvent(QShowEvent* event) {
     m_opened.start();
     QWidget::showEvent(event);
+    // Printed once the cashier can see the sale, before the window reaches the screen, so a notice that the receipt
+    // did not print is part of it from the start. A window shown again (brought back) does not print again.
+    if (!m_printTried) {
+        m_printTried = true;
+        printReceipt();
+    }
 }
 
 bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
@@ -187,20 +183,12 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
 }
 
 QString FormTradeInfo::receiptHtml() const {
-    receipts::SaleReceipt r;
-    r.shopName = sale.shopName;
-    r.operatorName = ui->label_operate->text();
-    r.payDate = sale.payDate;
-    r.orderNo = ui->label_sys_order->text();
-    r.payWay = ui->label_pay_way->text();
-    r.moneyText = ui->label_money->text();
-    r.ticketsHtml = ticketsHtml;
-    r.outTradeNo = sale.outTradeNo;
+    receipts::SaleReceipt r = m_receipt;
     r.servicePhone = dataConfig().servicePhone();
     return receipts::saleReceiptHtml(r);
 }
 
 void FormTradeInfo::reportPrinted() {
     // Fire and forget: the gateway's answer changes nothing here.
-    gateway::post(nullptr, requests::doPrint(userSession().token(), ui->label_sys_order->text()));
+    gateway::post(nullptr, requests::doPrint(userSession().token(), m_receipt.orderNo));
 }

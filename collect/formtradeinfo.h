@@ -2,6 +2,7 @@
 
 #include "gateway/replies.h"
 #include "receipts/printhtmlreceipt.h"
+#include "receipts/receipthtml.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -12,8 +13,9 @@ namespace Ui {
 class FormTradeInfo;
 }
 
-// The payment result: who charged, the order, the channel, the amount and the tickets sold. Prints the sale
-// receipt and reports the print when a printer is chosen. Deletes itself when closed.
+// The payment result: who charged, the order, the channel, the amount and the tickets sold, as the sale's receipt
+// has them. When first shown it prints the receipt and reports the print, when a printer is chosen. Deletes itself
+// when closed.
 class FormTradeInfo : public QWidget {
     Q_OBJECT
 
@@ -29,7 +31,7 @@ public:
     QString orderText() const;
     QString payWayText() const;
     QString moneyText() const;
-    QString ticketsHtmlText() const { return ticketsHtml; }
+    QString ticketsHtmlText() const { return m_receipt.ticketsHtml; }
     // The ticket labels in the scroll area, in order.
     QList<class QLabel*> ticketLabels() const;
     int ticketContentsHeight() const;
@@ -54,7 +56,8 @@ private:
 
     std::unique_ptr<Ui::FormTradeInfo> ui;
     replies::Sale sale;
-    QString ticketsHtml;
+    receipts::SaleReceipt m_receipt;  // the service phone is read when printing
+    bool m_printTried = false;
     QElapsedTimer m_opened;
     class QLabel* m_printFailure = nullptr;
     class QPushButton* m_reprint = nullptr;

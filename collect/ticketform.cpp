@@ -96,7 +96,13 @@ void TicketForm::on_sk_btn_clicked() {
     if (total <= 0) {
         return;
     }
-    auto* cs = new FormCS(this, ui->input_Edit->text());
+    // Paid: the counts go back to 0, if the page is still there (the window outlives it while money may move).
+    auto* cs = new FormCS(
+        this, FormCS::TicketSale{total, selectionString(), soldTickets(), [page = QPointer<TicketForm>(this)] {
+                                     if (page) {
+                                         page->resetCounts();
+                                     }
+                                 }});
     m_paymentWindow = cs;
     cs->show();
     cs->showOnDisplay(m_display);

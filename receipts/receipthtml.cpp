@@ -45,6 +45,27 @@ QString saleReceiptHtml(const SaleReceipt& r) {
     return w.finish();
 }
 
+QList<TicketSold> ticketsSoldOf(const replies::Sale& sale) {
+    QList<TicketSold> sold;
+    for (const replies::SoldTicket& t : sale.tickets) {
+        sold.append({replies::shown(t.name), replies::shown(t.price)});
+    }
+    return sold;
+}
+
+SaleReceipt saleReceiptOf(const replies::Sale& sale) {
+    SaleReceipt r;
+    r.shopName = sale.shopName;
+    r.operatorName = replies::shown(sale.operatorName);
+    r.payDate = sale.payDate;
+    r.orderNo = replies::shown(sale.outTradeNo);
+    r.payWay = sale.alipay() ? QStringLiteral("支付宝") : QStringLiteral("微信");
+    r.moneyText = money::fenToYuan2(sale.fen.value_or(0));
+    r.ticketsHtml = saleTicketsHtml(ticketsSoldOf(sale));
+    r.outTradeNo = sale.outTradeNo;
+    return r;
+}
+
 QString reprintTitle(bool refunded) {
     return refunded ? nbsp(15) + QStringLiteral("移动收银台(重打印)-退款")
                     : nbsp(19) + QStringLiteral("移动收银台(重打印)");

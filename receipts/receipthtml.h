@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/records.h"
+#include "gateway/replies.h"
 #include "receipts/receiptwriter.h"
 
 #include <QList>
@@ -19,7 +20,7 @@ struct TicketSold {
 // The sale receipt's ticket block: empty without tickets, else the heading and one line per ticket.
 QString saleTicketsHtml(const QList<TicketSold>& tickets);
 
-// Everything the sale receipt prints. The operator, order, channel and amount are the result window's labels.
+// Everything the sale receipt prints. The operator, order, channel and amount are what the result window shows.
 struct SaleReceipt {
     QString shopName;
     QString operatorName;
@@ -33,6 +34,10 @@ struct SaleReceipt {
 };
 
 QString saleReceiptHtml(const SaleReceipt& r);
+// A paid sale's tickets as the result window and the receipt show them: the gateway's texts cut for showing.
+QList<TicketSold> ticketsSoldOf(const replies::Sale& sale);
+// A paid sale's receipt; the service phone is the caller's to fill in.
+SaleReceipt saleReceiptOf(const replies::Sale& sale);
 
 // A copy of a listed transaction's receipt, printed from the transaction page. Money is yuan with two decimals.
 struct ReprintReceipt {

@@ -43,10 +43,6 @@ SettingMain::~SettingMain() {
     }
 }
 
-QPushButton* SettingMain::pageButton(int type) const {
-    return type >= 1 && type <= m_buttons.size() ? m_buttons.at(type - 1) : nullptr;
-}
-
 void SettingMain::open(SettingsPage page) {
     showPage(page);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -64,7 +60,6 @@ void SettingMain::showPage(std::optional<SettingsPage> page) {
     // A page is always built afresh from the stored settings, so unsaved edits of a closed page are dropped.
     delete m_page;
     m_page = page ? settingspages::create(*page, ui->frame) : nullptr;
-    m_type = page;
     if (m_page) {
         m_page->show();
     }

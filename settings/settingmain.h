@@ -22,11 +22,8 @@ public:
     // Shows the page and runs the hub modally; returns when the hub is hidden again.
     void open(SettingsPage page);
 
-    // The page on show (null when none), and the number of the highlighted button (0 when none).
+    // The page on show (null when none).
     QWidget* currentPage() const { return m_page; }
-    int currentType() const { return m_type ? settingsPageNumber(*m_type) : 0; }
-    // The button of page number `type` (null for a number that names no page).
-    QPushButton* pageButton(int type) const;
 
     static QString activeButtonStyle();
     static QString idleButtonStyle();
@@ -49,7 +46,6 @@ private:
     std::unique_ptr<Ui::SettingMain> ui;
     QList<QPushButton*> m_buttons;  // in the order of kSettingsPages
     QWidget* m_page = nullptr;
-    std::optional<SettingsPage> m_type;
 };
 
 // The process-wide hub, null until the one instance is constructed (and again after it is destroyed).

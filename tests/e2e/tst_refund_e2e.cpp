@@ -15,6 +15,8 @@ using namespace e2e;
 namespace {
 
 const QSize kHubSize(700, 460);
+// What the client's log of the gateway's answer to the question look-up holds.
+const QString kQuestionReply = QStringLiteral("\"refundquestion\"");
 // The hub's page area starts here; page widgets are placed relative to it.
 const QPoint kPageOrigin(160, 52);
 
@@ -73,6 +75,8 @@ private:
     QString openHubPage(Client& client, const QString& user, const QString& password, int page);
     // Clicks into the field at `y` of the page on show and types `text`.
     void typeInto(const QString& hub, int y, const QString& text);
+    // Fills the page's fields (by their height on the page), presses the button at `buttonY` and answers the box.
+    void submitPage(Client& client, const QString& hub, const QList<QPair<int, QString>>& fields, int buttonY);
     // Waits for the message box titled "温馨提示" and closes it with Return.
     void closeTipBox(Client& client);
     // Sells `fen` at the sandbox with `code` for the demo cashier; returns the order's out_trade_no.
@@ -88,11 +92,9 @@ private:
 };
 
 void TestRefundE2E::initTestCase() {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        QSKIP("needs an X display (the test script starts Xvfb)");
+    if (haveDisplayAndTools({QStringLiteral("xdotool")})) {
+        m_sandbox.start();
     }
-    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty(), "xdotool is missing");
-    m_sandbox.start();
 }
 
 QString TestRefundE2E::openHubPage(Client& client, const QString& user, const QString& password, int page) {
@@ -105,21 +107,34 @@ QString TestRefundE2E::openHubPage(Client& client, const QString& user, const QS
     if (main.isEmpty()) {
         return QString();
     }
-    QTest::qWait(300);
     clickAt(main, 707, 21);  // the set button opens the hub on 其他设置
     const QString hub = waitForVisible(QStringLiteral("柚屿智付"), kHubSize, 5000);
     [&] { QVERIFY2(!hub.isEmpty(), qPrintable(client.output())); }();
     if (hub.isEmpty()) {
         return QString();
     }
+    const int questions = client.output().count(kQuestionReply);
     clickAt(hub, 80, 78 + 48 * (page - 1));  // the page's button in the column
-    QTest::qWait(800);                       // page 5 asks the gateway for the question first
+    if (page == 5) {
+        // The page asks the gateway for the question first and fills its field with the answer.
+        const bool answered = client.waitForOutput(kQuestionReply, questions + 1);
+        [&] { QVERIFY2(answered, qPrintable(client.output())); }();
+    }
     return hub;
 }
 
 void TestRefundE2E::typeInto(const QString& hub, int y, const QString& text) {
     clickAt(hub, kPageOrigin.x() + 300, kPageOrigin.y() + y + 15);
     typeText(text);
+}
+
+void TestRefundE2E::submitPage(Client& client, const QString& hub, const QList<QPair<int, QString>>& fields,
+                               int buttonY) {
+    for (const auto& field : fields) {
+        typeInto(hub, field.first, field.second);
+    }
+    clickAt(hub, kPageOrigin.x() + 275, kPageOrigin.y() + buttonY);
+    closeTipBox(client);
 }
 
 void TestRefundE2E::closeTipBox(Client& client) {
@@ -150,9 +165,7 @@ QString TestRefundE2E::openFirstRefund(Client& client) {
     }
     const int shown = shownPages(client).size();
     if (shown == 0) {
-        pointAt(main, 400, 300);
-        key(QStringLiteral("F2"));
-        QTest::qWait(500);
+        openPage(main, Page::Transactions);
         clickAt(main, kQueryButton.x(), kQueryButton.y());
         const bool listed = QTest::qWaitFor([&] { return shownPages(client).size() > shown; }, 10000);
         [&] { QVERIFY2(listed, qPrintable(client.output())); }();
@@ -305,7 +318,8 @@ void TestRefundE2E::returnedItemsAreListedAndCannotBeReturnedTwice() {
     pointAt(question, 40, 20);
     key(QStringLiteral("Escape"));  // No: nothing is sent
     QVERIFY(waitForHidden(QStringLiteral("操作提示")));
-    QTest::qWait(500);
+    // A refund would be logged as it went out, right after the answer.
+    QCOMPARE(client.output().count(QStringLiteral("action=Account.Pay.refund&")), 1);
     QCOMPARE(m_sandbox.loggedRequests(QStringLiteral("Account.Pay.refund")).size(), 1);
 }
 
@@ -317,12 +331,12 @@ void TestRefundE2E::firstRefundPasswordIsSetWithAQuestion() {
         return;
     }
     QCOMPARE(m_sandbox.loggedRequests(QStringLiteral("Share.Ace.getQuestion")).size(), 1);
-    typeInto(hub, 90, QStringLiteral("first school name"));
-    typeInto(hub, 140, QStringLiteral("xinhua"));
-    typeInto(hub, 190, QStringLiteral("135790"));
-    typeInto(hub, 240, QStringLiteral("135790"));
-    clickAt(hub, kPageOrigin.x() + 275, kPageOrigin.y() + 332);  // 确定
-    closeTipBox(client);
+    submitPage(client, hub,
+               {{90, QStringLiteral("first school name")},
+                {140, QStringLiteral("xinhua")},
+                {190, QStringLiteral("135790")},
+                {240, QStringLiteral("135790")}},
+               332);  // 确定
     if (QTest::currentTestFailed()) {
         return;
     }
@@ -355,11 +369,9 @@ void TestRefundE2E::refundPasswordIsChangedThenResetByTheQuestion() {
         return;
     }
     // 修改退款密码: the current one and the new one twice.
-    typeInto(hub, 100, QStringLiteral("888888"));
-    typeInto(hub, 150, QStringLiteral("777777"));
-    typeInto(hub, 200, QStringLiteral("777777"));
-    clickAt(hub, kPageOrigin.x() + 275, kPageOrigin.y() + 292);  // 确定修改
-    closeTipBox(client);
+    submitPage(client, hub,
+               {{100, QStringLiteral("888888")}, {150, QStringLiteral("777777")}, {200, QStringLiteral("777777")}},
+               292);  // 确定修改
     if (QTest::currentTestFailed()) {
         return;
     }
@@ -368,13 +380,11 @@ void TestRefundE2E::refundPasswordIsChangedThenResetByTheQuestion() {
     QCOMPARE(bodyValue(changes.first(), "oldpwd"), QStringLiteral("888888"));
 
     // 忘记退款密码: the stored question fills its field (locked, so the cashier types only the answer).
+    const int questions = client.output().count(kQuestionReply);
     clickAt(hub, 80, 78 + 48 * 4);
-    QTest::qWait(800);
-    typeInto(hub, 140, QStringLiteral("杭州"));
-    typeInto(hub, 190, QStringLiteral("666666"));
-    typeInto(hub, 240, QStringLiteral("666666"));
-    clickAt(hub, kPageOrigin.x() + 275, kPageOrigin.y() + 332);
-    closeTipBox(client);
+    QVERIFY2(client.waitForOutput(kQuestionReply, questions + 1), qPrintable(client.output()));
+    submitPage(client, hub,
+               {{140, QStringLiteral("杭州")}, {190, QStringLiteral("666666")}, {240, QStringLiteral("666666")}}, 332);
     if (QTest::currentTestFailed()) {
         return;
     }

@@ -318,11 +318,7 @@ void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
     f.boxes.setAnswer(QMessageBox::Yes);
     QWidget host;
     TicketForm page(&host);
-    page.lineAt(0)->on_jia_clicked();
-    page.lineAt(0)->on_jia_clicked();
-    page.lineAt(1)->on_jia_clicked();
-    page.on_sk_btn_clicked();
-    QPointer<FormCS> cs = page.paymentWindow();
+    QPointer<FormCS> cs = sellTwoAndOne(page);
     QVERIFY(cs);
     cs->setCheckTiming(quickTiming());
     QTest::keyClicks(cs, "130000000000008888");

@@ -9,6 +9,7 @@
 #include "settings/modifyredundpwddialog.h"
 #include "settings/settingmain.h"
 #include "screens.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -355,7 +356,7 @@ void TestRefundDialog::wrongPasswordOpensChangePageFirst() {
             hubSeen = true;
             submitWhileHubOpen = d.dialog.submitEnabled();
             boxesBeforeHub = f.boxes.count();
-            page = hub.currentType();
+            page = hubPageShown(hub);
             QVERIFY(qobject_cast<ModifyRedundPwdDialog*>(hub.currentPage()));
             hub.on_close_btn_clicked();
         }

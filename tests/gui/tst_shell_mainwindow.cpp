@@ -4,6 +4,7 @@
 #include "settings/settingmain.h"
 #include "shell/floatwidget.h"
 #include "shell/mainwindow.h"
+#include "hubpages.h"
 #include "testsupport.h"
 #include "transactions/formjiaoyicx.h"
 #include "transactions/formshangjiaxinxi.h"
@@ -27,11 +28,6 @@ int pageObjects(MainWindow& w) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return w.findChildren<FormSaoMaShouKuan*>().size() + w.findChildren<TicketForm*>().size() +
            w.findChildren<FormJiaoYiCX*>().size();
-}
-
-// Runs `check` once the modal run of a dialog has started; `check` ends that run.
-void whileModal(const std::function<void()>& check) {
-    QTimer::singleShot(0, [check] { check(); });
 }
 
 }  // namespace
@@ -210,9 +206,9 @@ private slots:
         bool modal = false;
         QString highlight;
         whileModal([&] {
-            typeSeen = hub.currentType();
+            typeSeen = hubPageShown(hub);
             modal = hub.isVisible() && QApplication::activeModalWidget() == &hub;
-            highlight = hub.pageButton(2)->styleSheet();
+            highlight = hubButton(hub, 2)->styleSheet();
             hub.findChild<QPushButton*>(QStringLiteral("close_btn"))->click();
         });
         w.findChild<QPushButton*>(QStringLiteral("set_btn"))->click();
@@ -250,7 +246,7 @@ private slots:
         int typeSeen = 0;
         bool modal = false;
         whileModal([&] {
-            typeSeen = hub.currentType();
+            typeSeen = hubPageShown(hub);
             modal = hub.isVisible() && QApplication::activeModalWidget() == &hub;
             hub.findChild<QPushButton*>(QStringLiteral("close_btn"))->click();
         });

@@ -5,6 +5,7 @@
 #include "shell/floatwidget.h"
 #include "shell/mainwindow.h"
 #include "shell/traymenu.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -24,9 +25,8 @@ namespace {
 QList<int> highlighted(const SettingMain& hub) {
     QList<int> out;
     for (int i = 1; i <= 7; ++i) {
-        const QString style = hub.pageButton(i)->styleSheet();
-        const bool chosen =
-            style.contains(QLatin1String("btn_nom.jpg")) && style.contains(QLatin1String("color:black"));
+        const QString style = hubButton(hub, i)->styleSheet();
+        const bool chosen = drawnAsChosen(hubButton(hub, i));
         const bool idle = style.contains(QLatin1String("btn_nor.jpg")) && style.contains(QLatin1String("color:white"));
         if (chosen == idle) {
             QTest::qFail(qPrintable(QStringLiteral("button %1 is neither chosen nor idle: %2").arg(i).arg(style)),
@@ -48,11 +48,6 @@ public:
 public slots:
     void open(const QUrl& url) { urls << url; }
 };
-
-// Runs `check` once the modal run of a dialog has started; `check` ends that run.
-void whileModal(const std::function<void()>& check) {
-    QTimer::singleShot(0, [check] { check(); });
-}
 
 }  // namespace
 
@@ -83,7 +78,7 @@ private slots:
         QCOMPARE(highlighted(hub), (type >= 1 && type <= 7 ? QList<int>{type} : QList<int>{}));
         // Clicking a button moves the highlight.
         hub.findChild<QPushButton*>(QStringLiteral("btn6"))->click();
-        QCOMPARE(hub.currentType(), 6);
+        QCOMPARE(hubPageShown(hub), 6);
         QCOMPARE(highlighted(hub), QList<int>{6});
     }
 
@@ -170,7 +165,7 @@ private slots:
 
         int typeSeen = 0;
         whileModal([&] {
-            typeSeen = hub.currentType();
+            typeSeen = hubPageShown(hub);
             hub.hide();
         });
         menu->actionByText(QStringLiteral("收款设置"))->trigger();

@@ -27,6 +27,8 @@ QString run(const QString& program, const QStringList& args, int* exitCode = nul
 QString xdotool(const QStringList& args);
 // Visible (mapped) windows whose name matches `name` exactly.
 QStringList visibleWindows(const QString& name);
+// Every visible window of the client, nameless ones (a drop-down list) too.
+QStringList clientWindows();
 // The first visible window named `name`; empty when none showed up in time.
 QString waitForVisible(const QString& name, int timeoutMs = 15000);
 bool waitForHidden(const QString& name, int timeoutMs = 10000);
@@ -38,7 +40,9 @@ QString waitForVisible(const QString& name, const QSize& size, int timeoutMs = 1
 int stackingIndex(const QString& window);
 
 // Points are relative to the window's top-left corner. Without a window manager the keyboard follows the
-// pointer, so keys go where the pointer rests.
+// pointer, so keys go where the pointer rests. Each call returns once the X server has done it (xdotool syncs
+// with the server as it closes its connection), and the client receives its input in that order: the next key or
+// click needs no pause. What the client does with it is what a test waits for.
 void pointAt(const QString& window, int x, int y);
 void clickAt(const QString& window, int x, int y);
 // `delayMs` between keys.
@@ -58,6 +62,9 @@ public:
     void clearLog() const;
     // A fault rule as sandbox/README.md describes it, e.g. {"action":"Pay.Ace.scanpay","mode":"hang","times":1}.
     void addFault(const QByteArray& ruleJson) const;
+    // The order number of the one receipt print the client reported (Account.Print.doprint); empty, and the test
+    // failed, when none came or more than one did.
+    QString reportedPrint() const;
     // Removes every rule and drops the connections held by hung requests.
     void clearFaults() const;
 
@@ -120,6 +127,8 @@ public:
     QString setting(const QString& key) const;
     // A file in the client's working directory.
     QString path(const QString& name) const { return m_dir.filePath(name); }
+    // Waits until the client's output holds `needle` at least `count` times.
+    bool waitForOutput(const QString& needle, int count = 1, int timeoutMs = 10000);
 
 private:
     QTemporaryDir m_dir;
@@ -130,13 +139,30 @@ private:
 
 // Signs in with the demo account in the login window on screen and confirms the first store.
 void signInAndChooseStore(Client& client, const QString& password = QStringLiteral("demo123"));
-// The same for a client the test did not start (a copy the client started itself).
-void signInOnScreen(const QString& password = QStringLiteral("demo123"));
+// The same for a client the test did not start (a copy the client started itself), whose gateway is `sandbox`.
+void signInOnScreen(const Sandbox& sandbox, const QString& password = QStringLiteral("demo123"));
 // The same with another account of the sandbox (demo2 has no refund password yet).
 void signInAndChooseStoreAs(Client& client, const QString& user, const QString& password);
 
+// The main window's pages, in the order of their buttons.
+enum class Page { Tickets, Amount, Transactions, Merchant };
+// Shows a page of the main window with its button. (F1 … F3 press the button as an animated click, which lands
+// a moment later: keys typed meanwhile would reach the page before.)
+void openPage(const QString& main, Page page);
+
+// In the payment window on screen: `code` typed as a scanner does (fast, ending with Return).
+void scanCode(const QString& payWindow, const QString& code);
 // On the main window: the amount page (F1), `amount` keyed, and `code` scanned in the payment window.
 void keyAmountAndScan(Client& client, const QString& amount, const QString& code);
+// Returns once the clock is in a later second than when called. The shift summary's period ends at the whole second
+// it opens: a sale of the same second would fall outside it.
+void waitForNextSecond();
+// On the main window: the transaction page and its 交接班 button; the shift summary window, once it is shown.
+QString openShiftSummary(const QString& main);
+
+// The test's preconditions: an X display (skipped without one) and the tools it drives. False when the test function
+// has been skipped or failed.
+bool haveDisplayAndTools(const QStringList& tools);
 
 // HTTP from the test itself, for the sandbox's gateway and control endpoints: the reply's JSON object (empty when
 // there is none).
@@ -151,6 +177,8 @@ QString captureQueue();
 bool captureQueueReady();
 // File names of the jobs kept so far.
 QSet<QString> capturedJobs();
+// Waits until the capture queue holds no job still to run: every job given to it so far has been captured.
+bool waitForQueueDrained(int timeoutMs = 30000);
 // A job's text; compatibility forms (a PDF font may map 支 to the radical ⽀) are folded to the usual characters.
 QString jobText(const QString& file);
 // True when `text` holds `needle`, where a CJK radical form in the text (U+2E80..U+2FDF, what a font's glyph names

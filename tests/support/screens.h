@@ -5,6 +5,8 @@
 
 #include "collect/formcs.h"
 #include "collect/formtradeinfo.h"
+#include "collect/ticketctl.h"
+#include "collect/ticketform.h"
 #include "journal/chargecontroller.h"
 #include "receipts/printhtmlreceipt.h"
 #include "testsupport.h"
@@ -40,6 +42,16 @@ inline int endSaleWindows() {
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return left.size();
+}
+
+// On a ticket page of at least two kinds: two tickets of the first kind and one of the second, then "扫 码 收 款".
+// The payment window it opened (null when none did).
+inline FormCS* sellTwoAndOne(TicketForm& page) {
+    page.lineAt(0)->on_jia_clicked();
+    page.lineAt(0)->on_jia_clicked();
+    page.lineAt(1)->on_jia_clicked();
+    page.on_sk_btn_clicked();
+    return page.paymentWindow();
 }
 
 // Takes what would have gone to the printer while it lives.

@@ -87,6 +87,10 @@ void TestCollectLogic::cents() {
     QVERIFY(fen.has_value());
     QCOMPARE(*fen, chargedFen);
     QCOMPARE(chargeDisplayText(*fen), shown);
+    // The ticket page's total, already in fen, gets the same rule.
+    if (const std::optional<qint64> whole = money::yuanTextToFenExact(amount)) {
+        QCOMPARE(chargeFenOf(*whole, mode), fen);
+    }
 }
 
 void TestCollectLogic::collectCheck_data() {
@@ -111,7 +115,9 @@ void TestCollectLogic::collectCheck() {
     QFETCH(QString, field);
     QFETCH(int, mode);
     QFETCH(CollectCheck, expected);
-    QCOMPARE(checkCollectAmount(field, mode), expected);
+    qint64 fen = -1;
+    QCOMPARE(checkCollectAmount(field, mode, &fen), expected);
+    QCOMPARE(fen, expected == CollectCheck::Ok ? chargeFen(field, mode).value_or(-2) : qint64(-1));
 }
 
 void TestCollectLogic::keypadSum_data() {

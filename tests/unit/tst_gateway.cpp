@@ -162,21 +162,8 @@ void TestGateway::redaction() {
 }
 
 void TestGateway::replyReaders() {
-    const QJsonObject root = reply::parse(
-        R"({"msg":"退款成功","code":5,"content":{"code":"1","money":1234,"smoney":"1234","ticket":[{"id":"3"}],
-            "total_page":3}})");
-    const QJsonObject c = reply::content(root);
-    QCOMPARE(reply::str(root, "msg"), QString("退款成功"));
-    QCOMPARE(reply::num(root, "code"), 5);
-    // Strict types: a string read as a number is 0, a number read as text is empty.
-    QCOMPARE(reply::num(c, "code"), 0);
-    QCOMPARE(reply::str(c, "money"), QString());
-    QCOMPARE(reply::dbl(c, "money"), 1234.0);
-    QCOMPARE(reply::strToInt(c, "smoney"), 1234);
-    QCOMPARE(reply::strToInt(c, "money"), 0);
-    QCOMPARE(reply::num(c, "total_page"), 3);
-    QCOMPARE(reply::arr(c, "ticket").size(), 1);
-    QCOMPARE(reply::str(c, "absent"), QString());
+    const QJsonObject root = reply::parse(R"({"msg":"退款成功","code":5,"content":{"code":"1","total_page":3}})");
+    QCOMPARE(reply::content(root).value("total_page").toInt(), 3);
     // Not JSON, an array, or a content that is not an object: all read as empty objects.
     QVERIFY(reply::content(QByteArray("<html>")).isEmpty());
     QVERIFY(reply::content(QByteArray("[1,2]")).isEmpty());

@@ -9,7 +9,6 @@
 #include <QTextCodec>
 #include <QtEndian>
 #include <QtTest>
-#include <limits>
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -32,8 +31,6 @@ private slots:
     void vendorUrlOnlyWeb();
     void money_data();
     void money();
-    void fenFromNumber_data();
-    void fenFromNumber();
     void newerVersion_data();
     void newerVersion();
 };
@@ -357,27 +354,6 @@ void TestSettings::money() {
     QCOMPARE(*parsed, fen);
     QCOMPARE(money::fenToYuan2(fen), two);
     QCOMPARE(money::fenToYuanTrimmed(fen), trimmed);
-}
-
-void TestSettings::fenFromNumber_data() {
-    QTest::addColumn<double>("number");
-    QTest::addColumn<qint64>("fen");
-    QTest::newRow("whole") << 1234.0 << qint64(1234);
-    QTest::newRow("half rounds up") << 1234.5 << qint64(1235);
-    QTest::newRow("below half") << 1234.49 << qint64(1234);
-    QTest::newRow("negative") << -5.0 << qint64(-5);
-    QTest::newRow("largest amount") << 99999999999999.0 << qint64(99999999999999);
-    QTest::newRow("beyond any amount") << 1e14 << qint64(0);
-    QTest::newRow("beyond 64 bits") << 12e34 << qint64(0);
-    QTest::newRow("far negative") << -1e300 << qint64(0);
-    QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << qint64(0);
-    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << qint64(0);
-}
-
-void TestSettings::fenFromNumber() {
-    QFETCH(double, number);
-    QFETCH(qint64, fen);
-    QCOMPARE(money::fenFromNumber(number), fen);
 }
 
 void TestSettings::newerVersion_data() {
