@@ -217,7 +217,7 @@ void TestChargeCheckE2E::secondCopyLeavesTheFirstOnesChargeAlone() {
     // A second copy in the same folder is signed in meanwhile: the open charge is the first copy's, so it is told
     // so, and neither takes the charge over nor sends one.
     auto second = first.startCopy();
-    signInOnScreen();
+    signInOnScreen(m_sandbox);
     QVERIFY2(!waitForVisible(kTip, 15000).isEmpty(), qPrintable(QString::fromUtf8(second->readAll())));
     {
         const auto opened = journal::Journal::openFile(first.path(QStringLiteral("payments.db")));
