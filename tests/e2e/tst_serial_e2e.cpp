@@ -79,11 +79,11 @@ void pickEntry(const QString& window, int x, int y, const QStringList& keys) {
 
 // The client's serial bridge took its ports `n` times so far.
 int portsTaken(Client& client) {
-    return client.output().count(QStringLiteral("serial bridge: software port"));
+    return client.output().count(QStringLiteral("software port \""));
 }
 // The client handled `n` amount lines from the POS so far.
 int amountsHandled(Client& client) {
-    return client.output().count(QStringLiteral("serial amount"));
+    return client.output().count(QStringLiteral("amount from the POS:"));
 }
 
 }  // namespace
@@ -173,7 +173,7 @@ void TestSerialE2E::amountArrivesAndGoesOnToTheDisplay() {
         QCOMPARE(m_display->read(3000, kTotal.size()), kTotal);
     }
     // The bytes go on as they arrive, before the amount is read from them: once it is, nothing more follows.
-    QVERIFY2(client->waitForOutput(QStringLiteral("serial amount"), handled + 1), qPrintable(client->output()));
+    QVERIFY2(client->waitForOutput(QStringLiteral("amount from the POS:"), handled + 1), qPrintable(client->output()));
     QCOMPARE(m_display->read(300), QByteArray());
     // The amount page came up with 12.50: collecting it charges 1250 fen.
     pointAt(main, 400, 500);
@@ -192,7 +192,7 @@ void TestSerialE2E::hiddenWindowAltZCollectsOnce() {
 
     const int handled = amountsHandled(*client);
     QVERIFY(m_pos->write(kTotal));
-    QVERIFY2(client->waitForOutput(QStringLiteral("serial amount"), handled + 1), qPrintable(client->output()));
+    QVERIFY2(client->waitForOutput(QStringLiteral("amount from the POS:"), handled + 1), qPrintable(client->output()));
     QVERIFY(visibleWindows(QStringLiteral("扫码收款")).isEmpty());
     key(QStringLiteral("alt+z"));
     const QString pay = waitForVisible(QStringLiteral("扫码收款"), 5000);
@@ -225,7 +225,7 @@ void TestSerialE2E::settingsPageTakesThePortsAndGivesThemBack() {
     // Another page without saving: the bridge is back on the stored ports at once.
     const int taken = portsTaken(*client);
     clickAt(hub, 80, 126);
-    QVERIFY2(client->waitForOutput(QStringLiteral("serial bridge: software port"), taken + 1),
+    QVERIFY2(client->waitForOutput(QStringLiteral("software port \""), taken + 1),
              qPrintable(client->output()));
     QVERIFY(m_pos->write(kTotal));
     QCOMPARE(m_display->read(3000, kTotal.size()), kTotal);
@@ -252,7 +252,7 @@ void TestSerialE2E::settingsPageTakesThePortsAndGivesThemBack() {
     // Amounts still arrive; nothing goes to the display that could not be opened.
     const int handled = amountsHandled(*client);
     QVERIFY(m_pos->write(QByteArray("\x1bQA7.70\r")));
-    QVERIFY2(client->waitForOutput(QStringLiteral("serial amount"), handled + 1), qPrintable(client->output()));
+    QVERIFY2(client->waitForOutput(QStringLiteral("amount from the POS:"), handled + 1), qPrintable(client->output()));
     QCOMPARE(m_display->read(300), QByteArray());
     // The keyboard went with the boxes; a click on the window's header gives it back, as a cashier would.
     clickAt(main, 400, 170);
