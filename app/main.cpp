@@ -2,7 +2,7 @@
 #include "app/dataconfig.h"
 #include "app/oplog.h"
 #include "app/startup.h"
-#include "journal/journal.h"
+#include "payments/journal.h"
 #include "shell/startup_windows.h"
 #include "widgets/windowstyle.h"
 

@@ -5,7 +5,7 @@
 #include "app/usersession.h"
 #include "collect/collectlogic.h"
 #include "collect/formtradeinfo.h"
-#include "journal/journal.h"
+#include "payments/journal.h"
 #include "ui_FormCS.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"

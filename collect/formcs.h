@@ -1,7 +1,7 @@
 #pragma once
 
 #include "collect/customerdisplay.h"
-#include "journal/chargecontroller.h"
+#include "payments/chargecontroller.h"
 
 #include <QPointer>
 #include <QString>

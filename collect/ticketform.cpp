@@ -1,7 +1,7 @@
 #include "collect/ticketform.h"
 
 #include "app/money.h"
-#include "journal/chargecheck.h"
+#include "payments/chargecheck.h"
 #include "collect/collectlogic.h"
 #include "collect/formcs.h"
 #include "collect/ticketctl.h"

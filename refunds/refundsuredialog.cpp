@@ -8,7 +8,7 @@
 #include "gateway/requests.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
-#include "journal/refundguard.h"
+#include "payments/refundguard.h"
 #include "refunds/refundrules.h"
 #include "ui_RefundSureDialog.h"
 #include "widgets/draghelper.h"

@@ -27,7 +27,7 @@ python3 - "$root" "$db" "$work/include" >"$work/commands" <<'EOF'
 import json, shlex, sys
 
 root, db, shim = sys.argv[1], sys.argv[2], sys.argv[3]
-client = {"app", "gateway", "journal", "receipts", "widgets", "collect", "transactions", "refunds", "settings",
+client = {"app", "gateway", "payments", "receipts", "widgets", "collect", "transactions", "refunds", "settings",
           "shell", "platform"}
 seen = set()
 for entry in json.load(open(db)):

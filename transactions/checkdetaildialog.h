@@ -1,6 +1,6 @@
 #pragma once
 
-#include "journal/reconcile.h"
+#include "payments/reconcile.h"
 
 #include <QDialog>
 #include <memory>

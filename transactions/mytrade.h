@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gateway/gatewaycall.h"
-#include "journal/reconcile.h"
+#include "payments/reconcile.h"
 #include "transactions/shiftsummarylogic.h"
 
 #include <QDateTime>

@@ -16,7 +16,7 @@
 #include "gateway/reply.h"
 #include "gateway/requests.h"
 #include "app/usersession.h"
-#include "journal/journal.h"
+#include "payments/journal.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -3,7 +3,7 @@
 // paid while the customer types the password, after the client stopped waiting; a hung charge is never carried out.
 // Both waits are shortened here: the client's through CASHIER_TEST_CHARGE_TIMING, the sandbox's on its command line.
 #include "e2edriver.h"
-#include "journal/journal.h"
+#include "payments/journal.h"
 #include "testsupport.h"
 
 #include <QtTest>

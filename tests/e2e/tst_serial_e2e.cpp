@@ -225,8 +225,7 @@ void TestSerialE2E::settingsPageTakesThePortsAndGivesThemBack() {
     // Another page without saving: the bridge is back on the stored ports at once.
     const int taken = portsTaken(*client);
     clickAt(hub, 80, 126);
-    QVERIFY2(client->waitForOutput(QStringLiteral("software port \""), taken + 1),
-             qPrintable(client->output()));
+    QVERIFY2(client->waitForOutput(QStringLiteral("software port \""), taken + 1), qPrintable(client->output()));
     QVERIFY(m_pos->write(kTotal));
     QCOMPARE(m_display->read(3000, kTotal.size()), kTotal);
     clickAt(hub, 679, 20);

@@ -2,8 +2,8 @@
 // a second charge, offers what fits, and completes the sale as a reply would have.
 #include "app/dataconfig.h"
 #include "app/usersession.h"
-#include "journal/chargecheck.h"
-#include "journal/journal.h"
+#include "payments/chargecheck.h"
+#include "payments/journal.h"
 #include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/formtradeinfo.h"

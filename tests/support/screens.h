@@ -7,7 +7,7 @@
 #include "collect/formtradeinfo.h"
 #include "collect/ticketctl.h"
 #include "collect/ticketform.h"
-#include "journal/chargecontroller.h"
+#include "payments/chargecontroller.h"
 #include "receipts/printhtmlreceipt.h"
 #include "testsupport.h"
 

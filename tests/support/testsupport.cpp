@@ -1,6 +1,6 @@
 #include "testsupport.h"
 
-#include "journal/journal.h"
+#include "payments/journal.h"
 
 #include "app/comconfig.h"
 #include "app/dataconfig.h"

@@ -1,6 +1,6 @@
 // Confirming a charge whose reply never came: which listed transactions are offered to the cashier, and what the
 // result window is given for the one confirmed.
-#include "journal/chargecheck.h"
+#include "payments/chargecheck.h"
 
 #include <QJsonDocument>
 #include <QtTest>

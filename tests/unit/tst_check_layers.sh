@@ -35,4 +35,7 @@ expect 1 settings settingmain.cpp shell/mainwindow.h          # upward
 expect 0 settings settingmain.cpp settings/settingspages.h    # its own folder
 expect 0 refunds refundsuredialog.cpp widgets/settingspage.h  # below
 expect 0 shell mainwindow.cpp settings/settingmain.h          # the shell sees every window folder
+expect 1 gateway listingfetch.cpp payments/journal.h         # the gateway is below the payments
+expect 1 app usersession.cpp gateway/replies.h                # app is below the gateway
+expect 0 payments chargecontroller.cpp gateway/replies.h      # below
 exit $status

@@ -1,7 +1,7 @@
 // The payment journal: what it allows next in each state, and that what it writes survives, stays private and is
 // never lost when the file is unreadable.
-#include "journal/journal.h"
-#include "journal/refundguard.h"
+#include "payments/journal.h"
+#include "payments/refundguard.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "journal/reconcile.h"
+#include "payments/reconcile.h"
 
 #include <QtTest>
 

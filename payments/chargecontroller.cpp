@@ -1,8 +1,8 @@
-#include "journal/chargecontroller.h"
+#include "payments/chargecontroller.h"
 
 #include "app/usersession.h"
 #include "gateway/requests.h"
-#include "journal/journal.h"
+#include "payments/journal.h"
 
 #include <QDebug>
 #include <QUuid>

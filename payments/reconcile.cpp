@@ -1,8 +1,8 @@
-#include "journal/reconcile.h"
+#include "payments/reconcile.h"
 
 #include "app/money.h"
-#include "journal/chargecheck.h"
-#include "journal/journal.h"
+#include "payments/chargecheck.h"
+#include "payments/journal.h"
 
 #include <QMap>
 

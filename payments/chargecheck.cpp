@@ -1,4 +1,4 @@
-#include "journal/chargecheck.h"
+#include "payments/chargecheck.h"
 
 #include "app/money.h"
 

@@ -2,8 +2,8 @@
 
 #include "gateway/listingfetch.h"
 #include "gateway/replies.h"
-#include "journal/chargecheck.h"
-#include "journal/journalrules.h"
+#include "payments/chargecheck.h"
+#include "payments/journalrules.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

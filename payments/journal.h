@@ -1,6 +1,6 @@
 #pragma once
 
-#include "journal/journalrules.h"
+#include "payments/journalrules.h"
 
 #include <QDateTime>
 #include <QList>

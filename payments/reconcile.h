@@ -2,7 +2,7 @@
 
 #include "app/records.h"
 #include "gateway/listingfetch.h"
-#include "journal/journalrules.h"
+#include "payments/journalrules.h"
 
 #include <QDateTime>
 #include <QHash>

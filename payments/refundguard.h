@@ -1,8 +1,8 @@
 #pragma once
 
 #include "gateway/replies.h"
-#include "journal/chargecheck.h"
-#include "journal/journalrules.h"
+#include "payments/chargecheck.h"
+#include "payments/journalrules.h"
 
 #include <QElapsedTimer>
 #include <QObject>

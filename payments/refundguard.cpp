@@ -1,9 +1,9 @@
-#include "journal/refundguard.h"
+#include "payments/refundguard.h"
 
 #include "app/money.h"
 #include "app/usersession.h"
 #include "gateway/requests.h"
-#include "journal/journal.h"
+#include "payments/journal.h"
 
 #include <QDebug>
 

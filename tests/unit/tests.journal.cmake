@@ -1,2 +1,0 @@
-cashier_add_test(tst_journal SOURCES unit/tst_journal.cpp LIBS cashier_journal SQLite::SQLite3 KIND unit)
-cashier_add_test(tst_reconcile SOURCES unit/tst_reconcile.cpp LIBS cashier_journal KIND unit)
