@@ -13,6 +13,7 @@
 #include "widgets/windowstyle.h"
 
 #include <QCloseEvent>
+#include <QDebug>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -110,9 +111,14 @@ bool FormCS::bringBackOpenCharge() {
         if (!journal::isCharge(a.kind) || ChargeController::holding(a.id)) {
             continue;
         }
+        if (j->heldElsewhere(a)) {
+            elsewhere = j->blockedText(a);
+            continue;
+        }
         QString why;
-        if (j->heldElsewhere(a) || !j->takeOver(a.id, &why)) {
-            elsewhere = why.isEmpty() ? j->blockedText(a) : why;
+        if (!j->takeOver(a.id, &why)) {
+            // Settled or taken by another copy meanwhile: the charge itself is refused if one is still open.
+            qWarning().noquote() << "open charge" << a.id << "not taken over:" << why;
             continue;
         }
         auto* w = new FormCS(a);

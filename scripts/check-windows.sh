@@ -20,7 +20,7 @@ trap 'rm -rf "$work"' EXIT
 # The C libraries' headers live in /usr/include beside glibc's, which must not reach the Windows compiler: only
 # theirs are offered, from a folder of their own.
 mkdir -p "$work/include"
-ln -s /usr/include/sqlite3.h /usr/include/sodium.h /usr/include/sodium "$work/include/"
+ln -s /usr/include/sqlite3.h /usr/include/sodium.h /usr/include/sodium /usr/include/spdlog /usr/include/fmt "$work/include/"
 
 # One line per source: its compiler arguments, quoted for the shell.
 python3 - "$root" "$db" "$work/include" >"$work/commands" <<'EOF'
