@@ -304,7 +304,7 @@ void FormCS::showOnDisplay(const CustomerDisplay& display) {
     m_display.showTotal(*m_chargeFen);
 }
 
-void FormCS::completeSale(const replies::Sale& sale) {
+void FormCS::completeSale(const Order& sale) {
     if (m_display.clear) {
         m_display.clear();
     }
@@ -346,7 +346,7 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
     bringBack();
     for (const chargecheck::Candidate& c : found) {
         if (isThisSale(c)) {
-            const replies::Sale sale =
+            const Order sale =
                 chargecheck::tradeContent(c, userSession().rname(), userSession().shopName(), m_soldTickets);
             m_controller->confirm(c, sale);
             return;
@@ -367,8 +367,9 @@ bool FormCS::isThisSale(const chargecheck::Candidate& c) {
             "订单号：%4\n"
             "（本次扫码时间：%5）\n\n"
             "这笔是不是本次收款？请与客户核对后用鼠标点选。")
-            .arg(money::fenToYuan2(c.fen), c.channel,
-                 c.undated() ? c.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.payDate, c.orderNo,
+            .arg(money::fenToYuan2(c.row.fen.value_or(0)), c.channel,
+                 c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.row.payDate,
+                 c.row.orderNo(),
                  timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()));
     // Return (a scanner's trailing one, or a hurried cashier's) answers 不是: only a deliberate click (or Y, once the
     // box has been up a moment) says a stranger's sale of the same amount is this customer's.

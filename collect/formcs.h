@@ -31,7 +31,7 @@ public:
     struct TicketSale {
         qint64 fen = 0;     // the page's total; the cents rule applies as to a keyed amount
         QString selection;  // "id:count,"
-        QList<replies::SoldTicket> tickets;
+        QList<SoldTicket> tickets;
         std::function<void()> paid;
     };
 
@@ -84,7 +84,7 @@ private:
     void showPhase();
     void reportFailure(const QString& text);
     // What a paid sale does: clears the caller's amount, closes, opens the result window.
-    void completeSale(const replies::Sale& sale);
+    void completeSale(const Order& sale);
     void askAboutCandidates(const QList<chargecheck::Candidate>& candidates);
     bool isThisSale(const chargecheck::Candidate& candidate);
     void askAboutUnresolved();
@@ -100,7 +100,7 @@ private:
     QString m_scanPrompt;
     std::optional<qint64> m_chargeFen;
     ChargeController* m_controller = nullptr;
-    QList<replies::SoldTicket> m_soldTickets;
+    QList<SoldTicket> m_soldTickets;
     bool m_inBox = false;
     CustomerDisplay m_display;
 };

@@ -19,7 +19,7 @@ namespace {
 constexpr int kTicketRowHeight = 20;
 }  // namespace
 
-FormTradeInfo::FormTradeInfo(const replies::Sale& saleIn, QWidget* parent)
+FormTradeInfo::FormTradeInfo(const Order& saleIn, QWidget* parent)
     : QWidget(parent), ui(new Ui::FormTradeInfo), sale(saleIn), m_receipt(receipts::saleReceiptOf(saleIn)) {
     ui->setupUi(this);
     m_designedHeight = height();

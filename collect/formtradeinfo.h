@@ -24,7 +24,7 @@ public:
     // cashier's answer: it is ignored so the result cannot close unseen.
     static constexpr int kIgnoreReturnMs = 400;
 
-    explicit FormTradeInfo(const replies::Sale& sale, QWidget* parent = nullptr);
+    explicit FormTradeInfo(const Order& sale, QWidget* parent = nullptr);
     ~FormTradeInfo() override;
 
     QString operatorText() const;
@@ -55,7 +55,7 @@ private:
     void showPrintResult(const receipts::PrintResult& result);
 
     std::unique_ptr<Ui::FormTradeInfo> ui;
-    replies::Sale sale;
+    Order sale;
     receipts::SaleReceipt m_receipt;  // the service phone is read when printing
     bool m_printTried = false;
     QElapsedTimer m_opened;

@@ -55,7 +55,7 @@ QString TicketForm::selectionString() const {
     return collect::ticketSelection(currentLines());
 }
 
-QList<replies::SoldTicket> TicketForm::soldTickets() const {
+QList<SoldTicket> TicketForm::soldTickets() const {
     QList<chargecheck::SoldKind> kinds;
     const QList<TicketType*>& types = ticketTypes();
     for (int i = 0; i < types.size(); ++i) {

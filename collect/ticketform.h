@@ -27,7 +27,7 @@ public:
     // "id:count," for every kind with a count above 0, in list order (the ticket charge's "ticket" field).
     QString selectionString() const;
     // {"cardno": kind name, "price": yuan text} once per ticket selected, as a ticket charge's reply lists them.
-    QList<replies::SoldTicket> soldTickets() const;
+    QList<SoldTicket> soldTickets() const;
     // After a successful charge: every count back to 0 and the total emptied.
     void resetCounts();
     // The total in whole fen, exactly; shown without trailing zeros.

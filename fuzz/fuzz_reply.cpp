@@ -89,11 +89,11 @@ void readCharge(const gateway::Reply& r) {
     if (charge.outcome != replies::Outcome::Paid) {
         return;
     }
-    const replies::Sale& sale = charge.sale;
+    const Order& sale = charge.sale;
     checkFen(sale.fen);
     QList<receipts::TicketSold> sold;
     QList<receipts::TicketSold> plain;
-    for (const replies::SoldTicket& t : sale.tickets) {
+    for (const SoldTicket& t : sale.tickets) {
         sold.append({t.name, t.price});
         plain.append({QStringLiteral("x"), QStringLiteral("x")});
     }

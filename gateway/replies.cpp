@@ -101,14 +101,34 @@ QString shown(const QString& gatewayText) {
     return gatewayText.left(cut) + QChar(0x2026);
 }
 
-Sale saleOf(const QJsonObject& content) {
-    Sale s;
+QDateTime parsePayDate(const QString& textIn) {
+    const QString t = textIn.trimmed();
+    if (t.isEmpty()) {
+        return {};
+    }
+    bool isNumber = false;
+    const qint64 secs = t.toLongLong(&isNumber);
+    if (isNumber) {
+        return secs > 0 ? QDateTime::fromSecsSinceEpoch(secs) : QDateTime();
+    }
+    for (const char* fmt : {"yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s"}) {
+        const QDateTime dt = QDateTime::fromString(t, QString::fromLatin1(fmt));
+        if (dt.isValid()) {
+            return dt;
+        }
+    }
+    return {};
+}
+
+Order saleOf(const QJsonObject& content) {
+    Order s;
     s.operatorName = text(content, "operator");
     s.outTradeNo = text(content, "out_trade_no");
     s.tradeNo = text(content, "trade_no");
-    s.channel = text(content, "pay_channel");
+    s.payChannel = text(content, "pay_channel");
     s.fen = fen(content, "money");
     s.payDate = text(content, "pay_date");
+    s.paidAt = parsePayDate(s.payDate);
     s.shopName = text(content, "shopname");
     const QJsonArray tickets = content.value(QLatin1String("tickets")).toArray();
     for (const QJsonValue& t : tickets) {

@@ -66,32 +66,10 @@ enum class Outcome {
     NotSent,  // the request never reached the gateway: no money moved, it may be tried again at once
 };
 
-// One ticket of a ticket sale, as the result window and the receipt list it.
-struct SoldTicket {
-    QString name;   // "cardno"
-    QString price;  // yuan text as sent
-};
-
-// A completed sale as the result window shows it.
-struct Sale {
-    QString operatorName;
-    QString outTradeNo;
-    QString tradeNo;
-    QString channel;  // "pay_channel" as sent: "ALIPAY" for 支付宝, anything else is shown as 微信
-    std::optional<qint64> fen;
-    QString payDate;
-    QString shopName;
-    QList<SoldTicket> tickets;
-
-    bool alipay() const { return channel == QLatin1String("ALIPAY"); }
-    // The order number a sale is known by: "out_trade_no", or "trade_no" when that is empty.
-    QString orderNo() const { return outTradeNo.isEmpty() ? tradeNo : outTradeNo; }
-};
-
 struct ChargeResult {
     Outcome outcome = Outcome::Unknown;
     QString message;  // the refusal's text
-    Sale sale;        // when paid
+    Order sale;       // when paid
 };
 // Whether a message that is not the exact success text may still mean the money moved: a success in other words
 // ("支付成功", "成功 ") without a negation (未成功, 不成功, 失败), or a payment in progress (支付中, 处理中, 等待,
@@ -102,7 +80,10 @@ bool mayStillBeDone(const QString& message);
 // it carries another non-empty "msg" that mayStillBeDone() does not hold; a request that never left is not sent;
 // everything else is unknown (`message` keeps the text when there was one).
 ChargeResult charge(const gateway::Reply& reply);
-Sale saleOf(const QJsonObject& content);
+Order saleOf(const QJsonObject& content);
+// The listed or replied "pay_date" ("yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s" or Unix seconds) as a
+// local time; invalid otherwise.
+QDateTime parsePayDate(const QString& text);
 
 struct RefundResult {
     Outcome outcome = Outcome::Unknown;

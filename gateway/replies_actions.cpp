@@ -163,6 +163,7 @@ Order orderOf(const QJsonObject& row) {
     o.payChannel = text(row, "pay_channel");
     o.finalinfo = text(row, "finalinfo");
     o.payDate = text(row, "pay_date");
+    o.paidAt = parsePayDate(o.payDate);
     o.shopName = text(row, "shopname");
     o.cardNo = text(row, "cardno");
     o.shopId = text(row, "shopid");

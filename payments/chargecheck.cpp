@@ -67,25 +67,6 @@ QString rangeEnd(const QDateTime& now, int toleranceSecs) {
     return now.addSecs(toleranceSecs).toString(kRangeFormat);
 }
 
-QDateTime parsePayDate(const QString& textIn) {
-    const QString t = textIn.trimmed();
-    if (t.isEmpty()) {
-        return {};
-    }
-    bool isNumber = false;
-    const qint64 secs = t.toLongLong(&isNumber);
-    if (isNumber) {
-        return secs > 0 ? QDateTime::fromSecsSinceEpoch(secs) : QDateTime();
-    }
-    for (const char* fmt : {"yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s"}) {
-        const QDateTime dt = QDateTime::fromString(t, QString::fromLatin1(fmt));
-        if (dt.isValid()) {
-            return dt;
-        }
-    }
-    return {};
-}
-
 QString channelName(const QString& listed) {
     if (isAlipay(listed)) {
         return QStringLiteral("支付宝");
@@ -116,58 +97,55 @@ QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, c
     QList<Candidate> dated;
     QList<Candidate> undated;
     for (const Order& row : listing) {
-        Candidate c;
-        c.row = row;
-        c.fen = row.fen.value_or(-1);
-        if (c.fen != charge.fen || c.fen <= 0 || !isPaidStatus(row.finalinfo)) {
+        const qint64 fen = row.fen.value_or(-1);
+        if (fen != charge.fen || fen <= 0 || !isPaidStatus(row.finalinfo)) {
             continue;
         }
         if (!row.shopId.isEmpty() && row.shopId != charge.shopId) {
             continue;
         }
-        c.orderNo = row.outTradeNo.isEmpty() ? row.tradeNo : row.outTradeNo;
-        if (!c.orderNo.isEmpty() && declined.contains(c.orderNo)) {
+        if (!row.orderNo().isEmpty() && declined.contains(row.orderNo())) {
             continue;
         }
-        c.channel = channelName(row.payChannel);
-        c.payDate = row.payDate;
-        c.paidAt = parsePayDate(c.payDate);
+        const Candidate c{row, channelName(row.payChannel)};
         if (c.undated()) {
             undated.append(c);
             continue;
         }
-        if (c.paidAt < from || c.paidAt > to) {
+        if (row.paidAt < from || row.paidAt > to) {
             continue;
         }
         dated.append(c);
     }
     std::stable_sort(dated.begin(), dated.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.paidAt > b.paidAt; });
+                     [](const Candidate& a, const Candidate& b) { return a.row.paidAt > b.row.paidAt; });
     return dated + undated;
 }
 
-replies::Sale tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
-                           const QList<replies::SoldTicket>& tickets) {
-    const Order& row = candidate.row;
-    replies::Sale sale;
-    sale.operatorName = row.operatorName.isEmpty() ? operatorName : row.operatorName;
-    sale.outTradeNo = candidate.orderNo;
-    sale.tradeNo = row.tradeNo;
-    const QString& listed = row.payChannel;
-    sale.channel = isAlipay(listed) ? QStringLiteral("ALIPAY") : isWechat(listed) ? QStringLiteral("WECHAT") : listed;
-    sale.fen = candidate.fen;
-    sale.payDate = candidate.payDate;
-    sale.shopName = row.shopName.isEmpty() ? shopName : row.shopName;
+Order tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
+                   const QList<SoldTicket>& tickets) {
+    Order sale = candidate.row;
+    if (sale.operatorName.isEmpty()) {
+        sale.operatorName = operatorName;
+    }
+    sale.outTradeNo = candidate.row.orderNo();
+    const QString& listed = candidate.row.payChannel;
+    sale.payChannel = isAlipay(listed)   ? QStringLiteral("ALIPAY")
+                      : isWechat(listed) ? QStringLiteral("WECHAT")
+                                         : listed;
+    if (sale.shopName.isEmpty()) {
+        sale.shopName = shopName;
+    }
     sale.tickets = tickets;
     return sale;
 }
 
-QList<replies::SoldTicket> ticketsSold(const QList<SoldKind>& kinds) {
-    QList<replies::SoldTicket> out;
+QList<SoldTicket> ticketsSold(const QList<SoldKind>& kinds) {
+    QList<SoldTicket> out;
     for (const SoldKind& k : kinds) {
         const QString price = money::fenToYuanTrimmed(k.priceFen);
         for (int i = 0; i < k.count; ++i) {
-            out.append(replies::SoldTicket{k.name, price});
+            out.append(SoldTicket{k.name, price});
         }
     }
     return out;

@@ -38,13 +38,9 @@ struct Charge {
 
 // A listed transaction that may be the charge.
 struct Candidate {
-    Order row;  // the transaction as listed
-    qint64 fen = 0;
-    QString orderNo;   // "out_trade_no", or "trade_no" when the former is empty
-    QString channel;   // 支付宝 / 微信, or the channel text as listed
-    QString payDate;   // as listed
-    QDateTime paidAt;  // invalid when the listed time is not readable
-    bool undated() const { return !paidAt.isValid(); }
+    Order row;        // the transaction as listed
+    QString channel;  // 支付宝 / 微信, or the channel text as listed
+    bool undated() const { return !row.paidAt.isValid(); }
 };
 
 // The listing's range: from the tolerance before the charge went out to the tolerance after now, in the
@@ -52,8 +48,6 @@ struct Candidate {
 QString rangeStart(const QDateTime& sentAt, int toleranceSecs);
 QString rangeEnd(const QDateTime& now, int toleranceSecs);
 
-// The listed "pay_date" ("yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s" or Unix seconds); invalid otherwise.
-QDateTime parsePayDate(const QString& text);
 // 支付宝 for "支付宝"/"ALIPAY", 微信 for "微信"/"WECHAT"/"WEIXIN", anything else as listed.
 QString channelName(const QString& listed);
 
@@ -74,8 +68,8 @@ QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, c
 // names the channel in words; the sale carries its code ("ALIPAY", "WECHAT", or the listed text for another).
 // `operatorName` stands in when the row names no operator, `shopName` when it names no store, and `tickets` is what
 // the charge sold.
-replies::Sale tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
-                           const QList<replies::SoldTicket>& tickets = {});
+Order tradeContent(const Candidate& candidate, const QString& operatorName, const QString& shopName,
+                   const QList<SoldTicket>& tickets = {});
 
 // One ticket kind of a ticket sale as the result window lists it.
 struct SoldKind {
@@ -84,6 +78,6 @@ struct SoldKind {
     qint64 priceFen = 0;
 };
 // One entry per ticket sold (name, price in yuan text), as a ticket charge's reply lists them.
-QList<replies::SoldTicket> ticketsSold(const QList<SoldKind>& kinds);
+QList<SoldTicket> ticketsSold(const QList<SoldKind>& kinds);
 
 }  // namespace chargecheck

@@ -43,7 +43,7 @@ ChargeController::~ChargeController() {
     controllers().removeAll(this);
 }
 
-void ChargeController::setTicketSale(const QString& selection, const QList<replies::SoldTicket>& tickets) {
+void ChargeController::setTicketSale(const QString& selection, const QList<SoldTicket>& tickets) {
     m_ticketSale = true;
     m_ticketSelection = selection;
     m_tickets = tickets;
@@ -185,7 +185,7 @@ void ChargeController::onChargeReply(const gateway::Reply& reply) {
     const journal::Settlement settled = journal::settlementOf(result.outcome, result.message);
     switch (result.outcome) {
         case replies::Outcome::Paid: {
-            replies::Sale sale = result.sale;
+            Order sale = result.sale;
             if (!sale.fen) {
                 sale.fen = m_fen;  // the amount that was charged, when the reply's cannot be read
             }
@@ -345,7 +345,7 @@ void ChargeController::scheduleNext() {
     m_next.start(static_cast<int>(qMin<qint64>(m_timing.intervalMs, left)));
 }
 
-void ChargeController::confirm(const chargecheck::Candidate& candidate, const replies::Sale& sale) {
+void ChargeController::confirm(const chargecheck::Candidate& candidate, const Order& sale) {
     if (!m_waitingForCashier || (m_phase != Phase::Checking && m_phase != Phase::LookingBack)) {
         return;
     }
@@ -354,7 +354,7 @@ void ChargeController::confirm(const chargecheck::Candidate& candidate, const re
         // A payment of the lost journal's: this sale is paid. It is written down as an attempt of its own, found paid.
         m_pendingCode.clear();
         lookBackDone();
-        if (!recordFound(candidate.orderNo)) {
+        if (!recordFound(candidate.row.orderNo())) {
             return;
         }
         setPhase(Phase::Paid);
@@ -367,7 +367,7 @@ void ChargeController::confirm(const chargecheck::Candidate& candidate, const re
         const std::optional<QList<journal::Attempt>> earlier = earlierAnswered();
         m_attemptId = !earlier || earlier->isEmpty() ? 0 : earlier->last().id;
     }
-    settle(journal::State::Paid, candidate.orderNo, QStringLiteral("收银员在交易列表中确认"));
+    settle(journal::State::Paid, candidate.row.orderNo(), QStringLiteral("收银员在交易列表中确认"));
     setPhase(Phase::Paid);
     emit paid(sale);
 }
@@ -378,7 +378,7 @@ void ChargeController::decline(const QList<chargecheck::Candidate>& candidates) 
     }
     m_waitingForCashier = false;
     for (const chargecheck::Candidate& c : candidates) {
-        m_declined.insert(c.orderNo);
+        m_declined.insert(c.row.orderNo());
     }
     if (m_phase == Phase::LookingBack) {
         lookBackDone();

@@ -35,7 +35,7 @@ public:
     ~ChargeController() override;
 
     // A ticket sale: what it sells ("id:count," selection) and the tickets the result window lists.
-    void setTicketSale(const QString& selection, const QList<replies::SoldTicket>& tickets);
+    void setTicketSale(const QString& selection, const QList<SoldTicket>& tickets);
     // Looks up an attempt an earlier run left open (sending or unresolved); the caller has taken it over in the
     // journal (Journal::takeOver).
     void resume(const journal::Attempt& attempt);
@@ -53,7 +53,7 @@ public:
     // another charge is open. The outcome arrives as a signal.
     bool charge(const QString& code, QString* why);
     // The cashier's answer to candidatesFound: this one is the sale (with what the result window shows), or none is.
-    void confirm(const chargecheck::Candidate& candidate, const replies::Sale& sale);
+    void confirm(const chargecheck::Candidate& candidate, const Order& sale);
     void decline(const QList<chargecheck::Candidate>& candidates);
     // The cashier stops the look-up: the attempt stays unresolved.
     void stopCheck();
@@ -77,7 +77,7 @@ public:
 
 signals:
     void phaseChanged(ChargeController::Phase phase);
-    void paid(const replies::Sale& sale);
+    void paid(const Order& sale);
     void refused(const QString& message);
     void notSent();
     // Transactions that may be this sale: the cashier answers with confirm() or decline().
@@ -110,7 +110,7 @@ private:
     QString m_saleId;
     QString m_shopId;
     QString m_ticketSelection;
-    QList<replies::SoldTicket> m_tickets;
+    QList<SoldTicket> m_tickets;
     bool m_ticketSale = false;
     bool m_resumed = false;
     Phase m_phase = Phase::Ready;

@@ -45,15 +45,15 @@ QString saleReceiptHtml(const SaleReceipt& r) {
     return w.finish();
 }
 
-QList<TicketSold> ticketsSoldOf(const replies::Sale& sale) {
+QList<TicketSold> ticketsSoldOf(const Order& sale) {
     QList<TicketSold> sold;
-    for (const replies::SoldTicket& t : sale.tickets) {
+    for (const SoldTicket& t : sale.tickets) {
         sold.append({replies::shown(t.name), replies::shown(t.price)});
     }
     return sold;
 }
 
-SaleReceipt saleReceiptOf(const replies::Sale& sale) {
+SaleReceipt saleReceiptOf(const Order& sale) {
     SaleReceipt r;
     r.shopName = sale.shopName;
     r.operatorName = replies::shown(sale.operatorName);

@@ -35,9 +35,9 @@ struct SaleReceipt {
 
 QString saleReceiptHtml(const SaleReceipt& r);
 // A paid sale's tickets as the result window and the receipt show them: the gateway's texts cut for showing.
-QList<TicketSold> ticketsSoldOf(const replies::Sale& sale);
+QList<TicketSold> ticketsSoldOf(const Order& sale);
 // A paid sale's receipt; the service phone is the caller's to fill in.
-SaleReceipt saleReceiptOf(const replies::Sale& sale);
+SaleReceipt saleReceiptOf(const Order& sale);
 
 // A copy of a listed transaction's receipt, printed from the transaction page. Money is yuan with two decimals.
 struct ReprintReceipt {

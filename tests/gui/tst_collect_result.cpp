@@ -25,7 +25,7 @@ using namespace testsupport;
 
 namespace {
 
-replies::Sale contentOf(const QByteArray& json) {
+Order contentOf(const QByteArray& json) {
     return replies::saleOf(QJsonDocument::fromJson(json).object());
 }
 

