@@ -1,5 +1,9 @@
 #include "journalrules.h"
 
+#include "app/money.h"
+
+#include <QStringList>
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -97,6 +101,39 @@ std::optional<State> stateFromName(const QString& name) {
         }
     }
     return std::nullopt;
+}
+
+QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShopId,
+                          const std::function<QString(const QString&)>& storeName) {
+    QStringList lines;
+    bool otherStore = false;
+    for (const Attempt& a : open) {
+        if (a.kind != Kind::Refund || !isOpen(a.state)) {
+            continue;
+        }
+        QString store = storeName ? storeName(a.shopId) : QString();
+        if (store.isEmpty()) {
+            store = QStringLiteral("门店编号 %1").arg(a.shopId);
+        }
+        if (a.shopId != currentShopId) {
+            otherStore = true;
+            store += QStringLiteral("（不是当前门店）");
+        }
+        lines << QStringLiteral("订单号 %1，退款 %2 元，%3，%4")
+                     .arg(a.orderNo, money::fenToYuan2(a.fen), store,
+                          a.createdAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    }
+    if (lines.isEmpty()) {
+        return QString();
+    }
+    QString text =
+        QStringLiteral("上次有 %1 笔退款没有收到明确的结果，可能已经退款，也可能没有：\n\n").arg(lines.size()) +
+        lines.join(QLatin1Char('\n')) +
+        QStringLiteral("\n\n请在交易查询中找到这笔交易，点“退款”核对结果；核对完成前，这笔交易不能再次退款。");
+    if (otherStore) {
+        text += QStringLiteral("不在当前门店的交易，请登录它的门店后查询。");
+    }
+    return text;
 }
 
 QString stateLabel(State state) {

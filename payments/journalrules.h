@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // What the payment journal keeps and what it allows next: plain data and rules, free of storage and of widgets.
@@ -70,6 +71,13 @@ bool isCharge(Kind kind);
 QString maskCode(const QString& code);
 // More than four digits: a code that was not masked.
 bool looksUnmasked(const QString& text);
+
+// What the cashier is told after signing in about refunds an earlier run left without an answer: each refund of
+// `open` that is sending or unresolved, with its order, amount, store (`storeName` names a store id; empty when it
+// does not know it) and time, and where to look it up. Empty when there is none. Refunds that another running copy
+// of the client is sending are the caller's to leave out.
+QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShopId,
+                          const std::function<QString(const QString&)>& storeName);
 
 // Stable names for the file, readable with the sqlite3 tool ("sending", "unresolved", "ticket_charge", ...).
 QString stateName(State state);

@@ -7,8 +7,10 @@
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
 #include "app/comconfig.h"
+#include "app/usersession.h"
 #include "floatwidget.h"
 #include "platform/platform.h"
+#include "payments/journal.h"
 #include "productinfo.h"
 #include "refunds/refundsuredialog.h"
 #include "serialamount.h"
@@ -25,6 +27,7 @@
 #include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
+#include <algorithm>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
@@ -36,6 +39,34 @@
 
 namespace {
 MainWindow* g_mainWindow = nullptr;
+
+// Refunds an earlier run left without an answer come back when their order's refund is opened; the cashier is told
+// of them at sign-in, so none waits unseen. Those another running copy of the client is sending are its own.
+void tellOfOpenRefunds(QWidget* parent) {
+    journal::Journal* j = journal::instance();
+    if (!j) {
+        return;
+    }
+    QString error;
+    QList<journal::Attempt> open = j->open(QString(), &error);
+    if (!error.isEmpty()) {
+        return;  // a refund itself says why nothing can be sent
+    }
+    open.erase(std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
+               open.end());
+    const QMap<int, Shop> shops = userSession().shopsByIndex();
+    const QString text = journal::openRefundsNotice(open, userSession().shopId(), [&shops](const QString& id) {
+        for (const Shop& shop : shops) {
+            if (shop.shopid == id) {
+                return shopDisplayText(shop).trimmed();
+            }
+        }
+        return QString();
+    });
+    if (!text.isEmpty()) {
+        msgbox::warning(parent, msgbox::Title::Tip, text);
+    }
+}
 }  // namespace
 
 MainWindow* mainWindow() {
@@ -49,8 +80,11 @@ MainWindow* showMainWindow() {
         QObject::connect(qApp, &QCoreApplication::aboutToQuit,
                          [guard = QPointer<MainWindow>(window)] { delete guard; });
         // A charge an earlier run left open (the client was killed, the power went) is looked up before anything
-        // else, once the window it comes in front of is up.
-        QTimer::singleShot(0, window, [] { FormCS::bringBackOpenCharge(); });
+        // else, once the window it comes in front of is up; open refunds are told of first.
+        QTimer::singleShot(0, window, [window] {
+            tellOfOpenRefunds(window);
+            FormCS::bringBackOpenCharge();
+        });
     }
     MainWindow* window = g_mainWindow;
     window->show();

@@ -64,6 +64,8 @@ private slots:
     void storedNames();
     void refundLookup_data();
     void refundLookup();
+    void openRefundsAtSignIn_data();
+    void openRefundsAtSignIn();
 
     void writtenAttemptsSurviveReopening();
     void storedMovesFollowTheRules();
@@ -513,6 +515,46 @@ void TestJournal::refundLookup() {
     QFETCH(int, verdict);
     const auto known = [](qint64 v) { return v < 0 ? std::nullopt : std::optional<qint64>(v); };
     QCOMPARE(int(judgeRefundLookup(known(before), refund, known(now))), verdict);
+}
+
+void TestJournal::openRefundsAtSignIn_data() {
+    QTest::addColumn<QList<Attempt>>("open");
+    QTest::addColumn<QStringList>("told");  // what the notice must hold; empty: no notice
+    QTest::addColumn<QStringList>("notTold");
+    const auto refund = [](State state, const QString& order, const QString& shop) {
+        Attempt a = attemptOf(Kind::Refund, state, order);
+        a.fen = 500;
+        a.shopId = shop;
+        return a;
+    };
+    QTest::newRow("nothing open") << QList<Attempt>{} << QStringList{} << QStringList{};
+    QTest::newRow("an open charge is the charge window's")
+        << QList<Attempt>{attemptOf(Kind::Charge, State::Unresolved)} << QStringList{} << QStringList{};
+    QTest::newRow("settled refunds") << QList<Attempt>{refund(State::Paid, "R1", "7"),
+                                                       refund(State::Released, "R2", "7")}
+                                     << QStringList{} << QStringList{};
+    QTest::newRow("sending and unresolved, this store")
+        << QList<Attempt>{refund(State::Sending, "R1", "7"), refund(State::Unresolved, "R2", "7"),
+                          refund(State::Paid, "R3", "7")}
+        << QStringList{"R1", "R2", "5.00", "西湖店"} << QStringList{"R3", "不是当前门店"};
+    QTest::newRow("another store, named or not")
+        << QList<Attempt>{refund(State::Unresolved, "R1", "8"), refund(State::Unresolved, "R2", "9")}
+        << QStringList{"R1", "东门店（不是当前门店）", "门店编号 9", "登录它的门店"} << QStringList{};
+}
+
+void TestJournal::openRefundsAtSignIn() {
+    QFETCH(QList<Attempt>, open);
+    QFETCH(QStringList, told);
+    QFETCH(QStringList, notTold);
+    const QMap<QString, QString> stores{{"7", "西湖店"}, {"8", "东门店"}};
+    const QString text = openRefundsNotice(open, "7", [&stores](const QString& id) { return stores.value(id); });
+    QCOMPARE(text.isEmpty(), told.isEmpty());
+    for (const QString& t : told) {
+        QVERIFY2(text.contains(t), qPrintable(t + " not in: " + text));
+    }
+    for (const QString& t : notTold) {
+        QVERIFY2(!text.contains(t), qPrintable(t + " in: " + text));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestJournal)
