@@ -27,7 +27,6 @@
 #include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
-#include <algorithm>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
@@ -36,6 +35,7 @@
 #include <QScreen>
 #include <QSerialPort>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 MainWindow* g_mainWindow = nullptr;
