@@ -49,11 +49,11 @@ FormTradeInfo::FormTradeInfo(const Order& saleIn, QWidget* parent)
     }
     ui->label_money->setFont(moneyFont);
 
-    const QList<receipts::TicketSold> sold = receipts::ticketsSoldOf(sale);
+    const QList<SoldTicket> sold = receipts::ticketsSoldOf(sale);
     for (int i = 0; i < sold.size(); ++i) {
         auto* label = new QLabel(ui->scrollAreaWidgetContents);
         label->setTextFormat(Qt::PlainText);
-        label->setText(sold.at(i).cardno + QLatin1Char('(') + sold.at(i).price + QStringLiteral("元)"));
+        label->setText(receipts::ticketLine(sold.at(i)));
         label->move(0, kTicketRowHeight * i);
         label->adjustSize();
     }

@@ -17,10 +17,14 @@ QString yuan2(const std::optional<qint64>& fen) {
 
 }  // namespace
 
-QString saleTicketsHtml(const QList<TicketSold>& tickets) {
+QString ticketLine(const SoldTicket& ticket) {
+    return ticket.name + QLatin1Char('(') + ticket.price + QStringLiteral("元)");
+}
+
+QString saleTicketsHtml(const QList<SoldTicket>& tickets) {
     QStringList lines;
-    for (const TicketSold& t : tickets) {
-        lines.append(t.cardno + QLatin1Char('(') + t.price + QStringLiteral("元)"));
+    for (const SoldTicket& t : tickets) {
+        lines.append(ticketLine(t));
     }
     return ticketBlockHtml(lines);
 }
@@ -45,8 +49,8 @@ QString saleReceiptHtml(const SaleReceipt& r) {
     return w.finish();
 }
 
-QList<TicketSold> ticketsSoldOf(const Order& sale) {
-    QList<TicketSold> sold;
+QList<SoldTicket> ticketsSoldOf(const Order& sale) {
+    QList<SoldTicket> sold;
     for (const SoldTicket& t : sale.tickets) {
         sold.append({replies::shown(t.name), replies::shown(t.price)});
     }

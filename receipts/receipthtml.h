@@ -11,14 +11,10 @@
 // the gateway or the settings is HTML-escaped, so a "<" in a store name cannot swallow the rest of the receipt.
 namespace receipts {
 
-// A sold ticket as the charge reply lists it.
-struct TicketSold {
-    QString cardno;  // the ticket's label
-    QString price;   // yuan, as text
-};
-
 // The sale receipt's ticket block: empty without tickets, else the heading and one line per ticket.
-QString saleTicketsHtml(const QList<TicketSold>& tickets);
+QString saleTicketsHtml(const QList<SoldTicket>& tickets);
+// One ticket as the receipt and the result window list it: "成人票(20元)".
+QString ticketLine(const SoldTicket& ticket);
 
 // Everything the sale receipt prints. The operator, order, channel and amount are what the result window shows.
 struct SaleReceipt {
@@ -35,7 +31,7 @@ struct SaleReceipt {
 
 QString saleReceiptHtml(const SaleReceipt& r);
 // A paid sale's tickets as the result window and the receipt show them: the gateway's texts cut for showing.
-QList<TicketSold> ticketsSoldOf(const Order& sale);
+QList<SoldTicket> ticketsSoldOf(const Order& sale);
 // A paid sale's receipt; the service phone is the caller's to fill in.
 SaleReceipt saleReceiptOf(const Order& sale);
 

@@ -97,7 +97,7 @@ void TestReceiptHtml::ticketHeading_data() {
 void TestReceiptHtml::ticketHeading() {
     QFETCH(int, tickets);
     QFETCH(int, headings);
-    QList<TicketSold> sold;
+    QList<SoldTicket> sold;
     for (int i = 0; i < tickets; ++i) {
         sold.append({QStringLiteral("成人票%1").arg(i), QStringLiteral("20.00")});
     }
