@@ -1,6 +1,9 @@
 #include "httpfun.h"
 
+#include "gatewayclock.h"
 #include "gatewaylog.h"
+
+#include <QDateTime>
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -91,6 +94,7 @@ void HttpFun::post(const QString& url, const QByteArray& body) {
     }
     m_action = gatewaylog::actionOf(body);
     m_clock.start();
+    m_sentMs = QDateTime::currentMSecsSinceEpoch();
     gatewaylog::request(url, body);
     m_reply = m_manager->post(request, new OneShotBody(body, this));
     connect(m_reply, &QNetworkReply::finished, this, &HttpFun::slot_requestFinished);
@@ -124,6 +128,7 @@ void HttpFun::slot_requestFinished() {
     m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_status > 0 && !connectionError(error)) {
         m_ending = Ending::Answered;
+        gateway::noteGatewayDate(m_reply->rawHeader("Date"), m_sentMs, QDateTime::currentMSecsSinceEpoch());
     } else {
         m_ending = neverSent(error) && m_status == 0 ? Ending::NotSent : Ending::Unknown;
     }

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include <arpa/inet.h>
 #include <dirent.h>
@@ -23,6 +24,13 @@
 
 namespace sandbox {
 namespace {
+
+// The HTTP date of now ("Tue, 08 Dec 2026 09:00:00 GMT").
+std::string httpDate() {
+    return QLocale::c()
+        .toString(QDateTime::currentDateTimeUtc(), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"))
+        .toStdString();
+}
 
 const char* const kGatewayPath = "/api.php/Gateway/index";
 const char* const kJson = "application/json; charset=utf-8";
@@ -130,6 +138,9 @@ Server::Server(Gateway& gateway, Faults& faults, ServerOptions options)
     // (about 40 ms per request on a kept-alive connection).
     http_->set_tcp_nodelay(true);
     http_->set_payload_max_length(1 << 20);
+    // A real gateway stamps every reply with its own time; the client draws its look-ups on that clock.
+    http_->set_post_routing_handler(
+        [](const httplib::Request&, httplib::Response& res) { res.set_header("Date", httpDate()); });
     http_->set_keep_alive_timeout(5);
     http_->Post(kGatewayPath,
                 [this](const httplib::Request& req, httplib::Response& res) { gatewayEndpoint(req, res); });

@@ -1,6 +1,7 @@
 // Request bodies, reply readers and the request client against a real local HTTP server.
 #include "app/dataconfig.h"
 #include "gateway/actions.h"
+#include "gateway/gatewayclock.h"
 #include "gateway/gatewaycall.h"
 #include "gateway/gatewayurl.h"
 #include "gateway/httpfun.h"
@@ -39,7 +40,41 @@ private slots:
     void clientDoesNotFollowRedirects();
     void cleartextToOtherHost_data();
     void cleartextToOtherHost();
+    void gatewayClock_data();
+    void gatewayClock();
 };
+
+void TestGateway::gatewayClock_data() {
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<qint64>("localMs");   // this PC's time at the midpoint of the request
+    QTest::addColumn<qint64>("offsetMs");  // -1: not a date
+    QTest::addColumn<bool>("warned");
+    const QByteArray date = "Tue, 08 Dec 2026 09:00:00 GMT";
+    const qint64 at = QDateTime(QDate(2026, 12, 8), QTime(9, 0), Qt::UTC).toMSecsSinceEpoch() + 500;
+    QTest::newRow("clocks agree") << date << at << qint64(0) << false;
+    QTest::newRow("PC five minutes ahead") << date << at + 300000 << qint64(-300000) << true;
+    QTest::newRow("PC two minutes behind: not yet told") << date << at - 120000 << qint64(120000) << false;
+    QTest::newRow("PC three minutes behind") << date << at - 180000 << qint64(180000) << true;
+    QTest::newRow("RFC 850 form") << QByteArray("Tuesday, 08-Dec-26 09:00:00 GMT") << at << qint64(0) << false;
+    QTest::newRow("asctime form") << QByteArray("Tue Dec  8 09:00:00 2026") << at << qint64(0) << false;
+    QTest::newRow("no header") << QByteArray() << at << qint64(-1) << false;
+    QTest::newRow("not a date") << QByteArray("yesterday") << at << qint64(-1) << false;
+}
+
+void TestGateway::gatewayClock() {
+    QFETCH(QByteArray, header);
+    QFETCH(qint64, localMs);
+    QFETCH(qint64, offsetMs);
+    QFETCH(bool, warned);
+    gateway::setGatewayClockOffsetMs(std::nullopt);
+    gateway::noteGatewayDate(header, localMs - 40, localMs + 40);
+    const std::optional<qint64> offset = gateway::gatewayClockOffsetMs();
+    QCOMPARE(offset.value_or(-1), offsetMs);
+    QCOMPARE(!gateway::clockWarning(offset).isEmpty(), warned);
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(localMs);
+    QCOMPARE(gateway::onGatewayClock(local), local.addMSecs(offset.value_or(0)));
+    gateway::setGatewayClockOffsetMs(std::nullopt);
+}
 
 void TestGateway::bodies_data() {
     QTest::addColumn<QByteArray>("body");
