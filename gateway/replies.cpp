@@ -1,6 +1,7 @@
 #include "replies.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <cmath>
 
 namespace replies {
@@ -163,26 +164,44 @@ ChargeResult charge(const gateway::Reply& reply) {
     return r;
 }
 
+namespace {
+// The gateway's words for "no money moved, and here is why". Anything it says that is not on this list, however
+// much it sounds like a refusal, may hide a payment the gateway took: it is looked up, never taken for a refusal.
+const QRegularExpression& knownRefusal() {
+    static const QRegularExpression re(QStringLiteral(
+        "余额不足|额度不足|资金不足"
+        "|(付款码|条码|二维码|授权码).*(过期|失效|无效|错误|已使用|不能为空|不正确)|不支持的(付款码|条码)"
+        "|密码错误|密码不正确|尚未设置.*密码"
+        "|限额|超限|超过可退|可退金额|已全额退款|已退回|订单中没有"
+        "|不存在|不属于|格式错误|必须大于|信息错误|请选择|参数错误|签名错误|金额错误"
+        "|token无效|登录已过期|登录已失效|登录失效|请重新登录"
+        "|已关闭|已撤销|已取消|拒绝|风控|冻结"
+        "|NOTENOUGH|AUTHCODEEXPIRE|AUTH_CODE_INVALID|PARAM_ERROR|ORDERCLOSED|ORDERREVERSED"));
+    return re;
+}
+// Words that leave the outcome open whatever else the message says: the gateway is busy, has accepted the request,
+// is waiting for the customer, or does not know.
+const QRegularExpression& stillOpen() {
+    static const QRegularExpression re(
+        QStringLiteral("繁忙|未知|受理|稍后|支付中|处理中|等待|输入密码|超时|系统异常|网络异常|系统错误|未完成"
+                       "|USERPAYING|SYSTEMERROR|BANKERROR|UNKNOWN|PROCESSING|TIMEOUT"));
+    return re;
+}
+}  // namespace
+
 bool mayStillBeDone(const QString& message) {
-    // Only the exact success text completes a sale, but only a plain refusal lets the cashier start another one: a
-    // success in other words, or a payment still under way, may end with the money taken.
-    static const QStringList kUnderWay{QStringLiteral("支付中"), QStringLiteral("处理中"), QStringLiteral("等待"),
-                                       QStringLiteral("输入密码")};
-    static const QStringList kNegated{QStringLiteral("未成功"), QStringLiteral("不成功"), QStringLiteral("失败")};
-    for (const QString& word : kUnderWay) {
-        if (message.contains(word)) {
-            return true;
-        }
+    // Only the exact success text completes a sale, and only a refusal in known words lets the cashier start
+    // another one: a success in other words, a payment still under way, or words this client does not know may all
+    // end with the money taken.
+    if (message.contains(stillOpen())) {
+        return true;
     }
-    if (!message.contains(QStringLiteral("成功"))) {
-        return false;
+    const bool saysSuccess =
+        message.contains(QStringLiteral("成功")) || message.contains(QLatin1String("SUCCESS"), Qt::CaseInsensitive);
+    if (saysSuccess && !message.contains(QRegularExpression(QStringLiteral("未成功|不成功|失败|FAIL")))) {
+        return true;
     }
-    for (const QString& word : kNegated) {
-        if (message.contains(word)) {
-            return false;
-        }
-    }
-    return true;
+    return !message.contains(knownRefusal());
 }
 
 RefundResult refund(const gateway::Reply& reply) {

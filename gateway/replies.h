@@ -71,9 +71,12 @@ struct ChargeResult {
     QString message;  // the refusal's text
     Order sale;       // when paid
 };
-// Whether a message that is not the exact success text may still mean the money moved: a success in other words
-// ("支付成功", "成功 ") without a negation (未成功, 不成功, 失败), or a payment in progress (支付中, 处理中, 等待,
-// 输入密码). Such a reply is an unknown outcome, never a refusal.
+// Whether a message that is not the exact success text may still mean the money moved. A reply is a refusal only
+// when its words are a known refusal (余额不足, a payment code expired or invalid, a wrong password, a limit, an order
+// that does not exist ...) and say nothing that leaves the outcome open: a success in other words ("支付成功", without
+// 未成功 / 不成功 / 失败), the gateway busy or not knowing (系统繁忙, 未知, 稍后, SYSTEMERROR), or a payment under way
+// (支付中, 处理中, 受理, 等待, 输入密码, USERPAYING). Everything else is an unknown outcome, looked up, never a
+// refusal.
 bool mayStillBeDone(const QString& message);
 
 // "Pay.Ace.scanpay" and "Pay.Ace.ticketscanpay": paid only when the content's "msg" is exactly "成功"; refused when
@@ -139,6 +142,10 @@ struct ListingPage {
 // "msg", or "数据查询失败(错误码 n)"; otherwise an empty page.
 Read<ListingPage> listing(const gateway::Reply& reply);
 Order orderOf(const QJsonObject& row);
+// What the order numbered `orderNo` has refunded, from a listing looked up by that number: 0 when its row leaves
+// "refundfee" out or empty (nothing refunded); nullopt when the order is not on the page, or the field is there but
+// not an amount (then nothing is known, never 0).
+std::optional<qint64> refundedOfOrder(const gateway::Reply& reply, const QString& orderNo);
 
 // "Account.Print.prinTtime": the proposed period as text ("yyyy-MM-dd hh:mm:ss"; either may be empty).
 struct PrintTime {

@@ -204,6 +204,27 @@ Read<ListingPage> listing(const gateway::Reply& reply) {
     return answer(verdict(reply, Verdict::Success), p);
 }
 
+std::optional<qint64> refundedOfOrder(const gateway::Reply& reply, const QString& orderNo) {
+    const Read<ListingPage> page = listing(reply);
+    if (!page.ok() || !page.value.listed) {
+        return std::nullopt;
+    }
+    for (const QJsonValue& v : arrayOf(contentOf(reply), "listpay")) {
+        const QJsonObject row = v.toObject();
+        if (text(row, "out_trade_no") != orderNo && text(row, "trade_no") != orderNo) {
+            continue;
+        }
+        const QJsonValue refunded = row.value(QLatin1String("refundfee"));
+        // The listing leaves the field out (or empty) for an order with nothing refunded; anything else must read as
+        // an amount, or the amount is not known.
+        if (refunded.isUndefined() || refunded.isNull() || (refunded.isString() && refunded.toString().isEmpty())) {
+            return 0;
+        }
+        return fen(refunded);
+    }
+    return std::nullopt;
+}
+
 Read<PrintTime> printTime(const gateway::Reply& reply) {
     if (!reply.ok()) {
         return answer<PrintTime>(notEnvelope(reply));

@@ -2,6 +2,7 @@
 
 #include "app/money.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace chargecheck {
@@ -82,12 +83,13 @@ bool isPaidStatus(const QString& finalinfo) {
     if (status.isEmpty()) {
         return true;
     }
-    for (const char* not_paid : {"退款", "关闭", "撤销", "失败", "未支付", "未成功", "不成功", "待支付", "支付中"}) {
-        if (status.contains(QString::fromUtf8(not_paid))) {
-            return false;
-        }
-    }
-    return status.contains(QStringLiteral("成功"));
+    static const QRegularExpression notPaid(
+        QStringLiteral("退款|关闭|撤销|失败|未|不成功|待支付|支付中|取消|REFUND|CLOSED|REVOKED|FAIL|NOTPAY|USERPAYING|"
+                       "PAYERROR|CANCEL"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression paid(QStringLiteral("成功|已支付|支付完成|已付款|SUCCESS|TRADE_FINISHED"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return !status.contains(notPaid) && status.contains(paid);
 }
 
 QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, const QDateTime& now, int toleranceSecs,

@@ -51,8 +51,9 @@ QString rangeEnd(const QDateTime& now, int toleranceSecs);
 // 支付宝 for "支付宝"/"ALIPAY", 微信 for "微信"/"WECHAT"/"WEIXIN", anything else as listed.
 QString channelName(const QString& listed);
 
-// Whether a listed status says the sale was paid and stands: "支付成功", "交易成功" and the like. A refunded, closed,
-// failed or unpaid sale is not a charge that just went through. A row without a status is taken as paid: the
+// Whether a listed status says the sale was paid and stands (成功, 已支付, 支付完成, SUCCESS, TRADE_SUCCESS and the
+// like, without 退款, 关闭, 失败, 未 ... or their English codes). A refunded, closed, failed or unpaid sale is not a
+// charge that just went through. A row without a status is taken as paid: the
 // listing does not always say.
 bool isPaidStatus(const QString& finalinfo);
 

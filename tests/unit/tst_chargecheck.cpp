@@ -97,16 +97,19 @@ void TestChargeCheck::candidatesFromListing_data() {
         << QByteArray(R"([{"out_trade_no":"","trade_no":"T9","money":"1250","pay_date":"2026-12-07 14:00:35"}])")
         << none << QStringList{"T9"};
     // Only a sale that was paid and stands can be the charge that just went through.
-    for (const char* status : {"已退款,交易关闭", "部分退款", "交易关闭", "支付失败", "未支付", "用户支付中"}) {
+    for (const char* status : {"已退款,交易关闭", "部分退款", "交易关闭", "支付失败", "未支付", "用户支付中", "未成功",
+                               "REFUND_SUCCESS", "TRADE_CLOSED", "NOTPAY", "处理中"}) {
         QTest::newRow(qPrintable(QStringLiteral("status %1 not offered").arg(QString::fromUtf8(status))))
             << (QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35","finalinfo":")") +
                 status + R"("}])")
             << none << none;
     }
-    QTest::newRow("paid status offered")
-        << QByteArray(
-               R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35","finalinfo":"支付成功"}])")
-        << none << QStringList{"A"};
+    for (const char* status : {"支付成功", "已支付", "支付完成", "SUCCESS", "TRADE_SUCCESS"}) {
+        QTest::newRow(qPrintable(QStringLiteral("status %1 offered").arg(QString::fromUtf8(status))))
+            << (QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:00:35","finalinfo":")") +
+                status + R"("}])")
+            << none << QStringList{"A"};
+    }
     QTest::newRow("empty listing") << QByteArray("[]") << none << none;
     QTest::newRow("rows that are not objects") << QByteArray(R"([1,"x",null])") << none << none;
 }

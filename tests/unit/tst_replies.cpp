@@ -110,6 +110,9 @@ Seen read(const QString& reader, const gateway::Reply& r) {
         const QString outcome[] = {"paid", "refused", "unknown", "notsent"};
         return {s, outcome[int(c.outcome)] + "|" + yuanOf(c.sale.fen) + "|" + c.sale.orderNo()};
     }
+    if (reader == "refunded") {
+        return {listing(r).status, yuanOf(refundedOfOrder(r, "O1"))};
+    }
     if (reader == "refund") {
         const RefundResult f = refund(r);
         Status s;
@@ -310,16 +313,20 @@ void TestReplies::readers_data() {
                                   << QByteArray(R"({"content":{"msg":"成功","money":"1250","out_trade_no":"O1"}})")
                                   << kSuccess << ""
                                   << "paid|1250|O1";
+    // A refusal only in known words; anything else, however it sounds, may hide a payment and is looked up.
     const QList<QPair<const char*, const char*>> refusals{{"charge: refused", "余额不足"},
                                                           {"charge: refusal that says 失败", "用户余额不足，支付失败"},
-                                                          {"charge: 未成功 is a refusal", "交易未成功"},
-                                                          {"charge: 不成功 is a refusal", "扣款不成功"}};
+                                                          {"charge: code expired", "付款码已过期，请刷新"},
+                                                          {"charge: over the limit", "超过单笔限额"},
+                                                          {"charge: wallet password", "支付密码错误"},
+                                                          {"charge: English code", "NOTENOUGH"}};
     for (const auto& [name, msg] : refusals) {
         QTest::newRow(name) << "charge" << (QByteArray(R"({"content":{"msg":")") + msg + R"("}})") << kRefused
                             << QString::fromUtf8(msg) << "refused|?|";
     }
-    // Neither the exact success nor a plain refusal: the money may have moved, so it is looked up.
-    for (const char* msg : {"支付成功", "成功 ", "用户支付中", "等待用户输入密码", "订单处理中", "请输入密码"}) {
+    for (const char* msg : {"支付成功", "成功 ", "用户支付中", "等待用户输入密码", "订单处理中", "请输入密码",
+                            "系统繁忙，请稍后再试", "未知错误", "交易已受理", "USERPAYING", "SYSTEMERROR", "交易未成功",
+                            "扣款不成功", "余额不足，系统繁忙", "交易出错了"}) {
         QTest::newRow(qPrintable(QStringLiteral("charge: %1 is unknown").arg(QString::fromUtf8(msg))))
             << "charge" << (QByteArray(R"({"content":{"msg":")") + msg + R"("}})") << kUnusable
             << QString::fromUtf8(msg) << "unknown|?|";
@@ -360,6 +367,23 @@ void TestReplies::readers_data() {
                                       << "unknown";
     QTest::newRow("refund: not sent") << "refund" << QByteArray("NOTSENT") << kUnusable << ""
                                       << "notsent";
+
+    // what an order has refunded, before a refund and in its look-up: never 0 when it cannot be read
+    const auto refundedRow = [](const char* field) {
+        return QByteArray(R"({"content":{"listpay":[{"out_trade_no":"O2","refundfee":"100"},{"out_trade_no":"O1")") +
+               field + "}]}}";
+    };
+    QTest::newRow("refunded: field left out") << "refunded" << refundedRow("") << kSuccess << ""
+                                              << "0";
+    QTest::newRow("refunded: empty") << "refunded" << refundedRow(R"(,"refundfee":"")") << kSuccess << ""
+                                     << "0";
+    QTest::newRow("refunded: amount") << "refunded" << refundedRow(R"(,"refundfee":"5000")") << kSuccess << ""
+                                      << "5000";
+    QTest::newRow("refunded: unreadable") << "refunded" << refundedRow(R"(,"refundfee":"5o.00")") << kSuccess << ""
+                                          << "?";
+    QTest::newRow("refunded: order not listed")
+        << "refunded" << QByteArray(R"({"content":{"listpay":[{"out_trade_no":"O2"}]}})") << kSuccess << ""
+        << "?";
 }
 
 void TestReplies::readers() {
@@ -371,7 +395,7 @@ void TestReplies::readers() {
     const Seen seen = read(reader, replyOf(body));
     QCOMPARE(int(seen.status.verdict), verdict);
     QCOMPARE(seen.status.message, message);
-    if (verdict == kSuccess || reader == "charge" || reader == "refund") {
+    if (verdict == kSuccess || reader == "charge" || reader == "refund" || reader == "refunded") {
         QCOMPARE(seen.value, value);
     }
 }
