@@ -416,6 +416,36 @@ QString moveAside(const QString& path, QString* error) {
     return target;
 }
 
+// Each running copy of the client leaves "<journal>.copy-<pid>" beside the file, holding its start mark, for as long as
+// it has the journal open: a file that one copy cannot read may be one that another, still running, writes (a newer
+// version's schema, say). Such a file is never moved aside under it.
+QString copyMarker(const QString& path, qint64 pid) {
+    return path + QStringLiteral(".copy-") + QString::number(pid);
+}
+
+bool otherCopyUses(const QString& path) {
+    const QFileInfo info(path);
+    const QString prefix = info.fileName() + QStringLiteral(".copy-");
+    const QStringList markers = info.dir().entryList({prefix + QLatin1Char('*')}, QDir::Files);
+    const qint64 self = platform::currentProcessId();
+    for (const QString& name : markers) {
+        bool ok = false;
+        const qint64 pid = name.mid(prefix.size()).toLongLong(&ok);
+        if (!ok || pid == self) {
+            continue;
+        }
+        QFile marker(info.dir().filePath(name));
+        const QString mark =
+            marker.open(QIODevice::ReadOnly) ? QString::fromUtf8(marker.readAll()).trimmed() : QString();
+        if (!mark.isEmpty() && platform::processStartMark(pid) == mark) {
+            return true;
+        }
+        // Left by a copy that ended without closing the journal (a crash, a power cut).
+        QFile::remove(info.dir().filePath(name));
+    }
+    return false;
+}
+
 std::unique_ptr<Journal>& holder() {
     static std::unique_ptr<Journal> journal;
     return journal;
@@ -427,6 +457,13 @@ Journal::Journal(sqlite3* db, const QString& path) : m_db(db), m_path(path) {
     const qint64 pid = platform::currentProcessId();
     setIdentity(Owner{pid, platform::processStartMark(pid)},
                 [](const Owner& o) { return !o.isEmpty() && platform::processStartMark(o.pid) == o.mark; });
+    QFile marker(copyMarker(path, pid));
+    if (marker.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        marker.write(m_self.mark.toUtf8());
+        m_marker = marker.fileName();
+    } else {
+        qWarning().noquote() << "payment journal: cannot write" << marker.fileName() << ":" << marker.errorString();
+    }
 }
 
 void Journal::setIdentity(const Owner& self, std::function<bool(const Owner&)> alive) {
@@ -439,8 +476,16 @@ bool Journal::heldElsewhere(const Attempt& a) const {
 }
 
 Journal::~Journal() {
+    retryUnwritten();
+    for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
+        qCWarning(lcJournal).noquote() << "attempt" << it.key() << "left as sending: its outcome"
+                                       << stateName(it->state) << "could not be written";
+    }
     // The last connection to close folds the WAL back into the file and removes it.
     sqlite3_close_v2(m_db);
+    if (!m_marker.isEmpty()) {
+        QFile::remove(m_marker);
+    }
 }
 
 Journal::Opened Journal::openFile(const QString& path) {
@@ -452,6 +497,13 @@ Journal::Opened Journal::openFile(const QString& path) {
     }
     if (!first.fileAtFault) {
         out.error = first.reason;
+        return out;
+    }
+    if (otherCopyUses(path)) {
+        // Moving it would leave that copy writing a file nobody else reads.
+        qWarning().noquote() << "payment journal:" << path << "cannot be read here, and another running copy uses it";
+        out.error = QStringLiteral("收款记录文件无法读取，且另一个收银窗口正在使用它");
+        out.inUseElsewhere = true;
         return out;
     }
     // Whatever open attempts can still be read go into the fresh file: money that may have moved is not forgotten.
@@ -499,11 +551,13 @@ bool Journal::carryOver(const QList<Attempt>& open, const QDateTime& lostSince, 
     for (const Attempt& a : open) {
         Statement s(m_db,
                     "INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, "
-                    "created_at, state, note, refunded_before) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                    "created_at, state, note, refunded_before, owner_pid, owner_mark) "
+                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        // The owner stays: an attempt a copy still running is sending remains that copy's.
         s.bindAll({a.saleId, kindName(a.kind), a.fen, a.shopId, a.cashierId, a.maskedCode, a.orderNo,
                    a.createdAt.toMSecsSinceEpoch(), humanTime(a.createdAt), stateName(State::Unresolved),
                    QStringLiteral("从无法读取的收款记录文件中找回"),
-                   a.refundedBefore ? QVariant(*a.refundedBefore) : QVariant()});
+                   a.refundedBefore ? QVariant(*a.refundedBefore) : QVariant(), a.owner.pid, a.owner.mark});
         if (!s.run()) {
             return abandon(s.rc());
         }
@@ -536,6 +590,7 @@ std::optional<qint64> Journal::begin(const Attempt& a, QString* error, Attempt* 
         setError(error, QStringLiteral("退款记录缺少订单号"));
         return std::nullopt;
     }
+    retryUnwritten();
     const QDateTime created = a.createdAt.isValid() ? a.createdAt : QDateTime::currentDateTime();
     // Never a whole payment code in the file, whatever the caller passed.
     const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
@@ -580,13 +635,39 @@ std::optional<qint64> Journal::begin(const Attempt& a, QString* error, Attempt* 
     return id;
 }
 
+std::optional<qint64> Journal::recordFound(const Attempt& a, const QString& orderNo, const QString& note,
+                                           QString* error) {
+    if (a.saleId.trimmed().isEmpty() || a.fen <= 0 || orderNo.trimmed().isEmpty()) {
+        setError(error, QStringLiteral("收款记录缺少销售编号、金额或单号"));
+        return std::nullopt;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime created = a.createdAt.isValid() ? a.createdAt : now;
+    const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
+    Statement s(m_db,
+                "INSERT INTO attempts (sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, "
+                "created_at, settled_ms, settled_at, state, note, owner_pid, owner_mark) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    s.bindAll({a.saleId, kindName(a.kind), a.fen, a.shopId, a.cashierId, masked, orderNo, created.toMSecsSinceEpoch(),
+               humanTime(created), now.toMSecsSinceEpoch(), humanTime(now), stateName(State::Paid), note, m_self.pid,
+               m_self.mark});
+    if (!s.run()) {
+        setError(error, failure(m_db, s.rc(), "record"));
+        return std::nullopt;
+    }
+    const qint64 id = sqlite3_last_insert_rowid(m_db);
+    qCInfo(lcJournal).noquote() << "attempt" << id << kindName(a.kind) << "-> paid (found in the listing), store"
+                                << a.shopId << "fen" << a.fen << "order" << orderNo;
+    return id;
+}
+
 std::optional<Attempt> Journal::blockerFor(Kind kind, const QString& orderNo, QString* error) const {
     // A charge waits for every open charge, whatever its store or its copy of the client; a refund for the open
     // refunds of its order. (A kind this version does not know reads as a charge, so it blocks too.)
     const QList<Attempt> open =
         isCharge(kind)
-            ? select("kind != 'refund' AND state IN ('sending', 'unresolved')", {}, error)
-            : select("kind = 'refund' AND order_no = ? AND state IN ('sending', 'unresolved')", {orderNo}, error);
+            ? selectOpen("kind != 'refund' AND state IN ('sending', 'unresolved')", {}, error)
+            : selectOpen("kind = 'refund' AND order_no = ? AND state IN ('sending', 'unresolved')", {orderNo}, error);
     if (open.isEmpty()) {
         return std::nullopt;
     }
@@ -646,7 +727,37 @@ bool Journal::settle(qint64 id, State to, const QString& orderNo, const QString&
         setError(error, QStringLiteral("放弃确认须由收银员选择"));
         return false;
     }
-    return move(id, to, orderNo, note, QString(), error);
+    retryUnwritten();
+    bool storageFailed = false;
+    if (move(id, to, orderNo, note, QString(), error, &storageFailed)) {
+        return true;
+    }
+    if (storageFailed) {
+        // What the gateway answered is known: the till goes by it (no charge is held back by it, none brought back
+        // to be asked about) while the write is tried again.
+        m_unwritten.insert(id, Unwritten{to, orderNo, note});
+        qCWarning(lcJournal).noquote() << "attempt" << id << "outcome" << stateName(to)
+                                       << "not written; kept and tried again";
+    }
+    return false;
+}
+
+bool Journal::hasUnwritten() const {
+    return !m_unwritten.isEmpty();
+}
+
+void Journal::retryUnwritten() {
+    for (auto it = m_unwritten.begin(); it != m_unwritten.end();) {
+        QString error;
+        bool storageFailed = false;
+        if (move(it.key(), it->state, it->orderNo, it->note, QString(), &error, &storageFailed) || !storageFailed) {
+            qCInfo(lcJournal).noquote() << "attempt" << it.key() << "outcome" << stateName(it->state)
+                                        << (storageFailed ? "written on a later try" : "no longer needed: " + error);
+            it = m_unwritten.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 bool Journal::release(qint64 id, const QString& cashierId, QString* error) {
@@ -654,20 +765,31 @@ bool Journal::release(qint64 id, const QString& cashierId, QString* error) {
         setError(error, QStringLiteral("放弃确认须记下收银员"));
         return false;
     }
+    retryUnwritten();
+    if (m_unwritten.contains(id)) {
+        setError(error, QStringLiteral("这笔记录已经有了结果"));
+        return false;
+    }
     return move(id, State::Released, QString(), QStringLiteral("收银员放弃确认"), cashierId, error);
 }
 
 bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& note, const QString& releasedBy,
-                   QString* error) {
+                   QString* error, bool* storageFailed) {
     // Read and change under one write lock: a second copy of the client on the same folder may settle it too.
     int rc = exec(m_db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) {
         setError(error, failure(m_db, rc, "settle"));
+        if (storageFailed) {
+            *storageFailed = true;
+        }
         return false;
     }
-    auto abandon = [&](const QString& why) {
+    auto abandon = [&](const QString& why, bool storage = true) {
         exec(m_db, "ROLLBACK");
         setError(error, why);
+        if (storageFailed) {
+            *storageFailed = storage;
+        }
         return false;
     };
     State from = State::Unresolved;
@@ -676,14 +798,15 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
         Statement s(m_db, "SELECT state, kind, shop_id, fen, masked_code FROM attempts WHERE id = ?");
         s.bind(1, id);
         if (!s.next()) {
-            return abandon(s.ok() ? QStringLiteral("找不到这笔收款记录") : failure(m_db, s.rc(), "settle"));
+            return s.ok() ? abandon(QStringLiteral("找不到这笔收款记录"), false)
+                          : abandon(failure(m_db, s.rc(), "settle"));
         }
         from = stateFromName(s.text(0)).value_or(State::Unresolved);
         logged = QStringLiteral("%1 %2 -> %3, store %4 fen %5 code %6")
                      .arg(s.text(1), stateName(from), stateName(to), s.text(2), s.text(3), s.text(4));
     }
     if (!maySettle(from, to)) {
-        return abandon(QStringLiteral("这笔记录%1，不能改为%2").arg(stateLabel(from), stateLabel(to)));
+        return abandon(QStringLiteral("这笔记录%1，不能改为%2").arg(stateLabel(from), stateLabel(to)), false);
     }
     const QDateTime now = QDateTime::currentDateTime();
     Statement u(m_db,
@@ -709,13 +832,26 @@ QList<Attempt> Journal::select(const char* where, const QVariantList& args, QStr
     s.bindAll(args);
     QList<Attempt> out;
     while (s.next()) {
-        out.append(rowToAttempt(s));
+        Attempt a = rowToAttempt(s);
+        // An outcome known but not yet written reads as written.
+        if (const auto it = m_unwritten.constFind(a.id); it != m_unwritten.cend()) {
+            a.state = it->state;
+            a.orderNo = it->orderNo.isEmpty() ? a.orderNo : it->orderNo;
+            a.note = it->note.isEmpty() ? a.note : it->note;
+        }
+        out.append(a);
     }
     if (!s.ok()) {
         setError(error, failure(m_db, s.rc(), "read"));
         return {};
     }
     return out;
+}
+
+QList<Attempt> Journal::selectOpen(const char* where, const QVariantList& args, QString* error) const {
+    QList<Attempt> open = select(where, args, error);
+    open.erase(std::remove_if(open.begin(), open.end(), [](const Attempt& a) { return !isOpen(a.state); }), open.end());
+    return open;
 }
 
 std::optional<Attempt> Journal::attempt(qint64 id, QString* error) const {
@@ -727,7 +863,7 @@ std::optional<Attempt> Journal::attempt(qint64 id, QString* error) const {
 }
 
 QList<Attempt> Journal::open(const QString& shopId, QString* error) const {
-    return select("state IN ('sending', 'unresolved') AND (?1 = '' OR shop_id = ?1)", {shopId}, error);
+    return selectOpen("state IN ('sending', 'unresolved') AND (?1 = '' OR shop_id = ?1)", {shopId}, error);
 }
 
 QList<Attempt> Journal::ofSale(const QString& saleId, QString* error) const {
@@ -743,7 +879,7 @@ QList<Attempt> Journal::between(const QDateTime& from, const QDateTime& to, cons
 bool Journal::refundOpen(const QString& orderNo, QString* error) const {
     QString readError;
     const QList<Attempt> found =
-        select("kind = 'refund' AND order_no = ? AND state IN ('sending', 'unresolved')", {orderNo}, &readError);
+        selectOpen("kind = 'refund' AND order_no = ? AND state IN ('sending', 'unresolved')", {orderNo}, &readError);
     if (!readError.isEmpty()) {
         setError(error, readError);
         return true;
@@ -803,6 +939,9 @@ QString openAtStartup(const QString& folder, const QDateTime& now) {
         if (!asideName.isEmpty()) {
             return QStringLiteral("收款记录文件无法读取，已另存为 %1，但无法新建（%2），暂时不能收款和退款。")
                 .arg(asideName, opened.error);
+        }
+        if (opened.inUseElsewhere) {
+            return QStringLiteral("%1，暂时不能收款和退款。\n请关闭所有收银窗口后重新打开本程序。").arg(opened.error);
         }
         return QStringLiteral("无法建立收款记录文件（%1），暂时不能收款和退款。").arg(opened.error);
     }

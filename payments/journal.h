@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -22,10 +23,11 @@ class Journal {
 public:
     struct Opened {
         std::unique_ptr<Journal> journal;
-        QString movedAsideTo;        // the unreadable file kept under this name; a fresh journal was started
-        QString error;               // why there is no journal (for the cashier)
-        int carried = 0;             // open attempts read from the unreadable file and kept open in the fresh one
-        bool openMayBeLost = false;  // the unreadable file could not be read through: an open attempt may be lost
+        QString movedAsideTo;         // the unreadable file kept under this name; a fresh journal was started
+        QString error;                // why there is no journal (for the cashier)
+        int carried = 0;              // open attempts read from the unreadable file and kept open in the fresh one
+        bool openMayBeLost = false;   // the unreadable file could not be read through: an open attempt may be lost
+        bool inUseElsewhere = false;  // the unreadable file is another running copy's: it was left where it is
     };
 
     // Opens or creates the journal at `path`. A file that cannot be read as a journal (not a database, damaged, of
@@ -57,12 +59,21 @@ public:
     // read-only folder, bad attempt): the caller then sends nothing. `blocker` gets the open attempt in the way.
     // A payment code that was not masked is masked here.
     std::optional<qint64> begin(const Attempt& a, QString* error, Attempt* blocker = nullptr);
+    // Writes down a payment found in the listing that no attempt of this journal holds (the journal it was sent from
+    // was lost): a settled attempt, Paid with its order number. It is an outcome, not a new charge: the open-attempt
+    // rule does not apply. Returns its id, or nullopt with the reason.
+    std::optional<qint64> recordFound(const Attempt& a, const QString& orderNo, const QString& note, QString* error);
     // Makes this copy the owner of an open attempt whose owner no longer runs (a crash, a power cut). False (with
     // the reason) when the attempt is settled, or another copy that still runs holds it.
     bool takeOver(qint64 id, QString* error);
     // The attempt's outcome. Refuses what the rules do not allow (see maySettle), and Released (use release).
-    // An empty orderNo keeps the one recorded.
+    // An empty orderNo keeps the one recorded. When the file cannot take it (busy, disk full) the outcome is kept
+    // here and reads as written: the till goes by it, and every later write tries it again (false all the same, so
+    // the caller tells the cashier).
     bool settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error);
+    // Outcomes still waiting to be written (tried again on every begin, settle and release, and on closing).
+    bool hasUnwritten() const;
+    void retryUnwritten();
     // The cashier's explicit release of an attempt nobody could resolve (Unresolved or Sending).
     bool release(qint64 id, const QString& cashierId, QString* error);
 
@@ -101,13 +112,24 @@ private:
     Journal(sqlite3* db, const QString& path);
     bool carryOver(const QList<Attempt>& open, const QDateTime& lostSince, QString* error);
     QList<Attempt> select(const char* where, const QVariantList& args, QString* error) const;
+    // select() without the attempts whose outcome is known but not yet written.
+    QList<Attempt> selectOpen(const char* where, const QVariantList& args, QString* error) const;
+    // `storageFailed`: the file could not take the change (as opposed to a change the rules refuse).
     bool move(qint64 id, State to, const QString& orderNo, const QString& note, const QString& releasedBy,
-              QString* error);
+              QString* error, bool* storageFailed = nullptr);
+
+    struct Unwritten {
+        State state;
+        QString orderNo;
+        QString note;
+    };
 
     sqlite3* m_db = nullptr;
     QString m_path;
     Owner m_self;
     std::function<bool(const Owner&)> m_alive;
+    QMap<qint64, Unwritten> m_unwritten;
+    QString m_marker;  // this copy's "<journal>.copy-<pid>", removed on closing
 };
 
 // The process-wide journal, set at start-up; null when none could be opened (then no money may be sent).

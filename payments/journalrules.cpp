@@ -136,6 +136,97 @@ QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShop
     return text;
 }
 
+QList<Attempt> lookBackFor(const QList<Attempt>& recent, qint64 fen, const QDateTime& now,
+                           const QSet<QString>& listable) {
+    const QDateTime from = now.addSecs(-60 * kLookBackMinutes);
+    QSet<QString> paidSales;
+    for (const Attempt& a : recent) {
+        if (isCharge(a.kind) && a.state == State::Paid) {
+            paidSales.insert(a.saleId);
+        }
+    }
+    QList<Attempt> out;
+    for (const Attempt& a : recent) {
+        if (!isCharge(a.kind) || a.fen != fen || (a.state != State::Refused && a.state != State::Released) ||
+            a.createdAt < from || a.createdAt > now || paidSales.contains(a.saleId) || !listable.contains(a.shopId)) {
+            continue;
+        }
+        out.append(a);
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Attempt& x, const Attempt& y) { return x.createdAt < y.createdAt; });
+    return out;
+}
+
+Attempt lookBackMatch(const QList<Attempt>& earlier, const QString& shopId, const QDateTime& paidAt) {
+    Attempt beforePaid;
+    Attempt ofStore;
+    for (const Attempt& a : earlier) {  // oldest first: the last one that fits wins
+        if (a.shopId != shopId) {
+            continue;
+        }
+        ofStore = a;
+        if (paidAt.isValid() && a.createdAt <= paidAt) {
+            beforePaid = a;
+        }
+    }
+    if (beforePaid.id) {
+        return beforePaid;
+    }
+    if (ofStore.id) {
+        return ofStore;
+    }
+    return earlier.isEmpty() ? Attempt() : earlier.last();
+}
+
+std::optional<Attempt> earlierRefundThatWentThrough(const QList<Attempt>& ofOrder, qint64 refundedNowFen) {
+    QList<Attempt> refunds;
+    for (const Attempt& a : ofOrder) {
+        if (a.kind == Kind::Refund) {
+            refunds.append(a);
+        }
+    }
+    std::stable_sort(refunds.begin(), refunds.end(), [](const Attempt& x, const Attempt& y) { return x.id < y.id; });
+    // A refund done later was judged against the amount as it stood then: the attempts before it are settled by it.
+    int first = 0;
+    for (int i = 0; i < refunds.size(); ++i) {
+        if (refunds.at(i).state == State::Paid) {
+            first = i + 1;
+        }
+    }
+    for (int i = refunds.size() - 1; i >= first; --i) {
+        const Attempt& a = refunds.at(i);
+        const bool mayHaveGone =
+            a.state == State::Refused || a.state == State::Released || a.state == State::Unresolved;
+        if (mayHaveGone && a.refundedBefore && *a.refundedBefore + a.fen == refundedNowFen) {
+            return a;
+        }
+    }
+    return std::nullopt;
+}
+
+QString handoverBlockedText(const QList<Attempt>& open) {
+    QStringList lines;
+    for (const Attempt& a : open) {
+        if (!isOpen(a.state)) {
+            continue;
+        }
+        const QString at = a.createdAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        lines << (a.kind == Kind::Refund
+                      ? QStringLiteral("退款 %1元，订单号 %2，%3，%4")
+                            .arg(money::fenToYuan2(a.fen), a.orderNo, at, stateLabel(a.state))
+                      : QStringLiteral("收款 %1元，付款码 %2，%3，%4")
+                            .arg(money::fenToYuan2(a.fen), a.maskedCode.isEmpty() ? QStringLiteral("—") : a.maskedCode,
+                                 at, stateLabel(a.state)));
+    }
+    if (lines.isEmpty()) {
+        return QString();
+    }
+    return QStringLiteral("还有 %1 笔收款或退款的结果没有确认，交接班前请先处理：\n\n").arg(lines.size()) +
+           lines.join(QLatin1Char('\n')) +
+           QStringLiteral("\n\n收款请在收款窗口中确认，退款请在交易查询中打开这笔交易的“退款”核对。");
+}
+
 QString stateLabel(State state) {
     switch (state) {
         case State::Sending:

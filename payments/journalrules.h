@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -78,6 +79,27 @@ bool looksUnmasked(const QString& text);
 // of the client is sending are the caller's to leave out.
 QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShopId,
                           const std::function<QString(const QString&)>& storeName);
+
+// The look-back of a new charge, for the whole till: charges of the same amount that were refused or released (a
+// refusal may be wrong, a release a guess) within kLookBackMinutes before `now`, in a store this account can list
+// (`listable`), whose sale was not paid by a later attempt. Any window, any copy of the client made them. Before such
+// a charge goes out, the stores' listings are read for them. Oldest first.
+constexpr int kLookBackMinutes = 30;
+QList<Attempt> lookBackFor(const QList<Attempt>& recent, qint64 fen, const QDateTime& now,
+                           const QSet<QString>& listable);
+// Which of the looked-back attempts a listed payment found paid is: the latest of its store made before it was paid
+// (`paidAt` on this PC's clock; invalid when unknown), else the latest of its store, else the latest of all. Null id
+// when there is none.
+Attempt lookBackMatch(const QList<Attempt>& earlier, const QString& shopId, const QDateTime& paidAt);
+
+// A refund about to go out, against the order's earlier ones: a refused or released refund (or one whose answer never
+// came) made after the last refund the journal holds as done went through when the order's refunded amount now is
+// exactly what it had refunded before that attempt plus that attempt's amount. That attempt, if any.
+std::optional<Attempt> earlierRefundThatWentThrough(const QList<Attempt>& ofOrder, qint64 refundedNowFen);
+
+// What the cashier is told when the shift is handed over with money whose outcome is open (sending or unresolved
+// charges and refunds of this copy of the client): each one named; empty when there is none.
+QString handoverBlockedText(const QList<Attempt>& open);
 
 // Stable names for the file, readable with the sqlite3 tool ("sending", "unresolved", "ticket_charge", ...).
 QString stateName(State state);
