@@ -1,11 +1,13 @@
 #include "payments/chargecontroller.h"
 
 #include "app/usersession.h"
+#include "gateway/gatewayclock.h"
 #include "gateway/requests.h"
 #include "payments/journal.h"
 
 #include <QDebug>
 #include <QUuid>
+#include <algorithm>
 
 namespace {
 
@@ -21,6 +23,23 @@ QString noJournalText() {
     return QStringLiteral("收款记录文件不可用，暂时不能收款。请重新启动收银程序；仍不行请联系管理员。");
 }
 
+// The stores the signed-in account can list: the ones it was offered at sign-in, and the one chosen. Before the
+// store list is known every store is taken as listable.
+QSet<QString> listableStores() {
+    const UserSession& session = userSession();
+    QSet<QString> out;
+    const QMap<int, Shop> shops = session.shopsByIndex();
+    for (const Shop& shop : shops) {
+        out.insert(shop.shopid);
+    }
+    out.insert(session.shopId());
+    return out;
+}
+
+bool storeListable(const QString& shopId) {
+    return userSession().shopsByIndex().isEmpty() || listableStores().contains(shopId);
+}
+
 }  // namespace
 
 ChargeController::ChargeController(qint64 fen, QObject* parent)
@@ -29,13 +48,19 @@ ChargeController::ChargeController(qint64 fen, QObject* parent)
       m_saleId(QUuid::createUuid().toString(QUuid::WithoutBraces)),
       m_timing(chargecheck::timingFromEnvironment()) {
     m_next.setSingleShot(true);
-    connect(&m_next, &QTimer::timeout, this, [this] { startListing(m_sentAt); });
+    connect(&m_next, &QTimer::timeout, this, [this] { startListing(); });
     m_fetch = new gateway::ListingFetch(this);
     m_fetch->setMaxPages(kMaxPages);
-    connect(m_fetch, &gateway::ListingFetch::pageRead, this,
-            [this](int, int, const replies::ListingPage& page) { m_rows += page.rows; });
-    connect(m_fetch, &gateway::ListingFetch::finished, this,
-            [this](const gateway::ListingFetch::Ending& ending) { listingDone(ending.ok); });
+    connect(m_fetch, &gateway::ListingFetch::pageRead, this, [this](int, int, const replies::ListingPage& page) {
+        // A row that does not name its store is the listed store's: the listing asks for that store only.
+        for (Order row : page.rows) {
+            if (row.shopId.isEmpty()) {
+                row.shopId = m_stores.at(m_storeAt).shopId;
+            }
+            m_rows.append(row);
+        }
+    });
+    connect(m_fetch, &gateway::ListingFetch::finished, this, &ChargeController::storeListed);
     controllers().append(this);
 }
 
@@ -61,6 +86,13 @@ void ChargeController::resume(const journal::Attempt& attempt) {
     if (attempt.state == journal::State::Sending) {
         // The run that sent it ended before the answer: nobody knows.
         settle(journal::State::Unresolved, QString(), QStringLiteral("程序重新启动时仍在发送"));
+    }
+    if (!storeListable(m_shopId)) {
+        // This account's listing cannot show another account's store: a look-up would find nothing and say nothing.
+        m_unlistableStore = m_shopId;
+        setPhase(Phase::Unresolved);
+        emit unresolved();
+        return;
     }
     setPhase(Phase::Checking);
     startCheck();
@@ -120,8 +152,9 @@ bool ChargeController::charge(const QString& code, QString* why) {
     if (!mayStartCharge(why)) {
         return false;
     }
-    // A sale tried before (refused, or released by the cashier) may have been paid all the same: look first. So
-    // may one of a journal that was lost, once for each amount.
+    // A charge of this amount the till tried a while ago (refused, or released by the cashier, in any window or copy
+    // of the client) may have been paid all the same: look first. So may one of a journal that was lost, once for
+    // each amount.
     const std::optional<QList<journal::Attempt>> earlier = earlierAnswered();
     QString error;
     const std::optional<QDateTime> lostSince = journal::instance()->lookBackSince(m_fen, &error);
@@ -131,10 +164,24 @@ bool ChargeController::charge(const QString& code, QString* why) {
         return false;
     }
     m_pendingCode = code;
+    m_lookBack = *earlier;
+    m_lostLookBack = earlier->isEmpty() && lostSince;
     if (!earlier->isEmpty() || lostSince) {
-        m_lostLookBack = earlier->isEmpty();
+        // Each store is listed from the first attempt made in it.
+        m_stores.clear();
+        const QString here = userSession().shopId();
+        if (m_lostLookBack) {
+            m_stores.append({here, *lostSince});
+        }
+        for (const journal::Attempt& a : *earlier) {
+            const auto known = std::find_if(m_stores.cbegin(), m_stores.cend(),
+                                            [&a](const StoreRange& r) { return r.shopId == a.shopId; });
+            if (known == m_stores.cend()) {
+                m_stores.append({a.shopId, a.createdAt});
+            }
+        }
         setPhase(Phase::LookingBack);
-        startListing(m_lostLookBack ? *lostSince : earlier->first().createdAt);
+        startListing();
         return true;
     }
     send();  // a journal that cannot take the attempt is reported through journalTrouble
@@ -221,47 +268,116 @@ void ChargeController::settle(journal::State state, const QString& orderNo, cons
     if (!j || !j->settle(m_attemptId, state, orderNo, note, &error)) {
         qWarning().noquote() << "journal: attempt" << m_attemptId << "not settled as" << journal::stateName(state)
                              << error;
-        emit journalTrouble(QStringLiteral("收款结果未能写入收款记录（%1）。").arg(error));
+        emit journalTrouble(j && j->hasUnwritten()
+                                ? QStringLiteral("收款结果暂时未能写入收款记录（%1），程序会自动再次写入。").arg(error)
+                                : QStringLiteral("收款结果未能写入收款记录（%1）。").arg(error));
     }
 }
 
 void ChargeController::startCheck() {
     m_waitingForCashier = false;
     m_elapsed.start();
-    startListing(m_sentAt);
+    m_stores = {StoreRange{m_shopId.isEmpty() ? userSession().shopId() : m_shopId, m_sentAt}};
+    startListing();
 }
 
-void ChargeController::startListing(const QDateTime& from) {
-    m_rangeFrom = from;
+void ChargeController::startListing() {
     m_rows.clear();
-    const UserSession& session = userSession();
+    m_storeAt = 0;
+    m_rangeFrom = m_stores.isEmpty() ? QDateTime::currentDateTime() : m_stores.first().from;
+    for (const StoreRange& r : qAsConst(m_stores)) {
+        m_rangeFrom = qMin(m_rangeFrom, r.from);
+    }
+    listNextStore();
+}
+
+void ChargeController::listNextStore() {
+    const StoreRange& store = m_stores.at(m_storeAt);
     gateway::ListingFetch::Query query;
-    query.token = session.token();
-    query.startDate = chargecheck::rangeStart(m_rangeFrom, m_timing.clockToleranceSecs);
-    query.endDate = chargecheck::rangeEnd(QDateTime::currentDateTime(), m_timing.clockToleranceSecs);
-    query.shopId = m_shopId.isEmpty() ? session.shopId() : m_shopId;
+    query.token = userSession().token();
+    // On the gateway's clock: it lists a sale at its own time, whatever this PC's clock says.
+    query.startDate = chargecheck::rangeStart(gateway::onGatewayClock(store.from), m_timing.clockToleranceSecs);
+    query.endDate =
+        chargecheck::rangeEnd(gateway::onGatewayClock(QDateTime::currentDateTime()), m_timing.clockToleranceSecs);
+    query.shopId = store.shopId;
     m_fetch->setTimeout(m_timing.listTimeoutMs);
     m_fetch->start(query);
 }
 
+void ChargeController::storeListed(const gateway::ListingFetch::Ending& ending) {
+    // A listing cut at its page limit has not shown the whole range: as good as a failed one.
+    if (!ending.ok || ending.truncated) {
+        if (ending.truncated) {
+            qWarning().noquote() << "charge check: listing of store" << m_stores.at(m_storeAt).shopId
+                                 << "stopped at its page limit; taken as failed";
+        }
+        listingDone(false);
+        return;
+    }
+    if (++m_storeAt < m_stores.size()) {
+        listNextStore();
+        return;
+    }
+    listingDone(true);
+}
+
+QList<chargecheck::Candidate> ChargeController::found(const QSet<QString>& excluded) const {
+    const QDateTime now = gateway::onGatewayClock(QDateTime::currentDateTime());
+    QList<chargecheck::Candidate> dated;
+    QList<chargecheck::Candidate> undated;
+    for (const StoreRange& store : m_stores) {
+        QList<Order> rows;
+        for (const Order& row : m_rows) {
+            if (row.shopId == store.shopId) {
+                rows.append(row);
+            }
+        }
+        const chargecheck::Charge charge{m_fen, store.shopId, gateway::onGatewayClock(store.from)};
+        for (const chargecheck::Candidate& c :
+             chargecheck::candidates(charge, rows, now, m_timing.clockToleranceSecs, excluded)) {
+            (c.undated() ? undated : dated).append(c);
+        }
+    }
+    std::stable_sort(dated.begin(), dated.end(), [](const chargecheck::Candidate& a, const chargecheck::Candidate& b) {
+        return a.row.paidAt > b.row.paidAt;
+    });
+    return dated + undated;
+}
+
 std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const {
     // Refused or released attempts may have been carried out all the same; one that never left cannot have been.
-    // A journal that cannot be read says nothing: the caller sends nothing.
+    // This sale's own, whenever they were made, and the till's of the same amount in the last half hour. A journal
+    // that cannot be read says nothing: the caller sends nothing.
     journal::Journal* j = journal::instance();
     if (!j) {
         return std::nullopt;
     }
     QString error;
-    const QList<journal::Attempt> all = j->ofSale(m_saleId, &error);
+    const QList<journal::Attempt> own = j->ofSale(m_saleId, &error);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QList<journal::Attempt> recent =
+        error.isEmpty()
+            ? j->between(now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), QString(), &error)
+            : QList<journal::Attempt>();
     if (!error.isEmpty()) {
         return std::nullopt;
     }
-    QList<journal::Attempt> out;
-    for (const journal::Attempt& a : all) {
-        if (a.state == journal::State::Refused || a.state == journal::State::Released) {
+    QSet<QString> listable = listableStores();
+    if (userSession().shopsByIndex().isEmpty()) {
+        for (const journal::Attempt& a : recent) {
+            listable.insert(a.shopId);
+        }
+    }
+    QList<journal::Attempt> out = journal::lookBackFor(recent, m_fen, now, listable);
+    for (const journal::Attempt& a : own) {
+        const bool listed =
+            std::any_of(out.cbegin(), out.cend(), [&a](const journal::Attempt& o) { return o.id == a.id; });
+        if (!listed && (a.state == journal::State::Refused || a.state == journal::State::Released)) {
             out.append(a);
         }
     }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const journal::Attempt& x, const journal::Attempt& y) { return x.createdAt < y.createdAt; });
     return out;
 }
 
@@ -298,7 +414,6 @@ void ChargeController::lookBackDone() {
 }
 
 void ChargeController::listingDone(bool ok) {
-    const chargecheck::Charge charge{m_fen, m_shopId.isEmpty() ? userSession().shopId() : m_shopId, m_rangeFrom};
     const std::optional<QSet<QString>> excluded = excludedOrders();
     if (m_phase == Phase::LookingBack) {
         if (!ok || !excluded) {
@@ -307,26 +422,24 @@ void ChargeController::listingDone(bool ok) {
             emit lookBackFailed();
             return;
         }
-        const QList<chargecheck::Candidate> found = chargecheck::candidates(
-            charge, m_rows, QDateTime::currentDateTime(), m_timing.clockToleranceSecs, *excluded);
-        if (found.isEmpty()) {
+        const QList<chargecheck::Candidate> candidates = found(*excluded);
+        if (candidates.isEmpty()) {
             lookBackDone();
             send();
             return;
         }
         m_waitingForCashier = true;
-        emit candidatesFound(found);
+        emit candidatesFound(candidates);
         return;
     }
     if (m_phase != Phase::Checking) {
         return;
     }
     if (ok && excluded) {
-        const QList<chargecheck::Candidate> found = chargecheck::candidates(
-            charge, m_rows, QDateTime::currentDateTime(), m_timing.clockToleranceSecs, *excluded);
-        if (!found.isEmpty()) {
+        const QList<chargecheck::Candidate> candidates = found(*excluded);
+        if (!candidates.isEmpty()) {
             m_waitingForCashier = true;
-            emit candidatesFound(found);
+            emit candidatesFound(candidates);
             return;
         }
     }
@@ -354,9 +467,7 @@ void ChargeController::confirm(const chargecheck::Candidate& candidate, const Or
         // A payment of the lost journal's: this sale is paid. It is written down as an attempt of its own, found paid.
         m_pendingCode.clear();
         lookBackDone();
-        if (!recordFound(candidate.row.orderNo())) {
-            return;
-        }
+        recordFound(candidate.row.orderNo());
         setPhase(Phase::Paid);
         emit paid(sale);
         return;
@@ -364,8 +475,13 @@ void ChargeController::confirm(const chargecheck::Candidate& candidate, const Or
     if (m_phase == Phase::LookingBack) {
         // The gateway took an earlier attempt after all: that one is the payment.
         m_pendingCode.clear();
-        const std::optional<QList<journal::Attempt>> earlier = earlierAnswered();
-        m_attemptId = !earlier || earlier->isEmpty() ? 0 : earlier->last().id;
+        const std::optional<qint64> offset = gateway::gatewayClockOffsetMs();
+        const QDateTime paidHere =
+            candidate.row.paidAt.isValid() && offset ? candidate.row.paidAt.addMSecs(-*offset) : candidate.row.paidAt;
+        m_attemptId =
+            journal::lookBackMatch(m_lookBack, candidate.row.shopId,
+                                   paidHere.isValid() ? paidHere.addSecs(m_timing.clockToleranceSecs) : QDateTime())
+                .id;
     }
     settle(journal::State::Paid, candidate.row.orderNo(), QStringLiteral("收银员在交易列表中确认"));
     setPhase(Phase::Paid);
@@ -433,15 +549,16 @@ bool ChargeController::recordFound(const QString& orderNo) {
     a.cashierId = session.uid();
     a.createdAt = QDateTime::currentDateTime();
     QString error;
-    const std::optional<qint64> id = journal::instance()->begin(a, &error);
+    const std::optional<qint64> id = journal::instance()->recordFound(
+        a, orderNo, QStringLiteral("收银员在交易列表中确认（收款记录文件损坏前的收款）"), &error);
     if (!id) {
-        setPhase(Phase::Ready);
-        emit journalTrouble(QStringLiteral("无法写入收款记录（%1）。").arg(error));
-        return false;
+        // The customer has paid: the sale completes all the same, and the cashier knows the record is missing.
+        qWarning().noquote() << "journal: payment" << orderNo << "found, not recorded:" << error;
+        emit journalTrouble(QStringLiteral("这笔收款已确认，但未能写入收款记录（%1）。").arg(error));
+        return true;
     }
     m_attemptId = *id;
     m_sentAt = a.createdAt;
-    settle(journal::State::Paid, orderNo, QStringLiteral("收银员在交易列表中确认（收款记录文件损坏前的收款）"));
     return true;
 }
 

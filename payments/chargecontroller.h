@@ -15,8 +15,9 @@
 // The life of one sale's charge, free of widgets: every attempt is written to the payment journal before it is sent;
 // its outcome is paid, refused, not sent, or unknown; an unknown one is looked up in the store's listing (every page,
 // failed listings retried) until it is found, or the cashier releases it on purpose. A second attempt of the same sale
-// first looks for the earlier ones. While any controller has money that may be moving, no charge goes out anywhere in
-// the process, nor while the journal holds an open charge of any store or of any copy of the client.
+// first looks for the earlier ones, and so does any new charge of an amount the till tried in the last half hour. While
+// any controller has money that may be moving, no charge goes out anywhere in the process, nor while the journal holds
+// an open charge of any store or of any copy of the client.
 class ChargeController : public QObject {
     Q_OBJECT
 
@@ -70,6 +71,9 @@ public:
     qint64 attemptId() const { return m_attemptId; }
     QString saleId() const { return m_saleId; }
     bool resumed() const { return m_resumed; }
+    // The store of a charge brought back that this account cannot list (empty otherwise): it can only be looked up
+    // after signing in to that store's account.
+    QString unlistableStore() const { return m_unlistableStore; }
     int listingsSent() const { return m_fetch->requestsSent(); }
 
     void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
@@ -96,9 +100,13 @@ private:
     void settle(journal::State state, const QString& orderNo, const QString& note);
     void startCheck();
     void scheduleNext();
-    // Lists every page of the range from `from`; listingDone() follows.
-    void startListing(const QDateTime& from);
+    // Lists every page of each store's range (m_stores) in turn; listingDone() follows.
+    void startListing();
+    void listNextStore();
+    void storeListed(const gateway::ListingFetch::Ending& ending);
     void listingDone(bool ok);
+    // The listed rows that may be this sale, newest first (undated last).
+    QList<chargecheck::Candidate> found(const QSet<QString>& excluded) const;
     std::optional<QSet<QString>> excludedOrders() const;
     std::optional<QList<journal::Attempt>> earlierAnswered() const;
     // The look-back after a lost journal is done for this amount (found, declined or nothing there).
@@ -126,7 +134,16 @@ private:
     QElapsedTimer m_elapsed;
     QTimer m_next;
     QSet<QString> m_declined;  // rows the cashier said are not this sale: never offered again
-    QDateTime m_rangeFrom;
+    QDateTime m_rangeFrom;     // the earliest of m_stores, on this PC's clock
+    // The stores a look-up lists, each from the time (this PC's clock) its first attempt went out.
+    struct StoreRange {
+        QString shopId;
+        QDateTime from;
+    };
+    QList<StoreRange> m_stores;
+    int m_storeAt = 0;
+    QList<journal::Attempt> m_lookBack;  // the earlier attempts a look-back looks for
+    QString m_unlistableStore;           // a charge brought back in a store this account cannot list
     gateway::ListingFetch* m_fetch = nullptr;
     QList<Order> m_rows;
     bool m_waitingForCashier = false;

@@ -2,6 +2,7 @@
 
 #include "app/money.h"
 #include "app/usersession.h"
+#include "gateway/gatewayclock.h"
 #include "gateway/requests.h"
 #include "payments/journal.h"
 
@@ -100,7 +101,7 @@ bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QS
     setPhase(Phase::Reading);
     const int generation = ++m_generation;
     gateway::post(
-        this, requests::listPay(userSession().token(), 1, m_orderNo, QString(), QString(), QString(), QString()),
+        this, lookUpBody(),
         [this, generation](const gateway::Reply& r) {
             if (generation == m_generation) {
                 onBase(r);
@@ -111,17 +112,19 @@ bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QS
 }
 
 std::optional<qint64> RefundGuard::refundedOf(const gateway::Reply& reply) const {
-    const replies::Read<replies::ListingPage> page = replies::listing(reply);
-    if (!page.ok()) {
-        return std::nullopt;
+    return replies::refundedOfOrder(reply, m_orderNo);
+}
+
+RequestBody RefundGuard::lookUpBody() const {
+    // The order's own days: a gateway that lists a day by default would not show an older order. On the gateway's
+    // clock, wide enough for its time zone and a drifting PC.
+    QString from;
+    QString to;
+    if (m_orderTime.isValid()) {
+        from = chargecheck::rangeStart(m_orderTime, 24 * 3600);
+        to = chargecheck::rangeEnd(gateway::onGatewayClock(QDateTime::currentDateTime()), 24 * 3600);
     }
-    for (const Order& row : page.value.rows) {
-        if (row.outTradeNo == m_orderNo || row.tradeNo == m_orderNo) {
-            // A row without a refunded amount has had none refunded: the listing leaves the field empty then.
-            return row.refundFen.value_or(0);
-        }
-    }
-    return std::nullopt;
+    return requests::listPay(userSession().token(), 1, m_orderNo, from, to, QString(), QString());
 }
 
 void RefundGuard::onBase(const gateway::Reply& reply) {
@@ -132,6 +135,9 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
         setPhase(Phase::Ready);
         emit notSent(QStringLiteral("暂时无法从网关读取这笔交易已退的金额，本次没有退款。\n请检查网络后重试。"));
         return;
+    }
+    if (earlierWentThrough(*before)) {
+        return;  // nothing is sent: the money went back to the customer already
     }
     const UserSession& session = userSession();
     journal::Attempt a;
@@ -158,6 +164,25 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
     setPhase(Phase::Sending);
     gateway::post(this, requests::refund(session.token(), m_fen, m_orderNo, m_cardNo, pwd),
                   [this](const gateway::Reply& r) { onRefundReply(r); });
+}
+
+bool RefundGuard::earlierWentThrough(qint64 refundedNow) {
+    journal::Journal* j = journal::instance();
+    QString error;
+    const QList<journal::Attempt> earlier =
+        j ? j->ofSale(QStringLiteral("refund:") + m_orderNo, &error) : QList<journal::Attempt>();
+    const std::optional<journal::Attempt> done = journal::earlierRefundThatWentThrough(earlier, refundedNow);
+    if (!done) {
+        return false;
+    }
+    // A refund refused, released or never answered: the order's refunded amount now holds it exactly.
+    m_attemptId = done->id;
+    m_fen = done->fen;
+    settle(journal::State::Paid, QStringLiteral("再次退款前核对：已退金额由 %1元 变为 %2元，即这笔退款（自动核对）")
+                                     .arg(money::fenToYuan2(*done->refundedBefore), money::fenToYuan2(refundedNow)));
+    setPhase(Phase::Done);
+    emit earlierRefundDone(done->fen);
+    return true;
 }
 
 void RefundGuard::onRefundReply(const gateway::Reply& reply) {
@@ -200,7 +225,7 @@ void RefundGuard::lookUp() {
     }
     const int generation = ++m_generation;
     gateway::post(
-        this, requests::listPay(userSession().token(), 1, m_orderNo, QString(), QString(), QString(), QString()),
+        this, lookUpBody(),
         [this, generation](const gateway::Reply& r) {
             if (generation == m_generation) {
                 onLookup(r);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "gateway/replies.h"
+#include "gateway/requestbody.h"
 #include "payments/chargecheck.h"
 #include "payments/journalrules.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -67,6 +69,8 @@ public:
     QString detail() const { return m_detail; }
 
     void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
+    // When the order was paid (the gateway's clock, as listed): its look-ups ask for the days around it.
+    void setOrderTime(const QDateTime& paidAt) { m_orderTime = paidAt; }
 
 signals:
     void phaseChanged(RefundGuard::Phase phase);
@@ -88,6 +92,10 @@ private:
     void scheduleNext();
     void settle(journal::State state, const QString& note);
     std::optional<qint64> refundedOf(const gateway::Reply& reply) const;
+    RequestBody lookUpBody() const;
+    // An earlier refund of the order (refused, released, unanswered) that the refunded amount now shows went
+    // through: recorded done and told; true when there was one.
+    bool earlierWentThrough(qint64 refundedNow);
 
     QString m_orderNo;
     Phase m_phase = Phase::Ready;
@@ -98,6 +106,7 @@ private:
     QString m_cardNo;
     QString m_pwd;  // held only while the refunded amount is read, then sent and forgotten
     QString m_detail;
+    QDateTime m_orderTime;
     QElapsedTimer m_elapsed;
     QTimer m_next;
     int m_generation = 0;  // replies of a look-up given up are dropped

@@ -109,6 +109,7 @@ void RefundSureDialog::runForOrder(const Order& order, SettingsOpener openSettin
     const QString fen = order.fen ? QString::number(*order.fen) : QString();
     RefundSureDialog dialog(parent, order.outTradeNo, order.tradeNo, fen, order.payChannel, std::move(openSettings));
     dialog.orderRow = order;
+    dialog.m_guard->setOrderTime(order.paidAt);
     dialog.exec();
 }
 
@@ -264,6 +265,7 @@ void RefundSureDialog::submit() {
         }
     }
     QString why;
+    m_guard->setOrderTime(orderRow.paidAt);
     if (!m_guard->send(amount.fen, cardNo, ui->txtpwd->text(), &why)) {
         // Nothing was sent.
         msgbox::critical(this, msgbox::Title::Tip, why);
