@@ -12,6 +12,7 @@
 #include "widgets/popupkeyboard.h"
 #include "widgets/windowstyle.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QKeyEvent>
@@ -63,6 +64,9 @@ FormCS::FormCS(const journal::Attempt& attempt) : QWidget(nullptr), ui(new Ui::F
 
 void FormCS::setUp() {
     windows().append(this);
+    m_bringBackLater.setInterval(200);
+    m_bringBackLater.setSingleShot(true);
+    connect(&m_bringBackLater, &QTimer::timeout, this, &FormCS::bringBack);
     ui->setupUi(this);
     setWindowFlags(kWindowFlags);
     // The scanner's keys must reach this window however the main window is being brought up meanwhile.
@@ -132,10 +136,36 @@ bool FormCS::bringBackOpenCharge() {
     return shown;
 }
 
+void FormCS::keepPastPage(QWidget* page) {
+    for (FormCS* w : qAsConst(windows())) {
+        if (w->parentWidget() != page || (!w->m_controller->moneyMayMove() && !w->m_inBox)) {
+            continue;
+        }
+        // The page goes (a POS amount, an F-key, another tile); money that may be moving, or a box being answered,
+        // does not go with it: the window becomes a window of its own, and its reply is handled as usual.
+        const bool visible = w->isVisible();
+        w->setParent(nullptr, kWindowFlags);
+        w->m_pageGone = true;
+        if (visible) {
+            w->bringBack();
+        }
+    }
+}
+
 void FormCS::bringBack() {
     if (m_inBox) {
         return;  // the box in front comes first; the window follows when it is answered
     }
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != this && !isAncestorOf(modal)) {
+        // Another window's box (or a modal dialog) is being answered: a stay-on-top popup would cover it and take its
+        // keys. This window comes up once it is answered.
+        if (!m_bringBackLater.isActive()) {
+            m_bringBackLater.start();
+        }
+        return;
+    }
+    m_bringBackLater.stop();
     show();
     raise();  // in front of the stay-on-top main window, also when that was raised after this one
     activateWindow();
@@ -206,6 +236,13 @@ void FormCS::showPhase() {
             ui->label->setText(QStringLiteral("正在收款，请稍候……"));
             break;
         case ChargeController::Phase::LookingBack:
+            if (!m_laterCandidates.isEmpty()) {
+                ui->label->setText(
+                    QStringLiteral("查到金额相同的收款，尚未回答是不是本次收款；请与客户核对后点“处理”。"));
+                ui->btnStopCheck->setText(QStringLiteral("处理"));
+                ui->btnStopCheck->show();
+                break;
+            }
             ui->label->setText(QStringLiteral("正在核对本笔之前的扫码是否已经付款，请稍候……"));
             break;
         case ChargeController::Phase::Checking:
@@ -217,7 +254,10 @@ void FormCS::showPhase() {
             ui->btnStopCheck->show();
             break;
         case ChargeController::Phase::Unresolved:
-            ui->label->setText(QStringLiteral("本次收款结果未能确认，客户可能已经付款！"));
+            ui->label->setText(m_controller->unlistableStore().isEmpty()
+                                   ? QStringLiteral("本次收款结果未能确认，客户可能已经付款！")
+                                   : QStringLiteral("这笔收款是在门店编号 %1 收的，当前账户查不到该门店的交易。")
+                                         .arg(m_controller->unlistableStore()));
             ui->btnStopCheck->setText(QStringLiteral("处理"));
             ui->btnStopCheck->show();
             break;
@@ -229,7 +269,9 @@ void FormCS::on_close_btn_clicked() {
 }
 
 void FormCS::on_btnStopCheck_clicked() {
-    if (m_controller->phase() == ChargeController::Phase::Checking) {
+    if (m_controller->phase() == ChargeController::Phase::LookingBack && !m_laterCandidates.isEmpty()) {
+        askAboutCandidates(m_laterCandidates);
+    } else if (m_controller->phase() == ChargeController::Phase::Checking) {
         m_controller->stopCheck();
     } else if (m_controller->phase() == ChargeController::Phase::Unresolved) {
         askAboutUnresolved();
@@ -312,7 +354,8 @@ void FormCS::completeSale(const Order& sale) {
         if (ticketSale->paid) {
             ticketSale->paid();
         }
-    } else if (amountEdit) {
+    } else if (amountEdit && amountEdit->text() == amountText) {
+        // Emptied only while it still holds this sale's amount: a POS may have put the next customer's there.
         amountEdit->clear();
     }
     close();
@@ -337,18 +380,32 @@ auto FormCS::showBox(ShowBox show) {
 
 void FormCS::reportFailure(const QString& text) {
     showBox([&] { return msgbox::critical(this, msgbox::Title::Tip, text); });
+    if (m_pageGone && !m_controller->moneyMayMove()) {
+        close();  // its page is gone: the cashier starts again from the page on screen
+        return;
+    }
     // The cashier scans again in the same window.
     scanBuffer.clear();
     bringBack();
 }
 
 void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
+    m_laterCandidates.clear();
+    const bool lookBack = m_controller->phase() == ChargeController::Phase::LookingBack;
     bringBack();
     for (const chargecheck::Candidate& c : found) {
-        if (isThisSale(c)) {
+        const QMessageBox::StandardButton answer = isThisSale(c, lookBack);
+        if (answer == QMessageBox::Yes) {
             const Order sale =
                 chargecheck::tradeContent(c, userSession().rname(), userSession().shopName(), m_soldTickets);
             m_controller->confirm(c, sale);
+            return;
+        }
+        if (answer != QMessageBox::No) {
+            // Esc (or the box gone): decided later. Nothing is sent; 处理 asks again.
+            m_laterCandidates = found;
+            showPhase();
+            bringBack();
             return;
         }
     }
@@ -356,7 +413,7 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
     bringBack();
 }
 
-bool FormCS::isThisSale(const chargecheck::Candidate& c) {
+QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, bool lookBack) {
     // The scan time beside the transaction's, so a sale of the same amount at another till can be told apart.
     const QString text =
         QStringLiteral(
@@ -366,20 +423,33 @@ bool FormCS::isThisSale(const chargecheck::Candidate& c) {
             "交易时间：%3\n"
             "订单号：%4\n"
             "（本次扫码时间：%5）\n\n"
-            "这笔是不是本次收款？请与客户核对后用鼠标点选。")
+            "这笔是不是本次收款？%6")
             .arg(money::fenToYuan2(c.row.fen.value_or(0)), c.channel,
                  c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.row.payDate,
                  c.row.orderNo(),
-                 timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()));
-    // Return (a scanner's trailing one, or a hurried cashier's) answers 不是: only a deliberate click (or Y, once the
-    // box has been up a moment) says a stranger's sale of the same amount is this customer's.
-    const auto answer = showBox([&] {
+                 timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()),
+                 lookBack ? QStringLiteral("请与客户核对后用鼠标点选；选“不是”将向客户收款。")
+                          : QStringLiteral("请与客户核对后用鼠标点选。"));
+    if (lookBack) {
+        // Before a new charge both answers matter: 不是 sends it. Neither is reached by Return or Space (a scanner's
+        // trailing Return, a hurried hand); Esc puts the question off and sends nothing.
+        return showBox([&] {
+            return msgbox::ask(this, QMessageBox::Question, msgbox::Title::Tip, text,
+                               {{QMessageBox::Yes, QStringLiteral("是本次收款(&Y)")},
+                                {QMessageBox::No, QStringLiteral("不是(&N)")},
+                                {QMessageBox::Cancel, QStringLiteral("稍后再定")}},
+                               QMessageBox::NoButton, QMessageBox::Yes | QMessageBox::No);
+        });
+    }
+    // Return (a scanner's trailing one, or a hurried cashier's) answers 不是, which sends nothing here: only a
+    // deliberate click (or Y, once the box has been up a moment) says a stranger's sale of the same amount is this
+    // customer's.
+    return showBox([&] {
         return msgbox::ask(
             this, QMessageBox::Question, msgbox::Title::Tip, text,
             {{QMessageBox::Yes, QStringLiteral("是本次收款(&Y)")}, {QMessageBox::No, QStringLiteral("不是(&N)")}},
             QMessageBox::No, QMessageBox::Yes);
     });
-    return answer == QMessageBox::Yes;
 }
 
 void FormCS::askAboutUnresolved() {
@@ -388,10 +458,18 @@ void FormCS::askAboutUnresolved() {
     }
     bringBack();
     const auto choice = showBox([&] {
-        return msgbox::ask(this, QMessageBox::Warning, msgbox::Title::Tip,
-                           QStringLiteral("未查到这笔收款（%1，扫码时间 %2），客户可能已经付款！\n"
-                                          "请与客户核对付款记录，或在“交易查询”中查看。")
-                               .arg(shownAmount(), timeText(m_controller->sentAt())),
+        const QString store = m_controller->unlistableStore();
+        const QString text =
+            store.isEmpty() ? QStringLiteral(
+                                  "未查到这笔收款（%1，扫码时间 %2），客户可能已经付款！\n"
+                                  "请与客户核对付款记录，或在“交易查询”中查看。")
+                                  .arg(shownAmount(), timeText(m_controller->sentAt()))
+                            : QStringLiteral(
+                                  "这笔收款（%1，扫码时间 %2）是在门店编号 %3 收的，当前登录的账户查不到该门店的交易，"
+                                  "客户可能已经付款！\n"
+                                  "请退出后用门店编号 %3 的账户登录，程序会自动核对；或与客户核对付款记录后再选择。")
+                                  .arg(shownAmount(), timeText(m_controller->sentAt()), store);
+        return msgbox::ask(this, QMessageBox::Warning, msgbox::Title::Tip, text,
                            {{QMessageBox::Retry, QStringLiteral("继续确认")},
                             {QMessageBox::Discard, QStringLiteral("客户未付款")},
                             {QMessageBox::Cancel, QStringLiteral("稍后处理")}},

@@ -4,7 +4,9 @@
 #include "payments/chargecontroller.h"
 
 #include <QPointer>
+#include <QMessageBox>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -49,8 +51,11 @@ public:
     // Brings back the window of a charge in progress or, when there is none, one for the store's first charge an
     // earlier run left open. True when there was one: no new charge may start then.
     static bool bringBackOpenCharge();
-    // Shows, raises and gives the keyboard to the window.
+    // Shows, raises and gives the keyboard to the window (once another window's box is answered, if one is up).
     void bringBack();
+    // Called by a page as it goes: its windows whose money may be moving (or whose box is being answered) stay, as
+    // windows of their own.
+    static void keepPastPage(QWidget* page);
 
     // The amount page's field, emptied after a successful charge.
     void setAmountEdit(QLineEdit* edit);
@@ -86,7 +91,8 @@ private:
     // What a paid sale does: clears the caller's amount, closes, opens the result window.
     void completeSale(const Order& sale);
     void askAboutCandidates(const QList<chargecheck::Candidate>& candidates);
-    bool isThisSale(const chargecheck::Candidate& candidate);
+    // Yes, No, or Cancel (put off: only in a look-back, where No sends the charge).
+    QMessageBox::StandardButton isThisSale(const chargecheck::Candidate& candidate, bool lookBack);
     void askAboutUnresolved();
     // Shows a box from this popup: the box closes the popup, which comes back once the box is answered.
     template <class ShowBox>
@@ -102,5 +108,8 @@ private:
     ChargeController* m_controller = nullptr;
     QList<SoldTicket> m_soldTickets;
     bool m_inBox = false;
+    bool m_pageGone = false;  // the page that opened it is gone: the window lives on for its charge
+    QList<chargecheck::Candidate> m_laterCandidates;  // a look-back's question the cashier put off
+    QTimer m_bringBackLater;
     CustomerDisplay m_display;
 };

@@ -39,7 +39,9 @@ FormSaoMaShouKuan::FormSaoMaShouKuan(QWidget* parent) : QWidget(parent), ui(new 
     connect(&keyTimer, &QTimer::timeout, this, &FormSaoMaShouKuan::keyBoardInput);
 }
 
-FormSaoMaShouKuan::~FormSaoMaShouKuan() = default;
+FormSaoMaShouKuan::~FormSaoMaShouKuan() {
+    FormCS::keepPastPage(this);
+}
 
 FormCS* FormSaoMaShouKuan::paymentWindow() const {
     return m_paymentWindow;

@@ -35,7 +35,9 @@ TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm
     }
 }
 
-TicketForm::~TicketForm() = default;
+TicketForm::~TicketForm() {
+    FormCS::keepPastPage(this);
+}
 
 QList<collect::TicketLine> TicketForm::currentLines() const {
     QList<collect::TicketLine> lines;
@@ -96,10 +98,12 @@ void TicketForm::on_sk_btn_clicked() {
     if (total <= 0) {
         return;
     }
-    // Paid: the counts go back to 0, if the page is still there (the window outlives it while money may move).
+    // Paid: the counts go back to 0, if the page is still there (the window outlives it while money may move) and
+    // still shows this sale.
+    const QString selection = selectionString();
     auto* cs = new FormCS(
-        this, FormCS::TicketSale{total, selectionString(), soldTickets(), [page = QPointer<TicketForm>(this)] {
-                                     if (page) {
+        this, FormCS::TicketSale{total, selection, soldTickets(), [page = QPointer<TicketForm>(this), selection] {
+                                     if (page && page->selectionString() == selection) {
                                          page->resetCounts();
                                      }
                                  }});

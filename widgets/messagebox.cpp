@@ -56,7 +56,7 @@ QMessageBox::StandardButton logAnswer(Title title, QMessageBox::StandardButton p
 QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                  QMessageBox::StandardButtons standard, QMessageBox::StandardButton defaultButton,
                                  const Buttons& labels = {},
-                                 QMessageBox::StandardButton clickOnly = QMessageBox::NoButton) {
+                                 QMessageBox::StandardButtons clickOnly = QMessageBox::NoButton) {
     if (!labels.isEmpty()) {
         standard = QMessageBox::NoButton;
         for (const auto& b : labels) {
@@ -75,12 +75,20 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, Title 
     if (defaultButton != QMessageBox::NoButton) {
         box->setDefaultButton(defaultButton);
     }
-    if (auto* deliberate = qobject_cast<QPushButton*>(box->button(clickOnly))) {
-        deliberate->setFocusPolicy(Qt::NoFocus);
-        deliberate->setAutoDefault(false);
-        deliberate->setDefault(false);
-        deliberate->setEnabled(false);
-        QTimer::singleShot(kDeliberateMs, deliberate, [deliberate] { deliberate->setEnabled(true); });
+    const QList<QAbstractButton*> all = box->buttons();
+    for (QAbstractButton* b : all) {
+        auto* button = qobject_cast<QPushButton*>(b);
+        const bool deliberate = clickOnly.testFlag(box->standardButton(b));
+        if (!button || (!deliberate && (defaultButton != QMessageBox::NoButton || !clickOnly))) {
+            continue;
+        }
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        if (deliberate) {
+            button->setEnabled(false);
+            QTimer::singleShot(kDeliberateMs, button, [button] { button->setEnabled(true); });
+        }
     }
     // Raised and given the keyboard once it is mapped, so a stay-on-top window cannot cover it.
     QTimer::singleShot(0, box, [box] {
@@ -174,7 +182,7 @@ QMessageBox::StandardButton question(QWidget* parent, Title title, const QString
 
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                 const Buttons& buttons, QMessageBox::StandardButton defaultButton,
-                                QMessageBox::StandardButton clickOnly) {
+                                QMessageBox::StandardButtons clickOnly) {
     return show(parent, icon, title, text, QMessageBox::NoButton, defaultButton, buttons, clickOnly);
 }
 

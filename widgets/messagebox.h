@@ -39,7 +39,7 @@ struct Request {
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;  // what Return presses
-    QMessageBox::StandardButton clickOnly = QMessageBox::NoButton;      // see ask()
+    QMessageBox::StandardButtons clickOnly = QMessageBox::NoButton;     // see ask()
 };
 
 QMessageBox::StandardButton information(QWidget* parent, Title title, const QString& text,
@@ -55,13 +55,14 @@ QMessageBox::StandardButton question(QWidget* parent, Title title, const QString
                                      QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 // A box whose buttons carry their own texts (for instance 更新 / 不更新); returns the standard button pressed.
-// `clickOnly` names a button that no key can press (it never takes the focus, is never the default, and is off for
-// the first kDeliberateMs after the box opens, so keys already on their way cannot reach it): for answers that
-// only a deliberate click may give.
+// `clickOnly` names the buttons no stray key can press (they never take the focus, are never the default, and are
+// off for the first kDeliberateMs after the box opens, so keys already on their way cannot reach them; their letter
+// works once they are on): for answers that only a deliberate hand may give. With click-only buttons and no default,
+// no button takes the focus at all: Return and Space press nothing, and Esc presses the Cancel button if there is one.
 QMessageBox::StandardButton ask(QWidget* parent, QMessageBox::Icon icon, Title title, const QString& text,
                                 const Buttons& buttons,
                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
-                                QMessageBox::StandardButton clickOnly = QMessageBox::NoButton);
+                                QMessageBox::StandardButtons clickOnly = QMessageBox::NoButton);
 constexpr int kDeliberateMs = 800;
 
 // The box as it would be shown, not yet shown: for a look at how it renders. The caller owns it.

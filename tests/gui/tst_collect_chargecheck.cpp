@@ -116,7 +116,48 @@ private slots:
     void chargeOfAnEarlierRunIsCheckedFirst();
     void confirmedListingShowsInResultWindow_data();
     void confirmedListingShowsInResultWindow();
+    void lookBackBelongsToTheTill();
 };
+
+void TestChargeCheckWindow::lookBackBelongsToTheTill() {
+    GatewayFixture f;
+    auto charges = std::make_shared<std::atomic<int>>(0);
+    f.stub.setHandler([charges](const QByteArray& body) {
+        if (actionOf(body) == "Pay.Ace.scanpay") {
+            return StubGateway::Response{
+                200, ++*charges == 1 ? R"({"content":{"msg":"余额不足"}})" : R"({"content":{"msg":"成功"}})", 0};
+        }
+        return StubGateway::Response{200, listingWith({paidRow("EARLIER")}), 0};
+    });
+    Sale sale(f);
+    sale.scan("130000000000009999");
+    QVERIFY(f.boxes.waitForBoxes(1));  // the refusal
+    // The window is closed and 收款 pressed again for the same customer: a new window, the same till.
+    QTest::keyClick(sale.cs, Qt::Key_Escape);
+    QTRY_VERIFY(sale.cs.isNull());
+    sale.page->startCollect();
+    QPointer<FormCS> again = sale.page->paymentWindow();
+    QVERIFY(again && again != sale.cs);
+    f.boxes.queueAnswers({QMessageBox::Cancel});  // Esc: decided later
+    QTest::keyClicks(again, "130000000000000001");
+    QTest::keyClick(again, Qt::Key_Return);
+    QVERIFY(f.boxes.waitForBoxes(2));
+    // Asked before anything is sent, and neither answer is Return's.
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Question);
+    QCOMPARE(f.boxes.last().defaultButton, QMessageBox::NoButton);
+    QCOMPARE(f.boxes.last().clickOnly, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(f.boxes.last().text.contains("EARLIER"));
+    QVERIFY(f.stub.roundTrip());
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
+    QCOMPARE(again->controller()->phase(), ChargeController::Phase::LookingBack);
+    // 处理 asks again; 不是 (on purpose) sends the charge.
+    f.boxes.queueAnswers({QMessageBox::No});
+    QTest::mouseClick(again->findChild<QPushButton*>("btnStopCheck"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 2);
+    QCOMPARE(f.stub.countOf("Account.Pay.listPay"), 1);
+    closeResultWindows();
+}
 
 void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     GatewayFixture f;
@@ -142,7 +183,7 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     QCOMPARE(f.boxes.last().icon, QMessageBox::Question);
     // Return answers 不是; only a click says 是本次收款.
     QCOMPARE(f.boxes.last().defaultButton, QMessageBox::No);
-    QCOMPARE(f.boxes.last().clickOnly, QMessageBox::Yes);
+    QCOMPARE(f.boxes.last().clickOnly, QMessageBox::StandardButtons(QMessageBox::Yes));
     QVERIFY(f.boxes.last().text.contains("ORD8888"));
     QVERIFY(f.boxes.last().text.contains("12.50"));
     FormTradeInfo* info = resultWindows().first();

@@ -13,6 +13,8 @@
 #include "widgets/windowstyle.h"
 
 #include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <QMap>
 #include <QtTest>
 #include <cmath>
@@ -84,6 +86,46 @@ private slots:
         auto* channel = dialog.findChild<QLabel*>(QStringLiteral("lbltype"));
         QCOMPARE(channel->textFormat(), Qt::PlainText);
         QCOMPARE(channel->text(), msg);
+    }
+
+    // The look-back's question before a charge: both answers move money (不是 sends it), so neither is given by a
+    // scanner's trailing Return, a Space, or a letter already on its way; Esc only puts the question off.
+    void lookBackQuestionTakesNoStrayKey_data() {
+        QTest::addColumn<QString>("keys");  // in order; "+" waits until the answers have come on
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Return, then Esc") << "\r\x1b" << int(QMessageBox::Cancel);
+        QTest::newRow("Space, then Esc") << " \x1b" << int(QMessageBox::Cancel);
+        QTest::newRow("Y at once, then Esc") << "y\x1b" << int(QMessageBox::Cancel);
+        QTest::newRow("Y once on") << "+\ry" << int(QMessageBox::Yes);
+        QTest::newRow("N once on") << "+ n" << int(QMessageBox::No);
+    }
+
+    void lookBackQuestionTakesNoStrayKey() {
+        QFETCH(QString, keys);
+        QFETCH(int, answer);
+        QTimer::singleShot(0, [keys] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QTimer::singleShot(10000, box, &QMessageBox::reject);  // a key that failed must not hang the run
+            for (const QChar k : keys) {
+                if (k == QLatin1Char('+')) {
+                    QVERIFY(QTest::qWaitFor([box] { return box->button(QMessageBox::No)->isEnabled(); }));
+                    continue;
+                }
+                QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : box;
+                const int key = k == QLatin1Char('\r')     ? Qt::Key_Return
+                                : k == QLatin1Char('\x1b') ? Qt::Key_Escape
+                                                           : QKeySequence(QString(k)).operator[](0);
+                QTest::keyClick(to, Qt::Key(key));
+            }
+        });
+        const QMessageBox::StandardButton pressed =
+            msgbox::ask(nullptr, QMessageBox::Question, msgbox::Title::Tip, QStringLiteral("这笔是不是本次收款？"),
+                        {{QMessageBox::Yes, QStringLiteral("是本次收款(&Y)")},
+                         {QMessageBox::No, QStringLiteral("不是(&N)")},
+                         {QMessageBox::Cancel, QStringLiteral("稍后再定")}},
+                        QMessageBox::NoButton, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(int(pressed), answer);
     }
 
     void textIsLegibleOnEveryStyledWindow_data() {

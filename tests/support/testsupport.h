@@ -44,7 +44,7 @@ struct SeenBox {
     QString title;
     QString text;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;  // what Return would press
-    QMessageBox::StandardButton clickOnly = QMessageBox::NoButton;      // what no key can press
+    QMessageBox::StandardButtons clickOnly = QMessageBox::NoButton;     // what no key can press
 };
 
 class MessageBoxWatcher : public QObject {
