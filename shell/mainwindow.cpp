@@ -9,6 +9,7 @@
 #include "app/comconfig.h"
 #include "app/usersession.h"
 #include "floatwidget.h"
+#include "gateway/gatewayclock.h"
 #include "platform/platform.h"
 #include "payments/journal.h"
 #include "productinfo.h"
@@ -80,8 +81,13 @@ MainWindow* showMainWindow() {
         QObject::connect(qApp, &QCoreApplication::aboutToQuit,
                          [guard = QPointer<MainWindow>(window)] { delete guard; });
         // A charge an earlier run left open (the client was killed, the power went) is looked up before anything
-        // else, once the window it comes in front of is up; open refunds are told of first.
-        QTimer::singleShot(0, window, [window] {
+        // else, once the window it comes in front of is up and its start's boxes are answered (a stay-on-top payment
+        // window would cover them and take their keys); a clock that is off and open refunds are told of first.
+        window->afterStartupBoxes([window] {
+            const QString clock = gateway::clockWarning(gateway::gatewayClockOffsetMs());
+            if (!clock.isEmpty()) {
+                msgbox::warning(window, msgbox::Title::Tip, clock);
+            }
             tellOfOpenRefunds(window);
             FormCS::bringBackOpenCharge();
         });
@@ -155,6 +161,24 @@ MainWindow::MainWindow(QWidget* parent)
         this, [this] { initSerialPorts(); }, [this] { closeSerialPorts(); });
     initSerialPorts();
     m_constructed = true;
+    QTimer::singleShot(0, this, &MainWindow::runStartupSteps);
+}
+
+void MainWindow::afterStartupBoxes(std::function<void()> step) {
+    if (m_startupDone) {
+        step();
+        return;
+    }
+    m_startupSteps.append(std::move(step));
+}
+
+void MainWindow::runStartupSteps() {
+    // Each box waits for its answer before the next step runs.
+    while (!m_startupSteps.isEmpty()) {
+        const std::function<void()> step = m_startupSteps.takeFirst();
+        step();
+    }
+    m_startupDone = true;
 }
 
 MainWindow::~MainWindow() {
@@ -227,7 +251,7 @@ void MainWindow::reportPortFailure(const QString& text) {
         msgbox::critical(this, msgbox::Title::Info, text);
         return;
     }
-    QTimer::singleShot(0, this, [this, text] { msgbox::critical(this, msgbox::Title::Info, text); });
+    m_startupSteps.append([this, text] { msgbox::critical(this, msgbox::Title::Info, text); });
 }
 
 void MainWindow::ReadData() {
@@ -328,7 +352,7 @@ void MainWindow::registerHotKey() {
     }
     qDebug() << "Register Hot Key fail.";
     // Shown once the window is up, so the warning sits in front of it rather than before it.
-    QTimer::singleShot(0, this, [this] {
+    m_startupSteps.append([this] {
         msgbox::warning(this, msgbox::Title::Info,
                         QStringLiteral("您好，您已经登录一个柚屿岚舟钱包PC端账户，请注意。"));
     });

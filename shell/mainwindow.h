@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -59,6 +60,10 @@ public:
     // Whether the page of `id` can be built in this version.
     static bool pageAvailable(int id);
 
+    // Runs `step` once the boxes of the window's start (ports that cannot be opened, the hot key) are answered, in
+    // the order given: one thing in front of the cashier at a time.
+    void afterStartupBoxes(std::function<void()> step);
+
 public slots:
     void onRadioBtnClick();
     void ReadData();
@@ -81,6 +86,7 @@ private:
     CustomerDisplay customerDisplay();
     void writeToDisplay(const QByteArray& command);
     void reportPortFailure(const QString& text);
+    void runStartupSteps();
     FormJiaoYiCX* createQueryPage();
 
     std::unique_ptr<Ui::MainWindow> ui;
@@ -103,6 +109,9 @@ private:
     SerialAmountReader* m_amountReader = nullptr;
     // Until the constructor has finished, port failures are shown once the event loop runs, in front of the window.
     bool m_constructed = false;
+    // The start's boxes, then what comes after them (open refunds, a charge brought back), one after another.
+    QList<std::function<void()>> m_startupSteps;
+    bool m_startupDone = false;
 };
 
 // The one main window of the process: null until created.
