@@ -1,10 +1,13 @@
 #include "transactions/mytrade.h"
 
 #include "app/dataconfig.h"
+#include "app/money.h"
 #include "app/relaunch.h"
 #include "app/usersession.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
+#include "payments/chargecontroller.h"
+#include "payments/journal.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/summaryhtml.h"
 #include "transactions/checkdetaildialog.h"
@@ -18,8 +21,29 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
+// The charges and refunds of this copy of the client whose outcome is open, as the cashier reads them; empty when
+// there are none. The next copy must not start with them: their replies would be lost, and the next cashier asked
+// about sales they never made.
+QString openMoneyText() {
+    QList<journal::Attempt> open;
+    if (journal::Journal* j = journal::instance()) {
+        open = j->open(QString());
+        open.erase(
+            std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
+            open.end());
+    }
+    QString text = journal::handoverBlockedText(open);
+    const ChargeController* busy = ChargeController::busy();
+    if (text.isEmpty() && busy) {
+        // Not in the journal yet: an earlier payment of the amount is being looked for before it is sent.
+        text = QStringLiteral("一笔 %1元 的收款正在处理中，交接班前请先在收款窗口中完成。")
+                   .arg(money::fenToYuan2(busy->fen()));
+    }
+    return text;
+}
 
 constexpr int kTicketRowHeight = 20;
 
@@ -266,6 +290,11 @@ void myTrade::on_btnPrint_clicked() {
     }
     if (msgbox::ask(this, QMessageBox::Question, msgbox::Title::Quit, QStringLiteral("是否要退出程序重新登陆?"),
                     msgbox::yesNo()) != QMessageBox::Yes) {
+        return;
+    }
+    const QString open = openMoneyText();
+    if (!open.isEmpty()) {
+        msgbox::warning(this, msgbox::Title::Tip, open);
         return;
     }
     waitForPrintLog();
