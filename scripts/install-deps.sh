@@ -10,7 +10,7 @@ build=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5seri
 # python3: scripts/pos-standin.py; qttranslations5-l10n: Qt's own dialogs and menus in Chinese.
 run=(xvfb xauth x11-utils curl ccache python3 qttranslations5-l10n)
 testing=(xvfb xauth xdotool socat cups cups-client cups-bsd cups-filters poppler-utils x11-utils imagemagick
-         clang-format curl procps g++-mingw-w64-x86-64-posix)  # mingw: scripts/check-windows.sh
+         clang-format curl procps g++-mingw-w64-x86-64-posix faketime)  # mingw: scripts/check-windows.sh; faketime: a PC clock off
 # The Debian package (./package.sh) and its checks.
 packaging=(dpkg-dev file lintian desktop-file-utils)
 # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
