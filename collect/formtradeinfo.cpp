@@ -1,10 +1,5 @@
 #include "collect/formtradeinfo.h"
 
-#include "app/dataconfig.h"
-#include "gateway/gatewaycall.h"
-#include "gateway/requests.h"
-#include "receipts/printhtmlreceipt.h"
-#include "app/usersession.h"
 #include "ui_FormTradeInfo.h"
 #include "widgets/draghelper.h"
 #include "widgets/windowstyle.h"
@@ -19,8 +14,12 @@ namespace {
 constexpr int kTicketRowHeight = 20;
 }  // namespace
 
-FormTradeInfo::FormTradeInfo(const Order& saleIn, QWidget* parent)
-    : QWidget(parent), ui(new Ui::FormTradeInfo), sale(saleIn), m_receipt(receipts::saleReceiptOf(saleIn)) {
+FormTradeInfo::FormTradeInfo(ReceiptService& printer, const Order& saleIn, QWidget* parent)
+    : QWidget(parent),
+      ui(new Ui::FormTradeInfo),
+      m_receipts(printer),
+      sale(saleIn),
+      m_receipt(receipts::saleReceiptOf(saleIn)) {
     ui->setupUi(this);
     m_designedHeight = height();
     setAttribute(Qt::WA_DeleteOnClose);
@@ -123,15 +122,10 @@ QString FormTradeInfo::printFailureText() const {
 }
 
 void FormTradeInfo::printReceipt() {
-    if (!receipts::shouldAutoPrint(dataConfig().printerName())) {
+    if (!m_receipts.printsSales()) {
         return;
     }
-    const receipts::PrintResult result = printHtmlReceipt(receiptHtml());
-    // Reported only once the print system has taken the job: the gateway then records a receipt that exists.
-    if (result.accepted()) {
-        reportPrinted();
-    }
-    showPrintResult(result);
+    showPrintResult(m_receipts.printSale(m_receipt));
 }
 
 void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
@@ -157,13 +151,7 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
         m_reprint->setObjectName(QStringLiteral("btnReprint"));
         m_reprint->setFocusPolicy(Qt::NoFocus);
         m_reprint->resize(ui->print_btn->width(), 40);
-        connect(m_reprint, &QPushButton::clicked, this, [this] {
-            const receipts::PrintResult again = printHtmlReceipt(receiptHtml());
-            if (again.accepted()) {
-                reportPrinted();
-            }
-            showPrintResult(again);
-        });
+        connect(m_reprint, &QPushButton::clicked, this, [this] { showPrintResult(m_receipts.printSale(m_receipt)); });
     }
     // The window grows below its designed controls by what the notice needs, whatever the printer's name.
     // A printer's name may be one long word: it may break anywhere rather than run past the window's edge.
@@ -180,15 +168,4 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
     m_printFailure->show();
     m_reprint->show();
     setFixedHeight(m_reprint->geometry().bottom() + 1 + 12);
-}
-
-QString FormTradeInfo::receiptHtml() const {
-    receipts::SaleReceipt r = m_receipt;
-    r.servicePhone = dataConfig().servicePhone();
-    return receipts::saleReceiptHtml(r);
-}
-
-void FormTradeInfo::reportPrinted() {
-    // Fire and forget: the gateway's answer changes nothing here.
-    gateway::post(nullptr, requests::doPrint(userSession().token(), m_receipt.orderNo));
 }

@@ -72,9 +72,9 @@ void setReceiptSinkForTests(ReceiptSink s) {
 
 }  // namespace receipts
 
-receipts::PrintResult printHtmlReceipt(const QString& html) {
+receipts::PrintResult printHtmlReceipt(const QString& html, const QString& printerName) {
     using receipts::PrintResult;
-    const QString name = dataConfig().printerName();
+    const QString& name = printerName;
     // The queue as it is called, "" being the system's default one.
     const QString queue = name.isEmpty() ? QStringLiteral("(default)") : name;
     qCInfo(lcPrint).noquote()

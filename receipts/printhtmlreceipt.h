@@ -32,10 +32,10 @@ QString printFailureText(const PrintResult& result);
 
 }  // namespace receipts
 
-// Every paper receipt goes through here: one copy of an HTML text on the printer named in "data.ini", no dialog.
-// Nothing is sent to a printer that is missing, stopped or refusing jobs: a missing name would otherwise go to the
-// default printer, and a refused job would count as printed.
-receipts::PrintResult printHtmlReceipt(const QString& html);
+// Every paper receipt goes through here: one copy of an HTML text on the printer named `printerName` (data.ini's
+// choice; empty: the system's default), no dialog. Nothing is sent to a printer that is missing, stopped or refusing
+// jobs: a missing name would otherwise go to the default printer, and a refused job would count as printed.
+receipts::PrintResult printHtmlReceipt(const QString& html, const QString& printerName);
 
 namespace receipts {
 

@@ -23,7 +23,8 @@ QString SettingMain::idleButtonStyle() {
                                     QStringLiteral("color:white;"));
 }
 
-SettingMain::SettingMain(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()) {
+SettingMain::SettingMain(Till& till, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()), m_till(till) {
     ui->setupUi(this);
     m_buttons = {ui->btn1, ui->btn2, ui->btn3, ui->btn4, ui->btn5, ui->btn6, ui->btn7};
     for (QPushButton* button : qAsConst(m_buttons)) {
@@ -59,7 +60,7 @@ void SettingMain::showPage(std::optional<SettingsPage> page) {
     }
     // A page is always built afresh from the stored settings, so unsaved edits of a closed page are dropped.
     delete m_page;
-    m_page = page ? settingspages::create(*page, ui->frame) : nullptr;
+    m_page = page ? settingspages::create(m_till, *page, ui->frame) : nullptr;
     if (m_page) {
         m_page->show();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "floatwidget.h"
-#include "gateway/gatewaycall.h"
+#include "core/services.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -13,13 +13,14 @@ namespace Ui {
 class LoginWidget;
 }
 class SelectShopDialog;
+class Till;
 
 // The first window: checks the account and password locally, signs in at the gateway, fills the session and
 // hands over to the store dialog.
 class LoginWidget : public QWidget {
     Q_OBJECT
 public:
-    explicit LoginWidget(QWidget* parent = nullptr);
+    explicit LoginWidget(Till& till, QWidget* parent = nullptr);
     ~LoginWidget() override;
 
     // The login stage's tray icon and floating icon; null once a login succeeded.
@@ -38,8 +39,8 @@ public slots:
     void showWindow();
     void closeWindow();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
-    void slot_requestFinished(const gateway::Reply& reply);
-    void slot_requestVersionFinished(const gateway::Reply& reply);
+    void slot_requestFinished(const replies::Read<replies::Login>& login);
+    void slot_requestVersionFinished(const replies::Read<replies::VersionOffer>& offer);
     void on_Rem_PassWord_clicked();
     void on_CmdLinkButton_clicked();
     // The store dialog gave up (no store to be had): this window takes over again, signed out.
@@ -54,8 +55,7 @@ private:
     void startVersionCheck();
 
     std::unique_ptr<Ui::LoginWidget> ui;
-    QString m_user;
-    QString m_pwd;
+    Till& m_till;
     bool rememberFlag = false;
     QPointer<QSystemTrayIcon> m_tray;
     QPointer<FloatWidget> m_float;

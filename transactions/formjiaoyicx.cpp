@@ -1,13 +1,8 @@
 #include "transactions/formjiaoyicx.h"
 
-#include "app/comconfig.h"
-#include "app/dataconfig.h"
 #include "app/money.h"
-#include "app/usersession.h"
-#include "gateway/replies.h"
-#include "gateway/requests.h"
-#include "receipts/printhtmlreceipt.h"
-#include "receipts/receipthtml.h"
+#include "core/receiptservice.h"
+#include "core/till.h"
 #include "transactions/exportlogic.h"
 #include "transactions/loadingdialog.h"
 #include "transactions/querylogic.h"
@@ -89,17 +84,18 @@ protected:
 
 }  // namespace
 
-FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
+FormJiaoYiCX::FormJiaoYiCX(Till& till, QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::FormJiaoYiCX>()),
+      m_till(till),
       m_loading(std::make_unique<LoadingDialog>()),
-      m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
+      m_timeoutMs(ListingService::kTimeoutMs) {
     ui->setupUi(this);
     connect(m_loading.get(), &LoadingDialog::cancelRequested, this, &FormJiaoYiCX::cancelQuery);
     setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
 
-    const ComConfig& config = comConfig();
+    const ComConfig& config = m_till.record();
     if (config.refundCardEnabled) {
         ui->lbl_CardName->setText(config.itemName() + QStringLiteral("名"));
         // The item name is the merchant's own word and may be long: the field moves along rather than cutting it.
@@ -179,7 +175,7 @@ void FormJiaoYiCX::setRefundOpener(RefundOpener opener) {
     }
     for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
         if (auto* button = qobject_cast<QPushButton*>(ui->tableWidget->cellWidget(row, refundColumn()))) {
-            const Order order = userSession().orderAt(row);
+            const Order order = m_orders.value(row);
             button->setEnabled(m_refundOpener && transactions::refundButtonKind(order.finalinfo, order.payChannel) !=
                                                      transactions::RefundButton::NotSupported);
         }
@@ -226,14 +222,11 @@ void FormJiaoYiCX::on_btn_mytrade_clicked() {
     }
 }
 
-gateway::ListingFetch::Query FormJiaoYiCX::listingQuery() const {
-    const UserSession& session = userSession();
-    gateway::ListingFetch::Query q;
-    q.token = session.token();
+ListingService::Filter FormJiaoYiCX::listingFilter() const {
+    ListingService::Filter q;
     q.tradeNo = ui->txtTradeNo->text();
     q.startDate = ui->start_dateEdit->text();
     q.endDate = ui->end_dateEdit->text();
-    q.shopId = session.shopId();
     // A hidden hand-tag field filters nothing, whatever it held.
     q.cardNo = ui->txtCardNo->isHidden() ? QString() : ui->txtCardNo->text();
     return q;
@@ -253,7 +246,7 @@ void FormJiaoYiCX::on_btnExport_clicked() {
     if (path.isEmpty()) {
         return;
     }
-    transactions::ListExport exporter;
+    transactions::ListExport exporter(m_till.listing());
     exporter.setTimeout(m_timeoutMs);
     // No parent: the page may be deleted while the dialog runs (the serial bridge switches pages), and the dialog
     // must not go with it.
@@ -285,7 +278,7 @@ void FormJiaoYiCX::on_btnExport_clicked() {
         progress.close();
     });
     QString why;
-    if (!exporter.start(listingQuery(), path, &why)) {
+    if (!exporter.start(listingFilter(), path, &why)) {
         msgbox::critical(this, msgbox::Title::Error, why);
         return;
     }
@@ -313,12 +306,11 @@ void FormJiaoYiCX::on_btnExport_clicked() {
 }
 
 void FormJiaoYiCX::queryPage(int page) {
-    const gateway::ListingFetch::Query q = listingQuery();
-    const RequestBody body = requests::listPay(q.token, page, q.tradeNo, q.startDate, q.endDate, q.shopId, q.cardNo);
     m_requestedPage = page;
     m_waiting = true;
-    m_request = gateway::post(
-        this, body, [this](const gateway::Reply& r) { slot_requestFinished(r); }, m_timeoutMs);
+    m_request =
+        m_till.listing().page(this, listingFilter(), page, m_timeoutMs,
+                              [this](const replies::Read<replies::ListingPage>& p) { slot_requestFinished(p); });
     if (!m_waiting) {
         return;  // answered already: there is nothing to wait for
     }
@@ -349,19 +341,17 @@ void FormJiaoYiCX::cancelQuery() {
     qDebug().noquote() << "transaction query cancelled: page" << m_requestedPage;
 }
 
-void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
+void FormJiaoYiCX::slot_requestFinished(const replies::Read<replies::ListingPage>& page) {
     m_request = nullptr;
     m_waiting = false;
     m_loading->close();
-    // Failures leave the rows, the labels and ordersByRow as they were: the row buttons still act on those rows.
-    const replies::Read<replies::ListingPage> page = replies::listing(reply);
+    // Failures leave the rows, the labels and the page's orders as they were: the row buttons still act on those rows.
     if (!page.ok()) {
         msgbox::critical(this, msgbox::Title::Error, transactions::listingFailure(page.status));
         return;
     }
     m_currentPage = m_requestedPage;
-    UserSession& session = userSession();
-    session.clearOrders();
+    m_orders = page.value.rows;
 
     const transactions::Summary s = transactions::summaryOf(page.value);
     ui->wechat_num->setText(s.wechat_num);
@@ -388,7 +378,6 @@ void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
     }
     for (int i = 0; i < rows; ++i) {
         fillRow(i, list.at(i));
-        session.insertOrder(i, list.at(i));
     }
     qDebug().noquote() << QStringLiteral(
                               "transaction page shown: page=%1 total_page=%2 rows=%3 total_num=%4 sk_total=%5 "
@@ -494,7 +483,7 @@ void FormJiaoYiCX::onBtnClicked() {
     if (row < 0 || !m_refundOpener) {
         return;
     }
-    const Order order = userSession().orderAt(row);
+    const Order order = m_orders.value(row);
     QPointer<FormJiaoYiCX> self(this);
     m_refundOpener(order);
     // Whatever happened in the dialog, the page shows the transaction's state as the gateway has it now.
@@ -504,7 +493,8 @@ void FormJiaoYiCX::onBtnClicked() {
 }
 
 void FormJiaoYiCX::onBtnPrinterClicked() {
-    const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
+    ReceiptService& printer = m_till.receipts();
+    const QString warning = printer.printWarning();
     if (!warning.isEmpty()) {
         msgbox::warning(this, msgbox::Title::Info, warning);
         return;
@@ -513,9 +503,10 @@ void FormJiaoYiCX::onBtnPrinterClicked() {
     if (row < 0) {
         return;
     }
-    const Order order = userSession().orderAt(row);
+    const Order order = m_orders.value(row);
     receipts::ReprintReceipt r = receipts::reprintReceiptOf(order, transactions::isRefundedStatus(order.finalinfo));
-    r.operatorName = userSession().rname();
-    r.servicePhone = dataConfig().servicePhone();
-    printretry::printOfferingRetry(this, receipts::reprintReceiptHtml(r));
+    r.operatorName = m_till.session().rname();
+    r.servicePhone = printer.servicePhone();
+    const QString html = receipts::reprintReceiptHtml(r);
+    printretry::printOfferingRetry(this, [&printer, &html] { return printer.print(html); });
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "app/records.h"
-#include "gateway/gatewaycall.h"
-#include "gateway/listingfetch.h"
+#include "core/listingservice.h"
 
 #include <QFont>
 #include <QPointer>
@@ -18,6 +17,7 @@ class FormJiaoYiCX;
 class LoadingDialog;
 class QLabel;
 class QPushButton;
+class Till;
 
 // The transaction query page of the main window: the store's sales of a time range, twenty to a page, with
 // per-channel counts and sums, a reprint button on every row and, with the refund function on, a refund button.
@@ -35,7 +35,7 @@ public:
     // Asks where the export goes (the suggested file name in, the chosen path out; empty: the cashier cancelled).
     using ExportPathChooser = std::function<QString(const QString& suggested)>;
 
-    explicit FormJiaoYiCX(QWidget* parent = nullptr);
+    explicit FormJiaoYiCX(Till& till, QWidget* parent = nullptr);
     ~FormJiaoYiCX() override;
 
     void setRefundOpener(RefundOpener opener);
@@ -43,7 +43,7 @@ public:
     // Tests choose the export's file without a dialog.
     void setExportPathChooser(ExportPathChooser chooser) { m_exportPath = std::move(chooser); }
     // The range and filters as they stand, as every page of the listing is asked for.
-    gateway::ListingFetch::Query listingQuery() const;
+    ListingService::Filter listingFilter() const;
     // Tests shorten the gateway time-out.
     void setRequestTimeout(int ms) { m_timeoutMs = ms; }
 
@@ -67,7 +67,7 @@ public slots:
     void on_btn_mytrade_clicked();
     // 导出: every row of the range and filters, all pages, to a CSV file.
     void on_btnExport_clicked();
-    void slot_requestFinished(const gateway::Reply& reply);
+    void slot_requestFinished(const replies::Read<replies::ListingPage>& page);
     // Row buttons: the refund (or 已退款) button and 重打印.
     void onBtnClicked();
     void onBtnPrinterClicked();
@@ -84,6 +84,9 @@ private:
     void fitSummary();
 
     std::unique_ptr<Ui::FormJiaoYiCX> ui;
+    Till& m_till;
+    // The transactions of the rows on screen, by row: what the row buttons act on.
+    QList<Order> m_orders;
     std::unique_ptr<LoadingDialog> m_loading;
     RefundOpener m_refundOpener;
     ShiftSummaryOpener m_shiftSummaryOpener;
@@ -101,5 +104,5 @@ private:
     };
     std::vector<SummaryLabel> m_summaryLabels;
     bool m_waiting = false;
-    QPointer<HttpFun> m_request;
+    QPointer<QObject> m_request;
 };

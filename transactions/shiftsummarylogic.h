@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/records.h"
-#include "gateway/replies.h"
+#include "core/services.h"
 #include "receipts/summaryhtml.h"
 
 #include <QList>

@@ -30,11 +30,9 @@ Order contentOf(const QByteArray& json) {
 }
 
 void addTicketType(int id, const QString& name, qint64 priceFen) {
-    auto* t = new TicketType;
-    t->id = id;
-    t->name = name;
-    t->priceFen = priceFen;
-    ticketTypes().append(t);
+    QList<TicketType> types = till().session().ticketTypes();
+    types.append(TicketType{name, priceFen, id});
+    till().session().setTicketTypes(types);
 }
 
 // A print queue of the test's own on the capturing backend of the CUPS setup (tests/e2e/cups/setup-capture-queue.sh),
@@ -115,7 +113,7 @@ void TestCollectResult::channelAndAmount() {
     QFETCH(QString, way);
     QFETCH(QString, money);
     TempWorkDir dir;
-    FormTradeInfo info(contentOf(content));
+    FormTradeInfo info(till().receipts(), contentOf(content));
     QCOMPARE(info.payWayText(), way);
     QCOMPARE(info.moneyText(), money);
     // Shown in full on one line: the text fits its label.
@@ -126,7 +124,7 @@ void TestCollectResult::channelAndAmount() {
 
 void TestCollectResult::ticketLines() {
     TempWorkDir dir;
-    FormTradeInfo info(contentOf(R"({"operator":"张三","out_trade_no":"T9","tickets":[
+    FormTradeInfo info(till().receipts(), contentOf(R"({"operator":"张三","out_trade_no":"T9","tickets":[
         {"cardno":"A001","price":"20.00"},{"cardno":"A002","price":"20.00"},{"cardno":"C001","price":"10.00"}]})"));
     const QList<QLabel*> labels = info.ticketLabels();
     QCOMPARE(labels.size(), 3);
@@ -153,14 +151,15 @@ void TestCollectResult::printsAndReports() {
     QFETCH(QString, printer);
     QFETCH(bool, prints);
     TempWorkDir dir;
-    userSession().setLoginInfo(LoginInfo{QStringLiteral("tk-9"), QString(), QString(), QString(), QString()});
-    dataConfig().setPrinterName(printer);
-    dataConfig().setServicePhone("400-123-4567");
+    till().session().setLoginInfo(LoginInfo{QStringLiteral("tk-9"), QString(), QString(), QString(), QString()});
+    till().settings().setPrinterName(printer);
+    till().settings().setServicePhone("400-123-4567");
     StubGateway stub;
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     ReceiptCatcher catcher;
     {
-        FormTradeInfo info(contentOf(R"({"operator":"张三","out_trade_no":"ORD77","pay_channel":"ALIPAY",
+        FormTradeInfo info(till().receipts(),
+                           contentOf(R"({"operator":"张三","out_trade_no":"ORD77","pay_channel":"ALIPAY",
             "money":1250,"pay_date":"2026-12-07 08:00:00","shopname":"东门店","tickets":[{"cardno":"A1","price":"12.50"}]})"));
         QCOMPARE(catcher.html.size(), 0);  // printed when the cashier can see the sale, not before
         info.show();
@@ -197,9 +196,9 @@ void TestCollectResult::receiptThatDidNotPrintIsToldAndNotReported_data() {
 void TestCollectResult::receiptThatDidNotPrintIsToldAndNotReported() {
     QFETCH(bool, stopped);
     TempWorkDir dir;
-    userSession().setLoginInfo(LoginInfo{QStringLiteral("tk-9"), QString(), QString(), QString(), QString()});
+    till().session().setLoginInfo(LoginInfo{QStringLiteral("tk-9"), QString(), QString(), QString(), QString()});
     StubGateway stub;
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     std::unique_ptr<CaptureQueue> queue;
     QString printer = QStringLiteral("CashierNoSuchQueue%1").arg(QCoreApplication::applicationPid());
     if (stopped) {
@@ -210,11 +209,12 @@ void TestCollectResult::receiptThatDidNotPrintIsToldAndNotReported() {
         QVERIFY(CaptureQueue::admin("cupsdisable", {queue->name}));
         printer = queue->name;
     }
-    dataConfig().setPrinterName(printer);
+    till().settings().setPrinterName(printer);
     DebugLog log;
     const QString doprint = QStringLiteral("action=Account.Print.doprint&");
 
-    FormTradeInfo info(contentOf(R"({"operator":"张三","out_trade_no":"ORD78","pay_channel":"ALIPAY","money":1250})"));
+    FormTradeInfo info(till().receipts(),
+                       contentOf(R"({"operator":"张三","out_trade_no":"ORD78","pay_channel":"ALIPAY","money":1250})"));
     info.show();
     // The window says the receipt did not print, on which printer, and offers to print it again; nothing tells the
     // gateway it was printed.
@@ -242,7 +242,7 @@ void TestCollectResult::receiptThatDidNotPrintIsToldAndNotReported() {
 
 void TestCollectResult::closesAndDeletesItself() {
     TempWorkDir dir;
-    QPointer<FormTradeInfo> info = new FormTradeInfo(contentOf(R"({"out_trade_no":"X"})"));
+    QPointer<FormTradeInfo> info = new FormTradeInfo(till().receipts(), contentOf(R"({"out_trade_no":"X"})"));
     // A Return right after opening (a scanner's second Return) does not close the result unseen; a later one does.
     info->show();
     QTest::keyClick(info, Qt::Key_Return);
@@ -282,7 +282,7 @@ void TestCollectResult::ticketPageTotals() {
     addTicketType(7, "儿童票", 1000);
     addTicketType(9, "学生票", 1250);
     QWidget host;
-    TicketForm page(&host);
+    TicketForm page(till(), &host);
     for (int i = 0; i < 3; ++i) {
         for (int n = 0; n < jia.at(i); ++n) {
             page.lineAt(i)->on_jia_clicked();
@@ -304,7 +304,7 @@ void TestCollectResult::ticketLineShowsPrice() {
     addTicketType(1, "动物园门票", 1250);
     addTicketType(2, "大门票", 1234567);
     QWidget host;
-    TicketForm page(&host);
+    TicketForm page(till(), &host);
     QCOMPARE(page.lineAt(0)->findChild<QLabel*>("lbljg")->text(), QString("12.5元"));
     QCOMPARE(page.lineAt(0)->pos(), QPoint(10, 70));
     QCOMPARE(page.lineAt(1)->pos(), QPoint(10, 135));
@@ -321,10 +321,10 @@ void TestCollectResult::manyTicketKindsCanAllBeReached() {
     }
     QWidget host;
     host.resize(800, 600);
-    TicketForm page(&host);
+    TicketForm page(till(), &host);
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
-    TicketCtl* last = page.lineAt(ticketTypes().size() - 1);
+    TicketCtl* last = page.lineAt(till().session().ticketTypes().size() - 1);
     auto* scroll = page.findChild<QScrollArea*>();
     QVERIFY(scroll);
     // The ninth line lies below the panel's edge until the sheet is scrolled to it.
@@ -338,7 +338,7 @@ void TestCollectResult::manyTicketKindsCanAllBeReached() {
 void TestCollectResult::ticketPageWithoutKinds() {
     TempWorkDir dir;
     QWidget host;
-    TicketForm page(&host);
+    TicketForm page(till(), &host);
     page.doclick();
     QCOMPARE(page.findChildren<TicketCtl*>().size(), 0);
     QCOMPARE(page.findChild<QLineEdit*>("input_Edit")->text(), QString());
@@ -349,16 +349,16 @@ void TestCollectResult::ticketPageWithoutKinds() {
 void TestCollectResult::ticketChargeBodyAndReset() {
     TempWorkDir dir;
     MessageBoxWatcher boxes;
-    userSession().setLoginInfo(LoginInfo{QString(), QStringLiteral("42"), QString(), QString(), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
+    till().session().setLoginInfo(LoginInfo{QString(), QStringLiteral("42"), QString(), QString(), QString()});
+    till().session().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
     addTicketType(3, "成人票", 2000);
     addTicketType(7, "儿童票", 1234567);
     StubGateway stub;
     stub.setReply(R"({"content":{"msg":"成功","out_trade_no":"TK1","pay_channel":"WEIXIN","money":"1238567",
         "tickets":[{"cardno":"A1","price":"20.00"},{"cardno":"C1","price":"12345.67"}]}})");
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     QWidget host;
-    TicketForm page(&host);
+    TicketForm page(till(), &host);
     QPointer<FormCS> cs = sellTwoAndOne(page);
     QVERIFY(cs);
     QCOMPARE(cs->findChild<QLabel*>("lblMoney")->text(), QString("12385.67元"));

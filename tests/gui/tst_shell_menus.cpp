@@ -72,7 +72,7 @@ private slots:
     }
     void hubHighlightsExactlyTheChosenButton() {
         QFETCH(int, type);
-        SettingMain hub;
+        SettingMain hub(till());
         hub.doSet(6);
         hub.doSet(type);
         QCOMPARE(highlighted(hub), (type >= 1 && type <= 7 ? QList<int>{type} : QList<int>{}));
@@ -96,7 +96,7 @@ private slots:
     void trayMenuEntriesAndPageNumbers() {
         QFETCH(QString, entry);
         QFETCH(int, page);
-        TrayMenu menu;
+        TrayMenu menu(till().settings());
         QSignalSpy spy(&menu, &TrayMenu::doSetting);
         QAction* action = menu.actionByText(entry);
         QVERIFY(action);
@@ -106,7 +106,7 @@ private slots:
     }
 
     void trayMenuOrder() {
-        TrayMenu menu;
+        TrayMenu menu(till().settings());
         QStringList texts;
         const auto actions = menu.actions();
         for (QAction* a : actions) {
@@ -128,11 +128,11 @@ private slots:
         UrlRecorder recorder;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
         if (fromTray) {
-            TrayMenu menu;
+            TrayMenu menu(till().settings());
             menu.actionByText(QStringLiteral("打开日志文件夹"))->trigger();
         } else {
             QWidget host;
-            SetDataDialog page(&host);
+            SetDataDialog page(till(), &host);
             QPushButton* button = page.findChild<QPushButton*>(QStringLiteral("pushButton_logs"));
             QVERIFY(button);
             QTest::mouseClick(button, Qt::LeftButton);
@@ -147,8 +147,8 @@ private slots:
     }
 
     void floatingIconMenuOpensHubAndQuitsOwner() {
-        SettingMain hub;
-        MainWindow w;
+        SettingMain hub(till());
+        MainWindow w(till());
         w.show();
         FloatWidget* icon = w.floatWidget();
         icon->show();
@@ -219,7 +219,7 @@ private slots:
     }
 
     void aboutBoxIsModalAndCloses() {
-        TrayMenu menu;
+        TrayMenu menu(till().settings());
         QString title;
         bool modal = false;
         whileModal([&] {

@@ -56,10 +56,10 @@ private slots:
 void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     GatewayFixture f;
     IdleSerialLine serial;
-    userSession().setLoginInfo(
+    till().session().setLoginInfo(
         LoginInfo{QStringLiteral("TOKEN1"), QStringLiteral("1"), QString(), QStringLiteral("张三"), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
-    comConfig().refundEnabled = 1;
+    till().session().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
+    till().record().refundEnabled = 1;
     bool refunded = false;
     f.stub.setHandler([&refunded](const QByteArray& body) {
         const QString action = formValue(body, QStringLiteral("action"));
@@ -71,7 +71,7 @@ void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     });
     receipts::setReceiptSinkForTests([](const QString&) {});
 
-    MainWindow w;
+    MainWindow w(till());
     w.show();
     w.findChild<QRadioButton*>(QStringLiteral("jycx_btn"))->click();
     QTRY_VERIFY(w.queryPage());

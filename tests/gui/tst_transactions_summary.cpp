@@ -74,9 +74,10 @@ struct RelaunchRecorder {
 };
 
 void signedIn() {
-    userSession().setLoginInfo(LoginInfo{QStringLiteral("tk-1"), QString(), QStringLiteral("demo"),
-                                         QStringLiteral("张三"), QStringLiteral("岚舟演示商户")});
-    userSession().setCurrentShop(Shop{QStringLiteral("1"), QStringLiteral("岚舟演示商户"), QStringLiteral("西湖店")});
+    till().session().setLoginInfo(LoginInfo{QStringLiteral("tk-1"), QString(), QStringLiteral("demo"),
+                                            QStringLiteral("张三"), QStringLiteral("岚舟演示商户")});
+    till().session().setCurrentShop(
+        Shop{QStringLiteral("1"), QStringLiteral("岚舟演示商户"), QStringLiteral("西湖店")});
 }
 
 // A gateway that proposes kStart..kEnd and answers the totals with 12.50 yuan by Alipay.
@@ -102,7 +103,7 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        myTrade dialog;
+        myTrade dialog(till());
         // Nothing to print before the figures of the period are in.
         QVERIFY(!printButton(dialog)->isEnabled());
         QTRY_COMPARE(labelText(dialog, "lblzfbje"), QString("￥12.50元"));
@@ -140,7 +141,7 @@ private slots:
             }
             return StubGateway::Response{200, totalsReply("250"), 0};
         });
-        myTrade dialog;
+        myTrade dialog(till());
         QVERIFY(f.stub.waitForBodies(2));
         edit(dialog, "time2")->setDateTime(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 3600));
         QTRY_COMPARE(labelText(dialog, "lblzfbje"), QString("￥2.50元"));
@@ -184,7 +185,7 @@ private slots:
         });
         const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toSecsSinceEpoch();
         const qint64 opened = QDateTime::currentSecsSinceEpoch();
-        myTrade dialog;
+        myTrade dialog(till());
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QVERIFY(f.stub.roundTrip());  // a second query would have been started with the answers read by now
         const QList<QByteArray> queries = f.stub.bodiesOf("Account.Pay.listSumTicket");
@@ -222,7 +223,7 @@ private slots:
             }
             return StubGateway::Response{status, reply, 0};
         });
-        myTrade dialog;
+        myTrade dialog(till());
         QVERIFY(f.boxes.waitForBoxes(1));
         QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
         QCOMPARE(f.boxes.last().title, QString("错误提示"));
@@ -246,7 +247,7 @@ private slots:
                                                                    : "[]"),
                                          0};
         });
-        myTrade dialog;
+        myTrade dialog(till());
         QTRY_COMPARE(dialog.ticketLabels().size(), 2);
         QCOMPARE(dialog.ticketLabels().at(0)->text(), QString("成人票(40元,2张)"));
         QCOMPARE(dialog.ticketLabels().at(0)->y(), 0);
@@ -266,16 +267,16 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        dataConfig().setPrinterName(QString::fromUtf8(DataConfig::kNoPrinter));
+        till().settings().setPrinterName(QString::fromUtf8(DataConfig::kNoPrinter));
         ReceiptCatcher catcher;
         RelaunchRecorder relaunch;
-        myTrade dialog;
+        myTrade dialog(till());
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
         QCOMPARE(f.boxes.count(), 1);
         QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
         QCOMPARE(f.boxes.last().title, QString("提示信息"));
-        QCOMPARE(f.boxes.last().text, receipts::requestedPrintWarning(dataConfig().printerName()));
+        QCOMPARE(f.boxes.last().text, receipts::requestedPrintWarning(till().settings().printerName()));
         QTRY_COMPARE(f.stub.bodiesOf("Account.Print.logPrint").size(), 1);
         const QByteArray log = f.stub.bodiesOf("Account.Print.logPrint").first();
         QCOMPARE(formValue(log, "time1").toLongLong(), epoch(kStart));
@@ -288,7 +289,8 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        dataConfig().setPrinterName(QStringLiteral("CashierNoSuchQueue%1").arg(QCoreApplication::applicationPid()));
+        till().settings().setPrinterName(
+            QStringLiteral("CashierNoSuchQueue%1").arg(QCoreApplication::applicationPid()));
         RelaunchRecorder relaunch;
         // 重新打印 once, then 取消: the printer is still missing.
         QList<QMessageBox::StandardButton> answers{QMessageBox::Retry, QMessageBox::Cancel};
@@ -296,7 +298,7 @@ private slots:
             f.boxes.setAnswer(answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst());
             return watcher(r);
         });
-        myTrade dialog;
+        myTrade dialog(till());
         dialog.show();
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
@@ -305,7 +307,7 @@ private slots:
         QCOMPARE(f.boxes.count(), 2);
         for (const SeenBox& box : f.boxes.boxes()) {
             QCOMPARE(box.icon, QMessageBox::Warning);
-            QVERIFY2(box.text.contains(dataConfig().printerName()), qPrintable(box.text));
+            QVERIFY2(box.text.contains(till().settings().printerName()), qPrintable(box.text));
         }
         QVERIFY(dialog.isVisible());
         QVERIFY(relaunch.started.isEmpty());
@@ -315,11 +317,11 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        dataConfig().setPrinterName(QStringLiteral("CashierCapture"));
+        till().settings().setPrinterName(QStringLiteral("CashierCapture"));
         ReceiptCatcher catcher;
         RelaunchRecorder relaunch;
         f.boxes.setAnswer(QMessageBox::No);
-        myTrade dialog;
+        myTrade dialog(till());
         dialog.show();
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
@@ -341,18 +343,18 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        dataConfig().setPrinterName(QStringLiteral("CashierCapture"));
+        till().settings().setPrinterName(QStringLiteral("CashierCapture"));
         journal::Attempt open;
         open.saleId = QStringLiteral("S1");
         open.fen = 1250;
         open.shopId = QStringLiteral("7");
         open.cashierId = QStringLiteral("42");
         open.maskedCode = QStringLiteral("****0001");
-        QVERIFY(journal::instance()->begin(open, nullptr));
+        QVERIFY(till().journal()->begin(open, nullptr));
         ReceiptCatcher catcher;
         RelaunchRecorder relaunch;
         f.boxes.setAnswer(QMessageBox::Yes);
-        myTrade dialog;
+        myTrade dialog(till());
         dialog.show();
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
@@ -381,14 +383,14 @@ private slots:
             }
             return StubGateway::Response{200, totalsReply("1250"), 0};
         });
-        dataConfig().setPrinterName(QStringLiteral("CashierCapture"));
+        till().settings().setPrinterName(QStringLiteral("CashierCapture"));
         ReceiptCatcher catcher;
         RelaunchRecorder relaunch;
         relaunch.startWorks = startWorks;
         int logsAtStart = -1;
         relaunch.onStart = [&] { logsAtStart = f.stub.bodiesOf("Account.Print.logPrint").size(); };
         f.boxes.setAnswer(QMessageBox::Yes);
-        myTrade dialog;
+        myTrade dialog(till());
         dialog.show();
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
@@ -414,7 +416,7 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        QPointer<myTrade> dialog = myTrade::openNonBlocking();
+        QPointer<myTrade> dialog = myTrade::openNonBlocking(till());
         QCOMPARE(visibleTopLevels<myTrade>().size(), 1);
         QVERIFY(dialog->isModal());
         QCOMPARE(dialog->size(), QSize(283, 503));
@@ -437,11 +439,11 @@ private slots:
         QFETCH(QString, branch);
         QFETCH(QString, store);
         TempWorkDir dir;
-        userSession().setLoginInfo(
+        till().session().setLoginInfo(
             LoginInfo{QStringLiteral("tk-1"), QString(), QStringLiteral("demo"), QStringLiteral("张三"), QString()});
-        userSession().setCurrentShop(Shop{QString(), QStringLiteral("岚舟演示商户"), branch});
+        till().session().setCurrentShop(Shop{QString(), QStringLiteral("岚舟演示商户"), branch});
         QWidget host;
-        FormShangJiaXinXi page(&host, {});
+        FormShangJiaXinXi page(till().session(), &host, {});
         QCOMPARE(labelText(page, "sy_label"), QString("张三"));
         QCOMPARE(labelText(page, "sh_label"), QString("demo"));
         QCOMPARE(labelText(page, "gs_label"), QString());
@@ -453,7 +455,7 @@ private slots:
         TempWorkDir dir;
         QList<int> opened;
         QWidget host;
-        FormShangJiaXinXi page(&host, [&](SettingsPage p) { opened.append(settingsPageNumber(p)); });
+        FormShangJiaXinXi page(till().session(), &host, [&](SettingsPage p) { opened.append(settingsPageNumber(p)); });
         QTest::mouseClick(page.findChild<QPushButton*>("btnPwd"), Qt::LeftButton);
         QTest::mouseClick(page.findChild<QPushButton*>("btnRefundPwd"), Qt::LeftButton);
         QCOMPARE(opened, (QList<int>{3, 4}));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/till.h"
 #include "widgets/messagebox.h"
 
 #include <QApplication>
@@ -23,19 +24,30 @@ class Server;
 
 namespace testsupport {
 
-// Runs the test case in a fresh temporary working directory (data.ini and app.config live in the cwd) and
-// resets the process-wide settings, record and session. Restores the old cwd on destruction.
+// Runs the test case in a fresh temporary working directory (data.ini and app.config live in the cwd) with a till of
+// its own there, as a program started in that folder has: settings, record, session and a fresh payment journal.
+// Restores the old cwd on destruction.
 class TempWorkDir {
 public:
     TempWorkDir();
     ~TempWorkDir();
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
+    Till& till() { return *m_till; }
+    // A new till in the working directory, as the next start of the program makes it (files written by hand are
+    // read then).
+    void restartTill();
 
 private:
     QTemporaryDir m_dir;
     QString m_oldCwd;
+    std::unique_ptr<Till> m_till;
+    TempWorkDir* m_outer = nullptr;
 };
+
+// The till of the test case in progress (the innermost TempWorkDir's), and its restart.
+Till& till();
+void restartTill();
 
 // Answers the client's message boxes through their test hook while it lives: records what each said and presses OK
 // (unless told otherwise) without showing anything.
