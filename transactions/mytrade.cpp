@@ -149,7 +149,8 @@ void myTrade::startCheck() {
     m_findings.clear();
     setCheckText(QStringLiteral("正在与网关核对本机记录……"), false);
     const UserSession& session = m_till.session();
-    m_check->start(ui->time1->dateTime(), ui->time2->dateTime(), session.shopId(), session.token());
+    m_check->start(ui->time1->dateTime(), shiftsummary::periodEnd(ui->time2->dateTime()), session.shopId(),
+                   session.token());
 }
 
 void myTrade::showCheck(const reconcile::Result& result) {

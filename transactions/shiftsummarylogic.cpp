@@ -29,6 +29,11 @@ QString totalsFailure(const replies::Status& status) {
     return status.refused() ? display::shown(status.message) : QStringLiteral("数据查询失败，请检查网络设置");
 }
 
+QDateTime periodEnd(const QDateTime& shownEnd) {
+    const QDateTime second = QDateTime::fromSecsSinceEpoch(shownEnd.toSecsSinceEpoch(), shownEnd.timeSpec());
+    return second.addMSecs(999);
+}
+
 QString shopLabel(const Shop& shop) {
     return shop.mainName + shop.branchName;
 }
