@@ -410,8 +410,9 @@ QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, 
                  c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.row.payDate,
                  c.row.orderNo(),
                  timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()),
-                 lookBack ? QStringLiteral("请与客户核对后用鼠标点选；选“不是”将向客户收款。")
-                          : QStringLiteral("请与客户核对后用鼠标点选。"));
+                 // Both answers take a click, or their letter once the box has been up a moment.
+                 lookBack ? QStringLiteral("请与客户核对后点选，或按 Y / N 键；选“不是”将向客户收款。")
+                          : QStringLiteral("请与客户核对后点选，或按 Y / N 键。"));
     if (lookBack) {
         // Before a new charge both answers matter: 不是 sends it. Neither is reached by Return or Space (a scanner's
         // trailing Return, a hurried hand); Esc puts the question off and sends nothing.
