@@ -8,7 +8,6 @@
 #include "mainwindow.h"
 #include "platform/platform.h"
 #include "productinfo.h"
-#include "startup_windows.h"
 #include "traymenu.h"
 #include "traystage.h"
 #include "ui_LoginWidget.h"
@@ -36,8 +35,8 @@ QString LoginWidget::loadingButtonStyle() {
     return QStringLiteral("QPushButton{border-image: url(:/images/loading.png);}");
 }
 
-LoginWidget::LoginWidget(Till& till, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::LoginWidget>()), m_till(till) {
+LoginWidget::LoginWidget(Till& till, SettingsOpener openSettings, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::LoginWidget>()), m_till(till), m_openSettings(std::move(openSettings)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
     windowstyle::centreOnScreen(this);
@@ -92,11 +91,14 @@ void LoginWidget::setUpTrayStage() {
     m_tray->setIcon(windowstyle::trayIcon());
     connect(menu, &TrayMenu::showWindow, this, &LoginWidget::showWindow);
     connect(menu, &TrayMenu::quitWindow, this, &LoginWidget::closeWindow);
-    const SettingsOpener openSettings = settingsOpener();
-    connect(menu, &TrayMenu::doSetting, this, openSettings);
+    connect(menu, &TrayMenu::doSetting, this, [this](SettingsPage page) {
+        if (m_openSettings) {
+            m_openSettings(page);
+        }
+    });
     connect(m_tray, &QSystemTrayIcon::activated, this, &LoginWidget::onActivated);
     m_tray->show();
-    m_float = new FloatWidget(m_till.settings(), this, openSettings);
+    m_float = new FloatWidget(m_till.settings(), this, m_openSettings);
 }
 
 void LoginWidget::startVersionCheck() {

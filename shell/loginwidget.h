@@ -20,7 +20,8 @@ class Till;
 class LoginWidget : public QWidget {
     Q_OBJECT
 public:
-    explicit LoginWidget(Till& till, QWidget* parent = nullptr);
+    // `openSettings` opens the settings hub for the tray menu and the floating icon of the login stage.
+    explicit LoginWidget(Till& till, SettingsOpener openSettings = {}, QWidget* parent = nullptr);
     ~LoginWidget() override;
 
     // The login stage's tray icon and floating icon; null once a login succeeded.
@@ -56,6 +57,7 @@ private:
 
     std::unique_ptr<Ui::LoginWidget> ui;
     Till& m_till;
+    SettingsOpener m_openSettings;
     bool rememberFlag = false;
     QPointer<QSystemTrayIcon> m_tray;
     QPointer<FloatWidget> m_float;

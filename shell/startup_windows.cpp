@@ -20,7 +20,7 @@ QPointer<LoginWidget> loginWindow;
 }  // namespace
 
 void showLoginWindow(Till& till) {
-    loginWindow = keepUntilQuit(new LoginWidget(till));
+    loginWindow = keepUntilQuit(new LoginWidget(till, settingsOpener()));
     loginWindow->show();
 }
 
