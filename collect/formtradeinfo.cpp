@@ -63,27 +63,6 @@ FormTradeInfo::FormTradeInfo(ReceiptService& printer, const Order& saleIn, QWidg
 
 FormTradeInfo::~FormTradeInfo() = default;
 
-QString FormTradeInfo::operatorText() const {
-    return ui->label_operate->text();
-}
-QString FormTradeInfo::orderText() const {
-    return ui->label_sys_order->text();
-}
-QString FormTradeInfo::payWayText() const {
-    return ui->label_pay_way->text();
-}
-QString FormTradeInfo::moneyText() const {
-    return ui->label_money->text();
-}
-
-QList<QLabel*> FormTradeInfo::ticketLabels() const {
-    return ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-}
-
-int FormTradeInfo::ticketContentsHeight() const {
-    return ui->scrollAreaWidgetContents->height();
-}
-
 void FormTradeInfo::on_close_btn_clicked() {
     close();
 }
@@ -112,13 +91,6 @@ bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-QString FormTradeInfo::printFailureText() const {
-    if (!m_printFailure || !m_printFailure->isVisibleTo(this)) {
-        return QString();
-    }
-    return m_printFailure->text().remove(QChar(0x200B));
 }
 
 void FormTradeInfo::printReceipt() {

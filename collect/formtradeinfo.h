@@ -25,17 +25,6 @@ public:
     FormTradeInfo(ReceiptService& printer, const Order& sale, QWidget* parent = nullptr);
     ~FormTradeInfo() override;
 
-    QString operatorText() const;
-    QString orderText() const;
-    QString payWayText() const;
-    QString moneyText() const;
-    QString ticketsHtmlText() const { return m_receipt.ticketsHtml; }
-    // The ticket labels in the scroll area, in order.
-    QList<class QLabel*> ticketLabels() const;
-    int ticketContentsHeight() const;
-    // Why the receipt did not print, as the window tells it; empty while no such notice is shown.
-    QString printFailureText() const;
-
 public slots:
     void on_close_btn_clicked();
     void on_print_btn_clicked();

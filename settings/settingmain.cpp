@@ -50,10 +50,6 @@ void SettingMain::open(SettingsPage page) {
     exec();
 }
 
-void SettingMain::doSet(int type) {
-    showPage(settingsPageFromNumber(type));
-}
-
 void SettingMain::showPage(std::optional<SettingsPage> page) {
     for (int i = 0; i < m_buttons.size(); ++i) {
         m_buttons.at(i)->setStyleSheet(page && *page == kSettingsPages[i] ? activeButtonStyle() : idleButtonStyle());

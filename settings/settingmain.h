@@ -31,8 +31,6 @@ public:
 
 public slots:
     void on_close_btn_clicked();
-    // Shows page number `type`; a number that names no page shows none and highlights no button.
-    void doSet(int type);
     void on_btn1_clicked();
     void on_btn2_clicked();
     void on_btn3_clicked();

@@ -64,14 +64,6 @@ myTrade* myTrade::openNonBlocking(Till& till) {
     return dialog;
 }
 
-QList<QLabel*> myTrade::ticketLabels() const {
-    return ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-}
-
-int myTrade::ticketContentsHeight() const {
-    return ui->scrollAreaWidgetContents->height();
-}
-
 void myTrade::on_btnClose_clicked() {
     close();
 }
@@ -192,7 +184,8 @@ void myTrade::showTotals(const shiftsummary::Labels& l) {
     ui->lblwxtk->setText(l.wechatRefund);
     ui->lbltkzje->setText(l.refundTotal);
 
-    const QList<QLabel*> old = ticketLabels();
+    const QList<QLabel*> old =
+        ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     qDeleteAll(old);
     for (int i = 0; i < l.tickets.size(); ++i) {
         auto* line = new QLabel(ui->scrollAreaWidgetContents);

@@ -28,18 +28,8 @@ public:
     // Opens a new summary as the transaction page does: no parent, modal, not blocking; released when closed.
     static myTrade* openNonBlocking(Till& till);
 
-    // The printed ticket block of the totals on show; the ticket lines in the list, in order.
-    QString ticketText() const { return m_ticketText; }
-    QList<QLabel*> ticketLabels() const;
-    int ticketContentsHeight() const;
     // The summary as it would be printed now.
     QString summaryHtml() const;
-    // The check of this till's record against the gateway: its line (in full; the label may cut it), and the 明细
-    // button shown on disagreement.
-    QString checkText() const { return m_checkText; }
-    QLabel* checkLine() const { return m_checkLine; }
-    QPushButton* checkDetailButton() const { return m_checkDetail; }
-    reconcile::HandoverCheck* handoverCheck() const { return m_check; }
 
 public slots:
     void on_btnClose_clicked();

@@ -357,8 +357,8 @@ void TestCollectAmount::successClearsAmountAndShowsResult() {
     QCOMPARE(page.fieldText(), QString());
     QVERIFY(QTest::qWaitFor([&] { return cs.isNull(); }, 2000));
     FormTradeInfo* info = resultWindows().first();
-    QCOMPARE(info->orderText(), QString("ORD1"));
-    QCOMPARE(info->moneyText(), QString("12.50"));
+    QCOMPARE(labelText(*info, "label_sys_order"), QString("ORD1"));
+    QCOMPARE(labelText(*info, "label_money"), QString("12.50"));
     closeResultWindows();
     // No printer chosen: nothing was reported besides the charge.
     QVERIFY(stub.roundTrip());
@@ -531,7 +531,7 @@ void TestCollectAmount::resultSurvivesClosedWindowAndPage() {
     QVERIFY(!cs->isVisible());
     delete page;  // the cashier switched pages while the charge was on its way
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
-    QCOMPARE(resultWindows().first()->orderText(), QString("ORD1"));
+    QCOMPARE(labelText(*resultWindows().first(), "label_sys_order"), QString("ORD1"));
     QVERIFY(QTest::qWaitFor([&] { return cs.isNull(); }, 2000));
     closeResultWindows();
 }

@@ -187,9 +187,9 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     QVERIFY(f.boxes.last().text.contains("ORD8888"));
     QVERIFY(f.boxes.last().text.contains("12.50"));
     FormTradeInfo* info = resultWindows().first();
-    QCOMPARE(info->orderText(), QString("ORD8888"));
-    QCOMPARE(info->operatorText(), QString("张三"));
-    QCOMPARE(info->moneyText(), QString("12.50"));
+    QCOMPARE(labelText(*info, "label_sys_order"), QString("ORD8888"));
+    QCOMPARE(labelText(*info, "label_operate"), QString("张三"));
+    QCOMPARE(labelText(*info, "label_money"), QString("12.50"));
     QCOMPARE(sale.page->fieldText(), QString());
     QVERIFY(QTest::qWaitFor([&] { return sale.cs.isNull(); }, 2000));
     QCOMPARE(receipts.size(), 1);
@@ -360,10 +360,10 @@ void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
     QTest::keyClick(cs, Qt::Key_Return);
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
     FormTradeInfo* info = resultWindows().first();
-    QCOMPARE(info->payWayText(), QString("支付宝"));
-    QCOMPARE(info->moneyText(), QString("52.50"));
+    QCOMPARE(labelText(*info, "label_pay_way"), QString("支付宝"));
+    QCOMPARE(labelText(*info, "label_money"), QString("52.50"));
     QStringList tickets;
-    for (QLabel* l : info->ticketLabels()) {
+    for (QLabel* l : ticketLabels(*info)) {
         tickets << l->text();
     }
     QCOMPARE(tickets, (QStringList{"成人票(20元)", "成人票(20元)", "儿童票(12.5元)"}));
@@ -488,10 +488,10 @@ void TestChargeCheckWindow::confirmedListingShowsInResultWindow() {
     QCOMPARE(found.size(), 1);
     FormTradeInfo info(till().receipts(), chargecheck::tradeContent(found.first(), "张三", "本店"));
     // The listing sends the amount as text whatever the channel; the result window still shows it.
-    QCOMPARE(info.payWayText(), payWay);
-    QCOMPARE(info.moneyText(), QString("12.50"));
-    QCOMPARE(info.orderText(), QString("ORD1"));
-    QCOMPARE(info.operatorText(), QString("张三"));
+    QCOMPARE(labelText(info, "label_pay_way"), payWay);
+    QCOMPARE(labelText(info, "label_money"), QString("12.50"));
+    QCOMPARE(labelText(info, "label_sys_order"), QString("ORD1"));
+    QCOMPARE(labelText(info, "label_operate"), QString("张三"));
 }
 
 QTEST_MAIN(TestChargeCheckWindow)

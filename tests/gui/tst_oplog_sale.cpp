@@ -83,7 +83,7 @@ private slots:
         QTest::keyClick(cs, Qt::Key_Return);
         if (paid) {
             QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
-            QCOMPARE(resultWindows().first()->orderText(), QString("ORD1"));
+            QCOMPARE(labelText(*resultWindows().first(), "label_sys_order"), QString("ORD1"));
             QCOMPARE(boxes.count(), 0);
             closeResultWindows();
         } else {

@@ -5,6 +5,7 @@
 #include "settings/setrefundpwddialog.h"
 #include "settings/setreundform.h"
 #include "settings/settingmain.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -142,11 +143,11 @@ void TestRefundSettings::hubOpensTheRefundPages() {
     signIn();
     answer(f.stub, QString(), 200, kAccepted);
     SettingMain hub(till());
-    hub.doSet(4);
+    hubButton(hub, 4)->click();
     QVERIFY(qobject_cast<ModifyRedundPwdDialog*>(hub.currentPage()));
-    hub.doSet(5);
+    hubButton(hub, 5)->click();
     QVERIFY(qobject_cast<SetRefundPwdDialog*>(hub.currentPage()));
-    hub.doSet(7);
+    hubButton(hub, 7)->click();
     QVERIFY(qobject_cast<setReundForm*>(hub.currentPage()));
 }
 

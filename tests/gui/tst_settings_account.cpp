@@ -6,6 +6,7 @@
 #include "settings/modifypwddialog.h"
 #include "settings/setshoukuan.h"
 #include "settings/settingmain.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -295,9 +296,9 @@ private slots:
     void hubOpensTheAccountPages() {
         TempWorkDir dir;
         SettingMain hub(till());
-        hub.doSet(3);
+        hubButton(hub, 3)->click();
         QVERIFY(qobject_cast<ModifyPwdDialog*>(hub.currentPage()));
-        hub.doSet(6);
+        hubButton(hub, 6)->click();
         QVERIFY(qobject_cast<SetShouKuan*>(hub.currentPage()));
         QCOMPARE(hub.currentPage()->objectName(), QString("SetShouKuan"));
     }

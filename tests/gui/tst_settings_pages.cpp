@@ -3,6 +3,7 @@
 #include "settings/setdatadialog.h"
 #include "settings/settingmain.h"
 #include "app/usersession.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -112,12 +113,12 @@ private slots:
         TempWorkDir dir;
         fillSession();
         SettingMain hub(till());
-        hub.doSet(2);
+        hubButton(hub, 2)->click();
         auto* page = qobject_cast<SetDataDialog*>(hub.currentPage());
         QVERIFY(page);
         box(*page, "comboBox_auto")->setCurrentIndex(1);  // not saved
-        hub.doSet(6);
-        hub.doSet(2);
+        hubButton(hub, 6)->click();
+        hubButton(hub, 2)->click();
         page = qobject_cast<SetDataDialog*>(hub.currentPage());
         QVERIFY(page);
         QCOMPARE(box(*page, "comboBox_auto")->currentIndex(), 0);

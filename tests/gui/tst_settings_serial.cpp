@@ -4,6 +4,7 @@
 #include "core/posbridge.h"
 #include "settings/setcomdia.h"
 #include "settings/settingmain.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -179,14 +180,14 @@ private slots:
         MessageBoxWatcher boxes;
         SettingMain hub(till());
         hub.show();
-        hub.doSet(1);
+        hubButton(hub, 1)->click();
         QCOMPARE(owner.closed, 1);
         QVERIFY(qobject_cast<SetComDia*>(hub.currentPage()));
         // Another page of the hub.
-        hub.doSet(2);
+        hubButton(hub, 2)->click();
         QTRY_COMPARE(owner.opened, 1);
         // Back on the page, then the hub is closed: the page stays, hidden, but is done with the ports.
-        hub.doSet(1);
+        hubButton(hub, 1)->click();
         QCOMPARE(owner.closed, 2);
         hub.findChild<QPushButton*>(QStringLiteral("close_btn"))->click();
         QTRY_COMPARE(owner.opened, 2);
@@ -194,7 +195,7 @@ private slots:
         QCOMPARE(owner.opened, 2);
         QCOMPARE(owner.closed, 2);
         // Opening the hub again builds the page afresh, which takes the ports once more.
-        hub.doSet(1);
+        hubButton(hub, 1)->click();
         hub.show();
         QCOMPARE(owner.closed, 3);
         QVERIFY(waitForQueuedWork());

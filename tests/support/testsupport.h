@@ -4,6 +4,7 @@
 #include "widgets/messagebox.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QByteArray>
 #include <QList>
 #include <QMessageBox>
@@ -200,6 +201,17 @@ private:
 QString formValue(const QByteArray& body, const QString& name);
 // The "action" field of a form body.
 QByteArray actionOf(const QByteArray& body);
+
+// What a window shows in its label `name`.
+inline QString labelText(const QWidget& window, const char* name) {
+    const auto* label = window.findChild<QLabel*>(QLatin1String(name));
+    return label ? label->text() : QString();
+}
+// The lines of a window's ticket list (its "scrollAreaWidgetContents"), in order.
+inline QList<QLabel*> ticketLabels(const QWidget& window) {
+    const auto* list = window.findChild<QWidget*>(QStringLiteral("scrollAreaWidgetContents"));
+    return list ? list->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly) : QList<QLabel*>();
+}
 
 // Closes and deletes the visible top-level windows of type T (result windows and the like a test leaves open).
 template <class T>
