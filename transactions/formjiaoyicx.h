@@ -16,6 +16,7 @@ class FormJiaoYiCX;
 }
 class LoadingDialog;
 class QLabel;
+class OrderTableModel;
 class QPushButton;
 class Till;
 
@@ -49,11 +50,9 @@ public:
 
     // The page whose rows are on screen (1 before the first query).
     int currentPage() const { return m_currentPage; }
-    // Table columns in use: 8 with the refund function on, else 7.
-    int columnCount() const { return m_columnCount; }
     // The table column of the reprint button (the last one) and of the refund button (-1 when there is none).
-    int reprintColumn() const { return m_columnCount - 1; }
-    int refundColumn() const { return m_columnCount == 8 ? 6 : -1; }
+    int reprintColumn() const;
+    int refundColumn() const;
     LoadingDialog* loadingDialog() const { return m_loading.get(); }
 
     // Posts the query for `page` with the filters as they stand and runs the busy dialog until the reply is in.
@@ -74,8 +73,9 @@ public slots:
 
 private:
     void setUpTable();
-    void clearTable();
-    void fillRow(int row, const Order& order);
+    // The page's transactions into the table, with the row buttons over their cells.
+    void showOrders(const QList<Order>& orders);
+    void addRowButtons(int row, const Order& order);
     // The table row whose cell holds the button that sent the current signal; -1 when it is not a row button.
     int senderRow(int column) const;
     // The cashier gave the query up: its reply, whenever it comes, changes nothing.
@@ -85,15 +85,14 @@ private:
 
     std::unique_ptr<Ui::FormJiaoYiCX> ui;
     Till& m_till;
-    // The transactions of the rows on screen, by row: what the row buttons act on.
-    QList<Order> m_orders;
+    // The transactions of the rows on screen: what the row buttons act on.
+    OrderTableModel* m_orders = nullptr;
     std::unique_ptr<LoadingDialog> m_loading;
     RefundOpener m_refundOpener;
     ShiftSummaryOpener m_shiftSummaryOpener;
     ExportPathChooser m_exportPath;
     int m_currentPage = 1;
     int m_requestedPage = 1;
-    int m_columnCount = 7;
     int m_timeoutMs;
     // The summary labels as designed: their places and faces.
     struct SummaryLabel {

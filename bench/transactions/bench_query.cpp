@@ -23,7 +23,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -33,20 +33,20 @@ namespace {
 // paints of the old rows (while the busy dialog opens, for instance) do not count.
 class PaintWatcher : public QObject {
 public:
-    QTableWidget* table = nullptr;
+    QTableView* table = nullptr;
     int column = 0;
     QPointer<QWidget> oldButton;
     bool painted = false;
 
     void arm() {
-        oldButton = table->cellWidget(0, column);
+        oldButton = table->indexWidget(table->model()->index(0, column));
         painted = false;
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint && table->cellWidget(0, column) &&
-            table->cellWidget(0, column) != oldButton.data()) {
+        if (e->type() == QEvent::Paint && table->indexWidget(table->model()->index(0, column)) &&
+            table->indexWidget(table->model()->index(0, column)) != oldButton.data()) {
             painted = true;
         }
         return false;
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     auto* page = new FormJiaoYiCX(till, &host);
     page->setGeometry(10, 135, 780, 455);
     host.show();
-    QTableWidget* table = page->findChild<QTableWidget*>(QStringLiteral("tableWidget"));
+    QTableView* table = page->findChild<QTableView*>(QStringLiteral("tableWidget"));
     PaintWatcher watcher;
     watcher.table = table;
     watcher.column = page->reprintColumn();

@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QtTest>
 
 using namespace testsupport;
@@ -78,9 +78,10 @@ void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     FormJiaoYiCX* page = w.queryPage();
     page->findChild<QPushButton*>(QStringLiteral("query_btn"))->click();
     QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.listPay").size(), 1);
-    auto* table = page->findChild<QTableWidget*>(QStringLiteral("tableWidget"));
-    QTRY_VERIFY(qobject_cast<QPushButton*>(table->cellWidget(0, page->refundColumn())));
-    auto* refundButton = qobject_cast<QPushButton*>(table->cellWidget(0, page->refundColumn()));
+    auto* table = page->findChild<QTableView*>(QStringLiteral("tableWidget"));
+    const auto refundCell = [&] { return table->indexWidget(table->model()->index(0, page->refundColumn())); };
+    QTRY_VERIFY(qobject_cast<QPushButton*>(refundCell()));
+    auto* refundButton = qobject_cast<QPushButton*>(refundCell());
     QVERIFY(refundButton->isEnabled());
 
     // The dialog runs modally for the row: its order, and the refund goes out for that order.

@@ -16,7 +16,7 @@
 #include <QLineEdit>
 #include <QMovie>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QtTest>
 #include <atomic>
@@ -71,12 +71,12 @@ T* child(QWidget& page, const char* name) {
 }
 
 QString cell(FormJiaoYiCX& page, int row, int column) {
-    QTableWidgetItem* item = child<QTableWidget>(page, "tableWidget")->item(row, column);
-    return item ? item->text() : QString();
+    return child<QTableView>(page, "tableWidget")->model()->index(row, column).data().toString();
 }
 
 QPushButton* rowButton(FormJiaoYiCX& page, int row, int column) {
-    return qobject_cast<QPushButton*>(child<QTableWidget>(page, "tableWidget")->cellWidget(row, column));
+    auto* table = child<QTableView>(page, "tableWidget");
+    return qobject_cast<QPushButton*>(table->indexWidget(table->model()->index(row, column)));
 }
 
 }  // namespace
@@ -409,10 +409,11 @@ void TestTransactionsQuery::rowButtons() {
     m_fx->stub.setReply(pageReply(1, 1, 4, {"支付成功", "退款成功", "支付成功", "已退款,交易关闭"},
                                   {"微信", "刷卡", "刷卡", "支付宝"}));
     FormJiaoYiCX& page = *makePage(refund);
-    QTableWidget* table = child<QTableWidget>(page, "tableWidget");
+    const QAbstractItemModel* table = child<QTableView>(page, "tableWidget")->model();
     QCOMPARE(table->columnCount(), refund ? 8 : 7);
-    QCOMPARE(table->horizontalHeaderItem(table->columnCount() - 1)->text(), QStringLiteral("重打印"));
-    QCOMPARE(table->horizontalHeaderItem(6)->text(), refund ? QStringLiteral("退款") : QStringLiteral("重打印"));
+    QCOMPARE(table->headerData(table->columnCount() - 1, Qt::Horizontal).toString(), QStringLiteral("重打印"));
+    QCOMPARE(table->headerData(6, Qt::Horizontal).toString(),
+             refund ? QStringLiteral("退款") : QStringLiteral("重打印"));
     query(page);
 
     const int reprintColumn = refund ? 7 : 6;
@@ -543,7 +544,7 @@ void TestTransactionsQuery::figuresAreShownWhole() {
         }
     }
     // The columns as designed, the order number's 200 pixels included, with the refund column in use.
-    auto* table = child<QTableWidget>(page, "tableWidget");
+    auto* table = child<QTableView>(page, "tableWidget");
     const QList<int> widths{200, 70, 70, 70, 70, 140, 70};
     for (int c = 0; c < widths.size(); ++c) {
         QCOMPARE(table->columnWidth(c), widths.at(c));
