@@ -13,15 +13,19 @@ SettingMain* settingHub() {
     return g_hub;
 }
 
-QString SettingMain::activeButtonStyle() {
+namespace {
+
+QString activeButtonStyle() {
     return windowstyle::imageButton(QStringLiteral("btn_nom.jpg"), QStringLiteral("btn_pre.png"),
                                     QStringLiteral("color:black;"));
 }
 
-QString SettingMain::idleButtonStyle() {
+QString idleButtonStyle() {
     return windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
                                     QStringLiteral("color:white;"));
 }
+
+}  // namespace
 
 SettingMain::SettingMain(Till& till, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()), m_till(till) {

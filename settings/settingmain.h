@@ -26,9 +26,6 @@ public:
     // The page on show (null when none).
     QWidget* currentPage() const { return m_page; }
 
-    static QString activeButtonStyle();
-    static QString idleButtonStyle();
-
 public slots:
     void on_close_btn_clicked();
     void on_btn1_clicked();

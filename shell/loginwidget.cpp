@@ -27,13 +27,17 @@
 #include <QKeyEvent>
 #include <QUrl>
 
-QString LoginWidget::loginButtonStyle() {
+namespace {
+
+QString loginButtonStyle() {
     return windowstyle::imageButton(QStringLiteral("login_btn.png"), QStringLiteral("login_btn_pre.png"));
 }
 
-QString LoginWidget::loadingButtonStyle() {
+QString loadingButtonStyle() {
     return QStringLiteral("QPushButton{border-image: url(:/images/loading.png);}");
 }
+
+}  // namespace
 
 LoginWidget::LoginWidget(Till& till, SettingsOpener openSettings, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::LoginWidget>()), m_till(till), m_openSettings(std::move(openSettings)) {

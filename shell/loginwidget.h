@@ -30,9 +30,6 @@ public:
     // The store dialog opened by a successful login (null before, and after it led back here).
     SelectShopDialog* shopDialog() const { return m_shopDialog.get(); }
 
-    static QString loginButtonStyle();
-    static QString loadingButtonStyle();
-
 public slots:
     void on_login_btn_clicked();
     void on_min_btn_clicked();

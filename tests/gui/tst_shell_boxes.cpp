@@ -3,7 +3,6 @@
 #include "app/shown.h"
 #include "collect/formcs.h"
 #include "collect/selectshopdialog.h"
-#include "gateway/replies.h"
 #include "refunds/refundsuredialog.h"
 #include "settings/settingmain.h"
 #include "shell/loginwidget.h"

@@ -176,10 +176,10 @@ private slots:
         QVERIFY(!userEdit(w)->isEnabled());
         QVERIFY(!pwdEdit(w)->isEnabled());
         QVERIFY(!loginButton(w)->isEnabled());
-        QCOMPARE(loginButton(w)->styleSheet(), LoginWidget::loadingButtonStyle());
+        QVERIFY(loginButton(w)->styleSheet().contains(QLatin1String("loading.png")));
         QVERIFY(m_boxes().waitForBoxes(1));
         QTRY_VERIFY(loginButton(w)->isEnabled());
-        QCOMPARE(loginButton(w)->styleSheet(), LoginWidget::loginButtonStyle());
+        QVERIFY(!loginButton(w)->styleSheet().contains(QLatin1String("loading.png")));
         QVERIFY(!w.findChild<QCheckBox*>(QStringLiteral("Rem_PassWord"))->isEnabled());
     }
 
@@ -262,17 +262,13 @@ private slots:
         QTRY_COMPARE(till().session().ticketTypes().size(), 2);
         const TicketType a = till().session().ticketTypes().at(0);
         QCOMPARE(a.id, 31);
-        QCOMPARE(a.shopid, 7);
         QCOMPARE(a.priceFen, qint64(29));  // half up at the fen, without a detour through floating point
         QCOMPARE(a.name, QStringLiteral("成人票"));
-        QCOMPARE(a.status, 1);
         // A kind whose price is no amount is left out rather than sold for 0.
         const TicketType b = till().session().ticketTypes().at(1);
         QCOMPARE(b.name, QStringLiteral("儿童票"));
         QCOMPARE(b.id, 5);
-        QCOMPARE(b.shopid, 0);
         QCOMPARE(b.priceFen, qint64(600));
-        QCOMPARE(b.status, 0);
     }
 
     // A merchant without a store is not stuck in the store dialog: its close control leads back here, signed out.

@@ -76,41 +76,21 @@ private slots:
         hubButton(hub, 6)->click();
         hubButton(hub, type)->click();
         QCOMPARE(highlighted(hub), QList<int>{type});
-        // Clicking a button moves the highlight.
-        hub.findChild<QPushButton*>(QStringLiteral("btn6"))->click();
-        QCOMPARE(hubPageShown(hub), 6);
-        QCOMPARE(highlighted(hub), QList<int>{6});
+        QCOMPARE(hubPageShown(hub), type);
     }
 
-    void trayMenuEntriesAndPageNumbers_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("page");
-        QTest::newRow("客显设置") << QStringLiteral("客显设置") << 1;
-        QTest::newRow("其他设置") << QStringLiteral("其他设置") << 2;
-        QTest::newRow("密码设置") << QStringLiteral("密码设置") << 3;
-        QTest::newRow("退款密码修改") << QStringLiteral("退款密码修改") << 4;
-        QTest::newRow("设置忘记退款密码") << QStringLiteral("设置忘记退款密码") << 5;
-        QTest::newRow("收款设置") << QStringLiteral("收款设置") << 6;
-        QTest::newRow("退款设置") << QStringLiteral("退款设置") << 7;
-    }
+    // The entries in order; the seven settings entries open the hub's pages 1 to 7.
     void trayMenuEntriesAndPageNumbers() {
-        QFETCH(QString, entry);
-        QFETCH(int, page);
         TrayMenu menu(till().settings());
         QSignalSpy spy(&menu, &TrayMenu::doSetting);
-        QAction* action = menu.actionByText(entry);
-        QVERIFY(action);
-        action->trigger();
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(settingsPageNumber(spy.first().first().value<SettingsPage>()), page);
-    }
-
-    void trayMenuOrder() {
-        TrayMenu menu(till().settings());
         QStringList texts;
         const auto actions = menu.actions();
         for (QAction* a : actions) {
             texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            if (texts.size() <= 7) {
+                a->trigger();
+                QCOMPARE(settingsPageNumber(spy.last().first().value<SettingsPage>()), texts.size());
+            }
         }
         QCOMPARE(texts, QStringList({"客显设置", "其他设置", "密码设置", "退款密码修改", "设置忘记退款密码", "收款设置",
                                      "退款设置", "-", "显示主面板", "-", "官方网站", "关于我们", "打开日志文件夹", "-",

@@ -245,9 +245,7 @@ private slots:
         myTrade dialog(till());
         QTRY_COMPARE(ticketLabels(dialog).size(), 2);
         QCOMPARE(ticketLabels(dialog).at(0)->text(), QString("成人票(40元,2张)"));
-        QCOMPARE(ticketLabels(dialog).at(0)->y(), 0);
         QCOMPARE(ticketLabels(dialog).at(1)->text(), QString("老人票(12.5元,1张)"));
-        QCOMPARE(ticketLabels(dialog).at(1)->y(), 20);
         // The last line is not cut off.
         QVERIFY(dialog.findChild<QWidget*>("scrollAreaWidgetContents")->height() >=
                 ticketLabels(dialog).at(1)->geometry().bottom());

@@ -26,8 +26,7 @@ class Server;
 namespace testsupport {
 
 // Runs the test case in a fresh temporary working directory (data.ini and app.config live in the cwd) with a till of
-// its own there, as a program started in that folder has: settings, record, session and a fresh payment journal.
-// Restores the old cwd on destruction.
+// its own there, as a program started in that folder has it. Restores the old cwd on destruction.
 class TempWorkDir {
 public:
     TempWorkDir();
@@ -35,8 +34,7 @@ public:
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
     Till& till() { return *m_till; }
-    // A new till in the working directory, as the next start of the program makes it (files written by hand are
-    // read then).
+    // A new till in the working directory, as the next start of the program makes it (reading files written by hand).
     void restartTill();
 
 private:

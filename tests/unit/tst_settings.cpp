@@ -10,8 +10,7 @@
 #include <QtEndian>
 #include <QtTest>
 
-using testsupport::restartTill;
-using testsupport::till;
+using namespace testsupport;
 
 class TestSettings : public QObject {
     Q_OBJECT
@@ -24,7 +23,6 @@ private slots:
     void recordFullItemNameReadsAsSaved();
     void recordSaveFailsOnUnwritableDir();
     void chineseShopNameIsGb2312();
-    void savedLoginTwice();
     void passwordDigest();
     void oldClearPasswordStillVerifies();
     void defaultsOfOurKeys();
@@ -163,21 +161,6 @@ void TestSettings::chineseShopNameIsGb2312() {
     QVERIFY(!raw.contains(name.toUtf8()));
     restartTill();
     QCOMPARE(till().settings().shopName(), name);
-}
-
-void TestSettings::savedLoginTwice() {
-    testsupport::TempWorkDir dir;
-    till().settings().saveLogin("cashier1", "secret1", false);
-    const QStringList first = till().settings().savedLogin();
-    const QStringList second = till().settings().savedLogin();
-    QCOMPARE(first.size(), 3);
-    QCOMPARE(first, second);
-    QCOMPARE(first.at(0), QString("cashier1"));
-    QCOMPARE(first.at(2), QString("false"));
-    till().settings().saveLogin("cashier2", "secret2", true);
-    const QStringList third = till().settings().savedLogin();
-    QCOMPARE(third.at(0), QString("cashier2"));
-    QCOMPARE(third.at(2), QString("true"));
 }
 
 void TestSettings::passwordDigest() {
