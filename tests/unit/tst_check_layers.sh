@@ -39,7 +39,5 @@ expect 1 gateway listingfetch.cpp payments/journal.h         # the gateway is be
 expect 1 app usersession.cpp gateway/replies.h                # app is below the gateway
 expect 0 payments chargecontroller.cpp gateway/replies.h      # below
 expect 1 collect formcs.cpp gateway/requests.h                 # windows ask the till's services, never the gateway
-expect 1 shell loginwidget.cpp gateway/gatewayurl.h
 expect 1 core till.cpp widgets/messagebox.h                    # the till draws nothing
-expect 0 core till.cpp gateway/gatewayurl.h
 exit $status
