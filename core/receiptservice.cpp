@@ -17,7 +17,7 @@ QString ReceiptService::servicePhone() {
 }
 
 receipts::PrintResult ReceiptService::print(const QString& html) {
-    return printHtmlReceipt(html, m_till.settings().printerName());
+    return printHtmlReceipt(html, m_till.settings().printerName(), m_sink);
 }
 
 receipts::PrintResult ReceiptService::printSale(receipts::SaleReceipt receipt) {

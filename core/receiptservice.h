@@ -21,10 +21,13 @@ public:
     QString servicePhone();
     // One copy of `html` on the chosen printer.
     receipts::PrintResult print(const QString& html);
+    // Receipts go to `sink` instead of the printer (tests and benchmarks); an empty one restores the printer.
+    void setSink(receipts::ReceiptSink sink) { m_sink = std::move(sink); }
     // A sale's receipt. Once the print system has taken it, the gateway is told ("Account.Print.doprint", its answer
     // changes nothing): it then records a receipt that exists.
     receipts::PrintResult printSale(receipts::SaleReceipt receipt);
 
 private:
     Till& m_till;
+    receipts::ReceiptSink m_sink;
 };

@@ -2,6 +2,7 @@
 
 #include "app/comconfig.h"
 #include "app/dataconfig.h"
+#include "app/relaunch.h"
 #include "app/usersession.h"
 #include "payments/paymentcontext.h"
 
@@ -62,6 +63,15 @@ public:
     // What a charge, a refund and the handover check need of the till.
     PaymentContext paymentContext();
 
+    // The shift handover: a new copy of the program starts at its login window, then this one ends. False (nothing
+    // ends) when the new copy could not be started.
+    bool restartProgram() { return relaunch::restartProgram(m_start, m_quit); }
+    // How that new copy is started and this one ended (a till under test records them instead).
+    void setRestart(relaunch::Starter start, relaunch::Quitter quit) {
+        m_start = std::move(start);
+        m_quit = std::move(quit);
+    }
+
     SignInService& signIn() { return *m_signIn; }
     StoreService& stores() { return *m_stores; }
     ListingService& listing() { return *m_listing; }
@@ -86,4 +96,6 @@ private:
     std::unique_ptr<ChargeService> m_charges;
     std::unique_ptr<ReceiptService> m_receipts;
     std::unique_ptr<PosBridge> m_pos;
+    relaunch::Starter m_start;
+    relaunch::Quitter m_quit;
 };

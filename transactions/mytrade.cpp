@@ -1,7 +1,6 @@
 #include "transactions/mytrade.h"
 
 #include "app/shown.h"
-#include "app/relaunch.h"
 #include "core/receiptservice.h"
 #include "core/till.h"
 #include "receipts/summaryhtml.h"
@@ -262,7 +261,7 @@ void myTrade::on_btnPrint_clicked() {
         return;
     }
     waitForPrintLog();
-    if (!relaunch::restartProgram()) {
+    if (!m_till.restartProgram()) {
         msgbox::critical(this, msgbox::Title::Error, QStringLiteral("无法重新启动程序，请关闭程序后重新打开登录"));
         return;
     }

@@ -163,7 +163,7 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     GatewayFixture f;
     till().settings().setPrinterName("CashierCapture");
     QStringList receipts;
-    receipts::setReceiptSinkForTests([&](const QString& html) { receipts.append(html); });
+    till().receipts().setSink([&](const QString& html) { receipts.append(html); });
     // The gateway records the charge while the window is already checking.
     answerCharge(f, [](int n) { return listingWith(n < 3 ? QJsonArray{} : QJsonArray{paidRow("ORD8888")}); });
     f.boxes.setAnswer(QMessageBox::Yes);
@@ -175,7 +175,7 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     // Nothing typed while checking starts a charge.
     sale.scan("130000000000008888");
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
-    receipts::setReceiptSinkForTests({});
+    till().receipts().setSink({});
 
     QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
     QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 3);

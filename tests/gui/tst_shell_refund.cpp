@@ -5,6 +5,7 @@
 #include "receipts/printhtmlreceipt.h"
 #include "refunds/refundsuredialog.h"
 #include "shell/mainwindow.h"
+#include "core/receiptservice.h"
 #include "testsupport.h"
 #include "transactions/formjiaoyicx.h"
 
@@ -69,7 +70,7 @@ void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
         }
         return StubGateway::Response{200, listReply(refunded ? "500" : "0"), 0};
     });
-    receipts::setReceiptSinkForTests([](const QString&) {});
+    till().receipts().setSink([](const QString&) {});
 
     MainWindow w(till());
     w.show();
@@ -109,7 +110,6 @@ void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     // the refund.
     QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.listPay").size(), 3);
     QTRY_COMPARE(page->findChild<QLabel*>(QStringLiteral("total_rfee"))->text(), QStringLiteral("5"));
-    receipts::setReceiptSinkForTests({});
 }
 
 QTEST_MAIN(TestShellRefund)

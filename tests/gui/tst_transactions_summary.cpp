@@ -55,7 +55,7 @@ struct RelaunchRecorder {
     bool startWorks = true;
     std::function<void()> onStart;
     RelaunchRecorder() {
-        relaunch::setHooksForTests(
+        till().setRestart(
             [this](const relaunch::Command& c) {
                 started.append(c);
                 if (onStart) {
@@ -65,7 +65,7 @@ struct RelaunchRecorder {
             },
             [this](int code) { quits.append(code); });
     }
-    ~RelaunchRecorder() { relaunch::setHooksForTests({}, {}); }
+    ~RelaunchRecorder() { till().setRestart({}, {}); }
 };
 
 void signedIn() {

@@ -65,9 +65,9 @@ inline FormCS* sellTwoAndOne(TicketForm& page) {
 struct ReceiptCatcher {
     QStringList html;
     ReceiptCatcher() {
-        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
+        till().receipts().setSink([this](const QString& h) { html.append(h); });
     }
-    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
+    ~ReceiptCatcher() { till().receipts().setSink({}); }
     ReceiptCatcher(const ReceiptCatcher&) = delete;
     ReceiptCatcher& operator=(const ReceiptCatcher&) = delete;
 };
