@@ -137,10 +137,7 @@ void readTransactions(const gateway::Reply& r) {
     }
     (void)transactions::goToPage(page.value.totalCount, total);
 
-    UserSession session;
-    for (int i = 0; i < page.value.rows.size(); ++i) {
-        session.insertOrder(i, page.value.rows.at(i));
-        const Order order = session.orderAt(i);
+    for (const Order& order : page.value.rows) {
         checkFen(order.fen);
         checkFen(order.refundFen);
         const transactions::RowCells cells = transactions::rowCells(order);
