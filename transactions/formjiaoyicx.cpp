@@ -231,14 +231,9 @@ ListingService::Filter FormJiaoYiCX::listingFilter() const {
 void FormJiaoYiCX::on_btnExport_clicked() {
     const QString suggested =
         QStringLiteral("交易列表_%1.csv").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")));
-    QString path;
-    if (m_exportPath) {
-        path = m_exportPath(suggested);
-    } else {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        path = QFileDialog::getSaveFileName(this, QStringLiteral("导出交易列表"), QDir(folder).filePath(suggested),
-                                            QStringLiteral("CSV 文件 (*.csv)"));
-    }
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("导出交易列表"), QDir(folder).filePath(suggested), QStringLiteral("CSV 文件 (*.csv)"));
     if (path.isEmpty()) {
         return;
     }

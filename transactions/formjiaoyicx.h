@@ -33,16 +33,12 @@ public:
     using RefundOpener = std::function<void(const Order& order)>;
     // Opens the shift summary; without one the 交接班 button is disabled.
     using ShiftSummaryOpener = std::function<void()>;
-    // Asks where the export goes (the suggested file name in, the chosen path out; empty: the cashier cancelled).
-    using ExportPathChooser = std::function<QString(const QString& suggested)>;
 
     explicit FormJiaoYiCX(Till& till, QWidget* parent = nullptr);
     ~FormJiaoYiCX() override;
 
     void setRefundOpener(RefundOpener opener);
     void setShiftSummaryOpener(ShiftSummaryOpener opener);
-    // Tests choose the export's file without a dialog.
-    void setExportPathChooser(ExportPathChooser chooser) { m_exportPath = std::move(chooser); }
     // The range and filters as they stand, as every page of the listing is asked for.
     ListingService::Filter listingFilter() const;
     // Tests shorten the gateway time-out.
@@ -90,7 +86,6 @@ private:
     std::unique_ptr<LoadingDialog> m_loading;
     RefundOpener m_refundOpener;
     ShiftSummaryOpener m_shiftSummaryOpener;
-    ExportPathChooser m_exportPath;
     int m_currentPage = 1;
     int m_requestedPage = 1;
     int m_timeoutMs;
