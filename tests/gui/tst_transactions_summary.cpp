@@ -311,7 +311,7 @@ private slots:
         QVERIFY(relaunch.started.isEmpty());
     }
 
-    void noKeepsTheDialog() {
+    void noOrOpenMoneyKeepsTheDialog() {
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
@@ -334,14 +334,8 @@ private slots:
         QVERIFY(relaunch.started.isEmpty());
         QVERIFY(relaunch.quits.isEmpty());
         QTRY_COMPARE(f.stub.bodiesOf("Account.Print.logPrint").size(), 1);
-    }
 
-    // A charge whose outcome is open stays with this copy: the next one is not started, and the cashier is told which.
-    void openChargeHoldsTheHandover() {
-        GatewayFixture f;
-        signedIn();
-        standardGateway(f.stub);
-        dataConfig().setPrinterName(QStringLiteral("CashierCapture"));
+        // 是 while a charge of this copy is open: the next copy is not started, and the cashier is told which.
         journal::Attempt open;
         open.saleId = QStringLiteral("S1");
         open.fen = 1250;
@@ -349,12 +343,7 @@ private slots:
         open.cashierId = QStringLiteral("42");
         open.maskedCode = QStringLiteral("****0001");
         QVERIFY(journal::instance()->begin(open, nullptr));
-        ReceiptCatcher catcher;
-        RelaunchRecorder relaunch;
         f.boxes.setAnswer(QMessageBox::Yes);
-        myTrade dialog;
-        dialog.show();
-        QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
         QVERIFY(relaunch.started.isEmpty());
         QVERIFY(dialog.isVisible());
