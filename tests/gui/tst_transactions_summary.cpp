@@ -1,7 +1,6 @@
 // The shift summary and the merchant page, offscreen, against a stub gateway.
 #include "app/dataconfig.h"
 #include "app/relaunch.h"
-#include "payments/journal.h"
 #include "app/usersession.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/summaryhtml.h"
@@ -311,7 +310,7 @@ private slots:
         QVERIFY(relaunch.started.isEmpty());
     }
 
-    void noOrOpenMoneyKeepsTheDialog() {
+    void noKeepsTheDialog() {
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
@@ -334,21 +333,6 @@ private slots:
         QVERIFY(relaunch.started.isEmpty());
         QVERIFY(relaunch.quits.isEmpty());
         QTRY_COMPARE(f.stub.bodiesOf("Account.Print.logPrint").size(), 1);
-
-        // 是 while a charge of this copy is open: the next copy is not started, and the cashier is told which.
-        journal::Attempt open;
-        open.saleId = QStringLiteral("S1");
-        open.fen = 1250;
-        open.shopId = QStringLiteral("7");
-        open.cashierId = QStringLiteral("42");
-        open.maskedCode = QStringLiteral("****0001");
-        QVERIFY(journal::instance()->begin(open, nullptr));
-        f.boxes.setAnswer(QMessageBox::Yes);
-        QTest::mouseClick(printButton(dialog), Qt::LeftButton);
-        QVERIFY(relaunch.started.isEmpty());
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
-        QVERIFY(f.boxes.last().text.contains(QStringLiteral("收款 12.50元，付款码 ****0001")));
     }
 
     void yesHandsOver_data() {
