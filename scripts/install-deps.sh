@@ -17,9 +17,10 @@ packaging=(dpkg-dev file lintian desktop-file-utils)
 # The fuzz targets: clang with libFuzzer and the sanitizer runtimes.
 fuzzing=(clang libclang-rt-14-dev)
 # The Windows build (scripts/windows/): the mingw-w64 compilers, what builds the libraries from Debian's sources
-# (dpkg-source; tclsh for SQLite's amalgamation), NSIS for the installer, Wine and what the tests drive it with.
-windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev make perl python3 tcl xz-utils nsis wine
-         wine64 xvfb xauth xdotool socat imagemagick qttranslations5-l10n libspdlog-dev libfmt-dev)
+# (dpkg-source; tclsh for SQLite's amalgamation; autotools for libsodium, whose Debian source has no configure),
+# NSIS for the installer, Wine and what the tests drive it with.
+windows=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev make perl python3 tcl autoconf automake libtool
+         xz-utils nsis wine wine64 xvfb xauth xdotool socat imagemagick qttranslations5-l10n libspdlog-dev libfmt-dev)
 
 wanted=("${build[@]}" "${run[@]}")
 case "$mode" in

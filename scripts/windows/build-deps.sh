@@ -158,6 +158,10 @@ recipe_qt() {
     fi
     mkdir "$work/serialport-build"
     cd "$work/serialport-build"
+    # The vendored tarball is a git archive, without the forwarding headers (include/QtSerialPort/...) a release
+    # tarball carries in its source tree: syncqt makes them there, as a release is made.
+    run_step "Qt Serial Port: headers" "$log" perl "$prefix/bin/syncqt.pl" -module QtSerialPort -version 5.15.8 \
+        -outdir "$work/serialport" "$work/serialport"
     run_step "Qt Serial Port: qmake" "$log" "$prefix/bin/qmake" "$work/serialport"
     run_step "Qt Serial Port: build" "$log" make -j"$jobs"
     run_step "Qt Serial Port: install" "$log" make install
@@ -182,6 +186,9 @@ recipe_sqlite() {
 recipe_sodium() {
     run_step "libsodium: unpack" "$log" unpack_debian_source "$dsc_file" "$work/src"
     cd "$work/src"
+    # Debian's source is the upstream repository's, without the generated configure script (Debian regenerates it
+    # too).
+    run_step "libsodium: autoreconf" "$log" autoreconf -fi
     run_step "libsodium: configure" "$log" ./configure --host=$host --prefix="$prefix" --disable-shared \
         --enable-static --disable-dependency-tracking
     run_step "libsodium: build" "$log" make -j"$jobs"
