@@ -51,4 +51,4 @@ foreach(dll libstdc++-6.dll libwinpthread-1.dll)
 endforeach()
 string(REPLACE ";" ":" cashier_dll_dirs "${cashier_dll_dirs}")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../scripts/windows/wine-run.sh --dlls
-    "${cashier_dll_dirs}" --plugins "${cashier_qt_plugins}" --prefix ${CMAKE_BINARY_DIR}/wineprefix --)
+    "${cashier_dll_dirs}" --plugins "${cashier_qt_plugins}" --prefix ${CMAKE_BINARY_DIR}/wineprefix --qtest --)

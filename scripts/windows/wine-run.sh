@@ -2,14 +2,17 @@
 # Runs a Windows program of the cross build under Wine, finding the DLLs it was built against (Qt, OpenSSL, the
 # compiler's runtime) where they lie on this machine. CMake's cross-compiling emulator for the Windows build's
 # tests (packaging/windows/toolchain-mingw64.cmake passes the folders).
-#   scripts/windows/wine-run.sh --dlls DIR[:DIR...] [--plugins DIR] [--prefix DIR] -- PROGRAM.exe [ARGS...]
+#   scripts/windows/wine-run.sh --dlls DIR[:DIR...] [--plugins DIR] [--prefix DIR] [--qtest] -- PROGRAM.exe [ARGS...]
+# --qtest: PROGRAM is a Qt test, whose plain-text report goes to Windows' debug output when it has no console (as
+# under Wine): it is written to a file instead and shown here.
 # WINEPREFIX from the environment wins over --prefix (./test.sh makes one in a temporary folder and shares it
 # among the tests); a prefix that does not exist yet is made first.
 set -euo pipefail
 
-dlls="" plugins="" prefix=""
+dlls="" plugins="" prefix="" qtest=0
 while (($#)); do
     case $1 in
+        --qtest) qtest=1; shift ;;
         --dlls) dlls=$2; shift 2 ;;
         --plugins) plugins=$2; shift 2 ;;
         --prefix) prefix=$2; shift 2 ;;
@@ -42,5 +45,13 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
     flock 8
     [[ -f $WINEPREFIX/system.reg ]] || wine wineboot --init >/dev/null 2>&1
     flock -u 8
+fi
+if ((qtest)); then
+    report=$(mktemp /tmp/qtest-report.XXXXXX)
+    trap 'rm -f "$report"' EXIT
+    status=0
+    wine "$@" -o "$(winpath "$report"),txt" || status=$?
+    cat "$report"
+    exit $status
 fi
 exec wine "$@"
