@@ -3,6 +3,7 @@
 #include "app/oplog.h"
 #include "app/startup.h"
 #include "payments/journal.h"
+#include "platform/platform.h"
 #include "shell/startup_windows.h"
 #include "widgets/windowstyle.h"
 
@@ -20,6 +21,9 @@ int main(int argc, char* argv[]) {
     // 1. The application object (arguments are not interpreted), Qt's own texts in Chinese and the style sheet its
     //    windows share.
     QApplication app(argc, argv);
+    // The settings, journal and log live in the working directory: a start from where they must not be kept (the
+    // Windows Run key starts programs in the system folder) moves to the cashier's own folder first.
+    platform::settleWorkingDirectory();
     // The operations log beside data.ini, first, so that it holds the whole run.
     const QString dataFolder = QFileInfo(dataConfig().fileName()).absolutePath();
     oplog::startForClient(logFolder(), dataFolder, QCoreApplication::arguments());

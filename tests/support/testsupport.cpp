@@ -17,6 +17,7 @@
 
 #include "gateway/httpfun.h"
 
+#ifndef Q_OS_WIN
 #include <sys/ioctl.h>
 
 #include <fcntl.h>
@@ -24,6 +25,7 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace testsupport {
 
@@ -44,6 +46,7 @@ TempWorkDir::~TempWorkDir() {
     QDir::setCurrent(m_oldCwd);
 }
 
+#ifndef Q_OS_WIN
 PtyLine::PtyLine() {
     int end = -1;
     int device = -1;
@@ -104,6 +107,7 @@ int PtyLine::unread() const {
 IdleSerialLine::IdleSerialLine() {
     dataConfig().setSerialDevice(QStringLiteral("COM%1").arg(comConfig().softPortNo), line.device());
 }
+#endif
 
 MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
     m_previous = msgbox::setTestHook([this](const msgbox::Request& r) {
