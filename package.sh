@@ -4,8 +4,15 @@
 # on the last.
 #   ./package.sh [BUILD_DIR]    default build-package (Release); an existing tree is used as it is configured
 # Checks them before printing: lintian must report no errors, desktop-file-validate must pass on the menu entry.
+#   ./package.sh windows [BUILD_DIR]   the Windows installer instead, cashier-setup-<version>.exe (default
+#                                      build-windows), built with mingw-w64 by scripts/windows/build.sh; prints its path
 set -euo pipefail
 cd "$(dirname "$0")"
+
+if [[ ${1:-} == windows ]]; then
+    shift
+    exec scripts/windows/build.sh "${1:-build-windows}"
+fi
 
 build=${1:-build-package}
 

@@ -87,6 +87,15 @@ else
     status=1
 fi
 
+# ---- Windows: the client, its unit and widget tests and its installer cross-built with mingw-w64 (the libraries
+# built once into ~/.cache/cashier-windows/), the tests run under Wine, then the installed client end to end. ----
+if [[ ${CASHIER_SKIP_WINDOWS:-} == 1 ]]; then
+    step "Windows build and tests: skipped (CASHIER_SKIP_WINDOWS=1)"
+else
+    step "Building for Windows and testing under Wine"
+    scripts/windows/test.sh build-windows-test build-test || status=1
+fi
+
 if [[ $status -ne 0 ]]; then
     step "FAILED"
 else

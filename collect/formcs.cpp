@@ -219,8 +219,7 @@ void FormCS::showPhase() {
             break;
         case ChargeController::Phase::LookingBack:
             if (!m_laterCandidates.isEmpty()) {
-                ui->label->setText(
-                    QStringLiteral("查到金额相同的收款，尚未回答是不是本次收款；请与客户核对后点“处理”。"));
+                ui->label->setText(QStringLiteral("查到金额相同的收款，请与客户核对后点“处理”回答。"));
                 ui->btnStopCheck->setText(QStringLiteral("处理"));
                 ui->btnStopCheck->show();
                 break;
@@ -238,7 +237,7 @@ void FormCS::showPhase() {
         case ChargeController::Phase::Unresolved:
             ui->label->setText(m_controller->unlistableStore().isEmpty()
                                    ? QStringLiteral("本次收款结果未能确认，客户可能已经付款！")
-                                   : QStringLiteral("这笔收款是在门店编号 %1 收的，当前账户查不到该门店的交易。")
+                                   : QStringLiteral("这笔收款属于门店编号 %1，当前账户查不到该门店的交易。")
                                          .arg(m_controller->unlistableStore()));
             ui->btnStopCheck->setText(QStringLiteral("处理"));
             ui->btnStopCheck->show();
@@ -252,7 +251,8 @@ void FormCS::on_close_btn_clicked() {
 
 void FormCS::on_btnStopCheck_clicked() {
     if (m_controller->phase() == ChargeController::Phase::LookingBack && !m_laterCandidates.isEmpty()) {
-        askAboutCandidates(m_laterCandidates);
+        const QList<chargecheck::Candidate> again = m_laterCandidates;  // the question clears the member
+        askAboutCandidates(again);
     } else if (m_controller->phase() == ChargeController::Phase::Checking) {
         m_controller->stopCheck();
     } else if (m_controller->phase() == ChargeController::Phase::Unresolved) {
@@ -372,6 +372,9 @@ void FormCS::reportFailure(const QString& text) {
 }
 
 void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
+    if (found.isEmpty()) {
+        return;  // nothing to ask: nothing is declined (a look-back's decline sends the charge)
+    }
     m_laterCandidates.clear();
     const bool lookBack = m_controller->phase() == ChargeController::Phase::LookingBack;
     bringBack();

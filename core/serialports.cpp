@@ -23,6 +23,13 @@ QString device(DataConfig& settings, const QString& comName) {
 
 bool open(DataConfig& settings, QSerialPort& port, const QString& comName, QIODevice::OpenMode mode) {
     port.setPortName(device(settings, comName));
+#ifdef Q_OS_WIN
+    // Wine refuses the line settings (GetCommState) on a port opened for writing only, so a display port could not
+    // be opened there; Windows takes either. The port is only ever written.
+    if (mode == QIODevice::WriteOnly) {
+        mode = QIODevice::ReadWrite;
+    }
+#endif
     return port.open(mode);
 }
 

@@ -491,7 +491,8 @@ void ChargeController::confirm(const chargecheck::Candidate& candidate, const Or
 }
 
 void ChargeController::decline(const QList<chargecheck::Candidate>& candidates) {
-    if (!m_waitingForCashier) {
+    // Only an answer about what was offered counts: in a look-back a decline sends the charge.
+    if (!m_waitingForCashier || candidates.isEmpty()) {
         return;
     }
     m_waitingForCashier = false;

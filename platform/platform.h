@@ -17,6 +17,13 @@ QString autostartPath();
 // data.ini may map a port elsewhere: see DataConfig::serialDevice.
 QString defaultSerialDevice(const QString& comName);
 
+// Makes sure the client works in a folder meant for the cashier's files (data.ini, app.config, the journal, the
+// log), which live in the working directory. On Windows a start in the system folder (where the Run key's programs
+// begin) or in the program's own folder (Program Files) moves to %LOCALAPPDATA%\Cashier, made when missing; the
+// Start-menu entry starts there already. On Linux the launcher and the autostart entry choose the folder: nothing
+// moves. Returns the working directory.
+QString settleWorkingDirectory();
+
 // The installer started by the version check: install/updata (updata.exe on Windows) in the folder of the running
 // program, not of the working directory.
 QString installerPath();

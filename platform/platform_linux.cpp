@@ -140,6 +140,10 @@ QString defaultSerialDevice(const QString& comName) {
     return QStringLiteral("/dev/ttyS%1").arg(qMax(0, n - 1));
 }
 
+QString settleWorkingDirectory() {
+    return QDir::currentPath();
+}
+
 QString installerPath() {
     // Next to the installed program, wherever the client was started from (the launcher starts it in the user's
     // settings folder).

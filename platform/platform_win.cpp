@@ -2,6 +2,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QGuiApplication>
 #include <QSettings>
@@ -56,6 +57,12 @@ void writeAutostart(const QString& programPath) {
     }
     QSettings reg(QString::fromLatin1(kRunKey), QSettings::NativeFormat);
     reg.setValue(QStringLiteral("auto"), programPath);
+    reg.sync();
+    // Start-up goes on either way; support needs to know why the till did not start with Windows.
+    if (reg.status() != QSettings::NoError) {
+        qWarning().noquote() << "autostart: the registry value"
+                             << QString::fromLatin1(kRunKey) + QStringLiteral("\\auto") << "could not be written";
+    }
 }
 
 QString autostartPath() {
@@ -65,6 +72,36 @@ QString autostartPath() {
 
 QString defaultSerialDevice(const QString& comName) {
     return comName;
+}
+
+namespace {
+bool sameOrInside(const QString& folder, const QString& parent) {
+    const QString f = QDir::cleanPath(QDir::fromNativeSeparators(folder)).toLower();
+    const QString p = QDir::cleanPath(QDir::fromNativeSeparators(parent)).toLower();
+    return !p.isEmpty() && (f == p || f.startsWith(p + QLatin1Char('/')));
+}
+}  // namespace
+
+QString settleWorkingDirectory() {
+    const QString current = QDir::currentPath();
+    wchar_t windowsDir[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryW(windowsDir, MAX_PATH);
+    const QString system =
+        length > 0 && length < MAX_PATH ? QString::fromWCharArray(windowsDir, int(length)) : QString();
+    const bool misplaced = QDir::cleanPath(current).compare(QDir::cleanPath(QCoreApplication::applicationDirPath()),
+                                                            Qt::CaseInsensitive) == 0 ||
+                           sameOrInside(current, system);
+    const QString localData = qEnvironmentVariable("LOCALAPPDATA");
+    if (!misplaced || localData.isEmpty()) {
+        return current;
+    }
+    const QString folder = QDir(QDir::fromNativeSeparators(localData)).filePath(QStringLiteral("Cashier"));
+    if (!QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
+        qWarning().noquote() << "cannot work in" << QDir::toNativeSeparators(folder) << "- staying in"
+                             << QDir::toNativeSeparators(current);
+        return current;
+    }
+    return QDir::currentPath();
 }
 
 QString installerPath() {

@@ -1,6 +1,7 @@
 #include "app/oplog.h"
 #include "app/startup.h"
 #include "core/till.h"
+#include "platform/platform.h"
 #include "shell/startup_windows.h"
 #include "widgets/windowstyle.h"
 
@@ -17,6 +18,9 @@ int main(int argc, char* argv[]) {
     // 1. The application object (arguments are not interpreted), Qt's own texts in Chinese and the style sheet its
     //    windows share.
     QApplication app(argc, argv);
+    // The settings, journal and log live in the working directory: a start from where they must not be kept (the
+    // Windows Run key starts programs in the system folder) moves to the cashier's own folder first.
+    platform::settleWorkingDirectory();
     // The till: the session, the settings files beside each other in the working directory, the journal, the serial
     // bridge and the services every window asks the gateway through. It outlives every window.
     Till till;

@@ -60,9 +60,7 @@ void TestChargeCheckE2E::clockFiveMinutesAheadStillFindsTheCharge() {
     // Sign-in says so, in one line.
     const QString clock = waitForVisible(kTip, 10000);
     QVERIFY2(!clock.isEmpty(), qPrintable(client.output()));
-    QVERIFY2(
-        QTest::qWaitFor([&] { return client.output().contains(QStringLiteral("本机时间比网关快约 5 分钟")); }, 5000),
-        qPrintable(client.output()));
+    QVERIFY2(client.waitForOutput(QStringLiteral("本机时间比网关快约 5 分钟"), 1, 5000), qPrintable(client.output()));
     pointAt(clock, 60, 40);
     key(QStringLiteral("Return"));
     QVERIFY(waitForHidden(kTip));

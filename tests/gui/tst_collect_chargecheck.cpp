@@ -153,6 +153,8 @@ void TestChargeCheckWindow::lookBackBelongsToTheTill() {
     // 处理 asks again; 不是 (on purpose) sends the charge.
     f.boxes.queueAnswers({QMessageBox::No});
     QTest::mouseClick(again->findChild<QPushButton*>("btnStopCheck"), Qt::LeftButton);
+    QVERIFY(f.boxes.waitForBoxes(3));
+    QVERIFY(f.boxes.last().text.contains("EARLIER"));
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
     QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 2);
     QCOMPARE(f.stub.countOf("Account.Pay.listPay"), 1);

@@ -95,9 +95,7 @@ private slots:
     void lookBackQuestionTakesNoStrayKey_data() {
         QTest::addColumn<QString>("keys");  // in order; "+" waits until the answers have come on
         QTest::addColumn<int>("answer");
-        QTest::newRow("Return, then Esc") << "\r\x1b" << int(QMessageBox::Cancel);
-        QTest::newRow("Space, then Esc") << " \x1b" << int(QMessageBox::Cancel);
-        QTest::newRow("Y at once, then Esc") << "y\x1b" << int(QMessageBox::Cancel);
+        QTest::newRow("Return, Space, Y at once, then Esc") << "\r y\x1b" << int(QMessageBox::Cancel);
         QTest::newRow("Y once on") << "+\ry" << int(QMessageBox::Yes);
         QTest::newRow("N once on") << "+ n" << int(QMessageBox::No);
     }
@@ -114,11 +112,7 @@ private slots:
                     QVERIFY(QTest::qWaitFor([box] { return box->button(QMessageBox::No)->isEnabled(); }));
                     continue;
                 }
-                QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : box;
-                const int key = k == QLatin1Char('\r')     ? Qt::Key_Return
-                                : k == QLatin1Char('\x1b') ? Qt::Key_Escape
-                                                           : QKeySequence(QString(k)).operator[](0);
-                QTest::keyClick(to, Qt::Key(key));
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box, k.toLatin1());
             }
         });
         const QMessageBox::StandardButton pressed =

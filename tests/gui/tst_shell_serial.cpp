@@ -51,7 +51,6 @@ private slots:
     void portsThatCannotBeOpenedAreReported_data();
     void portsThatCannotBeOpenedAreReported();
     void posAmountDuringATicketChargeKeepsTheCharge();
-    void startBoxesComeBeforeARecoveredCharge();
 
 private:
     std::unique_ptr<TempWorkDir> m_dir;
@@ -269,9 +268,7 @@ void TestShellSerial::posAmountDuringATicketChargeKeepsTheCharge() {
         {TicketType{QStringLiteral("票3"), 2000, 3}, TicketType{QStringLiteral("票7"), 1000, 7}});
     MainWindow w(till());
     w.show();
-    QVERIFY(w.ticketPage());
     QPointer<FormCS> cs = sellTwoAndOne(*w.ticketPage());
-    QVERIFY(cs);
     const QString saleId = cs->controller()->saleId();
     QTest::keyClicks(cs, "130000000000000001");
     QTest::keyClick(cs, Qt::Key_Return);
@@ -290,31 +287,6 @@ void TestShellSerial::posAmountDuringATicketChargeKeepsTheCharge() {
     QCOMPARE(stub.countOf("Pay.Ace.ticketscanpay"), 1);
     QCOMPARE(boxes.count(), 0);
     closeResultWindows();
-}
-
-void TestShellSerial::startBoxesComeBeforeARecoveredCharge() {
-    // The last run was killed mid-charge, and this start cannot open the POS port.
-    journal::Attempt left;
-    left.saleId = "earlier-run";
-    left.fen = 1250;
-    left.shopId = "7";
-    left.cashierId = "42";
-    QVERIFY(till().journal()->begin(left, nullptr));
-    till().settings().setSerialDevice(QStringLiteral("COM9"), QStringLiteral("/dev/nonexistent-pos"));
-    QList<int> windowsAtEachBox;
-    const msgbox::Hook previous = msgbox::setTestHook([&](const msgbox::Request& r) {
-        windowsAtEachBox << visibleTopLevels<FormCS>().size();
-        return r.buttons.testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::Ok;
-    });
-    MainWindow w(till());
-    w.afterStartupBoxes([] { FormCS::bringBackOpenCharge(till()); });
-    w.show();
-    QTRY_VERIFY(FormCS::inProgress() && FormCS::inProgress()->isVisible());
-    // The port's box was answered with no payment window in front of it.
-    QVERIFY(!windowsAtEachBox.isEmpty());
-    QCOMPARE(windowsAtEachBox.first(), 0);
-    msgbox::setTestHook(previous);
-    delete FormCS::inProgress();
 }
 
 QTEST_MAIN(TestShellSerial)

@@ -1,7 +1,6 @@
 // The shift summary and the merchant page, offscreen, against a stub gateway.
 #include "app/dataconfig.h"
 #include "app/relaunch.h"
-#include "payments/journal.h"
 #include "app/usersession.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/summaryhtml.h"
@@ -330,32 +329,6 @@ private slots:
         QVERIFY(relaunch.started.isEmpty());
         QVERIFY(relaunch.quits.isEmpty());
         QTRY_COMPARE(f.stub.bodiesOf("Account.Print.logPrint").size(), 1);
-    }
-
-    // A charge whose outcome is open stays with this copy: the next one is not started, and the cashier is told which.
-    void openChargeHoldsTheHandover() {
-        GatewayFixture f;
-        signedIn();
-        standardGateway(f.stub);
-        till().settings().setPrinterName(QStringLiteral("CashierCapture"));
-        journal::Attempt open;
-        open.saleId = QStringLiteral("S1");
-        open.fen = 1250;
-        open.shopId = QStringLiteral("7");
-        open.cashierId = QStringLiteral("42");
-        open.maskedCode = QStringLiteral("****0001");
-        QVERIFY(till().journal()->begin(open, nullptr));
-        ReceiptCatcher catcher;
-        RelaunchRecorder relaunch;
-        f.boxes.setAnswer(QMessageBox::Yes);
-        myTrade dialog(till());
-        dialog.show();
-        QTRY_VERIFY(printButton(dialog)->isEnabled());
-        QTest::mouseClick(printButton(dialog), Qt::LeftButton);
-        QVERIFY(relaunch.started.isEmpty());
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
-        QVERIFY(f.boxes.last().text.contains(QStringLiteral("收款 12.50元，付款码 ****0001")));
     }
 
     void yesHandsOver_data() {

@@ -13,6 +13,7 @@
 
 #include "gateway/httpfun.h"
 
+#ifndef Q_OS_WIN
 #include <sys/ioctl.h>
 
 #include <fcntl.h>
@@ -20,6 +21,7 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace testsupport {
 
@@ -56,6 +58,7 @@ TempWorkDir::~TempWorkDir() {
     QDir::setCurrent(m_oldCwd);
 }
 
+#ifndef Q_OS_WIN
 PtyLine::PtyLine() {
     int end = -1;
     int device = -1;
@@ -116,6 +119,7 @@ int PtyLine::unread() const {
 IdleSerialLine::IdleSerialLine() {
     till().settings().setSerialDevice(QStringLiteral("COM%1").arg(till().record().softPortNo), line.device());
 }
+#endif
 
 MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
     m_previous = msgbox::setTestHook([this](const msgbox::Request& r) {

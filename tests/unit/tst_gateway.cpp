@@ -71,8 +71,6 @@ void TestGateway::gatewayClock() {
     const std::optional<qint64> offset = gateway::gatewayClockOffsetMs();
     QCOMPARE(offset.value_or(-1), offsetMs);
     QCOMPARE(!gateway::clockWarning(offset).isEmpty(), warned);
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(localMs);
-    QCOMPARE(gateway::onGatewayClock(local), local.addMSecs(offset.value_or(0)));
     gateway::setGatewayClockOffsetMs(std::nullopt);
 }
 

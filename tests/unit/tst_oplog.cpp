@@ -94,6 +94,9 @@ private slots:
     }
 
     void rotatesAtTheCapWithPrivateFiles() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows keeps a user's files private by the access list of the user's own folder, not by mode bits");
+#endif
         TempWorkDir dir;
         const QString folder = dir.file(QStringLiteral("logs"));
         QVERIFY(QDir().mkpath(folder));
@@ -138,7 +141,13 @@ private slots:
         qCDebug(lcUi) << "below the level";
         qWarning("a warning of Qt's own");
         oplog::stop();
-        const QList<QByteArray> lines = logText(folder).trimmed().split('\n');
+        QByteArray text = logText(folder);
+#ifdef Q_OS_WIN
+        // Lines end in CR LF there, as Windows' own editors expect.
+        QCOMPARE(text.count("\r\n"), text.count('\n'));
+        text.replace("\r\n", "\n");
+#endif
+        const QList<QByteArray> lines = text.trimmed().split('\n');
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines.at(0).endsWith("info    ui       first\\nsecond\\nthird"), lines.at(0).constData());
         QVERIFY2(lines.at(1).contains("warning default  a warning of Qt's own"), lines.at(1).constData());
@@ -157,6 +166,9 @@ private slots:
         TempWorkDir dir;
         const QString folder = dir.file(QStringLiteral("logs"));
         if (diskFull) {
+#ifdef Q_OS_WIN
+            QSKIP("a full disk is played by Linux's /dev/full");
+#endif
             QVERIFY(QDir().mkpath(folder));
             QVERIFY(QFile::link(QStringLiteral("/dev/full"), QDir(folder).filePath(QStringLiteral("cashier.log"))));
         } else {

@@ -205,7 +205,11 @@ void TestSettings::defaultsOfOurKeys() {
     QCOMPARE(till().settings().gatewayUrl(), QString("http://10.1.1.1/api.php/Gateway/index"));
     // An explicitly empty phone stays empty rather than falling back.
     QCOMPARE(till().settings().servicePhone(), QString());
+#ifdef Q_OS_WIN
+    QCOMPARE(till().settings().serialDevice("COM9"), QString("COM9"));
+#else
     QCOMPARE(till().settings().serialDevice("COM9"), QString("/dev/ttyS8"));
+#endif
     till().settings().setSerialDevice("COM9", "/dev/pts/7");
     QCOMPARE(till().settings().serialDevice("COM9"), QString("/dev/pts/7"));
     // A device put into data.ini by hand while the client runs is what the next port opening uses.
@@ -233,6 +237,9 @@ void TestSettings::settingsFilesArePrivate_data() {
 }
 
 void TestSettings::settingsFilesArePrivate() {
+#ifdef Q_OS_WIN
+    QSKIP("Windows keeps a user's files private by the access list of the user's own folder, not by mode bits");
+#endif
     QFETCH(QString, file);
     QFETCH(bool, existing);
     testsupport::TempWorkDir dir;

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The Windows part of ./test.sh: builds the client, its tests and its installer for Windows
+# (scripts/windows/build.sh, which builds the libraries first when ~/.cache/cashier-windows/ does not have them),
+# then under Wine, each in a new WINEPREFIX in a temporary folder:
+#   - the unit and widget tests built for Windows (ctest, Wine as the cross-compiling emulator);
+#   - the installed client end to end (tests/e2e/tst_windows_e2e.cpp, from the Linux test tree: it needs its
+#     sandbox gateway).
+# Usage: scripts/windows/test.sh [WINDOWS_BUILD_DIR] [LINUX_TEST_BUILD_DIR]   (build-windows-test, build-test)
+# Needs DISPLAY (./test.sh's Xvfb). CASHIER_WINDOWS_SHOT=<file.png> keeps a screenshot of the signed-in client.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+build=${1:-build-windows-test}
+linux_build=${2:-build-test}
+status=0
+started=$(date +%s)
+
+elapsed() {
+    local s=$(($(date +%s) - $1))
+    printf '%d min %02d s' $((s / 60)) $((s % 60))
+}
+
+if [[ -z ${DISPLAY:-} ]]; then
+    echo "windows tests: no DISPLAY (./test.sh starts Xvfb)" >&2
+    exit 1
+fi
+
+if ! scripts/windows/build-deps.sh --check >/dev/null 2>&1; then
+    echo "The Windows libraries are not in the cache yet: building them now from Debian's sources, once" \
+        "(about half an hour on two cores; later runs take them from the cache)."
+fi
+if ! setup=$(scripts/windows/build.sh "$build" --tests | tail -1) || [[ ! -f $setup ]]; then
+    echo "windows tests: the Windows build failed (above)" >&2
+    exit 1
+fi
+echo "Windows build and installer ready after $(elapsed "$started"): $setup ($(du -h "$setup" | cut -f1))"
+
+work=$(mktemp -d /tmp/cashier-wine.XXXXXX)
+prefixes=()
+cleanup() {
+    for prefix in "${prefixes[@]}"; do
+        WINEPREFIX=$prefix wineserver -k 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A new prefix: made before the tests so that they do not wait on it one by one.
+new_prefix() {
+    local prefix="$work/$1"
+    prefixes+=("$prefix")
+    WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= wine wineboot --init \
+        >"$work/$1-wineboot.log" 2>&1 || {
+        cat "$work/$1-wineboot.log" >&2
+        return 1
+    }
+    echo "$prefix"
+}
+
+step_started=$(date +%s)
+if prefix=$(new_prefix units); then
+    WINEPREFIX=$prefix ctest --test-dir "$build" --output-on-failure --no-tests=error -j4 || status=1
+else
+    echo "windows tests: wineboot failed" >&2
+    status=1
+fi
+echo "Windows unit and widget tests under Wine: $(elapsed "$step_started")"
+
+step_started=$(date +%s)
+if prefix=$(new_prefix e2e); then
+    WINEPREFIX=$prefix CASHIER_WINDOWS_SETUP=$setup ctest --test-dir "$linux_build" --output-on-failure \
+        --no-tests=error -R '^tst_windows_e2e$' || status=1
+else
+    status=1
+fi
+echo "The installed Windows client under Wine: $(elapsed "$step_started")"
+echo "Windows step in all: $(elapsed "$started")"
+exit $status
