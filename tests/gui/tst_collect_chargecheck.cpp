@@ -53,8 +53,7 @@ chargecheck::Timing quickTiming() {
 // The amount page with 12.50 keyed and its payment-code window open, signed in to store 7.
 struct Sale {
     explicit Sale(GatewayFixture& f) {
-        till().session().setLoginInfo(
-            LoginInfo{QStringLiteral("tk-1"), QStringLiteral("42"), QString(), QStringLiteral("张三"), QString()});
+        till().session().setLoginInfo(LoginInfo{"tk-1", "42", QString(), "张三", QString()});
         till().session().setCurrentShop(Shop{QStringLiteral("7"), QStringLiteral("岚舟"), QStringLiteral("西湖店")});
         till().settings().setGatewayUrl(f.stub.url());
         page = new FormSaoMaShouKuan(till(), &host);
@@ -343,8 +342,7 @@ void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
     GatewayFixture f;
     till().session().setTicketTypes(
         {TicketType{QStringLiteral("成人票"), 2000, 3}, TicketType{QStringLiteral("儿童票"), 1250, 7}});
-    till().session().setLoginInfo(
-        LoginInfo{QStringLiteral("tk-1"), QStringLiteral("42"), QString(), QStringLiteral("张三"), QString()});
+    till().session().setLoginInfo(LoginInfo{"tk-1", "42", QString(), "张三", QString()});
     till().session().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
     till().settings().setGatewayUrl(f.stub.url());
     answerCharge(f, [](int) {

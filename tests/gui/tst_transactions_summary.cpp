@@ -68,10 +68,8 @@ struct RelaunchRecorder {
 };
 
 void signedIn() {
-    till().session().setLoginInfo(LoginInfo{QStringLiteral("tk-1"), QString(), QStringLiteral("demo"),
-                                            QStringLiteral("张三"), QStringLiteral("岚舟演示商户")});
-    till().session().setCurrentShop(
-        Shop{QStringLiteral("1"), QStringLiteral("岚舟演示商户"), QStringLiteral("西湖店")});
+    till().session().setLoginInfo(LoginInfo{"tk-1", QString(), "demo", "张三", "岚舟演示商户"});
+    till().session().setCurrentShop(Shop{"1", "岚舟演示商户", "西湖店"});
 }
 
 // A gateway that proposes kStart..kEnd and answers the totals with 12.50 yuan by Alipay.
@@ -406,8 +404,7 @@ private slots:
         QFETCH(QString, branch);
         QFETCH(QString, store);
         TempWorkDir dir;
-        till().session().setLoginInfo(
-            LoginInfo{QStringLiteral("tk-1"), QString(), QStringLiteral("demo"), QStringLiteral("张三"), QString()});
+        till().session().setLoginInfo(LoginInfo{"tk-1", QString(), "demo", "张三", QString()});
         till().session().setCurrentShop(Shop{QString(), QStringLiteral("岚舟演示商户"), branch});
         QWidget host;
         FormShangJiaXinXi page(till().session(), &host, {});
