@@ -85,7 +85,7 @@ scripts/install-deps.sh run
 if [[ -n ${CASHIER_BUILD_DIR:-} ]]; then
     # A tree built elsewhere (for instance the test build): run it as it is.
     build=$(cd "$invoked_from" && cd "$CASHIER_BUILD_DIR" && pwd)
-    for program in app/cashier sandbox/gateway-sandbox; do
+    for program in shell/cashier sandbox/gateway-sandbox; do
         if [[ ! -x $build/$program ]]; then
             echo "CASHIER_BUILD_DIR=$CASHIER_BUILD_DIR has no $program: build it first." >&2
             exit 1
@@ -97,7 +97,7 @@ else
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build build -j"$(nproc)" --target cashier gateway-sandbox
 fi
-client_bin=$(readlink -f "$build/app/cashier")
+client_bin=$(readlink -f "$build/shell/cashier")
 
 mkdir -p "$client_dir" var/sandbox "$pos_dir"
 # The client's settings (login name, password digest) are the user's alone.

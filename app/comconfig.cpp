@@ -87,23 +87,17 @@ ComConfig ComConfig::fromBytes(const QByteArray& b) {
     return c;
 }
 
-ComConfig& comConfig() {
-    static ComConfig config;
-    return config;
-}
-
-void loadComConfig(const QString& fileName) {
+ComConfig loadComConfig(const QString& fileName) {
     QFile file(fileName);
     // Read-write so that a first start leaves an empty "app.config" behind, as the file has always appeared.
     if (file.open(QIODevice::ReadWrite)) {
         privatefile::restrict(fileName);
-        comConfig() = ComConfig::fromBytes(file.read(ComConfig::kSize));
-    } else {
-        comConfig() = ComConfig();
+        return ComConfig::fromBytes(file.read(ComConfig::kSize));
     }
+    return ComConfig();
 }
 
-bool saveComConfig(const QString& fileName) {
+bool saveComConfig(const ComConfig& c, const QString& fileName) {
     // Written to a temporary file and renamed over the old one, so a crash mid-write never leaves half a record. The
     // temporary file takes the old one's permissions, so that one is made private first.
     privatefile::ensure(fileName);
@@ -111,7 +105,6 @@ bool saveComConfig(const QString& fileName) {
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
-    const ComConfig& c = comConfig();
     const QByteArray bytes = c.toBytes();
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();

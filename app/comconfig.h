@@ -32,10 +32,7 @@ struct ComConfig {
     static ComConfig fromBytes(const QByteArray& bytes);
 };
 
-// The process-wide record.
-ComConfig& comConfig();
-
-// Loads "app.config" from the working directory (created empty when missing); defaults unless 124 bytes are there.
-void loadComConfig(const QString& fileName = QStringLiteral("app.config"));
+// Reads "app.config" from the working directory (created empty when missing); defaults unless 124 bytes are there.
+ComConfig loadComConfig(const QString& fileName = QStringLiteral("app.config"));
 // Writes the whole record atomically; false when it could not be written and committed.
-bool saveComConfig(const QString& fileName = QStringLiteral("app.config"));
+bool saveComConfig(const ComConfig& record, const QString& fileName = QStringLiteral("app.config"));

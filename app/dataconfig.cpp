@@ -22,27 +22,10 @@ namespace {
 const QString kGroup = QStringLiteral("data_config");
 const QString kSerialGroup = QStringLiteral("serial_devices");
 const char* const kDigestPrefix = "$argon2id$";
-
-std::unique_ptr<DataConfig>& instance() {
-    static std::unique_ptr<DataConfig> config;
-    return config;
-}
 }  // namespace
 
-DataConfig& dataConfig() {
-    auto& config = instance();
-    if (!config) {
-        config = std::make_unique<DataConfig>();
-    }
-    return *config;
-}
-
-QString logFolder() {
-    return QFileInfo(dataConfig().fileName()).absoluteDir().filePath(QStringLiteral("logs"));
-}
-
-void resetDataConfigForTests() {
-    instance().reset();
+QString DataConfig::logFolder() const {
+    return QFileInfo(fileName()).absoluteDir().filePath(QStringLiteral("logs"));
 }
 
 DataConfig::DataConfig(const QString& fileName) : m_settings(fileName, QSettings::IniFormat) {

@@ -43,6 +43,8 @@ public:
     void setSerialDevice(const QString& comName, const QString& path);
 
     QString fileName() const { return m_settings.fileName(); }
+    // The folder of the operations log: "logs" beside data.ini.
+    QString logFolder() const;
 
     static const char* const kNoPrinter;  // "不打印小票"
     static const char* const kDefaultGatewayUrl;
@@ -58,13 +60,6 @@ private:
     // Last value read of each key, as the accessor has always kept them.
     QString m_user, m_pwd, m_remember, m_printer, m_shop;
 };
-
-// The process-wide accessor, created by its first user and kept for the whole run.
-DataConfig& dataConfig();
-// The folder of the operations log: "logs" beside data.ini.
-QString logFolder();
-// Tests run in a fresh working directory; this drops the accessor so the next call reopens "data.ini" there.
-void resetDataConfigForTests();
 
 // Argon2id digest helpers (libsodium), exposed for tests.
 QString hashLoginPassword(const QString& pwd);

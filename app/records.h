@@ -67,7 +67,7 @@ struct Order {
     }
 };
 
-// A ticket kind of the merchant, from the login reply; `ticketTypes()` holds them in reply order.
+// A ticket kind of the merchant, from the login reply; the session holds them in reply order.
 struct TicketType {
     QString name;
     qint64 priceFen = 0;  // exact: the gateway's yuan text read without floating point

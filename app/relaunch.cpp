@@ -9,26 +9,15 @@
 
 namespace relaunch {
 
-namespace {
-Starter& starter() {
-    static Starter s;
-    return s;
-}
-Quitter& quitter() {
-    static Quitter q;
-    return q;
-}
-}  // namespace
-
 Command currentProgram() {
     return {QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1), QDir::currentPath()};
 }
 
-bool restartProgram() {
+bool restartProgram(const Starter& start, const Quitter& quit) {
     const Command command = currentProgram();
     bool started = false;
-    if (starter()) {
-        started = starter()(command);
+    if (start) {
+        started = start(command);
     } else {
         qint64 pid = 0;
         started = QProcess::startDetached(command.program, command.arguments, command.workingDirectory, &pid);
@@ -40,17 +29,12 @@ bool restartProgram() {
         qCWarning(lcSession) << "shift handover: could not start a new copy of" << command.program;
         return false;
     }
-    if (quitter()) {
-        quitter()(0);
+    if (quit) {
+        quit(0);
     } else {
         QCoreApplication::exit(0);
     }
     return true;
-}
-
-void setHooksForTests(Starter start, Quitter quit) {
-    starter() = std::move(start);
-    quitter() = std::move(quit);
 }
 
 }  // namespace relaunch

@@ -16,14 +16,13 @@ struct Command {
 };
 Command currentProgram();
 
-// Starts a detached copy of `currentProgram()` and, once it runs, ends this copy's event loop with exit code 0.
-// Returns false, and ends nothing, when the new copy could not be started.
-bool restartProgram();
-
-// Tests replace the two steps: `start` instead of a real new process (true: it started), `quit` instead of ending
-// the event loop. Empty functions restore the real ones.
+// How a new copy is started (true: it runs) and this one is ended. Empty: a detached process, and the end of the
+// event loop.
 using Starter = std::function<bool(const Command&)>;
 using Quitter = std::function<void(int exitCode)>;
-void setHooksForTests(Starter start, Quitter quit);
+
+// Starts a copy of `currentProgram()` and, once it runs, ends this copy's event loop with exit code 0. Returns false,
+// and ends nothing, when the new copy could not be started.
+bool restartProgram(const Starter& start = {}, const Quitter& quit = {});
 
 }  // namespace relaunch

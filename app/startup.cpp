@@ -9,9 +9,9 @@
 #include <QLocale>
 #include <QTranslator>
 
-void syncAutostart() {
+void syncAutostart(DataConfig& config) {
     // Rewritten on every start, so moving the program to another folder is picked up by the next start.
-    if (dataConfig().check() <= 0) {
+    if (config.check() <= 0) {
         platform::writeAutostart(QString());
     } else {
         platform::writeAutostart(QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));

@@ -4,26 +4,6 @@
 
 #include <memory>
 
-namespace {
-std::unique_ptr<UserSession>& sessionInstance() {
-    static std::unique_ptr<UserSession> session;
-    return session;
-}
-}  // namespace
-
-UserSession& userSession() {
-    auto& s = sessionInstance();
-    if (!s) {
-        s = std::make_unique<UserSession>();
-    }
-    return *s;
-}
-
-QList<TicketType*>& ticketTypes() {
-    static QList<TicketType*> types;
-    return types;
-}
-
 void UserSession::setLoginInfo(const LoginInfo& login) {
     if (!login.uname.isEmpty() || !login.id.isEmpty()) {
         qCInfo(lcSession).noquote() << "signed in: account" << login.uname << "cashier" << login.id << login.rname
@@ -40,17 +20,11 @@ void UserSession::setCurrentShop(const Shop& shop) {
     m_currentShop = shop;
 }
 
-void endSession() {
-    if (!userSession().loginInfo().uname.isEmpty()) {
-        qCInfo(lcSession).noquote() << "session ended: account" << userSession().loginInfo().uname;
+void UserSession::end() {
+    if (!m_login.uname.isEmpty()) {
+        qCInfo(lcSession).noquote() << "session ended: account" << m_login.uname;
     }
-    userSession() = UserSession();  // in place: a reference taken earlier stays valid
-    qDeleteAll(ticketTypes());
-    ticketTypes().clear();
-}
-
-void resetSessionForTests() {
-    endSession();
+    *this = UserSession();  // in place: a reference taken earlier stays valid
 }
 
 QString shopDisplayText(const Shop& shop) {

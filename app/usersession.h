@@ -12,17 +12,16 @@ public:
     LoginInfo loginInfo() const { return m_login; }
     Shop currentShop() const { return m_currentShop; }
     QMap<int, Shop> shopsByIndex() const { return m_shopsByIndex; }
-    QMap<int, Order> ordersByRow() const { return m_ordersByRow; }
+    // The merchant's ticket kinds from the sign-in, in reply order.
+    QList<TicketType> ticketTypes() const { return m_ticketTypes; }
 
     // Both note the change in the operations log (never the token).
     void setLoginInfo(const LoginInfo& login);
     void setCurrentShop(const Shop& shop);
     void insertShop(int index, const Shop& shop) { m_shopsByIndex.insert(index, shop); }
-    void insertOrder(int row, const Order& order) { m_ordersByRow.insert(row, order); }
-    void clearOrders() { m_ordersByRow.clear(); }
+    void setTicketTypes(const QList<TicketType>& types) { m_ticketTypes = types; }
     // A missing key reads as an empty record.
     Shop shopAt(int index) const { return m_shopsByIndex.value(index); }
-    Order orderAt(int row) const { return m_ordersByRow.value(row); }
 
     QString token() const { return m_login.token; }
     QString uid() const { return m_login.id; }
@@ -33,19 +32,15 @@ public:
     // The current store's name as receipts and the result window show it: "main_name" + "branch_name".
     QString shopName() const { return m_currentShop.mainName + m_currentShop.branchName; }
 
+    // Signs out: an empty session and no ticket kinds.
+    void end();
+
 private:
     LoginInfo m_login;
     Shop m_currentShop;
     QMap<int, Shop> m_shopsByIndex;
-    QMap<int, Order> m_ordersByRow;
+    QList<TicketType> m_ticketTypes;
 };
-
-UserSession& userSession();
-QList<TicketType*>& ticketTypes();
-// Signs out: an empty session and no ticket kinds.
-void endSession();
-// Tests start each case from an empty session.
-void resetSessionForTests();
 
 // "main_name" + two blanks + "branch_name", the text a store is shown and remembered by.
 QString shopDisplayText(const Shop& shop);

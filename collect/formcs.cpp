@@ -1,8 +1,8 @@
 #include "collect/formcs.h"
 
-#include "app/comconfig.h"
+#include "app/shown.h"
+#include "core/till.h"
 #include "app/money.h"
-#include "app/usersession.h"
 #include "collect/collectlogic.h"
 #include "collect/formtradeinfo.h"
 #include "payments/journal.h"
@@ -33,30 +33,34 @@ QString timeText(const QDateTime& t) {
 }
 }  // namespace
 
-FormCS::FormCS(QWidget* parent, const QString& amountText)
-    : QWidget(parent), ui(new Ui::FormCS), amountText(amountText) {
-    m_chargeFen = collect::chargeFen(amountText, comConfig().centsMode);
-    m_controller = new ChargeController(m_chargeFen.value_or(0), this);
+FormCS::FormCS(Till& till, QWidget* parent, const QString& amountText)
+    : QWidget(parent), ui(new Ui::FormCS), m_till(till), amountText(amountText) {
+    m_chargeFen = collect::chargeFen(amountText, m_till.record().centsMode);
+    m_controller = m_till.charges().controller(m_chargeFen.value_or(0), this);
     setUp();
 }
 
-FormCS::FormCS(QWidget* parent, const QString& amountText, qint64 chargeFen)
-    : QWidget(parent), ui(new Ui::FormCS), amountText(amountText), m_chargeFen(chargeFen) {
-    m_controller = new ChargeController(chargeFen, this);
+FormCS::FormCS(Till& till, QWidget* parent, const QString& amountText, qint64 chargeFen)
+    : QWidget(parent), ui(new Ui::FormCS), m_till(till), amountText(amountText), m_chargeFen(chargeFen) {
+    m_controller = m_till.charges().controller(chargeFen, this);
     setUp();
 }
 
-FormCS::FormCS(QWidget* parent, const TicketSale& sale)
-    : QWidget(parent), ui(new Ui::FormCS), ticketSale(sale), amountText(money::fenToYuanTrimmed(sale.fen)) {
-    m_chargeFen = collect::chargeFenOf(sale.fen, comConfig().centsMode);
-    m_controller = new ChargeController(m_chargeFen.value_or(0), this);
+FormCS::FormCS(Till& till, QWidget* parent, const TicketSale& sale)
+    : QWidget(parent),
+      ui(new Ui::FormCS),
+      m_till(till),
+      ticketSale(sale),
+      amountText(money::fenToYuanTrimmed(sale.fen)) {
+    m_chargeFen = collect::chargeFenOf(sale.fen, m_till.record().centsMode);
+    m_controller = m_till.charges().controller(m_chargeFen.value_or(0), this);
     setUp();
 }
 
-FormCS::FormCS(const journal::Attempt& attempt) : QWidget(nullptr), ui(new Ui::FormCS) {
+FormCS::FormCS(Till& till, const journal::Attempt& attempt) : QWidget(nullptr), ui(new Ui::FormCS), m_till(till) {
     m_chargeFen = attempt.fen;
     amountText = money::fenToYuan2(attempt.fen);
-    m_controller = new ChargeController(attempt.fen, this);
+    m_controller = m_till.charges().controller(attempt.fen, this);
     setUp();
     m_controller->resume(attempt);
     showPhase();
@@ -93,42 +97,20 @@ FormCS* FormCS::inProgress() {
     return nullptr;
 }
 
-bool FormCS::bringBackOpenCharge() {
+bool FormCS::bringBackOpenCharge(Till& till) {
     if (FormCS* open = inProgress()) {
         open->bringBack();
         return true;
     }
-    journal::Journal* j = journal::instance();
-    if (!j) {
-        return false;  // the charge itself says why nothing can be sent
-    }
     // Every open charge of the till comes back, whatever its store, each looked up in its own store's listing;
     // one that another running copy of the client is sending stays that copy's.
-    QString error;
-    const QList<journal::Attempt> open = j->open(QString(), &error);
-    if (!error.isEmpty()) {
-        return false;  // the charge itself says why nothing can be sent
-    }
-    bool shown = false;
     QString elsewhere;
+    const QList<journal::Attempt> open = till.charges().takeOverOpen(&elsewhere);
     for (const journal::Attempt& a : open) {
-        if (!journal::isCharge(a.kind) || ChargeController::holding(a.id)) {
-            continue;
-        }
-        if (j->heldElsewhere(a)) {
-            elsewhere = j->blockedText(a);
-            continue;
-        }
-        QString why;
-        if (!j->takeOver(a.id, &why)) {
-            // Settled or taken by another copy meanwhile: the charge itself is refused if one is still open.
-            qWarning().noquote() << "open charge" << a.id << "not taken over:" << why;
-            continue;
-        }
-        auto* w = new FormCS(a);
+        auto* w = new FormCS(till, a);
         w->bringBack();
-        shown = true;
     }
+    const bool shown = !open.isEmpty();
     if (!shown && !elsewhere.isEmpty()) {
         msgbox::warning(nullptr, msgbox::Title::Tip, elsewhere);
         return true;
@@ -210,7 +192,7 @@ void FormCS::connectController() {
     connect(c, &ChargeController::phaseChanged, this, &FormCS::showPhase);
     connect(c, &ChargeController::paid, this, &FormCS::completeSale);
     connect(c, &ChargeController::refused, this,
-            [this](const QString& message) { reportFailure(replies::shown(message)); });
+            [this](const QString& message) { reportFailure(display::shown(message)); });
     connect(c, &ChargeController::notSent, this,
             [this] { reportFailure(QStringLiteral("客户尚未输入密码或网络异常！请查看本机网络或者重新收款！")); });
     connect(c, &ChargeController::lookBackFailed, this, [this] {
@@ -359,7 +341,7 @@ void FormCS::completeSale(const Order& sale) {
         amountEdit->clear();
     }
     close();
-    auto* info = new FormTradeInfo(sale);
+    auto* info = new FormTradeInfo(m_till.receipts(), sale);
     info->show();
     // In front of the main window, also for a charge brought back after sign-in while that window was coming up.
     info->raise();
@@ -400,7 +382,7 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
         const QMessageBox::StandardButton answer = isThisSale(c, lookBack);
         if (answer == QMessageBox::Yes) {
             const Order sale =
-                chargecheck::tradeContent(c, userSession().rname(), userSession().shopName(), m_soldTickets);
+                chargecheck::tradeContent(c, m_till.session().rname(), m_till.session().shopName(), m_soldTickets);
             m_controller->confirm(c, sale);
             return;
         }
@@ -431,8 +413,9 @@ QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, 
                  c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.row.payDate,
                  c.row.orderNo(),
                  timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()),
-                 lookBack ? QStringLiteral("请与客户核对后用鼠标点选；选“不是”将向客户收款。")
-                          : QStringLiteral("请与客户核对后用鼠标点选。"));
+                 // Both answers take a click, or their letter once the box has been up a moment.
+                 lookBack ? QStringLiteral("请与客户核对后点选，或按 Y / N 键；选“不是”将向客户收款。")
+                          : QStringLiteral("请与客户核对后点选，或按 Y / N 键。"));
     if (lookBack) {
         // Before a new charge both answers matter: 不是 sends it. Neither is reached by Return or Space (a scanner's
         // trailing Return, a hurried hand); Esc puts the question off and sends nothing.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "collect/customerdisplay.h"
-#include "payments/chargecontroller.h"
+#include "core/chargeservice.h"
 
 #include <QPointer>
 #include <QMessageBox>
@@ -16,6 +16,7 @@ namespace Ui {
 class FormCS;
 }
 class QLineEdit;
+class Till;
 namespace journal {
 struct Attempt;
 }
@@ -38,19 +39,19 @@ public:
     };
 
     // The amount page's window; the text is read with the cents rule.
-    FormCS(QWidget* parent, const QString& amountText);
+    FormCS(Till& till, QWidget* parent, const QString& amountText);
     // The same for an amount the page has already read (`chargeFen`, after the cents rule).
-    FormCS(QWidget* parent, const QString& amountText, qint64 chargeFen);
-    FormCS(QWidget* parent, const TicketSale& sale);
+    FormCS(Till& till, QWidget* parent, const QString& amountText, qint64 chargeFen);
+    FormCS(Till& till, QWidget* parent, const TicketSale& sale);
     // A window for a charge an earlier run left open: it looks the charge up at once.
-    explicit FormCS(const journal::Attempt& attempt);
+    FormCS(Till& till, const journal::Attempt& attempt);
     ~FormCS() override;
 
     // The window of the charge in progress (money that may be moving), if any.
     static FormCS* inProgress();
     // Brings back the window of a charge in progress or, when there is none, one for the store's first charge an
     // earlier run left open. True when there was one: no new charge may start then.
-    static bool bringBackOpenCharge();
+    static bool bringBackOpenCharge(Till& till);
     // Shows, raises and gives the keyboard to the window (once another window's box is answered, if one is up).
     void bringBack();
     // Called by a page as it goes: its windows whose money may be moving (or whose box is being answered) stay, as
@@ -99,6 +100,7 @@ private:
     auto showBox(ShowBox show);
 
     std::unique_ptr<Ui::FormCS> ui;
+    Till& m_till;
     QPointer<QLineEdit> amountEdit;
     std::optional<TicketSale> ticketSale;
     QString scanBuffer;

@@ -1,6 +1,6 @@
 #include "collect/formsaomashoukuan.h"
 
-#include "app/comconfig.h"
+#include "core/till.h"
 #include "collect/collectlogic.h"
 #include "collect/formcs.h"
 #include "ui_FormSaoMaShouKuan.h"
@@ -16,7 +16,8 @@ namespace {
 constexpr int kKeyWindowMs = 50;
 }
 
-FormSaoMaShouKuan::FormSaoMaShouKuan(QWidget* parent) : QWidget(parent), ui(new Ui::FormSaoMaShouKuan) {
+FormSaoMaShouKuan::FormSaoMaShouKuan(Till& till, QWidget* parent)
+    : QWidget(parent), ui(new Ui::FormSaoMaShouKuan), m_till(till) {
     ui->setupUi(this);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     move(10, 135);
@@ -258,7 +259,7 @@ void FormSaoMaShouKuan::collect() {
     if (!keyBuffer.isEmpty()) {
         return;
     }
-    if (FormCS::bringBackOpenCharge() || (m_paymentWindow && m_paymentWindow->isVisible())) {
+    if (FormCS::bringBackOpenCharge(m_till) || (m_paymentWindow && m_paymentWindow->isVisible())) {
         // A charge whose money may be moving comes back instead of a second one (even when its window was hidden);
         // one payment-code window at a time, even when the serial bridge asks again.
         return;
@@ -274,7 +275,7 @@ void FormSaoMaShouKuan::collect() {
     }
     const QString text = ui->input_Edit->text();
     qint64 fen = 0;
-    switch (collect::checkCollectAmount(text, comConfig().centsMode, &fen)) {
+    switch (collect::checkCollectAmount(text, m_till.record().centsMode, &fen)) {
         case collect::CollectCheck::Empty:
             msgbox::warning(this, msgbox::Title::Info, QStringLiteral("请输入收款金额"));
             return;
@@ -287,7 +288,7 @@ void FormSaoMaShouKuan::collect() {
         case collect::CollectCheck::Ok:
             break;
     }
-    auto* cs = new FormCS(this, text, fen);
+    auto* cs = new FormCS(m_till, this, text, fen);
     cs->setAmountEdit(ui->input_Edit);
     m_paymentWindow = cs;
     cs->show();

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <memory>
 
+class Till;
 namespace Ui {
 class FormSaoMaShouKuan;
 }
@@ -19,7 +20,7 @@ class FormSaoMaShouKuan : public QWidget {
     Q_OBJECT
 
 public:
-    explicit FormSaoMaShouKuan(QWidget* parent);
+    FormSaoMaShouKuan(Till& till, QWidget* parent);
     ~FormSaoMaShouKuan() override;
 
     // Replaces the field's text without validation (the serial amount bridge).
@@ -69,6 +70,7 @@ private:
     void markEmpty();
 
     std::unique_ptr<Ui::FormSaoMaShouKuan> ui;
+    Till& m_till;
     QString amountText;
     QString pendingOp;
     QString keyBuffer;

@@ -1,10 +1,5 @@
 #include "collect/formtradeinfo.h"
 
-#include "app/dataconfig.h"
-#include "gateway/gatewaycall.h"
-#include "gateway/requests.h"
-#include "receipts/printhtmlreceipt.h"
-#include "app/usersession.h"
 #include "ui_FormTradeInfo.h"
 #include "widgets/draghelper.h"
 #include "widgets/windowstyle.h"
@@ -19,8 +14,12 @@ namespace {
 constexpr int kTicketRowHeight = 20;
 }  // namespace
 
-FormTradeInfo::FormTradeInfo(const Order& saleIn, QWidget* parent)
-    : QWidget(parent), ui(new Ui::FormTradeInfo), sale(saleIn), m_receipt(receipts::saleReceiptOf(saleIn)) {
+FormTradeInfo::FormTradeInfo(ReceiptService& printer, const Order& saleIn, QWidget* parent)
+    : QWidget(parent),
+      ui(new Ui::FormTradeInfo),
+      m_receipts(printer),
+      sale(saleIn),
+      m_receipt(receipts::saleReceiptOf(saleIn)) {
     ui->setupUi(this);
     m_designedHeight = height();
     setAttribute(Qt::WA_DeleteOnClose);
@@ -64,27 +63,6 @@ FormTradeInfo::FormTradeInfo(const Order& saleIn, QWidget* parent)
 
 FormTradeInfo::~FormTradeInfo() = default;
 
-QString FormTradeInfo::operatorText() const {
-    return ui->label_operate->text();
-}
-QString FormTradeInfo::orderText() const {
-    return ui->label_sys_order->text();
-}
-QString FormTradeInfo::payWayText() const {
-    return ui->label_pay_way->text();
-}
-QString FormTradeInfo::moneyText() const {
-    return ui->label_money->text();
-}
-
-QList<QLabel*> FormTradeInfo::ticketLabels() const {
-    return ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-}
-
-int FormTradeInfo::ticketContentsHeight() const {
-    return ui->scrollAreaWidgetContents->height();
-}
-
 void FormTradeInfo::on_close_btn_clicked() {
     close();
 }
@@ -115,23 +93,11 @@ bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-QString FormTradeInfo::printFailureText() const {
-    if (!m_printFailure || !m_printFailure->isVisibleTo(this)) {
-        return QString();
-    }
-    return m_printFailure->text().remove(QChar(0x200B));
-}
-
 void FormTradeInfo::printReceipt() {
-    if (!receipts::shouldAutoPrint(dataConfig().printerName())) {
+    if (!m_receipts.printsSales()) {
         return;
     }
-    const receipts::PrintResult result = printHtmlReceipt(receiptHtml());
-    // Reported only once the print system has taken the job: the gateway then records a receipt that exists.
-    if (result.accepted()) {
-        reportPrinted();
-    }
-    showPrintResult(result);
+    showPrintResult(m_receipts.printSale(m_receipt));
 }
 
 void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
@@ -157,13 +123,7 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
         m_reprint->setObjectName(QStringLiteral("btnReprint"));
         m_reprint->setFocusPolicy(Qt::NoFocus);
         m_reprint->resize(ui->print_btn->width(), 40);
-        connect(m_reprint, &QPushButton::clicked, this, [this] {
-            const receipts::PrintResult again = printHtmlReceipt(receiptHtml());
-            if (again.accepted()) {
-                reportPrinted();
-            }
-            showPrintResult(again);
-        });
+        connect(m_reprint, &QPushButton::clicked, this, [this] { showPrintResult(m_receipts.printSale(m_receipt)); });
     }
     // The window grows below its designed controls by what the notice needs, whatever the printer's name.
     // A printer's name may be one long word: it may break anywhere rather than run past the window's edge.
@@ -180,15 +140,4 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
     m_printFailure->show();
     m_reprint->show();
     setFixedHeight(m_reprint->geometry().bottom() + 1 + 12);
-}
-
-QString FormTradeInfo::receiptHtml() const {
-    receipts::SaleReceipt r = m_receipt;
-    r.servicePhone = dataConfig().servicePhone();
-    return receipts::saleReceiptHtml(r);
-}
-
-void FormTradeInfo::reportPrinted() {
-    // Fire and forget: the gateway's answer changes nothing here.
-    gateway::post(nullptr, requests::doPrint(userSession().token(), m_receipt.orderNo));
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "gateway/replies.h"
-#include "receipts/printhtmlreceipt.h"
-#include "receipts/receipthtml.h"
+#include "core/receiptservice.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -14,8 +12,8 @@ class FormTradeInfo;
 }
 
 // The payment result: who charged, the order, the channel, the amount and the tickets sold, as the sale's receipt
-// has them. When first shown it prints the receipt and reports the print, when a printer is chosen. Deletes itself
-// when closed.
+// has them. When first shown it has the receipt printed (and the print reported), when a printer is chosen. Deletes
+// itself when closed.
 class FormTradeInfo : public QWidget {
     Q_OBJECT
 
@@ -24,19 +22,8 @@ public:
     // cashier's answer: it is ignored so the result cannot close unseen.
     static constexpr int kIgnoreReturnMs = 400;
 
-    explicit FormTradeInfo(const Order& sale, QWidget* parent = nullptr);
+    FormTradeInfo(ReceiptService& printer, const Order& sale, QWidget* parent = nullptr);
     ~FormTradeInfo() override;
-
-    QString operatorText() const;
-    QString orderText() const;
-    QString payWayText() const;
-    QString moneyText() const;
-    QString ticketsHtmlText() const { return m_receipt.ticketsHtml; }
-    // The ticket labels in the scroll area, in order.
-    QList<class QLabel*> ticketLabels() const;
-    int ticketContentsHeight() const;
-    // Why the receipt did not print, as the window tells it; empty while no such notice is shown.
-    QString printFailureText() const;
 
 public slots:
     void on_close_btn_clicked();
@@ -49,12 +36,11 @@ protected:
 
 private:
     void printReceipt();
-    void reportPrinted();
-    QString receiptHtml() const;
     // Below the window's designed controls: why the receipt did not print, and 重新打印. Hidden when it printed.
     void showPrintResult(const receipts::PrintResult& result);
 
     std::unique_ptr<Ui::FormTradeInfo> ui;
+    ReceiptService& m_receipts;
     Order sale;
     receipts::SaleReceipt m_receipt;  // the service phone is read when printing
     bool m_printTried = false;

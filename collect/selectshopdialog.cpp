@@ -1,12 +1,9 @@
 #include "selectshopdialog.h"
 
-#include "app/dataconfig.h"
+#include "core/till.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
-#include "gateway/replies.h"
-#include "gateway/requests.h"
-#include "app/usersession.h"
 #include "ui_SelectShopDialog.h"
 
 #include <QDebug>
@@ -14,7 +11,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
-SelectShopDialog::SelectShopDialog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::SelectShopDialog>()) {
+SelectShopDialog::SelectShopDialog(Till& till, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::SelectShopDialog>()), m_till(till) {
     ui->setupUi(this);
     windowstyle::centreOnScreen(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -29,41 +27,38 @@ void SelectShopDialog::requestShops() {
     // One request at a time: "重新获取" comes back with the reply.
     ui->pushButton_2->setEnabled(false);
     ui->pushButton->setEnabled(false);
-    gateway::post(this, requests::listShop(userSession().token()),
-                  [this](const gateway::Reply& r) { slot_requestFinished(r); });
+    m_till.stores().list(this, [this](const replies::Read<QList<Shop>>& shops) { slot_requestFinished(shops); });
 }
 
-void SelectShopDialog::slot_requestFinished(const gateway::Reply& reply) {
-    const replies::Read<QList<Shop>> shops = replies::shopList(reply);
-    if (shops.status.transport != gateway::Reply::Envelope) {
+void SelectShopDialog::slot_requestFinished(const replies::Read<QList<Shop>>& shops) {
+    if (!shops.status.answered()) {
         msgbox::critical(this, msgbox::Title::Error, QStringLiteral("获取门店失败"));
     } else if (shops.value.isEmpty()) {
         // Also a refused or unreadable list: either way there is no store to choose (the close control leads back).
         msgbox::critical(this, msgbox::Title::Error, QStringLiteral("你还没有门店!"));
     } else {
-        for (int i = 0; i < shops.value.size(); ++i) {
-            userSession().insertShop(i, shops.value.at(i));
-            ui->comboBox->addItem(shopDisplayText(shops.value.at(i)));
+        for (const Shop& shop : shops.value) {
+            ui->comboBox->addItem(shopDisplayText(shop));
         }
-        ui->comboBox->setCurrentText(dataConfig().shopName());
+        ui->comboBox->setCurrentText(m_till.stores().remembered());
     }
     ui->pushButton_2->setEnabled(true);
-    ui->pushButton->setEnabled(!userSession().shopId().isEmpty());
+    ui->pushButton->setEnabled(!m_till.session().shopId().isEmpty());
 }
 
 void SelectShopDialog::on_comboBox_currentIndexChanged(int index) {
     // A missing index (-1 when the box is cleared) reads as an empty store.
-    userSession().setCurrentShop(userSession().shopAt(index));
-    ui->pushButton->setEnabled(!userSession().shopId().isEmpty());
+    m_till.stores().choose(index);
+    ui->pushButton->setEnabled(!m_till.session().shopId().isEmpty());
 }
 
 void SelectShopDialog::on_pushButton_clicked() {
     // The main window never opens without a store: a charge would go out with an empty "shopid".
-    if (userSession().shopId().isEmpty()) {
+    if (m_till.session().shopId().isEmpty()) {
         return;
     }
     hide();
-    dataConfig().setShopName(ui->comboBox->currentText());
+    m_till.stores().remember(ui->comboBox->currentText());
     emit shopConfirmed();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/gatewaycall.h"
+#include "core/services.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -9,6 +9,7 @@
 namespace Ui {
 class SelectShopDialog;
 }
+class Till;
 
 // After login the cashier picks the store the following charges are made for. The choice goes to the session
 // (currentShop) and its display text to data.ini (shopName).
@@ -16,7 +17,7 @@ class SelectShopDialog : public QDialog {
     Q_OBJECT
 public:
     // Sends the store request at once.
-    explicit SelectShopDialog(QWidget* parent = nullptr);
+    explicit SelectShopDialog(Till& till, QWidget* parent = nullptr);
     ~SelectShopDialog() override;
 
 signals:
@@ -27,7 +28,7 @@ signals:
     void backToLogin();
 
 public slots:
-    void slot_requestFinished(const gateway::Reply& reply);
+    void slot_requestFinished(const replies::Read<QList<Shop>>& shops);
     void on_comboBox_currentIndexChanged(int index);
     void on_pushButton_clicked();
     void on_pushButton_2_clicked();
@@ -41,4 +42,5 @@ private:
     void requestShops();
 
     std::unique_ptr<Ui::SelectShopDialog> ui;
+    Till& m_till;
 };

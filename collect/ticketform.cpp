@@ -5,16 +5,17 @@
 #include "collect/collectlogic.h"
 #include "collect/formcs.h"
 #include "collect/ticketctl.h"
-#include "app/usersession.h"
+#include "core/till.h"
 #include "ui_TicketForm.h"
 
 #include <QScrollArea>
 #include <QScrollBar>
 
-TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm) {
+TicketForm::TicketForm(Till& till, QWidget* parent)
+    : QWidget(parent), ui(new Ui::TicketForm), m_till(till), m_types(till.session().ticketTypes()) {
     ui->setupUi(this);
     move(10, 135);
-    const QList<TicketType*>& types = ticketTypes();
+    const QList<TicketType>& types = m_types;
     // The lines sit on a sheet that scrolls inside the panel, so a merchant with more kinds than the panel's height
     // holds can still reach every one; the sheet starts at the panel's corner, so a line's place is as designed.
     auto* scroll = new QScrollArea(ui->frame);
@@ -28,7 +29,7 @@ TicketForm::TicketForm(QWidget* parent) : QWidget(parent), ui(new Ui::TicketForm
     scroll->setWidget(m_lines);
     scroll->viewport()->setAutoFillBackground(false);
     for (int i = 0; i < types.size(); ++i) {
-        auto* line = new TicketCtl(m_lines, types.at(i)->name, types.at(i)->priceFen);
+        auto* line = new TicketCtl(m_lines, types.at(i).name, types.at(i).priceFen);
         m_lineWidgets.append(line);
         line->move(10, 65 * i + 70);
         connect(line, &TicketCtl::clicked, this, &TicketForm::doclick);
@@ -41,10 +42,9 @@ TicketForm::~TicketForm() {
 
 QList<collect::TicketLine> TicketForm::currentLines() const {
     QList<collect::TicketLine> lines;
-    const QList<TicketType*>& types = ticketTypes();
-    for (int i = 0; i < types.size(); ++i) {
+    for (int i = 0; i < m_types.size(); ++i) {
         const TicketCtl* line = lineAt(i);
-        lines.append({types.at(i)->id, line ? line->count() : 0, types.at(i)->priceFen});
+        lines.append({m_types.at(i).id, line ? line->count() : 0, m_types.at(i).priceFen});
     }
     return lines;
 }
@@ -59,11 +59,10 @@ QString TicketForm::selectionString() const {
 
 QList<SoldTicket> TicketForm::soldTickets() const {
     QList<chargecheck::SoldKind> kinds;
-    const QList<TicketType*>& types = ticketTypes();
-    for (int i = 0; i < types.size(); ++i) {
+    for (int i = 0; i < m_types.size(); ++i) {
         const TicketCtl* line = lineAt(i);
         if (line && line->count() > 0) {
-            kinds.append({types.at(i)->name, line->count(), types.at(i)->priceFen});
+            kinds.append({m_types.at(i).name, line->count(), m_types.at(i).priceFen});
         }
     }
     return chargecheck::ticketsSold(kinds);
@@ -75,7 +74,7 @@ QString TicketForm::totalText() const {
 
 void TicketForm::doclick() {
     total = 0;
-    if (ticketTypes().isEmpty()) {
+    if (m_types.isEmpty()) {
         ui->input_Edit->clear();
         return;
     }
@@ -92,7 +91,7 @@ void TicketForm::resetCounts() {
 }
 
 void TicketForm::on_sk_btn_clicked() {
-    if (FormCS::bringBackOpenCharge() || (m_paymentWindow && m_paymentWindow->isVisible())) {
+    if (FormCS::bringBackOpenCharge(m_till) || (m_paymentWindow && m_paymentWindow->isVisible())) {
         return;  // the charge in progress comes back instead of a second one; one window at a time
     }
     if (total <= 0) {
@@ -101,12 +100,13 @@ void TicketForm::on_sk_btn_clicked() {
     // Paid: the counts go back to 0, if the page is still there (the window outlives it while money may move) and
     // still shows this sale.
     const QString selection = selectionString();
-    auto* cs = new FormCS(
-        this, FormCS::TicketSale{total, selection, soldTickets(), [page = QPointer<TicketForm>(this), selection] {
-                                     if (page && page->selectionString() == selection) {
-                                         page->resetCounts();
-                                     }
-                                 }});
+    auto* cs =
+        new FormCS(m_till, this,
+                   FormCS::TicketSale{total, selection, soldTickets(), [page = QPointer<TicketForm>(this), selection] {
+                                          if (page && page->selectionString() == selection) {
+                                              page->resetCounts();
+                                          }
+                                      }});
     m_paymentWindow = cs;
     cs->show();
     cs->showOnDisplay(m_display);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "collect/collectlogic.h"
+#include "app/records.h"
 #include "collect/customerdisplay.h"
-#include "gateway/replies.h"
 
 #include <QList>
 #include <QPointer>
@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <memory>
 
+class Till;
 namespace Ui {
 class TicketForm;
 }
@@ -21,7 +22,7 @@ class TicketForm : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TicketForm(QWidget* parent);
+    TicketForm(Till& till, QWidget* parent);
     ~TicketForm() override;
 
     // "id:count," for every kind with a count above 0, in list order (the ticket charge's "ticket" field).
@@ -48,7 +49,9 @@ private:
     QList<collect::TicketLine> currentLines() const;
 
     std::unique_ptr<Ui::TicketForm> ui;
-    qint64 total = 0;  // fen
+    Till& m_till;
+    const QList<TicketType> m_types;  // the session's kinds, one line each
+    qint64 total = 0;                 // fen
     QPointer<FormCS> m_paymentWindow;
     CustomerDisplay m_display;
     QList<TicketCtl*> m_lineWidgets;  // one per ticket kind, in the kinds' order

@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         FUZZ_CHECK(file.write(bytes) == bytes.size());
     }
-    loadComConfig(fileName);
-    FUZZ_CHECK(comConfig().toBytes() == image);
+    FUZZ_CHECK(loadComConfig(fileName).toBytes() == image);
     return 0;
 }

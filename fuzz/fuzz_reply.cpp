@@ -2,6 +2,7 @@
 // check, the login (session and ticket kinds), the store list, the charge and refund outcomes with the result
 // receipt, the transaction query page (summary, paging, rows, refund buttons, the reprinted receipt), the shift
 // summary, the item list, the password pages and the security question.
+#include "app/shown.h"
 #include "app/money.h"
 #include "app/usersession.h"
 #include "app/version.h"
@@ -26,7 +27,7 @@ int tags(const QString& html) {
 // A verdict is one of three, and only a refusal carries the gateway's words; what is shown of them stays short.
 void checkStatus(const replies::Status& s) {
     FUZZ_CHECK(s.ok() || s.refused() || s.verdict == replies::Verdict::Unusable);
-    FUZZ_CHECK(replies::shown(s.message).size() <= replies::kShownChars + 1);
+    FUZZ_CHECK(display::shown(s.message).size() <= display::kShownChars + 1);
 }
 
 void checkFen(std::optional<qint64> fen) {
@@ -136,10 +137,7 @@ void readTransactions(const gateway::Reply& r) {
     }
     (void)transactions::goToPage(page.value.totalCount, total);
 
-    UserSession session;
-    for (int i = 0; i < page.value.rows.size(); ++i) {
-        session.insertOrder(i, page.value.rows.at(i));
-        const Order order = session.orderAt(i);
+    for (const Order& order : page.value.rows) {
         checkFen(order.fen);
         checkFen(order.refundFen);
         const transactions::RowCells cells = transactions::rowCells(order);

@@ -5,7 +5,7 @@
 #include "app/money.h"
 #include "collect/collectlogic.h"
 #include "fuzz/fuzzcheck.h"
-#include "shell/serialamount.h"
+#include "core/serialamount.h"
 
 #include <QRegularExpression>
 #include <fuzzer/FuzzedDataProvider.h>

@@ -1,6 +1,5 @@
 #include "gatewaycall.h"
 
-#include "gatewayurl.h"
 #include "requestbody.h"
 
 namespace gateway {
@@ -28,7 +27,7 @@ Reply readReply(HttpFun::Ending ending, int httpStatus, bool bSuccess, const QBy
     return r;
 }
 
-HttpFun* post(QObject* receiver, const RequestBody& body, Done done, int timeoutMs) {
+HttpFun* post(const QString& url, QObject* receiver, const RequestBody& body, Done done, int timeoutMs) {
     auto* http = new HttpFun;
     http->setTimeoutInterval(timeoutMs);
     if (done) {
@@ -38,7 +37,7 @@ HttpFun* post(QObject* receiver, const RequestBody& body, Done done, int timeout
                              done(readReply(http->ending(), http->httpStatus(), bSuccess, bytes));
                          });
     }
-    http->post(GatewayUrl(), body.bytes());
+    http->post(url, body.bytes());
     return http;
 }
 

@@ -33,8 +33,9 @@ Reply readReply(HttpFun::Ending ending, int httpStatus, bool bSuccess, const QBy
 
 using Done = std::function<void(const Reply&)>;
 
-// Posts `body` to GatewayUrl() once and calls `done` with the outcome. `done` is not called when `receiver` is gone by
-// then; pass nullptr for a request whose answer nobody waits for. Returns the request (it deletes itself).
-HttpFun* post(QObject* receiver, const RequestBody& body, Done done = {}, int timeoutMs = HttpFun::kDefaultTimeoutMs);
+// Posts `body` to the gateway at `url` once and calls `done` with the outcome. `done` is not called when `receiver` is
+// gone by then; pass nullptr for a request whose answer nobody waits for. Returns the request (it deletes itself).
+HttpFun* post(const QString& url, QObject* receiver, const RequestBody& body, Done done = {},
+              int timeoutMs = HttpFun::kDefaultTimeoutMs);
 
 }  // namespace gateway

@@ -5,8 +5,8 @@
 #include <QHostAddress>
 #include <QUrl>
 
-QString GatewayUrl() {
-    return dataConfig().gatewayUrl();
+QString GatewayUrl(DataConfig& config) {
+    return config.gatewayUrl();
 }
 
 bool isCleartextToOtherHost(const QString& url) {

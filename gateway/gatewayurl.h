@@ -2,8 +2,10 @@
 
 #include <QString>
 
-// The one gateway endpoint every screen posts to ("gatewayUrl" in data.ini, the local sandbox by default).
-QString GatewayUrl();
+class DataConfig;
+
+// The one gateway endpoint the till posts to ("gatewayUrl" in data.ini, the local sandbox by default).
+QString GatewayUrl(DataConfig& config);
 
 // True when `url` sends requests unencrypted over the network: plain http to a host other than this computer. Over a
 // shop's network such a gateway sees login passwords, refund passwords and payment codes in clear.

@@ -27,7 +27,7 @@ void ListingFetch::requestPage() {
     ++m_requests;
     const int generation = m_generation;
     post(
-        this, body,
+        m_query.url, this, body,
         [this, generation](const Reply& r) {
             if (generation == m_generation && m_running) {
                 onReply(r);

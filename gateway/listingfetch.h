@@ -18,6 +18,7 @@ class ListingFetch : public QObject {
 public:
     // The filters of the range, as the transaction query sends them.
     struct Query {
+        QString url;  // the gateway's address
         QString token;
         QString tradeNo;
         QString startDate;  // "yyyy-M-d hh:mm:ss"

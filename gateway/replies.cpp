@@ -91,17 +91,6 @@ std::optional<int> integer(const QJsonObject& o, const char* key) {
     return std::nullopt;
 }
 
-QString shown(const QString& gatewayText) {
-    if (gatewayText.size() <= kShownChars) {
-        return gatewayText;
-    }
-    int cut = kShownChars;
-    if (gatewayText.at(cut - 1).isHighSurrogate()) {
-        --cut;  // never half a character
-    }
-    return gatewayText.left(cut) + QChar(0x2026);
-}
-
 QDateTime parsePayDate(const QString& textIn) {
     const QString t = textIn.trimmed();
     if (t.isEmpty()) {

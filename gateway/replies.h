@@ -21,11 +21,16 @@ enum class Verdict {
 
 struct Status {
     Verdict verdict = Verdict::Unusable;
-    QString message;  // a refusal's text as the gateway sent it (cut it with shown() before it reaches the screen)
+    QString
+        message;  // a refusal's text as the gateway sent it (cut it with display::shown() before it reaches the screen)
     gateway::Reply::Kind transport = gateway::Reply::Unknown;
 
     bool ok() const { return verdict == Verdict::Success; }
     bool refused() const { return verdict == Verdict::Refused; }
+    // The gateway answered with its envelope, whatever it said in it.
+    bool answered() const { return transport == gateway::Reply::Envelope; }
+    // Sent, and no complete answer came: what was asked may have been carried out.
+    bool unanswered() const { return transport == gateway::Reply::Unknown; }
 };
 
 // A reader's answer: the verdict and, on success, the value.
@@ -50,11 +55,6 @@ std::optional<qint64> netFen(const QJsonValue& v);
 QString text(const QJsonObject& o, const char* key);
 // A count or page number: a whole JSON number or digits in text; nullopt otherwise.
 std::optional<int> integer(const QJsonObject& o, const char* key);
-
-// A gateway text as it may be shown: longer texts are cut with an ellipsis (the log keeps the size). Show it as
-// plain text: a gateway string is never markup.
-constexpr int kShownChars = 300;
-QString shown(const QString& gatewayText);
 
 // ---- money: charges and refunds ----
 

@@ -25,8 +25,7 @@ QString noJournalText() {
 
 // The stores the signed-in account can list: the ones it was offered at sign-in, and the one chosen. Before the
 // store list is known every store is taken as listable.
-QSet<QString> listableStores() {
-    const UserSession& session = userSession();
+QSet<QString> listableStores(const UserSession& session) {
     QSet<QString> out;
     const QMap<int, Shop> shops = session.shopsByIndex();
     for (const Shop& shop : shops) {
@@ -36,14 +35,15 @@ QSet<QString> listableStores() {
     return out;
 }
 
-bool storeListable(const QString& shopId) {
-    return userSession().shopsByIndex().isEmpty() || listableStores().contains(shopId);
+bool storeListable(const UserSession& session, const QString& shopId) {
+    return session.shopsByIndex().isEmpty() || listableStores(session).contains(shopId);
 }
 
 }  // namespace
 
-ChargeController::ChargeController(qint64 fen, QObject* parent)
+ChargeController::ChargeController(const PaymentContext& till, qint64 fen, QObject* parent)
     : QObject(parent),
+      m_till(till),
       m_fen(fen),
       m_saleId(QUuid::createUuid().toString(QUuid::WithoutBraces)),
       m_timing(chargecheck::timingFromEnvironment()) {
@@ -87,7 +87,7 @@ void ChargeController::resume(const journal::Attempt& attempt) {
         // The run that sent it ended before the answer: nobody knows.
         settle(journal::State::Unresolved, QString(), QStringLiteral("程序重新启动时仍在发送"));
     }
-    if (!storeListable(m_shopId)) {
+    if (!storeListable(*m_till.session, m_shopId)) {
         // This account's listing cannot show another account's store: a look-up would find nothing and say nothing.
         m_unlistableStore = m_shopId;
         setPhase(Phase::Unresolved);
@@ -121,12 +121,12 @@ ChargeController* ChargeController::busy() {
     return nullptr;
 }
 
-bool ChargeController::mayStartCharge(QString* why) {
+bool ChargeController::mayStartCharge(const PaymentContext& till, QString* why) {
     if (busy()) {
         *why = QStringLiteral("上一笔收款的结果还未确认，请先完成上一笔收款。");
         return false;
     }
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = till.journal;
     if (!j) {
         *why = noJournalText();
         return false;
@@ -149,7 +149,7 @@ bool ChargeController::charge(const QString& code, QString* why) {
         *why = QStringLiteral("本次收款正在处理中，请勿重复扫码。");
         return false;
     }
-    if (!mayStartCharge(why)) {
+    if (!mayStartCharge(m_till, why)) {
         return false;
     }
     // A charge of this amount the till tried a while ago (refused, or released by the cashier, in any window or copy
@@ -157,7 +157,7 @@ bool ChargeController::charge(const QString& code, QString* why) {
     // each amount.
     const std::optional<QList<journal::Attempt>> earlier = earlierAnswered();
     QString error;
-    const std::optional<QDateTime> lostSince = journal::instance()->lookBackSince(m_fen, &error);
+    const std::optional<QDateTime> lostSince = m_till.journal->lookBackSince(m_fen, &error);
     if (!earlier || !error.isEmpty()) {
         *why =
             QStringLiteral("无法读取收款记录%1，本次没有收款。").arg(error.isEmpty() ? QString() : "（" + error + "）");
@@ -169,7 +169,7 @@ bool ChargeController::charge(const QString& code, QString* why) {
     if (!earlier->isEmpty() || lostSince) {
         // Each store is listed from the first attempt made in it.
         m_stores.clear();
-        const QString here = userSession().shopId();
+        const QString here = m_till.session->shopId();
         if (m_lostLookBack) {
             m_stores.append({here, *lostSince});
         }
@@ -191,7 +191,7 @@ bool ChargeController::charge(const QString& code, QString* why) {
 void ChargeController::send() {
     const QString code = m_pendingCode;
     m_pendingCode.clear();
-    const UserSession& session = userSession();
+    const UserSession& session = *m_till.session;
     journal::Attempt a;
     a.saleId = m_saleId;
     a.kind = m_ticketSale ? journal::Kind::TicketCharge : journal::Kind::Charge;
@@ -201,7 +201,7 @@ void ChargeController::send() {
     a.maskedCode = journal::maskCode(code);
     a.createdAt = QDateTime::currentDateTime();
     QString error;
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     journal::Attempt blocker;
     const std::optional<qint64> id = j ? j->begin(a, &error, &blocker) : std::nullopt;
     if (!id) {
@@ -221,7 +221,8 @@ void ChargeController::send() {
                                  : requests::scanPay(code, m_fen, a.cashierId, a.shopId);
     setPhase(Phase::Sending);
     gateway::post(
-        this, body, [this](const gateway::Reply& r) { onChargeReply(r); }, m_timing.chargeTimeoutMs);
+        m_till.gatewayUrl(), this, body, [this](const gateway::Reply& r) { onChargeReply(r); },
+        m_timing.chargeTimeoutMs);
 }
 
 void ChargeController::onChargeReply(const gateway::Reply& reply) {
@@ -263,7 +264,7 @@ void ChargeController::onChargeReply(const gateway::Reply& reply) {
 }
 
 void ChargeController::settle(journal::State state, const QString& orderNo, const QString& note) {
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     QString error;
     if (!j || !j->settle(m_attemptId, state, orderNo, note, &error)) {
         qWarning().noquote() << "journal: attempt" << m_attemptId << "not settled as" << journal::stateName(state)
@@ -277,7 +278,7 @@ void ChargeController::settle(journal::State state, const QString& orderNo, cons
 void ChargeController::startCheck() {
     m_waitingForCashier = false;
     m_elapsed.start();
-    m_stores = {StoreRange{m_shopId.isEmpty() ? userSession().shopId() : m_shopId, m_sentAt}};
+    m_stores = {StoreRange{m_shopId.isEmpty() ? m_till.session->shopId() : m_shopId, m_sentAt}};
     startListing();
 }
 
@@ -294,7 +295,8 @@ void ChargeController::startListing() {
 void ChargeController::listNextStore() {
     const StoreRange& store = m_stores.at(m_storeAt);
     gateway::ListingFetch::Query query;
-    query.token = userSession().token();
+    query.token = m_till.session->token();
+    query.url = m_till.gatewayUrl();
     // On the gateway's clock: it lists a sale at its own time, whatever this PC's clock says.
     query.startDate = chargecheck::rangeStart(gateway::onGatewayClock(store.from), m_timing.clockToleranceSecs);
     query.endDate =
@@ -348,7 +350,7 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
     // Refused or released attempts may have been carried out all the same; one that never left cannot have been.
     // This sale's own, whenever they were made, and the till's of the same amount in the last half hour. A journal
     // that cannot be read says nothing: the caller sends nothing.
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     if (!j) {
         return std::nullopt;
     }
@@ -362,8 +364,8 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
     if (!error.isEmpty()) {
         return std::nullopt;
     }
-    QSet<QString> listable = listableStores();
-    if (userSession().shopsByIndex().isEmpty()) {
+    QSet<QString> listable = listableStores(*m_till.session);
+    if (m_till.session->shopsByIndex().isEmpty()) {
         for (const journal::Attempt& a : recent) {
             listable.insert(a.shopId);
         }
@@ -384,7 +386,7 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
 std::optional<QSet<QString>> ChargeController::excludedOrders() const {
     // Sales this till completed are not this one: that customer would leave without paying. Without the journal's
     // word on them nothing is offered.
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     if (!j) {
         return std::nullopt;
     }
@@ -408,7 +410,7 @@ void ChargeController::lookBackDone() {
         return;
     }
     QString error;
-    if (!journal::instance()->lookedBack(m_fen, &error)) {
+    if (!m_till.journal->lookedBack(m_fen, &error)) {
         qWarning().noquote() << "journal: look-back of" << m_fen << "fen not recorded:" << error;
     }
 }
@@ -529,9 +531,9 @@ bool ChargeController::release(QString* why) {
         *why = QStringLiteral("这笔收款不是未确认状态。");
         return false;
     }
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     QString error;
-    if (!j || !j->release(m_attemptId, userSession().uid(), &error)) {
+    if (!j || !j->release(m_attemptId, m_till.session->uid(), &error)) {
         *why = j ? QStringLiteral("无法写入收款记录（%1）。").arg(error) : noJournalText();
         return false;
     }
@@ -541,7 +543,7 @@ bool ChargeController::release(QString* why) {
 }
 
 bool ChargeController::recordFound(const QString& orderNo) {
-    const UserSession& session = userSession();
+    const UserSession& session = *m_till.session;
     journal::Attempt a;
     a.saleId = m_saleId;
     a.kind = m_ticketSale ? journal::Kind::TicketCharge : journal::Kind::Charge;
@@ -550,7 +552,7 @@ bool ChargeController::recordFound(const QString& orderNo) {
     a.cashierId = session.uid();
     a.createdAt = QDateTime::currentDateTime();
     QString error;
-    const std::optional<qint64> id = journal::instance()->recordFound(
+    const std::optional<qint64> id = m_till.journal->recordFound(
         a, orderNo, QStringLiteral("收银员在交易列表中确认（收款记录文件损坏前的收款）"), &error);
     if (!id) {
         // The customer has paid: the sale completes all the same, and the cashier knows the record is missing.

@@ -4,6 +4,7 @@
 #include "gateway/replies.h"
 #include "payments/chargecheck.h"
 #include "payments/journalrules.h"
+#include "payments/paymentcontext.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -32,7 +33,7 @@ public:
     };
     Q_ENUM(Phase)
 
-    explicit ChargeController(qint64 fen, QObject* parent = nullptr);
+    ChargeController(const PaymentContext& till, qint64 fen, QObject* parent = nullptr);
     ~ChargeController() override;
 
     // A ticket sale: what it sells ("id:count," selection) and the tickets the result window lists.
@@ -46,7 +47,7 @@ public:
     // The open-attempt rule of the till: whether a new charge may go out now (no controller of this process has
     // money that may be moving, and the journal holds no open charge of any store or copy of the client); `why`
     // says why not, as the cashier reads it. The journal checks it again in the same transaction as the write.
-    static bool mayStartCharge(QString* why);
+    static bool mayStartCharge(const PaymentContext& till, QString* why);
     // The controller that holds the journal's attempt `id`, if any.
     static ChargeController* holding(qint64 attemptId);
 
@@ -114,6 +115,7 @@ private:
     // Writes down that this sale was found paid by the look-back after a lost journal.
     bool recordFound(const QString& orderNo);
 
+    PaymentContext m_till;
     qint64 m_fen = 0;
     QString m_saleId;
     QString m_shopId;

@@ -446,11 +446,6 @@ bool otherCopyUses(const QString& path) {
     return false;
 }
 
-std::unique_ptr<Journal>& holder() {
-    static std::unique_ptr<Journal> journal;
-    return journal;
-}
-
 }  // namespace
 
 Journal::Journal(sqlite3* db, const QString& path) : m_db(db), m_path(path) {
@@ -923,19 +918,11 @@ int Journal::prune(const QDateTime& before, QString* error) {
     return sqlite3_changes(m_db);
 }
 
-Journal* instance() {
-    return holder().get();
-}
-
-void setInstance(std::unique_ptr<Journal> journal) {
-    holder() = std::move(journal);
-}
-
-QString openAtStartup(const QString& folder, const QDateTime& now) {
+QString openAtStartup(const QString& folder, std::unique_ptr<Journal>* journal, const QDateTime& now) {
     Journal::Opened opened = Journal::openFile(QDir(folder).filePath(QStringLiteral("payments.db")));
     const QString asideName = QFileInfo(opened.movedAsideTo).fileName();
+    journal->reset();
     if (!opened.journal) {
-        setInstance(nullptr);
         if (!asideName.isEmpty()) {
             return QStringLiteral("收款记录文件无法读取，已另存为 %1，但无法新建（%2），暂时不能收款和退款。")
                 .arg(asideName, opened.error);
@@ -951,7 +938,7 @@ QString openAtStartup(const QString& folder, const QDateTime& now) {
         // Old rows left in place cost nothing but space; the next start tries again.
         qWarning().noquote() << "payment journal: old attempts not pruned:" << pruneError;
     }
-    setInstance(std::move(opened.journal));
+    *journal = std::move(opened.journal);
     if (asideName.isEmpty()) {
         return QString();
     }

@@ -132,13 +132,10 @@ private:
     QString m_marker;  // this copy's "<journal>.copy-<pid>", removed on closing
 };
 
-// The process-wide journal, set at start-up; null when none could be opened (then no money may be sent).
-Journal* instance();
-void setInstance(std::unique_ptr<Journal> journal);
-
-// The start-up step: opens "payments.db" in `folder` (where data.ini lives), prunes attempts older than kKeepDays,
-// makes it the process-wide journal. Returns what the cashier must be told (a file moved aside, no journal at all),
-// empty when all is well.
-QString openAtStartup(const QString& folder, const QDateTime& now = QDateTime::currentDateTime());
+// The start-up step: opens "payments.db" in `folder` (where data.ini lives) into `journal` (null when none could be
+// opened: then no money may be sent) and prunes attempts older than kKeepDays. Returns what the cashier must be told
+// (a file moved aside, no journal at all), empty when all is well.
+QString openAtStartup(const QString& folder, std::unique_ptr<Journal>* journal,
+                      const QDateTime& now = QDateTime::currentDateTime());
 
 }  // namespace journal

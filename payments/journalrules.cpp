@@ -1,5 +1,6 @@
 #include "journalrules.h"
 
+#include "app/shown.h"
 #include "app/money.h"
 
 #include <QStringList>
@@ -57,7 +58,7 @@ Settlement settlementOf(replies::Outcome outcome, const QString& message) {
             break;
     }
     return {State::Unresolved, message.isEmpty() ? QStringLiteral("没有收到明确的答复")
-                                                 : QStringLiteral("答复不明确：") + replies::shown(message)};
+                                                 : QStringLiteral("答复不明确：") + display::shown(message)};
 }
 
 bool isOpen(State state) {

@@ -1,5 +1,6 @@
 #include "payments/reconcile.h"
 
+#include "app/shown.h"
 #include "app/money.h"
 #include "payments/chargecheck.h"
 #include "payments/journal.h"
@@ -160,7 +161,8 @@ QString failedLine(const QString& why) {
     return QStringLiteral("未能与网关核对：%1").arg(why);
 }
 
-HandoverCheck::HandoverCheck(QObject* parent) : QObject(parent), m_fetch(new gateway::ListingFetch(this)) {
+HandoverCheck::HandoverCheck(const PaymentContext& till, QObject* parent)
+    : QObject(parent), m_till(till), m_fetch(new gateway::ListingFetch(this)) {
     qRegisterMetaType<reconcile::Result>();
     connect(m_fetch, &gateway::ListingFetch::pageRead, this,
             [this](int, int, const replies::ListingPage& page) { onPage(page); });
@@ -177,7 +179,7 @@ void HandoverCheck::start(const QDateTime& from, const QDateTime& to, const QStr
     m_refundsToLookUp.clear();
     m_shopId = shopId;
     m_token = token;
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     if (!j) {
         emit failed(QStringLiteral("收款记录文件不可用"));
         return;
@@ -195,6 +197,7 @@ void HandoverCheck::start(const QDateTime& from, const QDateTime& to, const QStr
         return;
     }
     gateway::ListingFetch::Query query;
+    query.url = m_till.gatewayUrl();
     query.token = token;
     query.startDate = chargecheck::rangeStart(from, kToleranceSecs);
     query.endDate = chargecheck::rangeEnd(to, kToleranceSecs);
@@ -214,7 +217,7 @@ void HandoverCheck::onPage(const replies::ListingPage& page) {
 void HandoverCheck::onFinished(const gateway::ListingFetch::Ending& ending) {
     if (!ending.ok) {
         const replies::Status& s = ending.failure;
-        emit failed(s.refused() ? replies::shown(s.message) : QStringLiteral("网关交易列表读取失败"));
+        emit failed(s.refused() ? display::shown(s.message) : QStringLiteral("网关交易列表读取失败"));
         return;
     }
     if (m_inRange) {
@@ -231,6 +234,7 @@ void HandoverCheck::onFinished(const gateway::ListingFetch::Ending& ending) {
         return;
     }
     gateway::ListingFetch::Query query;
+    query.url = m_till.gatewayUrl();
     query.token = m_token;
     query.tradeNo = m_refundsToLookUp.first();
     query.shopId = m_shopId;

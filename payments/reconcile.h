@@ -3,6 +3,7 @@
 #include "app/records.h"
 #include "gateway/listingfetch.h"
 #include "payments/journalrules.h"
+#include "payments/paymentcontext.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -72,7 +73,7 @@ class HandoverCheck : public QObject {
     Q_OBJECT
 
 public:
-    explicit HandoverCheck(QObject* parent = nullptr);
+    explicit HandoverCheck(const PaymentContext& till, QObject* parent = nullptr);
 
     void setTimeout(int ms);
     void start(const QDateTime& from, const QDateTime& to, const QString& shopId, const QString& token);
@@ -89,6 +90,7 @@ private:
     void onPage(const replies::ListingPage& page);
     void onFinished(const gateway::ListingFetch::Ending& ending);
 
+    PaymentContext m_till;
     gateway::ListingFetch* m_fetch = nullptr;
     QList<journal::Attempt> m_attempts;
     QSet<QString> m_wanted;

@@ -32,8 +32,8 @@ QString noJournalText() {
 }
 }  // namespace
 
-RefundGuard::RefundGuard(const QString& orderNo, QObject* parent)
-    : QObject(parent), m_orderNo(orderNo), m_timing(chargecheck::timingFromEnvironment()) {
+RefundGuard::RefundGuard(const PaymentContext& till, const QString& orderNo, QObject* parent)
+    : QObject(parent), m_till(till), m_orderNo(orderNo), m_timing(chargecheck::timingFromEnvironment()) {
     m_next.setSingleShot(true);
     connect(&m_next, &QTimer::timeout, this, &RefundGuard::lookUp);
 }
@@ -47,7 +47,7 @@ void RefundGuard::setPhase(Phase phase) {
 }
 
 void RefundGuard::start() {
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     if (!j) {
         return;  // send() says why nothing can go out
     }
@@ -78,7 +78,7 @@ bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QS
         *why = QStringLiteral("这笔交易的退款正在处理中。");
         return false;
     }
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     if (!j) {
         *why = noJournalText();
         return false;
@@ -101,7 +101,7 @@ bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QS
     setPhase(Phase::Reading);
     const int generation = ++m_generation;
     gateway::post(
-        this, lookUpBody(),
+        m_till.gatewayUrl(), this, lookUpBody(),
         [this, generation](const gateway::Reply& r) {
             if (generation == m_generation) {
                 onBase(r);
@@ -124,7 +124,7 @@ RequestBody RefundGuard::lookUpBody() const {
         from = chargecheck::rangeStart(m_orderTime, 24 * 3600);
         to = chargecheck::rangeEnd(gateway::onGatewayClock(QDateTime::currentDateTime()), 24 * 3600);
     }
-    return requests::listPay(userSession().token(), 1, m_orderNo, from, to, QString(), QString());
+    return requests::listPay(m_till.session->token(), 1, m_orderNo, from, to, QString(), QString());
 }
 
 void RefundGuard::onBase(const gateway::Reply& reply) {
@@ -139,7 +139,7 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
     if (earlierWentThrough(*before)) {
         return;  // nothing is sent: the money went back to the customer already
     }
-    const UserSession& session = userSession();
+    const UserSession& session = *m_till.session;
     journal::Attempt a;
     a.saleId = QStringLiteral("refund:") + m_orderNo;
     a.kind = journal::Kind::Refund;
@@ -149,7 +149,7 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
     a.orderNo = m_orderNo;
     a.refundedBefore = *before;
     QString error;
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     journal::Attempt blocker;
     const std::optional<qint64> id = j ? j->begin(a, &error, &blocker) : std::nullopt;
     if (!id) {
@@ -162,12 +162,12 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
     m_attemptId = *id;
     m_before = *before;
     setPhase(Phase::Sending);
-    gateway::post(this, requests::refund(session.token(), m_fen, m_orderNo, m_cardNo, pwd),
+    gateway::post(m_till.gatewayUrl(), this, requests::refund(session.token(), m_fen, m_orderNo, m_cardNo, pwd),
                   [this](const gateway::Reply& r) { onRefundReply(r); });
 }
 
 bool RefundGuard::earlierWentThrough(qint64 refundedNow) {
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     QString error;
     const QList<journal::Attempt> earlier =
         j ? j->ofSale(QStringLiteral("refund:") + m_orderNo, &error) : QList<journal::Attempt>();
@@ -210,7 +210,7 @@ void RefundGuard::onRefundReply(const gateway::Reply& reply) {
 }
 
 void RefundGuard::settle(journal::State state, const QString& note) {
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     QString error;
     if (!j || !j->settle(m_attemptId, state, QString(), note, &error)) {
         qWarning().noquote() << "journal: refund" << m_attemptId << "not settled as" << journal::stateName(state)
@@ -225,7 +225,7 @@ void RefundGuard::lookUp() {
     }
     const int generation = ++m_generation;
     gateway::post(
-        this, lookUpBody(),
+        m_till.gatewayUrl(), this, lookUpBody(),
         [this, generation](const gateway::Reply& r) {
             if (generation == m_generation) {
                 onLookup(r);
@@ -298,9 +298,9 @@ bool RefundGuard::release(QString* why) {
         *why = QStringLiteral("这笔退款不是未确认状态。");
         return false;
     }
-    journal::Journal* j = journal::instance();
+    journal::Journal* j = m_till.journal;
     QString error;
-    if (!j || !j->release(m_attemptId, userSession().uid(), &error)) {
+    if (!j || !j->release(m_attemptId, m_till.session->uid(), &error)) {
         *why = j ? QStringLiteral("无法写入收款记录（%1）。").arg(error) : noJournalText();
         return false;
     }

@@ -4,6 +4,7 @@
 #include "gateway/requestbody.h"
 #include "payments/chargecheck.h"
 #include "payments/journalrules.h"
+#include "payments/paymentcontext.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -47,7 +48,7 @@ public:
     };
     Q_ENUM(Phase)
 
-    explicit RefundGuard(const QString& orderNo, QObject* parent = nullptr);
+    RefundGuard(const PaymentContext& till, const QString& orderNo, QObject* parent = nullptr);
 
     // Looks at the journal: an open refund of the order (of this run, an earlier one, or a copy that no longer runs)
     // is taken over and looked up; one of a running copy leaves this guard Elsewhere.
@@ -97,6 +98,7 @@ private:
     // through: recorded done and told; true when there was one.
     bool earlierWentThrough(qint64 refundedNow);
 
+    PaymentContext m_till;
     QString m_orderNo;
     Phase m_phase = Phase::Ready;
     chargecheck::Timing m_timing;

@@ -10,13 +10,6 @@
 
 namespace receipts {
 
-namespace {
-ReceiptSink& sink() {
-    static ReceiptSink s;
-    return s;
-}
-}  // namespace
-
 bool shouldAutoPrint(const QString& printerName) {
     return !printerName.isEmpty() && printerName != QString::fromUtf8(DataConfig::kNoPrinter);
 }
@@ -66,21 +59,18 @@ QSizeF paperSizeInDevicePixels(QPrinter& printer) {
     return QSizeF(mm.width() / 25.4 * printer.logicalDpiX(), mm.height() / 25.4 * printer.logicalDpiY());
 }
 
-void setReceiptSinkForTests(ReceiptSink s) {
-    sink() = std::move(s);
-}
-
 }  // namespace receipts
 
-receipts::PrintResult printHtmlReceipt(const QString& html) {
+receipts::PrintResult printHtmlReceipt(const QString& html, const QString& printerName,
+                                       const receipts::ReceiptSink& sink) {
     using receipts::PrintResult;
-    const QString name = dataConfig().printerName();
+    const QString& name = printerName;
     // The queue as it is called, "" being the system's default one.
     const QString queue = name.isEmpty() ? QStringLiteral("(default)") : name;
     qCInfo(lcPrint).noquote()
         << QStringLiteral("print job submitted: queue %1 (%2 characters)").arg(queue).arg(html.size());
-    if (receipts::sink()) {
-        receipts::sink()(html);
+    if (sink) {
+        sink(html);
         qCInfo(lcPrint).noquote() << "print job accepted: queue" << queue;
         return {PrintResult::Accepted, name};
     }

@@ -8,6 +8,9 @@ class QPrinter;
 
 namespace receipts {
 
+// Where a receipt goes instead of a printer (tests and benchmarks take the finished HTML): it counts as accepted.
+using ReceiptSink = std::function<void(const QString& html)>;
+
 // What became of a receipt sent to the printer. Only an accepted job counts as printed (and may be reported to the
 // gateway); otherwise the cashier is told why and may print it again.
 struct PrintResult {
@@ -32,10 +35,12 @@ QString printFailureText(const PrintResult& result);
 
 }  // namespace receipts
 
-// Every paper receipt goes through here: one copy of an HTML text on the printer named in "data.ini", no dialog.
-// Nothing is sent to a printer that is missing, stopped or refusing jobs: a missing name would otherwise go to the
-// default printer, and a refused job would count as printed.
-receipts::PrintResult printHtmlReceipt(const QString& html);
+// Every paper receipt goes through here: one copy of an HTML text on the printer named `printerName` (data.ini's
+// choice; empty: the system's default), no dialog. Nothing is sent to a printer that is missing, stopped or refusing
+// jobs: a missing name would otherwise go to the default printer, and a refused job would count as printed.
+// With a `sink` the receipt goes there instead.
+receipts::PrintResult printHtmlReceipt(const QString& html, const QString& printerName,
+                                       const receipts::ReceiptSink& sink = {});
 
 namespace receipts {
 
@@ -47,10 +52,5 @@ QString requestedPrintWarning(const QString& printerName);
 
 // The printer's paper in device pixels, the page size the receipt document is laid out on.
 QSizeF paperSizeInDevicePixels(QPrinter& printer);
-
-// Tests and benchmarks take the finished HTML instead of a printer (it counts as accepted); an empty function
-// restores real printing.
-using ReceiptSink = std::function<void(const QString& html)>;
-void setReceiptSinkForTests(ReceiptSink sink);
 
 }  // namespace receipts

@@ -1,5 +1,6 @@
 #include "receipts/receipthtml.h"
 
+#include "app/shown.h"
 #include "app/money.h"
 
 namespace receipts {
@@ -52,7 +53,7 @@ QString saleReceiptHtml(const SaleReceipt& r) {
 QList<SoldTicket> ticketsSoldOf(const Order& sale) {
     QList<SoldTicket> sold;
     for (const SoldTicket& t : sale.tickets) {
-        sold.append({replies::shown(t.name), replies::shown(t.price)});
+        sold.append({display::shown(t.name), display::shown(t.price)});
     }
     return sold;
 }
@@ -60,9 +61,9 @@ QList<SoldTicket> ticketsSoldOf(const Order& sale) {
 SaleReceipt saleReceiptOf(const Order& sale) {
     SaleReceipt r;
     r.shopName = sale.shopName;
-    r.operatorName = replies::shown(sale.operatorName);
+    r.operatorName = display::shown(sale.operatorName);
     r.payDate = sale.payDate;
-    r.orderNo = replies::shown(sale.outTradeNo);
+    r.orderNo = display::shown(sale.outTradeNo);
     r.payWay = sale.alipay() ? QStringLiteral("支付宝") : QStringLiteral("微信");
     r.moneyText = money::fenToYuan2(sale.fen.value_or(0));
     r.ticketsHtml = saleTicketsHtml(ticketsSoldOf(sale));

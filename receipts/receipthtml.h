@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/records.h"
-#include "gateway/replies.h"
+#include "app/shown.h"
 #include "receipts/receiptwriter.h"
 
 #include <QList>

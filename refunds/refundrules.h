@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/replies.h"
+#include "core/refundservice.h"
 
 #include <QList>
 #include <QString>

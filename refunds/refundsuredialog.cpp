@@ -1,14 +1,9 @@
 #include "refunds/refundsuredialog.h"
 
-#include "app/comconfig.h"
-#include "app/dataconfig.h"
+#include "app/shown.h"
 #include "app/money.h"
-#include "app/usersession.h"
-#include "gateway/replies.h"
-#include "gateway/requests.h"
-#include "receipts/printhtmlreceipt.h"
-#include "receipts/receipthtml.h"
-#include "payments/refundguard.h"
+#include "core/receiptservice.h"
+#include "core/till.h"
 #include "refunds/refundrules.h"
 #include "ui_RefundSureDialog.h"
 #include "widgets/draghelper.h"
@@ -28,11 +23,12 @@ namespace {
 constexpr int kStateHeight = 50;
 }  // namespace
 
-RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn, const QString& tradeNoIn,
+RefundSureDialog::RefundSureDialog(Till& till, QWidget* parent, const QString& outTradeNoIn, const QString& tradeNoIn,
                                    const QString& orderMoneyIn, const QString& payChannelIn,
                                    SettingsOpener openSettings)
     : QDialog(parent),
       ui(std::make_unique<Ui::RefundSureDialog>()),
+      m_till(till),
       outTradeNo(outTradeNoIn),
       tradeNo(tradeNoIn),
       orderMoney(orderMoneyIn),
@@ -75,7 +71,7 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
 
     // A refund of this order that is open (this run, an earlier one, another copy of the client) is shown and
     // looked up before anything else.
-    m_guard = new RefundGuard(outTradeNo, this);
+    m_guard = m_till.refunds().guard(outTradeNo, this);
     connect(m_guard, &RefundGuard::phaseChanged, this, &RefundSureDialog::showGuardState);
     connect(m_guard, &RefundGuard::finished, this, &RefundSureDialog::onRefundResult);
     connect(m_guard, &RefundGuard::notSent, this,
@@ -92,10 +88,10 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
     m_guard->start();
     showGuardState();
 
-    const ComConfig& config = comConfig();
+    const ComConfig& config = m_till.record();
     if (config.refundCardEnabled) {
-        gateway::post(this, requests::cards(userSession().token(), outTradeNo),
-                      [this](const gateway::Reply& r) { slot_requestFinished(r); });
+        m_till.refunds().items(this, outTradeNo,
+                               [this](const replies::Read<replies::Items>& read) { slot_requestFinished(read); });
         ui->cbkAll->setText(config.itemName());
     } else {
         ui->cbkAll->hide();
@@ -105,9 +101,10 @@ RefundSureDialog::RefundSureDialog(QWidget* parent, const QString& outTradeNoIn,
 
 RefundSureDialog::~RefundSureDialog() = default;
 
-void RefundSureDialog::runForOrder(const Order& order, SettingsOpener openSettings, QWidget* parent) {
+void RefundSureDialog::runForOrder(Till& till, const Order& order, SettingsOpener openSettings, QWidget* parent) {
     const QString fen = order.fen ? QString::number(*order.fen) : QString();
-    RefundSureDialog dialog(parent, order.outTradeNo, order.tradeNo, fen, order.payChannel, std::move(openSettings));
+    RefundSureDialog dialog(till, parent, order.outTradeNo, order.tradeNo, fen, order.payChannel,
+                            std::move(openSettings));
     dialog.orderRow = order;
     dialog.m_guard->setOrderTime(order.paidAt);
     dialog.exec();
@@ -254,7 +251,7 @@ void RefundSureDialog::submit() {
         }
     }
     const QString cardNo = refundrules::cardNoField(checked);
-    const ComConfig& config = comConfig();
+    const ComConfig& config = m_till.record();
     if (config.refundEnabled && config.refundCardEnabled && cardNo.isEmpty()) {
         const QMessageBox::StandardButton answer =
             msgbox::question(this, msgbox::Title::Action,
@@ -291,10 +288,10 @@ void RefundSureDialog::tell(const replies::RefundResult& result, qint64 fen) {
                                            "正在核对，请稍候；核对完成前不能关闭本窗口，也不能重新退款。"));
             return;
         case replies::Outcome::Paid:
-            finishRefund(fen, replies::shown(result.message));
+            finishRefund(fen, display::shown(result.message));
             return;
         case replies::Outcome::Refused:
-            msgbox::critical(this, msgbox::Title::Tip, replies::shown(result.message));
+            msgbox::critical(this, msgbox::Title::Tip, display::shown(result.message));
             if (result.wrongPassword) {
                 openHubPage(SettingsPage::RefundPasswordChange);
             }
@@ -306,16 +303,15 @@ void RefundSureDialog::tell(const replies::RefundResult& result, qint64 fen) {
     }
 }
 
-void RefundSureDialog::slot_requestFinished(const gateway::Reply& r) {
-    const replies::Read<replies::Items> read = replies::items(r);
-    if (read.status.transport != gateway::Reply::Envelope) {
+void RefundSureDialog::slot_requestFinished(const replies::Read<replies::Items>& read) {
+    if (!read.status.answered()) {
         msgbox::critical(this, msgbox::Title::Error, QStringLiteral("数据查询失败，请检查网络设置"));
         return;
     }
     const replies::Items& items = read.value;
     if (!read.ok() || items.count == 0) {
         msgbox::critical(this, msgbox::Title::Error,
-                         QStringLiteral("没有查到") + comConfig().itemName() + QStringLiteral("信息"));
+                         QStringLiteral("没有查到") + m_till.record().itemName() + QStringLiteral("信息"));
         return;
     }
     for (int i = 0; i < items.items.size(); ++i) {
@@ -365,24 +361,23 @@ void RefundSureDialog::finishRefund(qint64 fen, const QString& message) {
     const QString receipt = receiptHtml(fen);
     receipts::PrintResult printed;
     if (!receipt.isEmpty()) {
-        printed = printHtmlReceipt(receipt);
+        printed = m_till.receipts().print(receipt);
     }
     msgbox::information(this, msgbox::Title::Tip, message);
     // The refund is done whatever the printer does; its receipt may be printed again until it comes out.
     while (!printed.accepted() && printretry::askToPrintAgain(this, printed)) {
-        printed = printHtmlReceipt(receipt);
+        printed = m_till.receipts().print(receipt);
     }
     accept();
 }
 
 QString RefundSureDialog::receiptHtml(qint64 refundFen) const {
-    const QString printer = dataConfig().printerName();
-    if (!receipts::shouldAutoPrint(printer)) {
+    if (!m_till.receipts().printsSales()) {
         return QString();
     }
     receipts::RefundReceipt r = receipts::refundReceiptOf(orderRow, refundFen);
-    r.operatorName = userSession().rname();
-    r.servicePhone = dataConfig().servicePhone();
+    r.operatorName = m_till.session().rname();
+    r.servicePhone = m_till.receipts().servicePhone();
     return receipts::refundReceiptHtml(r);
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "app/records.h"
-#include "gateway/gatewaycall.h"
-#include "gateway/replies.h"
+#include "core/refundservice.h"
 #include "widgets/settingspage.h"
 
 #include <QDialog>
@@ -10,6 +9,7 @@
 #include <QString>
 #include <memory>
 
+class Till;
 namespace Ui {
 class RefundSureDialog;
 }
@@ -25,15 +25,15 @@ class RefundSureDialog : public QDialog {
 public:
     // `orderMoney` is the order amount in whole fen as decimal digits; empty when the gateway did not send one.
     // `openSettings` opens the refund password pages (a wrong password, a forgotten one).
-    RefundSureDialog(QWidget* parent, const QString& outTradeNo, const QString& tradeNo, const QString& orderMoney,
-                     const QString& payChannel, SettingsOpener openSettings);
+    RefundSureDialog(Till& till, QWidget* parent, const QString& outTradeNo, const QString& tradeNo,
+                     const QString& orderMoney, const QString& payChannel, SettingsOpener openSettings);
     ~RefundSureDialog() override;
 
     // The listed transaction; read for the receipt. The opener assigns it before exec().
     Order orderRow;
 
     // Builds the dialog for a listed transaction, runs it modally and returns when it is closed.
-    static void runForOrder(const Order& order, SettingsOpener openSettings, QWidget* parent = nullptr);
+    static void runForOrder(Till& till, const Order& order, SettingsOpener openSettings, QWidget* parent = nullptr);
 
     QList<QCheckBox*> itemBoxes() const { return cardBoxes; }
     // Whether a refund can be submitted now (false while one is out and after one whose outcome is unknown).
@@ -53,7 +53,7 @@ private slots:
     void on_btnOk_clicked();
     void onRefundResult(const replies::RefundResult& result, qint64 fen);
     void on_btnOk1_clicked();
-    void slot_requestFinished(const gateway::Reply& r);
+    void slot_requestFinished(const replies::Read<replies::Items>& read);
     void on_pushButton_clicked();
     void on_cbkAll_clicked();
 
@@ -71,6 +71,7 @@ private:
     void openHubPage(SettingsPage page);
 
     std::unique_ptr<Ui::RefundSureDialog> ui;
+    Till& m_till;
     QString outTradeNo;
     QString tradeNo;
     QString orderMoney;

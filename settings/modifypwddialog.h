@@ -1,11 +1,12 @@
 #pragma once
 
-#include "gateway/gatewaycall.h"
+#include "core/services.h"
 
 #include <QString>
 #include <QWidget>
 #include <memory>
 
+class Till;
 namespace Ui {
 class ModifyPwdDialog;
 }
@@ -15,14 +16,14 @@ class ModifyPwdDialog;
 class ModifyPwdDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit ModifyPwdDialog(QWidget* parent);
+    ModifyPwdDialog(Till& till, QWidget* parent);
     ~ModifyPwdDialog() override;
 
 public slots:
     void on_btnOk_clicked();
-    void onModifyResult(const gateway::Reply& r);
+    void onModifyResult(const replies::Status& status);
 
 private:
     std::unique_ptr<Ui::ModifyPwdDialog> ui;
-    QString m_sentPwd;  // the new password while its request is out
+    Till& m_till;
 };

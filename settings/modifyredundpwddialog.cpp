@@ -1,18 +1,16 @@
 #include "modifyredundpwddialog.h"
 
-#include "app/usersession.h"
-#include "gateway/replies.h"
-#include "gateway/requests.h"
 #include "settings/passwordrules.h"
+#include "core/till.h"
 #include "ui_ModifyRedundPwdDialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
 
-ModifyRedundPwdDialog::ModifyRedundPwdDialog(QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::ModifyRedundPwdDialog>()) {
+ModifyRedundPwdDialog::ModifyRedundPwdDialog(Till& till, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::ModifyRedundPwdDialog>()), m_till(till) {
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
-    ui->lblzh->setText(userSession().uname());
+    ui->lblzh->setText(m_till.session().uname());
 }
 
 ModifyRedundPwdDialog::~ModifyRedundPwdDialog() = default;
@@ -26,16 +24,13 @@ void ModifyRedundPwdDialog::on_btnOk_clicked() {
     }
     // One change at a time: a second press would only repeat it.
     ui->btnOk->setEnabled(false);
-    gateway::post(this,
-                  requests::editRefundPassword1(userSession().token(), ui->lblzh->text(), ui->txtPwd->text(),
-                                                ui->txtPwd1->text(), ui->txtOldPwd->text()),
-                  [this](const gateway::Reply& r) { onModifyResult(r); });
+    m_till.passwords().changeRefund(this, ui->txtPwd->text(), ui->txtPwd1->text(), ui->txtOldPwd->text(),
+                                    [this](const replies::Status& status) { onModifyResult(status); });
 }
 
-void ModifyRedundPwdDialog::onModifyResult(const gateway::Reply& r) {
+void ModifyRedundPwdDialog::onModifyResult(const replies::Status& status) {
     ui->btnOk->setEnabled(true);
-    const replies::Status status = replies::refundPasswordChange(r);
-    if (status.transport != gateway::Reply::Envelope) {
+    if (!status.answered()) {
         msgbox::critical(this, msgbox::Title::Tip, passwordrules::networkFailedMessage());
     } else if (status.ok()) {
         msgbox::information(this, msgbox::Title::Tip, passwordrules::changeMessage(status));

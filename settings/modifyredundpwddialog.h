@@ -1,10 +1,11 @@
 #pragma once
 
-#include "gateway/gatewaycall.h"
+#include "core/services.h"
 
 #include <QWidget>
 #include <memory>
 
+class Till;
 namespace Ui {
 class ModifyRedundPwdDialog;
 }
@@ -14,13 +15,14 @@ class ModifyRedundPwdDialog;
 class ModifyRedundPwdDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit ModifyRedundPwdDialog(QWidget* parent);
+    ModifyRedundPwdDialog(Till& till, QWidget* parent);
     ~ModifyRedundPwdDialog() override;
 
 public slots:
     void on_btnOk_clicked();
-    void onModifyResult(const gateway::Reply& r);
+    void onModifyResult(const replies::Status& status);
 
 private:
     std::unique_ptr<Ui::ModifyRedundPwdDialog> ui;
+    Till& m_till;
 };

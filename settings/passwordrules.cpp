@@ -1,5 +1,6 @@
 #include "settings/passwordrules.h"
 
+#include "app/shown.h"
 namespace passwordrules {
 
 QString loginChangeProblem(bool currentPasswordMatches, const QString& newPwd, const QString& again) {
@@ -70,7 +71,7 @@ QString changeMessage(const replies::Status& status) {
     if (status.ok()) {
         return QStringLiteral("操作成功");
     }
-    return status.message.isEmpty() ? QStringLiteral("操作失败") : replies::shown(status.message);
+    return status.message.isEmpty() ? QStringLiteral("操作失败") : display::shown(status.message);
 }
 
 }  // namespace passwordrules

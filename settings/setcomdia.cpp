@@ -1,6 +1,7 @@
 #include "setcomdia.h"
 
-#include "app/comconfig.h"
+#include "core/serialports.h"
+#include "core/till.h"
 #include "ui_SetComDia.h"
 #include "widgets/messagebox.h"
 
@@ -27,9 +28,10 @@ int SetComDia::baudIndex(int baudRate) {
     }
 }
 
-SetComDia::SetComDia(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::SetComDia>()) {
+SetComDia::SetComDia(Till& till, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::SetComDia>()), m_till(till), m_hold(till.pos()) {
     ui->setupUi(this);
-    const ComConfig& config = comConfig();
+    const ComConfig& config = m_till.record();
     ui->chbKX->setChecked(config.showEnabled != 0);
 
     m_softPort = portBox(ui->label);
@@ -71,7 +73,7 @@ QComboBox* SetComDia::portBox(QLabel* label) {
 
 void SetComDia::showDevice(QComboBox* box, QLabel* hint) {
     // Where a port name is not the device itself (Linux), say which device it stands for.
-    const QString device = serialports::device(box->currentText());
+    const QString device = serialports::device(m_till.settings(), box->currentText());
     hint->setText(device == box->currentText() ? QString() : QStringLiteral("对应设备：") + device);
 }
 
@@ -89,7 +91,7 @@ void SetComDia::hideEvent(QHideEvent* event) {
 void SetComDia::on_btn1_clicked() {
     const bool display = ui->chbKX->isChecked();
     m_hold.take();
-    if (serialports::usable(m_softPort->currentText(), QIODevice::ReadOnly)) {
+    if (serialports::usable(m_till.settings(), m_softPort->currentText(), QIODevice::ReadOnly)) {
         msgbox::information(this, msgbox::Title::Info, QStringLiteral("软件串口可用"));
     } else {
         msgbox::critical(this, msgbox::Title::Info, QStringLiteral("软件串口不可用"));
@@ -97,7 +99,7 @@ void SetComDia::on_btn1_clicked() {
     if (!display) {
         return;
     }
-    if (serialports::usable(m_showPort->currentText(), QIODevice::WriteOnly)) {
+    if (serialports::usable(m_till.settings(), m_showPort->currentText(), QIODevice::WriteOnly)) {
         msgbox::information(this, msgbox::Title::Info, QStringLiteral("客显串口可用"));
     } else {
         msgbox::critical(this, msgbox::Title::Info, QStringLiteral("客显串口不可用"));
@@ -106,15 +108,15 @@ void SetComDia::on_btn1_clicked() {
 
 void SetComDia::on_btn2_clicked() {
     // The record changes only when the save goes through: a refused save leaves memory and file as they were.
-    ComConfig candidate = comConfig();
+    ComConfig candidate = m_till.record();
     candidate.showEnabled = ui->chbKX->isChecked() ? 1 : 0;
     m_hold.take();
-    if (!serialports::usable(m_softPort->currentText(), QIODevice::ReadOnly)) {
+    if (!serialports::usable(m_till.settings(), m_softPort->currentText(), QIODevice::ReadOnly)) {
         msgbox::critical(this, msgbox::Title::Info, QStringLiteral("软件串口不可用"));
         return;
     }
     if (candidate.showEnabled) {
-        if (serialports::usable(m_showPort->currentText(), QIODevice::WriteOnly)) {
+        if (serialports::usable(m_till.settings(), m_showPort->currentText(), QIODevice::WriteOnly)) {
             msgbox::information(this, msgbox::Title::Info, QStringLiteral("客显串口可用"));
         } else {
             msgbox::critical(this, msgbox::Title::Info, QStringLiteral("客显串口不可用"));
@@ -124,10 +126,7 @@ void SetComDia::on_btn2_clicked() {
     candidate.softPortNo = serialports::comNumber(m_softPort->currentText());
     candidate.showPortNo = serialports::comNumber(m_showPort->currentText());
 
-    const ComConfig previous = comConfig();
-    comConfig() = candidate;
-    if (!saveComConfig()) {
-        comConfig() = previous;
+    if (!m_till.saveRecord(candidate)) {
         msgbox::critical(this, msgbox::Title::Info, QStringLiteral("系统错误，请稍候重试"));
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serialports.h"
+#include "core/posbridge.h"
 
 #include <QWidget>
 #include <memory>
@@ -10,6 +10,7 @@ class SetComDia;
 }
 class QComboBox;
 class QLabel;
+class Till;
 
 // Settings page "客显设置": the port the POS writes to, the baud rate, and whether a customer display is attached
 // and on which port. While the page is on screen the main window's ports are closed so the page can try them;
@@ -17,7 +18,7 @@ class QLabel;
 class SetComDia : public QWidget {
     Q_OBJECT
 public:
-    explicit SetComDia(QWidget* parent);
+    SetComDia(Till& till, QWidget* parent);
     ~SetComDia() override;
 
     QComboBox* softPortBox() const { return m_softPort; }
@@ -40,8 +41,9 @@ private:
     void showDevice(QComboBox* box, QLabel* hint);
 
     std::unique_ptr<Ui::SetComDia> ui;
+    Till& m_till;
     QComboBox* m_softPort = nullptr;
     QComboBox* m_baud = nullptr;
     QComboBox* m_showPort = nullptr;
-    serialports::PortHold m_hold;
+    PosBridge::Hold m_hold;
 };

@@ -1,8 +1,7 @@
 #include "setdatadialog.h"
 
-#include "app/dataconfig.h"
 #include "app/startup.h"
-#include "app/usersession.h"
+#include "core/till.h"
 #include "ui_SetDataDialog.h"
 #include "widgets/logfolder.h"
 #include "widgets/messagebox.h"
@@ -10,10 +9,11 @@
 #include <QMessageBox>
 #include <QPrinterInfo>
 
-SetDataDialog::SetDataDialog(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::SetDataDialog>()) {
+SetDataDialog::SetDataDialog(Till& till, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::SetDataDialog>()), m_till(till) {
     ui->setupUi(this);
 
-    DataConfig& config = dataConfig();
+    DataConfig& config = m_till.settings();
     ui->comboBox_printer->addItem(QString::fromUtf8(DataConfig::kNoPrinter));
     ui->comboBox_printer->addItems(QPrinterInfo::availablePrinterNames());
     // A printer that is gone leaves "不打印小票" chosen.
@@ -25,7 +25,7 @@ SetDataDialog::SetDataDialog(QWidget* parent) : QWidget(parent), ui(std::make_un
     ui->comboBox_auto->addItems({QStringLiteral("不开机自动启动"), QStringLiteral("开机自动启动")});
     ui->comboBox_auto->setCurrentIndex(config.check());
 
-    const UserSession& session = userSession();
+    const UserSession& session = m_till.session();
     const int shops = session.shopsByIndex().size();
     for (int i = 0; i < shops; ++i) {
         ui->comboBox->addItem(shopDisplayText(session.shopAt(i)));
@@ -44,18 +44,18 @@ SetDataDialog::SetDataDialog(QWidget* parent) : QWidget(parent), ui(std::make_un
 SetDataDialog::~SetDataDialog() = default;
 
 void SetDataDialog::on_pushButton_logs_clicked() {
-    openLogFolder(this);
+    openLogFolder(this, m_till.settings().logFolder());
 }
 
 void SetDataDialog::on_pushButton_sure_clicked() {
-    UserSession& session = userSession();
-    DataConfig& config = dataConfig();
+    UserSession& session = m_till.session();
+    DataConfig& config = m_till.settings();
     // The store changes the "shopid" of the next charge at once, without a new login.
     session.setCurrentShop(session.shopAt(ui->comboBox->currentIndex()));
     config.setShopName(ui->comboBox->currentText());
     config.setPrinterName(ui->comboBox_printer->currentText());
     config.setCheck(QString::number(ui->comboBox_auto->currentIndex()));
-    syncAutostart();
+    syncAutostart(config);
     config.setCheckUpdata(ui->comboBox_updata->currentIndex());
     msgbox::information(this, msgbox::Title::Tip, QStringLiteral("操作成功"));
 }

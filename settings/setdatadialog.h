@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+class Till;
 namespace Ui {
 class SetDataDialog;
 }
@@ -12,7 +13,7 @@ class SetDataDialog;
 class SetDataDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit SetDataDialog(QWidget* parent);
+    SetDataDialog(Till& till, QWidget* parent);
     ~SetDataDialog() override;
 
 public slots:
@@ -21,4 +22,5 @@ public slots:
 
 private:
     std::unique_ptr<Ui::SetDataDialog> ui;
+    Till& m_till;
 };

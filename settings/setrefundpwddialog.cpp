@@ -1,8 +1,7 @@
 #include "setrefundpwddialog.h"
 
-#include "app/usersession.h"
-#include "gateway/replies.h"
-#include "gateway/requests.h"
+#include "app/shown.h"
+#include "core/till.h"
 #include "ui_SetRefundPwdDialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
@@ -10,25 +9,23 @@
 using passwordrules::PasswordAction;
 using passwordrules::QuestionState;
 
-SetRefundPwdDialog::SetRefundPwdDialog(QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::SetRefundPwdDialog>()) {
+SetRefundPwdDialog::SetRefundPwdDialog(Till& till, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::SetRefundPwdDialog>()), m_till(till) {
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
-    ui->lblzh->setText(userSession().uname());
-    gateway::post(this, requests::getQuestion(userSession().token()),
-                  [this](const gateway::Reply& r) { onQuestionResult(r); });
+    ui->lblzh->setText(m_till.session().uname());
+    m_till.passwords().question(this, [this](const replies::Read<QString>& read) { onQuestionResult(read); });
 }
 
 SetRefundPwdDialog::~SetRefundPwdDialog() = default;
 
-void SetRefundPwdDialog::onQuestionResult(const gateway::Reply& r) {
-    const replies::Read<QString> read = replies::question(r);
+void SetRefundPwdDialog::onQuestionResult(const replies::Read<QString>& read) {
     if (!read.ok()) {
         // Without the answer a "set" could go out for an account that already has a question.
         m_state = QuestionState::Failed;
         msgbox::critical(
             this, msgbox::Title::Tip,
-            read.status.refused() ? replies::shown(read.status.message) : passwordrules::questionFailedMessage());
+            read.status.refused() ? display::shown(read.status.message) : passwordrules::questionFailedMessage());
         return;
     }
     const QString question = read.value;
@@ -48,22 +45,16 @@ void SetRefundPwdDialog::on_btnOk_clicked() {
         msgbox::critical(this, msgbox::Title::Tip, choice.message);
         return;
     }
-    const UserSession& session = userSession();
-    const RequestBody body =
-        choice.action == PasswordAction::Reset
-            ? requests::editRefundPassword(session.token(), ui->lblzh->text(), ui->txtPwd->text(), ui->txtPwd1->text(),
-                                           ui->txtAnswer->text(), ui->txtQuestion->text())
-            : requests::setRefundPassword(session.token(), ui->lblzh->text(), ui->txtPwd->text(), ui->txtPwd1->text(),
-                                          ui->txtAnswer->text(), ui->txtQuestion->text());
     // One change at a time: a second press would only repeat it.
     ui->btnOk->setEnabled(false);
-    gateway::post(this, body, [this](const gateway::Reply& r) { onModifyResult(r); });
+    m_till.passwords().setRefund(this, choice.action == PasswordAction::Reset, ui->txtPwd->text(), ui->txtPwd1->text(),
+                                 ui->txtAnswer->text(), ui->txtQuestion->text(),
+                                 [this](const replies::Status& status) { onModifyResult(status); });
 }
 
-void SetRefundPwdDialog::onModifyResult(const gateway::Reply& r) {
+void SetRefundPwdDialog::onModifyResult(const replies::Status& status) {
     ui->btnOk->setEnabled(true);
-    const replies::Status status = replies::refundPasswordChange(r);
-    if (status.transport != gateway::Reply::Envelope) {
+    if (!status.answered()) {
         msgbox::critical(this, msgbox::Title::Tip, passwordrules::networkFailedMessage());
         return;
     }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "gateway/gatewaycall.h"
+#include "core/services.h"
 #include "settings/passwordrules.h"
 
 #include <QWidget>
 #include <memory>
 
+class Till;
 namespace Ui {
 class SetRefundPwdDialog;
 }
@@ -16,17 +17,18 @@ class SetRefundPwdDialog;
 class SetRefundPwdDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit SetRefundPwdDialog(QWidget* parent);
+    SetRefundPwdDialog(Till& till, QWidget* parent);
     ~SetRefundPwdDialog() override;
 
     passwordrules::QuestionState questionState() const { return m_state; }
 
 public slots:
     void on_btnOk_clicked();
-    void onModifyResult(const gateway::Reply& r);
-    void onQuestionResult(const gateway::Reply& r);
+    void onModifyResult(const replies::Status& status);
+    void onQuestionResult(const replies::Read<QString>& read);
 
 private:
     std::unique_ptr<Ui::SetRefundPwdDialog> ui;
+    Till& m_till;
     passwordrules::QuestionState m_state = passwordrules::QuestionState::Pending;
 };

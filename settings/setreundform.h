@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+class Till;
 namespace Ui {
 class setReundForm;
 }
@@ -12,7 +13,7 @@ class setReundForm;
 class setReundForm : public QWidget {
     Q_OBJECT
 public:
-    explicit setReundForm(QWidget* parent);
+    setReundForm(Till& till, QWidget* parent);
     ~setReundForm() override;
 
 public slots:
@@ -20,4 +21,5 @@ public slots:
 
 private:
     std::unique_ptr<Ui::setReundForm> ui;
+    Till& m_till;
 };

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <memory>
 
+class Till;
 namespace Ui {
 class SetShouKuan;
 }
@@ -13,7 +14,7 @@ class QComboBox;
 class SetShouKuan : public QWidget {
     Q_OBJECT
 public:
-    explicit SetShouKuan(QWidget* parent);
+    SetShouKuan(Till& till, QWidget* parent);
     ~SetShouKuan() override;
 
     QComboBox* comboBox() const { return m_combo; }
@@ -23,5 +24,6 @@ public slots:
 
 private:
     std::unique_ptr<Ui::SetShouKuan> ui;
+    Till& m_till;
     QComboBox* m_combo = nullptr;
 };

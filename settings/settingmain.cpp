@@ -13,17 +13,22 @@ SettingMain* settingHub() {
     return g_hub;
 }
 
-QString SettingMain::activeButtonStyle() {
+namespace {
+
+QString activeButtonStyle() {
     return windowstyle::imageButton(QStringLiteral("btn_nom.jpg"), QStringLiteral("btn_pre.png"),
                                     QStringLiteral("color:black;"));
 }
 
-QString SettingMain::idleButtonStyle() {
+QString idleButtonStyle() {
     return windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
                                     QStringLiteral("color:white;"));
 }
 
-SettingMain::SettingMain(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()) {
+}  // namespace
+
+SettingMain::SettingMain(Till& till, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()), m_till(till) {
     ui->setupUi(this);
     m_buttons = {ui->btn1, ui->btn2, ui->btn3, ui->btn4, ui->btn5, ui->btn6, ui->btn7};
     for (QPushButton* button : qAsConst(m_buttons)) {
@@ -49,17 +54,13 @@ void SettingMain::open(SettingsPage page) {
     exec();
 }
 
-void SettingMain::doSet(int type) {
-    showPage(settingsPageFromNumber(type));
-}
-
 void SettingMain::showPage(std::optional<SettingsPage> page) {
     for (int i = 0; i < m_buttons.size(); ++i) {
         m_buttons.at(i)->setStyleSheet(page && *page == kSettingsPages[i] ? activeButtonStyle() : idleButtonStyle());
     }
     // A page is always built afresh from the stored settings, so unsaved edits of a closed page are dropped.
     delete m_page;
-    m_page = page ? settingspages::create(*page, ui->frame) : nullptr;
+    m_page = page ? settingspages::create(m_till, *page, ui->frame) : nullptr;
     if (m_page) {
         m_page->show();
     }

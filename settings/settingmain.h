@@ -10,13 +10,14 @@ namespace Ui {
 class SettingMain;
 }
 class QPushButton;
+class Till;
 
 // The one settings window: seven page buttons and a frame that holds exactly one page at a time.
 // Created hidden at start-up; the shell opens it on a page for every window that asks (see SettingsOpener).
 class SettingMain : public QDialog {
     Q_OBJECT
 public:
-    explicit SettingMain(QWidget* parent = nullptr);
+    explicit SettingMain(Till& till, QWidget* parent = nullptr);
     ~SettingMain() override;
 
     // Shows the page and runs the hub modally; returns when the hub is hidden again.
@@ -25,13 +26,8 @@ public:
     // The page on show (null when none).
     QWidget* currentPage() const { return m_page; }
 
-    static QString activeButtonStyle();
-    static QString idleButtonStyle();
-
 public slots:
     void on_close_btn_clicked();
-    // Shows page number `type`; a number that names no page shows none and highlights no button.
-    void doSet(int type);
     void on_btn1_clicked();
     void on_btn2_clicked();
     void on_btn3_clicked();
@@ -44,6 +40,7 @@ private:
     void showPage(std::optional<SettingsPage> page);
 
     std::unique_ptr<Ui::SettingMain> ui;
+    Till& m_till;
     QList<QPushButton*> m_buttons;  // in the order of kSettingsPages
     QWidget* m_page = nullptr;
 };

@@ -12,22 +12,22 @@
 
 namespace settingspages {
 
-QWidget* create(SettingsPage page, QWidget* parent) {
+QWidget* create(Till& till, SettingsPage page, QWidget* parent) {
     switch (page) {
         case SettingsPage::SerialPorts:
-            return new SetComDia(parent);
+            return new SetComDia(till, parent);
         case SettingsPage::OtherSettings:
-            return new SetDataDialog(parent);
+            return new SetDataDialog(till, parent);
         case SettingsPage::LoginPassword:
-            return new ModifyPwdDialog(parent);
+            return new ModifyPwdDialog(till, parent);
         case SettingsPage::RefundPasswordChange:
-            return new ModifyRedundPwdDialog(parent);
+            return new ModifyRedundPwdDialog(till, parent);
         case SettingsPage::RefundPasswordReset:
-            return new SetRefundPwdDialog(parent);
+            return new SetRefundPwdDialog(till, parent);
         case SettingsPage::Collection:
-            return new SetShouKuan(parent);
+            return new SetShouKuan(till, parent);
         case SettingsPage::Refunds:
-            return new setReundForm(parent);
+            return new setReundForm(till, parent);
     }
     return nullptr;
 }

@@ -10,8 +10,12 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-FloatWidget::FloatWidget(QWidget* owner, SettingsOpener openSettings)
-    : QWidget(owner), ui(std::make_unique<Ui::FloatWidget>()), m_owner(owner), m_openSettings(std::move(openSettings)) {
+FloatWidget::FloatWidget(DataConfig& settings, QWidget* owner, SettingsOpener openSettings)
+    : QWidget(owner),
+      ui(std::make_unique<Ui::FloatWidget>()),
+      m_owner(owner),
+      m_settings(settings),
+      m_openSettings(std::move(openSettings)) {
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -55,7 +59,7 @@ void FloatWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 void FloatWidget::contextMenuEvent(QContextMenuEvent* event) {
     // One menu for the icon's lifetime: a new menu per right click would pile up as children until exit.
     if (!m_menu) {
-        m_menu = new TrayMenu(this);
+        m_menu = new TrayMenu(m_settings, this);
         connect(m_menu, &TrayMenu::showWindow, this, &FloatWidget::showWindow);
         connect(m_menu, &TrayMenu::quitWindow, this, &FloatWidget::closeWindow);
         connect(m_menu, &TrayMenu::doSetting, this, &FloatWidget::doSetting);

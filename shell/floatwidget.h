@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+class DataConfig;
 namespace Ui {
 class FloatWidget;
 }
@@ -17,7 +18,7 @@ class FloatWidget : public QWidget {
 public:
     // `owner` is also the parent, so the icon never counts as a last window and goes away with its owner. The menu's
     // settings entries open their pages through `openSettings`.
-    FloatWidget(QWidget* owner, SettingsOpener openSettings);
+    FloatWidget(DataConfig& settings, QWidget* owner, SettingsOpener openSettings);
     ~FloatWidget() override;
 
     QWidget* ownerWindow() const { return m_owner; }
@@ -37,6 +38,7 @@ protected:
 private:
     std::unique_ptr<Ui::FloatWidget> ui;
     QWidget* m_owner;
+    DataConfig& m_settings;
     TrayMenu* m_menu = nullptr;
     SettingsOpener m_openSettings;
 };

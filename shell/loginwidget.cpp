@@ -3,18 +3,14 @@
 #include "app/dataconfig.h"
 #include "app/version.h"
 #include "collect/selectshopdialog.h"
+#include "core/till.h"
 #include "floatwidget.h"
-#include "gateway/gatewayurl.h"
-#include "gateway/replies.h"
-#include "gateway/requests.h"
 #include "mainwindow.h"
 #include "platform/platform.h"
 #include "productinfo.h"
-#include "startup_windows.h"
 #include "traymenu.h"
 #include "traystage.h"
 #include "ui_LoginWidget.h"
-#include "app/usersession.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
@@ -31,15 +27,20 @@
 #include <QKeyEvent>
 #include <QUrl>
 
-QString LoginWidget::loginButtonStyle() {
+namespace {
+
+QString loginButtonStyle() {
     return windowstyle::imageButton(QStringLiteral("login_btn.png"), QStringLiteral("login_btn_pre.png"));
 }
 
-QString LoginWidget::loadingButtonStyle() {
+QString loadingButtonStyle() {
     return QStringLiteral("QPushButton{border-image: url(:/images/loading.png);}");
 }
 
-LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::LoginWidget>()) {
+}  // namespace
+
+LoginWidget::LoginWidget(Till& till, SettingsOpener openSettings, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::LoginWidget>()), m_till(till), m_openSettings(std::move(openSettings)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
     windowstyle::centreOnScreen(this);
@@ -56,7 +57,7 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
     ui->footer_label->setText(product::makerLine());
 
     // Only the account comes back; the stored password value is a digest and never goes into a field.
-    const QStringList saved = dataConfig().savedLogin();
+    const QStringList saved = m_till.settings().savedLogin();
     if (saved.value(2) != QLatin1String("true")) {
         ui->login_user->setText(saved.value(0));
         ui->Rem_PassWord->setChecked(false);
@@ -64,8 +65,8 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
     ui->Rem_PassWord->hide();
 
     // Passwords and payment codes cross the shop's network unencrypted: the cashier and the log say so at start.
-    const QString gateway = GatewayUrl();
-    const bool cleartext = isCleartextToOtherHost(gateway);
+    const QString gateway = m_till.gatewayUrl();
+    const bool cleartext = m_till.signIn().gatewayInTheClear();
     ui->lblInsecure->setVisible(cleartext);
     if (cleartext) {
         qWarning().noquote() << "gateway" << gateway
@@ -81,33 +82,35 @@ LoginWidget::LoginWidget(QWidget* parent) : QWidget(parent), ui(std::make_unique
 
     DragHelper::install(this);
 
-    if (dataConfig().checkUpdata() == 0) {
+    if (m_till.settings().checkUpdata() == 0) {
         startVersionCheck();
     }
 }
 
 void LoginWidget::setUpTrayStage() {
-    auto* menu = new TrayMenu(this);
+    auto* menu = new TrayMenu(m_till.settings(), this);
     m_tray = new QSystemTrayIcon(this);
     m_tray->setContextMenu(menu);
     m_tray->setToolTip(product::loginToolTip());
     m_tray->setIcon(windowstyle::trayIcon());
     connect(menu, &TrayMenu::showWindow, this, &LoginWidget::showWindow);
     connect(menu, &TrayMenu::quitWindow, this, &LoginWidget::closeWindow);
-    const SettingsOpener openSettings = settingsOpener();
-    connect(menu, &TrayMenu::doSetting, this, openSettings);
+    connect(menu, &TrayMenu::doSetting, this, [this](SettingsPage page) {
+        if (m_openSettings) {
+            m_openSettings(page);
+        }
+    });
     connect(m_tray, &QSystemTrayIcon::activated, this, &LoginWidget::onActivated);
     m_tray->show();
-    m_float = new FloatWidget(this, openSettings);
+    m_float = new FloatWidget(m_till.settings(), this, m_openSettings);
 }
 
 void LoginWidget::startVersionCheck() {
-    gateway::post(this, requests::update(), [this](const gateway::Reply& r) { slot_requestVersionFinished(r); });
+    m_till.signIn().checkVersion(this, [this](const auto& offer) { slot_requestVersionFinished(offer); });
 }
 
-void LoginWidget::slot_requestVersionFinished(const gateway::Reply& reply) {
-    const replies::Read<replies::VersionOffer> offer = replies::versionOffer(reply);
-    if (offer.status.transport != gateway::Reply::Envelope) {
+void LoginWidget::slot_requestVersionFinished(const replies::Read<replies::VersionOffer>& offer) {
+    if (!offer.status.answered()) {
         msgbox::critical(this, msgbox::Title::VersionCheck, QStringLiteral("版本检测更新失败,请检查网络设置"));
         return;
     }
@@ -173,13 +176,14 @@ void LoginWidget::on_login_btn_clicked() {
     setWaiting(true);
     ui->Rem_PassWord->setEnabled(false);
 
-    gateway::post(this, requests::login(user, pwd), [this](const gateway::Reply& r) { slot_requestFinished(r); });
+    // A sign-in that goes through fills the session and saves the account (the password as a digest) first.
+    m_till.signIn().signIn(this, user, pwd, rememberFlag,
+                           [this](const replies::Read<replies::Login>& login) { slot_requestFinished(login); });
 }
 
-void LoginWidget::slot_requestFinished(const gateway::Reply& reply) {
-    const replies::Read<replies::Login> login = replies::login(reply);
+void LoginWidget::slot_requestFinished(const replies::Read<replies::Login>& login) {
     // Anything but an envelope is the gateway's or the network's fault, never the cashier's password.
-    if (login.status.transport != gateway::Reply::Envelope) {
+    if (!login.status.answered()) {
         setWaiting(false);
         msgbox::critical(this, msgbox::Title::Tip, QStringLiteral("登录失败,请查看网络连接"));
         return;
@@ -191,22 +195,9 @@ void LoginWidget::slot_requestFinished(const gateway::Reply& reply) {
         return;
     }
 
-    userSession().setLoginInfo(login.value.info);
-    m_user = ui->login_user->text();
-    m_pwd = ui->login_password->text();
-    dataConfig().saveLogin(m_user, m_pwd, rememberFlag);
     // The typed password is not needed any more; keep it out of the hidden window.
     ui->login_password->clear();
-    m_pwd.clear();
     hide();
-
-    for (const TicketType& type : login.value.tickets) {
-        ticketTypes().append(new TicketType(type));
-    }
-    if (login.value.unpricedTickets > 0) {
-        qWarning().noquote() << "ticket kinds left out for a price that is not an amount:"
-                             << login.value.unpricedTickets;
-    }
 
     if (m_tray) {
         m_tray->hide();
@@ -217,8 +208,8 @@ void LoginWidget::slot_requestFinished(const gateway::Reply& reply) {
         m_float->deleteLater();
     }
 
-    m_shopDialog = std::make_unique<SelectShopDialog>();
-    connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, [] { showMainWindow(); });
+    m_shopDialog = std::make_unique<SelectShopDialog>(m_till);
+    connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, [this] { showMainWindow(m_till); });
     connect(m_shopDialog.get(), &SelectShopDialog::backToLogin, this, &LoginWidget::returnFromShopDialog);
     m_shopDialog->show();
 }
@@ -229,7 +220,7 @@ void LoginWidget::returnFromShopDialog() {
         m_shopDialog.release()->deleteLater();
     }
     // Nothing of the abandoned sign-in stays: a new login fills the session and the ticket kinds afresh.
-    endSession();
+    m_till.endSession();
     setUpTrayStage();
     setWaiting(false);
     showWindow();
@@ -266,5 +257,5 @@ void LoginWidget::on_Rem_PassWord_clicked() {
 }
 
 void LoginWidget::on_CmdLinkButton_clicked() {
-    QDesktopServices::openUrl(QUrl(dataConfig().vendorUrl()));
+    QDesktopServices::openUrl(QUrl(m_till.settings().vendorUrl()));
 }

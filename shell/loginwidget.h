@@ -1,7 +1,7 @@
 #pragma once
 
 #include "floatwidget.h"
-#include "gateway/gatewaycall.h"
+#include "core/services.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -13,13 +13,15 @@ namespace Ui {
 class LoginWidget;
 }
 class SelectShopDialog;
+class Till;
 
 // The first window: checks the account and password locally, signs in at the gateway, fills the session and
 // hands over to the store dialog.
 class LoginWidget : public QWidget {
     Q_OBJECT
 public:
-    explicit LoginWidget(QWidget* parent = nullptr);
+    // `openSettings` opens the settings hub for the tray menu and the floating icon of the login stage.
+    explicit LoginWidget(Till& till, SettingsOpener openSettings = {}, QWidget* parent = nullptr);
     ~LoginWidget() override;
 
     // The login stage's tray icon and floating icon; null once a login succeeded.
@@ -28,9 +30,6 @@ public:
     // The store dialog opened by a successful login (null before, and after it led back here).
     SelectShopDialog* shopDialog() const { return m_shopDialog.get(); }
 
-    static QString loginButtonStyle();
-    static QString loadingButtonStyle();
-
 public slots:
     void on_login_btn_clicked();
     void on_min_btn_clicked();
@@ -38,8 +37,8 @@ public slots:
     void showWindow();
     void closeWindow();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
-    void slot_requestFinished(const gateway::Reply& reply);
-    void slot_requestVersionFinished(const gateway::Reply& reply);
+    void slot_requestFinished(const replies::Read<replies::Login>& login);
+    void slot_requestVersionFinished(const replies::Read<replies::VersionOffer>& offer);
     void on_Rem_PassWord_clicked();
     void on_CmdLinkButton_clicked();
     // The store dialog gave up (no store to be had): this window takes over again, signed out.
@@ -54,8 +53,8 @@ private:
     void startVersionCheck();
 
     std::unique_ptr<Ui::LoginWidget> ui;
-    QString m_user;
-    QString m_pwd;
+    Till& m_till;
+    SettingsOpener m_openSettings;
     bool rememberFlag = false;
     QPointer<QSystemTrayIcon> m_tray;
     QPointer<FloatWidget> m_float;

@@ -6,16 +6,13 @@
 #include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
-#include "app/comconfig.h"
-#include "app/usersession.h"
+#include "core/posbridge.h"
+#include "core/refundservice.h"
+#include "core/till.h"
 #include "floatwidget.h"
-#include "gateway/gatewayclock.h"
 #include "platform/platform.h"
-#include "payments/journal.h"
 #include "productinfo.h"
 #include "refunds/refundsuredialog.h"
-#include "serialamount.h"
-#include "settings/serialports.h"
 #include "startup_windows.h"
 #include "transactions/formjiaoyicx.h"
 #include "transactions/formshangjiaxinxi.h"
@@ -41,55 +38,33 @@
 namespace {
 MainWindow* g_mainWindow = nullptr;
 
-// Refunds an earlier run left without an answer come back when their order's refund is opened; the cashier is told
-// of them at sign-in, so none waits unseen. Those another running copy of the client is sending are its own.
-void tellOfOpenRefunds(QWidget* parent) {
-    journal::Journal* j = journal::instance();
-    if (!j) {
-        return;
-    }
-    QString error;
-    QList<journal::Attempt> open = j->open(QString(), &error);
-    if (!error.isEmpty()) {
-        return;  // a refund itself says why nothing can be sent
-    }
-    open.erase(std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
-               open.end());
-    const QMap<int, Shop> shops = userSession().shopsByIndex();
-    const QString text = journal::openRefundsNotice(open, userSession().shopId(), [&shops](const QString& id) {
-        for (const Shop& shop : shops) {
-            if (shop.shopid == id) {
-                return shopDisplayText(shop).trimmed();
-            }
-        }
-        return QString();
-    });
-    if (!text.isEmpty()) {
-        msgbox::warning(parent, msgbox::Title::Tip, text);
-    }
-}
 }  // namespace
 
 MainWindow* mainWindow() {
     return g_mainWindow;
 }
 
-MainWindow* showMainWindow() {
+MainWindow* showMainWindow(Till& till) {
     if (!g_mainWindow) {
-        auto* window = new MainWindow;
+        auto* window = new MainWindow(till);
         // Lives for the whole run; released once the event loop has ended so nothing is left behind at exit.
         QObject::connect(qApp, &QCoreApplication::aboutToQuit,
                          [guard = QPointer<MainWindow>(window)] { delete guard; });
         // A charge an earlier run left open (the client was killed, the power went) is looked up before anything
         // else, once the window it comes in front of is up and its start's boxes are answered (a stay-on-top payment
         // window would cover them and take their keys); a clock that is off and open refunds are told of first.
-        window->afterStartupBoxes([window] {
-            const QString clock = gateway::clockWarning(gateway::gatewayClockOffsetMs());
+        window->afterStartupBoxes([window, &till] {
+            const QString clock = till.signIn().clockWarning();
             if (!clock.isEmpty()) {
                 msgbox::warning(window, msgbox::Title::Tip, clock);
             }
-            tellOfOpenRefunds(window);
-            FormCS::bringBackOpenCharge();
+            // Refunds an earlier run left without an answer come back when their order's refund is opened; the
+            // cashier is told of them at sign-in, so none waits unseen.
+            const QString refunds = till.refunds().openRefundsNotice();
+            if (!refunds.isEmpty()) {
+                msgbox::warning(window, msgbox::Title::Tip, refunds);
+            }
+            FormCS::bringBackOpenCharge(till);
         });
     }
     MainWindow* window = g_mainWindow;
@@ -103,8 +78,8 @@ bool MainWindow::pageAvailable(int id) {
     return id >= AmountPage && id <= TicketPage;
 }
 
-MainWindow::MainWindow(QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()), m_openSettings(settingsOpener()) {
+MainWindow::MainWindow(Till& till, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()), m_till(till), m_openSettings(settingsOpener()) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
     setWindowTitle(product::name());
@@ -127,7 +102,7 @@ MainWindow::MainWindow(QWidget* parent)
     }
     ui->pwgl_btn->setChecked(true);
 
-    auto* menu = new TrayMenu(this);
+    auto* menu = new TrayMenu(m_till.settings(), this);
     m_tray = new QSystemTrayIcon(this);
     m_tray->setContextMenu(menu);
     m_tray->setToolTip(product::workToolTip());
@@ -138,7 +113,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_tray, &QSystemTrayIcon::activated, this, &MainWindow::onActivated);
     m_tray->show();
 
-    m_float = new FloatWidget(this, m_openSettings);
+    m_float = new FloatWidget(m_till.settings(), this, m_openSettings);
 
     showPage(TicketPage);
 
@@ -154,12 +129,13 @@ MainWindow::MainWindow(QWidget* parent)
         g_mainWindow = this;
     }
 
-    m_amountReader = new SerialAmountReader(this);
-    connect(m_amountReader, &SerialAmountReader::amountReady, this, &MainWindow::onSerialAmount);
-    connect(m_amountReader, &SerialAmountReader::settled, this, &MainWindow::onSerialSettled);
-    serialports::setOwner(
-        this, [this] { initSerialPorts(); }, [this] { closeSerialPorts(); });
-    initSerialPorts();
+    PosBridge& pos = m_till.pos();
+    connect(&pos, &PosBridge::amountReady, this, &MainWindow::onSerialAmount);
+    connect(&pos, &PosBridge::settled, this, &MainWindow::onSerialSettled);
+    connect(&pos, &PosBridge::portFailed, this, &MainWindow::reportPortFailure);
+    // Whatever was arriving is gone with the ports.
+    connect(&pos, &PosBridge::closed, this, [this] { m_collectOnArrival = false; });
+    pos.start();
     m_constructed = true;
     QTimer::singleShot(0, this, &MainWindow::runStartupSteps);
 }
@@ -182,68 +158,11 @@ void MainWindow::runStartupSteps() {
 }
 
 MainWindow::~MainWindow() {
-    serialports::clearOwner(this);
-    closeSerialPorts();
+    m_till.pos().disconnect(this);
+    m_till.pos().stop();
     if (g_mainWindow == this) {
         g_mainWindow = nullptr;
     }
-}
-
-void MainWindow::initSerialPorts() {
-    closeSerialPorts();
-    const ComConfig& config = comConfig();
-    const QString softName = serialports::comName(config.softPortNo);
-    const QString showName = serialports::comName(config.showPortNo);
-    m_softPort = std::make_unique<QSerialPort>();
-    m_showPort = std::make_unique<QSerialPort>();
-    if (serialports::open(*m_softPort, softName, QIODevice::ReadOnly)) {
-        serialports::applyLineSettings(*m_softPort, config.baudRate);
-        qCInfo(lcSerial) << "software port" << softName << "opened:" << serialports::device(softName) << "baud"
-                         << config.baudRate;
-        connect(m_softPort.get(), &QSerialPort::readyRead, this, &MainWindow::ReadData);
-    } else {
-        qCWarning(lcSerial) << "software port" << softName << "at" << serialports::device(softName)
-                            << "cannot be opened:" << m_softPort->errorString();
-        reportPortFailure(QStringLiteral("软件串口不可用，请重新设置串口"));
-    }
-
-    if (config.showEnabled == 0) {
-        return;
-    }
-    if (serialports::open(*m_showPort, showName, QIODevice::WriteOnly)) {
-        serialports::applyLineSettings(*m_showPort, config.baudRate);
-        m_showEnabled = true;
-        qCInfo(lcSerial) << "display port" << showName << "opened:" << serialports::device(showName) << "baud"
-                         << config.baudRate;
-    } else {
-        qCWarning(lcSerial) << "display port" << showName << "at" << serialports::device(showName)
-                            << "cannot be opened:" << m_showPort->errorString();
-        reportPortFailure(QStringLiteral("客显串口不可用，请重新设置串口"));
-    }
-}
-
-void MainWindow::closeSerialPorts() {
-    if (m_softPort) {
-        m_softPort->disconnect(this);
-        if (m_softPort->isOpen()) {
-            m_softPort->close();
-            qCInfo(lcSerial) << "software port closed:" << m_softPort->portName();
-        }
-        m_softPort.reset();
-    }
-    if (m_showPort) {
-        if (m_showPort->isOpen()) {
-            m_showPort->close();
-            qCInfo(lcSerial) << "display port closed:" << m_showPort->portName();
-        }
-        m_showPort.reset();
-    }
-    m_showEnabled = false;
-    // Half a line held from the old stream is not the start of the next one.
-    if (m_amountReader) {
-        m_amountReader->reset();
-    }
-    m_collectOnArrival = false;
 }
 
 void MainWindow::reportPortFailure(const QString& text) {
@@ -252,22 +171,6 @@ void MainWindow::reportPortFailure(const QString& text) {
         return;
     }
     m_startupSteps.append([this, text] { msgbox::critical(this, msgbox::Title::Info, text); });
-}
-
-void MainWindow::ReadData() {
-    if (!m_softPort) {
-        return;
-    }
-    const QByteArray chunk = m_softPort->readAll();
-    if (chunk.isEmpty()) {
-        return;
-    }
-    qCDebug(lcSerial) << "serial chunk" << chunk.toHex(' ');
-    // The display gets every chunk as it came, at once; only the amount waits for its line to be complete.
-    if (m_showEnabled && m_showPort) {
-        m_showPort->write(chunk);
-    }
-    m_amountReader->feed(chunk);
 }
 
 void MainWindow::onSerialAmount(const QString& text) {
@@ -304,38 +207,12 @@ void MainWindow::onSerialSettled() {
     }
 }
 
-bool MainWindow::displayPortOpen() const {
-    return m_showPort && m_showPort->isOpen();
-}
-
-bool MainWindow::amountArriving() const {
-    return m_amountReader && m_amountReader->holding();
-}
-
 CustomerDisplay MainWindow::customerDisplay() {
-    QPointer<MainWindow> self(this);
+    PosBridge* pos = &m_till.pos();
     CustomerDisplay display;
-    display.showTotal = [self](qint64 fen) {
-        if (self) {
-            self->writeToDisplay(poledisplay::totalCommand(fen));
-        }
-    };
-    display.clear = [self] {
-        if (self) {
-            self->writeToDisplay(poledisplay::clearCommand());
-        }
-    };
+    display.showTotal = [pos](qint64 fen) { pos->showTotal(fen); };
+    display.clear = [pos] { pos->clearDisplay(); };
     return display;
-}
-
-void MainWindow::writeToDisplay(const QByteArray& command) {
-    // A POS line on its way owns the display: its bytes go there as they are, and what the client wrote would only
-    // flash before them.
-    if (!m_showEnabled || !m_showPort || (m_amountReader && m_amountReader->holding())) {
-        return;
-    }
-    qCDebug(lcSerial) << "display command" << command.toHex(' ');
-    m_showPort->write(command);
 }
 
 void MainWindow::registerHotKey() {
@@ -371,13 +248,14 @@ FormJiaoYiCX* MainWindow::queryPage() const {
 }
 
 FormJiaoYiCX* MainWindow::createQueryPage() {
-    auto* page = new FormJiaoYiCX(this);
+    auto* page = new FormJiaoYiCX(m_till, this);
     // 交接班: a new summary each time, modal but not blocking, released when closed.
-    page->setShiftSummaryOpener([] { myTrade::openNonBlocking(); });
+    page->setShiftSummaryOpener([&till = m_till] { myTrade::openNonBlocking(till); });
     // The refund dialog belongs to its own folder; the page gets it as a function that runs the dialog modally for
     // the row's transaction, and queries its page again when it returns.
-    page->setRefundOpener(
-        [openSettings = m_openSettings](const Order& order) { RefundSureDialog::runForOrder(order, openSettings); });
+    page->setRefundOpener([&till = m_till, openSettings = m_openSettings](const Order& order) {
+        RefundSureDialog::runForOrder(till, order, openSettings);
+    });
     return page;
 }
 
@@ -394,7 +272,7 @@ void MainWindow::showPage(int id) {
     }
     switch (id) {
         case AmountPage: {
-            auto* page = new FormSaoMaShouKuan(this);
+            auto* page = new FormSaoMaShouKuan(m_till, this);
             page->setCustomerDisplay(customerDisplay());
             m_page = page;
             break;
@@ -403,10 +281,10 @@ void MainWindow::showPage(int id) {
             m_page = createQueryPage();
             break;
         case MerchantPage:
-            m_page = new FormShangJiaXinXi(this, m_openSettings);
+            m_page = new FormShangJiaXinXi(m_till.session(), this, m_openSettings);
             break;
         case TicketPage: {
-            auto* page = new TicketForm(this);
+            auto* page = new TicketForm(m_till, this);
             page->setCustomerDisplay(customerDisplay());
             m_page = page;
             break;
@@ -442,7 +320,7 @@ void MainWindow::showWindow() {
         // The charge already open stays in front of the window that was just raised.
         popupkeyboard::take(open);
     }
-    const bool arriving = amountArriving();
+    const bool arriving = m_till.pos().amountArriving();
     if (!m_pendingAmount && !arriving) {
         return;
     }

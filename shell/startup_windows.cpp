@@ -19,8 +19,8 @@ W* keepUntilQuit(W* window) {
 QPointer<LoginWidget> loginWindow;
 }  // namespace
 
-void showLoginWindow() {
-    loginWindow = keepUntilQuit(new LoginWidget);
+void showLoginWindow(Till& till) {
+    loginWindow = keepUntilQuit(new LoginWidget(till, settingsOpener()));
     loginWindow->show();
 }
 
@@ -28,8 +28,8 @@ void tellCashierAtStart(const QString& text) {
     QTimer::singleShot(0, qApp, [text] { msgbox::warning(loginWindow.data(), msgbox::Title::Tip, text); });
 }
 
-void createSettingsHub() {
-    keepUntilQuit(new SettingMain);
+void createSettingsHub(Till& till) {
+    keepUntilQuit(new SettingMain(till));
 }
 
 SettingsOpener settingsOpener() {

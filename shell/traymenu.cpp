@@ -25,7 +25,7 @@ constexpr SettingEntry kSettingEntries[] = {
 };
 }  // namespace
 
-TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent) {
+TrayMenu::TrayMenu(DataConfig& settings, QWidget* parent) : QMenu(parent), m_settings(settings) {
     // The page travels in a signal, which queued connections and signal spies can only carry once it is registered.
     qRegisterMetaType<SettingsPage>();
     // Its own sheet, not the shared one: the floating widget it opens from makes every widget below it transparent.
@@ -52,7 +52,7 @@ TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent) {
     connect(about, &QAction::triggered, this, &TrayMenu::about_action_triggered);
     auto* logs = new QAction(QStringLiteral("打开日志文件夹"), this);
     addAction(logs);
-    connect(logs, &QAction::triggered, this, [] { openLogFolder(nullptr); });
+    connect(logs, &QAction::triggered, this, [this] { openLogFolder(nullptr, m_settings.logFolder()); });
     addSeparator();
 
     auto* quit = new QAction(QStringLiteral("退出"), this);
@@ -73,7 +73,7 @@ QAction* TrayMenu::actionByText(const QString& text) const {
 }
 
 void TrayMenu::home_action_triggered() {
-    QDesktopServices::openUrl(QUrl(dataConfig().vendorUrl()));
+    QDesktopServices::openUrl(QUrl(m_settings.vendorUrl()));
 }
 
 void TrayMenu::about_action_triggered() {

@@ -4,6 +4,8 @@
 
 #include <QMenu>
 
+class DataConfig;
+
 class QAction;
 
 // The one context menu of the program: the tray icons of the login and main windows and the floating icon's
@@ -11,7 +13,7 @@ class QAction;
 class TrayMenu : public QMenu {
     Q_OBJECT
 public:
-    explicit TrayMenu(QWidget* parent = nullptr);
+    explicit TrayMenu(DataConfig& settings, QWidget* parent = nullptr);
     ~TrayMenu() override;
 
     // Action by its entry text (tests and owners that need to reach one entry).
@@ -25,4 +27,7 @@ signals:
 public slots:
     void home_action_triggered();
     void about_action_triggered();
+
+private:
+    DataConfig& m_settings;
 };

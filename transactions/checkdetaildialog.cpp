@@ -28,19 +28,6 @@ CheckDetailDialog::CheckDetailDialog(const QList<reconcile::Finding>& findings, 
 
 CheckDetailDialog::~CheckDetailDialog() = default;
 
-int CheckDetailDialog::rowCount() const {
-    return ui->tableDetail->rowCount();
-}
-
-QStringList CheckDetailDialog::rowTexts(int row) const {
-    QStringList out;
-    for (int col = 0; col < ui->tableDetail->columnCount(); ++col) {
-        const QTableWidgetItem* item = ui->tableDetail->item(row, col);
-        out.append(item ? item->text() : QString());
-    }
-    return out;
-}
-
 void CheckDetailDialog::on_btnClose_clicked() {
     accept();
 }

@@ -17,9 +17,6 @@ public:
     CheckDetailDialog(const QList<reconcile::Finding>& findings, QWidget* parent = nullptr);
     ~CheckDetailDialog() override;
 
-    int rowCount() const;
-    QStringList rowTexts(int row) const;
-
 public slots:
     void on_btnClose_clicked();
 

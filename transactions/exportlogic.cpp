@@ -40,7 +40,8 @@ QByteArray csvRow(const Order& o) {
                     o.outTradeNo, o.shopName});
 }
 
-ListExport::ListExport(QObject* parent) : QObject(parent), m_fetch(new gateway::ListingFetch(this)) {
+ListExport::ListExport(ListingService& listing, QObject* parent)
+    : QObject(parent), m_listing(listing), m_fetch(listing.reader(this)) {
     connect(m_fetch, &gateway::ListingFetch::pageRead, this,
             [this](int page, int total, const replies::ListingPage& listing) { onPage(page, total, listing); });
     connect(m_fetch, &gateway::ListingFetch::finished, this, &ListExport::onFinished);
@@ -58,7 +59,7 @@ bool ListExport::running() const {
     return m_fetch->running();
 }
 
-bool ListExport::start(const gateway::ListingFetch::Query& query, const QString& path, QString* why) {
+bool ListExport::start(const ListingService::Filter& filter, const QString& path, QString* why) {
     cancel();
     m_seen.clear();
     m_rows = 0;
@@ -71,7 +72,7 @@ bool ListExport::start(const gateway::ListingFetch::Query& query, const QString&
         return false;
     }
     m_file->write(csvHeader());
-    m_fetch->start(query);
+    m_fetch->start(m_listing.range(filter));
     return true;
 }
 

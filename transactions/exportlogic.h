@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/records.h"
-#include "gateway/listingfetch.h"
+#include "core/listingservice.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -32,12 +32,12 @@ class ListExport : public QObject {
     Q_OBJECT
 
 public:
-    explicit ListExport(QObject* parent = nullptr);
+    explicit ListExport(ListingService& listing, QObject* parent = nullptr);
     ~ListExport() override;
 
     void setTimeout(int ms);
     // False (with `why`) when the file cannot be started; otherwise the outcome is signalled.
-    bool start(const gateway::ListingFetch::Query& query, const QString& path, QString* why);
+    bool start(const ListingService::Filter& filter, const QString& path, QString* why);
     void cancel();
     bool running() const;
 
@@ -55,6 +55,7 @@ private:
     void onFinished(const gateway::ListingFetch::Ending& ending);
     void fail(const QString& why);
 
+    ListingService& m_listing;
     gateway::ListingFetch* m_fetch = nullptr;
     std::unique_ptr<QSaveFile> m_file;
     // A sale made while the pages are read pushes the rows down a place: the row at a page's edge then comes twice.

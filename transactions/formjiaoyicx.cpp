@@ -1,15 +1,11 @@
 #include "transactions/formjiaoyicx.h"
 
-#include "app/comconfig.h"
-#include "app/dataconfig.h"
 #include "app/money.h"
-#include "app/usersession.h"
-#include "gateway/replies.h"
-#include "gateway/requests.h"
-#include "receipts/printhtmlreceipt.h"
-#include "receipts/receipthtml.h"
+#include "core/receiptservice.h"
+#include "core/till.h"
 #include "transactions/exportlogic.h"
 #include "transactions/loadingdialog.h"
+#include "transactions/ordertablemodel.h"
 #include "transactions/querylogic.h"
 #include "ui_FormJiaoYiCX.h"
 #include "widgets/messagebox.h"
@@ -32,14 +28,10 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QTableWidgetItem>
+#include <QTableView>
 #include <algorithm>
 
 namespace {
-
-// Designed columns of the form; 房间号 is never shown and 退款 only with the refund function on.
-constexpr int kRefundColumn = 6;
-constexpr int kCardColumn = 7;
 
 // A status cut short keeps its beginning ("已退款,…"): the end of it says less.
 class ElideRightDelegate : public QStyledItemDelegate {
@@ -89,17 +81,18 @@ protected:
 
 }  // namespace
 
-FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
+FormJiaoYiCX::FormJiaoYiCX(Till& till, QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::FormJiaoYiCX>()),
+      m_till(till),
       m_loading(std::make_unique<LoadingDialog>()),
-      m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
+      m_timeoutMs(ListingService::kTimeoutMs) {
     ui->setupUi(this);
     connect(m_loading.get(), &LoadingDialog::cancelRequested, this, &FormJiaoYiCX::cancelQuery);
     setAttribute(Qt::WA_StyledBackground);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
 
-    const ComConfig& config = comConfig();
+    const ComConfig& config = m_till.record();
     if (config.refundCardEnabled) {
         ui->lbl_CardName->setText(config.itemName() + QStringLiteral("名"));
         // The item name is the merchant's own word and may be long: the field moves along rather than cutting it.
@@ -113,7 +106,8 @@ FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
         ui->txtCardNo->hide();
     }
 
-    m_columnCount = config.refundEnabled ? 8 : 7;
+    // 退款 only with the refund function on (the designed 房间号 column is never shown).
+    m_orders = new OrderTableModel(config.refundEnabled != 0, this);
     setUpTable();
     // The counts are the gateway's texts.
     windowstyle::plainLabels({ui->wechat_num, ui->apliy_num, ui->jd_num, ui->yl_num, ui->total_num});
@@ -140,14 +134,11 @@ FormJiaoYiCX::FormJiaoYiCX(QWidget* parent)
 FormJiaoYiCX::~FormJiaoYiCX() = default;
 
 void FormJiaoYiCX::setUpTable() {
-    QTableWidget* table = ui->tableWidget;
+    QTableView* table = ui->tableWidget;
+    table->setModel(m_orders);
     table->setFocusPolicy(Qt::NoFocus);
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->setHidden(true);
-    table->removeColumn(kCardColumn);
-    if (m_columnCount == 7) {
-        table->removeColumn(kRefundColumn);
-    }
     // Order numbers and times are long runs of digits: a face with narrow figures keeps them whole where the
     // designed face is missing (it falls back to a wide one).
     QFont font = table->font();
@@ -162,7 +153,7 @@ void FormJiaoYiCX::setUpTable() {
     // The columns always fit the page: the order number's column gives up what the scroll bar takes.
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     int others = 0;
-    for (int c = 1; c < m_columnCount; ++c) {
+    for (int c = 1; c < m_orders->columnCount(); ++c) {
         const int width = c == 5 ? 140 : 70;
         table->setColumnWidth(c, width);
         others += width;
@@ -177,9 +168,10 @@ void FormJiaoYiCX::setRefundOpener(RefundOpener opener) {
     if (refundColumn() < 0) {
         return;
     }
-    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
-        if (auto* button = qobject_cast<QPushButton*>(ui->tableWidget->cellWidget(row, refundColumn()))) {
-            const Order order = userSession().orderAt(row);
+    for (int row = 0; row < m_orders->orderCount(); ++row) {
+        if (auto* button = qobject_cast<QPushButton*>(
+                ui->tableWidget->indexWidget(m_orders->index(row, m_orders->refundColumn())))) {
+            const Order order = m_orders->order(row);
             button->setEnabled(m_refundOpener && transactions::refundButtonKind(order.finalinfo, order.payChannel) !=
                                                      transactions::RefundButton::NotSupported);
         }
@@ -226,14 +218,11 @@ void FormJiaoYiCX::on_btn_mytrade_clicked() {
     }
 }
 
-gateway::ListingFetch::Query FormJiaoYiCX::listingQuery() const {
-    const UserSession& session = userSession();
-    gateway::ListingFetch::Query q;
-    q.token = session.token();
+ListingService::Filter FormJiaoYiCX::listingFilter() const {
+    ListingService::Filter q;
     q.tradeNo = ui->txtTradeNo->text();
     q.startDate = ui->start_dateEdit->text();
     q.endDate = ui->end_dateEdit->text();
-    q.shopId = session.shopId();
     // A hidden hand-tag field filters nothing, whatever it held.
     q.cardNo = ui->txtCardNo->isHidden() ? QString() : ui->txtCardNo->text();
     return q;
@@ -242,18 +231,13 @@ gateway::ListingFetch::Query FormJiaoYiCX::listingQuery() const {
 void FormJiaoYiCX::on_btnExport_clicked() {
     const QString suggested =
         QStringLiteral("交易列表_%1.csv").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")));
-    QString path;
-    if (m_exportPath) {
-        path = m_exportPath(suggested);
-    } else {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        path = QFileDialog::getSaveFileName(this, QStringLiteral("导出交易列表"), QDir(folder).filePath(suggested),
-                                            QStringLiteral("CSV 文件 (*.csv)"));
-    }
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("导出交易列表"), QDir(folder).filePath(suggested), QStringLiteral("CSV 文件 (*.csv)"));
     if (path.isEmpty()) {
         return;
     }
-    transactions::ListExport exporter;
+    transactions::ListExport exporter(m_till.listing());
     exporter.setTimeout(m_timeoutMs);
     // No parent: the page may be deleted while the dialog runs (the serial bridge switches pages), and the dialog
     // must not go with it.
@@ -285,7 +269,7 @@ void FormJiaoYiCX::on_btnExport_clicked() {
         progress.close();
     });
     QString why;
-    if (!exporter.start(listingQuery(), path, &why)) {
+    if (!exporter.start(listingFilter(), path, &why)) {
         msgbox::critical(this, msgbox::Title::Error, why);
         return;
     }
@@ -313,12 +297,11 @@ void FormJiaoYiCX::on_btnExport_clicked() {
 }
 
 void FormJiaoYiCX::queryPage(int page) {
-    const gateway::ListingFetch::Query q = listingQuery();
-    const RequestBody body = requests::listPay(q.token, page, q.tradeNo, q.startDate, q.endDate, q.shopId, q.cardNo);
     m_requestedPage = page;
     m_waiting = true;
-    m_request = gateway::post(
-        this, body, [this](const gateway::Reply& r) { slot_requestFinished(r); }, m_timeoutMs);
+    m_request =
+        m_till.listing().page(this, listingFilter(), page, m_timeoutMs,
+                              [this](const replies::Read<replies::ListingPage>& p) { slot_requestFinished(p); });
     if (!m_waiting) {
         return;  // answered already: there is nothing to wait for
     }
@@ -349,19 +332,16 @@ void FormJiaoYiCX::cancelQuery() {
     qDebug().noquote() << "transaction query cancelled: page" << m_requestedPage;
 }
 
-void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
+void FormJiaoYiCX::slot_requestFinished(const replies::Read<replies::ListingPage>& page) {
     m_request = nullptr;
     m_waiting = false;
     m_loading->close();
-    // Failures leave the rows, the labels and ordersByRow as they were: the row buttons still act on those rows.
-    const replies::Read<replies::ListingPage> page = replies::listing(reply);
+    // Failures leave the rows, the labels and the page's orders as they were: the row buttons still act on those rows.
     if (!page.ok()) {
         msgbox::critical(this, msgbox::Title::Error, transactions::listingFailure(page.status));
         return;
     }
     m_currentPage = m_requestedPage;
-    UserSession& session = userSession();
-    session.clearOrders();
 
     const transactions::Summary s = transactions::summaryOf(page.value);
     ui->wechat_num->setText(s.wechat_num);
@@ -379,17 +359,8 @@ void FormJiaoYiCX::slot_requestFinished(const gateway::Reply& reply) {
     ui->current_page->setText(transactions::shownCurrentPage(m_currentPage, s.totalPage, ui->current_page->text()));
     fitSummary();
 
-    clearTable();
-    const QList<Order>& list = page.value.rows;
-    // The table keeps its designed rows; a gateway that sends more than a page gets rows added, not lost.
-    const int rows = list.size();
-    if (rows > ui->tableWidget->rowCount()) {
-        ui->tableWidget->setRowCount(rows);
-    }
-    for (int i = 0; i < rows; ++i) {
-        fillRow(i, list.at(i));
-        session.insertOrder(i, list.at(i));
-    }
+    showOrders(page.value.rows);
+    const int rows = page.value.rows.size();
     qDebug().noquote() << QStringLiteral(
                               "transaction page shown: page=%1 total_page=%2 rows=%3 total_num=%4 sk_total=%5 "
                               "total_rfee=%6 wechat_num=%7 wechat_money=%8 apliy_num=%9 apliy_money=%10")
@@ -431,49 +402,40 @@ void FormJiaoYiCX::fitSummary() {
     }
 }
 
-void FormJiaoYiCX::clearTable() {
-    QTableWidget* table = ui->tableWidget;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        for (int column = kRefundColumn; column < m_columnCount; ++column) {
-            if (table->cellWidget(row, column)) {
-                table->removeCellWidget(row, column);
-            }
-        }
+void FormJiaoYiCX::showOrders(const QList<Order>& orders) {
+    // A gateway that sends more than a page gets rows added, not lost; the old rows' buttons go with the reset.
+    m_orders->setOrders(orders);
+    for (int row = 0; row < orders.size(); ++row) {
+        addRowButtons(row, orders.at(row));
     }
-    table->clearContents();
 }
 
-void FormJiaoYiCX::fillRow(int row, const Order& order) {
-    QTableWidget* table = ui->tableWidget;
-    const transactions::RowCells cells = transactions::rowCells(order);
-    const QString texts[] = {cells.tradeNo, cells.money, cells.refund, cells.channel, cells.status, cells.payDate};
-    for (int column = 0; column < m_columnCount; ++column) {
-        auto* item = new QTableWidgetItem;
-        item->setTextAlignment(Qt::AlignCenter);
-        if (column < 6) {
-            item->setText(texts[column]);
-            // Narrow columns cut long texts (a status such as 已退款,交易关闭); the tip shows them whole.
-            item->setToolTip(windowstyle::plainToolTip(texts[column]));
-        }
-        table->setItem(row, column, item);
-    }
-
+void FormJiaoYiCX::addRowButtons(int row, const Order& order) {
+    QTableView* table = ui->tableWidget;
     // The row buttons are made in the table, not outside it: under the application's style sheet a button keeps the
     // font of the widget it is made in, and the table's is the page's.
     if (refundColumn() >= 0) {
-        const transactions::RefundButton kind = transactions::refundButtonKind(cells.status, cells.channel);
+        const transactions::RefundButton kind = transactions::refundButtonKind(order.finalinfo, order.payChannel);
         auto* refund = new QPushButton(transactions::refundButtonText(kind), table->viewport());
         refund->setObjectName(QStringLiteral("refundButton"));
         refund->setFocusPolicy(Qt::NoFocus);
         refund->setEnabled(kind != transactions::RefundButton::NotSupported && m_refundOpener);
         connect(refund, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnClicked);
-        table->setCellWidget(row, refundColumn(), refund);
+        table->setIndexWidget(m_orders->index(row, refundColumn()), refund);
     }
     auto* reprint = new QPushButton(QStringLiteral("重打印"), table->viewport());
     reprint->setObjectName(QStringLiteral("reprintButton"));
     reprint->setFocusPolicy(Qt::NoFocus);
     connect(reprint, &QPushButton::clicked, this, &FormJiaoYiCX::onBtnPrinterClicked);
-    table->setCellWidget(row, reprintColumn(), reprint);
+    table->setIndexWidget(m_orders->index(row, reprintColumn()), reprint);
+}
+
+int FormJiaoYiCX::refundColumn() const {
+    return m_orders->refundColumn();
+}
+
+int FormJiaoYiCX::reprintColumn() const {
+    return m_orders->reprintColumn();
 }
 
 int FormJiaoYiCX::senderRow(int column) const {
@@ -481,8 +443,8 @@ int FormJiaoYiCX::senderRow(int column) const {
     if (!button || column < 0) {
         return -1;
     }
-    for (int row = 0; row < ui->tableWidget->rowCount(); ++row) {
-        if (ui->tableWidget->cellWidget(row, column) == button) {
+    for (int row = 0; row < m_orders->orderCount(); ++row) {
+        if (ui->tableWidget->indexWidget(m_orders->index(row, column)) == button) {
             return row;
         }
     }
@@ -494,7 +456,7 @@ void FormJiaoYiCX::onBtnClicked() {
     if (row < 0 || !m_refundOpener) {
         return;
     }
-    const Order order = userSession().orderAt(row);
+    const Order order = m_orders->order(row);
     QPointer<FormJiaoYiCX> self(this);
     m_refundOpener(order);
     // Whatever happened in the dialog, the page shows the transaction's state as the gateway has it now.
@@ -504,7 +466,8 @@ void FormJiaoYiCX::onBtnClicked() {
 }
 
 void FormJiaoYiCX::onBtnPrinterClicked() {
-    const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
+    ReceiptService& printer = m_till.receipts();
+    const QString warning = printer.printWarning();
     if (!warning.isEmpty()) {
         msgbox::warning(this, msgbox::Title::Info, warning);
         return;
@@ -513,9 +476,10 @@ void FormJiaoYiCX::onBtnPrinterClicked() {
     if (row < 0) {
         return;
     }
-    const Order order = userSession().orderAt(row);
+    const Order order = m_orders->order(row);
     receipts::ReprintReceipt r = receipts::reprintReceiptOf(order, transactions::isRefundedStatus(order.finalinfo));
-    r.operatorName = userSession().rname();
-    r.servicePhone = dataConfig().servicePhone();
-    printretry::printOfferingRetry(this, receipts::reprintReceiptHtml(r));
+    r.operatorName = m_till.session().rname();
+    r.servicePhone = printer.servicePhone();
+    const QString html = receipts::reprintReceiptHtml(r);
+    printretry::printOfferingRetry(this, [&printer, &html] { return printer.print(html); });
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "app/records.h"
-#include "gateway/gatewaycall.h"
-#include "gateway/listingfetch.h"
+#include "core/listingservice.h"
 
 #include <QFont>
 #include <QPointer>
@@ -17,7 +16,9 @@ class FormJiaoYiCX;
 }
 class LoadingDialog;
 class QLabel;
+class OrderTableModel;
 class QPushButton;
+class Till;
 
 // The transaction query page of the main window: the store's sales of a time range, twenty to a page, with
 // per-channel counts and sums, a reprint button on every row and, with the refund function on, a refund button.
@@ -32,28 +33,22 @@ public:
     using RefundOpener = std::function<void(const Order& order)>;
     // Opens the shift summary; without one the 交接班 button is disabled.
     using ShiftSummaryOpener = std::function<void()>;
-    // Asks where the export goes (the suggested file name in, the chosen path out; empty: the cashier cancelled).
-    using ExportPathChooser = std::function<QString(const QString& suggested)>;
 
-    explicit FormJiaoYiCX(QWidget* parent = nullptr);
+    explicit FormJiaoYiCX(Till& till, QWidget* parent = nullptr);
     ~FormJiaoYiCX() override;
 
     void setRefundOpener(RefundOpener opener);
     void setShiftSummaryOpener(ShiftSummaryOpener opener);
-    // Tests choose the export's file without a dialog.
-    void setExportPathChooser(ExportPathChooser chooser) { m_exportPath = std::move(chooser); }
     // The range and filters as they stand, as every page of the listing is asked for.
-    gateway::ListingFetch::Query listingQuery() const;
+    ListingService::Filter listingFilter() const;
     // Tests shorten the gateway time-out.
     void setRequestTimeout(int ms) { m_timeoutMs = ms; }
 
     // The page whose rows are on screen (1 before the first query).
     int currentPage() const { return m_currentPage; }
-    // Table columns in use: 8 with the refund function on, else 7.
-    int columnCount() const { return m_columnCount; }
     // The table column of the reprint button (the last one) and of the refund button (-1 when there is none).
-    int reprintColumn() const { return m_columnCount - 1; }
-    int refundColumn() const { return m_columnCount == 8 ? 6 : -1; }
+    int reprintColumn() const;
+    int refundColumn() const;
     LoadingDialog* loadingDialog() const { return m_loading.get(); }
 
     // Posts the query for `page` with the filters as they stand and runs the busy dialog until the reply is in.
@@ -67,15 +62,16 @@ public slots:
     void on_btn_mytrade_clicked();
     // 导出: every row of the range and filters, all pages, to a CSV file.
     void on_btnExport_clicked();
-    void slot_requestFinished(const gateway::Reply& reply);
+    void slot_requestFinished(const replies::Read<replies::ListingPage>& page);
     // Row buttons: the refund (or 已退款) button and 重打印.
     void onBtnClicked();
     void onBtnPrinterClicked();
 
 private:
     void setUpTable();
-    void clearTable();
-    void fillRow(int row, const Order& order);
+    // The page's transactions into the table, with the row buttons over their cells.
+    void showOrders(const QList<Order>& orders);
+    void addRowButtons(int row, const Order& order);
     // The table row whose cell holds the button that sent the current signal; -1 when it is not a row button.
     int senderRow(int column) const;
     // The cashier gave the query up: its reply, whenever it comes, changes nothing.
@@ -84,13 +80,14 @@ private:
     void fitSummary();
 
     std::unique_ptr<Ui::FormJiaoYiCX> ui;
+    Till& m_till;
+    // The transactions of the rows on screen: what the row buttons act on.
+    OrderTableModel* m_orders = nullptr;
     std::unique_ptr<LoadingDialog> m_loading;
     RefundOpener m_refundOpener;
     ShiftSummaryOpener m_shiftSummaryOpener;
-    ExportPathChooser m_exportPath;
     int m_currentPage = 1;
     int m_requestedPage = 1;
-    int m_columnCount = 7;
     int m_timeoutMs;
     // The summary labels as designed: their places and faces.
     struct SummaryLabel {
@@ -101,5 +98,5 @@ private:
     };
     std::vector<SummaryLabel> m_summaryLabels;
     bool m_waiting = false;
-    QPointer<HttpFun> m_request;
+    QPointer<QObject> m_request;
 };

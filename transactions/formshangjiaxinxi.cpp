@@ -4,14 +4,13 @@
 #include "ui_FormShangJiaXinXi.h"
 #include "widgets/windowstyle.h"
 
-FormShangJiaXinXi::FormShangJiaXinXi(QWidget* parent, SettingsOpener openHub)
+FormShangJiaXinXi::FormShangJiaXinXi(const UserSession& session, QWidget* parent, SettingsOpener openHub)
     : QWidget(parent), ui(std::make_unique<Ui::FormShangJiaXinXi>()), m_openHub(std::move(openHub)) {
     ui->setupUi(this);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setParent(parent);
     move(10, 135);
 
-    const UserSession& session = userSession();
     windowstyle::plainLabels({ui->sy_label, ui->sh_label, ui->gs_label, ui->md_label});
     ui->sy_label->setText(session.rname());
     ui->sh_label->setText(session.uname());

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+class UserSession;
 namespace Ui {
 class FormShangJiaXinXi;
 }
@@ -14,7 +15,7 @@ class FormShangJiaXinXi;
 class FormShangJiaXinXi : public QWidget {
     Q_OBJECT
 public:
-    FormShangJiaXinXi(QWidget* parent, SettingsOpener openHub);
+    FormShangJiaXinXi(const UserSession& session, QWidget* parent, SettingsOpener openHub);
     ~FormShangJiaXinXi() override;
 
 public slots:

@@ -1,14 +1,8 @@
 #include "transactions/mytrade.h"
 
-#include "app/dataconfig.h"
-#include "app/money.h"
-#include "app/relaunch.h"
-#include "app/usersession.h"
-#include "gateway/replies.h"
-#include "gateway/requests.h"
-#include "payments/chargecontroller.h"
-#include "payments/journal.h"
-#include "receipts/printhtmlreceipt.h"
+#include "app/shown.h"
+#include "core/receiptservice.h"
+#include "core/till.h"
 #include "receipts/summaryhtml.h"
 #include "transactions/checkdetaildialog.h"
 #include "ui_myTrade.h"
@@ -24,27 +18,6 @@
 #include <algorithm>
 
 namespace {
-// The charges and refunds of this copy of the client whose outcome is open, as the cashier reads them; empty when
-// there are none. The next copy must not start with them: their replies would be lost, and the next cashier asked
-// about sales they never made.
-QString openMoneyText() {
-    QList<journal::Attempt> open;
-    if (journal::Journal* j = journal::instance()) {
-        open = j->open(QString());
-        open.erase(
-            std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
-            open.end());
-    }
-    QString text = journal::handoverBlockedText(open);
-    const ChargeController* busy = ChargeController::busy();
-    if (text.isEmpty() && busy) {
-        // Not in the journal yet: an earlier payment of the amount is being looked for before it is sent.
-        text = QStringLiteral("一笔 %1元 的收款正在处理中，交接班前请先在收款窗口中完成。")
-                   .arg(money::fenToYuan2(busy->fen()));
-    }
-    return text;
-}
-
 constexpr int kTicketRowHeight = 20;
 
 const char* const kTimeFormat = "yyyy-MM-dd hh:mm:ss";
@@ -56,7 +29,7 @@ QDateTime replyTime(const QString& text) {
 
 }  // namespace
 
-myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myTrade>()) {
+myTrade::myTrade(Till& till, QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myTrade>()), m_till(till) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
     setWindowTitle(QStringLiteral("柚屿岚舟钱包"));
@@ -65,7 +38,7 @@ myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myT
     // These show the gateway's texts: never markup.
     windowstyle::plainLabels({ui->lblczry, ui->lblskmd, ui->lbltime, ui->lblendtime});
 
-    const UserSession& session = userSession();
+    const UserSession& session = m_till.session();
     ui->lblczry->setText(session.rname());
     ui->lblskmd->setText(shiftsummary::shopLabel(session.currentShop()));
     addCheckLine();
@@ -81,8 +54,8 @@ myTrade::myTrade(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::myT
 
 myTrade::~myTrade() = default;
 
-myTrade* myTrade::openNonBlocking() {
-    auto* dialog = new myTrade;
+myTrade* myTrade::openNonBlocking(Till& till) {
+    auto* dialog = new myTrade(till);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::ApplicationModal);
     windowstyle::centreOnScreen(dialog);
@@ -90,26 +63,16 @@ myTrade* myTrade::openNonBlocking() {
     return dialog;
 }
 
-QList<QLabel*> myTrade::ticketLabels() const {
-    return ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-}
-
-int myTrade::ticketContentsHeight() const {
-    return ui->scrollAreaWidgetContents->height();
-}
-
 void myTrade::on_btnClose_clicked() {
     close();
 }
 
 void myTrade::getPrintTime() {
-    gateway::post(this, requests::printTime(userSession().token()),
-                  [this](const gateway::Reply& r) { solt_getPrintTime(r); });
+    m_till.totals().printTime(this, [this](const replies::Read<replies::PrintTime>& p) { solt_getPrintTime(p); });
 }
 
-void myTrade::solt_getPrintTime(const gateway::Reply& r) {
+void myTrade::solt_getPrintTime(const replies::Read<replies::PrintTime>& period) {
     // Without an answer the edits keep today's midnight and the opening time; the cashier can change them.
-    const replies::Read<replies::PrintTime> period = replies::printTime(r);
     if (period.ok()) {
         const QDateTime from = replyTime(period.value.time1);
         const QDateTime to = replyTime(period.value.time2);
@@ -129,16 +92,15 @@ void myTrade::getHttpRecord() {
     const int query = m_state.startTotals();
     updatePrintButton();
     startCheck();
-    const RequestBody body = requests::listSumTicket(userSession().token(), ui->time1->dateTime().toSecsSinceEpoch(),
-                                                     ui->time2->dateTime().toSecsSinceEpoch());
-    gateway::post(this, body, [this, query](const gateway::Reply& r) {
-        const bool shown = replies::totals(r).ok();
-        // An answer to an older period is dropped: only the figures of the period on show may be printed.
-        if (m_state.finishTotals(query, shown)) {
-            updatePrintButton();
-            slot_requestFinished(r);
-        }
-    });
+    m_till.totals().totals(this, ui->time1->dateTime().toSecsSinceEpoch(), ui->time2->dateTime().toSecsSinceEpoch(),
+                           [this, query](const replies::Read<replies::Totals>& totals) {
+                               // An answer to an older period is dropped: only the figures of the period on show
+                               // may be printed.
+                               if (m_state.finishTotals(query, totals.ok())) {
+                                   updatePrintButton();
+                                   slot_requestFinished(totals);
+                               }
+                           });
 }
 
 void myTrade::addCheckLine() {
@@ -157,7 +119,7 @@ void myTrade::addCheckLine() {
     m_checkDetail->setGeometry(225, kTop, 48, 22);
     m_checkDetail->hide();
     connect(m_checkDetail, &QPushButton::clicked, this, &myTrade::openCheckDetail);
-    m_check = new reconcile::HandoverCheck(this);
+    m_check = m_till.charges().handoverCheck(this);
     connect(m_check, &reconcile::HandoverCheck::done, this, &myTrade::showCheck);
     connect(m_check, &reconcile::HandoverCheck::failed, this, &myTrade::showCheckFailed);
 }
@@ -177,8 +139,9 @@ void myTrade::setCheckText(const QString& text, bool disagrees) {
 void myTrade::startCheck() {
     m_findings.clear();
     setCheckText(QStringLiteral("正在与网关核对本机记录……"), false);
-    const UserSession& session = userSession();
-    m_check->start(ui->time1->dateTime(), ui->time2->dateTime(), session.shopId(), session.token());
+    const UserSession& session = m_till.session();
+    m_check->start(ui->time1->dateTime(), shiftsummary::periodEnd(ui->time2->dateTime()), session.shopId(),
+                   session.token());
 }
 
 void myTrade::showCheck(const reconcile::Result& result) {
@@ -201,8 +164,7 @@ void myTrade::openCheckDetail() {
     detail.exec();
 }
 
-void myTrade::slot_requestFinished(const gateway::Reply& r) {
-    const replies::Read<replies::Totals> totals = replies::totals(r);
+void myTrade::slot_requestFinished(const replies::Read<replies::Totals>& totals) {
     if (!totals.ok()) {
         // A refused query (an expired session, say) shows its reason, never a summary of zeros.
         msgbox::critical(this, msgbox::Title::Error, shiftsummary::totalsFailure(totals.status));
@@ -221,7 +183,8 @@ void myTrade::showTotals(const shiftsummary::Labels& l) {
     ui->lblwxtk->setText(l.wechatRefund);
     ui->lbltkzje->setText(l.refundTotal);
 
-    const QList<QLabel*> old = ticketLabels();
+    const QList<QLabel*> old =
+        ui->scrollAreaWidgetContents->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     qDeleteAll(old);
     for (int i = 0; i < l.tickets.size(); ++i) {
         auto* line = new QLabel(ui->scrollAreaWidgetContents);
@@ -241,18 +204,17 @@ void myTrade::updatePrintButton() {
 }
 
 void myTrade::logPrint() {
-    const RequestBody body = requests::logPrint(userSession().token(), ui->time1->dateTime().toSecsSinceEpoch(),
-                                                ui->time2->dateTime().toSecsSinceEpoch());
     // Its answer changes nothing on screen; it is only waited for when the program is about to end.
     ++m_printLogsOut;
-    gateway::post(this, body, [this](const gateway::Reply& r) {
-        const replies::Status logged = replies::printLogged(r);
-        if (!logged.ok()) {
-            qWarning().noquote() << "print log not recorded:" << replies::shown(logged.message);
-        }
-        --m_printLogsOut;
-        emit printLogFinished();
-    });
+    m_till.totals().logPrint(this, ui->time1->dateTime().toSecsSinceEpoch(), ui->time2->dateTime().toSecsSinceEpoch(),
+                             [this](const replies::Status& logged) {
+                                 if (!logged.ok()) {
+                                     qWarning().noquote()
+                                         << "print log not recorded:" << display::shown(logged.message);
+                                 }
+                                 --m_printLogsOut;
+                                 emit printLogFinished();
+                             });
 }
 
 QString myTrade::summaryHtml() const {
@@ -269,7 +231,7 @@ QString myTrade::summaryHtml() const {
     s.refundTotal = ui->lbltkzje->text();
     s.ticketsHtml = m_ticketText;
     s.printedAt = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
-    s.servicePhone = dataConfig().servicePhone();
+    s.servicePhone = m_till.receipts().servicePhone();
     s.checkLine = m_checkText;
     return receipts::shiftSummaryHtml(s);
 }
@@ -279,26 +241,27 @@ void myTrade::on_btnPrint_clicked() {
         return;
     }
     logPrint();
-    const QString warning = receipts::requestedPrintWarning(dataConfig().printerName());
+    const QString warning = m_till.receipts().printWarning();
     if (!warning.isEmpty()) {
         msgbox::warning(this, msgbox::Title::Info, warning);
         return;
     }
     // The summary goes with the handover: without it on paper the cashier stays signed in.
-    if (!printretry::printOfferingRetry(this, summaryHtml()).accepted()) {
+    const QString html = summaryHtml();
+    if (!printretry::printOfferingRetry(this, [this, &html] { return m_till.receipts().print(html); }).accepted()) {
         return;
     }
     if (msgbox::ask(this, QMessageBox::Question, msgbox::Title::Quit, QStringLiteral("是否要退出程序重新登陆?"),
                     msgbox::yesNo()) != QMessageBox::Yes) {
         return;
     }
-    const QString open = openMoneyText();
+    const QString open = m_till.totals().openMoney();
     if (!open.isEmpty()) {
         msgbox::warning(this, msgbox::Title::Tip, open);
         return;
     }
     waitForPrintLog();
-    if (!relaunch::restartProgram()) {
+    if (!m_till.restartProgram()) {
         msgbox::critical(this, msgbox::Title::Error, QStringLiteral("无法重新启动程序，请关闭程序后重新打开登录"));
         return;
     }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "gateway/gatewaycall.h"
-#include "payments/reconcile.h"
+#include "core/chargeservice.h"
 #include "transactions/shiftsummarylogic.h"
 
 #include <QDateTime>
@@ -15,6 +14,7 @@ class myTrade;
 }
 class QLabel;
 class QPushButton;
+class Till;
 
 // The shift summary (交接班): the gateway proposes the period since the last printed summary, the dialog shows the
 // totals of the period in the two date edits, prints them, records the print with the gateway and offers to hand the
@@ -22,31 +22,21 @@ class QPushButton;
 class myTrade : public QDialog {
     Q_OBJECT
 public:
-    explicit myTrade(QWidget* parent = nullptr);
+    explicit myTrade(Till& till, QWidget* parent = nullptr);
     ~myTrade() override;
 
     // Opens a new summary as the transaction page does: no parent, modal, not blocking; released when closed.
-    static myTrade* openNonBlocking();
+    static myTrade* openNonBlocking(Till& till);
 
-    // The printed ticket block of the totals on show; the ticket lines in the list, in order.
-    QString ticketText() const { return m_ticketText; }
-    QList<QLabel*> ticketLabels() const;
-    int ticketContentsHeight() const;
     // The summary as it would be printed now.
     QString summaryHtml() const;
-    // The check of this till's record against the gateway: its line (in full; the label may cut it), and the 明细
-    // button shown on disagreement.
-    QString checkText() const { return m_checkText; }
-    QLabel* checkLine() const { return m_checkLine; }
-    QPushButton* checkDetailButton() const { return m_checkDetail; }
-    reconcile::HandoverCheck* handoverCheck() const { return m_check; }
 
 public slots:
     void on_btnClose_clicked();
     void getPrintTime();
-    void solt_getPrintTime(const gateway::Reply& r);
+    void solt_getPrintTime(const replies::Read<replies::PrintTime>& period);
     void getHttpRecord();
-    void slot_requestFinished(const gateway::Reply& r);
+    void slot_requestFinished(const replies::Read<replies::Totals>& totals);
     void logPrint();
     void on_btnPrint_clicked();
     void on_time1_dateTimeChanged(const QDateTime& dateTime);
@@ -70,6 +60,7 @@ private:
     void openCheckDetail();
 
     std::unique_ptr<Ui::myTrade> ui;
+    Till& m_till;
     shiftsummary::QueryState m_state;
     QString m_ticketText;
     int m_printLogsOut = 0;

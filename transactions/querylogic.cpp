@@ -1,5 +1,6 @@
 #include "transactions/querylogic.h"
 
+#include "app/shown.h"
 #include "app/money.h"
 #include <QMap>
 #include <algorithm>
@@ -178,7 +179,7 @@ QString refundButtonText(RefundButton kind) {
 
 QString listingFailure(const replies::Status& status) {
     if (status.refused()) {
-        return replies::shown(status.message);
+        return display::shown(status.message);
     }
     return QStringLiteral("数据查询失败，请检查网络设置");
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gateway/replies.h"
+#include "core/listingservice.h"
 
 #include <QString>
 #include <QVector>

@@ -1,5 +1,6 @@
 #include "transactions/shiftsummarylogic.h"
 
+#include "app/shown.h"
 #include "app/money.h"
 
 namespace shiftsummary {
@@ -25,7 +26,12 @@ Labels labelsFromTotals(const replies::Totals& t) {
 }
 
 QString totalsFailure(const replies::Status& status) {
-    return status.refused() ? replies::shown(status.message) : QStringLiteral("数据查询失败，请检查网络设置");
+    return status.refused() ? display::shown(status.message) : QStringLiteral("数据查询失败，请检查网络设置");
+}
+
+QDateTime periodEnd(const QDateTime& shownEnd) {
+    const QDateTime second = QDateTime::fromSecsSinceEpoch(shownEnd.toSecsSinceEpoch(), shownEnd.timeSpec());
+    return second.addMSecs(999);
 }
 
 QString shopLabel(const Shop& shop) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/records.h"
-#include "gateway/replies.h"
+#include "core/services.h"
 #include "receipts/summaryhtml.h"
 
 #include <QList>
@@ -29,6 +29,10 @@ struct Labels {
 Labels labelsFromTotals(const replies::Totals& totals);
 // What the dialog says in an error box for a totals reply it cannot show: the gateway's refusal, or the network text.
 QString totalsFailure(const replies::Status& status);
+
+// The end of the period as the check of this till's record reads it: the whole of the second the edit shows, so a
+// sale made in that second is in the period (the gateway counts whole seconds).
+QDateTime periodEnd(const QDateTime& shownEnd);
 
 // The store as the summary names it: "main_name" immediately followed by "branch_name".
 QString shopLabel(const Shop& shop);

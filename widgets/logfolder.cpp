@@ -1,6 +1,5 @@
 #include "logfolder.h"
 
-#include "app/dataconfig.h"
 #include "app/logcategories.h"
 #include "messagebox.h"
 
@@ -9,8 +8,7 @@
 #include <QFile>
 #include <QUrl>
 
-bool openLogFolder(QWidget* parent) {
-    const QString folder = logFolder();
+bool openLogFolder(QWidget* parent, const QString& folder) {
     // A log that never started (an unwritable folder) leaves none behind; the file manager would refuse a missing one.
     QDir().mkpath(folder);
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -11,10 +11,10 @@ bool askToPrintAgain(QWidget* parent, const receipts::PrintResult& failed) {
                QMessageBox::Retry) == QMessageBox::Retry;
 }
 
-receipts::PrintResult printOfferingRetry(QWidget* parent, const QString& html) {
-    receipts::PrintResult result = printHtmlReceipt(html);
+receipts::PrintResult printOfferingRetry(QWidget* parent, const std::function<receipts::PrintResult()>& print) {
+    receipts::PrintResult result = print();
     while (!result.accepted() && askToPrintAgain(parent, result)) {
-        result = printHtmlReceipt(html);
+        result = print();
     }
     return result;
 }

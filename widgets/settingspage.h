@@ -32,16 +32,6 @@ constexpr int settingsPageNumber(SettingsPage page) {
     return static_cast<int>(page);
 }
 
-// The page of a number; none for a number that names no page.
-constexpr std::optional<SettingsPage> settingsPageFromNumber(int number) {
-    for (SettingsPage page : kSettingsPages) {
-        if (settingsPageNumber(page) == number) {
-            return page;
-        }
-    }
-    return std::nullopt;
-}
-
 // Opens the settings hub modally on a page and returns when the hub is closed. The shell makes it and hands it to
 // every window that opens a page, so no window below the shell needs to know the hub.
 using SettingsOpener = std::function<void(SettingsPage)>;

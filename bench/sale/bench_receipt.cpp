@@ -1,7 +1,7 @@
 // Time to build the sale receipt and submit it as a print job on a real queue.
 //   bench_receipt [--printer NAME] [--jobs N]
 // The default printer is the capture queue of tests/e2e/cups/setup-capture-queue.sh.
-#include "app/dataconfig.h"
+#include "core/till.h"
 #include "benchutil.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    dataConfig().setPrinterName(args.value("printer"));
+    // The till of a client started in that folder.
+    Till till;
+    till.settings().setPrinterName(args.value("printer"));
 
     QList<double> buildMs, submitMs;
     for (int i = 0; i < jobs; ++i) {
@@ -38,11 +40,11 @@ int main(int argc, char** argv) {
         r.payWay = QStringLiteral("支付宝");
         r.moneyText = QStringLiteral("12.50");
         r.ticketsHtml = receipts::saleTicketsHtml({{QStringLiteral("成人票"), QStringLiteral("20.00")}});
-        r.servicePhone = dataConfig().servicePhone();
+        r.servicePhone = till.settings().servicePhone();
         const QString html = receipts::saleReceiptHtml(r);
         buildMs.append(t.nsecsElapsed() / 1e6);
         t.restart();
-        printHtmlReceipt(html);
+        printHtmlReceipt(html, till.settings().printerName());
         submitMs.append(t.nsecsElapsed() / 1e6);
     }
     const bench::Summary b = bench::summarize(buildMs);

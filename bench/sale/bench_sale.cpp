@@ -92,20 +92,22 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
+    // The till of a client started in that folder.
+    Till till;
     // Off: the messages go nowhere, so the difference is the log's whole cost (nothing is echoed either way).
     const bool logOn = args.value("log") != QLatin1String("off");
     if (!logOn) {
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    } else if (!oplog::start(logFolder(), oplog::Level::Info, {}, false)) {
+    } else if (!oplog::start(till.settings().logFolder(), oplog::Level::Info, {}, false)) {
         return 1;
     }
     QProcess sandbox;
-    if (!bench::startSandbox(sandbox, args.value("sandbox"), dir.filePath("sandbox.db"))) {
+    if (!bench::startSandbox(till, sandbox, args.value("sandbox"), dir.filePath("sandbox.db"))) {
         return 1;
     }
-    dataConfig().setPrinterName(args.value("printer"));
+    till.settings().setPrinterName(args.value("printer"));
 
-    if (!bench::signInDemo()) {
+    if (!bench::signInDemo(till)) {
         return 1;
     }
 
@@ -118,10 +120,10 @@ int main(int argc, char** argv) {
     }
     // The sale writes its attempt before the charge leaves and its outcome before the result window: both writes
     // are inside the scan-to-result figure.
-    journal::setInstance(std::move(opened.journal));
+    till.setJournal(std::move(opened.journal));
 
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till, &host);
     QElapsedTimer clock;
     clock.start();
     ShowWatcher watcher;
@@ -177,7 +179,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer t;
         t.start();
-        auto* info = new FormTradeInfo(replies::saleOf(sample));
+        auto* info = new FormTradeInfo(till.receipts(), replies::saleOf(sample));
         info->show();
         QCoreApplication::processEvents();
         windowMs.append(t.nsecsElapsed() / 1e6);
@@ -198,7 +200,7 @@ int main(int argc, char** argv) {
         attempt.saleId = QStringLiteral("bench-%1").arg(i);
         attempt.fen = 1250;
         attempt.shopId = QStringLiteral("1");
-        attempt.cashierId = userSession().uid();
+        attempt.cashierId = till.session().uid();
         attempt.maskedCode = journal::maskCode(paymentCode(i));
         QString error;
         QElapsedTimer step;

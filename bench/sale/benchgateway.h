@@ -1,9 +1,7 @@
 #pragma once
 
 // What the benches that talk to a sandbox share: starting one, posting and waiting, signing in as demo.
-#include "app/dataconfig.h"
-#include "app/usersession.h"
-#include "gateway/gatewayurl.h"
+#include "core/till.h"
 #include "gateway/httpfun.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
@@ -16,8 +14,8 @@
 
 namespace bench {
 
-// Posts `body` to the configured gateway and returns the raw reply once it came.
-inline QByteArray postAndWait(const RequestBody& body) {
+// Posts `body` to the till's gateway and returns the raw reply once it came.
+inline QByteArray postAndWait(Till& till, const RequestBody& body) {
     QByteArray bytes;
     QEventLoop loop;
     auto* http = new HttpFun;
@@ -25,13 +23,13 @@ inline QByteArray postAndWait(const RequestBody& body) {
         bytes = b;
         loop.quit();
     });
-    http->post(GatewayUrl(), body.bytes());
+    http->post(till.gatewayUrl(), body.bytes());
     loop.exec();
     return bytes;
 }
 
-// Starts `program` on a free port with its database at `dbPath` and points the client's settings at it.
-inline bool startSandbox(QProcess& sandbox, const QString& program, const QString& dbPath) {
+// Starts `program` on a free port with its database at `dbPath` and points the till's settings at it.
+inline bool startSandbox(Till& till, QProcess& sandbox, const QString& program, const QString& dbPath) {
     sandbox.setProgram(program);
     sandbox.setArguments({"--port", "0", "--db", dbPath, "--quiet"});
     sandbox.start();
@@ -48,20 +46,20 @@ inline bool startSandbox(QProcess& sandbox, const QString& program, const QStrin
         std::fprintf(stderr, "cannot read the sandbox port from: %s\n", qPrintable(first));
         return false;
     }
-    dataConfig().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port.captured(1)));
+    till.settings().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port.captured(1)));
     return true;
 }
 
 // Signs in as the demo account and chooses store 1.
-inline bool signInDemo() {
+inline bool signInDemo(Till& till) {
     const QJsonObject root =
-        QJsonDocument::fromJson(postAndWait(requests::login(QStringLiteral("demo"), QStringLiteral("demo123"))))
+        QJsonDocument::fromJson(postAndWait(till, requests::login(QStringLiteral("demo"), QStringLiteral("demo123"))))
             .object();
     const QJsonObject login = root.value(QLatin1String("content")).toObject();
-    userSession().setLoginInfo(LoginInfo{replies::text(login, "token"), replies::text(login, "id"),
-                                         replies::text(login, "uname"), replies::text(login, "rname"), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
-    if (userSession().uid().isEmpty()) {
+    till.session().setLoginInfo(LoginInfo{replies::text(login, "token"), replies::text(login, "id"),
+                                          replies::text(login, "uname"), replies::text(login, "rname"), QString()});
+    till.session().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
+    if (till.session().uid().isEmpty()) {
         std::fprintf(stderr, "sign-in at the sandbox failed\n");
         return false;
     }

@@ -5,8 +5,8 @@
 // bit, 8 data bits, stop bit), so the line's own transfer time is spent before the clock starts; what is measured
 // is the client's part only. With --no-cr the messages end without CR and the bridge waits for its quiet gap.
 // Runs offscreen unless a display is chosen.
-#include "app/comconfig.h"
-#include "app/dataconfig.h"
+#include "core/posbridge.h"
+#include "core/till.h"
 #include "benchutil.h"
 #include "collect/formsaomashoukuan.h"
 #include "shell/mainwindow.h"
@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
+    // The till of a client started in that folder.
+    Till till;
     int pos = -1;
     int device = -1;
     if (openpty(&pos, &device, nullptr, nullptr, nullptr) != 0) {
@@ -80,14 +82,14 @@ int main(int argc, char** argv) {
         cfmakeraw(&t);
         tcsetattr(fd, TCSANOW, &t);
     }
-    dataConfig().setSerialDevice(QStringLiteral("COM9"), QString::fromLocal8Bit(ttyname(device)));
-    comConfig().softPortNo = 9;
-    comConfig().baudRate = baud;
-    comConfig().showEnabled = 0;
+    till.settings().setSerialDevice(QStringLiteral("COM9"), QString::fromLocal8Bit(ttyname(device)));
+    till.record().softPortNo = 9;
+    till.record().baudRate = baud;
+    till.record().showEnabled = 0;
 
-    MainWindow window;
+    MainWindow window(till);
     window.show();
-    if (!window.softwarePort() || !window.softwarePort()->isOpen()) {
+    if (!till.pos().softwarePort() || !till.pos().softwarePort()->isOpen()) {
         std::fprintf(stderr, "the software port did not open\n");
         return 1;
     }

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="${1:-build}"
 runs="${2:-10}"
-cashier="$PWD/$build/app/cashier"
+cashier="$PWD/$build/shell/cashier"
 minimal="$PWD/$build/bench/startup/bench-minimal-widget"
 for bin in "$cashier" "$minimal"; do
     [[ -x "$bin" ]] || { echo "missing $bin: build first (cmake --build $build)" >&2; exit 1; }

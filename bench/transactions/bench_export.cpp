@@ -4,10 +4,6 @@
 // Reports the time and the peak memory (VmHWM) for a fifth of the rows and for all of them, so that growth with the
 // row count shows.
 #include "benchgateway.h"
-#include "app/dataconfig.h"
-#include "app/usersession.h"
-#include "gateway/gatewaycall.h"
-#include "gateway/gatewayurl.h"
 #include "gateway/httpfun.h"
 #include "gateway/replies.h"
 #include "gateway/requests.h"
@@ -41,10 +37,10 @@ long statusKiB(const char* key) {
     return -1;
 }
 
-void sell(int from, int to) {
+void sell(Till& till, int from, int to) {
     for (int i = from; i <= to; ++i) {
         const QString code = QStringLiteral("%1%2").arg(i % 3 ? "28" : "13").arg(i, 16, 10, QLatin1Char('0'));
-        bench::postAndWait(requests::scanPay(code, 100 + i, userSession().uid(), QStringLiteral("1")));
+        bench::postAndWait(till, requests::scanPay(code, 100 + i, till.session().uid(), QStringLiteral("1")));
     }
 }
 
@@ -57,15 +53,12 @@ struct Run {
     qint64 bytes = 0;
 };
 
-Run exportAll(const QString& path) {
-    const UserSession& s = userSession();
+Run exportAll(Till& till, const QString& path) {
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-M-d"));
-    gateway::ListingFetch::Query q;
-    q.token = s.token();
+    ListingService::Filter q;
     q.startDate = today + QStringLiteral(" 00:00:00");
     q.endDate = today + QStringLiteral(" 23:59:59");
-    q.shopId = s.shopId();
-    transactions::ListExport exporter;
+    transactions::ListExport exporter(till.listing());
     QEventLoop loop;
     Run r;
     QObject::connect(&exporter, &transactions::ListExport::done, &loop, [&] {
@@ -109,20 +102,23 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
+    // The till of a client started in that folder.
+    Till till;
     QProcess sandbox;
-    if (!bench::startSandbox(sandbox, args.value("sandbox"), dir.filePath("sandbox.db")) || !bench::signInDemo()) {
+    if (!bench::startSandbox(till, sandbox, args.value("sandbox"), dir.filePath("sandbox.db")) ||
+        !bench::signInDemo(till)) {
         return 1;
     }
 
     const int fifth = rows / 5;
     QElapsedTimer seeding;
     seeding.start();
-    sell(1, fifth);
+    sell(till, 1, fifth);
     const long baseHwm = statusKiB("VmHWM:");
-    const Run small = exportAll(dir.filePath("small.csv"));
-    sell(fifth + 1, rows);
+    const Run small = exportAll(till, dir.filePath("small.csv"));
+    sell(till, fifth + 1, rows);
     const double seedSecs = seeding.nsecsElapsed() / 1e9 - small.ms / 1000;
-    const Run all = exportAll(dir.filePath("all.csv"));
+    const Run all = exportAll(till, dir.filePath("all.csv"));
 
     qint64 expectFen = 0;
     for (int i = 1; i <= rows; ++i) {

@@ -23,7 +23,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -33,20 +33,20 @@ namespace {
 // paints of the old rows (while the busy dialog opens, for instance) do not count.
 class PaintWatcher : public QObject {
 public:
-    QTableWidget* table = nullptr;
+    QTableView* table = nullptr;
     int column = 0;
     QPointer<QWidget> oldButton;
     bool painted = false;
 
     void arm() {
-        oldButton = table->cellWidget(0, column);
+        oldButton = table->indexWidget(table->model()->index(0, column));
         painted = false;
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint && table->cellWidget(0, column) &&
-            table->cellWidget(0, column) != oldButton.data()) {
+        if (e->type() == QEvent::Paint && table->indexWidget(table->model()->index(0, column)) &&
+            table->indexWidget(table->model()->index(0, column)) != oldButton.data()) {
             painted = true;
         }
         return false;
@@ -79,22 +79,25 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
+    // The till of a client started in that folder.
+    Till till;
     QProcess sandbox;
-    if (!bench::startSandbox(sandbox, args.value("sandbox"), dir.filePath("sandbox.db")) || !bench::signInDemo()) {
+    if (!bench::startSandbox(till, sandbox, args.value("sandbox"), dir.filePath("sandbox.db")) ||
+        !bench::signInDemo(till)) {
         return 1;
     }
     // 45 sales: three pages of the default query.
     for (int i = 1; i <= 45; ++i) {
         const QString code = QStringLiteral("%1%2").arg(i % 3 ? "28" : "13").arg(i, 16, 10, QLatin1Char('0'));
-        bench::postAndWait(requests::scanPay(code, 1000 + i, userSession().uid(), QStringLiteral("1")));
+        bench::postAndWait(till, requests::scanPay(code, 1000 + i, till.session().uid(), QStringLiteral("1")));
     }
 
     QWidget host;
     host.resize(800, 600);
-    auto* page = new FormJiaoYiCX(&host);
+    auto* page = new FormJiaoYiCX(till, &host);
     page->setGeometry(10, 135, 780, 455);
     host.show();
-    QTableWidget* table = page->findChild<QTableWidget*>(QStringLiteral("tableWidget"));
+    QTableView* table = page->findChild<QTableView*>(QStringLiteral("tableWidget"));
     PaintWatcher watcher;
     watcher.table = table;
     watcher.column = page->reprintColumn();
@@ -115,24 +118,25 @@ int main(int argc, char** argv) {
     }
 
     // A real reply of 20 rows, arriving again and again.
-    const UserSession& s = userSession();
+    const UserSession& s = till.session();
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-M-d"));
     const QByteArray bytes =
-        bench::postAndWait(requests::listPay(s.token(), 1, QString(), today + QStringLiteral(" 00:00:00"),
-                                             today + QStringLiteral(" 23:59:59"), s.shopId(), QString()));
+        bench::postAndWait(till, requests::listPay(s.token(), 1, QString(), today + QStringLiteral(" 00:00:00"),
+                                                   today + QStringLiteral(" 23:59:59"), s.shopId(), QString()));
     QList<double> replyToPaintMs;
     QList<double> fillMs;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         watcher.arm();
         t.start();
-        page->slot_requestFinished(gateway::readReply(HttpFun::Ending::Answered, 200, true, bytes));
+        page->slot_requestFinished(replies::listing(gateway::readReply(HttpFun::Ending::Answered, 200, true, bytes)));
         fillMs.append(t.nsecsElapsed() / 1e6);
         waitForPaint(watcher);
         replyToPaintMs.append(t.nsecsElapsed() / 1e6);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    const int rows = s.ordersByRow().size();
+    const int rows =
+        replies::listing(gateway::readReply(HttpFun::Ending::Answered, 200, true, bytes)).value.rows.size();
 
     const bench::Summary r = bench::summarize(replyToPaintMs);
     const bench::Summary q = bench::summarize(roundTripMs);

@@ -54,9 +54,9 @@ QByteArray successReply(const QByteArray& channel = "ALIPAY") {
 }
 
 void signIn() {
-    userSession().setLoginInfo(
+    till().session().setLoginInfo(
         LoginInfo{QStringLiteral("tk-1"), QStringLiteral("42"), QString(), QString(), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
+    till().session().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
 }
 
 }  // namespace
@@ -112,7 +112,7 @@ void TestCollectAmount::keyWindow() {
     QFETCH(QString, field);
     TempWorkDir dir;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     for (const QString& burst : bursts) {
         const QString before = page.fieldText();
         for (const QChar k : burst) {
@@ -163,7 +163,7 @@ void TestCollectAmount::addition() {
     QFETCH(QString, field);
     TempWorkDir dir;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     if (!start.isEmpty()) {
         page.setAmountText(start);
     }
@@ -187,7 +187,7 @@ void TestCollectAmount::scannerBurstDoesNotCollect() {
     QFETCH(bool, opens);
     TempWorkDir dir;
     QWidget host;
-    auto* page = new FormSaoMaShouKuan(&host);
+    auto* page = new FormSaoMaShouKuan(till(), &host);
     page->setAmountText("12.50");
     if (throughKeyEvents) {
         QTest::keyClicks(page, typed);
@@ -234,7 +234,7 @@ void TestCollectAmount::refusedAmounts() {
     TempWorkDir dir;
     MessageBoxWatcher boxes;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     page.setAmountText(field);
     page.startCollect();
     QVERIFY(boxes.waitForBoxes(1));
@@ -264,9 +264,9 @@ void TestCollectAmount::paymentWindowShowsCharge() {
     QFETCH(QString, amount);
     QFETCH(QString, shown);
     TempWorkDir dir;
-    comConfig().centsMode = mode;
+    till().record().centsMode = mode;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     page.setAmountText(amount);
     page.startCollect();
     QVERIFY(page.paymentWindow());
@@ -314,13 +314,13 @@ void TestCollectAmount::chargeBody() {
     QFETCH(QByteArray, body);
     TempWorkDir dir;
     signIn();
-    comConfig().centsMode = mode;
+    till().record().centsMode = mode;
     StubGateway stub;
     stub.setReply(R"({"content":{"msg":"余额不足"}})");
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     MessageBoxWatcher boxes;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     page.setAmountText(amount);
     page.startCollect();
     QPointer<FormCS> cs = page.paymentWindow();
@@ -343,9 +343,9 @@ void TestCollectAmount::successClearsAmountAndShowsResult() {
     signIn();
     StubGateway stub;
     stub.setReply(successReply());
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     page.setAmountText("12.50");
     page.startCollect();
     QPointer<FormCS> cs = page.paymentWindow();
@@ -357,8 +357,8 @@ void TestCollectAmount::successClearsAmountAndShowsResult() {
     QCOMPARE(page.fieldText(), QString());
     QVERIFY(QTest::qWaitFor([&] { return cs.isNull(); }, 2000));
     FormTradeInfo* info = resultWindows().first();
-    QCOMPARE(info->orderText(), QString("ORD1"));
-    QCOMPARE(info->moneyText(), QString("12.50"));
+    QCOMPARE(labelText(*info, "label_sys_order"), QString("ORD1"));
+    QCOMPARE(labelText(*info, "label_money"), QString("12.50"));
     closeResultWindows();
     // No printer chosen: nothing was reported besides the charge.
     QVERIFY(stub.roundTrip());
@@ -385,10 +385,10 @@ void TestCollectAmount::refusalKeepsWindow() {
         }
         return StubGateway::Response{200, reply, 0};
     });
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     MessageBoxWatcher boxes;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     page.setAmountText("12.50");
     page.startCollect();
     QPointer<FormCS> cs = page.paymentWindow();
@@ -418,10 +418,10 @@ void TestCollectAmount::timeoutIsCheckedNotRepeated() {
     signIn();
     StubGateway stub;
     stub.setHandler([](const QByteArray&) { return StubGateway::Response{200, successReply(), 1500}; });
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     MessageBoxWatcher boxes;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     page.setAmountText("12.50");
     page.startCollect();
     QPointer<FormCS> cs = page.paymentWindow();
@@ -451,10 +451,10 @@ void TestCollectAmount::returnIgnoredWhileCharging() {
     stub.setHandler([](const QByteArray&) {
         return StubGateway::Response{200, R"({"content":{"msg":"付款码已过期"}})", 400};
     });
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     MessageBoxWatcher boxes;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     page.setAmountText("12.50");
     page.startCollect();
     QPointer<FormCS> cs = page.paymentWindow();
@@ -473,7 +473,7 @@ void TestCollectAmount::returnIgnoredWhileCharging() {
 void TestCollectAmount::escapeCloses() {
     TempWorkDir dir;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     page.setAmountText("5");
     page.startCollect();
     QPointer<FormCS> cs = page.paymentWindow();
@@ -501,7 +501,7 @@ void TestCollectAmount::collectEndsAddition() {
     QFETCH(QString, after);
     TempWorkDir dir;
     QWidget host;
-    FormSaoMaShouKuan page(&host);
+    FormSaoMaShouKuan page(till(), &host);
     keySlowly(page, before);
     page.startCollect();
     QPointer<FormCS> cs = page.paymentWindow();
@@ -518,9 +518,9 @@ void TestCollectAmount::resultSurvivesClosedWindowAndPage() {
     signIn();
     StubGateway stub;
     stub.setHandler([](const QByteArray&) { return StubGateway::Response{200, successReply(), 500}; });
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     QWidget host;
-    auto* page = new FormSaoMaShouKuan(&host);
+    auto* page = new FormSaoMaShouKuan(till(), &host);
     page->setAmountText("12.50");
     page->startCollect();
     QPointer<FormCS> cs = page->paymentWindow();
@@ -531,7 +531,7 @@ void TestCollectAmount::resultSurvivesClosedWindowAndPage() {
     QVERIFY(!cs->isVisible());
     delete page;  // the cashier switched pages while the charge was on its way
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
-    QCOMPARE(resultWindows().first()->orderText(), QString("ORD1"));
+    QCOMPARE(labelText(*resultWindows().first(), "label_sys_order"), QString("ORD1"));
     QVERIFY(QTest::qWaitFor([&] { return cs.isNull(); }, 2000));
     closeResultWindows();
 }

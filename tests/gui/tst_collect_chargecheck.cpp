@@ -53,11 +53,10 @@ chargecheck::Timing quickTiming() {
 // The amount page with 12.50 keyed and its payment-code window open, signed in to store 7.
 struct Sale {
     explicit Sale(GatewayFixture& f) {
-        userSession().setLoginInfo(
-            LoginInfo{QStringLiteral("tk-1"), QStringLiteral("42"), QString(), QStringLiteral("张三"), QString()});
-        userSession().setCurrentShop(Shop{QStringLiteral("7"), QStringLiteral("岚舟"), QStringLiteral("西湖店")});
-        dataConfig().setGatewayUrl(f.stub.url());
-        page = new FormSaoMaShouKuan(&host);
+        till().session().setLoginInfo(LoginInfo{"tk-1", "42", QString(), "张三", QString()});
+        till().session().setCurrentShop(Shop{QStringLiteral("7"), QStringLiteral("岚舟"), QStringLiteral("西湖店")});
+        till().settings().setGatewayUrl(f.stub.url());
+        page = new FormSaoMaShouKuan(till(), &host);
         page->setAmountText("12.50");
         page->startCollect();
         cs = page->paymentWindow();
@@ -163,9 +162,9 @@ void TestChargeCheckWindow::lookBackBelongsToTheTill() {
 
 void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     GatewayFixture f;
-    dataConfig().setPrinterName("CashierCapture");
+    till().settings().setPrinterName("CashierCapture");
     QStringList receipts;
-    receipts::setReceiptSinkForTests([&](const QString& html) { receipts.append(html); });
+    till().receipts().setSink([&](const QString& html) { receipts.append(html); });
     // The gateway records the charge while the window is already checking.
     answerCharge(f, [](int n) { return listingWith(n < 3 ? QJsonArray{} : QJsonArray{paidRow("ORD8888")}); });
     f.boxes.setAnswer(QMessageBox::Yes);
@@ -177,7 +176,7 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     // Nothing typed while checking starts a charge.
     sale.scan("130000000000008888");
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
-    receipts::setReceiptSinkForTests({});
+    till().receipts().setSink({});
 
     QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
     QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 3);
@@ -189,9 +188,9 @@ void TestChargeCheckWindow::confirmedCandidateCompletesTheSale() {
     QVERIFY(f.boxes.last().text.contains("ORD8888"));
     QVERIFY(f.boxes.last().text.contains("12.50"));
     FormTradeInfo* info = resultWindows().first();
-    QCOMPARE(info->orderText(), QString("ORD8888"));
-    QCOMPARE(info->operatorText(), QString("张三"));
-    QCOMPARE(info->moneyText(), QString("12.50"));
+    QCOMPARE(labelText(*info, "label_sys_order"), QString("ORD8888"));
+    QCOMPARE(labelText(*info, "label_operate"), QString("张三"));
+    QCOMPARE(labelText(*info, "label_money"), QString("12.50"));
     QCOMPARE(sale.page->fieldText(), QString());
     QVERIFY(QTest::qWaitFor([&] { return sale.cs.isNull(); }, 2000));
     QCOMPARE(receipts.size(), 1);
@@ -238,7 +237,7 @@ void TestChargeCheckWindow::declinedCandidateThenNothingFound() {
     f.boxes.queueAnswers({QMessageBox::Discard, QMessageBox::Yes});
     QTest::mouseClick(sale.cs->findChild<QPushButton*>("btnStopCheck"), Qt::LeftButton);
     QCOMPARE(sale.cs->controller()->phase(), ChargeController::Phase::Ready);
-    const QList<journal::Attempt> attempts = journal::instance()->ofSale(sale.cs->controller()->saleId());
+    const QList<journal::Attempt> attempts = till().journal()->ofSale(sale.cs->controller()->saleId());
     QCOMPARE(attempts.size(), 1);
     QCOMPARE(attempts.first().state, journal::State::Released);
     QCOMPARE(attempts.first().releasedBy, QString("42"));
@@ -341,18 +340,11 @@ void TestChargeCheckWindow::closedWindowComesBackToCheck() {
 
 void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
     GatewayFixture f;
-    for (const auto& [id, name, price] :
-         {std::make_tuple(3, "成人票", qint64(2000)), std::make_tuple(7, "儿童票", qint64(1250))}) {
-        auto* t = new TicketType;
-        t->id = id;
-        t->name = QString::fromUtf8(name);
-        t->priceFen = price;
-        ticketTypes().append(t);
-    }
-    userSession().setLoginInfo(
-        LoginInfo{QStringLiteral("tk-1"), QStringLiteral("42"), QString(), QStringLiteral("张三"), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
-    dataConfig().setGatewayUrl(f.stub.url());
+    till().session().setTicketTypes(
+        {TicketType{QStringLiteral("成人票"), 2000, 3}, TicketType{QStringLiteral("儿童票"), 1250, 7}});
+    till().session().setLoginInfo(LoginInfo{"tk-1", "42", QString(), "张三", QString()});
+    till().session().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
+    till().settings().setGatewayUrl(f.stub.url());
     answerCharge(f, [](int) {
         QJsonObject row = paidRow("TK9", "支付宝");
         row.insert("money", "5250");
@@ -360,7 +352,7 @@ void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
     });
     f.boxes.setAnswer(QMessageBox::Yes);
     QWidget host;
-    TicketForm page(&host);
+    TicketForm page(till(), &host);
     QPointer<FormCS> cs = sellTwoAndOne(page);
     QVERIFY(cs);
     cs->setCheckTiming(quickTiming());
@@ -368,10 +360,10 @@ void TestChargeCheckWindow::ticketSaleConfirmedListsItsTickets() {
     QTest::keyClick(cs, Qt::Key_Return);
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
     FormTradeInfo* info = resultWindows().first();
-    QCOMPARE(info->payWayText(), QString("支付宝"));
-    QCOMPARE(info->moneyText(), QString("52.50"));
+    QCOMPARE(labelText(*info, "label_pay_way"), QString("支付宝"));
+    QCOMPARE(labelText(*info, "label_money"), QString("52.50"));
     QStringList tickets;
-    for (QLabel* l : info->ticketLabels()) {
+    for (QLabel* l : ticketLabels(*info)) {
         tickets << l->text();
     }
     QCOMPARE(tickets, (QStringList{"成人票(20元)", "成人票(20元)", "儿童票(12.5元)"}));
@@ -420,8 +412,8 @@ void TestChargeCheckWindow::unknownOutcomes() {
     QCOMPARE(sale.page->fieldText(), QString("12.50"));
     // The journal holds it as unresolved: no charge may go out, in this window or another.
     QString why;
-    QVERIFY(!ChargeController::mayStartCharge(&why));
-    const QList<journal::Attempt> open = journal::instance()->open("7");  // (the rule itself reads every store)
+    QVERIFY(!ChargeController::mayStartCharge(till().paymentContext(), &why));
+    const QList<journal::Attempt> open = till().journal()->open("7");  // (the rule itself reads every store)
     QCOMPARE(open.size(), 1);
     QCOMPARE(open.first().maskedCode, QString("****0001"));
 }
@@ -434,7 +426,7 @@ void TestChargeCheckWindow::refusedConnectionIsAPlainFailure() {
     QVERIFY(closed.listen(QHostAddress::LocalHost));
     const quint16 port = closed.serverPort();
     closed.close();
-    dataConfig().setGatewayUrl(QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
+    till().settings().setGatewayUrl(QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
     sale.scan("280000000000000001");
     QVERIFY(f.boxes.waitForBoxes(1));
     QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
@@ -444,9 +436,9 @@ void TestChargeCheckWindow::refusedConnectionIsAPlainFailure() {
 
 void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
     GatewayFixture f;
-    userSession().setLoginInfo(LoginInfo{"tk-1", "42", "demo", "张三", QString()});
-    userSession().setCurrentShop(Shop{"7", "岚舟", "西湖店"});
-    dataConfig().setGatewayUrl(f.stub.url());
+    till().session().setLoginInfo(LoginInfo{"tk-1", "42", "demo", "张三", QString()});
+    till().session().setCurrentShop(Shop{"7", "岚舟", "西湖店"});
+    till().settings().setGatewayUrl(f.stub.url());
     f.stub.setHandler([](const QByteArray&) { return StubGateway::Response{200, listingWith({}), 0}; });
     // A ticket sale the last run sent and never heard of again.
     journal::Attempt left;
@@ -456,14 +448,14 @@ void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
     left.shopId = "9";  // killed in another store: it blocks this one all the same, and is looked up in its own
     left.cashierId = "42";
     left.maskedCode = "****8888";
-    QVERIFY(journal::instance()->begin(left, nullptr).has_value());
+    QVERIFY(till().journal()->begin(left, nullptr).has_value());
     QString why;
-    QVERIFY(!ChargeController::mayStartCharge(&why));
+    QVERIFY(!ChargeController::mayStartCharge(till().paymentContext(), &why));
 
     // Brought back before anything else, and looked up; nothing found: the cashier releases it, which ends that
     // sale's window without a charge (its tickets are gone with the earlier run).
     f.boxes.queueAnswers({QMessageBox::Discard, QMessageBox::Yes});
-    QVERIFY(FormCS::bringBackOpenCharge());
+    QVERIFY(FormCS::bringBackOpenCharge(till()));
     QPointer<FormCS> cs = FormCS::inProgress();
     QVERIFY(cs && cs->isVisible() && cs->controller()->resumed());
     cs->setCheckTiming(quickTiming());  // from the next listing on
@@ -471,8 +463,8 @@ void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
     QCOMPARE(f.stub.countOf("Pay.Ace.ticketscanpay") + f.stub.countOf("Pay.Ace.scanpay"), 0);
     QVERIFY(f.stub.countOf("Account.Pay.listPay") >= 1);
     QCOMPARE(formValue(f.stub.bodiesOf("Account.Pay.listPay").first(), "shopid"), QString("9"));
-    QVERIFY(ChargeController::mayStartCharge(&why));
-    QCOMPARE(journal::instance()->ofSale("earlier-run").first().state, journal::State::Released);
+    QVERIFY(ChargeController::mayStartCharge(till().paymentContext(), &why));
+    QCOMPARE(till().journal()->ofSale("earlier-run").first().state, journal::State::Released);
 }
 
 void TestChargeCheckWindow::confirmedListingShowsInResultWindow_data() {
@@ -494,12 +486,12 @@ void TestChargeCheckWindow::confirmedListingShowsInResultWindow() {
     const QList<chargecheck::Candidate> found = chargecheck::candidates(
         chargecheck::Charge{1250, "7", sent}, {replies::orderOf(paidRow("ORD1", channel))}, sent, 120);
     QCOMPARE(found.size(), 1);
-    FormTradeInfo info(chargecheck::tradeContent(found.first(), "张三", "本店"));
+    FormTradeInfo info(till().receipts(), chargecheck::tradeContent(found.first(), "张三", "本店"));
     // The listing sends the amount as text whatever the channel; the result window still shows it.
-    QCOMPARE(info.payWayText(), payWay);
-    QCOMPARE(info.moneyText(), QString("12.50"));
-    QCOMPARE(info.orderText(), QString("ORD1"));
-    QCOMPARE(info.operatorText(), QString("张三"));
+    QCOMPARE(labelText(info, "label_pay_way"), payWay);
+    QCOMPARE(labelText(info, "label_money"), QString("12.50"));
+    QCOMPARE(labelText(info, "label_sys_order"), QString("ORD1"));
+    QCOMPARE(labelText(info, "label_operate"), QString("张三"));
 }
 
 QTEST_MAIN(TestChargeCheckWindow)

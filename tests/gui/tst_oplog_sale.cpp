@@ -62,18 +62,18 @@ private slots:
         TempWorkDir dir;
         const QString folder = dir.file(QStringLiteral("logs"));
         startLog(folder, LogState(state));
-        userSession().setLoginInfo(LoginInfo{QStringLiteral("tk-secret-1"), QStringLiteral("42"),
-                                             QStringLiteral("demo"), QString(), QString()});
-        userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
+        till().session().setLoginInfo(LoginInfo{QStringLiteral("tk-secret-1"), QStringLiteral("42"),
+                                                QStringLiteral("demo"), QString(), QString()});
+        till().session().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
         StubGateway stub;
         const QString refusal = QStringLiteral("用户余额不足，支付失败");
         stub.setReply(paid ? QByteArray(R"({"content":{"msg":"成功","operator":"张三","out_trade_no":"ORD1",)"
                                         R"("pay_channel":"ALIPAY","money":1250,"pay_date":"2026-12-07 08:00:00"}})")
                            : R"({"content":{"msg":")" + refusal.toUtf8() + R"("}})");
-        dataConfig().setGatewayUrl(stub.url());
+        till().settings().setGatewayUrl(stub.url());
         MessageBoxWatcher boxes;
         QWidget host;
-        FormSaoMaShouKuan page(&host);
+        FormSaoMaShouKuan page(till(), &host);
         page.setAmountText("12.50");
         page.startCollect();
         QPointer<FormCS> cs = page.paymentWindow();
@@ -83,7 +83,7 @@ private slots:
         QTest::keyClick(cs, Qt::Key_Return);
         if (paid) {
             QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
-            QCOMPARE(resultWindows().first()->orderText(), QString("ORD1"));
+            QCOMPARE(labelText(*resultWindows().first(), "label_sys_order"), QString("ORD1"));
             QCOMPARE(boxes.count(), 0);
             closeResultWindows();
         } else {

@@ -54,14 +54,14 @@ void answer(StubGateway& stub, const QByteArray& cardsReply, const QByteArray& r
 }
 
 void signIn() {
-    userSession().setLoginInfo(LoginInfo{QStringLiteral("TOKEN1"), QStringLiteral("1"), QStringLiteral("demo"),
-                                         QStringLiteral("张三"), QString()});
+    till().session().setLoginInfo(LoginInfo{QStringLiteral("TOKEN1"), QStringLiteral("1"), QStringLiteral("demo"),
+                                            QStringLiteral("张三"), QString()});
 }
 
 void switches(bool refund, bool cards, const QString& itemName = QStringLiteral("手牌")) {
-    comConfig().refundEnabled = refund ? 1 : 0;
-    comConfig().refundCardEnabled = cards ? 1 : 0;
-    comConfig().setItemName(itemName);
+    till().record().refundEnabled = refund ? 1 : 0;
+    till().record().refundCardEnabled = cards ? 1 : 0;
+    till().record().setItemName(itemName);
 }
 
 Order order() {
@@ -78,7 +78,7 @@ Order order() {
 
 struct Dialog {
     // Opens the test's hub, when it has one, as the shell's opener does.
-    RefundSureDialog dialog{nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝"), [](SettingsPage page) {
+    RefundSureDialog dialog{till(), nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝"), [](SettingsPage page) {
                                 if (SettingMain* hub = settingHub()) {
                                     hub->open(page);
                                 }
@@ -308,7 +308,7 @@ void TestRefundDialog::refundedPrintsSentAmountAndCloses() {
     signIn();
     switches(true, false);
     if (!printer.isEmpty()) {
-        dataConfig().setPrinterName(printer);
+        till().settings().setPrinterName(printer);
     }
     answer(f.stub, {}, kRefunded);
     ReceiptCatcher receipts;
@@ -342,7 +342,7 @@ void TestRefundDialog::wrongPasswordOpensChangePageFirst() {
     signIn();
     switches(true, false);
     answer(f.stub, {}, R"({"code":5,"msg":"退款密码错误","content":{"code":0}})");
-    SettingMain hub;
+    SettingMain hub(till());
     Dialog d;
     d.type(QStringLiteral("1"), QStringLiteral("123456"));
     bool hubSeen = false;
@@ -409,7 +409,7 @@ void TestRefundDialog::unknownRefundIsLookedUp() {
         QTRY_VERIFY(!d.dialog.isVisible());
         QCOMPARE(d.dialog.result(), int(QDialog::Accepted));
         QCOMPARE(f.stub.countOf("Account.Pay.refund"), 1);
-        QVERIFY(journal::instance()->open(QString()).isEmpty());
+        QVERIFY(till().journal()->open(QString()).isEmpty());
         return;
     }
     // Unchanged (or moved by something else) is not an answer: looked up until the check ends, then the cashier
@@ -436,8 +436,8 @@ void TestRefundDialog::unknownRefundIsLookedUp() {
     f.boxes.queueAnswers({QMessageBox::Discard, QMessageBox::Yes});
     again.button("btnRefundResolve")->click();
     QVERIFY(again.dialog.submitEnabled());
-    QCOMPARE(journal::instance()->ofSale("refund:OUT1").first().state, journal::State::Released);
-    QCOMPARE(journal::instance()->ofSale("refund:OUT1").first().refundedBefore, std::optional<qint64>(0));
+    QCOMPARE(till().journal()->ofSale("refund:OUT1").first().state, journal::State::Released);
+    QCOMPARE(till().journal()->ofSale("refund:OUT1").first().refundedBefore, std::optional<qint64>(0));
     QCOMPARE(f.stub.countOf("Account.Pay.refund"), 1);
     QCOMPARE(receipts.html.size(), 0);
 }

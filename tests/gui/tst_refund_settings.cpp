@@ -5,6 +5,7 @@
 #include "settings/setrefundpwddialog.h"
 #include "settings/setreundform.h"
 #include "settings/settingmain.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -20,7 +21,7 @@ using namespace testsupport;
 namespace {
 
 void signIn() {
-    userSession().setLoginInfo(
+    till().session().setLoginInfo(
         LoginInfo{QStringLiteral("TOKEN1"), QString(), QStringLiteral("demo"), QStringLiteral("张三"), QString()});
 }
 
@@ -91,11 +92,11 @@ void TestRefundSettings::refundSettingsRoundTrip() {
     QFETCH(QString, stored);
     TempWorkDir dir;
     MessageBoxWatcher boxes;
-    comConfig().refundEnabled = 1;  // what the page shows first is the record
-    comConfig().setItemName(QStringLiteral("房间"));
+    till().record().refundEnabled = 1;  // what the page shows first is the record
+    till().record().setItemName(QStringLiteral("房间"));
     {
         QWidget host;
-        setReundForm page(&host);
+        setReundForm page(till(), &host);
         QVERIFY(check(page, "cbkRefund")->isChecked());
         QVERIFY(!check(page, "cbkRedundCard")->isChecked());
         QCOMPARE(edit(page, "txtRefundName")->text(), QStringLiteral("房间"));
@@ -109,13 +110,13 @@ void TestRefundSettings::refundSettingsRoundTrip() {
         QCOMPARE(boxes.last().text, QStringLiteral("设置成功"));
     }
     // Read back from the file, as the next start would.
-    comConfig() = ComConfig();
-    loadComConfig();
-    QCOMPARE(comConfig().refundEnabled, std::uint8_t(refund ? 1 : 0));
-    QCOMPARE(comConfig().refundCardEnabled, std::uint8_t(cards ? 1 : 0));
-    QCOMPARE(comConfig().itemName(), stored);
+    till().record() = ComConfig();
+    till().loadRecord();
+    QCOMPARE(till().record().refundEnabled, std::uint8_t(refund ? 1 : 0));
+    QCOMPARE(till().record().refundCardEnabled, std::uint8_t(cards ? 1 : 0));
+    QCOMPARE(till().record().itemName(), stored);
     QWidget host;
-    setReundForm again(&host);
+    setReundForm again(till(), &host);
     QCOMPARE(edit(again, "txtRefundName")->text(), stored);
     QCOMPARE(check(again, "cbkRefund")->isChecked(), refund);
 }
@@ -125,7 +126,7 @@ void TestRefundSettings::refundSettingsUnwritable() {
     MessageBoxWatcher boxes;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("app.config")));  // a directory cannot be written as a file
     QWidget host;
-    setReundForm page(&host);
+    setReundForm page(till(), &host);
     check(page, "cbkRefund")->setChecked(true);
     edit(page, "txtRefundName")->setText(QStringLiteral("手牌"));
     okButton(page)->click();
@@ -133,20 +134,20 @@ void TestRefundSettings::refundSettingsUnwritable() {
     QCOMPARE(boxes.last().title, QStringLiteral("提示信息"));
     QCOMPARE(boxes.last().text, QStringLiteral("系统错误，请重试"));
     // In force for the rest of the run all the same.
-    QCOMPARE(comConfig().refundEnabled, std::uint8_t(1));
-    QCOMPARE(comConfig().itemName(), QStringLiteral("手牌"));
+    QCOMPARE(till().record().refundEnabled, std::uint8_t(1));
+    QCOMPARE(till().record().itemName(), QStringLiteral("手牌"));
 }
 
 void TestRefundSettings::hubOpensTheRefundPages() {
     GatewayFixture f;
     signIn();
     answer(f.stub, QString(), 200, kAccepted);
-    SettingMain hub;
-    hub.doSet(4);
+    SettingMain hub(till());
+    hubButton(hub, 4)->click();
     QVERIFY(qobject_cast<ModifyRedundPwdDialog*>(hub.currentPage()));
-    hub.doSet(5);
+    hubButton(hub, 5)->click();
     QVERIFY(qobject_cast<SetRefundPwdDialog*>(hub.currentPage()));
-    hub.doSet(7);
+    hubButton(hub, 7)->click();
     QVERIFY(qobject_cast<setReundForm*>(hub.currentPage()));
 }
 
@@ -155,7 +156,7 @@ void TestRefundSettings::changeChecksThenSendsOnce() {
     signIn();
     answer(f.stub, QString(), 200, kAccepted, 300);
     QWidget host;
-    ModifyRedundPwdDialog page(&host);
+    ModifyRedundPwdDialog page(till(), &host);
     QCOMPARE(page.findChild<QLabel*>(QStringLiteral("lblzh"))->text(), QStringLiteral("demo"));
     // The short current password is reported before the new ones are looked at.
     edit(page, "txtOldPwd")->setText(QStringLiteral("88888"));
@@ -185,7 +186,7 @@ void TestRefundSettings::changeTransportFailureIsShown() {
     signIn();
     f.stub.setReply("<html>busy</html>", 503);
     QWidget host;
-    ModifyRedundPwdDialog page(&host);
+    ModifyRedundPwdDialog page(till(), &host);
     edit(page, "txtOldPwd")->setText(QStringLiteral("888888"));
     edit(page, "txtPwd")->setText(QStringLiteral("123456"));
     edit(page, "txtPwd1")->setText(QStringLiteral("123456"));
@@ -220,7 +221,7 @@ void TestRefundSettings::setOrResetByTheStoredQuestion() {
     signIn();
     answer(f.stub, stored, 200, kAccepted);
     QWidget host;
-    SetRefundPwdDialog page(&host);
+    SetRefundPwdDialog page(till(), &host);
     QTRY_VERIFY(page.questionState() != passwordrules::QuestionState::Pending);
     QCOMPARE(edit(page, "txtQuestion")->text(), stored);
     QCOMPARE(edit(page, "txtQuestion")->isEnabled(), stored.isEmpty());
@@ -247,7 +248,7 @@ void TestRefundSettings::failedQuestionQuerySendsNothing() {
     signIn();
     answer(f.stub, QString(), 502, kAccepted);
     QWidget host;
-    SetRefundPwdDialog page(&host);
+    SetRefundPwdDialog page(till(), &host);
     QVERIFY(f.boxes.waitForBoxes(1));
     QCOMPARE(f.boxes.last().title, QStringLiteral("温馨提示"));
     QCOMPARE(f.boxes.last().text, QStringLiteral("提示问题查询失败，请检查网络设置后重新打开本页"));

@@ -8,6 +8,7 @@
 #include "collect/formsaomashoukuan.h"
 #include "e2edriver.h"
 #include "shell/mainwindow.h"
+#include "core/posbridge.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -229,13 +230,13 @@ void TestRunScript::standInsComeWithTheClient() {
         // The main window on those files, as the client's opens after the store is chosen.
         TempWorkDir restore;
         QDir::setCurrent(clientDir);
-        resetDataConfigForTests();
-        loadComConfig();
+        restartTill();
+        till().loadRecord();
         MessageBoxWatcher boxes;
-        MainWindow w;
+        MainWindow w(till());
         w.show();
-        QVERIFY(w.softwarePort() && w.softwarePort()->isOpen());
-        QCOMPARE(w.displayEnabled(), display);
+        QVERIFY(till().pos().softwarePort() && till().pos().softwarePort()->isOpen());
+        QCOMPARE(till().pos().displayEnabled(), display);
 
         QProcess pos;
         pos.start(clone.filePath(QStringLiteral("run.sh")), {QStringLiteral("pos"), QStringLiteral("25.00")});

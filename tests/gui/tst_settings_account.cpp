@@ -6,6 +6,7 @@
 #include "settings/modifypwddialog.h"
 #include "settings/setshoukuan.h"
 #include "settings/settingmain.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -39,9 +40,9 @@ void fill(QWidget& page, const QString& old, const QString& pwd, const QString& 
 
 // demo signed in with demo123, as the login window leaves data.ini.
 void signedIn() {
-    userSession().setLoginInfo(
+    till().session().setLoginInfo(
         LoginInfo{QStringLiteral("tk-7"), QString(), QStringLiteral("demo"), QStringLiteral("张三"), QString()});
-    dataConfig().saveLogin(QStringLiteral("demo"), QStringLiteral("demo123"), false);
+    till().settings().saveLogin(QStringLiteral("demo"), QStringLiteral("demo123"), false);
 }
 
 const QByteArray kAccepted = R"({"code":1,"msg":"成功","content":{"code":1,"msg":"修改成功"}})";
@@ -106,12 +107,12 @@ private slots:
         GatewayFixture f;
         signedIn();
         if (old.isEmpty()) {
-            old = dataConfig().savedLogin().value(1);
+            old = till().settings().savedLogin().value(1);
             QVERIFY(isPasswordDigest(old));
         }
         f.stub.setReply(kAccepted);
         QWidget host;
-        ModifyPwdDialog page(&host);
+        ModifyPwdDialog page(till(), &host);
         QCOMPARE(page.findChild<QLabel*>("lblzh")->text(), QString("demo"));
         fill(page, old, pwd, again);
         QTest::mouseClick(okButton(page), Qt::LeftButton);
@@ -140,7 +141,7 @@ private slots:
         f.stub.setReply(kAccepted);
         {
             QWidget host;
-            ModifyPwdDialog page(&host);
+            ModifyPwdDialog page(till(), &host);
             fill(page, "demo123", "abc123", "abc123");
             QTest::mouseClick(okButton(page), Qt::LeftButton);
             QVERIFY(f.boxes.waitForBoxes(1));
@@ -152,11 +153,11 @@ private slots:
             QTest::mouseClick(okButton(page), Qt::LeftButton);
             QCOMPARE(f.boxes.last().text, QString("请输入正确的原密码"));
         }
-        resetDataConfigForTests();
-        QVERIFY(dataConfig().verifyLoginPassword("abc123"));
-        QVERIFY(!dataConfig().verifyLoginPassword("demo123"));
-        QCOMPARE(dataConfig().savedLogin().value(0), QString("demo"));
-        QVERIFY(!dataConfig().savedLogin().value(1).contains("abc123"));
+        restartTill();
+        QVERIFY(till().settings().verifyLoginPassword("abc123"));
+        QVERIFY(!till().settings().verifyLoginPassword("demo123"));
+        QCOMPARE(till().settings().savedLogin().value(0), QString("demo"));
+        QVERIFY(!till().settings().savedLogin().value(1).contains("abc123"));
     }
 
     void refusedAndLostChanges_data() {
@@ -178,14 +179,14 @@ private slots:
         signedIn();
         f.stub.setReply(reply, status);
         QWidget host;
-        ModifyPwdDialog page(&host);
+        ModifyPwdDialog page(till(), &host);
         fill(page, "demo123", "abc123", "abc123");
         QTest::mouseClick(okButton(page), Qt::LeftButton);
         QVERIFY(f.boxes.waitForBoxes(1));
         QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
         QCOMPARE(f.boxes.last().text, message);
         QVERIFY(okButton(page)->isEnabled());
-        QVERIFY(dataConfig().verifyLoginPassword("demo123"));
+        QVERIFY(till().settings().verifyLoginPassword("demo123"));
     }
 
     void gatewayUnreachable() {
@@ -196,9 +197,9 @@ private slots:
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         const quint16 port = probe.serverPort();
         probe.close();
-        dataConfig().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
+        till().settings().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
         QWidget host;
-        ModifyPwdDialog page(&host);
+        ModifyPwdDialog page(till(), &host);
         fill(page, "demo123", "abc123", "abc123");
         QTest::mouseClick(okButton(page), Qt::LeftButton);
         QVERIFY(f.boxes.waitForBoxes(1));
@@ -211,7 +212,7 @@ private slots:
         signedIn();
         f.stub.setHandler([](const QByteArray&) { return StubGateway::Response{200, kAccepted, 500}; });
         QWidget host;
-        ModifyPwdDialog page(&host);
+        ModifyPwdDialog page(till(), &host);
         fill(page, "demo123", "abc123", "abc123");
         QTest::mouseClick(okButton(page), Qt::LeftButton);
         QVERIFY(!okButton(page)->isEnabled());
@@ -226,7 +227,7 @@ private slots:
     void passwordsTakeWhatTheLoginTakes() {
         TempWorkDir dir;
         QWidget host;
-        ModifyPwdDialog page(&host);
+        ModifyPwdDialog page(till(), &host);
         for (const char* name : {"txtOldPwd", "txtPwd", "txtPwd1"}) {
             QLineEdit* e = field(page, name);
             QCOMPARE(e->echoMode(), QLineEdit::Password);
@@ -252,20 +253,20 @@ private slots:
         QFETCH(int, stored);
         QFETCH(int, index);
         TempWorkDir dir;
-        comConfig().centsMode = stored;
+        till().record().centsMode = stored;
         QWidget host;
-        SetShouKuan page(&host);
+        SetShouKuan page(till(), &host);
         QCOMPARE(page.comboBox()->count(), 3);
         QCOMPARE(page.comboBox()->currentIndex(), index);
-        QCOMPARE(page.comboBox()->currentText(), page.comboBox()->itemText(comConfig().centsModeInEffect()));
+        QCOMPARE(page.comboBox()->currentText(), page.comboBox()->itemText(till().record().centsModeInEffect()));
     }
 
     void centsPageSaves() {
         TempWorkDir dir;
         MessageBoxWatcher boxes;
-        comConfig().centsMode = 7;
+        till().record().centsMode = 7;
         QWidget host;
-        SetShouKuan page(&host);
+        SetShouKuan page(till(), &host);
         page.comboBox()->setCurrentIndex(2);
         QTest::mouseClick(page.findChild<QPushButton*>("btn2"), Qt::LeftButton);
         QCOMPARE(boxes.count(), 1);
@@ -282,22 +283,22 @@ private slots:
         MessageBoxWatcher boxes;
         QVERIFY(QDir(dir.path()).mkdir("app.config"));  // the file cannot be written
         QWidget host;
-        SetShouKuan page(&host);
+        SetShouKuan page(till(), &host);
         page.comboBox()->setCurrentIndex(1);
         QTest::mouseClick(page.findChild<QPushButton*>("btn2"), Qt::LeftButton);
         QCOMPARE(boxes.count(), 1);
         QCOMPARE(boxes.last().icon, QMessageBox::Warning);
         QCOMPARE(boxes.last().text, QString("系统错误，请重试"));
         // The next charge uses it all the same.
-        QCOMPARE(comConfig().centsMode, 1);
+        QCOMPARE(till().record().centsMode, 1);
     }
 
     void hubOpensTheAccountPages() {
         TempWorkDir dir;
-        SettingMain hub;
-        hub.doSet(3);
+        SettingMain hub(till());
+        hubButton(hub, 3)->click();
         QVERIFY(qobject_cast<ModifyPwdDialog*>(hub.currentPage()));
-        hub.doSet(6);
+        hubButton(hub, 6)->click();
         QVERIFY(qobject_cast<SetShouKuan*>(hub.currentPage()));
         QCOMPARE(hub.currentPage()->objectName(), QString("SetShouKuan"));
     }

@@ -3,6 +3,7 @@
 #include "settings/setdatadialog.h"
 #include "settings/settingmain.h"
 #include "app/usersession.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -23,9 +24,9 @@ QComboBox* box(QWidget& page, const char* name) {
 }
 
 void fillSession() {
-    userSession().insertShop(0, shop("1", "岚舟演示商户", "西湖店"));
-    userSession().insertShop(1, shop("2", "岚舟演示商户", ""));
-    userSession().setCurrentShop(userSession().shopAt(0));
+    till().session().insertShop(0, shop("1", "岚舟演示商户", "西湖店"));
+    till().session().insertShop(1, shop("2", "岚舟演示商户", ""));
+    till().session().setCurrentShop(till().session().shopAt(0));
 }
 
 }  // namespace
@@ -60,14 +61,14 @@ private slots:
         QFETCH(int, updataIndex);
         TempWorkDir dir;
         fillSession();
-        dataConfig().setShopName(shopName);
-        dataConfig().setPrinterName(printer);
+        till().settings().setShopName(shopName);
+        till().settings().setPrinterName(printer);
         if (!check.isEmpty()) {
-            dataConfig().setCheck(check);
+            till().settings().setCheck(check);
         }
-        dataConfig().setCheckUpdata(checkUpdata);
+        till().settings().setCheckUpdata(checkUpdata);
         QWidget host;
-        SetDataDialog page(&host);
+        SetDataDialog page(till(), &host);
         QStringList printers{QStringLiteral("不打印小票")};
         printers += QPrinterInfo::availablePrinterNames();
         QStringList shown;
@@ -89,7 +90,7 @@ private slots:
         MessageBoxWatcher boxes;
         fillSession();
         QWidget host;
-        SetDataDialog page(&host);
+        SetDataDialog page(till(), &host);
         box(page, "comboBox")->setCurrentIndex(1);
         box(page, "comboBox_auto")->setCurrentIndex(1);
         box(page, "comboBox_updata")->setCurrentIndex(1);
@@ -100,24 +101,24 @@ private slots:
         QCOMPARE(boxes.last().title, QStringLiteral("温馨提示"));
         QCOMPARE(boxes.last().text, QStringLiteral("操作成功"));
         // The next charge goes out for the store chosen here.
-        QCOMPARE(userSession().shopId(), QStringLiteral("2"));
-        resetDataConfigForTests();
-        QCOMPARE(dataConfig().shopName(), QStringLiteral("岚舟演示商户  "));
-        QCOMPARE(dataConfig().printerName(), QStringLiteral("不打印小票"));
-        QCOMPARE(dataConfig().check(), 1);
-        QCOMPARE(dataConfig().checkUpdata(), 1);
+        QCOMPARE(till().session().shopId(), QStringLiteral("2"));
+        restartTill();
+        QCOMPARE(till().settings().shopName(), QStringLiteral("岚舟演示商户  "));
+        QCOMPARE(till().settings().printerName(), QStringLiteral("不打印小票"));
+        QCOMPARE(till().settings().check(), 1);
+        QCOMPARE(till().settings().checkUpdata(), 1);
     }
 
     void hubBuildsThePageAfreshEachTime() {
         TempWorkDir dir;
         fillSession();
-        SettingMain hub;
-        hub.doSet(2);
+        SettingMain hub(till());
+        hubButton(hub, 2)->click();
         auto* page = qobject_cast<SetDataDialog*>(hub.currentPage());
         QVERIFY(page);
         box(*page, "comboBox_auto")->setCurrentIndex(1);  // not saved
-        hub.doSet(6);
-        hub.doSet(2);
+        hubButton(hub, 6)->click();
+        hubButton(hub, 2)->click();
         page = qobject_cast<SetDataDialog*>(hub.currentPage());
         QVERIFY(page);
         QCOMPARE(box(*page, "comboBox_auto")->currentIndex(), 0);

@@ -1,9 +1,10 @@
 // The serial settings page 客显设置 and how it takes the bridge's ports from their owner and gives them back.
 #include "app/comconfig.h"
 #include "app/dataconfig.h"
-#include "settings/serialports.h"
+#include "core/posbridge.h"
 #include "settings/setcomdia.h"
 #include "settings/settingmain.h"
+#include "hubpages.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -16,20 +17,20 @@ using namespace testsupport;
 
 namespace {
 
-// Stands in for the main window: counts how often the page closes and re-opens the ports.
+// Stands in for the main window: runs the till's bridge and counts how often the page closes and re-opens its ports.
 struct FakeOwner : QObject {
     FakeOwner() {
-        serialports::setOwner(
-            this,
-            [this] {
-                ++opened;
-                if (onOpen) {
-                    onOpen();
-                }
-            },
-            [this] { ++closed; });
+        PosBridge& pos = till().pos();
+        pos.start();
+        connect(&pos, &PosBridge::opened, this, [this] {
+            ++opened;
+            if (onOpen) {
+                onOpen();
+            }
+        });
+        connect(&pos, &PosBridge::closed, this, [this] { ++closed; });
     }
-    ~FakeOwner() override { serialports::clearOwner(this); }
+    ~FakeOwner() override { till().pos().stop(); }
     int opened = 0;
     int closed = 0;
     std::function<void()> onOpen;
@@ -69,11 +70,11 @@ private slots:
         QFETCH(int, baud);
         QFETCH(bool, display);
         QFETCH(QString, baudText);
-        comConfig().softPortNo = softPort;
-        comConfig().showPortNo = showPort;
-        comConfig().baudRate = baud;
-        comConfig().showEnabled = display ? 1 : 0;
-        SetComDia page(nullptr);
+        till().record().softPortNo = softPort;
+        till().record().showPortNo = showPort;
+        till().record().baudRate = baud;
+        till().record().showEnabled = display ? 1 : 0;
+        SetComDia page(till(), nullptr);
         QCOMPARE(page.softPortBox()->count(), 9);
         QCOMPARE(page.softPortBox()->itemText(0), QStringLiteral("COM1"));
         QCOMPARE(page.showPortBox()->itemText(8), QStringLiteral("COM9"));
@@ -84,13 +85,13 @@ private slots:
     }
 
     void saveWithThePosPortMissingChangesNothing() {
-        QVERIFY(saveComConfig());
+        QVERIFY(till().saveRecord());
         const QByteArray before = fileBytes(QStringLiteral("app.config"));
-        dataConfig().setSerialDevice(QStringLiteral("COM3"), QStringLiteral("/dev/nonexistent-pos"));
+        till().settings().setSerialDevice(QStringLiteral("COM3"), QStringLiteral("/dev/nonexistent-pos"));
         FakeOwner owner;
         MessageBoxWatcher boxes;
         {
-            SetComDia page(nullptr);
+            SetComDia page(till(), nullptr);
             QCOMPARE(owner.closed, 1);
             choose(page.softPortBox(), QStringLiteral("COM3"));
             choose(page.baudBox(), QStringLiteral("2400"));
@@ -101,7 +102,7 @@ private slots:
             QCOMPARE(boxes.last().title, QStringLiteral("提示信息"));
             QCOMPARE(boxes.last().text, QStringLiteral("软件串口不可用"));
             QCOMPARE(fileBytes(QStringLiteral("app.config")), before);
-            QCOMPARE(comConfig().toBytes(), ComConfig().toBytes());
+            QCOMPARE(till().record().toBytes(), ComConfig().toBytes());
             QCOMPARE(owner.opened, 0);
         }
         // The page went without a save: the owner opens its ports again from what is stored.
@@ -123,12 +124,12 @@ private slots:
         QFETCH(QStringList, texts);
         PtyLine pos;
         PtyLine shown;
-        dataConfig().setSerialDevice(QStringLiteral("COM4"), pos.device());
-        dataConfig().setSerialDevice(QStringLiteral("COM6"),
-                                     displayThere ? shown.device() : QStringLiteral("/dev/nonexistent-display"));
+        till().settings().setSerialDevice(QStringLiteral("COM4"), pos.device());
+        till().settings().setSerialDevice(QStringLiteral("COM6"),
+                                          displayThere ? shown.device() : QStringLiteral("/dev/nonexistent-display"));
         FakeOwner owner;
         MessageBoxWatcher boxes;
-        SetComDia page(nullptr);
+        SetComDia page(till(), nullptr);
         choose(page.softPortBox(), QStringLiteral("COM4"));
         choose(page.showPortBox(), QStringLiteral("COM6"));
         choose(page.baudBox(), QStringLiteral("4800"));
@@ -152,17 +153,17 @@ private slots:
         QCOMPARE(stored.showPortNo, 6);
         QCOMPARE(stored.baudRate, 4800);
         QCOMPARE(int(stored.showEnabled), display ? 1 : 0);
-        QCOMPARE(comConfig().toBytes(), stored.toBytes());
+        QCOMPARE(till().record().toBytes(), stored.toBytes());
     }
 
     void testTriesBothPortsInTurn() {
         PtyLine line;
-        dataConfig().setSerialDevice(QStringLiteral("COM7"), line.device());
-        comConfig().softPortNo = 7;
-        comConfig().showPortNo = 7;
+        till().settings().setSerialDevice(QStringLiteral("COM7"), line.device());
+        till().record().softPortNo = 7;
+        till().record().showPortNo = 7;
         FakeOwner owner;
         MessageBoxWatcher boxes;
-        SetComDia page(nullptr);
+        SetComDia page(till(), nullptr);
         page.findChild<QCheckBox*>(QStringLiteral("chbKX"))->setChecked(true);
         page.findChild<QPushButton*>(QStringLiteral("btn1"))->click();
         QVERIFY(boxes.waitForBoxes(2));
@@ -170,23 +171,23 @@ private slots:
         QCOMPARE(boxes.boxes().at(1).text, QStringLiteral("客显串口可用"));
         // A test stores nothing, in the file or in memory.
         QVERIFY(!QFile::exists(QStringLiteral("app.config")) || fileBytes(QStringLiteral("app.config")).isEmpty());
-        QCOMPARE(int(comConfig().showEnabled), 0);
+        QCOMPARE(int(till().record().showEnabled), 0);
         QCOMPARE(owner.opened, 0);
     }
 
     void leavingThePageUnsavedGivesThePortsBack() {
         FakeOwner owner;
         MessageBoxWatcher boxes;
-        SettingMain hub;
+        SettingMain hub(till());
         hub.show();
-        hub.doSet(1);
+        hubButton(hub, 1)->click();
         QCOMPARE(owner.closed, 1);
         QVERIFY(qobject_cast<SetComDia*>(hub.currentPage()));
         // Another page of the hub.
-        hub.doSet(2);
+        hubButton(hub, 2)->click();
         QTRY_COMPARE(owner.opened, 1);
         // Back on the page, then the hub is closed: the page stays, hidden, but is done with the ports.
-        hub.doSet(1);
+        hubButton(hub, 1)->click();
         QCOMPARE(owner.closed, 2);
         hub.findChild<QPushButton*>(QStringLiteral("close_btn"))->click();
         QTRY_COMPARE(owner.opened, 2);
@@ -194,7 +195,7 @@ private slots:
         QCOMPARE(owner.opened, 2);
         QCOMPARE(owner.closed, 2);
         // Opening the hub again builds the page afresh, which takes the ports once more.
-        hub.doSet(1);
+        hubButton(hub, 1)->click();
         hub.show();
         QCOMPARE(owner.closed, 3);
         QVERIFY(waitForQueuedWork());

@@ -1,8 +1,8 @@
 // Message boxes stay legible whatever style sheet their window carries: a box is drawn on each styled window and
 // the pixels of its text are compared with its background.
+#include "app/shown.h"
 #include "collect/formcs.h"
 #include "collect/selectshopdialog.h"
-#include "gateway/replies.h"
 #include "refunds/refundsuredialog.h"
 #include "settings/settingmain.h"
 #include "shell/loginwidget.h"
@@ -73,8 +73,9 @@ private slots:
         const QString msg = QStringLiteral(
             "<font color=green size=6>支付成功</font><img src=\"/tmp/x.png\">"
             "<a href=\"http://example.invalid\">详情</a>");
+        testsupport::TempWorkDir dir;
         std::unique_ptr<QMessageBox> box(
-            msgbox::create(nullptr, QMessageBox::Critical, msgbox::Title::Tip, replies::shown(msg)));
+            msgbox::create(nullptr, QMessageBox::Critical, msgbox::Title::Tip, display::shown(msg)));
         QCOMPARE(box->textFormat(), Qt::PlainText);
         QCOMPARE(box->text(), msg);
         auto* boxLabel = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
@@ -82,7 +83,8 @@ private slots:
         QCOMPARE(boxLabel->textFormat(), Qt::PlainText);
 
         // The refund dialog shows the listed payment channel as the gateway sent it.
-        RefundSureDialog dialog(nullptr, QStringLiteral("O1"), QStringLiteral("T1"), QStringLiteral("100"), msg, {});
+        RefundSureDialog dialog(till(), nullptr, QStringLiteral("O1"), QStringLiteral("T1"), QStringLiteral("100"), msg,
+                                {});
         auto* channel = dialog.findChild<QLabel*>(QStringLiteral("lbltype"));
         QCOMPARE(channel->textFormat(), Qt::PlainText);
         QCOMPARE(channel->text(), msg);
@@ -135,17 +137,17 @@ private slots:
         GatewayFixture fx;
         std::unique_ptr<QWidget> owner;
         if (window == QLatin1String("login")) {
-            owner = std::make_unique<LoginWidget>();
+            owner = std::make_unique<LoginWidget>(till());
         } else if (window == QLatin1String("store dialog")) {
-            owner = std::make_unique<SelectShopDialog>();
+            owner = std::make_unique<SelectShopDialog>(till());
         } else if (window == QLatin1String("main window")) {
-            owner = std::make_unique<MainWindow>();
+            owner = std::make_unique<MainWindow>(till());
         } else if (window == QLatin1String("payment window")) {
-            owner = std::make_unique<FormCS>(nullptr, QStringLiteral("12.50"));
+            owner = std::make_unique<FormCS>(till(), nullptr, QStringLiteral("12.50"));
         } else if (window == QLatin1String("settings hub")) {
-            owner = std::make_unique<SettingMain>();
+            owner = std::make_unique<SettingMain>(till());
         } else {
-            owner = std::make_unique<myTrade>();
+            owner = std::make_unique<myTrade>(till());
         }
         // The payment window is a popup, which a modal box closes; its style sheet reaches the box all the same.
         if (window != QLatin1String("payment window")) {

@@ -106,7 +106,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, kept);
         QFETCH(bool, inputMethod);
-        LoginWidget w;
+        LoginWidget w(till());
         auto* edit = w.findChild<QLineEdit*>(field);
         QVERIFY(edit);
         edit->clear();
@@ -139,7 +139,7 @@ private slots:
         QFETCH(QString, pwd);
         QFETCH(bool, returnInAccount);
         QFETCH(QString, text);
-        LoginWidget w;
+        LoginWidget w(till());
         typeLogin(w, user, pwd);
         if (returnInAccount) {
             QTest::keyClick(userEdit(w), Qt::Key_Return);
@@ -158,7 +158,7 @@ private slots:
 
     void returnInPasswordSendsTheLoginBody() {
         answerLogin(m_stub(), R"({"content":{"code":0}})");
-        LoginWidget w;
+        LoginWidget w(till());
         typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
         QTest::keyClick(pwdEdit(w), Qt::Key_Return);
         QVERIFY(m_stub().waitForBodies(1));
@@ -170,16 +170,16 @@ private slots:
         m_stub().setHandler([](const QByteArray&) {
             return StubGateway::Response{200, R"({"content":{"code":0}})", 400};
         });
-        LoginWidget w;
+        LoginWidget w(till());
         typeLogin(w, QStringLiteral("demo"), QStringLiteral("x"));
         loginButton(w)->click();
         QVERIFY(!userEdit(w)->isEnabled());
         QVERIFY(!pwdEdit(w)->isEnabled());
         QVERIFY(!loginButton(w)->isEnabled());
-        QCOMPARE(loginButton(w)->styleSheet(), LoginWidget::loadingButtonStyle());
+        QVERIFY(loginButton(w)->styleSheet().contains(QLatin1String("loading.png")));
         QVERIFY(m_boxes().waitForBoxes(1));
         QTRY_VERIFY(loginButton(w)->isEnabled());
-        QCOMPARE(loginButton(w)->styleSheet(), LoginWidget::loginButtonStyle());
+        QVERIFY(!loginButton(w)->styleSheet().contains(QLatin1String("loading.png")));
         QVERIFY(!w.findChild<QCheckBox*>(QStringLiteral("Rem_PassWord"))->isEnabled());
     }
 
@@ -225,7 +225,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, tickets);
         answerLogin(m_stub(), reply, status);
-        LoginWidget w;
+        LoginWidget w(till());
         w.show();
         typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
         loginButton(w)->click();
@@ -233,8 +233,8 @@ private slots:
             QTRY_VERIFY(w.shopDialog());
             QVERIFY(w.shopDialog()->isVisible());
             QVERIFY(!w.isVisible());
-            QCOMPARE(userSession().token(), QStringLiteral("T"));
-            QCOMPARE(ticketTypes().size(), tickets);
+            QCOMPARE(till().session().token(), QStringLiteral("T"));
+            QCOMPARE(till().session().ticketTypes().size(), tickets);
             QVERIFY(m_stub().waitForBodies(2));
             QCOMPARE(formValue(m_stub().bodies().at(1), QStringLiteral("token")), QStringLiteral("T"));
             QCOMPARE(m_boxes().count(), 0);
@@ -245,7 +245,7 @@ private slots:
             QCOMPARE(m_boxes().last().text, text);
             QVERIFY(!w.shopDialog());
             QVERIFY(w.isVisible());
-            QVERIFY(ticketTypes().isEmpty());
+            QVERIFY(till().session().ticketTypes().isEmpty());
             QTRY_VERIFY(userEdit(w)->isEnabled());
             QVERIFY(pwdEdit(w)->isEnabled());
         }
@@ -256,23 +256,19 @@ private slots:
                               R"({"id":"31","shopid":"7","price":"0.285","name":"成人票","status":"1"},)"
                               R"({"id":4,"shopid":"x","price":"abc","name":"坏票","status":"0"},)"
                               R"({"id":"5","shopid":"x","price":6,"name":"儿童票","status":"y"}]}})");
-        LoginWidget w;
+        LoginWidget w(till());
         typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
         loginButton(w)->click();
-        QTRY_COMPARE(ticketTypes().size(), 2);
-        const TicketType* a = ticketTypes().at(0);
-        QCOMPARE(a->id, 31);
-        QCOMPARE(a->shopid, 7);
-        QCOMPARE(a->priceFen, qint64(29));  // half up at the fen, without a detour through floating point
-        QCOMPARE(a->name, QStringLiteral("成人票"));
-        QCOMPARE(a->status, 1);
+        QTRY_COMPARE(till().session().ticketTypes().size(), 2);
+        const TicketType a = till().session().ticketTypes().at(0);
+        QCOMPARE(a.id, 31);
+        QCOMPARE(a.priceFen, qint64(29));  // half up at the fen, without a detour through floating point
+        QCOMPARE(a.name, QStringLiteral("成人票"));
         // A kind whose price is no amount is left out rather than sold for 0.
-        const TicketType* b = ticketTypes().at(1);
-        QCOMPARE(b->name, QStringLiteral("儿童票"));
-        QCOMPARE(b->id, 5);
-        QCOMPARE(b->shopid, 0);
-        QCOMPARE(b->priceFen, qint64(600));
-        QCOMPARE(b->status, 0);
+        const TicketType b = till().session().ticketTypes().at(1);
+        QCOMPARE(b.name, QStringLiteral("儿童票"));
+        QCOMPARE(b.id, 5);
+        QCOMPARE(b.priceFen, qint64(600));
     }
 
     // A merchant without a store is not stuck in the store dialog: its close control leads back here, signed out.
@@ -284,34 +280,34 @@ private slots:
             }
             return StubGateway::Response{200, R"({"content":{"listshop":[]}})", 0};
         });
-        LoginWidget w;
+        LoginWidget w(till());
         w.show();
         typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
         loginButton(w)->click();
         QTRY_VERIFY(w.shopDialog());
         QVERIFY(m_boxes().waitForBoxes(1));
         QCOMPARE(m_boxes().last().text, QStringLiteral("你还没有门店!"));
-        QCOMPARE(ticketTypes().size(), 1);
+        QCOMPARE(till().session().ticketTypes().size(), 1);
         auto* close = w.shopDialog()->findChild<QPushButton*>(QStringLiteral("close_btn"));
         QVERIFY(close && close->isVisible());
         close->click();
         QVERIFY(w.isVisible());
         QVERIFY(!w.shopDialog());
         QVERIFY(w.trayIcon());
-        QVERIFY(userSession().token().isEmpty());
-        QVERIFY(ticketTypes().isEmpty());
+        QVERIFY(till().session().token().isEmpty());
+        QVERIFY(till().session().ticketTypes().isEmpty());
         QVERIFY(loginButton(w)->isEnabled());
         // Signing in again works as the first time did.
         typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
         loginButton(w)->click();
         QTRY_VERIFY(w.shopDialog());
-        QCOMPARE(ticketTypes().size(), 1);
+        QCOMPARE(till().session().ticketTypes().size(), 1);
     }
 
     void successfulLoginRemembersAccountAndDigest() {
         answerLogin(m_stub(), R"({"content":{"code":1,"token":"T"}})");
         {
-            LoginWidget w;
+            LoginWidget w(till());
             w.show();
             typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
             loginButton(w)->click();
@@ -330,10 +326,10 @@ private slots:
         QCOMPARE(ini.value(QStringLiteral("remPwdstatus")).toString(), QStringLiteral("false"));
         ini.endGroup();
 
-        resetDataConfigForTests();
-        QVERIFY(dataConfig().verifyLoginPassword(QStringLiteral("demo123")));
-        QVERIFY(!dataConfig().verifyLoginPassword(QStringLiteral("demo124")));
-        LoginWidget next;
+        restartTill();
+        QVERIFY(till().settings().verifyLoginPassword(QStringLiteral("demo123")));
+        QVERIFY(!till().settings().verifyLoginPassword(QStringLiteral("demo124")));
+        LoginWidget next(till());
         QCOMPARE(userEdit(next)->text(), QStringLiteral("demo"));
         QVERIFY(pwdEdit(next)->text().isEmpty());
     }
@@ -361,8 +357,8 @@ private slots:
                 ini.setValue(QStringLiteral("data_config/remPwdstatus"), remember);
             }
         }
-        resetDataConfigForTests();
-        LoginWidget w;
+        restartTill();
+        LoginWidget w(till());
         QCOMPARE(userEdit(w)->text(), shown);
         // The stored password never goes back into a field.
         QVERIFY(pwdEdit(w)->text().isEmpty());
@@ -370,7 +366,7 @@ private slots:
     }
 
     void hidingToTrayShowsTheFloatingIcon() {
-        LoginWidget w;
+        LoginWidget w(till());
         w.show();
         QVERIFY(w.floatWidget());
         QVERIFY(!w.floatWidget()->isVisible());
@@ -446,8 +442,8 @@ private slots:
         }
         m_stub().setReply(reply, status);
         m_boxes().setAnswer(static_cast<QMessageBox::StandardButton>(answer));
-        dataConfig().setCheckUpdata(0);
-        LoginWidget w;
+        till().settings().setCheckUpdata(0);
+        LoginWidget w(till());
         QVERIFY(m_stub().waitForBodies(1));
         QCOMPARE(m_stub().bodies().first(), QByteArray("version=3.0&action=Share.App.update&system=pc"));
         if (title.isEmpty()) {
@@ -485,16 +481,16 @@ private slots:
     }
 
     void cleartextGatewayIsPointedOut() {
-        LoginWidget local;  // the fixture's gateway is on 127.0.0.1
+        LoginWidget local(till());  // the fixture's gateway is on 127.0.0.1
         QVERIFY(local.findChild<QLabel*>(QStringLiteral("lblInsecure"))->isHidden());
         // Another computer over plain http (the fixture stores check_updata 1: nothing is sent there).
-        dataConfig().setGatewayUrl(QStringLiteral("http://192.0.2.1/api.php/Gateway/index"));
-        LoginWidget remote;
+        till().settings().setGatewayUrl(QStringLiteral("http://192.0.2.1/api.php/Gateway/index"));
+        LoginWidget remote(till());
         QVERIFY(!remote.findChild<QLabel*>(QStringLiteral("lblInsecure"))->isHidden());
     }
 
     void noVersionCheckWhenSwitchedOff() {
-        LoginWidget w;  // the fixture stores check_updata 1
+        LoginWidget w(till());  // the fixture stores check_updata 1
         QVERIFY(m_stub().roundTrip());
         QCOMPARE(m_stub().bodies().size(), 0);
     }

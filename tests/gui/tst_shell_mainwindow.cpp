@@ -48,7 +48,7 @@ private slots:
     }
 
     void startsOnTheTicketPageAsTheOneMainWindow() {
-        MainWindow w;
+        MainWindow w(till());
         QCOMPARE(mainWindow(), &w);
         QCOMPARE(w.windowTitle(), QStringLiteral("柚屿智付"));
         QCOMPARE(w.currentPageIndex(), int(MainWindow::TicketPage));
@@ -79,7 +79,7 @@ private slots:
         QFETCH(QStringList, clicks);
         QFETCH(int, page);
         QFETCH(bool, firstTicketPageKept);
-        MainWindow w;
+        MainWindow w(till());
         w.show();
         QPointer<TicketForm> first = w.ticketPage();
         QPointer<FormSaoMaShouKuan> amount;
@@ -115,7 +115,7 @@ private slots:
     }
 
     void shortcutsChooseThePages() {
-        MainWindow w;
+        MainWindow w(till());
         w.show();
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -149,7 +149,7 @@ private slots:
     void keysReachTheAmountPageOnlyWhenItExists() {
         QFETCH(QList<int>, keys);
         QFETCH(QString, field);
-        MainWindow w;
+        MainWindow w(till());
         w.show();
         // On the ticket page the same keys go nowhere and build nothing.
         for (int key : keys) {
@@ -173,7 +173,7 @@ private slots:
     }
 
     void hidingToTrayAndComingBack() {
-        MainWindow w;
+        MainWindow w(till());
         w.show();
         FloatWidget* icon = w.floatWidget();
         QCOMPARE(icon->ownerWindow(), &w);
@@ -198,9 +198,9 @@ private slots:
     }
 
     void settingsButtonOpensTheHubOnOtherSettings() {
-        SettingMain hub;
+        SettingMain hub(till());
         QCOMPARE(settingHub(), &hub);
-        MainWindow w;
+        MainWindow w(till());
         w.show();
         int typeSeen = 0;
         bool modal = false;
@@ -221,9 +221,9 @@ private slots:
 
     void shiftButtonOpensTheSummary() {
         StubGateway stub;
-        dataConfig().setGatewayUrl(stub.url());
+        till().settings().setGatewayUrl(stub.url());
         MessageBoxWatcher boxes;
-        MainWindow w;
+        MainWindow w(till());
         w.show();
         QTest::mouseClick(radio(w, "jycx_btn"), Qt::LeftButton, {}, QPoint(40, 50));
         QVERIFY(w.queryPage());
@@ -238,8 +238,8 @@ private slots:
     }
 
     void merchantPageOpensTheHubOnThePasswordPage() {
-        SettingMain hub;
-        MainWindow w;
+        SettingMain hub(till());
+        MainWindow w(till());
         w.show();
         QTest::mouseClick(radio(w, "sjxx_btn"), Qt::LeftButton, {}, QPoint(40, 50));
         QCOMPARE(w.currentPageIndex(), int(MainWindow::MerchantPage));

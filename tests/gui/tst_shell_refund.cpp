@@ -5,6 +5,7 @@
 #include "receipts/printhtmlreceipt.h"
 #include "refunds/refundsuredialog.h"
 #include "shell/mainwindow.h"
+#include "core/receiptservice.h"
 #include "testsupport.h"
 #include "transactions/formjiaoyicx.h"
 
@@ -14,7 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QtTest>
 
 using namespace testsupport;
@@ -56,10 +57,10 @@ private slots:
 void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     GatewayFixture f;
     IdleSerialLine serial;
-    userSession().setLoginInfo(
+    till().session().setLoginInfo(
         LoginInfo{QStringLiteral("TOKEN1"), QStringLiteral("1"), QString(), QStringLiteral("张三"), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
-    comConfig().refundEnabled = 1;
+    till().session().setCurrentShop(Shop{QStringLiteral("1"), QString(), QString()});
+    till().record().refundEnabled = 1;
     bool refunded = false;
     f.stub.setHandler([&refunded](const QByteArray& body) {
         const QString action = formValue(body, QStringLiteral("action"));
@@ -69,18 +70,19 @@ void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
         }
         return StubGateway::Response{200, listReply(refunded ? "500" : "0"), 0};
     });
-    receipts::setReceiptSinkForTests([](const QString&) {});
+    till().receipts().setSink([](const QString&) {});
 
-    MainWindow w;
+    MainWindow w(till());
     w.show();
     w.findChild<QRadioButton*>(QStringLiteral("jycx_btn"))->click();
     QTRY_VERIFY(w.queryPage());
     FormJiaoYiCX* page = w.queryPage();
     page->findChild<QPushButton*>(QStringLiteral("query_btn"))->click();
     QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.listPay").size(), 1);
-    auto* table = page->findChild<QTableWidget*>(QStringLiteral("tableWidget"));
-    QTRY_VERIFY(qobject_cast<QPushButton*>(table->cellWidget(0, page->refundColumn())));
-    auto* refundButton = qobject_cast<QPushButton*>(table->cellWidget(0, page->refundColumn()));
+    auto* table = page->findChild<QTableView*>(QStringLiteral("tableWidget"));
+    const auto refundCell = [&] { return table->indexWidget(table->model()->index(0, page->refundColumn())); };
+    QTRY_VERIFY(qobject_cast<QPushButton*>(refundCell()));
+    auto* refundButton = qobject_cast<QPushButton*>(refundCell());
     QVERIFY(refundButton->isEnabled());
 
     // The dialog runs modally for the row: its order, and the refund goes out for that order.
@@ -108,7 +110,6 @@ void TestShellRefund::refundFromTheListRunsTheDialogThenRequeries() {
     // the refund.
     QTRY_COMPARE(f.stub.bodiesOf("Account.Pay.listPay").size(), 3);
     QTRY_COMPARE(page->findChild<QLabel*>(QStringLiteral("total_rfee"))->text(), QStringLiteral("5"));
-    receipts::setReceiptSinkForTests({});
 }
 
 QTEST_MAIN(TestShellRefund)

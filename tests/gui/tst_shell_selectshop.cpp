@@ -44,13 +44,13 @@ class TestShellSelectShop : public QObject {
 private slots:
     void init() {
         m_fixture = std::make_unique<GatewayFixture>();
-        userSession().setLoginInfo(LoginInfo{QStringLiteral("tok&en"), QString(), QString(), QString(), QString()});
+        till().session().setLoginInfo(LoginInfo{QStringLiteral("tok&en"), QString(), QString(), QString(), QString()});
     }
     void cleanup() { m_fixture.reset(); }
 
     void requestCarriesTheToken() {
         m_stub().setReply(kThreeShops);
-        SelectShopDialog d;
+        SelectShopDialog d(till());
         QVERIFY(m_stub().waitForBodies(1));
         const QByteArray body = m_stub().bodies().first();
         QVERIFY(body.startsWith("version=3.0&action=Account.Shop.listShop&token="));
@@ -72,15 +72,15 @@ private slots:
         QFETCH(QString, savedShop);
         QFETCH(int, current);
         QFETCH(QString, shopid);
-        dataConfig().setShopName(savedShop);
+        till().settings().setShopName(savedShop);
         m_stub().setReply(kThreeShops);
-        SelectShopDialog d;
+        SelectShopDialog d(till());
         QTRY_COMPARE(combo(d)->count(), 3);
         QCOMPARE(comboTexts(d), QStringList({QStringLiteral("柚屿茶馆  东门店"), QStringLiteral("柚屿茶馆  "),
                                              QStringLiteral("Cafe  North")}));
         QCOMPARE(combo(d)->currentIndex(), current);
-        QCOMPARE(userSession().shopId(), shopid);
-        QCOMPARE(userSession().shopsByIndex().size(), 3);
+        QCOMPARE(till().session().shopId(), shopid);
+        QCOMPARE(till().session().shopsByIndex().size(), 3);
         QVERIFY(againButton(d)->isEnabled());
         QCOMPARE(m_boxes().count(), 0);
     }
@@ -100,7 +100,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, text);
         m_stub().setReply(reply, status);
-        SelectShopDialog d;
+        SelectShopDialog d(till());
         d.show();
         QVERIFY(m_boxes().waitForBoxes(1));
         QCOMPARE(m_boxes().last().icon, QMessageBox::Critical);
@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(combo(d)->count(), 0);
         QVERIFY(d.isVisible());
         QTRY_VERIFY(againButton(d)->isEnabled());
-        QCOMPARE(userSession().currentShop(), Shop());
+        QCOMPARE(till().session().currentShop(), Shop());
         // Without a store the main window never opens: Enter (the OK shortcut) does nothing.
         QSignalSpy confirmed(&d, &SelectShopDialog::shopConfirmed);
         QTest::keyClick(&d, Qt::Key_Enter, Qt::KeypadModifier);
@@ -121,7 +121,7 @@ private slots:
     void fetchAgainIsRefusedWhilePendingAndReplacesTheList() {
         m_stub().setHandler([](const QByteArray&) { return StubGateway::Response{200, kThreeShops, 300}; });
         const int before = m_stub().bodies().size();
-        SelectShopDialog d;
+        SelectShopDialog d(till());
         QVERIFY(!againButton(d)->isEnabled());
         QTRY_COMPARE(combo(d)->count(), 3);
         QVERIFY(againButton(d)->isEnabled());
@@ -134,16 +134,16 @@ private slots:
         againButton(d)->click();
         QVERIFY(!againButton(d)->isEnabled());
         QCOMPARE(combo(d)->count(), 0);
-        QCOMPARE(userSession().currentShop(), Shop());
+        QCOMPARE(till().session().currentShop(), Shop());
         againButton(d)->click();  // disabled: no second request
         QTRY_COMPARE(combo(d)->count(), 1);
         QCOMPARE(m_stub().bodies().size(), before + 2);
-        QCOMPARE(userSession().shopId(), QStringLiteral("9"));
+        QCOMPARE(till().session().shopId(), QStringLiteral("9"));
     }
 
     void confirmSavesTheTextHidesAndHandsOver() {
         m_stub().setReply(kThreeShops);
-        SelectShopDialog d;
+        SelectShopDialog d(till());
         d.show();
         QTRY_COMPARE(combo(d)->count(), 3);
         combo(d)->setCurrentIndex(1);
@@ -152,20 +152,20 @@ private slots:
         QString savedWhenSignalled;
         connect(&d, &SelectShopDialog::shopConfirmed, this, [&] {
             hiddenWhenSignalled = !d.isVisible();
-            savedWhenSignalled = dataConfig().shopName();
+            savedWhenSignalled = till().settings().shopName();
         });
         okButton(d)->click();
         QCOMPARE(confirmed.count(), 1);
         QVERIFY(hiddenWhenSignalled);
         QCOMPARE(savedWhenSignalled, QStringLiteral("柚屿茶馆  "));
-        QCOMPARE(userSession().shopId(), QStringLiteral("2"));
-        resetDataConfigForTests();
-        QCOMPARE(dataConfig().shopName(), QStringLiteral("柚屿茶馆  "));
+        QCOMPARE(till().session().shopId(), QStringLiteral("2"));
+        restartTill();
+        QCOMPARE(till().settings().shopName(), QStringLiteral("柚屿茶馆  "));
     }
 
     void escapeKeepsTheDialogOpen() {
         m_stub().setReply(kThreeShops);
-        SelectShopDialog d;
+        SelectShopDialog d(till());
         d.show();
         QTRY_COMPARE(combo(d)->count(), 3);
         QTest::keyClick(&d, Qt::Key_Escape);

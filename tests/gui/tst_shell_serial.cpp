@@ -9,6 +9,7 @@
 #include "payments/journal.h"
 #include "screens.h"
 #include "shell/mainwindow.h"
+#include "core/posbridge.h"
 #include "testsupport.h"
 
 #include <QGuiApplication>
@@ -30,10 +31,10 @@ private slots:
         m_pos = std::make_unique<PtyLine>();
         m_display = std::make_unique<PtyLine>();
         QVERIFY(m_pos->isOpen() && m_display->isOpen());
-        dataConfig().setSerialDevice(QStringLiteral("COM9"), m_pos->device());
-        dataConfig().setSerialDevice(QStringLiteral("COM2"), m_display->device());
-        comConfig().softPortNo = 9;
-        comConfig().showPortNo = 2;
+        till().settings().setSerialDevice(QStringLiteral("COM9"), m_pos->device());
+        till().settings().setSerialDevice(QStringLiteral("COM2"), m_display->device());
+        till().record().softPortNo = 9;
+        till().record().showPortNo = 2;
     }
     void cleanup() {
         m_display.reset();
@@ -77,21 +78,21 @@ void TestShellSerial::amountReachesThePageAndBytesTheDisplay() {
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(bool, display);
     QFETCH(QString, field);
-    comConfig().showEnabled = display ? 1 : 0;
+    till().record().showEnabled = display ? 1 : 0;
     MessageBoxWatcher boxes;
-    MainWindow w;
+    MainWindow w(till());
     w.show();
-    QVERIFY(w.softwarePort() && w.softwarePort()->isOpen());
-    QCOMPARE(w.displayEnabled(), display);
+    QVERIFY(till().pos().softwarePort() && till().pos().softwarePort()->isOpen());
+    QCOMPARE(till().pos().displayEnabled(), display);
     QCOMPARE(w.currentPageIndex(), int(MainWindow::TicketPage));
 
     QByteArray sent;
     for (const QByteArray& chunk : chunks) {
-        QSignalSpy reads(w.softwarePort(), &QSerialPort::readyRead);
+        QSignalSpy reads(till().pos().softwarePort(), &QSerialPort::readyRead);
         QVERIFY(m_pos->write(chunk));
         sent += chunk;
         // Separate reads, as a POS writing in pieces: the port has taken this piece before the next is written.
-        QTRY_VERIFY(!reads.isEmpty() && m_pos->unread() == 0 && w.softwarePort()->bytesAvailable() == 0);
+        QTRY_VERIFY(!reads.isEmpty() && m_pos->unread() == 0 && till().pos().softwarePort()->bytesAvailable() == 0);
     }
     QTRY_VERIFY(w.amountPage());
     QTRY_COMPARE(w.amountPage()->fieldText(), field);
@@ -101,7 +102,7 @@ void TestShellSerial::amountReachesThePageAndBytesTheDisplay() {
     if (display) {
         QCOMPARE(m_display->read(2000, sent.size()), sent);
     } else {
-        QVERIFY(!w.displayPortOpen());
+        QVERIFY(!till().pos().displayPortOpen());
         QCOMPARE(m_display->read(0), QByteArray());
     }
     QCOMPARE(boxes.count(), 0);
@@ -109,7 +110,7 @@ void TestShellSerial::amountReachesThePageAndBytesTheDisplay() {
 
 void TestShellSerial::showingTheWindowCollectsThePendingAmountOnce() {
     MessageBoxWatcher boxes;
-    MainWindow w;
+    MainWindow w(till());
     w.hide();
     QVERIFY(m_pos->write(testsupport::hex("1b514131322e35300d")));
     QTRY_VERIFY(w.amountPending());
@@ -133,13 +134,13 @@ void TestShellSerial::showingTheWindowCollectsThePendingAmountOnce() {
 
 void TestShellSerial::showingTheWindowWhileALineArrivesWaitsForIt() {
     MessageBoxWatcher boxes;
-    MainWindow w;
+    MainWindow w(till());
     QVERIFY(m_pos->write(QByteArray("\x1bQA8.00\r")));
     QTRY_VERIFY(w.amountPending());
     // The next total is half way through when the cashier brings the window up: its whole amount is collected,
     // not the one before it and not its first digit.
     QVERIFY(m_pos->write(QByteArray("\x1bQA2")));
-    QTRY_VERIFY(w.amountArriving());
+    QTRY_VERIFY(till().pos().amountArriving());
     w.showWindow();
     QVERIFY(!w.amountPage()->paymentWindow());
     QVERIFY(m_pos->write(QByteArray("5.00\r")));
@@ -153,9 +154,9 @@ void TestShellSerial::showingTheWindowWhileALineArrivesWaitsForIt() {
 
 void TestShellSerial::showingTheWindowWhileALampArrivesCollectsTheTotal() {
     MessageBoxWatcher boxes;
-    MainWindow w;
+    MainWindow w(till());
     QVERIFY(m_pos->write(QByteArray("\x1bQA6.60\r\x1b")));
-    QTRY_VERIFY(w.amountPending() && w.amountArriving());
+    QTRY_VERIFY(w.amountPending() && till().pos().amountArriving());
     // The ESC that follows the total could begin a new amount, so the window waits for it ...
     w.showWindow();
     QVERIFY(!w.amountPage()->paymentWindow());
@@ -172,8 +173,8 @@ void TestShellSerial::paymentWindowKeepsTheKeyboardWhenTheMainWindowIsActivatedA
     MessageBoxWatcher boxes;
     StubGateway stub;
     stub.setReply(R"({"content":{"msg":"余额不足"}})");
-    dataConfig().setGatewayUrl(stub.url());
-    MainWindow w;
+    till().settings().setGatewayUrl(stub.url());
+    MainWindow w(till());
     w.hide();
     QVERIFY(m_pos->write(hex("1b514131322e35300d")));
     QTRY_VERIFY(w.amountPending());
@@ -223,12 +224,12 @@ void TestShellSerial::portsThatCannotBeOpenedAreReported() {
     QFETCH(bool, display);
     QFETCH(QStringList, texts);
     if (!softDevice.isEmpty()) {
-        dataConfig().setSerialDevice(QStringLiteral("COM9"), softDevice);
+        till().settings().setSerialDevice(QStringLiteral("COM9"), softDevice);
     }
-    comConfig().showPortNo = showPort;
-    comConfig().showEnabled = 1;
+    till().record().showPortNo = showPort;
+    till().record().showEnabled = 1;
     MessageBoxWatcher boxes;
-    MainWindow w;
+    MainWindow w(till());
     w.show();
     QVERIFY(boxes.waitForBoxes(texts.size()));
     QVERIFY(waitForQueuedWork());  // the boxes are raised on queued calls: none is left
@@ -238,15 +239,15 @@ void TestShellSerial::portsThatCannotBeOpenedAreReported() {
         QCOMPARE(boxes.boxes().at(i).title, QStringLiteral("提示信息"));
         QCOMPARE(boxes.boxes().at(i).text, texts.at(i));
     }
-    QCOMPARE(w.softwarePort()->isOpen(), softOpen);
-    QCOMPARE(w.displayEnabled(), display);
+    QCOMPARE(till().pos().softwarePort()->isOpen(), softOpen);
+    QCOMPARE(till().pos().displayEnabled(), display);
 
     // Re-opened after the fault is mended (the settings page does this after a save).
-    dataConfig().setSerialDevice(QStringLiteral("COM9"), m_pos->device());
-    comConfig().showPortNo = 2;
-    w.initSerialPorts();
-    QVERIFY(w.softwarePort()->isOpen());
-    QVERIFY(w.displayEnabled());
+    till().settings().setSerialDevice(QStringLiteral("COM9"), m_pos->device());
+    till().record().showPortNo = 2;
+    till().pos().open();
+    QVERIFY(till().pos().softwarePort()->isOpen());
+    QVERIFY(till().pos().displayEnabled());
     QCOMPARE(boxes.count(), texts.size());
 }
 
@@ -260,12 +261,12 @@ void TestShellSerial::posAmountDuringATicketChargeKeepsTheCharge() {
         }
         return StubGateway::Response{200, R"({"content":{"msg":"成功"}})", 0};
     });
-    dataConfig().setGatewayUrl(stub.url());
-    userSession().setLoginInfo(LoginInfo{"tk-1", "42", "demo", "张三", QString()});
-    userSession().setCurrentShop(Shop{"7", "岚舟", "西湖店"});
-    ticketTypes() << new TicketType{QStringLiteral("成人票"), 2000, 3, 7, 1}
-                  << new TicketType{QStringLiteral("儿童票"), 1000, 4, 7, 1};
-    MainWindow w;
+    till().settings().setGatewayUrl(stub.url());
+    till().session().setLoginInfo(LoginInfo{"tk-1", "42", "demo", "张三", QString()});
+    till().session().setCurrentShop(Shop{"7", "岚舟", "西湖店"});
+    till().session().setTicketTypes(
+        {TicketType{QStringLiteral("票3"), 2000, 3}, TicketType{QStringLiteral("票7"), 1000, 7}});
+    MainWindow w(till());
     w.show();
     QPointer<FormCS> cs = sellTwoAndOne(*w.ticketPage());
     const QString saleId = cs->controller()->saleId();
@@ -278,14 +279,12 @@ void TestShellSerial::posAmountDuringATicketChargeKeepsTheCharge() {
     QTRY_VERIFY(!w.ticketPage());
     QVERIFY(cs);  // the window outlived its page, and the reply still ends the sale
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
-    QCOMPARE(journal::instance()->ofSale(saleId).first().state, journal::State::Paid);
-    QCOMPARE(resultWindows().first()->orderText(), QStringLiteral("TK1"));
+    QCOMPARE(till().journal()->ofSale(saleId).first().state, journal::State::Paid);
+    QCOMPARE(labelText(*resultWindows().first(), "label_sys_order"), QStringLiteral("TK1"));
     QCOMPARE(w.amountPage()->fieldText(), QStringLiteral("25.00"));  // the next customer's amount stays
     QCOMPARE(stub.countOf("Pay.Ace.ticketscanpay"), 1);
     QCOMPARE(boxes.count(), 0);
     closeResultWindows();
-    qDeleteAll(ticketTypes());
-    ticketTypes().clear();
 }
 
 QTEST_MAIN(TestShellSerial)

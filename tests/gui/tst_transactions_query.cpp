@@ -16,7 +16,7 @@
 #include <QLineEdit>
 #include <QMovie>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QtTest>
 #include <atomic>
@@ -71,12 +71,12 @@ T* child(QWidget& page, const char* name) {
 }
 
 QString cell(FormJiaoYiCX& page, int row, int column) {
-    QTableWidgetItem* item = child<QTableWidget>(page, "tableWidget")->item(row, column);
-    return item ? item->text() : QString();
+    return child<QTableView>(page, "tableWidget")->model()->index(row, column).data().toString();
 }
 
 QPushButton* rowButton(FormJiaoYiCX& page, int row, int column) {
-    return qobject_cast<QPushButton*>(child<QTableWidget>(page, "tableWidget")->cellWidget(row, column));
+    auto* table = child<QTableView>(page, "tableWidget");
+    return qobject_cast<QPushButton*>(table->indexWidget(table->model()->index(row, column)));
 }
 
 }  // namespace
@@ -116,9 +116,9 @@ private:
 
 void TestTransactionsQuery::init() {
     m_fx = std::make_unique<GatewayFixture>();
-    userSession().setLoginInfo(
+    till().session().setLoginInfo(
         LoginInfo{QStringLiteral("tok-1"), QStringLiteral("1"), QString(), QStringLiteral("张三"), QString()});
-    userSession().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
+    till().session().setCurrentShop(Shop{QStringLiteral("7"), QString(), QString()});
 }
 
 void TestTransactionsQuery::cleanup() {
@@ -129,10 +129,10 @@ void TestTransactionsQuery::cleanup() {
 }
 
 FormJiaoYiCX* TestTransactionsQuery::makePage(bool refund, bool card) {
-    comConfig().refundEnabled = refund;
-    comConfig().refundCardEnabled = card;
-    comConfig().setItemName(QStringLiteral("手牌"));
-    m_page = std::make_unique<FormJiaoYiCX>();
+    till().record().refundEnabled = refund;
+    till().record().refundCardEnabled = card;
+    till().record().setItemName(QStringLiteral("手牌"));
+    m_page = std::make_unique<FormJiaoYiCX>(till());
     m_page->setRequestTimeout(5000);
     m_page->show();
     return m_page.get();
@@ -194,7 +194,7 @@ void TestTransactionsQuery::firstPageBodyWithFilters() {
     QVERIFY(body.contains("&tradeno=A%26B%3D1&"));
     QVERIFY(body.contains("&start_date=" + today.toLatin1() + "%2000%3A00%3A00&"));
 
-    // The reply on screen: exact amounts, the page count, the rows in ordersByRow.
+    // The reply on screen: exact amounts, the page count, the rows.
     QCOMPARE(cell(page, 0, 0), QStringLiteral("T1-0"));
     QCOMPARE(cell(page, 0, 1), QStringLiteral("12345.67"));
     QCOMPARE(cell(page, 0, 2), QStringLiteral("0.01"));
@@ -206,8 +206,6 @@ void TestTransactionsQuery::firstPageBodyWithFilters() {
     QCOMPARE(child<QLabel>(page, "total_rfee")->text(), QStringLiteral("12.5"));
     QCOMPARE(child<QLabel>(page, "total_num")->text(), QStringLiteral("45"));
     QCOMPARE(child<QLabel>(page, "total_page")->text(), QStringLiteral("3"));
-    QCOMPARE(userSession().ordersByRow().size(), 20);
-    QCOMPARE(userSession().orderAt(19).outTradeNo, QStringLiteral("O1-19"));
     // The busy dialog is gone and keeps turning for the next query.
     QVERIFY(!page.loadingDialog()->isVisible());
     QCOMPARE(page.loadingDialog()->animation()->state(), QMovie::Running);
@@ -232,9 +230,8 @@ void TestTransactionsQuery::pagingStopsAtTheEnds() {
     QCOMPARE(formValue(m_fx->stub.bodies().last(), "p"), QStringLiteral("2"));
     QCOMPARE(child<QLabel>(page, "current_page")->text(), QStringLiteral("2"));
     QCOMPARE(cell(page, 0, 0), QStringLiteral("T2-0"));
-    // The last page holds five rows; what was below them is gone, from the table and from ordersByRow.
+    // The last page holds five rows; what was below them is gone.
     QCOMPARE(cell(page, 5, 0), QString());
-    QCOMPARE(userSession().ordersByRow().size(), 5);
 
     query(page, "next_page_btn");
     QVERIFY(m_fx->stub.roundTrip());
@@ -308,7 +305,6 @@ void TestTransactionsQuery::failureKeepsTheRows() {
     answerPages(m_fx->stub, 3);
     FormJiaoYiCX& page = *makePage(true);
     query(page);
-    const auto orders = userSession().ordersByRow();
 
     m_fx->stub.setReply(reply, status);
     query(page, "next_page_btn");
@@ -318,12 +314,11 @@ void TestTransactionsQuery::failureKeepsTheRows() {
     QCOMPARE(m_fx->boxes.last().title, QStringLiteral("错误提示"));
     QCOMPARE(m_fx->boxes.last().text, message);
     QVERIFY(!page.loadingDialog()->isVisible());
-    // Rows, labels, buttons and ordersByRow are those of page 1 still, and so is the page the paging starts from.
+    // Rows, labels and buttons are those of page 1 still, and so is the page the paging starts from.
     QCOMPARE(cell(page, 0, 0), QStringLiteral("T1-0"));
     QVERIFY(rowButton(page, 19, page.reprintColumn()));
     QCOMPARE(child<QLabel>(page, "total_page")->text(), QStringLiteral("3"));
     QCOMPARE(child<QLabel>(page, "current_page")->text(), QStringLiteral("1"));
-    QCOMPARE(userSession().ordersByRow(), orders);
     QCOMPARE(page.currentPage(), 1);
 
     answerPages(m_fx->stub, 3);
@@ -414,10 +409,11 @@ void TestTransactionsQuery::rowButtons() {
     m_fx->stub.setReply(pageReply(1, 1, 4, {"支付成功", "退款成功", "支付成功", "已退款,交易关闭"},
                                   {"微信", "刷卡", "刷卡", "支付宝"}));
     FormJiaoYiCX& page = *makePage(refund);
-    QTableWidget* table = child<QTableWidget>(page, "tableWidget");
+    const QAbstractItemModel* table = child<QTableView>(page, "tableWidget")->model();
     QCOMPARE(table->columnCount(), refund ? 8 : 7);
-    QCOMPARE(table->horizontalHeaderItem(table->columnCount() - 1)->text(), QStringLiteral("重打印"));
-    QCOMPARE(table->horizontalHeaderItem(6)->text(), refund ? QStringLiteral("退款") : QStringLiteral("重打印"));
+    QCOMPARE(table->headerData(table->columnCount() - 1, Qt::Horizontal).toString(), QStringLiteral("重打印"));
+    QCOMPARE(table->headerData(6, Qt::Horizontal).toString(),
+             refund ? QStringLiteral("退款") : QStringLiteral("重打印"));
     query(page);
 
     const int reprintColumn = refund ? 7 : 6;
@@ -480,7 +476,7 @@ void TestTransactionsQuery::reprint() {
     QFETCH(QString, printer);
     QFETCH(int, row);
     QFETCH(QString, title);
-    dataConfig().setPrinterName(printer);
+    till().settings().setPrinterName(printer);
     m_fx->stub.setReply(pageReply(1, 1, 2, {"部分退款", "已退款,交易关闭"}));
     FormJiaoYiCX& page = *makePage(true);
     query(page);
@@ -523,10 +519,10 @@ void TestTransactionsQuery::figuresAreShownWhole() {
                               {"total_rfee", "10000005598"},
                               {"total_page", 1}};
     m_fx->stub.setReply(QJsonDocument(QJsonObject{{"code", 1}, {"msg", "成功"}, {"content", content}}).toJson());
-    comConfig().setItemName(QString());
-    comConfig().refundEnabled = 1;
-    comConfig().refundCardEnabled = 1;
-    m_page = std::make_unique<FormJiaoYiCX>();
+    till().record().setItemName(QString());
+    till().record().refundEnabled = 1;
+    till().record().refundCardEnabled = 1;
+    m_page = std::make_unique<FormJiaoYiCX>(till());
     m_page->resize(780, 455);
     m_page->show();
     FormJiaoYiCX& page = *m_page;
@@ -548,7 +544,7 @@ void TestTransactionsQuery::figuresAreShownWhole() {
         }
     }
     // The columns as designed, the order number's 200 pixels included, with the refund column in use.
-    auto* table = child<QTableWidget>(page, "tableWidget");
+    auto* table = child<QTableView>(page, "tableWidget");
     const QList<int> widths{200, 70, 70, 70, 70, 140, 70};
     for (int c = 0; c < widths.size(); ++c) {
         QCOMPARE(table->columnWidth(c), widths.at(c));

@@ -39,11 +39,6 @@ QByteArray totalsReply(const QString& alipayFen, const QString& ticketsJson = QS
         .toUtf8();
 }
 
-QString labelText(const QWidget& w, const char* name) {
-    const auto* label = w.findChild<QLabel*>(QString::fromLatin1(name));
-    return label ? label->text() : QStringLiteral("<no %1>").arg(QString::fromLatin1(name));
-}
-
 QPushButton* printButton(const QWidget& w) {
     return w.findChild<QPushButton*>(QStringLiteral("btnPrint"));
 }
@@ -59,7 +54,7 @@ struct RelaunchRecorder {
     bool startWorks = true;
     std::function<void()> onStart;
     RelaunchRecorder() {
-        relaunch::setHooksForTests(
+        till().setRestart(
             [this](const relaunch::Command& c) {
                 started.append(c);
                 if (onStart) {
@@ -69,13 +64,12 @@ struct RelaunchRecorder {
             },
             [this](int code) { quits.append(code); });
     }
-    ~RelaunchRecorder() { relaunch::setHooksForTests({}, {}); }
+    ~RelaunchRecorder() { till().setRestart({}, {}); }
 };
 
 void signedIn() {
-    userSession().setLoginInfo(LoginInfo{QStringLiteral("tk-1"), QString(), QStringLiteral("demo"),
-                                         QStringLiteral("张三"), QStringLiteral("岚舟演示商户")});
-    userSession().setCurrentShop(Shop{QStringLiteral("1"), QStringLiteral("岚舟演示商户"), QStringLiteral("西湖店")});
+    till().session().setLoginInfo(LoginInfo{"tk-1", QString(), "demo", "张三", "岚舟演示商户"});
+    till().session().setCurrentShop(Shop{"1", "岚舟演示商户", "西湖店"});
 }
 
 // A gateway that proposes kStart..kEnd and answers the totals with 12.50 yuan by Alipay.
@@ -101,7 +95,7 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        myTrade dialog;
+        myTrade dialog(till());
         // Nothing to print before the figures of the period are in.
         QVERIFY(!printButton(dialog)->isEnabled());
         QTRY_COMPARE(labelText(dialog, "lblzfbje"), QString("￥12.50元"));
@@ -139,7 +133,7 @@ private slots:
             }
             return StubGateway::Response{200, totalsReply("250"), 0};
         });
-        myTrade dialog;
+        myTrade dialog(till());
         QVERIFY(f.stub.waitForBodies(2));
         edit(dialog, "time2")->setDateTime(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 3600));
         QTRY_COMPARE(labelText(dialog, "lblzfbje"), QString("￥2.50元"));
@@ -183,7 +177,7 @@ private slots:
         });
         const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toSecsSinceEpoch();
         const qint64 opened = QDateTime::currentSecsSinceEpoch();
-        myTrade dialog;
+        myTrade dialog(till());
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QVERIFY(f.stub.roundTrip());  // a second query would have been started with the answers read by now
         const QList<QByteArray> queries = f.stub.bodiesOf("Account.Pay.listSumTicket");
@@ -221,7 +215,7 @@ private slots:
             }
             return StubGateway::Response{status, reply, 0};
         });
-        myTrade dialog;
+        myTrade dialog(till());
         QVERIFY(f.boxes.waitForBoxes(1));
         QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
         QCOMPARE(f.boxes.last().title, QString("错误提示"));
@@ -245,36 +239,35 @@ private slots:
                                                                    : "[]"),
                                          0};
         });
-        myTrade dialog;
-        QTRY_COMPARE(dialog.ticketLabels().size(), 2);
-        QCOMPARE(dialog.ticketLabels().at(0)->text(), QString("成人票(40元,2张)"));
-        QCOMPARE(dialog.ticketLabels().at(0)->y(), 0);
-        QCOMPARE(dialog.ticketLabels().at(1)->text(), QString("老人票(12.5元,1张)"));
-        QCOMPARE(dialog.ticketLabels().at(1)->y(), 20);
+        myTrade dialog(till());
+        QTRY_COMPARE(ticketLabels(dialog).size(), 2);
+        QCOMPARE(ticketLabels(dialog).at(0)->text(), QString("成人票(40元,2张)"));
+        QCOMPARE(ticketLabels(dialog).at(1)->text(), QString("老人票(12.5元,1张)"));
         // The last line is not cut off.
-        QVERIFY(dialog.ticketContentsHeight() >= dialog.ticketLabels().at(1)->geometry().bottom());
-        QCOMPARE(dialog.ticketText(), receipts::summaryTicketsHtml({{"成人票", "40", "2"}, {"老人票", "12.5", "1"}}));
-        QVERIFY(dialog.summaryHtml().contains(dialog.ticketText()));
+        QVERIFY(dialog.findChild<QWidget*>("scrollAreaWidgetContents")->height() >=
+                ticketLabels(dialog).at(1)->geometry().bottom());
+        QVERIFY(dialog.summaryHtml().contains(
+            receipts::summaryTicketsHtml({{"成人票", "40", "2"}, {"老人票", "12.5", "1"}})));
 
         edit(dialog, "time2")->setDateTime(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 60));
-        QTRY_VERIFY(dialog.ticketLabels().isEmpty());
-        QVERIFY(dialog.ticketText().isEmpty());
+        QTRY_VERIFY(ticketLabels(dialog).isEmpty());
+        QVERIFY(!dialog.summaryHtml().contains(QStringLiteral("成人票")));
     }
 
     void printingOffLogsThenWarns() {
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        dataConfig().setPrinterName(QString::fromUtf8(DataConfig::kNoPrinter));
+        till().settings().setPrinterName(QString::fromUtf8(DataConfig::kNoPrinter));
         ReceiptCatcher catcher;
         RelaunchRecorder relaunch;
-        myTrade dialog;
+        myTrade dialog(till());
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
         QCOMPARE(f.boxes.count(), 1);
         QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
         QCOMPARE(f.boxes.last().title, QString("提示信息"));
-        QCOMPARE(f.boxes.last().text, receipts::requestedPrintWarning(dataConfig().printerName()));
+        QCOMPARE(f.boxes.last().text, receipts::requestedPrintWarning(till().settings().printerName()));
         QTRY_COMPARE(f.stub.bodiesOf("Account.Print.logPrint").size(), 1);
         const QByteArray log = f.stub.bodiesOf("Account.Print.logPrint").first();
         QCOMPARE(formValue(log, "time1").toLongLong(), epoch(kStart));
@@ -287,7 +280,8 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        dataConfig().setPrinterName(QStringLiteral("CashierNoSuchQueue%1").arg(QCoreApplication::applicationPid()));
+        till().settings().setPrinterName(
+            QStringLiteral("CashierNoSuchQueue%1").arg(QCoreApplication::applicationPid()));
         RelaunchRecorder relaunch;
         // 重新打印 once, then 取消: the printer is still missing.
         QList<QMessageBox::StandardButton> answers{QMessageBox::Retry, QMessageBox::Cancel};
@@ -295,7 +289,7 @@ private slots:
             f.boxes.setAnswer(answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst());
             return watcher(r);
         });
-        myTrade dialog;
+        myTrade dialog(till());
         dialog.show();
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
@@ -304,7 +298,7 @@ private slots:
         QCOMPARE(f.boxes.count(), 2);
         for (const SeenBox& box : f.boxes.boxes()) {
             QCOMPARE(box.icon, QMessageBox::Warning);
-            QVERIFY2(box.text.contains(dataConfig().printerName()), qPrintable(box.text));
+            QVERIFY2(box.text.contains(till().settings().printerName()), qPrintable(box.text));
         }
         QVERIFY(dialog.isVisible());
         QVERIFY(relaunch.started.isEmpty());
@@ -314,11 +308,11 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        dataConfig().setPrinterName(QStringLiteral("CashierCapture"));
+        till().settings().setPrinterName(QStringLiteral("CashierCapture"));
         ReceiptCatcher catcher;
         RelaunchRecorder relaunch;
         f.boxes.setAnswer(QMessageBox::No);
-        myTrade dialog;
+        myTrade dialog(till());
         dialog.show();
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
@@ -354,14 +348,14 @@ private slots:
             }
             return StubGateway::Response{200, totalsReply("1250"), 0};
         });
-        dataConfig().setPrinterName(QStringLiteral("CashierCapture"));
+        till().settings().setPrinterName(QStringLiteral("CashierCapture"));
         ReceiptCatcher catcher;
         RelaunchRecorder relaunch;
         relaunch.startWorks = startWorks;
         int logsAtStart = -1;
         relaunch.onStart = [&] { logsAtStart = f.stub.bodiesOf("Account.Print.logPrint").size(); };
         f.boxes.setAnswer(QMessageBox::Yes);
-        myTrade dialog;
+        myTrade dialog(till());
         dialog.show();
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
@@ -387,7 +381,7 @@ private slots:
         GatewayFixture f;
         signedIn();
         standardGateway(f.stub);
-        QPointer<myTrade> dialog = myTrade::openNonBlocking();
+        QPointer<myTrade> dialog = myTrade::openNonBlocking(till());
         QCOMPARE(visibleTopLevels<myTrade>().size(), 1);
         QVERIFY(dialog->isModal());
         QCOMPARE(dialog->size(), QSize(283, 503));
@@ -410,11 +404,10 @@ private slots:
         QFETCH(QString, branch);
         QFETCH(QString, store);
         TempWorkDir dir;
-        userSession().setLoginInfo(
-            LoginInfo{QStringLiteral("tk-1"), QString(), QStringLiteral("demo"), QStringLiteral("张三"), QString()});
-        userSession().setCurrentShop(Shop{QString(), QStringLiteral("岚舟演示商户"), branch});
+        till().session().setLoginInfo(LoginInfo{"tk-1", QString(), "demo", "张三", QString()});
+        till().session().setCurrentShop(Shop{QString(), QStringLiteral("岚舟演示商户"), branch});
         QWidget host;
-        FormShangJiaXinXi page(&host, {});
+        FormShangJiaXinXi page(till().session(), &host, {});
         QCOMPARE(labelText(page, "sy_label"), QString("张三"));
         QCOMPARE(labelText(page, "sh_label"), QString("demo"));
         QCOMPARE(labelText(page, "gs_label"), QString());
@@ -426,7 +419,7 @@ private slots:
         TempWorkDir dir;
         QList<int> opened;
         QWidget host;
-        FormShangJiaXinXi page(&host, [&](SettingsPage p) { opened.append(settingsPageNumber(p)); });
+        FormShangJiaXinXi page(till().session(), &host, [&](SettingsPage p) { opened.append(settingsPageNumber(p)); });
         QTest::mouseClick(page.findChild<QPushButton*>("btnPwd"), Qt::LeftButton);
         QTest::mouseClick(page.findChild<QPushButton*>("btnRefundPwd"), Qt::LeftButton);
         QCOMPARE(opened, (QList<int>{3, 4}));

@@ -25,6 +25,13 @@ inline void closeResultWindows() {
     closeTopLevels<FormTradeInfo>();
 }
 
+// Why the receipt did not print, as the result window tells it (without the break hints in the printer's name);
+// empty while no such notice is shown.
+inline QString printFailureText(const FormTradeInfo& info) {
+    const auto* notice = info.findChild<QLabel*>(QStringLiteral("lblPrintFailed"));
+    return notice && notice->isVisibleTo(&info) ? notice->text().remove(QChar(0x200B)) : QString();
+}
+
 // Ends what a sale test left behind: result windows, and payment windows that outlived their page (one still
 // checking keeps asking the gateway and holds the charge lock). Run after each test function, so that no reply or
 // timer of one reaches the next. Returns how many payment windows were left.
@@ -58,9 +65,9 @@ inline FormCS* sellTwoAndOne(TicketForm& page) {
 struct ReceiptCatcher {
     QStringList html;
     ReceiptCatcher() {
-        receipts::setReceiptSinkForTests([this](const QString& h) { html.append(h); });
+        till().receipts().setSink([this](const QString& h) { html.append(h); });
     }
-    ~ReceiptCatcher() { receipts::setReceiptSinkForTests({}); }
+    ~ReceiptCatcher() { till().receipts().setSink({}); }
     ReceiptCatcher(const ReceiptCatcher&) = delete;
     ReceiptCatcher& operator=(const ReceiptCatcher&) = delete;
 };

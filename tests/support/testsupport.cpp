@@ -2,10 +2,6 @@
 
 #include "payments/journal.h"
 
-#include "app/comconfig.h"
-#include "app/dataconfig.h"
-#include "app/usersession.h"
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -29,20 +25,36 @@
 
 namespace testsupport {
 
-TempWorkDir::TempWorkDir() : m_oldCwd(QDir::currentPath()) {
+namespace {
+TempWorkDir* g_dir = nullptr;
+}  // namespace
+
+Till& till() {
+    Q_ASSERT(g_dir);
+    return g_dir->till();
+}
+
+void restartTill() {
+    Q_ASSERT(g_dir);
+    g_dir->restartTill();
+}
+
+TempWorkDir::TempWorkDir() : m_oldCwd(QDir::currentPath()), m_outer(g_dir) {
     QDir::setCurrent(m_dir.path());
-    resetDataConfigForTests();
-    comConfig() = ComConfig();
-    resetSessionForTests();
+    restartTill();
+    g_dir = this;
+}
+
+void TempWorkDir::restartTill() {
+    m_till.reset();
+    m_till = std::make_unique<Till>();
     // Money moves only through the payment journal: each case gets a fresh one in its folder.
-    journal::setInstance(journal::Journal::openFile(m_dir.filePath(QStringLiteral("payments.db"))).journal);
+    m_till->setJournal(journal::Journal::openFile(m_dir.filePath(QStringLiteral("payments.db"))).journal);
 }
 
 TempWorkDir::~TempWorkDir() {
-    journal::setInstance(nullptr);
-    resetDataConfigForTests();
-    comConfig() = ComConfig();
-    resetSessionForTests();
+    g_dir = m_outer;
+    m_till.reset();
     QDir::setCurrent(m_oldCwd);
 }
 
@@ -105,7 +117,7 @@ int PtyLine::unread() const {
 }
 
 IdleSerialLine::IdleSerialLine() {
-    dataConfig().setSerialDevice(QStringLiteral("COM%1").arg(comConfig().softPortNo), line.device());
+    till().settings().setSerialDevice(QStringLiteral("COM%1").arg(till().record().softPortNo), line.device());
 }
 #endif
 
@@ -229,9 +241,9 @@ bool StubGateway::roundTrip(int timeoutMs) const {
 }
 
 GatewayFixture::GatewayFixture() {
-    dataConfig().setGatewayUrl(stub.url());
+    till().settings().setGatewayUrl(stub.url());
     // The login window's version check would add its own request to every test; the tests of it turn it back on.
-    dataConfig().setCheckUpdata(1);
+    till().settings().setCheckUpdata(1);
 }
 
 namespace {

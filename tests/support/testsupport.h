@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/till.h"
 #include "widgets/messagebox.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QByteArray>
 #include <QList>
 #include <QMessageBox>
@@ -23,19 +25,28 @@ class Server;
 
 namespace testsupport {
 
-// Runs the test case in a fresh temporary working directory (data.ini and app.config live in the cwd) and
-// resets the process-wide settings, record and session. Restores the old cwd on destruction.
+// Runs the test case in a fresh temporary working directory (data.ini and app.config live in the cwd) with a till of
+// its own there, as a program started in that folder has it. Restores the old cwd on destruction.
 class TempWorkDir {
 public:
     TempWorkDir();
     ~TempWorkDir();
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
+    Till& till() { return *m_till; }
+    // A new till in the working directory, as the next start of the program makes it (reading files written by hand).
+    void restartTill();
 
 private:
     QTemporaryDir m_dir;
     QString m_oldCwd;
+    std::unique_ptr<Till> m_till;
+    TempWorkDir* m_outer = nullptr;
 };
+
+// The till of the test case in progress (the innermost TempWorkDir's), and its restart.
+Till& till();
+void restartTill();
 
 // Answers the client's message boxes through their test hook while it lives: records what each said and presses OK
 // (unless told otherwise) without showing anything.
@@ -191,6 +202,17 @@ private:
 QString formValue(const QByteArray& body, const QString& name);
 // The "action" field of a form body.
 QByteArray actionOf(const QByteArray& body);
+
+// What a window shows in its label `name`.
+inline QString labelText(const QWidget& window, const char* name) {
+    const auto* label = window.findChild<QLabel*>(QLatin1String(name));
+    return label ? label->text() : QString();
+}
+// The lines of a window's ticket list (its "scrollAreaWidgetContents"), in order.
+inline QList<QLabel*> ticketLabels(const QWidget& window) {
+    const auto* list = window.findChild<QWidget*>(QStringLiteral("scrollAreaWidgetContents"));
+    return list ? list->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly) : QList<QLabel*>();
+}
 
 // Closes and deletes the visible top-level windows of type T (result windows and the like a test leaves open).
 template <class T>

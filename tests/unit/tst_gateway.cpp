@@ -256,28 +256,26 @@ void TestGateway::readReply() {
 
 void TestGateway::callEndings() {
     // Through the call helper: a refused connection was never sent; a time-out may have been carried out.
-    testsupport::TempWorkDir dir;
     QTcpServer probe;
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close();
-    dataConfig().setGatewayUrl(QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
+    const QString refusing = QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port);
     QList<gateway::Reply> replies;
     QObject receiver;
-    gateway::post(&receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
+    gateway::post(refusing, &receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
     QTRY_COMPARE(replies.size(), 1);
     QCOMPARE(int(replies.last().kind), int(gateway::Reply::NotSent));
 
     testsupport::StubGateway slow;
     slow.setHandler([](const QByteArray&) { return testsupport::StubGateway::Response{200, "{}", 1000}; });
-    dataConfig().setGatewayUrl(slow.url());
     gateway::post(
-        &receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); }, 200);
+        slow.url(), &receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); }, 200);
     QTRY_COMPARE(replies.size(), 2);
     QCOMPARE(int(replies.last().kind), int(gateway::Reply::Unknown));
     // A receiver that is gone hears nothing.
     auto* gone = new QObject;
-    gateway::post(gone, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
+    gateway::post(slow.url(), gone, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
     delete gone;
     QVERIFY(slow.waitForAnswers());
     QVERIFY(slow.roundTrip());  // its answer has come back by now

@@ -502,14 +502,15 @@ void TestJournal::startupTellsTheCashier() {
     QVERIFY(garbage.open(QIODevice::WriteOnly));
     garbage.write("not a journal");
     garbage.close();
-    const QString moved = openAtStartup(dir.path());
-    QVERIFY(instance());
+    std::unique_ptr<Journal> opened;
+    const QString moved = openAtStartup(dir.path(), &opened);
+    QVERIFY(opened);
     QVERIFY2(moved.contains("payments.db.broken-"), qPrintable(moved));
-    QCOMPARE(openAtStartup(dir.path()), QString());
-    QVERIFY(instance());
+    QCOMPARE(openAtStartup(dir.path(), &opened), QString());
+    QVERIFY(opened);
 
-    QVERIFY(!openAtStartup(dir.filePath("payments.db")).isEmpty());  // a file where the folder should be
-    QVERIFY(!instance());
+    QVERIFY(!openAtStartup(dir.filePath("payments.db"), &opened).isEmpty());  // a file where the folder should be
+    QVERIFY(!opened);
 }
 
 void TestJournal::refundLookup_data() {

@@ -1,5 +1,6 @@
 // The password pages' rules row by row: the login password change, the refund password's change and its set/reset
 // by security question, and how a change reply is told.
+#include "app/shown.h"
 #include "gateway/replies.h"
 #include "settings/passwordrules.h"
 
@@ -157,7 +158,7 @@ void TestPasswordRules::refundChangeReply_data() {
     QTest::newRow("nothing said") << QByteArray("{}") << false << "操作失败";
     QTest::newRow("markup shown as sent, long text cut")
         << QByteArray(R"({"respType":"<b>)") + QByteArray(400, 'x') + QByteArray(R"(</b>"})") << false
-        << QString("<b>" + QString(replies::kShownChars - 3, 'x') + QChar(0x2026));
+        << QString("<b>" + QString(display::kShownChars - 3, 'x') + QChar(0x2026));
 }
 
 void TestPasswordRules::refundChangeReply() {

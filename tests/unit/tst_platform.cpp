@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QtTest>
 
+using testsupport::till;
+
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
@@ -38,9 +40,9 @@ void TestPlatform::autostartFollowsCheck() {
     // A stale entry from another folder must be rewritten on every start.
     platform::writeAutostart("/old/place/cashier");
     if (!check.isNull()) {
-        dataConfig().setCheck(check);
+        till().settings().setCheck(check);
     }
-    syncAutostart();
+    syncAutostart(till().settings());
     QCOMPARE(platform::autostartPath(),
              on ? QDir::toNativeSeparators(QCoreApplication::applicationFilePath()) : QString());
 }

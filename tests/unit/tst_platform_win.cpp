@@ -72,9 +72,9 @@ void TestPlatformWin::autostartValueFollowsCheck() {
     // A value left by a copy in another folder is rewritten on every start.
     platform::writeAutostart(QStringLiteral("C:\\old place\\cashier.exe"));
     if (!check.isNull()) {
-        dataConfig().setCheck(check);
+        dir.till().settings().setCheck(check);
     }
-    syncAutostart();
+    syncAutostart(dir.till().settings());
     bool present = false;
     const QString value = runValue(&present);
     // Off is an empty value, never a deleted one.

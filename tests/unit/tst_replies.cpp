@@ -1,5 +1,6 @@
 // Every action's reader, row by row: the gateway's usual reply, a refusal, a body that is no JSON, an envelope
 // without the field the action needs, values of the wrong JSON type, and what an oversize body becomes.
+#include "app/shown.h"
 #include "gateway/httpfun.h"
 #include "gateway/replies.h"
 
@@ -423,10 +424,10 @@ void TestReplies::amounts() {
 
 void TestReplies::shownCutsLongTexts() {
     const QString big(400 * 1024, QChar(0x6D88));
-    const QString cut = shown(big);
-    QCOMPARE(cut.size(), kShownChars + 1);
+    const QString cut = display::shown(big);
+    QCOMPARE(cut.size(), display::kShownChars + 1);
     QCOMPARE(cut.back(), QChar(0x2026));
-    QCOMPARE(shown(QStringLiteral("<b>短</b>")), QStringLiteral("<b>短</b>"));
+    QCOMPARE(display::shown(QStringLiteral("<b>短</b>")), QStringLiteral("<b>短</b>"));
 }
 
 QTEST_GUILESS_MAIN(TestReplies)

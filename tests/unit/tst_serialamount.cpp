@@ -1,5 +1,5 @@
 // The serial bridge's rules: chunks joined into lines, the amount taken from each line that carries one.
-#include "shell/serialamount.h"
+#include "core/serialamount.h"
 
 #include "testsupport.h"
 

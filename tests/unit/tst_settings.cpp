@@ -10,6 +10,8 @@
 #include <QtEndian>
 #include <QtTest>
 
+using namespace testsupport;
+
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
@@ -21,7 +23,6 @@ private slots:
     void recordFullItemNameReadsAsSaved();
     void recordSaveFailsOnUnwritableDir();
     void chineseShopNameIsGb2312();
-    void savedLoginTwice();
     void passwordDigest();
     void oldClearPasswordStillVerifies();
     void defaultsOfOurKeys();
@@ -52,9 +53,9 @@ void TestSettings::recordDefaults() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
     }
-    comConfig().baudRate = 1;  // must be replaced by the defaults
-    loadComConfig();
-    const ComConfig& c = comConfig();
+    till().record().baudRate = 1;  // must be replaced by the defaults
+    till().loadRecord();
+    const ComConfig& c = till().record();
     QCOMPARE(c.baudRate, 9600);
     QCOMPARE(c.softPortNo, 9);
     QCOMPARE(c.showPortNo, 2);
@@ -72,7 +73,7 @@ void TestSettings::recordRoundTrip() {
     testsupport::TempWorkDir dir;
     const QString name50 = QString(QStringLiteral("手牌房间号ABCDE")).repeated(5);
     QCOMPARE(name50.size(), 50);
-    ComConfig& c = comConfig();
+    ComConfig& c = till().record();
     c.baudRate = 19200;
     c.softPortNo = 3;
     c.showPortNo = 7;
@@ -81,10 +82,10 @@ void TestSettings::recordRoundTrip() {
     c.refundEnabled = 1;
     c.refundCardEnabled = 1;
     c.setItemName(name50);
-    QVERIFY(saveComConfig());
+    QVERIFY(till().saveRecord());
     QCOMPARE(QFileInfo(dir.file("app.config")).size(), qint64(124));
     c = ComConfig();
-    loadComConfig();
+    till().loadRecord();
     QCOMPARE(c.baudRate, 19200);
     QCOMPARE(c.softPortNo, 3);
     QCOMPARE(c.showPortNo, 7);
@@ -145,50 +146,35 @@ void TestSettings::recordSaveFailsOnUnwritableDir() {
     testsupport::TempWorkDir dir;
     // A directory where the file should be: neither the write nor the rename can succeed.
     QVERIFY(QDir(dir.path()).mkdir("app.config"));
-    QVERIFY(!saveComConfig());
-    QVERIFY(!saveComConfig(dir.file("no/such/dir/app.config")));
+    QVERIFY(!till().saveRecord());
+    QVERIFY(!saveComConfig(ComConfig(), dir.file("no/such/dir/app.config")));
 }
 
 void TestSettings::chineseShopNameIsGb2312() {
     testsupport::TempWorkDir dir;
     const QString name = QStringLiteral("岚舟门店  南山分店");
-    dataConfig().setShopName(name);
+    till().settings().setShopName(name);
     QFile f(dir.file("data.ini"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray raw = f.readAll();
     QVERIFY2(raw.contains(QTextCodec::codecForName("GB2312")->fromUnicode(name)), raw.constData());
     QVERIFY(!raw.contains(name.toUtf8()));
-    resetDataConfigForTests();
-    QCOMPARE(dataConfig().shopName(), name);
-}
-
-void TestSettings::savedLoginTwice() {
-    testsupport::TempWorkDir dir;
-    dataConfig().saveLogin("cashier1", "secret1", false);
-    const QStringList first = dataConfig().savedLogin();
-    const QStringList second = dataConfig().savedLogin();
-    QCOMPARE(first.size(), 3);
-    QCOMPARE(first, second);
-    QCOMPARE(first.at(0), QString("cashier1"));
-    QCOMPARE(first.at(2), QString("false"));
-    dataConfig().saveLogin("cashier2", "secret2", true);
-    const QStringList third = dataConfig().savedLogin();
-    QCOMPARE(third.at(0), QString("cashier2"));
-    QCOMPARE(third.at(2), QString("true"));
+    restartTill();
+    QCOMPARE(till().settings().shopName(), name);
 }
 
 void TestSettings::passwordDigest() {
     testsupport::TempWorkDir dir;
-    dataConfig().saveLogin("demo", "demo123", false);
-    const QString stored = dataConfig().savedLogin().at(1);
+    till().settings().saveLogin("demo", "demo123", false);
+    const QString stored = till().settings().savedLogin().at(1);
     QVERIFY(isPasswordDigest(stored));
     QVERIFY(!stored.contains("demo123"));
     QFile f(dir.file("data.ini"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(!f.readAll().contains("demo123"));
-    QVERIFY(dataConfig().verifyLoginPassword("demo123"));
-    QVERIFY(!dataConfig().verifyLoginPassword("demo124"));
-    QVERIFY(!dataConfig().verifyLoginPassword(""));
+    QVERIFY(till().settings().verifyLoginPassword("demo123"));
+    QVERIFY(!till().settings().verifyLoginPassword("demo124"));
+    QVERIFY(!till().settings().verifyLoginPassword(""));
     // Salted: the same password twice gives two different digests.
     QVERIFY(hashLoginPassword("demo123") != hashLoginPassword("demo123"));
 }
@@ -200,34 +186,35 @@ void TestSettings::oldClearPasswordStillVerifies() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[data_config]\nuser=demo\npwd=demo123\nremPwdstatus=false\n");
     }
-    QVERIFY(dataConfig().verifyLoginPassword("demo123"));
-    QVERIFY(!dataConfig().verifyLoginPassword("demo12"));
-    dataConfig().saveLogin("demo", "demo123", false);
-    QVERIFY(isPasswordDigest(dataConfig().savedLogin().at(1)));
+    restartTill();
+    QVERIFY(till().settings().verifyLoginPassword("demo123"));
+    QVERIFY(!till().settings().verifyLoginPassword("demo12"));
+    till().settings().saveLogin("demo", "demo123", false);
+    QVERIFY(isPasswordDigest(till().settings().savedLogin().at(1)));
 }
 
 void TestSettings::defaultsOfOurKeys() {
     testsupport::TempWorkDir dir;
-    QCOMPARE(dataConfig().gatewayUrl(), QString("http://127.0.0.1:8765/api.php/Gateway/index"));
-    QCOMPARE(dataConfig().check(), 0);
-    QCOMPARE(dataConfig().checkUpdata(), 0);
-    QVERIFY(!dataConfig().servicePhone().isEmpty());
-    dataConfig().setGatewayUrl("http://10.1.1.1/api.php/Gateway/index");
-    dataConfig().setServicePhone("");
-    resetDataConfigForTests();
-    QCOMPARE(dataConfig().gatewayUrl(), QString("http://10.1.1.1/api.php/Gateway/index"));
+    QCOMPARE(till().settings().gatewayUrl(), QString("http://127.0.0.1:8765/api.php/Gateway/index"));
+    QCOMPARE(till().settings().check(), 0);
+    QCOMPARE(till().settings().checkUpdata(), 0);
+    QVERIFY(!till().settings().servicePhone().isEmpty());
+    till().settings().setGatewayUrl("http://10.1.1.1/api.php/Gateway/index");
+    till().settings().setServicePhone("");
+    restartTill();
+    QCOMPARE(till().settings().gatewayUrl(), QString("http://10.1.1.1/api.php/Gateway/index"));
     // An explicitly empty phone stays empty rather than falling back.
-    QCOMPARE(dataConfig().servicePhone(), QString());
+    QCOMPARE(till().settings().servicePhone(), QString());
 #ifdef Q_OS_WIN
-    QCOMPARE(dataConfig().serialDevice("COM9"), QString("COM9"));
+    QCOMPARE(till().settings().serialDevice("COM9"), QString("COM9"));
 #else
-    QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/ttyS8"));
+    QCOMPARE(till().settings().serialDevice("COM9"), QString("/dev/ttyS8"));
 #endif
-    dataConfig().setSerialDevice("COM9", "/dev/pts/7");
-    QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/7"));
+    till().settings().setSerialDevice("COM9", "/dev/pts/7");
+    QCOMPARE(till().settings().serialDevice("COM9"), QString("/dev/pts/7"));
     // A device put into data.ini by hand while the client runs is what the next port opening uses.
     {
-        QFile byHand(dataConfig().fileName());
+        QFile byHand(till().settings().fileName());
         QVERIFY(byHand.open(QIODevice::ReadOnly));
         const QByteArray text = byHand.readAll().replace("/dev/pts/7", "/dev/pts/12");
         byHand.close();
@@ -237,7 +224,7 @@ void TestSettings::defaultsOfOurKeys() {
         // Saved later than the copy the accessor has read, without waiting for the clock to move on.
         QVERIFY(byHand.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
     }
-    QCOMPARE(dataConfig().serialDevice("COM9"), QString("/dev/pts/12"));
+    QCOMPARE(till().settings().serialDevice("COM9"), QString("/dev/pts/12"));
 }
 
 void TestSettings::settingsFilesArePrivate_data() {
@@ -270,17 +257,18 @@ void TestSettings::settingsFilesArePrivate() {
         f.write(file == "data.ini" ? QByteArray("[data_config]\nuser=demo\n") : QByteArray(ComConfig::kSize, '\0'));
         f.close();
         QVERIFY(QFile::setPermissions(path, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        restartTill();
     }
     // Opened (at start-up), then written by a settings page.
     if (file == "data.ini") {
-        (void)dataConfig().shopName();
+        (void)till().settings().shopName();
         QCOMPARE(mode(), existing ? ownerOnly : QFileDevice::Permissions());
-        dataConfig().setShopName(QStringLiteral("西湖店"));
+        till().settings().setShopName(QStringLiteral("西湖店"));
     } else {
-        loadComConfig();
+        till().loadRecord();
         QCOMPARE(mode(), ownerOnly);
-        comConfig().baudRate = 19200;
-        QVERIFY(saveComConfig());
+        till().record().baudRate = 19200;
+        QVERIFY(till().saveRecord());
     }
     QCOMPARE(mode(), ownerOnly);
 }
@@ -307,9 +295,9 @@ void TestSettings::vendorUrlOnlyWeb() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[data_config]\nvendorUrl=" + stored.toUtf8() + "\n");
     file.close();
-    resetDataConfigForTests();
+    restartTill();
     QCOMPARE(isWebAddress(stored), opened);
-    QCOMPARE(dataConfig().vendorUrl(), opened ? stored : QString::fromLatin1(DataConfig::kDefaultVendorUrl));
+    QCOMPARE(till().settings().vendorUrl(), opened ? stored : QString::fromLatin1(DataConfig::kDefaultVendorUrl));
 }
 
 void TestSettings::money_data() {

@@ -226,6 +226,12 @@ private slots:
         QCOMPARE(shopLabel(Shop()), QString());
     }
 
+    // The check of this till's record covers the whole of the period's last second, as the gateway's totals do.
+    void periodEndsAtTheEndOfItsSecond() {
+        const QDateTime second(QDate(2026, 12, 8), QTime(18, 30, 5));
+        QCOMPARE(periodEnd(second.addMSecs(400)), second.addMSecs(999));
+    }
+
     // Steps: "settle" (print-time answer in), "change" (an edit changed), "start" (a totals query goes out),
     // "ok N" / "fail N" (the answer to the N-th query). Expected after all steps: queries sent on changes,
     // which answers were applied, and whether printing is possible.

@@ -1,14 +1,11 @@
-#include "app/comconfig.h"
-#include "app/dataconfig.h"
 #include "app/oplog.h"
 #include "app/startup.h"
-#include "payments/journal.h"
+#include "core/till.h"
 #include "platform/platform.h"
 #include "shell/startup_windows.h"
 #include "widgets/windowstyle.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
 int main(int argc, char* argv[]) {
     // The windows are laid out in fixed pixels: on a screen scaled 200% Qt scales them (and picks the images' @2x
@@ -24,29 +21,31 @@ int main(int argc, char* argv[]) {
     // The settings, journal and log live in the working directory: a start from where they must not be kept (the
     // Windows Run key starts programs in the system folder) moves to the cashier's own folder first.
     platform::settleWorkingDirectory();
+    // The till: the session, the settings files beside each other in the working directory, the journal, the serial
+    // bridge and the services every window asks the gateway through. It outlives every window.
+    Till till;
     // The operations log beside data.ini, first, so that it holds the whole run.
-    const QString dataFolder = QFileInfo(dataConfig().fileName()).absolutePath();
-    oplog::startForClient(logFolder(), dataFolder, QCoreApplication::arguments());
+    oplog::startForClient(till.settings().logFolder(), till.folder(), QCoreApplication::arguments());
     loadQtChinese();
     windowstyle::applyApplicationStyle();
 
     // 2. Autostart entry in line with the stored choice.
-    syncAutostart();
+    syncAutostart(till.settings());
 
     // The payment journal beside data.ini, before any window can move money.
-    const QString journalNotice = journal::openAtStartup(dataFolder);
+    const QString journalNotice = till.openJournal();
 
     // 3. The login window (it may start the version check).
-    showLoginWindow();
+    showLoginWindow(till);
     if (!journalNotice.isEmpty()) {
         tellCashierAtStart(journalNotice);
     }
 
     // 4. The configuration record.
-    loadComConfig();
+    till.loadRecord();
 
     // 5. The settings hub exists from here on, hidden until asked for.
-    createSettingsHub();
+    createSettingsHub(till);
 
     // 6. The event loop.
     const int exitCode = app.exec();

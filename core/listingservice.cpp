@@ -1,0 +1,29 @@
+#include "core/listingservice.h"
+
+#include "core/till.h"
+#include "gateway/gatewaycall.h"
+#include "gateway/requests.h"
+
+QObject* ListingService::page(QObject* receiver, const Filter& filter, int page, int timeoutMs,
+                              Finished<replies::Read<replies::ListingPage>> done) {
+    const gateway::ListingFetch::Query q = range(filter);
+    return gateway::post(
+        q.url, receiver, requests::listPay(q.token, page, q.tradeNo, q.startDate, q.endDate, q.shopId, q.cardNo),
+        [done](const gateway::Reply& r) { done(replies::listing(r)); }, timeoutMs);
+}
+
+gateway::ListingFetch::Query ListingService::range(const Filter& filter) {
+    gateway::ListingFetch::Query q;
+    q.url = m_till.gatewayUrl();
+    q.token = m_till.session().token();
+    q.tradeNo = filter.tradeNo;
+    q.startDate = filter.startDate;
+    q.endDate = filter.endDate;
+    q.shopId = m_till.session().shopId();
+    q.cardNo = filter.cardNo;
+    return q;
+}
+
+gateway::ListingFetch* ListingService::reader(QObject* parent) {
+    return new gateway::ListingFetch(parent);
+}

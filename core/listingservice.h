@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/services.h"
+#include "gateway/listingfetch.h"
+
+// The store's transactions ("Account.Pay.listPay"): one page for the query page, every page of a range for the
+// export. Always the session's store, with the session's token.
+class ListingService {
+public:
+    // What the query page filters on, as it sends it.
+    struct Filter {
+        QString tradeNo;
+        QString startDate;  // "yyyy-M-d hh:mm:ss"
+        QString endDate;
+        QString cardNo;
+    };
+
+    // A page's wait for its answer, as every request's.
+    static constexpr int kTimeoutMs = HttpFun::kDefaultTimeoutMs;
+
+    explicit ListingService(Till& till) : m_till(till) {}
+
+    // Page `page` of the range. Returns the request: disconnect `receiver` from it to drop its answer.
+    QObject* page(QObject* receiver, const Filter& filter, int page, int timeoutMs,
+                  Finished<replies::Read<replies::ListingPage>> done);
+    // The range as a reader of every page asks for it.
+    gateway::ListingFetch::Query range(const Filter& filter);
+    // A reader of every page of a range, owned by `parent`.
+    gateway::ListingFetch* reader(QObject* parent);
+
+private:
+    Till& m_till;
+};

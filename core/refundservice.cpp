@@ -1,0 +1,40 @@
+#include "core/refundservice.h"
+
+#include "core/till.h"
+#include "gateway/gatewaycall.h"
+#include "gateway/requests.h"
+#include "payments/journal.h"
+
+#include <algorithm>
+
+void RefundService::items(QObject* receiver, const QString& orderNo, Finished<replies::Read<replies::Items>> done) {
+    gateway::post(m_till.gatewayUrl(), receiver, requests::cards(m_till.session().token(), orderNo),
+                  [done](const gateway::Reply& r) { done(replies::items(r)); });
+}
+
+RefundGuard* RefundService::guard(const QString& orderNo, QObject* parent) {
+    return new RefundGuard(m_till.paymentContext(), orderNo, parent);
+}
+
+QString RefundService::openRefundsNotice() {
+    journal::Journal* j = m_till.journal();
+    if (!j) {
+        return QString();
+    }
+    QString error;
+    QList<journal::Attempt> open = j->open(QString(), &error);
+    if (!error.isEmpty()) {
+        return QString();  // a refund itself says why nothing can be sent
+    }
+    open.erase(std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
+               open.end());
+    const QMap<int, Shop> shops = m_till.session().shopsByIndex();
+    return journal::openRefundsNotice(open, m_till.session().shopId(), [&shops](const QString& id) {
+        for (const Shop& shop : shops) {
+            if (shop.shopid == id) {
+                return shopDisplayText(shop).trimmed();
+            }
+        }
+        return QString();
+    });
+}

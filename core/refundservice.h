@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/services.h"
+#include "payments/refundguard.h"
+
+// Refunds: the items of an order, and the guard that takes one refund of one order through its whole life.
+class RefundService {
+public:
+    explicit RefundService(Till& till) : m_till(till) {}
+
+    // "Account.Pay.cards": the items of order `orderNo`.
+    void items(QObject* receiver, const QString& orderNo, Finished<replies::Read<replies::Items>> done);
+    // A refund of order `orderNo`, owned by `parent`: written to the journal before it is sent, looked up when its
+    // answer is unclear.
+    RefundGuard* guard(const QString& orderNo, QObject* parent);
+    // Refunds an earlier run left without an answer, as the cashier is told of them at sign-in (those another running
+    // copy is sending are its own); empty when there are none.
+    QString openRefundsNotice();
+
+private:
+    Till& m_till;
+};

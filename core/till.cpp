@@ -1,0 +1,62 @@
+#include "core/till.h"
+
+#include "core/chargeservice.h"
+#include "core/listingservice.h"
+#include "core/posbridge.h"
+#include "core/receiptservice.h"
+#include "core/refundservice.h"
+#include "core/services.h"
+#include "gateway/gatewayurl.h"
+#include "payments/journal.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+Till::Till()
+    : m_signIn(std::make_unique<SignInService>(*this)),
+      m_stores(std::make_unique<StoreService>(*this)),
+      m_listing(std::make_unique<ListingService>(*this)),
+      m_totals(std::make_unique<TotalsService>(*this)),
+      m_passwords(std::make_unique<PasswordService>(*this)),
+      m_refunds(std::make_unique<RefundService>(*this)),
+      m_charges(std::make_unique<ChargeService>(*this)),
+      m_receipts(std::make_unique<ReceiptService>(*this)),
+      m_pos(std::make_unique<PosBridge>(*this)) {}
+
+Till::~Till() = default;
+
+QString Till::folder() const {
+    return QFileInfo(m_settings.fileName()).absolutePath();
+}
+
+void Till::loadRecord() {
+    m_record = loadComConfig(QDir(folder()).filePath(QStringLiteral("app.config")));
+}
+
+bool Till::saveRecord() {
+    return saveComConfig(m_record, QDir(folder()).filePath(QStringLiteral("app.config")));
+}
+
+bool Till::saveRecord(const ComConfig& candidate) {
+    if (!saveComConfig(candidate, QDir(folder()).filePath(QStringLiteral("app.config")))) {
+        return false;
+    }
+    m_record = candidate;
+    return true;
+}
+
+QString Till::openJournal() {
+    return journal::openAtStartup(folder(), &m_journal);
+}
+
+void Till::setJournal(std::unique_ptr<journal::Journal> journal) {
+    m_journal = std::move(journal);
+}
+
+QString Till::gatewayUrl() {
+    return GatewayUrl(m_settings);
+}
+
+PaymentContext Till::paymentContext() {
+    return PaymentContext{m_journal.get(), &m_session, &m_settings};
+}
