@@ -73,7 +73,7 @@ bool isRefundedStatus(const QString& finalinfo);
 RefundButton refundButtonKind(const QString& finalinfo, const QString& payChannel);
 QString refundButtonText(RefundButton kind);
 
-// What the page shows in an error box for a listing it cannot show (the rows and ordersByRow stay as they were).
+// What the page shows in an error box for a listing it cannot show (the rows and their orders stay as they were).
 QString listingFailure(const replies::Status& status);
 
 // Paging. `current` is the page last asked for; `totalText` is what the page-count label shows ("" before any reply).
