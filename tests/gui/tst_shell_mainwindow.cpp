@@ -204,18 +204,14 @@ private slots:
         w.show();
         int typeSeen = 0;
         bool modal = false;
-        QString highlight;
         whileModal([&] {
             typeSeen = hubPageShown(hub);
             modal = hub.isVisible() && QApplication::activeModalWidget() == &hub;
-            highlight = hubButton(hub, 2)->styleSheet();
             hub.findChild<QPushButton*>(QStringLiteral("close_btn"))->click();
         });
         w.findChild<QPushButton*>(QStringLiteral("set_btn"))->click();
         QCOMPARE(typeSeen, 2);
         QVERIFY(modal);
-        // Drawn as the chosen button: the light image with black text.
-        QVERIFY2(highlight.contains("btn_nom.jpg") && highlight.contains("color:black"), qPrintable(highlight));
         QVERIFY(!hub.isVisible());
     }
 
