@@ -12,8 +12,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-Till::Till()
-    : m_signIn(std::make_unique<SignInService>(*this)),
+Till::Till(const QString& folder)
+    : m_settings(QDir(folder).filePath(QStringLiteral("data.ini"))),
+      m_signIn(std::make_unique<SignInService>(*this)),
       m_stores(std::make_unique<StoreService>(*this)),
       m_listing(std::make_unique<ListingService>(*this)),
       m_totals(std::make_unique<TotalsService>(*this)),

@@ -5,14 +5,6 @@
 #include "ui_SettingMain.h"
 #include "widgets/windowstyle.h"
 
-namespace {
-SettingMain* g_hub = nullptr;
-}
-
-SettingMain* settingHub() {
-    return g_hub;
-}
-
 SettingMain::SettingMain(Till& till, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()), m_till(till) {
     ui->setupUi(this);
@@ -20,16 +12,9 @@ SettingMain::SettingMain(Till& till, QWidget* parent)
     setWindowTitle(QStringLiteral("柚屿智付"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     DragHelper::install(this);
-    if (!g_hub) {
-        g_hub = this;
-    }
 }
 
-SettingMain::~SettingMain() {
-    if (g_hub == this) {
-        g_hub = nullptr;
-    }
-}
+SettingMain::~SettingMain() = default;
 
 void SettingMain::open(SettingsPage page) {
     showPage(page);

@@ -5,7 +5,6 @@
 #include "collect/selectshopdialog.h"
 #include "core/till.h"
 #include "floatwidget.h"
-#include "mainwindow.h"
 #include "platform/platform.h"
 #include "productinfo.h"
 #include "traymenu.h"
@@ -196,7 +195,7 @@ void LoginWidget::slot_requestFinished(const replies::Read<replies::Login>& logi
     }
 
     m_shopDialog = std::make_unique<SelectShopDialog>(m_till);
-    connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, [this] { showMainWindow(m_till); });
+    connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, &LoginWidget::shopConfirmed);
     connect(m_shopDialog.get(), &SelectShopDialog::backToLogin, this, &LoginWidget::returnFromShopDialog);
     m_shopDialog->show();
 }

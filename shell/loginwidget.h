@@ -44,6 +44,10 @@ public slots:
     // The store dialog gave up (no store to be had): this window takes over again, signed out.
     void returnFromShopDialog();
 
+signals:
+    // A store was confirmed after sign-in: the session's main window comes up (the shell shows it).
+    void shopConfirmed();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -78,15 +78,16 @@ Order order() {
 
 struct Dialog {
     // Opens the test's hub, when it has one, as the shell's opener does.
-    RefundSureDialog dialog{till(), nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝"), [](SettingsPage page) {
-                                if (SettingMain* hub = settingHub()) {
-                                    hub->open(page);
-                                }
-                            }};
-    Dialog() {
+    explicit Dialog(SettingMain* hub = nullptr)
+        : dialog{till(), nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝"), [hub](SettingsPage page) {
+                     if (hub) {
+                         hub->open(page);
+                     }
+                 }} {
         dialog.orderRow = order();
         dialog.show();
     }
+    RefundSureDialog dialog;
     QLineEdit* edit(const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
     QPushButton* button(const char* name) { return dialog.findChild<QPushButton*>(QLatin1String(name)); }
     QCheckBox* all() { return dialog.findChild<QCheckBox*>(QStringLiteral("cbkAll")); }
@@ -343,7 +344,7 @@ void TestRefundDialog::wrongPasswordOpensChangePageFirst() {
     switches(true, false);
     answer(f.stub, {}, R"({"code":5,"msg":"退款密码错误","content":{"code":0}})");
     SettingMain hub(till());
-    Dialog d;
+    Dialog d(&hub);
     d.type(QStringLiteral("1"), QStringLiteral("123456"));
     bool hubSeen = false;
     bool submitWhileHubOpen = true;

@@ -2,7 +2,6 @@
 #include "collect/selectshopdialog.h"
 #include "shell/floatwidget.h"
 #include "shell/loginwidget.h"
-#include "shell/mainwindow.h"
 #include "app/usersession.h"
 #include "testsupport.h"
 
@@ -75,10 +74,7 @@ class TestShellLogin : public QObject {
 
 private slots:
     void init() { m_fixture = std::make_unique<GatewayFixture>(); }
-    void cleanup() {
-        delete mainWindow();
-        m_fixture.reset();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void validatorRefusesOtherThanLettersAndDigits_data() {
         QTest::addColumn<QString>("field");
@@ -316,7 +312,7 @@ private slots:
             QTRY_VERIFY(!w.trayIcon());
             QTRY_VERIFY(!w.floatWidget());
         }
-        QSettings ini(QStringLiteral("data.ini"), QSettings::IniFormat);
+        QSettings ini(m_fixture->dir.file(QStringLiteral("data.ini")), QSettings::IniFormat);
         ini.beginGroup(QStringLiteral("data_config"));
         QCOMPARE(ini.value(QStringLiteral("user")).toString(), QStringLiteral("demo"));
         const QString stored = ini.value(QStringLiteral("pwd")).toString();
@@ -350,7 +346,7 @@ private slots:
         QFETCH(QString, remember);
         QFETCH(QString, shown);
         {
-            QSettings ini(QStringLiteral("data.ini"), QSettings::IniFormat);
+            QSettings ini(m_fixture->dir.file(QStringLiteral("data.ini")), QSettings::IniFormat);
             ini.setValue(QStringLiteral("data_config/user"), QStringLiteral("cashier1"));
             ini.setValue(QStringLiteral("data_config/pwd"), QStringLiteral("oldclear"));
             if (!remember.isEmpty()) {
