@@ -421,7 +421,10 @@ private slots:
         QFETCH(bool, installerRuns);
         QFETCH(bool, installerThere);
         // A stand-in installer next to the program that leaves a mark in the working folder when it runs; one in the
-        // working folder is never started.
+        // working folder is never started. The working folder is the test's own.
+        const QString oldCwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_fixture->dir.path()));
+        const auto restoreCwd = qScopeGuard([oldCwd] { QDir::setCurrent(oldCwd); });
         const QString installDir = QCoreApplication::applicationDirPath() + QStringLiteral("/install");
         const auto removeInstaller = qScopeGuard([installDir] { QDir(installDir).removeRecursively(); });
         for (const QString& dir : {installDir, QStringLiteral("install")}) {
