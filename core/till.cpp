@@ -5,7 +5,10 @@
 #include "core/posbridge.h"
 #include "core/receiptservice.h"
 #include "core/refundservice.h"
-#include "core/services.h"
+#include "core/passwordservice.h"
+#include "core/signinservice.h"
+#include "core/storeservice.h"
+#include "core/totalsservice.h"
 #include "gateway/gatewayurl.h"
 #include "payments/journal.h"
 

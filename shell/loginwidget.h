@@ -1,7 +1,7 @@
 #pragma once
 
 #include "floatwidget.h"
-#include "core/services.h"
+#include "core/signinservice.h"
 
 #include <QByteArray>
 #include <QPointer>

@@ -8,6 +8,7 @@
 #include "collect/ticketform.h"
 #include "core/posbridge.h"
 #include "core/refundservice.h"
+#include "core/signinservice.h"
 #include "core/till.h"
 #include "floatwidget.h"
 #include "platform/platform.h"

@@ -103,7 +103,7 @@ private slots:
             menu.actionByText(QStringLiteral("打开日志文件夹"))->trigger();
         } else {
             QWidget host;
-            SetDataDialog page(till(), &host);
+            SetDataDialog page(till().session(), till().settings(), &host);
             QPushButton* button = page.findChild<QPushButton*>(QStringLiteral("pushButton_logs"));
             QVERIFY(button);
             QTest::mouseClick(button, Qt::LeftButton);
@@ -119,7 +119,7 @@ private slots:
 
     void floatingIconMenuOpensHubAndQuitsOwner() {
         SettingMain hub(till());
-        MainWindow w(till());
+        MainWindow w(till(), [&hub](SettingsPage page) { hub.open(page); });
         w.show();
         FloatWidget* icon = w.floatWidget();
         icon->show();
