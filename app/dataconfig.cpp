@@ -151,6 +151,10 @@ void DataConfig::setServicePhone(const QString& phone) {
     write("servicePhone", phone);
 }
 
+QString DataConfig::gatewayTimeZone() {
+    return read("gatewayTimeZone").toString().trimmed();
+}
+
 QString DataConfig::vendorUrl() {
     const QString url = read("vendorUrl").toString().trimmed();
     if (url.isEmpty()) {

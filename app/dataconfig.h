@@ -37,6 +37,9 @@ public:
     void setServicePhone(const QString& phone);
     // An http or https address only: anything else stored there gives the default. Set by hand in the file.
     QString vendorUrl();
+    // The gateway's time zone ("gatewayTimeZone"): an IANA name or a UTC offset ("UTC+08:00"); empty means the
+    // gateway's own, China Standard Time. Set by hand in the file.
+    QString gatewayTimeZone();
 
     // Group "serial_devices": "COMn" -> device path; the operating system's default when not configured.
     QString serialDevice(const QString& comName);

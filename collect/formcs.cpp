@@ -2,6 +2,7 @@
 
 #include "app/shown.h"
 #include "core/till.h"
+#include "core/tilltime.h"
 #include "app/money.h"
 #include "collect/collectlogic.h"
 #include "collect/formtradeinfo.h"
@@ -13,6 +14,12 @@
 #include "widgets/windowstyle.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QKeyEvent>
@@ -28,8 +35,62 @@ QList<FormCS*>& windows() {
     return all;
 }
 
+// On the gateway's wall clock, as the listing shows its times.
 QString timeText(const QDateTime& t) {
-    return t.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return tilltime::text(t);
+}
+
+// The rows a look-back after a lost journal found, as one list to point at. The index chosen, -1 for none of them,
+// -2 when the cashier puts it off (Esc). Return and Space press nothing: choosing a row takes a click.
+int pickFromList(QWidget* parent, const QList<chargecheck::Candidate>& found, const QString& amount) {
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("lostLookBackList"));
+    dialog.setWindowTitle(msgbox::titleText(msgbox::Title::Tip));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(
+        QStringLiteral("收款记录文件损坏前的一笔收款可能没有记下。查到下列金额为 %1 的收款，请与客户核对：\n"
+                       "如果其中一笔是这位客户付的，选中它后点“是本次收款”；都不是请点“都不是”，将向客户收款。")
+            .arg(amount),
+        &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("candidateList"));
+    for (const chargecheck::Candidate& c : found) {
+        list->addItem(QStringLiteral("%1  %2元  %3  订单号 %4")
+                          .arg(c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间）") : c.row.payDate,
+                               money::fenToYuan2(c.row.fen.value_or(0)), c.channel, c.row.orderNo()));
+    }
+    layout->addWidget(list);
+    auto* buttons = new QHBoxLayout;
+    auto* yes = new QPushButton(QStringLiteral("是本次收款"), &dialog);
+    auto* none = new QPushButton(QStringLiteral("都不是"), &dialog);
+    auto* later = new QPushButton(QStringLiteral("稍后再定"), &dialog);
+    yes->setObjectName(QStringLiteral("btnThisOne"));
+    none->setObjectName(QStringLiteral("btnNoneOfThem"));
+    for (QPushButton* b : {yes, none, later}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        b->setFocusPolicy(Qt::ClickFocus);  // no Space on a focused button either
+        buttons->addWidget(b);
+    }
+    yes->setEnabled(false);
+    layout->addLayout(buttons);
+    QObject::connect(list, &QListWidget::currentRowChanged, yes, [yes](int row) { yes->setEnabled(row >= 0); });
+    int answer = -2;
+    QObject::connect(yes, &QPushButton::clicked, &dialog, [&] {
+        answer = list->currentRow();
+        dialog.accept();
+    });
+    QObject::connect(none, &QPushButton::clicked, &dialog, [&] {
+        answer = -1;
+        dialog.accept();
+    });
+    QObject::connect(later, &QPushButton::clicked, &dialog, &QDialog::reject);
+    dialog.resize(560, 320);
+    dialog.exec();
+    return answer;
 }
 }  // namespace
 
@@ -343,6 +404,10 @@ void FormCS::completeSale(const Order& sale) {
     close();
     auto* info = new FormTradeInfo(m_till.receipts(), sale);
     info->show();
+    // Shown: the next start need not tell the cashier of this sale.
+    if (m_till.journal() && m_controller->attemptId()) {
+        m_till.journal()->resultShown(m_controller->attemptId());
+    }
     // In front of the main window, also for a charge brought back after sign-in while that window was coming up.
     info->raise();
     info->activateWindow();
@@ -378,6 +443,24 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
     m_laterCandidates.clear();
     const bool lookBack = m_controller->phase() == ChargeController::Phase::LookingBack;
     bringBack();
+    if (m_controller->lostLookBack()) {
+        const int chosen = showBox([&] { return pickFromList(this, found, shownAmount()); });
+        if (chosen >= 0) {
+            const chargecheck::Candidate& c = found.at(chosen);
+            m_controller->confirm(
+                c, chargecheck::tradeContent(c, m_till.session().rname(), m_till.session().shopName(), m_soldTickets));
+            return;
+        }
+        if (chosen == -2) {
+            m_laterCandidates = found;
+            showPhase();
+            bringBack();
+            return;
+        }
+        m_controller->decline(found);
+        bringBack();
+        return;
+    }
     for (const chargecheck::Candidate& c : found) {
         const QMessageBox::StandardButton answer = isThisSale(c, lookBack);
         if (answer == QMessageBox::Yes) {
@@ -399,7 +482,13 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
 }
 
 QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, bool lookBack) {
-    // The scan time beside the transaction's, so a sale of the same amount at another till can be told apart.
+    // The scan it may be the payment of, with its time and code, beside the transaction's time: a sale of the same
+    // amount at another till can be told apart.
+    const QDateTime scanAt = c.attemptAt.isValid() ? c.attemptAt : m_controller->sentAt();
+    const QString code = c.attemptAt.isValid() ? c.attemptCode : m_controller->maskedCode();
+    const QString scan =
+        lookBack ? QStringLiteral("之前一次扫码：%1，付款码 %2（当时没有收款成功）")
+                 : QStringLiteral("本次扫码时间：%1，付款码 %2");
     const QString text =
         QStringLiteral(
             "查到一笔金额相同的收款：\n\n"
@@ -407,12 +496,13 @@ QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, 
             "支付方式：%2\n"
             "交易时间：%3\n"
             "订单号：%4\n"
-            "（本次扫码时间：%5）\n\n"
+            "（%5）\n\n"
             "这笔是不是本次收款？%6")
             .arg(money::fenToYuan2(c.row.fen.value_or(0)), c.channel,
                  c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.row.payDate,
                  c.row.orderNo(),
-                 timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()),
+                 scan.arg(scanAt.isValid() ? timeText(scanAt) : QStringLiteral("—"),
+                          code.isEmpty() ? QStringLiteral("—") : code),
                  // Both answers take a click, or their letter once the box has been up a moment.
                  lookBack ? QStringLiteral("请与客户核对后点选，或按 Y / N 键；选“不是”将向客户收款。")
                           : QStringLiteral("请与客户核对后点选，或按 Y / N 键。"));

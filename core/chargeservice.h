@@ -20,6 +20,12 @@ public:
     QList<journal::Attempt> takeOverOpen(QString* elsewhere);
     // The check of the journal against the gateway's listing for a period, owned by `parent`.
     reconcile::HandoverCheck* handoverCheck(QObject* parent);
+    // What the cashier is told before the client ends while money may be moving (a charge or a refund on its way or
+    // being looked up, an outcome not yet written), naming it; empty when nothing is.
+    QString moneyMoving();
+    // The last paid charge whose result window the client never showed (it ended in between), as the cashier is told
+    // of it once, after the next sign-in; empty when there is none.
+    QString paidUnshownNotice();
 
 private:
     Till& m_till;

@@ -10,6 +10,7 @@
 #include "payments/journal.h"
 
 #include <QDebug>
+#include <QDateTime>
 #include <algorithm>
 
 namespace {
@@ -49,7 +50,7 @@ bool SignInService::gatewayInTheClear() {
 }
 
 QString SignInService::clockWarning() {
-    return gateway::clockWarning(gateway::gatewayClockOffsetMs());
+    return gateway::clockWarning(gateway::gatewayClockOffsetMs(), QDateTime::currentDateTime().offsetFromUtc());
 }
 
 void StoreService::list(QObject* receiver, Finished<replies::Read<QList<Shop>>> done) {
@@ -98,6 +99,10 @@ QString TotalsService::openMoney() {
             open.end());
     }
     QString text = journal::handoverBlockedText(open);
+    if (journal::Journal* j = m_till.journal(); text.isEmpty() && j && j->hasUnwritten()) {
+        // Known here but not in the file: the next start would read them as still sending and ask about them.
+        text = journal::unwrittenBlockedText(j->unwritten());
+    }
     const ChargeController* busy = ChargeController::busy();
     if (text.isEmpty() && busy) {
         // Not in the journal yet: an earlier payment of the amount is being looked for before it is sent.

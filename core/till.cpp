@@ -6,9 +6,11 @@
 #include "core/receiptservice.h"
 #include "core/refundservice.h"
 #include "core/services.h"
+#include "gateway/gatewayclock.h"
 #include "gateway/gatewayurl.h"
 #include "payments/journal.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 
@@ -21,7 +23,16 @@ Till::Till()
       m_refunds(std::make_unique<RefundService>(*this)),
       m_charges(std::make_unique<ChargeService>(*this)),
       m_receipts(std::make_unique<ReceiptService>(*this)),
-      m_pos(std::make_unique<PosBridge>(*this)) {}
+      m_pos(std::make_unique<PosBridge>(*this)) {
+    // The gateway's wall-clock times are read and written in its zone, whatever this PC's is.
+    const QString zone = m_settings.gatewayTimeZone();
+    if (const std::optional<QTimeZone> z = gateway::zoneFromSetting(zone)) {
+        gateway::setGatewayZone(*z);
+    } else {
+        qWarning().noquote() << "data.ini: gatewayTimeZone" << zone << "names no time zone; UTC+8 is used";
+        gateway::setGatewayZone(QTimeZone(8 * 3600));
+    }
+}
 
 Till::~Till() = default;
 

@@ -72,6 +72,8 @@ public:
     qint64 attemptId() const { return m_attemptId; }
     QString saleId() const { return m_saleId; }
     bool resumed() const { return m_resumed; }
+    // Looking back after a lost journal: the rows found are offered as one list.
+    bool lostLookBack() const { return m_lostLookBack && m_phase == Phase::LookingBack; }
     // The store of a charge brought back that this account cannot list (empty otherwise): it can only be looked up
     // after signing in to that store's account.
     QString unlistableStore() const { return m_unlistableStore; }
@@ -98,7 +100,7 @@ private:
     void setPhase(Phase phase);
     void send();
     void onChargeReply(const gateway::Reply& reply);
-    void settle(journal::State state, const QString& orderNo, const QString& note);
+    void settle(journal::State state, const QString& orderNo, const QString& note, const QString& otherNo = QString());
     void startCheck();
     void scheduleNext();
     // Lists every page of each store's range (m_stores) in turn; listingDone() follows.
@@ -136,15 +138,20 @@ private:
     QElapsedTimer m_elapsed;
     QTimer m_next;
     QSet<QString> m_declined;  // rows the cashier said are not this sale: never offered again
-    QDateTime m_rangeFrom;     // the earliest of m_stores, on this PC's clock
-    // The stores a look-up lists, each from the time (this PC's clock) its first attempt went out.
+    // The attempts a look-up looks for (the earlier ones of a look-back, or the charge being checked), each only within
+    // its payment window; and the stores listed for them, each over its attempts' windows (the gateway's clock).
+    struct Look {
+        journal::Attempt attempt;
+        chargecheck::Window window;
+    };
+    QList<Look> m_looks;
     struct StoreRange {
         QString shopId;
         QDateTime from;
+        QDateTime to;
     };
     QList<StoreRange> m_stores;
     int m_storeAt = 0;
-    QList<journal::Attempt> m_lookBack;  // the earlier attempts a look-back looks for
     QString m_unlistableStore;           // a charge brought back in a store this account cannot list
     gateway::ListingFetch* m_fetch = nullptr;
     QList<Order> m_rows;

@@ -7,6 +7,7 @@
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
 #include "core/posbridge.h"
+#include "core/chargeservice.h"
 #include "core/refundservice.h"
 #include "core/till.h"
 #include "floatwidget.h"
@@ -25,6 +26,7 @@
 #include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
@@ -63,6 +65,10 @@ MainWindow* showMainWindow(Till& till) {
             const QString refunds = till.refunds().openRefundsNotice();
             if (!refunds.isEmpty()) {
                 msgbox::warning(window, msgbox::Title::Tip, refunds);
+            }
+            const QString paid = till.charges().paidUnshownNotice();
+            if (!paid.isEmpty()) {
+                msgbox::information(window, msgbox::Title::Tip, paid);
             }
             FormCS::bringBackOpenCharge(till);
         });
@@ -337,6 +343,19 @@ void MainWindow::showWindow() {
 
 void MainWindow::closeWindow() {
     close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Alt+F4 and the tray's 退出 while money may be moving: the cashier says so on purpose.
+    const QString moving = m_till.charges().moneyMoving();
+    if (!moving.isEmpty() &&
+        msgbox::ask(this, QMessageBox::Warning, msgbox::Title::Quit, moving,
+                    {{QMessageBox::Yes, QStringLiteral("仍然退出")}, {QMessageBox::Cancel, QStringLiteral("返回")}},
+                    QMessageBox::Cancel, QMessageBox::Yes) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void MainWindow::onActivated(QSystemTrayIcon::ActivationReason reason) {
