@@ -42,8 +42,11 @@ QString timeText(const QDateTime& t) {
 
 // The rows a look-back after a lost journal found, as one list to point at. The index chosen, -1 for none of them,
 // -2 when the cashier puts it off (Esc). Return and Space press nothing: choosing a row takes a click.
-int pickFromList(QWidget* parent, const QList<chargecheck::Candidate>& found, const QString& amount) {
-    QDialog dialog(parent);
+int pickFromList(const QList<chargecheck::Candidate>& found, const QString& amount) {
+    // A window of its own: the payment window's looks would cascade into it otherwise.
+    QDialog dialog;
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setWindowFlags(dialog.windowFlags() | Qt::WindowStaysOnTopHint);
     dialog.setObjectName(QStringLiteral("lostLookBackList"));
     dialog.setWindowTitle(msgbox::titleText(msgbox::Title::Tip));
     auto* layout = new QVBoxLayout(&dialog);
@@ -444,7 +447,7 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
     const bool lookBack = m_controller->phase() == ChargeController::Phase::LookingBack;
     bringBack();
     if (m_controller->lostLookBack()) {
-        const int chosen = showBox([&] { return pickFromList(this, found, shownAmount()); });
+        const int chosen = showBox([&] { return pickFromList(found, money::fenToYuan2(m_controller->fen()) + "元"); });
         if (chosen >= 0) {
             const chargecheck::Candidate& c = found.at(chosen);
             m_controller->confirm(
@@ -486,9 +489,8 @@ QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, 
     // amount at another till can be told apart.
     const QDateTime scanAt = c.attemptAt.isValid() ? c.attemptAt : m_controller->sentAt();
     const QString code = c.attemptAt.isValid() ? c.attemptCode : m_controller->maskedCode();
-    const QString scan =
-        lookBack ? QStringLiteral("之前一次扫码：%1，付款码 %2（当时没有收款成功）")
-                 : QStringLiteral("本次扫码时间：%1，付款码 %2");
+    const QString scan = lookBack ? QStringLiteral("之前一次扫码：%1，付款码 %2（当时没有收款成功）")
+                                  : QStringLiteral("本次扫码时间：%1，付款码 %2");
     const QString text =
         QStringLiteral(
             "查到一笔金额相同的收款：\n\n"

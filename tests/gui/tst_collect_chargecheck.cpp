@@ -19,7 +19,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QListWidget>
 #include <QtTest>
+#include <sqlite3.h>
 
 using namespace testsupport;
 
@@ -116,7 +118,54 @@ private slots:
     void confirmedListingShowsInResultWindow_data();
     void confirmedListingShowsInResultWindow();
     void lookBackBelongsToTheTill();
+    void lostJournalRowsComeAsOneList();
 };
+
+// After a damaged journal whose open attempts could not all be read: the first charge of an amount looks around the
+// lost file's last write, offers what it finds as one list, and is done with that amount once the cashier answered.
+void TestChargeCheckWindow::lostJournalRowsComeAsOneList() {
+    GatewayFixture f;
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(till().journal()->path()).constData(), &db), SQLITE_OK);
+    const QByteArray lost = "INSERT OR REPLACE INTO meta (key, value) VALUES ('lost_since_ms', '" +
+                            QByteArray::number(QDateTime::currentMSecsSinceEpoch() - 60000) + "')";
+    QCOMPARE(sqlite3_exec(db, lost.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    f.stub.setHandler([](const QByteArray& body) {
+        if (actionOf(body) == "Pay.Ace.scanpay") {
+            return StubGateway::Response{200, R"({"content":{"msg":"成功"}})", 0};
+        }
+        return StubGateway::Response{200, listingWith({paidRow("LOST1"), paidRow("LOST2")}), 0};
+    });
+    // The list is a dialog of its own loop: it is answered from a timer, as a cashier would, while it is up.
+    int rows = -1;
+    int charged = -1;
+    bool returnIgnored = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* list = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!list || list->objectName() != "lostLookBackList") {
+            return;
+        }
+        answer.stop();
+        rows = list->findChild<QListWidget*>("candidateList")->count();
+        charged = f.stub.countOf("Pay.Ace.scanpay");
+        // Return chooses nothing; only a click on 都不是 sends the charge.
+        QTest::keyClick(list, Qt::Key_Return);
+        returnIgnored = list->isVisible();
+        QTest::mouseClick(list->findChild<QPushButton*>("btnNoneOfThem"), Qt::LeftButton);
+    });
+    answer.start(50);
+    Sale sale(f);
+    sale.scan("130000000000000001");
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    QCOMPARE(rows, 2);
+    QCOMPARE(charged, 0);
+    QVERIFY(returnIgnored);
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
+    closeResultWindows();
+    QVERIFY(!till().journal()->lookBackSince(1250));
+}
 
 void TestChargeCheckWindow::lookBackBelongsToTheTill() {
     GatewayFixture f;
@@ -498,9 +547,9 @@ void TestChargeCheckWindow::confirmedListingShowsInResultWindow() {
     QFETCH(QString, payWay);
     TempWorkDir dir;
     const QDateTime sent = QDateTime::currentDateTime();
-    const QList<chargecheck::Candidate> found = chargecheck::candidates(
-        chargecheck::Charge{1250, "7", sent}, {replies::orderOf(paidRow("ORD1", channel))},
-        chargecheck::paymentWindow(sent, chargecheck::Timing()));
+    const QList<chargecheck::Candidate> found =
+        chargecheck::candidates(chargecheck::Charge{1250, "7", sent}, {replies::orderOf(paidRow("ORD1", channel))},
+                                chargecheck::paymentWindow(sent, chargecheck::Timing()));
     QCOMPARE(found.size(), 1);
     FormTradeInfo info(till().receipts(), chargecheck::tradeContent(found.first(), "张三", "本店"));
     // The listing sends the amount as text whatever the channel; the result window still shows it.
