@@ -6,6 +6,9 @@ set -uo pipefail
 cd "$(dirname "$0")"
 root="$PWD"
 jobs=$(nproc)
+# The compiler cache is shared by every checkout on the machine (CI builds a fresh clone in another folder): paths
+# under the checkout are hashed relative to it, so a clone finds what an earlier build of the same sources left.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 status=0
 
 step() { printf '\n==> %s\n' "$*"; }
