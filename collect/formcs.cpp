@@ -30,11 +30,6 @@
 namespace {
 const Qt::WindowFlags kWindowFlags = Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
 
-QList<FormCS*>& windows() {
-    static QList<FormCS*> all;
-    return all;
-}
-
 // On the gateway's wall clock, as the listing shows its times.
 QString timeText(const QDateTime& t) {
     return tilltime::text(t);
@@ -131,7 +126,6 @@ FormCS::FormCS(Till& till, const journal::Attempt& attempt) : QWidget(nullptr), 
 }
 
 void FormCS::setUp() {
-    windows().append(this);
     m_bringBackLater.setInterval(200);
     m_bringBackLater.setSingleShot(true);
     connect(&m_bringBackLater, &QTimer::timeout, this, &FormCS::bringBack);
@@ -148,21 +142,16 @@ void FormCS::setUp() {
     connectController();
 }
 
-FormCS::~FormCS() {
-    windows().removeAll(this);
-}
+FormCS::~FormCS() = default;
 
-FormCS* FormCS::inProgress() {
-    for (FormCS* w : qAsConst(windows())) {
-        if (w->m_controller->moneyMayMove()) {
-            return w;
-        }
-    }
-    return nullptr;
+FormCS* FormCS::inProgress(Till& till) {
+    // A charge's window is its controller's owner.
+    ChargeController* current = till.charges().current();
+    return current ? qobject_cast<FormCS*>(current->parent()) : nullptr;
 }
 
 bool FormCS::bringBackOpenCharge(Till& till) {
-    if (FormCS* open = inProgress()) {
+    if (FormCS* open = inProgress(till)) {
         open->bringBack();
         return true;
     }
@@ -183,8 +172,9 @@ bool FormCS::bringBackOpenCharge(Till& till) {
 }
 
 void FormCS::keepPastPage(QWidget* page) {
-    for (FormCS* w : qAsConst(windows())) {
-        if (w->parentWidget() != page || (!w->m_controller->moneyMayMove() && !w->m_inBox)) {
+    const QList<FormCS*> windows = page->findChildren<FormCS*>(QString(), Qt::FindDirectChildrenOnly);
+    for (FormCS* w : windows) {
+        if (!w->m_controller->moneyMayMove() && !w->m_inBox) {
             continue;
         }
         // The page goes (a POS amount, an F-key, another tile); money that may be moving, or a box being answered,
@@ -254,7 +244,12 @@ void FormCS::setCheckTiming(const chargecheck::Timing& timing) {
 void FormCS::connectController() {
     ChargeController* c = m_controller;
     connect(c, &ChargeController::phaseChanged, this, &FormCS::showPhase);
-    connect(c, &ChargeController::paid, this, &FormCS::completeSale);
+    connect(&m_till.charges(), &ChargeService::salePaid, this,
+            [this](ChargeController* paid, const Order& sale, const std::optional<receipts::PrintResult>& printed) {
+                if (paid == m_controller) {
+                    completeSale(sale, printed);
+                }
+            });
     connect(c, &ChargeController::refused, this,
             [this](const QString& message) { reportFailure(display::shown(message)); });
     connect(c, &ChargeController::notSent, this,
@@ -369,12 +364,11 @@ void FormCS::charge() {
         return;
     }
     if (ticketSale) {
-        m_soldTickets = ticketSale->tickets;
-        m_controller->setTicketSale(ticketSale->selection, m_soldTickets);
+        m_controller->setTicketSale(ticketSale->selection, ticketSale->tickets);
     }
     QString why;
     if (!m_controller->charge(scanBuffer, &why)) {
-        if (FormCS* other = inProgress(); other && other != this) {
+        if (FormCS* other = inProgress(m_till); other && other != this) {
             // Another sale's charge is open: that one comes first.
             hide();
             other->bringBack();
@@ -392,7 +386,7 @@ void FormCS::showOnDisplay(const CustomerDisplay& display) {
     m_display.showTotal(*m_chargeFen);
 }
 
-void FormCS::completeSale(const Order& sale) {
+void FormCS::completeSale(const Order& sale, const std::optional<receipts::PrintResult>& printed) {
     if (m_display.clear) {
         m_display.clear();
     }
@@ -405,7 +399,7 @@ void FormCS::completeSale(const Order& sale) {
         amountEdit->clear();
     }
     close();
-    auto* info = new FormTradeInfo(m_till.receipts(), sale);
+    auto* info = new FormTradeInfo(m_till.receipts(), sale, printed);
     info->show();
     // Shown: the next start need not tell the cashier of this sale.
     if (m_till.journal() && m_controller->attemptId()) {
@@ -449,9 +443,7 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
     if (m_controller->lostLookBack()) {
         const int chosen = showBox([&] { return pickFromList(found, money::fenToYuan2(m_controller->fen()) + "元"); });
         if (chosen >= 0) {
-            const chargecheck::Candidate& c = found.at(chosen);
-            m_controller->confirm(
-                c, chargecheck::tradeContent(c, m_till.session().rname(), m_till.session().shopName(), m_soldTickets));
+            m_controller->confirm(found.at(chosen));
             return;
         }
         if (chosen == -2) {
@@ -467,9 +459,7 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
     for (const chargecheck::Candidate& c : found) {
         const QMessageBox::StandardButton answer = isThisSale(c, lookBack);
         if (answer == QMessageBox::Yes) {
-            const Order sale =
-                chargecheck::tradeContent(c, m_till.session().rname(), m_till.session().shopName(), m_soldTickets);
-            m_controller->confirm(c, sale);
+            m_controller->confirm(c);
             return;
         }
         if (answer != QMessageBox::No) {

@@ -1,6 +1,7 @@
 #include "core/services.h"
 
 #include "app/money.h"
+#include "core/chargeservice.h"
 #include "core/till.h"
 #include "gateway/gatewaycall.h"
 #include "gateway/gatewayclock.h"
@@ -103,7 +104,7 @@ QString TotalsService::openMoney() {
         // Known here but not in the file: the next start would read them as still sending and ask about them.
         text = journal::unwrittenBlockedText(j->unwritten());
     }
-    const ChargeController* busy = ChargeController::busy();
+    const ChargeController* busy = m_till.charges().current();
     if (text.isEmpty() && busy) {
         // Not in the journal yet: an earlier payment of the amount is being looked for before it is sent.
         text = QStringLiteral("一笔 %1元 的收款正在处理中，交接班前请先在收款窗口中完成。")

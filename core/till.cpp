@@ -69,5 +69,5 @@ QString Till::gatewayUrl() {
 }
 
 PaymentContext Till::paymentContext() {
-    return PaymentContext{m_journal.get(), &m_session, &m_settings};
+    return PaymentContext{m_journal.get(), &m_session, &m_settings, &m_charges->registry()};
 }

@@ -20,11 +20,6 @@ QString otherNumber(const Order& sale) {
 // A range with more pages than this is not a few minutes of one store: the rest is left unread.
 constexpr int kMaxPages = 100;
 
-QList<ChargeController*>& controllers() {
-    static QList<ChargeController*> all;
-    return all;
-}
-
 QString noJournalText() {
     return QStringLiteral("收款记录文件不可用，暂时不能收款。请重新启动收银程序；仍不行请联系管理员。");
 }
@@ -67,11 +62,15 @@ ChargeController::ChargeController(const PaymentContext& till, qint64 fen, QObje
         }
     });
     connect(m_fetch, &gateway::ListingFetch::finished, this, &ChargeController::storeListed);
-    controllers().append(this);
+    if (m_till.charges) {
+        m_till.charges->add(this);
+    }
 }
 
 ChargeController::~ChargeController() {
-    controllers().removeAll(this);
+    if (m_till.charges) {
+        m_till.charges->remove(this);
+    }
 }
 
 void ChargeController::setTicketSale(const QString& selection, const QList<SoldTicket>& tickets) {
@@ -109,17 +108,17 @@ bool ChargeController::moneyMayMove() const {
            m_phase == Phase::Unresolved;
 }
 
-ChargeController* ChargeController::holding(qint64 attemptId) {
-    for (ChargeController* c : qAsConst(controllers())) {
-        if (attemptId && c->m_attemptId == attemptId) {
+ChargeController* ChargeRegistry::holding(qint64 attemptId) const {
+    for (ChargeController* c : m_live) {
+        if (attemptId && c->attemptId() == attemptId) {
             return c;
         }
     }
     return nullptr;
 }
 
-ChargeController* ChargeController::busy() {
-    for (ChargeController* c : qAsConst(controllers())) {
+ChargeController* ChargeRegistry::busy() const {
+    for (ChargeController* c : m_live) {
         if (c->moneyMayMove()) {
             return c;
         }
@@ -128,7 +127,7 @@ ChargeController* ChargeController::busy() {
 }
 
 bool ChargeController::mayStartCharge(const PaymentContext& till, QString* why) {
-    if (busy()) {
+    if (till.charges && till.charges->busy()) {
         *why = QStringLiteral("上一笔收款的结果还未确认，请先完成上一笔收款。");
         return false;
     }
@@ -404,9 +403,9 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
     const QList<journal::Attempt> own = j->ofSale(m_saleId, &error);
     const QDateTime now = gateway::gatewayNow();
     const QList<journal::Attempt> recent =
-        error.isEmpty() ? j->answeredCharges(m_fen, now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1),
-                                             &error)
-                        : QList<journal::Attempt>();
+        error.isEmpty()
+            ? j->answeredCharges(m_fen, now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), &error)
+            : QList<journal::Attempt>();
     if (!error.isEmpty()) {
         return std::nullopt;
     }
@@ -506,11 +505,13 @@ void ChargeController::scheduleNext() {
     m_next.start(static_cast<int>(qMin<qint64>(m_timing.intervalMs, left)));
 }
 
-void ChargeController::confirm(const chargecheck::Candidate& candidate, const Order& sale) {
+void ChargeController::confirm(const chargecheck::Candidate& candidate) {
     if (!m_waitingForCashier || (m_phase != Phase::Checking && m_phase != Phase::LookingBack)) {
         return;
     }
     m_waitingForCashier = false;
+    const Order sale =
+        chargecheck::tradeContent(candidate, m_till.session->rname(), m_till.session->shopName(), m_tickets);
     if (m_phase == Phase::LookingBack && m_lostLookBack) {
         // A payment of the lost journal's: this sale is paid. It is written down as an attempt of its own, found paid.
         m_pendingCode.clear();

@@ -319,7 +319,7 @@ void MainWindow::showWindow() {
     activateWindow();
     m_float->hide();
     FormSaoMaShouKuan* page = amountPage();
-    if (FormCS* pay = FormCS::inProgress()) {
+    if (FormCS* pay = FormCS::inProgress(m_till)) {
         // A charge whose money may be moving comes first, in front of the window that was just raised.
         pay->bringBack();
     } else if (FormCS* open = page ? page->paymentWindow() : nullptr; open && open->isVisible()) {

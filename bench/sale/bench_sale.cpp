@@ -10,6 +10,7 @@
 #include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/formtradeinfo.h"
+#include "core/chargeservice.h"
 #include "gateway/gatewayurl.h"
 #include "gateway/httpfun.h"
 #include "gateway/replies.h"
@@ -179,7 +180,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer t;
         t.start();
-        auto* info = new FormTradeInfo(till.receipts(), replies::saleOf(sample));
+        const Order sale = replies::saleOf(sample);
+        auto* info = new FormTradeInfo(till.receipts(), sale, till.charges().printPaid(sale));
         info->show();
         QCoreApplication::processEvents();
         windowMs.append(t.nsecsElapsed() / 1e6);

@@ -5,6 +5,7 @@
 #include "payments/chargecheck.h"
 #include "payments/journal.h"
 #include "collect/formcs.h"
+#include "core/chargeservice.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/formtradeinfo.h"
 #include "collect/ticketctl.h"
@@ -103,7 +104,7 @@ private slots:
     // Each test ends its windows itself; none may be left to take the next test's replies or block its charges.
     void cleanup() {
         QCOMPARE(endSaleWindows(), 0);
-        QVERIFY(!ChargeController::busy());
+        QVERIFY(!till().charges().current());
     }
     void confirmedCandidateCompletesTheSale();
     void declinedCandidateThenNothingFound();
@@ -520,7 +521,7 @@ void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
     // sale's window without a charge (its tickets are gone with the earlier run).
     f.boxes.queueAnswers({QMessageBox::Discard, QMessageBox::Yes});
     QVERIFY(FormCS::bringBackOpenCharge(till()));
-    QPointer<FormCS> cs = FormCS::inProgress();
+    QPointer<FormCS> cs = FormCS::inProgress(till());
     QVERIFY(cs && cs->isVisible() && cs->controller()->resumed());
     cs->setCheckTiming(quickTiming());  // from the next listing on
     QTRY_VERIFY_WITH_TIMEOUT(cs.isNull() || !cs->isVisible(), 10000);
