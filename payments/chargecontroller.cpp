@@ -357,9 +357,10 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
     QString error;
     const QList<journal::Attempt> own = j->ofSale(m_saleId, &error);
     const QDateTime now = QDateTime::currentDateTime();
+    // Only what the rule can keep: this amount's refused and released charges and their sales' other attempts.
     const QList<journal::Attempt> recent =
         error.isEmpty()
-            ? j->between(now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), QString(), &error)
+            ? j->answeredCharges(m_fen, now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), &error)
             : QList<journal::Attempt>();
     if (!error.isEmpty()) {
         return std::nullopt;
@@ -393,14 +394,14 @@ std::optional<QSet<QString>> ChargeController::excludedOrders() const {
     QSet<QString> out = m_declined;
     QString error;
     const QDateTime from = m_rangeFrom.addSecs(-m_timing.clockToleranceSecs - 3600);
-    const QList<journal::Attempt> recent = j->between(from, QDateTime::currentDateTime().addDays(1), QString(), &error);
+    // Asked about the listed orders only: the rest of the till's hour cannot be offered anyway.
+    QStringList listed;
+    for (const Order& row : m_rows) {
+        listed << row.orderNo();
+    }
+    out.unite(j->paidChargeOrders(listed, from, QDateTime::currentDateTime().addDays(1), &error));
     if (!error.isEmpty()) {
         return std::nullopt;
-    }
-    for (const journal::Attempt& a : recent) {
-        if (a.state == journal::State::Paid && journal::isCharge(a.kind) && !a.orderNo.isEmpty()) {
-            out.insert(a.orderNo);
-        }
     }
     return out;
 }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace journal {
@@ -53,12 +54,17 @@ const char* const kSchema =
     "CREATE INDEX attempts_sale ON attempts(sale_id);"
     "CREATE INDEX attempts_order ON attempts(order_no);"
     "CREATE INDEX attempts_created ON attempts(created_ms);"
+    "CREATE INDEX attempts_amount ON attempts(fen, state, created_ms);"
     "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
     "CREATE TABLE looked_back (fen INTEGER PRIMARY KEY);";
 
 // From the first schema to the second, in place: a refund's amount refunded before moves from its note into a
 // column of its own, attempts get their owner (none for the old ones: no copy that wrote them still runs), and the
 // look-back after a lost file gets its tables.
+// The look-back asks by amount and state within a time: files made before this index get it when opened (an index
+// changes nothing a reader of the file sees, so the schema's version stays).
+const char* const kAmountIndex = "CREATE INDEX IF NOT EXISTS attempts_amount ON attempts(fen, state, created_ms)";
+
 const char* const kUpgradeFrom1 =
     "ALTER TABLE attempts ADD COLUMN refunded_before INTEGER;"
     "ALTER TABLE attempts ADD COLUMN owner_pid INTEGER NOT NULL DEFAULT 0;"
@@ -327,6 +333,16 @@ Try tryOpen(const QString& path) {
         if ((rc = exec(t.db, upgrade.constData())) != SQLITE_OK) {
             exec(t.db, "ROLLBACK");
             return fail(rc, "upgrade", false);
+        }
+    }
+    {
+        Statement has(t.db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'attempts_amount'");
+        const bool indexed = has.next();
+        if (!has.ok()) {
+            return fail(has.rc(), "schema (index)", false);
+        }
+        if (!indexed && (rc = exec(t.db, kAmountIndex)) != SQLITE_OK) {
+            return fail(rc, "index", false);
         }
     }
     {
@@ -869,6 +885,89 @@ QList<Attempt> Journal::between(const QDateTime& from, const QDateTime& to, cons
                                 QString* error) const {
     return select("created_ms >= ?1 AND created_ms < ?2 AND (?3 = '' OR shop_id = ?3)",
                   {from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), shopId}, error);
+}
+
+QList<Attempt> Journal::selectUnwritten(QString* error) const {
+    if (m_unwritten.isEmpty()) {
+        return {};
+    }
+    QStringList ids;
+    for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
+        ids << QString::number(it.key());
+    }
+    const QByteArray where = "id IN (" + ids.join(QLatin1Char(',')).toLatin1() + ")";
+    return select(where.constData(), {}, error);
+}
+
+QList<Attempt> Journal::answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to, QString* error) const {
+    const qint64 fromMs = from.toMSecsSinceEpoch();
+    const qint64 toMs = to.toMSecsSinceEpoch();
+    QString readError;
+    // The answered charges through attempts_amount, their sales' attempts through attempts_sale.
+    QList<Attempt> out = select(
+        "created_ms >= ?2 AND created_ms < ?3 AND sale_id IN (SELECT sale_id FROM attempts WHERE fen = ?1 AND "
+        "state IN ('refused', 'released') AND created_ms >= ?2 AND created_ms < ?3 AND kind != 'refund')",
+        {fen, fromMs, toMs}, &readError);
+    QSet<qint64> ids;
+    for (const Attempt& a : out) {
+        ids.insert(a.id);
+    }
+    // An outcome not yet written is not in the file's state column: the sales of those that read as answered are
+    // read as well.
+    for (const Attempt& a : selectUnwritten(&readError)) {
+        const bool answered = a.state == State::Refused || a.state == State::Released;
+        if (ids.contains(a.id) || !answered || !isCharge(a.kind) || a.fen != fen || a.createdAt < from ||
+            a.createdAt >= to) {
+            continue;
+        }
+        for (const Attempt& b :
+             select("sale_id = ?1 AND created_ms >= ?2 AND created_ms < ?3", {a.saleId, fromMs, toMs}, &readError)) {
+            if (!ids.contains(b.id)) {
+                ids.insert(b.id);
+                out.append(b);
+            }
+        }
+    }
+    if (!readError.isEmpty()) {
+        setError(error, readError);
+        return {};
+    }
+    std::sort(out.begin(), out.end(), [](const Attempt& x, const Attempt& y) { return x.id < y.id; });
+    return out;
+}
+
+QSet<QString> Journal::paidChargeOrders(const QStringList& orderNos, const QDateTime& from, const QDateTime& to,
+                                        QString* error) const {
+    QSet<QString> out;
+    QSet<QString> asked(orderNos.cbegin(), orderNos.cend());
+    asked.remove(QString());  // a row without a number is nobody's: "" would match every unnumbered attempt
+    auto take = [&](const QList<Attempt>& found) {
+        for (const Attempt& a : found) {
+            if (a.state == State::Paid && isCharge(a.kind) && !a.orderNo.isEmpty() && asked.contains(a.orderNo) &&
+                a.createdAt >= from && a.createdAt < to) {
+                out.insert(a.orderNo);
+            }
+        }
+    };
+    QString readError;
+    // Through attempts_order, a few hundred numbers a statement.
+    constexpr int kChunk = 200;
+    const QStringList numbers = QStringList(asked.cbegin(), asked.cend());
+    for (int at = 0; at < numbers.size() && readError.isEmpty(); at += kChunk) {
+        const QStringList part = numbers.mid(at, kChunk);
+        QVariantList args;
+        for (const QString& n : part) {
+            args << n;
+        }
+        const QByteArray where = "order_no IN (" + QByteArray("?,").repeated(part.size()).chopped(1) + ")";
+        take(select(where.constData(), args, &readError));
+    }
+    take(selectUnwritten(&readError));
+    if (!readError.isEmpty()) {
+        setError(error, readError);
+        return {};
+    }
+    return out;
 }
 
 bool Journal::refundOpen(const QString& orderNo, QString* error) const {

@@ -5,7 +5,9 @@
 #include <QDateTime>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -86,6 +88,15 @@ public:
     // Attempts created in [from, to) ("" = every store), oldest first.
     QList<Attempt> between(const QDateTime& from, const QDateTime& to, const QString& shopId,
                            QString* error = nullptr) const;
+    // What the look-back of a new charge reads (see lookBackFor): the charges of `fen` created in [from, to) that were
+    // refused or released, with every attempt of their sales made in that time (a later one may have paid the sale);
+    // oldest first. Only these, through an index on amount, state and time: a till that sells the same amount all day
+    // does not read its day for each sale.
+    QList<Attempt> answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to,
+                                   QString* error = nullptr) const;
+    // Of the order numbers `orderNos`, those the journal holds as paid charges created in [from, to).
+    QSet<QString> paidChargeOrders(const QStringList& orderNos, const QDateTime& from, const QDateTime& to,
+                                   QString* error = nullptr) const;
     // The open-attempt rule: the open attempt that keeps a new one of `kind` (a refund: of `orderNo`) from starting,
     // if any. A charge waits for any open charge of any store; a refund for an open refund of its order. When the
     // file cannot be read, `error` says why (and nothing may start).
@@ -114,6 +125,9 @@ private:
     QList<Attempt> select(const char* where, const QVariantList& args, QString* error) const;
     // select() without the attempts whose outcome is known but not yet written.
     QList<Attempt> selectOpen(const char* where, const QVariantList& args, QString* error) const;
+    // The attempts whose outcome is known but not yet written, as they read (their rows in the file may not match
+    // a query that asks by state).
+    QList<Attempt> selectUnwritten(QString* error) const;
     // `storageFailed`: the file could not take the change (as opposed to a change the rules refuse).
     bool move(qint64 id, State to, const QString& orderNo, const QString& note, const QString& releasedBy,
               QString* error, bool* storageFailed = nullptr);
