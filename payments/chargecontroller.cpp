@@ -359,9 +359,9 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
     const QDateTime now = QDateTime::currentDateTime();
     // Only what the rule can keep: this amount's refused and released charges and their sales' other attempts.
     const QList<journal::Attempt> recent =
-        error.isEmpty()
-            ? j->answeredCharges(m_fen, now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), &error)
-            : QList<journal::Attempt>();
+        error.isEmpty() ? j->chargesOfAmount(m_fen, {journal::State::Refused, journal::State::Released},
+                                             now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), &error)
+                        : QList<journal::Attempt>();
     if (!error.isEmpty()) {
         return std::nullopt;
     }

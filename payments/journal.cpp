@@ -58,13 +58,13 @@ const char* const kSchema =
     "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
     "CREATE TABLE looked_back (fen INTEGER PRIMARY KEY);";
 
-// From the first schema to the second, in place: a refund's amount refunded before moves from its note into a
-// column of its own, attempts get their owner (none for the old ones: no copy that wrote them still runs), and the
-// look-back after a lost file gets its tables.
 // The look-back asks by amount and state within a time: files made before this index get it when opened (an index
 // changes nothing a reader of the file sees, so the schema's version stays).
 const char* const kAmountIndex = "CREATE INDEX IF NOT EXISTS attempts_amount ON attempts(fen, state, created_ms)";
 
+// From the first schema to the second, in place: a refund's amount refunded before moves from its note into a
+// column of its own, attempts get their owner (none for the old ones: no copy that wrote them still runs), and the
+// look-back after a lost file gets its tables.
 const char* const kUpgradeFrom1 =
     "ALTER TABLE attempts ADD COLUMN refunded_before INTEGER;"
     "ALTER TABLE attempts ADD COLUMN owner_pid INTEGER NOT NULL DEFAULT 0;"
@@ -904,25 +904,34 @@ QList<Attempt> Journal::selectUnwritten(QString* error) const {
     return select(where.constData(), {}, error);
 }
 
-QList<Attempt> Journal::answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to, QString* error) const {
+QList<Attempt> Journal::chargesOfAmount(qint64 fen, const QList<State>& states, const QDateTime& from,
+                                        const QDateTime& to, QString* error) const {
+    if (states.isEmpty()) {
+        return {};
+    }
     const qint64 fromMs = from.toMSecsSinceEpoch();
     const qint64 toMs = to.toMSecsSinceEpoch();
+    QVariantList args{fen, fromMs, toMs};
+    for (const State state : states) {
+        args << stateName(state);
+    }
+    // The charges asked for through attempts_amount, their sales' attempts through attempts_sale.
+    const QByteArray where =
+        "created_ms >= ?2 AND created_ms < ?3 AND sale_id IN (SELECT sale_id FROM attempts WHERE "
+        "fen = ?1 AND state IN (" +
+        QByteArray("?,").repeated(states.size()).chopped(1) +
+        ") AND created_ms >= ?2 AND created_ms < ?3 AND kind != 'refund')";
     QString readError;
-    // The answered charges through attempts_amount, their sales' attempts through attempts_sale.
-    QList<Attempt> out = select(
-        "created_ms >= ?2 AND created_ms < ?3 AND sale_id IN (SELECT sale_id FROM attempts WHERE fen = ?1 AND "
-        "state IN ('refused', 'released') AND created_ms >= ?2 AND created_ms < ?3 AND kind != 'refund')",
-        {fen, fromMs, toMs}, &readError);
+    QList<Attempt> out = select(where.constData(), args, &readError);
     QSet<qint64> ids;
     for (const Attempt& a : out) {
         ids.insert(a.id);
     }
-    // An outcome not yet written is not in the file's state column: the sales of those that read as answered are
+    // An outcome not yet written is not in the file's state column: the sales of those that read as asked for are
     // read as well.
     for (const Attempt& a : selectUnwritten(&readError)) {
-        const bool answered = a.state == State::Refused || a.state == State::Released;
-        if (ids.contains(a.id) || !answered || !isCharge(a.kind) || a.fen != fen || a.createdAt < from ||
-            a.createdAt >= to) {
+        if (ids.contains(a.id) || !states.contains(a.state) || !isCharge(a.kind) || a.fen != fen ||
+            a.createdAt < from || a.createdAt >= to) {
             continue;
         }
         for (const Attempt& b :

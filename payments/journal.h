@@ -88,11 +88,11 @@ public:
     // Attempts created in [from, to) ("" = every store), oldest first.
     QList<Attempt> between(const QDateTime& from, const QDateTime& to, const QString& shopId,
                            QString* error = nullptr) const;
-    // What the look-back of a new charge reads (see lookBackFor): the charges of `fen` created in [from, to) that were
-    // refused or released, with every attempt of their sales made in that time (a later one may have paid the sale);
-    // oldest first. Only these, through an index on amount, state and time: a till that sells the same amount all day
-    // does not read its day for each sale.
-    QList<Attempt> answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to,
+    // What a look-back of a new charge reads (see lookBackFor): the charges (any kind but a refund) of `fen` in one of
+    // `states` created in [from, to), with every attempt of their sales made in that time (a later one may have paid
+    // the sale); oldest first. Only these, through an index on amount, state and time: a till that sells the same
+    // amount all day does not read its day for each sale.
+    QList<Attempt> chargesOfAmount(qint64 fen, const QList<State>& states, const QDateTime& from, const QDateTime& to,
                                    QString* error = nullptr) const;
     // Of the order numbers `orderNos`, those the journal holds as paid charges created in [from, to).
     QSet<QString> paidChargeOrders(const QStringList& orderNos, const QDateTime& from, const QDateTime& to,

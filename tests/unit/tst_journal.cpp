@@ -623,7 +623,8 @@ void TestJournal::tillRules() {
         for (const Attempt& a : lookBackFor(attempts(there, now), 1250, now, {"7", "8"})) {
             got << a.id;
         }
-        // The same attempts written to a file: what the journal gives the look-back keeps the same ones.
+        // The same attempts written to a file: what the journal gives the look-back (chargesOfAmount) keeps
+        // the same ones.
         QTemporaryDir dir;
         auto j = Journal::openFile(dir.filePath("payments.db")).journal;
         QVERIFY(j);
@@ -639,7 +640,9 @@ void TestJournal::tillRules() {
         }
         const QDateTime from = now.addSecs(-60 * kLookBackMinutes - 1);
         QList<qint64> stored;
-        for (const Attempt& a : lookBackFor(j->answeredCharges(1250, from, now.addSecs(1)), 1250, now, {"7", "8"})) {
+        for (const Attempt& a :
+             lookBackFor(j->chargesOfAmount(1250, {State::Refused, State::Released}, from, now.addSecs(1)), 1250, now,
+                         {"7", "8"})) {
             stored << a.id;
         }
         QCOMPARE(stored, ids);
