@@ -129,8 +129,9 @@ void FormCS::setUp() {
     m_bringBackLater.setInterval(200);
     m_bringBackLater.setSingleShot(true);
     connect(&m_bringBackLater, &QTimer::timeout, this, &FormCS::bringBack);
-    ui->setupUi(this);
+    // Before the form is built, so its children are not polished a second time when the window is made anew.
     setWindowFlags(kWindowFlags);
+    ui->setupUi(this);
     // The scanner's keys must reach this window however the main window is being brought up meanwhile.
     popupkeyboard::keep(this);
     windowstyle::centreOnScreen(this);

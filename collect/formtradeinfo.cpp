@@ -21,10 +21,12 @@ FormTradeInfo::FormTradeInfo(ReceiptService& printer, const Order& saleIn,
       m_receipts(printer),
       sale(saleIn),
       m_receipt(receipts::saleReceiptOf(saleIn)) {
+    // Before the form is built: changing them afterwards makes the window anew and polishes every child again
+    // through the style sheet, a good part of the time from the charge's answer to this window.
+    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->setupUi(this);
     m_designedHeight = height();
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     windowstyle::centreOnScreen(this);
     ui->close_btn->setShortcut(QKeySequence(Qt::Key_Escape));
     ui->print_btn->setShortcut(QKeySequence(Qt::Key_Enter));

@@ -153,7 +153,8 @@ void HttpFun::slot_readBody() {
         return;
     }
     const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-    m_body += m_reply->read(kMaxReplyBytes + 1 - m_body.size());
+    // What has arrived, up to one byte past the limit: read(n) would set n bytes aside first, a megabyte a reply.
+    m_body += m_reply->read(qMin(m_reply->bytesAvailable(), kMaxReplyBytes + 1 - m_body.size()));
     if (announced <= kMaxReplyBytes && m_body.size() <= kMaxReplyBytes) {
         return;
     }

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace journal {
@@ -71,12 +72,13 @@ const char* const kUpgradeFrom1 =
 
 // Added beside the second schema without changing its version (a client of that version reads the file as before and
 // leaves them alone): the rows the cashier said are not an attempt's payment, the second order number of a paid
-// charge, and the index the look-back's questions are asked by.
+// charge, and the index the look-back's questions are asked by (amount, state and time: a till that sells the same
+// amount all day does not read its day for each sale).
 const char* const kExtras =
     "CREATE TABLE IF NOT EXISTS declined (attempt_id INTEGER NOT NULL, order_no TEXT NOT NULL,"
     " PRIMARY KEY (attempt_id, order_no));"
     "CREATE TABLE IF NOT EXISTS other_numbers (attempt_id INTEGER PRIMARY KEY, number TEXT NOT NULL);"
-    "CREATE INDEX IF NOT EXISTS attempts_fen ON attempts(fen, created_ms);";
+    "CREATE INDEX IF NOT EXISTS attempts_amount ON attempts(fen, state, created_ms);";
 
 // On the gateway's wall clock, with its offset: the times the gateway lists sales by.
 QString humanTime(const QDateTime& t) {
@@ -187,9 +189,10 @@ Attempt rowToAttempt(const Statement& s, bool firstSchema = false) {
     a.cashierId = s.text(5);
     a.maskedCode = s.text(6);
     a.orderNo = s.text(7);
-    a.createdAt = QDateTime::fromMSecsSinceEpoch(s.integer(8));
+    // As moments (UTC): no look at this PC's time zone for each row read, and shown on the gateway's wall clock.
+    a.createdAt = QDateTime::fromMSecsSinceEpoch(s.integer(8), Qt::UTC);
     if (!s.isNull(9)) {
-        a.settledAt = QDateTime::fromMSecsSinceEpoch(s.integer(9));
+        a.settledAt = QDateTime::fromMSecsSinceEpoch(s.integer(9), Qt::UTC);
     }
     a.state = stateFromName(s.text(10)).value_or(State::Unresolved);
     a.note = s.text(11);
@@ -323,6 +326,11 @@ Try tryOpen(const QString& path) {
     }
     if ((rc = exec(t.db, "PRAGMA synchronous=FULL")) != SQLITE_OK) {
         return fail(rc, "synchronous", false);
+    }
+    // Every query of a sale goes through an index and touches a few pages; SQLite's default cache (2 MB) would
+    // only fill, a few hundred bytes a sale, with pages of the day's attempts that no sale reads again.
+    if ((rc = exec(t.db, "PRAGMA cache_size=-256")) != SQLITE_OK) {
+        return fail(rc, "cache_size", false);
     }
     if (version == 0) {
         // The tables and the version in one transaction: a file is either empty or complete.
@@ -530,9 +538,9 @@ Journal::Opened Journal::openFile(const QString& path) {
     out.openMayBeLost = !saved.complete;
     // An attempt the file lost was made before its last write (a charge begins with a write, and none begins while
     // another is open): its payment is looked for around that time.
-    const QDateTime lostSince = out.openMayBeLost ? (saved.lastWritten.isValid() ? saved.lastWritten
-                                                                                  : QDateTime::currentDateTime())
-                                                  : QDateTime();
+    const QDateTime lostSince = out.openMayBeLost
+                                    ? (saved.lastWritten.isValid() ? saved.lastWritten : QDateTime::currentDateTime())
+                                    : QDateTime();
     QString carryError;
     if (!out.journal->carryOver(saved.open, lostSince, &carryError)) {
         // A journal that cannot keep what was open must not take new money either.
@@ -906,6 +914,18 @@ QList<Attempt> Journal::between(const QDateTime& from, const QDateTime& to, cons
                   {from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), shopId}, error);
 }
 
+QList<Attempt> Journal::selectUnwritten(QString* error) const {
+    if (m_unwritten.isEmpty()) {
+        return {};
+    }
+    QStringList ids;
+    for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
+        ids << QString::number(it.key());
+    }
+    const QByteArray where = "id IN (" + ids.join(QLatin1Char(',')).toLatin1() + ")";
+    return select(where.constData(), {}, error);
+}
+
 bool Journal::refundOpen(const QString& orderNo, QString* error) const {
     QString readError;
     const QList<Attempt> found =
@@ -951,15 +971,15 @@ int Journal::prune(const QDateTime& before, QString* error) {
         return -1;
     }
     const int pruned = sqlite3_changes(m_db);
-    if (exec(m_db, "DELETE FROM declined WHERE attempt_id NOT IN (SELECT id FROM attempts);"
-                   "DELETE FROM other_numbers WHERE attempt_id NOT IN (SELECT id FROM attempts);") != SQLITE_OK) {
+    if (exec(m_db,
+             "DELETE FROM declined WHERE attempt_id NOT IN (SELECT id FROM attempts);"
+             "DELETE FROM other_numbers WHERE attempt_id NOT IN (SELECT id FROM attempts);") != SQLITE_OK) {
         qCWarning(lcJournal).noquote() << "prune:" << failure(m_db, sqlite3_errcode(m_db), "prune");
     }
     return pruned;
 }
 
-QSet<QString> Journal::paidChargeNumbers(qint64 fen, const QDateTime& from, const QDateTime& to,
-                                         QString* error) const {
+QSet<QString> Journal::paidChargeNumbers(qint64 fen, const QDateTime& from, const QDateTime& to, QString* error) const {
     // The rule asks about one amount over a few minutes: the index on (fen, created_ms) answers it whatever the day's
     // count of sales.
     Statement s(m_db,
@@ -992,11 +1012,26 @@ QSet<QString> Journal::paidChargeNumbers(qint64 fen, const QDateTime& from, cons
     return out;
 }
 
-QList<Attempt> Journal::answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to,
-                                        QString* error) const {
-    return select("fen = ?1 AND created_ms >= ?2 AND created_ms < ?3 AND kind != 'refund' AND state IN ('refused', "
-                  "'released', 'paid')",
-                  {fen, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch()}, error);
+QList<Attempt> Journal::answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to, QString* error) const {
+    QString readError;
+    QList<Attempt> out = select(
+        "fen = ?1 AND state IN ('refused', 'released', 'paid') AND created_ms >= ?2 AND "
+        "created_ms < ?3 AND kind != 'refund'",
+        {fen, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch()}, &readError);
+    // An outcome not yet written is not in the file's state column.
+    for (const Attempt& a : selectUnwritten(&readError)) {
+        const bool listed = std::any_of(out.cbegin(), out.cend(), [&a](const Attempt& o) { return o.id == a.id; });
+        if (!listed && isCharge(a.kind) && !isOpen(a.state) && a.state != State::NotSent && a.fen == fen &&
+            a.createdAt >= from && a.createdAt < to) {
+            out.append(a);
+        }
+    }
+    if (!readError.isEmpty()) {
+        setError(error, readError);
+        return {};
+    }
+    std::sort(out.begin(), out.end(), [](const Attempt& x, const Attempt& y) { return x.id < y.id; });
+    return out;
 }
 
 QSet<QString> Journal::declinedFor(qint64 attemptId, QString* error) const {
@@ -1055,8 +1090,8 @@ void Journal::resultShown(qint64 attemptId) {
     Statement s(m_db, "DELETE FROM meta WHERE key = 'paid_unshown' AND value = ?");
     s.bind(1, QString::number(attemptId));
     if (!s.run()) {
-        qCWarning(lcJournal).noquote() << "attempt" << attemptId << "result shown, not recorded:"
-                                       << failure(m_db, s.rc(), "shown");
+        qCWarning(lcJournal).noquote() << "attempt" << attemptId
+                                       << "result shown, not recorded:" << failure(m_db, s.rc(), "shown");
     }
 }
 

@@ -6,8 +6,8 @@
 #include <QList>
 #include <QMap>
 #include <QSet>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -137,6 +137,9 @@ private:
     QList<Attempt> select(const char* where, const QVariantList& args, QString* error) const;
     // select() without the attempts whose outcome is known but not yet written.
     QList<Attempt> selectOpen(const char* where, const QVariantList& args, QString* error) const;
+    // The attempts whose outcome is known but not yet written, as they read (their rows in the file may not match
+    // a query that asks by state).
+    QList<Attempt> selectUnwritten(QString* error) const;
     // `storageFailed`: the file could not take the change (as opposed to a change the rules refuse).
     bool move(qint64 id, State to, const QString& orderNo, const QString& note, const QString& releasedBy,
               QString* error, bool* storageFailed = nullptr, const QString& otherNo = QString());

@@ -101,11 +101,9 @@ class TestChargeCheckWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each test ends its windows itself; none may be left to take the next test's replies or block its charges.
-    void cleanup() {
-        QCOMPARE(endSaleWindows(), 0);
-        QVERIFY(!till().charges().current());
-    }
+    // Each test ends its windows itself; none may be left to take the next test's replies (each test has a till of
+    // its own, whose charges are its own).
+    void cleanup() { QCOMPARE(endSaleWindows(), 0); }
     void confirmedCandidateCompletesTheSale();
     void declinedCandidateThenNothingFound();
     void stoppingWarnsAndAllowsANewScan();

@@ -684,6 +684,27 @@ void TestJournal::tillRules() {
         for (const Attempt& a : lookBackFor(attempts(there, now), 1250, now, {"7", "8"})) {
             got << a.id;
         }
+        // The same attempts written to a file: what the journal gives the look-back (answeredCharges, through its
+        // index) keeps the same ones.
+        QTemporaryDir dir;
+        auto j = Journal::openFile(dir.filePath("payments.db")).journal;
+        QVERIFY(j);
+        for (Attempt a : attempts(there, now)) {
+            a.orderNo = a.kind == Kind::Refund ? a.saleId : QString();
+            QString error;
+            const qint64 id = j->begin(a, &error).value_or(0);
+            const bool settled =
+                a.state == State::Released
+                    ? j->settle(id, State::Unresolved, QString(), QString(), &error) && j->release(id, "42", &error)
+                    : j->settle(id, a.state, QString(), QString(), &error);
+            QVERIFY2(settled, qPrintable(error));
+        }
+        const QDateTime from = now.addSecs(-60 * kLookBackMinutes - 1);
+        QList<qint64> stored;
+        for (const Attempt& a : lookBackFor(j->answeredCharges(1250, from, now.addSecs(1)), 1250, now, {"7", "8"})) {
+            stored << a.id;
+        }
+        QCOMPARE(stored, ids);
     } else if (const std::optional<Attempt> done = earlierRefundThatWentThrough(attempts(there, now), refundedNow)) {
         got << done->id;
     }
