@@ -43,8 +43,8 @@ QString minutesText(qint64 ms) {
 
 QString utcOffsetText(int secs) {
     const int minutes = std::abs(secs) / 60;
-    QString text = QStringLiteral("UTC") + (secs < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
-                   QString::number(minutes / 60);
+    QString text =
+        QStringLiteral("UTC") + (secs < 0 ? QLatin1Char('-') : QLatin1Char('+')) + QString::number(minutes / 60);
     if (minutes % 60) {
         text += QStringLiteral(":%1").arg(minutes % 60, 2, 10, QLatin1Char('0'));
     }

@@ -29,8 +29,8 @@ constexpr int kWalletPayMaxSecs = 300;
 
 // The production timing. In a build with CASHIER_TEST_SEAMS (test builds only) the environment variable
 // CASHIER_TEST_CHARGE_TIMING may name other values ("timeout=3000,interval=500,duration=8000,list=2000,tolerance=60";
-// milliseconds, tolerance and wallet in seconds); the end-to-end tests run the real client through it. Values below 100 ms
-// (1 s for the tolerance) are ignored.
+// milliseconds, tolerance and wallet in seconds); the end-to-end tests run the real client through it. Values below 100
+// ms (1 s for the tolerance) are ignored.
 Timing timingFromEnvironment();
 Timing parseTiming(const QString& text);
 

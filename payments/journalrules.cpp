@@ -164,19 +164,20 @@ QString refundAgainstNow(qint64 refundFen, std::optional<qint64> orderFen, std::
                          qint64 refundedNowFen) {
     if (shownRefundedFen && *shownRefundedFen != refundedNowFen) {
         const QString left = orderFen ? money::fenToYuan2(qMax<qint64>(0, *orderFen - refundedNowFen)) : QString();
-        return QStringLiteral("这笔交易的已退金额变了：页面上是 %1元，网关现在是 %2元（可能别处刚刚退过款）。本次没有退款。")
+        return QStringLiteral(
+                   "这笔交易的已退金额变了：页面上是 %1元，网关现在是 %2元（可能别处刚刚退过款）。本次没有退款。")
                    .arg(money::fenToYuan2(*shownRefundedFen), money::fenToYuan2(refundedNowFen)) +
-               (orderFen ? QStringLiteral("\n现在还可退 %1元，请与顾客核对后重新输入退款金额。").arg(left)
-                         : QString());
+               (orderFen ? QStringLiteral("\n现在还可退 %1元，请与顾客核对后重新输入退款金额。").arg(left) : QString());
     }
     if (orderFen && refundFen > *orderFen - refundedNowFen) {
         const qint64 left = qMax<qint64>(0, *orderFen - refundedNowFen);
         return left == 0 ? QStringLiteral("这笔交易已经全部退款（交易金额 %1元，已退 %2元），本次没有退款。")
                                .arg(money::fenToYuan2(*orderFen), money::fenToYuan2(refundedNowFen))
-                         : QStringLiteral("退款金额 %1元 超过这笔交易还可退的 %2元（交易金额 %3元，已退 %4元），"
-                                          "本次没有退款。")
-                               .arg(money::fenToYuan2(refundFen), money::fenToYuan2(left),
-                                    money::fenToYuan2(*orderFen), money::fenToYuan2(refundedNowFen));
+                         : QStringLiteral(
+                               "退款金额 %1元 超过这笔交易还可退的 %2元（交易金额 %3元，已退 %4元），"
+                               "本次没有退款。")
+                               .arg(money::fenToYuan2(refundFen), money::fenToYuan2(left), money::fenToYuan2(*orderFen),
+                                    money::fenToYuan2(refundedNowFen));
     }
     return QString();
 }
@@ -232,14 +233,16 @@ QString handoverBlockedText(const QList<Attempt>& open) {
 QString unwrittenBlockedText(const QList<Attempt>& unwritten) {
     QStringList lines;
     for (const Attempt& a : unwritten) {
-        lines << QStringLiteral("%1 %2元，%3").arg(a.kind == Kind::Refund ? QStringLiteral("退款") : QStringLiteral("收款"),
-                                                   money::fenToYuan2(a.fen),
-                                                   gateway::inGatewayZone(a.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        lines << QStringLiteral("%1 %2元，%3")
+                     .arg(a.kind == Kind::Refund ? QStringLiteral("退款") : QStringLiteral("收款"),
+                          money::fenToYuan2(a.fen),
+                          gateway::inGatewayZone(a.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     }
     if (lines.isEmpty()) {
         return QString();
     }
-    return QStringLiteral("还有 %1 笔收款或退款的结果没能写入收款记录文件（磁盘已满或文件被占用？），程序正在自动重试：\n\n")
+    return QStringLiteral(
+               "还有 %1 笔收款或退款的结果没能写入收款记录文件（磁盘已满或文件被占用？），程序正在自动重试：\n\n")
                .arg(lines.size()) +
            lines.join(QLatin1Char('\n')) +
            QStringLiteral("\n\n请等写入完成（或腾出磁盘空间）后再交接班，否则下一位收银员会被问到这些收款。");

@@ -152,10 +152,12 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
         m_pending = Pending{*refused, *before, pwd};
         setPhase(Phase::Ready);
         emit earlierRefundUnclear(
-            QStringLiteral("这笔交易之前有一笔 %1元 的退款被网关拒绝（%2）。当时已退 %3元，现在已退 %4元，正好多了 %1元："
-                           "可能那笔退款其实已经完成，也可能是别处的另一笔退款。\n\n"
-                           "请与顾客核对（或在商户后台查看）后选择；本次 %5元 的退款还没有发出。")
-                .arg(money::fenToYuan2(refused->fen), refused->note.isEmpty() ? QStringLiteral("无说明") : refused->note,
+            QStringLiteral(
+                "这笔交易之前有一笔 %1元 的退款被网关拒绝（%2）。当时已退 %3元，现在已退 %4元，正好多了 %1元："
+                "可能那笔退款其实已经完成，也可能是别处的另一笔退款。\n\n"
+                "请与顾客核对（或在商户后台查看）后选择；本次 %5元 的退款还没有发出。")
+                .arg(money::fenToYuan2(refused->fen),
+                     refused->note.isEmpty() ? QStringLiteral("无说明") : refused->note,
                      money::fenToYuan2(refused->refundedBefore.value_or(0)), money::fenToYuan2(*before),
                      money::fenToYuan2(m_fen)));
         return;

@@ -716,7 +716,8 @@ Gateway::Reply Gateway::printTime(const Form&, const Account& a) {
     if (st.step() && !st.isNull(0)) {
         from = st.integer(0);
     } else {
-        from = QDateTime(QDateTime::currentDateTime().toTimeZone(zone()).date(), QTime(0, 0), zone()).toSecsSinceEpoch();
+        from =
+            QDateTime(QDateTime::currentDateTime().toTimeZone(zone()).date(), QTime(0, 0), zone()).toSecsSinceEpoch();
     }
     return ok(QJsonObject{{"code", 1}, {"time1", timeText(from)}, {"time2", timeText(now())}});
 }

@@ -210,16 +210,15 @@ void myTrade::updatePrintButton() {
 void myTrade::logPrint() {
     // Its answer changes nothing on screen; it is only waited for when the program is about to end.
     ++m_printLogsOut;
-    m_till.totals().logPrint(this, tilltime::fromWall(ui->time1->dateTime()).toSecsSinceEpoch(),
-                             tilltime::fromWall(ui->time2->dateTime()).toSecsSinceEpoch(),
-                             [this](const replies::Status& logged) {
-                                 if (!logged.ok()) {
-                                     qWarning().noquote()
-                                         << "print log not recorded:" << display::shown(logged.message);
-                                 }
-                                 --m_printLogsOut;
-                                 emit printLogFinished();
-                             });
+    m_till.totals().logPrint(
+        this, tilltime::fromWall(ui->time1->dateTime()).toSecsSinceEpoch(),
+        tilltime::fromWall(ui->time2->dateTime()).toSecsSinceEpoch(), [this](const replies::Status& logged) {
+            if (!logged.ok()) {
+                qWarning().noquote() << "print log not recorded:" << display::shown(logged.message);
+            }
+            --m_printLogsOut;
+            emit printLogFinished();
+        });
 }
 
 QString myTrade::summaryHtml() const {

@@ -184,8 +184,8 @@ void TestChargeCheck::gatewayZone_data() {
     const QDateTime at(QDate(2026, 12, 7), QTime(6, 0), Qt::UTC);
     const qint64 cst = at.toMSecsSinceEpoch();
     QTest::newRow("default China Standard Time, moment in UTC") << "" << at << "2026-12-7 14:00:00" << cst;
-    QTest::newRow("moment given in a PC's wrong zone") << "" << at.toOffsetFromUtc(-5 * 3600) << "2026-12-7 14:00:00"
-                                                      << cst;
+    QTest::newRow("moment given in a PC's wrong zone")
+        << "" << at.toOffsetFromUtc(-5 * 3600) << "2026-12-7 14:00:00" << cst;
     QTest::newRow("offset form") << "UTC+08:00" << at << "2026-12-7 14:00:00" << cst;
     QTest::newRow("named zone") << "Asia/Shanghai" << at << "2026-12-7 14:00:00" << cst;
     QTest::newRow("a gateway in UTC") << "UTC" << at << "2026-12-7 06:00:00" << cst + 8 * 3600 * 1000;
@@ -230,8 +230,8 @@ void TestChargeCheck::resultContent_data() {
 void TestChargeCheck::resultContent() {
     QFETCH(QByteArray, row);
     QFETCH(QStringList, expected);
-    const QList<Candidate> found = candidates(
-        Charge{1250, "7", kSent}, {replies::orderOf(QJsonDocument::fromJson(row).object())}, kWindow);
+    const QList<Candidate> found =
+        candidates(Charge{1250, "7", kSent}, {replies::orderOf(QJsonDocument::fromJson(row).object())}, kWindow);
     QCOMPARE(found.size(), 1);
     const Order sale = tradeContent(found.first(), "张三", "本店");
     QCOMPARE((QStringList{sale.operatorName, sale.outTradeNo, sale.tradeNo, sale.payChannel, sale.shopName}), expected);
@@ -260,8 +260,8 @@ void TestChargeCheck::timingSeam_data() {
                                    << QList<int>{3000, 500, 8000, 2000, 60, 20};
     QTest::newRow("too short or unreadable ignored")
         << "timeout=5,interval=abc,duration=,tolerance=0,wallet=0" << QList<int>{30000, 5000, 60000, 10000, 120, 300};
-    QTest::newRow("unknown keys ignored") << "retries=3,interval=1000"
-                                          << QList<int>{30000, 1000, 60000, 10000, 120, 300};
+    QTest::newRow("unknown keys ignored")
+        << "retries=3,interval=1000" << QList<int>{30000, 1000, 60000, 10000, 120, 300};
 }
 
 void TestChargeCheck::timingSeam() {
