@@ -441,35 +441,38 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
     m_laterCandidates.clear();
     const bool lookBack = m_controller->phase() == ChargeController::Phase::LookingBack;
     bringBack();
+    // The cashier's answer: one of them is this sale, none is, or it is put off (Esc: nothing is sent; 处理 asks
+    // again).
+    std::optional<chargecheck::Candidate> chosen;
+    bool putOff = false;
     if (m_controller->lostLookBack()) {
-        const int chosen = showBox([&] { return pickFromList(found, money::fenToYuan2(m_controller->fen()) + "元"); });
-        if (chosen >= 0) {
-            m_controller->confirm(found.at(chosen));
-            return;
+        const int row = showBox([&] { return pickFromList(found, money::fenToYuan2(m_controller->fen()) + "元"); });
+        putOff = row == -2;
+        if (row >= 0) {
+            chosen = found.at(row);
         }
-        if (chosen == -2) {
-            m_laterCandidates = found;
-            showPhase();
-            bringBack();
-            return;
+    } else {
+        for (const chargecheck::Candidate& c : found) {
+            const QMessageBox::StandardButton answer = isThisSale(c, lookBack);
+            if (answer == QMessageBox::Yes) {
+                chosen = c;
+                break;
+            }
+            if (answer != QMessageBox::No) {
+                putOff = true;
+                break;
+            }
         }
-        m_controller->decline(found);
-        bringBack();
+    }
+    if (chosen) {
+        m_controller->confirm(*chosen);
         return;
     }
-    for (const chargecheck::Candidate& c : found) {
-        const QMessageBox::StandardButton answer = isThisSale(c, lookBack);
-        if (answer == QMessageBox::Yes) {
-            m_controller->confirm(c);
-            return;
-        }
-        if (answer != QMessageBox::No) {
-            // Esc (or the box gone): decided later. Nothing is sent; 处理 asks again.
-            m_laterCandidates = found;
-            showPhase();
-            bringBack();
-            return;
-        }
+    if (putOff) {
+        m_laterCandidates = found;
+        showPhase();
+        bringBack();
+        return;
     }
     m_controller->decline(found);
     bringBack();
