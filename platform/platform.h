@@ -24,6 +24,11 @@ QString defaultSerialDevice(const QString& comName);
 // moves. Returns the working directory.
 QString settleWorkingDirectory();
 
+// The machine-wide settings file: the addresses the installer was given (gateway, vendor site), for every account
+// of the computer. Beside the program on Windows (Program Files, written by the installer as administrator),
+// /etc/cashier/site.ini on Linux. data.ini's own values come first (DataConfig).
+QString siteSettingsFile();
+
 // The installer started by the version check: install/updata (updata.exe on Windows) in the folder of the running
 // program, not of the working directory.
 QString installerPath();

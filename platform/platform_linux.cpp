@@ -144,6 +144,10 @@ QString settleWorkingDirectory() {
     return QDir::currentPath();
 }
 
+QString siteSettingsFile() {
+    return QStringLiteral("/etc/cashier/site.ini");
+}
+
 QString installerPath() {
     // Next to the installed program, wherever the client was started from (the launcher starts it in the user's
     // settings folder).

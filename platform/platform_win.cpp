@@ -104,6 +104,10 @@ QString settleWorkingDirectory() {
     return QDir::currentPath();
 }
 
+QString siteSettingsFile() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/site.ini");
+}
+
 QString installerPath() {
     // Next to the installed program, wherever the client was started from.
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/install/updata.exe"));
