@@ -49,13 +49,16 @@ esac
 mkdir -p "$cache/logs" "$cache/sources"
 # One build at a time (./test.sh and ./package.sh may start together): the second waits, then finds the entries
 # built. The work folders of a build that was stopped are left over only while no build runs.
+# --check only looks, and answers at once, also while a build runs (what it builds is not complete yet).
 exec 9>"$cache/.lock"
-flock 9
-rm -rf "$cache"/work.*
-# Entries a stopped build left unfinished are of no use to anyone.
-for dir in "$cache"/*-*-*/; do
-    [[ -d $dir && ! -f $dir/.complete && $dir != "$cache/toolchain/" ]] && rm -rf "$dir"
-done
+if ((!check)); then
+    flock 9
+    rm -rf "$cache"/work.*
+    # Entries a stopped build left unfinished are of no use to anyone.
+    for dir in "$cache"/*-*-*/; do
+        [[ -d $dir && ! -f $dir/.complete && $dir != "$cache/toolchain/" ]] && rm -rf "$dir"
+    done
+fi
 # The libraries take minutes of every core; whatever else runs on the machine goes first.
 renice -n 19 -p $$ >/dev/null 2>&1 || true
 ionice -c3 -p $$ >/dev/null 2>&1 || true
