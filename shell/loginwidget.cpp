@@ -185,8 +185,8 @@ void LoginWidget::on_login_btn_clicked() {
     if (m_till.gatewayUrl().isEmpty()) {
         msgbox::critical(
             this, msgbox::Title::Tip,
-            QStringLiteral("未设置网关地址，无法登录。\n\n请重新运行安装程序并填写网关地址（静默安装时用 "
-                           "/GATEWAY=网关地址），或在以下文件的 [data_config] 中写入 gatewayUrl=网关地址：\n%1")
+            QStringLiteral("未设置网关地址，无法登录。\n\n请在以下文件的 [data_config] 中写入 gatewayUrl=网关地址"
+                           "（Windows 上也可重新运行安装程序填写网关地址）：\n%1")
                 .arg(QDir::toNativeSeparators(m_till.settings().siteFile())));
         return;
     }
