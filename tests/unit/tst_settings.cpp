@@ -307,25 +307,20 @@ void TestSettings::addressesFromTheSiteFile_data() {
     QTest::addColumn<QByteArray>("siteIni");
     QTest::addColumn<QString>("gateway");
     QTest::addColumn<QString>("vendor");
-    const QByteArray site =
-        "[data_config]\ngatewayUrl=https://pay.shop.example/api.php/Gateway/index\n"
-        "vendorUrl=https://www.shop.example/\n";
-    QTest::newRow("site file only") << QByteArray() << site << "https://pay.shop.example/api.php/Gateway/index"
-                                    << "https://www.shop.example/";
-    QTest::newRow("data.ini wins") << QByteArray("[data_config]\ngatewayUrl=http://10.0.0.5/gw\nvendorUrl=http://v/\n")
-                                   << site << "http://10.0.0.5/gw"
+    const QByteArray site = "[data_config]\ngatewayUrl=https://gw.example/x\nvendorUrl=https://www.example/\n";
+    const QByteArray own = "[data_config]\ngatewayUrl=http://10.0.0.5/gw\nvendorUrl=http://v/\n";
+    QTest::newRow("site file only") << QByteArray() << site << "https://gw.example/x"
+                                    << "https://www.example/";
+    QTest::newRow("data.ini wins") << own << site << "http://10.0.0.5/gw"
                                    << "http://v/";
-    QTest::newRow("empty data.ini values fall through") << QByteArray("[data_config]\ngatewayUrl= \nvendorUrl=\n")
-                                                        << site << "https://pay.shop.example/api.php/Gateway/index"
-                                                        << "https://www.shop.example/";
-    QTest::newRow("no site: the gateway's own")
-        << QByteArray() << QByteArray("[data_config]\ngatewayUrl=https://gw.example:8443/a/b\n")
-        << "https://gw.example:8443/a/b"
-        << "https://gw.example:8443/";
-    QTest::newRow("a site that is no web address")
-        << QByteArray() << QByteArray("[data_config]\ngatewayUrl=https://gw.example/x\nvendorUrl=file:///c:/x.exe\n")
-        << "https://gw.example/x"
-        << "https://gw.example/";
+    QTest::newRow("empty values fall through")
+        << QByteArray("[data_config]\ngatewayUrl= \n") << site << "https://gw.example/x"
+        << "https://www.example/";
+    // Without a site, or with one that is no web address: the gateway's own, port included.
+    QTest::newRow("the gateway's site") << QByteArray("[data_config]\nvendorUrl=file:///c:/x.exe\n")
+                                        << QByteArray("[data_config]\ngatewayUrl=https://gw.example:8443/a/b\n")
+                                        << "https://gw.example:8443/a/b"
+                                        << "https://gw.example:8443/";
     QTest::newRow("nothing anywhere") << QByteArray() << QByteArray() << QString() << QString();
 }
 
