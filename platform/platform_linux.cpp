@@ -144,6 +144,10 @@ QString settleWorkingDirectory() {
     return QDir::currentPath();
 }
 
+Qt::HighDpiScaleFactorRoundingPolicy scaleFactorRounding() {
+    return Qt::HighDpiScaleFactorRoundingPolicy::Round;
+}
+
 QString siteSettingsFile() {
     return QStringLiteral("/etc/cashier/site.ini");
 }

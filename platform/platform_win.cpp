@@ -103,6 +103,10 @@ QString settleWorkingDirectory() {
     return QDir::currentPath();
 }
 
+Qt::HighDpiScaleFactorRoundingPolicy scaleFactorRounding() {
+    return Qt::HighDpiScaleFactorRoundingPolicy::PassThrough;
+}
+
 QString siteSettingsFile() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/site.ini");
 }

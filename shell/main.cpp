@@ -13,7 +13,7 @@ int main(int argc, char* argv[]) {
     // rounds 1.5 up to 2, and the 800x600 main window would not fit a 1920x1080 screen at 150 %.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(platform::scaleFactorRounding());
     skipOpenGlForWindows();
 
     // 1. The application object (arguments are not interpreted), Qt's own texts in Chinese and the style sheet its
