@@ -382,7 +382,11 @@ Salvage salvage(const QString& path) {
         }
     }
     sqlite3* db = nullptr;
+#ifdef Q_OS_WIN
+    const QByteArray file = path.toUtf8();  // SQLite takes UTF-8 names on Windows
+#else
     const QByteArray file = QFile::encodeName(path);
+#endif
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close_v2(db);
         return out;
