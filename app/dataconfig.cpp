@@ -14,9 +14,7 @@
 #include <memory>
 
 const char* const DataConfig::kNoPrinter = "不打印小票";
-const char* const DataConfig::kDefaultGatewayUrl = "http://127.0.0.1:8765/api.php/Gateway/index";
 const char* const DataConfig::kDefaultServicePhone = "400-800-9090";
-const char* const DataConfig::kDefaultVendorUrl = "http://127.0.0.1:8765/";
 
 namespace {
 const QString kGroup = QStringLiteral("data_config");
@@ -28,8 +26,16 @@ QString DataConfig::logFolder() const {
     return QFileInfo(fileName()).absoluteDir().filePath(QStringLiteral("logs"));
 }
 
-DataConfig::DataConfig(const QString& fileName) : m_settings(fileName, QSettings::IniFormat) {
+DataConfig::DataConfig(const QString& fileName, const QString& siteFile)
+    : m_settings(fileName, QSettings::IniFormat),
+      m_siteFile(siteFile.isEmpty() ? platform::siteSettingsFile() : siteFile) {
     m_settings.setIniCodec(QTextCodec::codecForName("GB2312"));
+    if (QFileInfo::exists(m_siteFile)) {
+        QSettings site(m_siteFile, QSettings::IniFormat);
+        site.beginGroup(kGroup);
+        m_siteGateway = site.value(QStringLiteral("gatewayUrl")).toString().trimmed();
+        m_siteVendor = site.value(QStringLiteral("vendorUrl")).toString().trimmed();
+    }
     // A file an older version left readable by others is narrowed at once, before anything more is written to it.
     privatefile::restrict(m_settings.fileName());
 }
@@ -137,7 +143,7 @@ int DataConfig::checkUpdata() {
 
 QString DataConfig::gatewayUrl() {
     const QString url = read("gatewayUrl").toString().trimmed();
-    return url.isEmpty() ? QString::fromLatin1(kDefaultGatewayUrl) : url;
+    return url.isEmpty() ? m_siteGateway : url;
 }
 void DataConfig::setGatewayUrl(const QString& url) {
     write("gatewayUrl", url);
@@ -151,17 +157,23 @@ void DataConfig::setServicePhone(const QString& phone) {
     write("servicePhone", phone);
 }
 
+QString DataConfig::gatewayTimeZone() {
+    return read("gatewayTimeZone").toString().trimmed();
+}
+
 QString DataConfig::vendorUrl() {
-    const QString url = read("vendorUrl").toString().trimmed();
-    if (url.isEmpty()) {
-        return QString::fromLatin1(kDefaultVendorUrl);
-    }
     // The address goes to the desktop's opener, which would as readily run a file or another program's scheme.
-    if (!isWebAddress(url)) {
-        qWarning() << "vendorUrl is not an http or https address, the default is used instead:" << url;
-        return QString::fromLatin1(kDefaultVendorUrl);
+    for (const QString& url : {read("vendorUrl").toString().trimmed(), m_siteVendor}) {
+        if (isWebAddress(url)) {
+            return url;
+        }
+        if (!url.isEmpty()) {
+            qWarning() << "vendorUrl is not an http or https address and is passed over:" << url;
+        }
     }
-    return url;
+    // The merchant's site is most likely where its gateway is.
+    const QUrl gateway(gatewayUrl());
+    return isWebAddress(gateway.toString()) ? gateway.resolved(QUrl(QStringLiteral("/"))).toString() : QString();
 }
 
 QString DataConfig::serialDevice(const QString& comName) {

@@ -154,10 +154,17 @@ bool start(const QString& folder, Level level, const Limits& limits, bool echo) 
         std::fprintf(stderr, "cashier: operations log off: cannot make the folder %s\n", qPrintable(folder));
         return false;
     }
-    const std::string path = QDir(folder).filePath(QLatin1String(kFileName)).toStdString();
+    const QString name = QDir(folder).filePath(QLatin1String(kFileName));
+#ifdef SPDLOG_WCHAR_FILENAMES
+    const spdlog::filename_t path = QDir::toNativeSeparators(name).toStdWString();
+    const auto toQString = [](const spdlog::filename_t& file) { return QString::fromStdWString(file); };
+#else
+    const spdlog::filename_t path = QFile::encodeName(name).toStdString();
+    const auto toQString = [](const spdlog::filename_t& file) { return QFile::decodeName(file.c_str()); };
+#endif
     spdlog::file_event_handlers events;
     // Created private before the first byte; an older file left open to others is narrowed too.
-    events.before_open = [](const spdlog::filename_t& name) { privatefile::ensure(QString::fromStdString(name)); };
+    events.before_open = [toQString](const spdlog::filename_t& file) { privatefile::ensure(toQString(file)); };
     try {
         auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
             path, size_t(std::max<qint64>(limits.fileBytes, 1024)), size_t(std::max(limits.files - 1, 1)), false,

@@ -2,6 +2,7 @@
 
 #include "app/shown.h"
 #include "core/till.h"
+#include "core/tilltime.h"
 #include "app/money.h"
 #include "collect/collectlogic.h"
 #include "collect/formtradeinfo.h"
@@ -13,6 +14,12 @@
 #include "widgets/windowstyle.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QKeyEvent>
@@ -23,13 +30,65 @@
 namespace {
 const Qt::WindowFlags kWindowFlags = Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
 
-QList<FormCS*>& windows() {
-    static QList<FormCS*> all;
-    return all;
+// On the gateway's wall clock, as the listing shows its times.
+QString timeText(const QDateTime& t) {
+    return tilltime::text(t);
 }
 
-QString timeText(const QDateTime& t) {
-    return t.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+// The rows a look-back after a lost journal found, as one list to point at. The index chosen, -1 for none of them,
+// -2 when the cashier puts it off (Esc). Return and Space press nothing: choosing a row takes a click.
+int pickFromList(const QList<chargecheck::Candidate>& found, const QString& amount) {
+    // A window of its own: the payment window's looks would cascade into it otherwise.
+    QDialog dialog;
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setWindowFlags(dialog.windowFlags() | Qt::WindowStaysOnTopHint);
+    dialog.setObjectName(QStringLiteral("lostLookBackList"));
+    dialog.setWindowTitle(msgbox::titleText(msgbox::Title::Tip));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(
+        QStringLiteral("收款记录文件损坏前的一笔收款可能没有记下。查到下列金额为 %1 的收款，请与客户核对：\n"
+                       "如果其中一笔是这位客户付的，选中它后点“是本次收款”；都不是请点“都不是”，将向客户收款。")
+            .arg(amount),
+        &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("candidateList"));
+    for (const chargecheck::Candidate& c : found) {
+        list->addItem(QStringLiteral("%1  %2元  %3  订单号 %4")
+                          .arg(c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间）") : c.row.payDate,
+                               money::fenToYuan2(c.row.fen.value_or(0)), c.channel, c.row.orderNo()));
+    }
+    layout->addWidget(list);
+    auto* buttons = new QHBoxLayout;
+    auto* yes = new QPushButton(QStringLiteral("是本次收款"), &dialog);
+    auto* none = new QPushButton(QStringLiteral("都不是"), &dialog);
+    auto* later = new QPushButton(QStringLiteral("稍后再定"), &dialog);
+    yes->setObjectName(QStringLiteral("btnThisOne"));
+    none->setObjectName(QStringLiteral("btnNoneOfThem"));
+    for (QPushButton* b : {yes, none, later}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        b->setFocusPolicy(Qt::ClickFocus);  // no Space on a focused button either
+        buttons->addWidget(b);
+    }
+    yes->setEnabled(false);
+    layout->addLayout(buttons);
+    QObject::connect(list, &QListWidget::currentRowChanged, yes, [yes](int row) { yes->setEnabled(row >= 0); });
+    int answer = -2;
+    QObject::connect(yes, &QPushButton::clicked, &dialog, [&] {
+        answer = list->currentRow();
+        dialog.accept();
+    });
+    QObject::connect(none, &QPushButton::clicked, &dialog, [&] {
+        answer = -1;
+        dialog.accept();
+    });
+    QObject::connect(later, &QPushButton::clicked, &dialog, &QDialog::reject);
+    dialog.resize(560, 320);
+    dialog.exec();
+    return answer;
 }
 }  // namespace
 
@@ -67,12 +126,12 @@ FormCS::FormCS(Till& till, const journal::Attempt& attempt) : QWidget(nullptr), 
 }
 
 void FormCS::setUp() {
-    windows().append(this);
     m_bringBackLater.setInterval(200);
     m_bringBackLater.setSingleShot(true);
     connect(&m_bringBackLater, &QTimer::timeout, this, &FormCS::bringBack);
-    ui->setupUi(this);
+    // Before the form is built, so its children are not polished a second time when the window is made anew.
     setWindowFlags(kWindowFlags);
+    ui->setupUi(this);
     // The scanner's keys must reach this window however the main window is being brought up meanwhile.
     popupkeyboard::keep(this);
     windowstyle::centreOnScreen(this);
@@ -84,21 +143,16 @@ void FormCS::setUp() {
     connectController();
 }
 
-FormCS::~FormCS() {
-    windows().removeAll(this);
-}
+FormCS::~FormCS() = default;
 
-FormCS* FormCS::inProgress() {
-    for (FormCS* w : qAsConst(windows())) {
-        if (w->m_controller->moneyMayMove()) {
-            return w;
-        }
-    }
-    return nullptr;
+FormCS* FormCS::inProgress(Till& till) {
+    // A charge's window is its controller's owner.
+    ChargeController* current = till.charges().current();
+    return current ? qobject_cast<FormCS*>(current->parent()) : nullptr;
 }
 
 bool FormCS::bringBackOpenCharge(Till& till) {
-    if (FormCS* open = inProgress()) {
+    if (FormCS* open = inProgress(till)) {
         open->bringBack();
         return true;
     }
@@ -119,8 +173,9 @@ bool FormCS::bringBackOpenCharge(Till& till) {
 }
 
 void FormCS::keepPastPage(QWidget* page) {
-    for (FormCS* w : qAsConst(windows())) {
-        if (w->parentWidget() != page || (!w->m_controller->moneyMayMove() && !w->m_inBox)) {
+    const QList<FormCS*> windows = page->findChildren<FormCS*>(QString(), Qt::FindDirectChildrenOnly);
+    for (FormCS* w : windows) {
+        if (!w->m_controller->moneyMayMove() && !w->m_inBox) {
             continue;
         }
         // The page goes (a POS amount, an F-key, another tile); money that may be moving, or a box being answered,
@@ -190,7 +245,12 @@ void FormCS::setCheckTiming(const chargecheck::Timing& timing) {
 void FormCS::connectController() {
     ChargeController* c = m_controller;
     connect(c, &ChargeController::phaseChanged, this, &FormCS::showPhase);
-    connect(c, &ChargeController::paid, this, &FormCS::completeSale);
+    connect(&m_till.charges(), &ChargeService::salePaid, this,
+            [this](ChargeController* paid, const Order& sale, const std::optional<receipts::PrintResult>& printed) {
+                if (paid == m_controller) {
+                    completeSale(sale, printed);
+                }
+            });
     connect(c, &ChargeController::refused, this,
             [this](const QString& message) { reportFailure(display::shown(message)); });
     connect(c, &ChargeController::notSent, this,
@@ -305,12 +365,11 @@ void FormCS::charge() {
         return;
     }
     if (ticketSale) {
-        m_soldTickets = ticketSale->tickets;
-        m_controller->setTicketSale(ticketSale->selection, m_soldTickets);
+        m_controller->setTicketSale(ticketSale->selection, ticketSale->tickets);
     }
     QString why;
     if (!m_controller->charge(scanBuffer, &why)) {
-        if (FormCS* other = inProgress(); other && other != this) {
+        if (FormCS* other = inProgress(m_till); other && other != this) {
             // Another sale's charge is open: that one comes first.
             hide();
             other->bringBack();
@@ -328,7 +387,7 @@ void FormCS::showOnDisplay(const CustomerDisplay& display) {
     m_display.showTotal(*m_chargeFen);
 }
 
-void FormCS::completeSale(const Order& sale) {
+void FormCS::completeSale(const Order& sale, const std::optional<receipts::PrintResult>& printed) {
     if (m_display.clear) {
         m_display.clear();
     }
@@ -341,8 +400,12 @@ void FormCS::completeSale(const Order& sale) {
         amountEdit->clear();
     }
     close();
-    auto* info = new FormTradeInfo(m_till.receipts(), sale);
+    auto* info = new FormTradeInfo(m_till.receipts(), sale, printed);
     info->show();
+    // Shown: the next start need not tell the cashier of this sale.
+    if (m_till.journal() && m_controller->attemptId()) {
+        m_till.journal()->resultShown(m_controller->attemptId());
+    }
     // In front of the main window, also for a charge brought back after sign-in while that window was coming up.
     info->raise();
     info->activateWindow();
@@ -378,28 +441,50 @@ void FormCS::askAboutCandidates(const QList<chargecheck::Candidate>& found) {
     m_laterCandidates.clear();
     const bool lookBack = m_controller->phase() == ChargeController::Phase::LookingBack;
     bringBack();
-    for (const chargecheck::Candidate& c : found) {
-        const QMessageBox::StandardButton answer = isThisSale(c, lookBack);
-        if (answer == QMessageBox::Yes) {
-            const Order sale =
-                chargecheck::tradeContent(c, m_till.session().rname(), m_till.session().shopName(), m_soldTickets);
-            m_controller->confirm(c, sale);
-            return;
+    // The cashier's answer: one of them is this sale, none is, or it is put off (Esc: nothing is sent; 处理 asks
+    // again).
+    std::optional<chargecheck::Candidate> chosen;
+    bool putOff = false;
+    if (m_controller->lostLookBack()) {
+        const int row = showBox([&] { return pickFromList(found, money::fenToYuan2(m_controller->fen()) + "元"); });
+        putOff = row == -2;
+        if (row >= 0) {
+            chosen = found.at(row);
         }
-        if (answer != QMessageBox::No) {
-            // Esc (or the box gone): decided later. Nothing is sent; 处理 asks again.
-            m_laterCandidates = found;
-            showPhase();
-            bringBack();
-            return;
+    } else {
+        for (const chargecheck::Candidate& c : found) {
+            const QMessageBox::StandardButton answer = isThisSale(c, lookBack);
+            if (answer == QMessageBox::Yes) {
+                chosen = c;
+                break;
+            }
+            if (answer != QMessageBox::No) {
+                putOff = true;
+                break;
+            }
         }
+    }
+    if (chosen) {
+        m_controller->confirm(*chosen);
+        return;
+    }
+    if (putOff) {
+        m_laterCandidates = found;
+        showPhase();
+        bringBack();
+        return;
     }
     m_controller->decline(found);
     bringBack();
 }
 
 QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, bool lookBack) {
-    // The scan time beside the transaction's, so a sale of the same amount at another till can be told apart.
+    // The scan it may be the payment of, with its time and code, beside the transaction's time: a sale of the same
+    // amount at another till can be told apart.
+    const QDateTime scanAt = c.attemptAt.isValid() ? c.attemptAt : m_controller->sentAt();
+    const QString code = c.attemptAt.isValid() ? c.attemptCode : m_controller->maskedCode();
+    const QString scan = lookBack ? QStringLiteral("之前一次扫码：%1，付款码 %2（当时没有收款成功）")
+                                  : QStringLiteral("本次扫码时间：%1，付款码 %2");
     const QString text =
         QStringLiteral(
             "查到一笔金额相同的收款：\n\n"
@@ -407,12 +492,13 @@ QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, 
             "支付方式：%2\n"
             "交易时间：%3\n"
             "订单号：%4\n"
-            "（本次扫码时间：%5）\n\n"
+            "（%5）\n\n"
             "这笔是不是本次收款？%6")
             .arg(money::fenToYuan2(c.row.fen.value_or(0)), c.channel,
                  c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.row.payDate,
                  c.row.orderNo(),
-                 timeText(m_controller->sentAt().isValid() ? m_controller->sentAt() : QDateTime::currentDateTime()),
+                 scan.arg(scanAt.isValid() ? timeText(scanAt) : QStringLiteral("—"),
+                          code.isEmpty() ? QStringLiteral("—") : code),
                  // Both answers take a click, or their letter once the box has been up a moment.
                  lookBack ? QStringLiteral("请与客户核对后点选，或按 Y / N 键；选“不是”将向客户收款。")
                           : QStringLiteral("请与客户核对后点选，或按 Y / N 键。"));

@@ -48,7 +48,7 @@ public:
     ~FormCS() override;
 
     // The window of the charge in progress (money that may be moving), if any.
-    static FormCS* inProgress();
+    static FormCS* inProgress(Till& till);
     // Brings back the window of a charge in progress or, when there is none, one for the store's first charge an
     // earlier run left open. True when there was one: no new charge may start then.
     static bool bringBackOpenCharge(Till& till);
@@ -90,7 +90,7 @@ private:
     void showPhase();
     void reportFailure(const QString& text);
     // What a paid sale does: clears the caller's amount, closes, opens the result window.
-    void completeSale(const Order& sale);
+    void completeSale(const Order& sale, const std::optional<receipts::PrintResult>& printed);
     void askAboutCandidates(const QList<chargecheck::Candidate>& candidates);
     // Yes, No, or Cancel (put off: only in a look-back, where No sends the charge).
     QMessageBox::StandardButton isThisSale(const chargecheck::Candidate& candidate, bool lookBack);
@@ -108,7 +108,6 @@ private:
     QString m_scanPrompt;
     std::optional<qint64> m_chargeFen;
     ChargeController* m_controller = nullptr;
-    QList<SoldTicket> m_soldTickets;
     bool m_inBox = false;
     bool m_pageGone = false;  // the page that opened it is gone: the window lives on for its charge
     QList<chargecheck::Candidate> m_laterCandidates;  // a look-back's question the cashier put off

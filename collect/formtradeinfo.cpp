@@ -14,16 +14,19 @@ namespace {
 constexpr int kTicketRowHeight = 20;
 }  // namespace
 
-FormTradeInfo::FormTradeInfo(ReceiptService& printer, const Order& saleIn, QWidget* parent)
+FormTradeInfo::FormTradeInfo(ReceiptService& printer, const Order& saleIn,
+                             const std::optional<receipts::PrintResult>& printed, QWidget* parent)
     : QWidget(parent),
       ui(new Ui::FormTradeInfo),
       m_receipts(printer),
       sale(saleIn),
       m_receipt(receipts::saleReceiptOf(saleIn)) {
+    // Before the form is built: changing them afterwards makes the window anew and polishes every child again
+    // through the style sheet, a good part of the time from the charge's answer to this window.
+    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     ui->setupUi(this);
     m_designedHeight = height();
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     windowstyle::centreOnScreen(this);
     ui->close_btn->setShortcut(QKeySequence(Qt::Key_Escape));
     ui->print_btn->setShortcut(QKeySequence(Qt::Key_Enter));
@@ -59,6 +62,10 @@ FormTradeInfo::FormTradeInfo(ReceiptService& printer, const Order& saleIn, QWidg
     if (!sold.isEmpty()) {
         ui->scrollAreaWidgetContents->setFixedHeight(kTicketRowHeight * sold.size() + 10);
     }
+    // A notice that the receipt did not print is part of the window from the start.
+    if (printed) {
+        showPrintResult(*printed);
+    }
 }
 
 FormTradeInfo::~FormTradeInfo() = default;
@@ -76,12 +83,6 @@ void FormTradeInfo::on_pushButton_clicked() {
 void FormTradeInfo::showEvent(QShowEvent* event) {
     m_opened.start();
     QWidget::showEvent(event);
-    // Printed once the cashier can see the sale, before the window reaches the screen, so a notice that the receipt
-    // did not print is part of it from the start. A window shown again (brought back) does not print again.
-    if (!m_printTried) {
-        m_printTried = true;
-        printReceipt();
-    }
 }
 
 bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
@@ -91,13 +92,6 @@ bool FormTradeInfo::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void FormTradeInfo::printReceipt() {
-    if (!m_receipts.printsSales()) {
-        return;
-    }
-    showPrintResult(m_receipts.printSale(m_receipt));
 }
 
 void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {

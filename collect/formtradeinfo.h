@@ -6,14 +6,15 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class FormTradeInfo;
 }
 
 // The payment result: who charged, the order, the channel, the amount and the tickets sold, as the sale's receipt
-// has them. When first shown it has the receipt printed (and the print reported), when a printer is chosen. Deletes
-// itself when closed.
+// has them, and how its receipt printed (the till prints what was paid; this window only shows the outcome and offers
+// to print again when it did not). Deletes itself when closed.
 class FormTradeInfo : public QWidget {
     Q_OBJECT
 
@@ -22,7 +23,9 @@ public:
     // cashier's answer: it is ignored so the result cannot close unseen.
     static constexpr int kIgnoreReturnMs = 400;
 
-    FormTradeInfo(ReceiptService& printer, const Order& sale, QWidget* parent = nullptr);
+    // `printed`: how the till's print of the sale's receipt went; nullopt when no receipts are printed.
+    FormTradeInfo(ReceiptService& printer, const Order& sale,
+                  const std::optional<receipts::PrintResult>& printed = std::nullopt, QWidget* parent = nullptr);
     ~FormTradeInfo() override;
 
 public slots:
@@ -35,7 +38,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void printReceipt();
     // Below the window's designed controls: why the receipt did not print, and 重新打印. Hidden when it printed.
     void showPrintResult(const receipts::PrintResult& result);
 
@@ -43,7 +45,6 @@ private:
     ReceiptService& m_receipts;
     Order sale;
     receipts::SaleReceipt m_receipt;  // the service phone is read when printing
-    bool m_printTried = false;
     QElapsedTimer m_opened;
     class QLabel* m_printFailure = nullptr;
     class QPushButton* m_reprint = nullptr;

@@ -13,7 +13,19 @@ void RefundService::items(QObject* receiver, const QString& orderNo, Finished<re
 }
 
 RefundGuard* RefundService::guard(const QString& orderNo, QObject* parent) {
-    return new RefundGuard(m_till.paymentContext(), orderNo, parent);
+    m_guards.removeAll(nullptr);
+    auto* guard = new RefundGuard(m_till.paymentContext(), orderNo, parent);
+    m_guards.append(guard);
+    return guard;
+}
+
+RefundGuard* RefundService::busyGuard() const {
+    for (const QPointer<RefundGuard>& guard : m_guards) {
+        if (guard && guard->busy()) {
+            return guard;
+        }
+    }
+    return nullptr;
 }
 
 QString RefundService::openRefundsNotice() {

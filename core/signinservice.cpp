@@ -7,6 +7,7 @@
 #include "gateway/gatewayurl.h"
 #include "gateway/requests.h"
 
+#include <QDateTime>
 #include <QDebug>
 
 void SignInService::signIn(QObject* receiver, const QString& user, const QString& pwd, bool remember,
@@ -36,5 +37,5 @@ bool SignInService::gatewayInTheClear() {
 }
 
 QString SignInService::clockWarning() {
-    return gateway::clockWarning(gateway::gatewayClockOffsetMs());
+    return gateway::clockWarning(gateway::gatewayClockOffsetMs(), QDateTime::currentDateTime().offsetFromUtc());
 }

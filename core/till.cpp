@@ -9,9 +9,11 @@
 #include "core/signinservice.h"
 #include "core/storeservice.h"
 #include "core/totalsservice.h"
+#include "gateway/gatewayclock.h"
 #include "gateway/gatewayurl.h"
 #include "payments/journal.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 
@@ -25,7 +27,16 @@ Till::Till(const QString& folder)
       m_refunds(std::make_unique<RefundService>(*this)),
       m_charges(std::make_unique<ChargeService>(*this)),
       m_receipts(std::make_unique<ReceiptService>(*this)),
-      m_pos(std::make_unique<PosBridge>(*this)) {}
+      m_pos(std::make_unique<PosBridge>(*this)) {
+    // The gateway's wall-clock times are read and written in its zone, whatever this PC's is.
+    const QString zone = m_settings.gatewayTimeZone();
+    if (const std::optional<QTimeZone> z = gateway::zoneFromSetting(zone)) {
+        gateway::setGatewayZone(*z);
+    } else {
+        qWarning().noquote() << "data.ini: gatewayTimeZone" << zone << "names no time zone; UTC+8 is used";
+        gateway::setGatewayZone(QTimeZone(8 * 3600));
+    }
+}
 
 Till::~Till() = default;
 
@@ -62,5 +73,5 @@ QString Till::gatewayUrl() {
 }
 
 PaymentContext Till::paymentContext() {
-    return PaymentContext{m_journal.get(), &m_session, &m_settings};
+    return PaymentContext{m_journal.get(), &m_session, &m_settings, &m_charges->registry()};
 }

@@ -2,6 +2,7 @@
 
 #include "app/money.h"
 #include "core/gatewayask.h"
+#include "core/chargeservice.h"
 #include "core/till.h"
 #include "gateway/requests.h"
 #include "payments/chargecontroller.h"
@@ -32,7 +33,11 @@ QString TotalsService::openMoney() {
             open.end());
     }
     QString text = journal::handoverBlockedText(open);
-    const ChargeController* busy = ChargeController::busy();
+    if (journal::Journal* j = m_till.journal(); text.isEmpty() && j && j->hasUnwritten()) {
+        // Known here but not in the file: the next start would read them as still sending and ask about them.
+        text = journal::unwrittenBlockedText(j->unwritten());
+    }
+    const ChargeController* busy = m_till.charges().current();
     if (text.isEmpty() && busy) {
         // Not in the journal yet: an earlier payment of the amount is being looked for before it is sent.
         text = QStringLiteral("一笔 %1元 的收款正在处理中，交接班前请先在收款窗口中完成。")

@@ -2,8 +2,10 @@
 
 #include "app/logcategories.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QString>
 #include <cstdlib>
 
@@ -15,14 +17,38 @@ QMutex& lock() {
     static QMutex m;
     return m;
 }
-std::optional<qint64>& offset() {
-    static std::optional<qint64> value;
+
+// The gateway's time (ms since the epoch) at a moment of the monotonic clock, and its offset from this PC's clock as
+// measured then.
+struct Anchor {
+    qint64 serverMs = 0;
+    qint64 mono = 0;
+    qint64 offsetMs = 0;
+};
+std::optional<Anchor>& anchor() {
+    static std::optional<Anchor> value;
+    return value;
+}
+
+constexpr int kDefaultZoneSecs = 8 * 3600;
+QTimeZone& zone() {
+    static QTimeZone value(kDefaultZoneSecs);
     return value;
 }
 
 // The offset as the cashier reads it: whole minutes (the warning starts at two), rounded.
 QString minutesText(qint64 ms) {
     return QStringLiteral("约 %1 分钟").arg((std::llabs(ms) + 30000) / 60000);
+}
+
+QString utcOffsetText(int secs) {
+    const int minutes = std::abs(secs) / 60;
+    QString text =
+        QStringLiteral("UTC") + (secs < 0 ? QLatin1Char('-') : QLatin1Char('+')) + QString::number(minutes / 60);
+    if (minutes % 60) {
+        text += QStringLiteral(":%1").arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    }
+    return text;
 }
 }  // namespace
 
@@ -50,42 +76,130 @@ qint64 clockOffsetMs(const QDateTime& serverDate, qint64 sentMs, qint64 received
     return server - local;
 }
 
+qint64 monotonicMs() {
+    static const QElapsedTimer timer = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return timer.elapsed();
+}
+
 std::optional<qint64> gatewayClockOffsetMs() {
     QMutexLocker guard(&lock());
-    return offset();
+    if (!anchor()) {
+        return std::nullopt;
+    }
+    return anchor()->offsetMs;
 }
 
 void setGatewayClockOffsetMs(std::optional<qint64> offsetMs) {
     QMutexLocker guard(&lock());
-    offset() = offsetMs;
+    if (offsetMs) {
+        anchor() = Anchor{QDateTime::currentMSecsSinceEpoch() + *offsetMs, monotonicMs(), *offsetMs};
+    } else {
+        anchor().reset();
+    }
 }
 
-void noteGatewayDate(const QByteArray& dateHeader, qint64 sentMs, qint64 receivedMs) {
+void noteGatewayDate(const QByteArray& dateHeader, qint64 sentMs, qint64 receivedMs, qint64 sentMono,
+                     qint64 receivedMono) {
     const QDateTime server = parseHttpDate(dateHeader);
-    if (!server.isValid() || receivedMs < sentMs) {
+    if (!server.isValid() || receivedMono < sentMono) {
         return;
     }
-    const qint64 now = clockOffsetMs(server, sentMs, receivedMs);
+    const qint64 offset = clockOffsetMs(server, sentMs, receivedMs);
+    // The header was stamped between the two moments: its second's middle is taken for their midpoint.
+    const Anchor now{server.toMSecsSinceEpoch() + 500, sentMono + (receivedMono - sentMono) / 2, offset};
     std::optional<qint64> before;
     {
         QMutexLocker guard(&lock());
-        before = offset();
-        offset() = now;
+        if (anchor()) {
+            before = anchor()->serverMs + (now.mono - anchor()->mono) - now.serverMs;
+        }
+        anchor() = now;
     }
-    if (!before || std::llabs(*before - now) > kClockNoticeMs) {
-        qCInfo(lcGateway).noquote() << "gateway clock:" << (now >= 0 ? "ahead of" : "behind") << "this PC by"
-                                    << std::llabs(now) << "ms";
+    if (!before || std::llabs(*before) > kClockNoticeMs) {
+        qCInfo(lcGateway).noquote() << "gateway clock:" << (offset >= 0 ? "ahead of" : "behind") << "this PC by"
+                                    << std::llabs(offset) << "ms";
     }
 }
 
-QDateTime onGatewayClock(const QDateTime& local) {
-    const std::optional<qint64> ms = gatewayClockOffsetMs();
-    return ms ? local.addMSecs(*ms) : local;
+QDateTime gatewayNow() {
+    QMutexLocker guard(&lock());
+    if (!anchor()) {
+        return QDateTime::currentDateTimeUtc();
+    }
+    return QDateTime::fromMSecsSinceEpoch(anchor()->serverMs + (monotonicMs() - anchor()->mono), Qt::UTC);
 }
 
-QString clockWarning(std::optional<qint64> offsetMs) {
+QTimeZone gatewayZone() {
+    QMutexLocker guard(&lock());
+    return zone();
+}
+
+void setGatewayZone(const QTimeZone& z) {
+    QMutexLocker guard(&lock());
+    zone() = z.isValid() ? z : QTimeZone(kDefaultZoneSecs);
+}
+
+std::optional<QTimeZone> zoneFromSetting(const QString& textIn) {
+    const QString text = textIn.trimmed();
+    if (text.isEmpty()) {
+        return QTimeZone(kDefaultZoneSecs);
+    }
+    static const QRegularExpression offset(QStringLiteral("^(?:UTC|GMT)?\\s*([+-])(\\d{1,2})(?::?(\\d{2}))?$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = offset.match(text);
+    if (m.hasMatch()) {
+        const int hours = m.captured(2).toInt();
+        const int minutes = m.captured(3).isEmpty() ? 0 : m.captured(3).toInt();
+        if (hours > 14 || minutes > 59) {
+            return std::nullopt;
+        }
+        const int secs = (hours * 3600 + minutes * 60) * (m.captured(1) == QLatin1String("-") ? -1 : 1);
+        return QTimeZone(secs);
+    }
+    if (text.compare(QLatin1String("UTC"), Qt::CaseInsensitive) == 0) {
+        return QTimeZone(0);
+    }
+    const QTimeZone named(text.toUtf8());
+    return named.isValid() ? std::optional<QTimeZone>(named) : std::nullopt;
+}
+
+QDateTime inGatewayZone(const QDateTime& t) {
+    return t.isValid() ? t.toTimeZone(gatewayZone()) : t;
+}
+
+QDateTime fromGatewayWall(const QDate& date, const QTime& time) {
+    if (!date.isValid() || !time.isValid()) {
+        return QDateTime();
+    }
+    return QDateTime(date, time, gatewayZone());
+}
+
+QDateTime fromGatewayWall(const QDateTime& wall) {
+    return fromGatewayWall(wall.date(), wall.time());
+}
+
+QDateTime gatewayWallFields(const QDateTime& t) {
+    const QDateTime there = inGatewayZone(t);
+    // Read as fields: a date edit shows what it is given in its own (local) terms.
+    return there.isValid() ? QDateTime(there.date(), there.time()) : QDateTime();
+}
+
+QString clockWarning(std::optional<qint64> offsetMs, int localZoneOffsetSecs) {
     if (!offsetMs || std::llabs(*offsetMs) <= kClockWarnMs) {
         return QString();
+    }
+    // A PC whose wall clock shows the gateway's time in the wrong zone is off by the zones' difference.
+    const int gatewaySecs = gatewayZone().offsetFromUtc(gatewayNow());
+    const qint64 zoneDifferenceMs = qint64(localZoneOffsetSecs - gatewaySecs) * 1000;
+    if (zoneDifferenceMs != 0 && std::llabs(*offsetMs - zoneDifferenceMs) <= kClockWarnMs) {
+        return QStringLiteral(
+                   "本机的时区设置不对：本机是 %1，网关是 %2。请在电脑的日期和时间设置中把时区改为 %2，再校准时间；"
+                   "交易核对按网关的时间和时区进行。")
+            .arg(utcOffsetText(localZoneOffsetSecs), utcOffsetText(gatewaySecs));
     }
     return QStringLiteral("本机时间比网关%1%2，请校准电脑时间；交易核对按网关时间进行。")
         .arg(*offsetMs > 0 ? QStringLiteral("慢") : QStringLiteral("快"), minutesText(*offsetMs));

@@ -4,7 +4,8 @@
 
 class DataConfig;
 
-// The one gateway endpoint the till posts to ("gatewayUrl" in data.ini, the local sandbox by default).
+// The one gateway endpoint the till posts to ("gatewayUrl" in data.ini, else the installer's site file; empty when
+// neither names one).
 QString GatewayUrl(DataConfig& config);
 
 // True when `url` sends requests unencrypted over the network: plain http to a host other than this computer. Over a

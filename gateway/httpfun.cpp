@@ -95,6 +95,7 @@ void HttpFun::post(const QString& url, const QByteArray& body) {
     m_action = gatewaylog::actionOf(body);
     m_clock.start();
     m_sentMs = QDateTime::currentMSecsSinceEpoch();
+    m_sentMono = gateway::monotonicMs();
     gatewaylog::request(url, body);
     m_reply = m_manager->post(request, new OneShotBody(body, this));
     connect(m_reply, &QNetworkReply::finished, this, &HttpFun::slot_requestFinished);
@@ -128,7 +129,8 @@ void HttpFun::slot_requestFinished() {
     m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_status > 0 && !connectionError(error)) {
         m_ending = Ending::Answered;
-        gateway::noteGatewayDate(m_reply->rawHeader("Date"), m_sentMs, QDateTime::currentMSecsSinceEpoch());
+        gateway::noteGatewayDate(m_reply->rawHeader("Date"), m_sentMs, QDateTime::currentMSecsSinceEpoch(), m_sentMono,
+                                 gateway::monotonicMs());
     } else {
         m_ending = neverSent(error) && m_status == 0 ? Ending::NotSent : Ending::Unknown;
     }
@@ -151,7 +153,8 @@ void HttpFun::slot_readBody() {
         return;
     }
     const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-    m_body += m_reply->read(kMaxReplyBytes + 1 - m_body.size());
+    // What has arrived, up to one byte past the limit: read(n) would set n bytes aside first, a megabyte a reply.
+    m_body += m_reply->read(qMin(m_reply->bytesAvailable(), kMaxReplyBytes + 1 - m_body.size()));
     if (announced <= kMaxReplyBytes && m_body.size() <= kMaxReplyBytes) {
         return;
     }

@@ -56,7 +56,8 @@ private:
     QString m_url;
     QByteArray m_action;  // for the log
     QElapsedTimer m_clock;
-    qint64 m_sentMs = 0;  // local time the request went out, for the gateway's clock
+    qint64 m_sentMs = 0;    // local time the request went out, for the gateway's clock
+    qint64 m_sentMono = 0;  // the same moment on the monotonic clock
     int m_timeoutMs = kDefaultTimeoutMs;
     bool m_done = false;
     bool m_tooLarge = false;

@@ -1,5 +1,7 @@
 #include "replies.h"
 
+#include "gateway/gatewayclock.h"
+
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <cmath>
@@ -99,12 +101,23 @@ QDateTime parsePayDate(const QString& textIn) {
     bool isNumber = false;
     const qint64 secs = t.toLongLong(&isNumber);
     if (isNumber) {
-        return secs > 0 ? QDateTime::fromSecsSinceEpoch(secs) : QDateTime();
+        return secs > 0 ? QDateTime::fromSecsSinceEpoch(secs, Qt::UTC) : QDateTime();
     }
-    for (const char* fmt : {"yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s"}) {
-        const QDateTime dt = QDateTime::fromString(t, QString::fromLatin1(fmt));
-        if (dt.isValid()) {
-            return dt;
+    // The gateway's wall clock, in its zone: read as fields (through this PC's zone a time could fall in a gap).
+    const int space = t.indexOf(QLatin1Char(' '));
+    if (space < 0) {
+        return {};
+    }
+    const QString day = t.left(space);
+    const QString clock = t.mid(space + 1).trimmed();
+    QTime tm = QTime::fromString(clock, QStringLiteral("hh:mm:ss"));
+    if (!tm.isValid()) {
+        tm = QTime::fromString(clock, QStringLiteral("h:m:s"));
+    }
+    for (const char* dayFormat : {"yyyy-MM-dd", "yyyy-M-d", "yyyy/M/d"}) {
+        const QDate d = QDate::fromString(day, QString::fromLatin1(dayFormat));
+        if (d.isValid() && tm.isValid()) {
+            return gateway::fromGatewayWall(d, tm);
         }
     }
     return {};

@@ -84,8 +84,8 @@ bool mayStillBeDone(const QString& message);
 // everything else is unknown (`message` keeps the text when there was one).
 ChargeResult charge(const gateway::Reply& reply);
 Order saleOf(const QJsonObject& content);
-// The listed or replied "pay_date" ("yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s" or Unix seconds) as a
-// local time; invalid otherwise.
+// The listed or replied "pay_date" ("yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s" on the gateway's wall
+// clock, or Unix seconds) as the moment it names; invalid otherwise.
 QDateTime parsePayDate(const QString& text);
 
 struct RefundResult {

@@ -1,6 +1,7 @@
 #include "payments/chargecheck.h"
 
 #include "app/money.h"
+#include "gateway/gatewayclock.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -30,9 +31,9 @@ Timing parseTiming(const QString& text) {
         if (!ok) {
             continue;
         }
-        if (key == QLatin1String("tolerance")) {
+        if (key == QLatin1String("tolerance") || key == QLatin1String("wallet")) {
             if (value >= 1) {
-                t.clockToleranceSecs = value;
+                (key == QLatin1String("wallet") ? t.walletSecs : t.clockToleranceSecs) = value;
             }
             continue;
         }
@@ -60,12 +61,25 @@ Timing timingFromEnvironment() {
 #endif
 }
 
+QString rangeText(const QDateTime& t) {
+    return gateway::inGatewayZone(t).toString(kRangeFormat);
+}
+
 QString rangeStart(const QDateTime& sentAt, int toleranceSecs) {
-    return sentAt.addSecs(-toleranceSecs).toString(kRangeFormat);
+    return rangeText(sentAt.addSecs(-toleranceSecs));
 }
 
 QString rangeEnd(const QDateTime& now, int toleranceSecs) {
-    return now.addSecs(toleranceSecs).toString(kRangeFormat);
+    return rangeText(now.addSecs(toleranceSecs));
+}
+
+Window paymentWindow(const QDateTime& sentAt, const Timing& timing) {
+    return Window{sentAt.addSecs(-timing.clockToleranceSecs), sentAt.addSecs(timing.walletSecs)};
+}
+
+bool numbered(const Order& row, const QSet<QString>& numbers) {
+    return (!row.outTradeNo.isEmpty() && numbers.contains(row.outTradeNo)) ||
+           (!row.tradeNo.isEmpty() && numbers.contains(row.tradeNo));
 }
 
 QString channelName(const QString& listed) {
@@ -92,10 +106,8 @@ bool isPaidStatus(const QString& finalinfo) {
     return !status.contains(notPaid) && status.contains(paid);
 }
 
-QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, const QDateTime& now, int toleranceSecs,
-                            const QSet<QString>& declined) {
-    const QDateTime from = charge.sentAt.addSecs(-toleranceSecs);
-    const QDateTime to = now.addSecs(toleranceSecs);
+QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, const Window& window,
+                            const QSet<QString>& excluded) {
     QList<Candidate> dated;
     QList<Candidate> undated;
     for (const Order& row : listing) {
@@ -106,15 +118,17 @@ QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, c
         if (!row.shopId.isEmpty() && row.shopId != charge.shopId) {
             continue;
         }
-        if (!row.orderNo().isEmpty() && declined.contains(row.orderNo())) {
+        if (numbered(row, excluded)) {
             continue;
         }
-        const Candidate c{row, channelName(row.payChannel)};
+        Candidate c;
+        c.row = row;
+        c.channel = channelName(row.payChannel);
         if (c.undated()) {
             undated.append(c);
             continue;
         }
-        if (row.paidAt < from || row.paidAt > to) {
+        if (!window.contains(row.paidAt)) {
             continue;
         }
         dated.append(c);

@@ -20,12 +20,17 @@ struct Timing {
     int durationMs = 60000;        // the check gives up this long after it began
     int listTimeoutMs = 10000;     // one listing's wait for a reply
     int clockToleranceSecs = 120;  // the gateway's clock may differ from ours by this much
+    int walletSecs = 300;          // the longest a wallet payment takes after its scan (kWalletPayMaxSecs)
 };
+
+// A wallet payment is made within this long of its scan (the customer confirming, typing a password): a listed payment
+// later than that is not this scan's, whatever its amount.
+constexpr int kWalletPayMaxSecs = 300;
 
 // The production timing. In a build with CASHIER_TEST_SEAMS (test builds only) the environment variable
 // CASHIER_TEST_CHARGE_TIMING may name other values ("timeout=3000,interval=500,duration=8000,list=2000,tolerance=60";
-// milliseconds, tolerance in seconds); the end-to-end tests run the real client through it. Values below 100 ms
-// (1 s for the tolerance) are ignored.
+// milliseconds, tolerance and wallet in seconds); the end-to-end tests run the real client through it. Values below 100
+// ms (1 s for the tolerance) are ignored.
 Timing timingFromEnvironment();
 Timing parseTiming(const QString& text);
 
@@ -33,20 +38,40 @@ Timing parseTiming(const QString& text);
 struct Charge {
     qint64 fen = 0;
     QString shopId;
-    QDateTime sentAt;  // local time the charge went out
+    QDateTime sentAt;  // when the charge went out, on the gateway's clock
 };
+
+// When a payment of a scan made at `sentAt` (the gateway's clock) can have been made: from the clock tolerance before
+// it to the longest a wallet payment takes after it. Nothing outside it is offered as that scan's payment.
+struct Window {
+    QDateTime from;
+    QDateTime to;
+    bool contains(const QDateTime& t) const { return t >= from && t <= to; }
+};
+Window paymentWindow(const QDateTime& sentAt, const Timing& timing);
 
 // A listed transaction that may be the charge.
 struct Candidate {
     Order row;        // the transaction as listed
     QString channel;  // 支付宝 / 微信, or the channel text as listed
+    // The attempt it is offered as the payment of (the latest whose window holds it), and every attempt whose window
+    // holds it (a 不是 is kept against each). Empty for the charge being checked itself.
+    qint64 attemptId = 0;
+    QDateTime attemptAt;
+    QString attemptCode;  // that attempt's masked payment code
+    QList<qint64> attemptIds;
     bool undated() const { return !row.paidAt.isValid(); }
 };
 
 // The listing's range: from the tolerance before the charge went out to the tolerance after now, in the
-// "yyyy-M-d hh:mm:ss" form the transaction query sends.
+// "yyyy-M-d hh:mm:ss" form the transaction query sends, on the gateway's wall clock.
 QString rangeStart(const QDateTime& sentAt, int toleranceSecs);
 QString rangeEnd(const QDateTime& now, int toleranceSecs);
+// A moment in that form.
+QString rangeText(const QDateTime& t);
+
+// Whether the listed row is one of `numbers` (either of the gateway's numbers for it).
+bool numbered(const Order& row, const QSet<QString>& numbers);
 
 // 支付宝 for "支付宝"/"ALIPAY", 微信 for "微信"/"WECHAT"/"WEIXIN", anything else as listed.
 QString channelName(const QString& listed);
@@ -58,12 +83,12 @@ QString channelName(const QString& listed);
 bool isPaidStatus(const QString& finalinfo);
 
 // The transactions of `listing` that may be the charge: exactly the charged amount, a paid status, the charge's
-// store (a row without "shopid" is taken as the store's: the listing asks for that store only), paid between the
-// tolerance before the charge went out and the tolerance after `now`, and not declined by the cashier for this
-// sale (order numbers in `declined`). Newest first; rows whose time cannot be read come last (undated(): the
-// gateway filtered by time itself, so they are offered, marked as such).
-QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, const QDateTime& now, int toleranceSecs,
-                            const QSet<QString>& declined = {});
+// store (a row without "shopid" is taken as the store's: the listing asks for that store only), paid within `window`,
+// and none of `excluded` (the cashier's 不是 for it, this till's own sales; either order number). Newest first; rows
+// whose time cannot be read come last (undated(): the gateway filtered by time itself, so they are offered, marked as
+// such).
+QList<Candidate> candidates(const Charge& charge, const QList<Order>& listing, const Window& window,
+                            const QSet<QString>& excluded = {});
 
 // The sale the result window shows for a confirmed candidate, as a charge's reply would have carried it. The listing
 // names the channel in words; the sale carries its code ("ALIPAY", "WECHAT", or the listed text for another).

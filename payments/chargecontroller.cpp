@@ -1,5 +1,6 @@
 #include "payments/chargecontroller.h"
 
+#include "app/money.h"
 #include "app/usersession.h"
 #include "gateway/gatewayclock.h"
 #include "gateway/requests.h"
@@ -11,13 +12,13 @@
 
 namespace {
 
+// The gateway's other number for a paid order, besides the one it is known by (Order::orderNo()).
+QString otherNumber(const Order& sale) {
+    return sale.outTradeNo.isEmpty() ? QString() : sale.tradeNo;
+}
+
 // A range with more pages than this is not a few minutes of one store: the rest is left unread.
 constexpr int kMaxPages = 100;
-
-QList<ChargeController*>& controllers() {
-    static QList<ChargeController*> all;
-    return all;
-}
 
 QString noJournalText() {
     return QStringLiteral("收款记录文件不可用，暂时不能收款。请重新启动收银程序；仍不行请联系管理员。");
@@ -61,11 +62,15 @@ ChargeController::ChargeController(const PaymentContext& till, qint64 fen, QObje
         }
     });
     connect(m_fetch, &gateway::ListingFetch::finished, this, &ChargeController::storeListed);
-    controllers().append(this);
+    if (m_till.charges) {
+        m_till.charges->add(this);
+    }
 }
 
 ChargeController::~ChargeController() {
-    controllers().removeAll(this);
+    if (m_till.charges) {
+        m_till.charges->remove(this);
+    }
 }
 
 void ChargeController::setTicketSale(const QString& selection, const QList<SoldTicket>& tickets) {
@@ -103,17 +108,17 @@ bool ChargeController::moneyMayMove() const {
            m_phase == Phase::Unresolved;
 }
 
-ChargeController* ChargeController::holding(qint64 attemptId) {
-    for (ChargeController* c : qAsConst(controllers())) {
-        if (attemptId && c->m_attemptId == attemptId) {
+ChargeController* ChargeRegistry::holding(qint64 attemptId) const {
+    for (ChargeController* c : m_live) {
+        if (attemptId && c->attemptId() == attemptId) {
             return c;
         }
     }
     return nullptr;
 }
 
-ChargeController* ChargeController::busy() {
-    for (ChargeController* c : qAsConst(controllers())) {
+ChargeController* ChargeRegistry::busy() const {
+    for (ChargeController* c : m_live) {
         if (c->moneyMayMove()) {
             return c;
         }
@@ -122,7 +127,7 @@ ChargeController* ChargeController::busy() {
 }
 
 bool ChargeController::mayStartCharge(const PaymentContext& till, QString* why) {
-    if (busy()) {
+    if (till.charges && till.charges->busy()) {
         *why = QStringLiteral("上一笔收款的结果还未确认，请先完成上一笔收款。");
         return false;
     }
@@ -164,21 +169,21 @@ bool ChargeController::charge(const QString& code, QString* why) {
         return false;
     }
     m_pendingCode = code;
-    m_lookBack = *earlier;
     m_lostLookBack = earlier->isEmpty() && lostSince;
     if (!earlier->isEmpty() || lostSince) {
-        // Each store is listed from the first attempt made in it.
-        m_stores.clear();
-        const QString here = m_till.session->shopId();
-        if (m_lostLookBack) {
-            m_stores.append({here, *lostSince});
-        }
+        // Each earlier attempt is looked for around its own time only.
+        m_looks.clear();
         for (const journal::Attempt& a : *earlier) {
-            const auto known = std::find_if(m_stores.cbegin(), m_stores.cend(),
-                                            [&a](const StoreRange& r) { return r.shopId == a.shopId; });
-            if (known == m_stores.cend()) {
-                m_stores.append({a.shopId, a.createdAt});
-            }
+            m_looks.append(Look{a, chargecheck::paymentWindow(a.createdAt, m_timing)});
+        }
+        if (m_lostLookBack) {
+            // The lost file's last write, on the PC's clock of the time: its attempt went out before it, its payment
+            // came within a wallet's time of that attempt.
+            journal::Attempt lost;
+            lost.shopId = m_till.session->shopId();
+            lost.createdAt = lostSince->addMSecs(gateway::gatewayClockOffsetMs().value_or(0));
+            const int wallet = m_timing.walletSecs + m_timing.clockToleranceSecs;
+            m_looks.append(Look{lost, {lost.createdAt.addSecs(-wallet), lost.createdAt.addSecs(wallet)}});
         }
         setPhase(Phase::LookingBack);
         startListing();
@@ -199,7 +204,7 @@ void ChargeController::send() {
     a.shopId = session.shopId();
     a.cashierId = session.uid();
     a.maskedCode = journal::maskCode(code);
-    a.createdAt = QDateTime::currentDateTime();
+    a.createdAt = gateway::gatewayNow();
     QString error;
     journal::Journal* j = m_till.journal;
     journal::Attempt blocker;
@@ -240,7 +245,7 @@ void ChargeController::onChargeReply(const gateway::Reply& reply) {
             if (sale.tickets.isEmpty()) {
                 sale.tickets = m_tickets;
             }
-            settle(settled.state, sale.orderNo(), QString());
+            settle(settled.state, sale.orderNo(), QString(), otherNumber(sale));
             setPhase(Phase::Paid);
             emit paid(sale);
             return;
@@ -263,10 +268,11 @@ void ChargeController::onChargeReply(const gateway::Reply& reply) {
     }
 }
 
-void ChargeController::settle(journal::State state, const QString& orderNo, const QString& note) {
+void ChargeController::settle(journal::State state, const QString& orderNo, const QString& note,
+                              const QString& otherNo) {
     journal::Journal* j = m_till.journal;
     QString error;
-    if (!j || !j->settle(m_attemptId, state, orderNo, note, &error)) {
+    if (!j || !j->settle(m_attemptId, state, orderNo, note, &error, otherNo)) {
         qWarning().noquote() << "journal: attempt" << m_attemptId << "not settled as" << journal::stateName(state)
                              << error;
         emit journalTrouble(j && j->hasUnwritten()
@@ -278,17 +284,30 @@ void ChargeController::settle(journal::State state, const QString& orderNo, cons
 void ChargeController::startCheck() {
     m_waitingForCashier = false;
     m_elapsed.start();
-    m_stores = {StoreRange{m_shopId.isEmpty() ? m_till.session->shopId() : m_shopId, m_sentAt}};
+    journal::Attempt own;
+    own.id = m_attemptId;
+    own.shopId = m_shopId.isEmpty() ? m_till.session->shopId() : m_shopId;
+    own.createdAt = m_sentAt;
+    own.maskedCode = m_maskedCode;
+    m_looks = {Look{own, chargecheck::paymentWindow(m_sentAt, m_timing)}};
     startListing();
 }
 
 void ChargeController::startListing() {
+    // One listing per store, over the windows of the attempts looked for in it.
+    m_stores.clear();
+    for (const Look& look : qAsConst(m_looks)) {
+        auto known = std::find_if(m_stores.begin(), m_stores.end(),
+                                  [&look](const StoreRange& r) { return r.shopId == look.attempt.shopId; });
+        if (known == m_stores.end()) {
+            m_stores.append({look.attempt.shopId, look.window.from, look.window.to});
+        } else {
+            known->from = qMin(known->from, look.window.from);
+            known->to = qMax(known->to, look.window.to);
+        }
+    }
     m_rows.clear();
     m_storeAt = 0;
-    m_rangeFrom = m_stores.isEmpty() ? QDateTime::currentDateTime() : m_stores.first().from;
-    for (const StoreRange& r : qAsConst(m_stores)) {
-        m_rangeFrom = qMin(m_rangeFrom, r.from);
-    }
     listNextStore();
 }
 
@@ -297,10 +316,9 @@ void ChargeController::listNextStore() {
     gateway::ListingFetch::Query query;
     query.token = m_till.session->token();
     query.url = m_till.gatewayUrl();
-    // On the gateway's clock: it lists a sale at its own time, whatever this PC's clock says.
-    query.startDate = chargecheck::rangeStart(gateway::onGatewayClock(store.from), m_timing.clockToleranceSecs);
-    query.endDate =
-        chargecheck::rangeEnd(gateway::onGatewayClock(QDateTime::currentDateTime()), m_timing.clockToleranceSecs);
+    // On the gateway's clock and wall clock: it lists a sale at its own time, whatever this PC's clock or zone says.
+    query.startDate = chargecheck::rangeText(store.from);
+    query.endDate = chargecheck::rangeText(store.to.addSecs(m_timing.clockToleranceSecs));
     query.shopId = store.shopId;
     m_fetch->setTimeout(m_timing.listTimeoutMs);
     m_fetch->start(query);
@@ -324,26 +342,53 @@ void ChargeController::storeListed(const gateway::ListingFetch::Ending& ending) 
 }
 
 QList<chargecheck::Candidate> ChargeController::found(const QSet<QString>& excluded) const {
-    const QDateTime now = gateway::onGatewayClock(QDateTime::currentDateTime());
-    QList<chargecheck::Candidate> dated;
-    QList<chargecheck::Candidate> undated;
-    for (const StoreRange& store : m_stores) {
+    // Each attempt's window over its store's rows; a row that several windows hold is offered once, as the payment of
+    // the latest attempt made before it was paid.
+    QList<chargecheck::Candidate> out;
+    for (const Look& look : m_looks) {
         QList<Order> rows;
         for (const Order& row : m_rows) {
-            if (row.shopId == store.shopId) {
+            if (row.shopId == look.attempt.shopId) {
                 rows.append(row);
             }
         }
-        const chargecheck::Charge charge{m_fen, store.shopId, gateway::onGatewayClock(store.from)};
-        for (const chargecheck::Candidate& c :
-             chargecheck::candidates(charge, rows, now, m_timing.clockToleranceSecs, excluded)) {
-            (c.undated() ? undated : dated).append(c);
+        QSet<QString> notThis = excluded;
+        if (look.attempt.id && m_till.journal) {
+            notThis.unite(m_till.journal->declinedFor(look.attempt.id));
+        }
+        const chargecheck::Charge charge{m_fen, look.attempt.shopId, look.attempt.createdAt};
+        for (chargecheck::Candidate c : chargecheck::candidates(charge, rows, look.window, notThis)) {
+            int at = -1;
+            for (int i = 0; i < out.size() && at < 0; ++i) {
+                if (out.at(i).row.orderNo() == c.row.orderNo() && out.at(i).row.shopId == c.row.shopId) {
+                    at = i;
+                }
+            }
+            const bool isNew = at < 0;
+            if (isNew) {
+                out.append(c);
+                at = out.size() - 1;
+            }
+            chargecheck::Candidate& kept = out[at];
+            const bool madeBefore =
+                c.undated() || look.attempt.createdAt <= c.row.paidAt.addSecs(m_timing.clockToleranceSecs);
+            if (isNew || madeBefore) {
+                kept.attemptId = look.attempt.id;
+                kept.attemptAt = look.attempt.createdAt;
+                kept.attemptCode = look.attempt.maskedCode;
+            }
+            if (look.attempt.id) {
+                kept.attemptIds.append(look.attempt.id);
+            }
         }
     }
-    std::stable_sort(dated.begin(), dated.end(), [](const chargecheck::Candidate& a, const chargecheck::Candidate& b) {
+    std::stable_sort(out.begin(), out.end(), [](const chargecheck::Candidate& a, const chargecheck::Candidate& b) {
+        if (a.undated() != b.undated()) {
+            return b.undated();
+        }
         return a.row.paidAt > b.row.paidAt;
     });
-    return dated + undated;
+    return out;
 }
 
 std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const {
@@ -356,10 +401,10 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
     }
     QString error;
     const QList<journal::Attempt> own = j->ofSale(m_saleId, &error);
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = gateway::gatewayNow();
     const QList<journal::Attempt> recent =
         error.isEmpty()
-            ? j->between(now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), QString(), &error)
+            ? j->answeredCharges(m_fen, now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), &error)
             : QList<journal::Attempt>();
     if (!error.isEmpty()) {
         return std::nullopt;
@@ -385,24 +430,24 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
 
 std::optional<QSet<QString>> ChargeController::excludedOrders() const {
     // Sales this till completed are not this one: that customer would leave without paying. Without the journal's
-    // word on them nothing is offered.
+    // word on them nothing is offered. Only this amount, around the windows looked at.
     journal::Journal* j = m_till.journal;
-    if (!j) {
+    if (!j || m_stores.isEmpty()) {
         return std::nullopt;
     }
-    QSet<QString> out = m_declined;
+    QDateTime from = m_stores.first().from;
+    QDateTime to = m_stores.first().to;
+    for (const StoreRange& r : m_stores) {
+        from = qMin(from, r.from);
+        to = qMax(to, r.to);
+    }
     QString error;
-    const QDateTime from = m_rangeFrom.addSecs(-m_timing.clockToleranceSecs - 3600);
-    const QList<journal::Attempt> recent = j->between(from, QDateTime::currentDateTime().addDays(1), QString(), &error);
+    const int margin = m_timing.walletSecs + m_timing.clockToleranceSecs;
+    QSet<QString> out = j->paidChargeNumbers(m_fen, from.addSecs(-margin), to.addSecs(margin), &error);
     if (!error.isEmpty()) {
         return std::nullopt;
     }
-    for (const journal::Attempt& a : recent) {
-        if (a.state == journal::State::Paid && journal::isCharge(a.kind) && !a.orderNo.isEmpty()) {
-            out.insert(a.orderNo);
-        }
-    }
-    return out;
+    return out.unite(m_declined);
 }
 
 void ChargeController::lookBackDone() {
@@ -460,11 +505,13 @@ void ChargeController::scheduleNext() {
     m_next.start(static_cast<int>(qMin<qint64>(m_timing.intervalMs, left)));
 }
 
-void ChargeController::confirm(const chargecheck::Candidate& candidate, const Order& sale) {
+void ChargeController::confirm(const chargecheck::Candidate& candidate) {
     if (!m_waitingForCashier || (m_phase != Phase::Checking && m_phase != Phase::LookingBack)) {
         return;
     }
     m_waitingForCashier = false;
+    const Order sale =
+        chargecheck::tradeContent(candidate, m_till.session->rname(), m_till.session->shopName(), m_tickets);
     if (m_phase == Phase::LookingBack && m_lostLookBack) {
         // A payment of the lost journal's: this sale is paid. It is written down as an attempt of its own, found paid.
         m_pendingCode.clear();
@@ -474,18 +521,15 @@ void ChargeController::confirm(const chargecheck::Candidate& candidate, const Or
         emit paid(sale);
         return;
     }
+    QString note = QStringLiteral("收银员在交易列表中确认");
     if (m_phase == Phase::LookingBack) {
-        // The gateway took an earlier attempt after all: that one is the payment.
+        // The gateway took an earlier attempt after all: that one is the payment, and this sale is completed with it.
+        // Both are one write: the earlier attempt paid, with the sale it completed named in its note.
         m_pendingCode.clear();
-        const std::optional<qint64> offset = gateway::gatewayClockOffsetMs();
-        const QDateTime paidHere =
-            candidate.row.paidAt.isValid() && offset ? candidate.row.paidAt.addMSecs(-*offset) : candidate.row.paidAt;
-        m_attemptId =
-            journal::lookBackMatch(m_lookBack, candidate.row.shopId,
-                                   paidHere.isValid() ? paidHere.addSecs(m_timing.clockToleranceSecs) : QDateTime())
-                .id;
+        m_attemptId = candidate.attemptId;
+        note = QStringLiteral("收银员在后一笔收款（%1元，销售 %2）核对时确认").arg(money::fenToYuan2(m_fen), m_saleId);
     }
-    settle(journal::State::Paid, candidate.row.orderNo(), QStringLiteral("收银员在交易列表中确认"));
+    settle(journal::State::Paid, candidate.row.orderNo(), note, otherNumber(candidate.row));
     setPhase(Phase::Paid);
     emit paid(sale);
 }
@@ -497,7 +541,22 @@ void ChargeController::decline(const QList<chargecheck::Candidate>& candidates) 
     }
     m_waitingForCashier = false;
     for (const chargecheck::Candidate& c : candidates) {
-        m_declined.insert(c.row.orderNo());
+        // Kept against the attempts it was offered for: no window, sale or copy of the client asks about it again.
+        QStringList numbers;
+        for (const QString& n : {c.row.outTradeNo, c.row.tradeNo}) {
+            if (!n.isEmpty()) {
+                numbers << n;
+                m_declined.insert(n);
+            }
+        }
+        QList<qint64> ids = c.attemptIds;
+        if (ids.isEmpty() && m_attemptId) {
+            ids << m_attemptId;
+        }
+        QString error;
+        if (!ids.isEmpty() && m_till.journal && !m_till.journal->decline(ids, numbers, &error)) {
+            qWarning().noquote() << "journal: 不是 for" << numbers << "not recorded:" << error;
+        }
     }
     if (m_phase == Phase::LookingBack) {
         lookBackDone();
@@ -550,7 +609,7 @@ bool ChargeController::recordFound(const QString& orderNo) {
     a.fen = m_fen;
     a.shopId = session.shopId();
     a.cashierId = session.uid();
-    a.createdAt = QDateTime::currentDateTime();
+    a.createdAt = gateway::gatewayNow();
     QString error;
     const std::optional<qint64> id = m_till.journal->recordFound(
         a, orderNo, QStringLiteral("收银员在交易列表中确认（收款记录文件损坏前的收款）"), &error);

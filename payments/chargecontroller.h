@@ -13,6 +13,23 @@
 #include <QTimer>
 #include <optional>
 
+class ChargeController;
+
+// The till's live charge controllers: which one has money that may be moving, which one holds an attempt. The charge
+// service owns one for its till; each controller enters it when made and leaves when destroyed.
+class ChargeRegistry {
+public:
+    void add(ChargeController* c) { m_live.append(c); }
+    void remove(ChargeController* c) { m_live.removeAll(c); }
+    // The controller whose money may be moving (looking back, sending, checking, unresolved), if any.
+    ChargeController* busy() const;
+    // The controller that holds the journal's attempt `id`, if any.
+    ChargeController* holding(qint64 attemptId) const;
+
+private:
+    QList<ChargeController*> m_live;
+};
+
 // The life of one sale's charge, free of widgets: every attempt is written to the payment journal before it is sent;
 // its outcome is paid, refused, not sent, or unknown; an unknown one is looked up in the store's listing (every page,
 // failed listings retried) until it is found, or the cashier releases it on purpose. A second attempt of the same sale
@@ -42,20 +59,17 @@ public:
     // journal (Journal::takeOver).
     void resume(const journal::Attempt& attempt);
 
-    // The controller whose money may be moving (looking back, sending, checking, unresolved), if any.
-    static ChargeController* busy();
-    // The open-attempt rule of the till: whether a new charge may go out now (no controller of this process has
-    // money that may be moving, and the journal holds no open charge of any store or copy of the client); `why`
-    // says why not, as the cashier reads it. The journal checks it again in the same transaction as the write.
+    // The open-attempt rule of the till: whether a new charge may go out now (no controller of the till has money
+    // that may be moving, and the journal holds no open charge of any store or copy of the client); `why` says why
+    // not, as the cashier reads it. The journal checks it again in the same transaction as the write.
     static bool mayStartCharge(const PaymentContext& till, QString* why);
-    // The controller that holds the journal's attempt `id`, if any.
-    static ChargeController* holding(qint64 attemptId);
 
     // Charges `code`. False (with `why`) when nothing was sent: no journal, the attempt could not be written, or
     // another charge is open. The outcome arrives as a signal.
     bool charge(const QString& code, QString* why);
-    // The cashier's answer to candidatesFound: this one is the sale (with what the result window shows), or none is.
-    void confirm(const chargecheck::Candidate& candidate, const Order& sale);
+    // The cashier's answer to candidatesFound: this one is the sale (the result window is given it as a charge's reply
+    // would have carried it), or none is.
+    void confirm(const chargecheck::Candidate& candidate);
     void decline(const QList<chargecheck::Candidate>& candidates);
     // The cashier stops the look-up: the attempt stays unresolved.
     void stopCheck();
@@ -72,6 +86,8 @@ public:
     qint64 attemptId() const { return m_attemptId; }
     QString saleId() const { return m_saleId; }
     bool resumed() const { return m_resumed; }
+    // Looking back after a lost journal: the rows found are offered as one list.
+    bool lostLookBack() const { return m_lostLookBack && m_phase == Phase::LookingBack; }
     // The store of a charge brought back that this account cannot list (empty otherwise): it can only be looked up
     // after signing in to that store's account.
     QString unlistableStore() const { return m_unlistableStore; }
@@ -98,7 +114,7 @@ private:
     void setPhase(Phase phase);
     void send();
     void onChargeReply(const gateway::Reply& reply);
-    void settle(journal::State state, const QString& orderNo, const QString& note);
+    void settle(journal::State state, const QString& orderNo, const QString& note, const QString& otherNo = QString());
     void startCheck();
     void scheduleNext();
     // Lists every page of each store's range (m_stores) in turn; listingDone() follows.
@@ -136,16 +152,21 @@ private:
     QElapsedTimer m_elapsed;
     QTimer m_next;
     QSet<QString> m_declined;  // rows the cashier said are not this sale: never offered again
-    QDateTime m_rangeFrom;     // the earliest of m_stores, on this PC's clock
-    // The stores a look-up lists, each from the time (this PC's clock) its first attempt went out.
+    // The attempts a look-up looks for (the earlier ones of a look-back, or the charge being checked), each only within
+    // its payment window; and the stores listed for them, each over its attempts' windows (the gateway's clock).
+    struct Look {
+        journal::Attempt attempt;
+        chargecheck::Window window;
+    };
+    QList<Look> m_looks;
     struct StoreRange {
         QString shopId;
         QDateTime from;
+        QDateTime to;
     };
     QList<StoreRange> m_stores;
     int m_storeAt = 0;
-    QList<journal::Attempt> m_lookBack;  // the earlier attempts a look-back looks for
-    QString m_unlistableStore;           // a charge brought back in a store this account cannot list
+    QString m_unlistableStore;  // a charge brought back in a store this account cannot list
     gateway::ListingFetch* m_fetch = nullptr;
     QList<Order> m_rows;
     bool m_waitingForCashier = false;

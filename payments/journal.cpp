@@ -3,6 +3,7 @@
 #include "app/money.h"
 #include "platform/platform.h"
 #include "app/logcategories.h"
+#include "gateway/gatewayclock.h"
 
 #include <QDebug>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace journal {
@@ -68,8 +70,19 @@ const char* const kUpgradeFrom1 =
     "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
     "CREATE TABLE looked_back (fen INTEGER PRIMARY KEY);";
 
+// Added beside the second schema without changing its version (a client of that version reads the file as before and
+// leaves them alone): the rows the cashier said are not an attempt's payment, the second order number of a paid
+// charge, and the index the look-back's questions are asked by (amount, state and time: a till that sells the same
+// amount all day does not read its day for each sale).
+const char* const kExtras =
+    "CREATE TABLE IF NOT EXISTS declined (attempt_id INTEGER NOT NULL, order_no TEXT NOT NULL,"
+    " PRIMARY KEY (attempt_id, order_no));"
+    "CREATE TABLE IF NOT EXISTS other_numbers (attempt_id INTEGER PRIMARY KEY, number TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS attempts_amount ON attempts(fen, state, created_ms);";
+
+// On the gateway's wall clock, with its offset: the times the gateway lists sales by.
 QString humanTime(const QDateTime& t) {
-    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    return gateway::inGatewayZone(t).toString(Qt::ISODateWithMs);
 }
 
 // The reason as the cashier is told it; SQLite's own words go to the debug output.
@@ -176,9 +189,10 @@ Attempt rowToAttempt(const Statement& s, bool firstSchema = false) {
     a.cashierId = s.text(5);
     a.maskedCode = s.text(6);
     a.orderNo = s.text(7);
-    a.createdAt = QDateTime::fromMSecsSinceEpoch(s.integer(8));
+    // As moments (UTC): no look at this PC's time zone for each row read, and shown on the gateway's wall clock.
+    a.createdAt = QDateTime::fromMSecsSinceEpoch(s.integer(8), Qt::UTC);
     if (!s.isNull(9)) {
-        a.settledAt = QDateTime::fromMSecsSinceEpoch(s.integer(9));
+        a.settledAt = QDateTime::fromMSecsSinceEpoch(s.integer(9), Qt::UTC);
     }
     a.state = stateFromName(s.text(10)).value_or(State::Unresolved);
     a.note = s.text(11);
@@ -313,6 +327,11 @@ Try tryOpen(const QString& path) {
     if ((rc = exec(t.db, "PRAGMA synchronous=FULL")) != SQLITE_OK) {
         return fail(rc, "synchronous", false);
     }
+    // Every query of a sale goes through an index and touches a few pages; SQLite's default cache (2 MB) would
+    // only fill, a few hundred bytes a sale, with pages of the day's attempts that no sale reads again.
+    if ((rc = exec(t.db, "PRAGMA cache_size=-256")) != SQLITE_OK) {
+        return fail(rc, "cache_size", false);
+    }
     if (version == 0) {
         // The tables and the version in one transaction: a file is either empty or complete.
         const QByteArray create = QByteArrayLiteral("BEGIN IMMEDIATE;") + kSchema +
@@ -328,6 +347,9 @@ Try tryOpen(const QString& path) {
             exec(t.db, "ROLLBACK");
             return fail(rc, "upgrade", false);
         }
+    }
+    if ((rc = exec(t.db, kExtras)) != SQLITE_OK) {
+        return fail(rc, "extras", false);
     }
     {
         // Every page read once, so a damaged file is found now rather than in the middle of a sale.
@@ -360,7 +382,11 @@ Salvage salvage(const QString& path) {
         }
     }
     sqlite3* db = nullptr;
+#ifdef Q_OS_WIN
+    const QByteArray file = path.toUtf8();  // SQLite takes UTF-8 names on Windows
+#else
     const QByteArray file = QFile::encodeName(path);
+#endif
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close_v2(db);
         return out;
@@ -514,10 +540,11 @@ Journal::Opened Journal::openFile(const QString& path) {
     }
     out.journal.reset(new Journal(fresh.db, path));
     out.openMayBeLost = !saved.complete;
-    const QDateTime lostSince =
-        out.openMayBeLost
-            ? (saved.lastWritten.isValid() ? saved.lastWritten.addDays(-1) : QDateTime::currentDateTime().addDays(-1))
-            : QDateTime();
+    // An attempt the file lost was made before its last write (a charge begins with a write, and none begins while
+    // another is open): its payment is looked for around that time.
+    const QDateTime lostSince = out.openMayBeLost
+                                    ? (saved.lastWritten.isValid() ? saved.lastWritten : QDateTime::currentDateTime())
+                                    : QDateTime();
     QString carryError;
     if (!out.journal->carryOver(saved.open, lostSince, &carryError)) {
         // A journal that cannot keep what was open must not take new money either.
@@ -586,7 +613,7 @@ std::optional<qint64> Journal::begin(const Attempt& a, QString* error, Attempt* 
         return std::nullopt;
     }
     retryUnwritten();
-    const QDateTime created = a.createdAt.isValid() ? a.createdAt : QDateTime::currentDateTime();
+    const QDateTime created = a.createdAt.isValid() ? a.createdAt : gateway::gatewayNow();
     // Never a whole payment code in the file, whatever the caller passed.
     const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
     // The rule and the write under one write lock: another copy of the client cannot start between them.
@@ -636,7 +663,7 @@ std::optional<qint64> Journal::recordFound(const Attempt& a, const QString& orde
         setError(error, QStringLiteral("收款记录缺少销售编号、金额或单号"));
         return std::nullopt;
     }
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = gateway::gatewayNow();
     const QDateTime created = a.createdAt.isValid() ? a.createdAt : now;
     const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
     Statement s(m_db,
@@ -671,7 +698,7 @@ std::optional<Attempt> Journal::blockerFor(Kind kind, const QString& orderNo, QS
 
 QString Journal::blockedText(const Attempt& open) const {
     const QString amount = money::fenToYuan2(open.fen);
-    const QString at = open.createdAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString at = gateway::inGatewayZone(open.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     if (open.kind == Kind::Refund) {
         return heldElsewhere(open)
                    ? QStringLiteral("另一个收银窗口正在为这笔交易退款（%1元），请等它完成。").arg(amount)
@@ -717,20 +744,21 @@ bool Journal::takeOver(qint64 id, QString* error) {
     return true;
 }
 
-bool Journal::settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error) {
+bool Journal::settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error,
+                     const QString& otherNo) {
     if (to == State::Released) {
         setError(error, QStringLiteral("放弃确认须由收银员选择"));
         return false;
     }
     retryUnwritten();
     bool storageFailed = false;
-    if (move(id, to, orderNo, note, QString(), error, &storageFailed)) {
+    if (move(id, to, orderNo, note, QString(), error, &storageFailed, otherNo)) {
         return true;
     }
     if (storageFailed) {
         // What the gateway answered is known: the till goes by it (no charge is held back by it, none brought back
         // to be asked about) while the write is tried again.
-        m_unwritten.insert(id, Unwritten{to, orderNo, note});
+        m_unwritten.insert(id, Unwritten{to, orderNo, note, otherNo});
         qCWarning(lcJournal).noquote() << "attempt" << id << "outcome" << stateName(to)
                                        << "not written; kept and tried again";
     }
@@ -745,7 +773,8 @@ void Journal::retryUnwritten() {
     for (auto it = m_unwritten.begin(); it != m_unwritten.end();) {
         QString error;
         bool storageFailed = false;
-        if (move(it.key(), it->state, it->orderNo, it->note, QString(), &error, &storageFailed) || !storageFailed) {
+        if (move(it.key(), it->state, it->orderNo, it->note, QString(), &error, &storageFailed, it->otherNo) ||
+            !storageFailed) {
             qCInfo(lcJournal).noquote() << "attempt" << it.key() << "outcome" << stateName(it->state)
                                         << (storageFailed ? "written on a later try" : "no longer needed: " + error);
             it = m_unwritten.erase(it);
@@ -769,7 +798,7 @@ bool Journal::release(qint64 id, const QString& cashierId, QString* error) {
 }
 
 bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& note, const QString& releasedBy,
-                   QString* error, bool* storageFailed) {
+                   QString* error, bool* storageFailed, const QString& otherNo) {
     // Read and change under one write lock: a second copy of the client on the same folder may settle it too.
     int rc = exec(m_db, "BEGIN IMMEDIATE");
     if (rc != SQLITE_OK) {
@@ -789,6 +818,7 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
     };
     State from = State::Unresolved;
     QString logged;  // kind, store, fen and masked code, for the log line
+    bool charge = false;
     {
         Statement s(m_db, "SELECT state, kind, shop_id, fen, masked_code FROM attempts WHERE id = ?");
         s.bind(1, id);
@@ -797,13 +827,14 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
                           : abandon(failure(m_db, s.rc(), "settle"));
         }
         from = stateFromName(s.text(0)).value_or(State::Unresolved);
+        charge = isCharge(kindFromName(s.text(1)).value_or(Kind::Charge));
         logged = QStringLiteral("%1 %2 -> %3, store %4 fen %5 code %6")
                      .arg(s.text(1), stateName(from), stateName(to), s.text(2), s.text(3), s.text(4));
     }
     if (!maySettle(from, to)) {
         return abandon(QStringLiteral("这笔记录%1，不能改为%2").arg(stateLabel(from), stateLabel(to)), false);
     }
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = gateway::gatewayNow();
     Statement u(m_db,
                 "UPDATE attempts SET state = ?, settled_ms = ?, settled_at = ?, "
                 "order_no = CASE WHEN ? = '' THEN order_no ELSE ? END, note = CASE WHEN ? = '' THEN note ELSE ? END, "
@@ -813,6 +844,22 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
                releasedBy, id});
     if (!u.run()) {
         return abandon(failure(m_db, u.rc(), "settle"));
+    }
+    if (to == State::Paid && charge) {
+        // The sale's other number, so a listing row that names only that one is still known as this till's; and the
+        // paid charge whose result the cashier has not seen yet (a crash before the result window is told next time).
+        if (!otherNo.isEmpty() && otherNo != orderNo) {
+            Statement o(m_db, "INSERT OR REPLACE INTO other_numbers (attempt_id, number) VALUES (?, ?)");
+            o.bindAll({id, otherNo});
+            if (!o.run()) {
+                return abandon(failure(m_db, o.rc(), "settle"));
+            }
+        }
+        Statement m(m_db, "INSERT OR REPLACE INTO meta (key, value) VALUES ('paid_unshown', ?)");
+        m.bind(1, QString::number(id));
+        if (!m.run()) {
+            return abandon(failure(m_db, m.rc(), "settle"));
+        }
     }
     if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
         return abandon(failure(m_db, rc, "settle"));
@@ -871,6 +918,18 @@ QList<Attempt> Journal::between(const QDateTime& from, const QDateTime& to, cons
                   {from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), shopId}, error);
 }
 
+QList<Attempt> Journal::selectUnwritten(QString* error) const {
+    if (m_unwritten.isEmpty()) {
+        return {};
+    }
+    QStringList ids;
+    for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
+        ids << QString::number(it.key());
+    }
+    const QByteArray where = "id IN (" + ids.join(QLatin1Char(',')).toLatin1() + ")";
+    return select(where.constData(), {}, error);
+}
+
 bool Journal::refundOpen(const QString& orderNo, QString* error) const {
     QString readError;
     const QList<Attempt> found =
@@ -915,7 +974,139 @@ int Journal::prune(const QDateTime& before, QString* error) {
         setError(error, failure(m_db, s.rc(), "prune"));
         return -1;
     }
-    return sqlite3_changes(m_db);
+    const int pruned = sqlite3_changes(m_db);
+    if (exec(m_db,
+             "DELETE FROM declined WHERE attempt_id NOT IN (SELECT id FROM attempts);"
+             "DELETE FROM other_numbers WHERE attempt_id NOT IN (SELECT id FROM attempts);") != SQLITE_OK) {
+        qCWarning(lcJournal).noquote() << "prune:" << failure(m_db, sqlite3_errcode(m_db), "prune");
+    }
+    return pruned;
+}
+
+QSet<QString> Journal::paidChargeNumbers(qint64 fen, const QDateTime& from, const QDateTime& to, QString* error) const {
+    // The rule asks about one amount over a few minutes: the index on (fen, created_ms) answers it whatever the day's
+    // count of sales.
+    Statement s(m_db,
+                "SELECT a.id, a.order_no, o.number FROM attempts a LEFT JOIN other_numbers o ON o.attempt_id = a.id "
+                "WHERE a.fen = ?1 AND a.created_ms >= ?2 AND a.created_ms < ?3 AND a.kind != 'refund' "
+                "AND a.state = 'paid'");
+    s.bindAll({fen, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch()});
+    QSet<QString> out;
+    while (s.next()) {
+        for (int column : {1, 2}) {
+            if (!s.isNull(column) && !s.text(column).isEmpty()) {
+                out.insert(s.text(column));
+            }
+        }
+    }
+    if (!s.ok()) {
+        setError(error, failure(m_db, s.rc(), "read"));
+        return {};
+    }
+    // Outcomes not yet written count as written.
+    for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
+        if (it->state == State::Paid) {
+            for (const QString& n : {it->orderNo, it->otherNo}) {
+                if (!n.isEmpty()) {
+                    out.insert(n);
+                }
+            }
+        }
+    }
+    return out;
+}
+
+QList<Attempt> Journal::answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to, QString* error) const {
+    QString readError;
+    QList<Attempt> out = select(
+        "fen = ?1 AND state IN ('refused', 'released', 'paid') AND created_ms >= ?2 AND "
+        "created_ms < ?3 AND kind != 'refund'",
+        {fen, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch()}, &readError);
+    // An outcome not yet written is not in the file's state column.
+    for (const Attempt& a : selectUnwritten(&readError)) {
+        const bool listed = std::any_of(out.cbegin(), out.cend(), [&a](const Attempt& o) { return o.id == a.id; });
+        if (!listed && isCharge(a.kind) && !isOpen(a.state) && a.state != State::NotSent && a.fen == fen &&
+            a.createdAt >= from && a.createdAt < to) {
+            out.append(a);
+        }
+    }
+    if (!readError.isEmpty()) {
+        setError(error, readError);
+        return {};
+    }
+    std::sort(out.begin(), out.end(), [](const Attempt& x, const Attempt& y) { return x.id < y.id; });
+    return out;
+}
+
+QSet<QString> Journal::declinedFor(qint64 attemptId, QString* error) const {
+    Statement s(m_db, "SELECT order_no FROM declined WHERE attempt_id = ?");
+    s.bind(1, attemptId);
+    QSet<QString> out;
+    while (s.next()) {
+        out.insert(s.text(0));
+    }
+    if (!s.ok()) {
+        setError(error, failure(m_db, s.rc(), "read"));
+        return {};
+    }
+    return out;
+}
+
+bool Journal::decline(const QList<qint64>& attemptIds, const QStringList& orderNumbers, QString* error) {
+    int rc = exec(m_db, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) {
+        setError(error, failure(m_db, rc, "decline"));
+        return false;
+    }
+    for (qint64 id : attemptIds) {
+        for (const QString& number : orderNumbers) {
+            if (number.isEmpty()) {
+                continue;
+            }
+            Statement s(m_db, "INSERT OR IGNORE INTO declined (attempt_id, order_no) VALUES (?, ?)");
+            s.bindAll({id, number});
+            if (!s.run()) {
+                setError(error, failure(m_db, s.rc(), "decline"));
+                exec(m_db, "ROLLBACK");
+                return false;
+            }
+        }
+    }
+    if ((rc = exec(m_db, "COMMIT")) != SQLITE_OK) {
+        setError(error, failure(m_db, rc, "decline"));
+        exec(m_db, "ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+std::optional<Attempt> Journal::paidUnshown(QString* error) const {
+    Statement s(m_db, "SELECT value FROM meta WHERE key = 'paid_unshown'");
+    const bool row = s.next();
+    if (!s.ok()) {
+        setError(error, failure(m_db, s.rc(), "read"));
+        return std::nullopt;
+    }
+    return row ? attempt(s.text(0).toLongLong(), error) : std::nullopt;
+}
+
+void Journal::resultShown(qint64 attemptId) {
+    Statement s(m_db, "DELETE FROM meta WHERE key = 'paid_unshown' AND value = ?");
+    s.bind(1, QString::number(attemptId));
+    if (!s.run()) {
+        qCWarning(lcJournal).noquote() << "attempt" << attemptId
+                                       << "result shown, not recorded:" << failure(m_db, s.rc(), "shown");
+    }
+}
+
+QList<Attempt> Journal::unwritten() const {
+    QList<Attempt> out;
+    for (auto it = m_unwritten.cbegin(); it != m_unwritten.cend(); ++it) {
+        if (std::optional<Attempt> a = attempt(it.key())) {
+            out.append(*a);
+        }
+    }
+    return out;
 }
 
 QString openAtStartup(const QString& folder, std::unique_ptr<Journal>* journal, const QDateTime& now) {

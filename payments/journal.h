@@ -5,7 +5,9 @@
 #include <QDateTime>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -70,10 +72,15 @@ public:
     // An empty orderNo keeps the one recorded. When the file cannot take it (busy, disk full) the outcome is kept
     // here and reads as written: the till goes by it, and every later write tries it again (false all the same, so
     // the caller tells the cashier).
-    bool settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error);
+    // A charge found paid keeps the gateway's other number for its order too (`otherNo`: trade_no beside out_trade_no),
+    // and is the paid charge whose result the cashier has yet to see until resultShown().
+    bool settle(qint64 id, State to, const QString& orderNo, const QString& note, QString* error,
+                const QString& otherNo = QString());
     // Outcomes still waiting to be written (tried again on every begin, settle and release, and on closing).
     bool hasUnwritten() const;
     void retryUnwritten();
+    // The attempts whose outcome is known here but not yet written (as the file holds them).
+    QList<Attempt> unwritten() const;
     // The cashier's explicit release of an attempt nobody could resolve (Unresolved or Sending).
     bool release(qint64 id, const QString& cashierId, QString* error);
 
@@ -97,9 +104,25 @@ public:
     bool refundOpen(const QString& orderNo, QString* error = nullptr) const;
 
     // After an unreadable journal whose open attempts could not be read, the first charge of each amount looks
-    // the store's listing over from the time the lost file was last written. The time, while `fen` still needs it.
+    // the store's listing over around the time the lost file was last written (this PC's clock then). The time, while
+    // `fen` still needs it.
     std::optional<QDateTime> lookBackSince(qint64 fen, QString* error = nullptr) const;
     bool lookedBack(qint64 fen, QString* error = nullptr);
+
+    // Every order number of this journal's paid charges of `fen` created in [from, to) (both of the gateway's numbers
+    // where it gave two): a listed row with one of them is a sale this till completed.
+    QSet<QString> paidChargeNumbers(qint64 fen, const QDateTime& from, const QDateTime& to,
+                                    QString* error = nullptr) const;
+    // Charges of `fen` created in [from, to) that have an answer (refused, released, paid), oldest first.
+    QList<Attempt> answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to,
+                                   QString* error = nullptr) const;
+    // The listed orders the cashier said are not the payment of attempt `attemptId`: never offered for it again, in
+    // any window or copy of the client.
+    QSet<QString> declinedFor(qint64 attemptId, QString* error = nullptr) const;
+    bool decline(const QList<qint64>& attemptIds, const QStringList& orderNumbers, QString* error = nullptr);
+    // The last paid charge whose result window was not shown (the client ended between the two), if any.
+    std::optional<Attempt> paidUnshown(QString* error = nullptr) const;
+    void resultShown(qint64 attemptId);
 
     // Deletes settled attempts created before `before`; open ones stay whatever their age. Returns how many were
     // deleted, -1 on failure.
@@ -114,14 +137,18 @@ private:
     QList<Attempt> select(const char* where, const QVariantList& args, QString* error) const;
     // select() without the attempts whose outcome is known but not yet written.
     QList<Attempt> selectOpen(const char* where, const QVariantList& args, QString* error) const;
+    // The attempts whose outcome is known but not yet written, as they read (their rows in the file may not match
+    // a query that asks by state).
+    QList<Attempt> selectUnwritten(QString* error) const;
     // `storageFailed`: the file could not take the change (as opposed to a change the rules refuse).
     bool move(qint64 id, State to, const QString& orderNo, const QString& note, const QString& releasedBy,
-              QString* error, bool* storageFailed = nullptr);
+              QString* error, bool* storageFailed = nullptr, const QString& otherNo = QString());
 
     struct Unwritten {
         State state;
         QString orderNo;
         QString note;
+        QString otherNo;
     };
 
     sqlite3* m_db = nullptr;

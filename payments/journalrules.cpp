@@ -2,6 +2,7 @@
 
 #include "app/shown.h"
 #include "app/money.h"
+#include "gateway/gatewayclock.h"
 
 #include <QStringList>
 
@@ -122,7 +123,7 @@ QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShop
         }
         lines << QStringLiteral("订单号 %1，退款 %2 元，%3，%4")
                      .arg(a.orderNo, money::fenToYuan2(a.fen), store,
-                          a.createdAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+                          gateway::inGatewayZone(a.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     }
     if (lines.isEmpty()) {
         return QString();
@@ -159,25 +160,26 @@ QList<Attempt> lookBackFor(const QList<Attempt>& recent, qint64 fen, const QDate
     return out;
 }
 
-Attempt lookBackMatch(const QList<Attempt>& earlier, const QString& shopId, const QDateTime& paidAt) {
-    Attempt beforePaid;
-    Attempt ofStore;
-    for (const Attempt& a : earlier) {  // oldest first: the last one that fits wins
-        if (a.shopId != shopId) {
-            continue;
-        }
-        ofStore = a;
-        if (paidAt.isValid() && a.createdAt <= paidAt) {
-            beforePaid = a;
-        }
+QString refundAgainstNow(qint64 refundFen, std::optional<qint64> orderFen, std::optional<qint64> shownRefundedFen,
+                         qint64 refundedNowFen) {
+    if (shownRefundedFen && *shownRefundedFen != refundedNowFen) {
+        const QString left = orderFen ? money::fenToYuan2(qMax<qint64>(0, *orderFen - refundedNowFen)) : QString();
+        return QStringLiteral(
+                   "这笔交易的已退金额变了：页面上是 %1元，网关现在是 %2元（可能别处刚刚退过款）。本次没有退款。")
+                   .arg(money::fenToYuan2(*shownRefundedFen), money::fenToYuan2(refundedNowFen)) +
+               (orderFen ? QStringLiteral("\n现在还可退 %1元，请与顾客核对后重新输入退款金额。").arg(left) : QString());
     }
-    if (beforePaid.id) {
-        return beforePaid;
+    if (orderFen && refundFen > *orderFen - refundedNowFen) {
+        const qint64 left = qMax<qint64>(0, *orderFen - refundedNowFen);
+        return left == 0 ? QStringLiteral("这笔交易已经全部退款（交易金额 %1元，已退 %2元），本次没有退款。")
+                               .arg(money::fenToYuan2(*orderFen), money::fenToYuan2(refundedNowFen))
+                         : QStringLiteral(
+                               "退款金额 %1元 超过这笔交易还可退的 %2元（交易金额 %3元，已退 %4元），"
+                               "本次没有退款。")
+                               .arg(money::fenToYuan2(refundFen), money::fenToYuan2(left), money::fenToYuan2(*orderFen),
+                                    money::fenToYuan2(refundedNowFen));
     }
-    if (ofStore.id) {
-        return ofStore;
-    }
-    return earlier.isEmpty() ? Attempt() : earlier.last();
+    return QString();
 }
 
 std::optional<Attempt> earlierRefundThatWentThrough(const QList<Attempt>& ofOrder, qint64 refundedNowFen) {
@@ -212,7 +214,7 @@ QString handoverBlockedText(const QList<Attempt>& open) {
         if (!isOpen(a.state)) {
             continue;
         }
-        const QString at = a.createdAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        const QString at = gateway::inGatewayZone(a.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
         lines << (a.kind == Kind::Refund
                       ? QStringLiteral("退款 %1元，订单号 %2，%3，%4")
                             .arg(money::fenToYuan2(a.fen), a.orderNo, at, stateLabel(a.state))
@@ -226,6 +228,24 @@ QString handoverBlockedText(const QList<Attempt>& open) {
     return QStringLiteral("还有 %1 笔收款或退款的结果没有确认，交接班前请先处理：\n\n").arg(lines.size()) +
            lines.join(QLatin1Char('\n')) +
            QStringLiteral("\n\n收款请在收款窗口中确认，退款请在交易查询中打开这笔交易的“退款”核对。");
+}
+
+QString unwrittenBlockedText(const QList<Attempt>& unwritten) {
+    QStringList lines;
+    for (const Attempt& a : unwritten) {
+        lines << QStringLiteral("%1 %2元，%3")
+                     .arg(a.kind == Kind::Refund ? QStringLiteral("退款") : QStringLiteral("收款"),
+                          money::fenToYuan2(a.fen),
+                          gateway::inGatewayZone(a.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    }
+    if (lines.isEmpty()) {
+        return QString();
+    }
+    return QStringLiteral(
+               "还有 %1 笔收款或退款的结果没能写入收款记录文件（磁盘已满或文件被占用？），程序正在自动重试：\n\n")
+               .arg(lines.size()) +
+           lines.join(QLatin1Char('\n')) +
+           QStringLiteral("\n\n请等写入完成（或腾出磁盘空间）后再交接班，否则下一位收银员会被问到这些收款。");
 }
 
 QString stateLabel(State state) {

@@ -83,23 +83,32 @@ QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShop
 // The look-back of a new charge, for the whole till: charges of the same amount that were refused or released (a
 // refusal may be wrong, a release a guess) within kLookBackMinutes before `now`, in a store this account can list
 // (`listable`), whose sale was not paid by a later attempt. Any window, any copy of the client made them. Before such
-// a charge goes out, the stores' listings are read for them. Oldest first.
+// a charge goes out, the stores' listings are read for them, each around its own time only (chargecheck's payment
+// window): other tills sell the same amount all day. Oldest first.
 constexpr int kLookBackMinutes = 30;
 QList<Attempt> lookBackFor(const QList<Attempt>& recent, qint64 fen, const QDateTime& now,
                            const QSet<QString>& listable);
-// Which of the looked-back attempts a listed payment found paid is: the latest of its store made before it was paid
-// (`paidAt` on this PC's clock; invalid when unknown), else the latest of its store, else the latest of all. Null id
-// when there is none.
-Attempt lookBackMatch(const QList<Attempt>& earlier, const QString& shopId, const QDateTime& paidAt);
+
+// A refund about to go out, against the order's refunded amount read fresh from the gateway (`refundedNowFen`): what
+// the cashier saw (`shownRefundedFen`, nullopt when the page did not know it) must still stand, and the refund must fit
+// in what is left of the order (`orderFen` less what is refunded now). Empty when it may go out; otherwise what the
+// cashier is told (both figures and what is left), and nothing is sent.
+QString refundAgainstNow(qint64 refundFen, std::optional<qint64> orderFen, std::optional<qint64> shownRefundedFen,
+                         qint64 refundedNowFen);
 
 // A refund about to go out, against the order's earlier ones: a refused or released refund (or one whose answer never
 // came) made after the last refund the journal holds as done went through when the order's refunded amount now is
-// exactly what it had refunded before that attempt plus that attempt's amount. That attempt, if any.
+// exactly what it had refunded before that attempt plus that attempt's amount. That attempt, if any. A refund the
+// gateway refused in so many words is returned too, but it is never settled on the sums alone: the cashier judges.
 std::optional<Attempt> earlierRefundThatWentThrough(const QList<Attempt>& ofOrder, qint64 refundedNowFen);
 
 // What the cashier is told when the shift is handed over with money whose outcome is open (sending or unresolved
 // charges and refunds of this copy of the client): each one named; empty when there is none.
 QString handoverBlockedText(const QList<Attempt>& open);
+
+// What the cashier is told when the shift would be handed over while outcomes are known but not yet written to the file
+// (`unwritten`, as the file holds them): each one named.
+QString unwrittenBlockedText(const QList<Attempt>& unwritten);
 
 // Stable names for the file, readable with the sqlite3 tool ("sending", "unresolved", "ticket_charge", ...).
 QString stateName(State state);

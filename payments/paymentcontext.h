@@ -6,6 +6,7 @@
 #include <QString>
 
 class UserSession;
+class ChargeRegistry;
 namespace journal {
 class Journal;
 }
@@ -17,6 +18,8 @@ struct PaymentContext {
     journal::Journal* journal = nullptr;
     const UserSession* session = nullptr;
     DataConfig* settings = nullptr;
+    // The till's live charges (its charge service's): a controller enters it while it lives.
+    ChargeRegistry* charges = nullptr;
 
     // Read when a request goes out, as every request of the till reads it.
     QString gatewayUrl() const { return GatewayUrl(*settings); }

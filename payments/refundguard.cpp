@@ -122,7 +122,7 @@ RequestBody RefundGuard::lookUpBody() const {
     QString to;
     if (m_orderTime.isValid()) {
         from = chargecheck::rangeStart(m_orderTime, 24 * 3600);
-        to = chargecheck::rangeEnd(gateway::onGatewayClock(QDateTime::currentDateTime()), 24 * 3600);
+        to = chargecheck::rangeEnd(gateway::gatewayNow(), 24 * 3600);
     }
     return requests::listPay(m_till.session->token(), 1, m_orderNo, from, to, QString(), QString());
 }
@@ -136,9 +136,63 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
         emit notSent(QStringLiteral("暂时无法从网关读取这笔交易已退的金额，本次没有退款。\n请检查网络后重试。"));
         return;
     }
+    // What the cashier decided on must still stand: another till may have refunded since the page was read.
+    const QString stale = journal::refundAgainstNow(m_fen, m_orderFen, m_shownRefunded, *before);
+    if (!stale.isEmpty()) {
+        m_shownRefunded = *before;  // the message shows the new figure: the next try is judged against it
+        setPhase(Phase::Ready);
+        emit notSent(stale);
+        return;
+    }
     if (earlierWentThrough(*before)) {
         return;  // nothing is sent: the money went back to the customer already
     }
+    if (const std::optional<journal::Attempt> refused = earlierRefused(*before)) {
+        // A refusal in so many words is not overturned by a coincidence of sums: the cashier judges.
+        m_pending = Pending{*refused, *before, pwd};
+        setPhase(Phase::Ready);
+        emit earlierRefundUnclear(
+            QStringLiteral(
+                "这笔交易之前有一笔 %1元 的退款被网关拒绝（%2）。当时已退 %3元，现在已退 %4元，正好多了 %1元："
+                "可能那笔退款其实已经完成，也可能是别处的另一笔退款。\n\n"
+                "请与顾客核对（或在商户后台查看）后选择；本次 %5元 的退款还没有发出。")
+                .arg(money::fenToYuan2(refused->fen),
+                     refused->note.isEmpty() ? QStringLiteral("无说明") : refused->note,
+                     money::fenToYuan2(refused->refundedBefore.value_or(0)), money::fenToYuan2(*before),
+                     money::fenToYuan2(m_fen)));
+        return;
+    }
+    beginAndSend(*before, pwd);
+}
+
+void RefundGuard::answerEarlier(EarlierRefund answer) {
+    if (!m_pending || m_phase != Phase::Ready) {
+        return;
+    }
+    const Pending pending = *m_pending;
+    m_pending.reset();
+    switch (answer) {
+        case EarlierRefund::WentThrough:
+            m_attemptId = pending.earlier.id;
+            m_fen = pending.earlier.fen;
+            settle(journal::State::Paid,
+                   QStringLiteral("收银员核对：网关拒绝后已退金额由 %1元 变为 %2元，确认这笔退款已经完成")
+                       .arg(money::fenToYuan2(pending.earlier.refundedBefore.value_or(0)),
+                            money::fenToYuan2(pending.refundedNow)));
+            setPhase(Phase::Done);
+            emit earlierRefundDone(pending.earlier.fen);
+            return;
+        case EarlierRefund::SendAnyway:
+            // The cashier knows the rise is another refund: this one goes out, judged against the amount as it is.
+            setPhase(Phase::Reading);
+            beginAndSend(pending.refundedNow, pending.pwd);
+            return;
+        case EarlierRefund::Undecided:
+            return;
+    }
+}
+
+void RefundGuard::beginAndSend(qint64 before, const QString& pwd) {
     const UserSession& session = *m_till.session;
     journal::Attempt a;
     a.saleId = QStringLiteral("refund:") + m_orderNo;
@@ -147,7 +201,7 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
     a.shopId = session.shopId();
     a.cashierId = session.uid();
     a.orderNo = m_orderNo;
-    a.refundedBefore = *before;
+    a.refundedBefore = before;
     QString error;
     journal::Journal* j = m_till.journal;
     journal::Attempt blocker;
@@ -160,7 +214,7 @@ void RefundGuard::onBase(const gateway::Reply& reply) {
         return;
     }
     m_attemptId = *id;
-    m_before = *before;
+    m_before = before;
     setPhase(Phase::Sending);
     gateway::post(m_till.gatewayUrl(), this, requests::refund(session.token(), m_fen, m_orderNo, m_cardNo, pwd),
                   [this](const gateway::Reply& r) { onRefundReply(r); });
@@ -172,7 +226,7 @@ bool RefundGuard::earlierWentThrough(qint64 refundedNow) {
     const QList<journal::Attempt> earlier =
         j ? j->ofSale(QStringLiteral("refund:") + m_orderNo, &error) : QList<journal::Attempt>();
     const std::optional<journal::Attempt> done = journal::earlierRefundThatWentThrough(earlier, refundedNow);
-    if (!done) {
+    if (!done || done->state == journal::State::Refused) {
         return false;
     }
     // A refund refused, released or never answered: the order's refunded amount now holds it exactly.
@@ -183,6 +237,16 @@ bool RefundGuard::earlierWentThrough(qint64 refundedNow) {
     setPhase(Phase::Done);
     emit earlierRefundDone(done->fen);
     return true;
+}
+
+std::optional<journal::Attempt> RefundGuard::earlierRefused(qint64 refundedNow) const {
+    journal::Journal* j = m_till.journal;
+    if (!j) {
+        return std::nullopt;
+    }
+    const std::optional<journal::Attempt> found =
+        journal::earlierRefundThatWentThrough(j->ofSale(QStringLiteral("refund:") + m_orderNo), refundedNow);
+    return found && found->state == journal::State::Refused ? found : std::nullopt;
 }
 
 void RefundGuard::onRefundReply(const gateway::Reply& reply) {

@@ -72,6 +72,17 @@ public:
     void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
     // When the order was paid (the gateway's clock, as listed): its look-ups ask for the days around it.
     void setOrderTime(const QDateTime& paidAt) { m_orderTime = paidAt; }
+    // The order's amount and what the cashier saw refunded of it (nullopt: not known). A refund goes out only while
+    // the fresh refunded amount is still that, and only within what is left.
+    void setShown(std::optional<qint64> orderFen, std::optional<qint64> refundedFen) {
+        m_orderFen = orderFen;
+        m_shownRefunded = refundedFen;
+    }
+
+    // An earlier refund of the order the gateway refused, which the refunded amount now would explain (see
+    // earlierRefundUnclear): the cashier's answer.
+    enum class EarlierRefund { WentThrough, SendAnyway, Undecided };
+    void answerEarlier(EarlierRefund answer);
 
 signals:
     void phaseChanged(RefundGuard::Phase phase);
@@ -81,6 +92,9 @@ signals:
     void notSent(const QString& why);
     // The look-up found the open refund done.
     void earlierRefundDone(qint64 fen);
+    // An earlier refund of the order was refused, yet the refunded amount rose by exactly its amount since: perhaps it
+    // went through, perhaps another refund did. Nothing is sent until the cashier answers (answerEarlier).
+    void earlierRefundUnclear(const QString& text);
     // The journal could not record an outcome (the attempt stays open there).
     void journalTrouble(const QString& why);
 
@@ -97,6 +111,9 @@ private:
     // An earlier refund of the order (refused, released, unanswered) that the refunded amount now shows went
     // through: recorded done and told; true when there was one.
     bool earlierWentThrough(qint64 refundedNow);
+    // Records the refund (with the amount refunded before it) and sends it.
+    void beginAndSend(qint64 before, const QString& pwd);
+    std::optional<journal::Attempt> earlierRefused(qint64 refundedNow) const;
 
     PaymentContext m_till;
     QString m_orderNo;
@@ -109,6 +126,15 @@ private:
     QString m_pwd;  // held only while the refunded amount is read, then sent and forgotten
     QString m_detail;
     QDateTime m_orderTime;
+    std::optional<qint64> m_orderFen;
+    std::optional<qint64> m_shownRefunded;
+    // A refused earlier refund waiting for the cashier's word, with what the refund in hand needs to go out.
+    struct Pending {
+        journal::Attempt earlier;
+        qint64 refundedNow = 0;
+        QString pwd;
+    };
+    std::optional<Pending> m_pending;
     QElapsedTimer m_elapsed;
     QTimer m_next;
     int m_generation = 0;  // replies of a look-up given up are dropped

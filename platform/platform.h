@@ -24,6 +24,16 @@ QString defaultSerialDevice(const QString& comName);
 // moves. Returns the working directory.
 QString settleWorkingDirectory();
 
+// How Qt rounds the screen's scale factor (set before the application object). Windows' own settings are whole
+// quarters (125, 150, 175 %) and pass through as they are; an X server may report any dpi (100 gives 1.04, a blur for
+// nothing), so Linux keeps Qt's rounding to whole numbers.
+Qt::HighDpiScaleFactorRoundingPolicy scaleFactorRounding();
+
+// The machine-wide settings file: the addresses the installer was given (gateway, vendor site), for every account
+// of the computer. Beside the program on Windows (Program Files, written by the installer as administrator),
+// /etc/cashier/site.ini on Linux. data.ini's own values come first (DataConfig).
+QString siteSettingsFile();
+
 // The installer started by the version check: install/updata (updata.exe on Windows) in the folder of the running
 // program, not of the working directory.
 QString installerPath();

@@ -144,6 +144,14 @@ QString settleWorkingDirectory() {
     return QDir::currentPath();
 }
 
+Qt::HighDpiScaleFactorRoundingPolicy scaleFactorRounding() {
+    return Qt::HighDpiScaleFactorRoundingPolicy::Round;
+}
+
+QString siteSettingsFile() {
+    return QStringLiteral("/etc/cashier/site.ini");
+}
+
 QString installerPath() {
     // Next to the installed program, wherever the client was started from (the launcher starts it in the user's
     // settings folder).

@@ -1,6 +1,5 @@
 #include "platform.h"
 
-#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -104,36 +103,67 @@ QString settleWorkingDirectory() {
     return QDir::currentPath();
 }
 
+Qt::HighDpiScaleFactorRoundingPolicy scaleFactorRounding() {
+    return Qt::HighDpiScaleFactorRoundingPolicy::PassThrough;
+}
+
+QString siteSettingsFile() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/site.ini");
+}
+
 QString installerPath() {
     // Next to the installed program, wherever the client was started from.
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/install/updata.exe"));
 }
 
-struct GlobalHotKey::Impl : public QAbstractNativeEventFilter {
-    GlobalHotKey* owner = nullptr;
-    ATOM atom = 0;
-    bool nativeEventFilter(const QByteArray& eventType, void* message, long* result) override {
-        if (eventType != "windows_generic_MSG") {
-            return false;
-        }
-        MSG* msg = static_cast<MSG*>(message);
-        if (msg->message == WM_HOTKEY) {
+// The key is registered for a hidden message-only window of its own rather than for the thread: WM_HOTKEY then goes
+// to that window, and a modal loop that is not Qt's (a native file or print dialog, a message box) dispatches it like
+// any window message. A thread's WM_HOTKEY is dropped by such a loop, and the cashier's Alt+Z with it.
+namespace {
+const wchar_t* const kHotKeyWindowClass = L"CashierAltZWindow";
+
+LRESULT CALLBACK hotKeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_HOTKEY) {
+        if (auto* owner = reinterpret_cast<GlobalHotKey*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
             emit owner->activated();
-            if (result) {
-                *result = 0;
-            }
-            return true;
         }
-        return false;
+        return 0;
     }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND makeHotKeyWindow(GlobalHotKey* owner) {
+    static const bool registered = [] {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = hotKeyWindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kHotKeyWindowClass;
+        return RegisterClassW(&windowClass) != 0;
+    }();
+    if (!registered) {
+        return nullptr;
+    }
+    HWND window = CreateWindowExW(0, kHotKeyWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (window) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    }
+    return window;
+}
+}  // namespace
+
+struct GlobalHotKey::Impl {
+    HWND window = nullptr;
+    ATOM atom = 0;
 };
 
-GlobalHotKey::GlobalHotKey(QObject* parent) : QObject(parent), d(new Impl) {
-    d->owner = this;
-}
+GlobalHotKey::GlobalHotKey(QObject* parent) : QObject(parent), d(new Impl) {}
 
 GlobalHotKey::~GlobalHotKey() {
     unregister();
+    if (d->window) {
+        DestroyWindow(d->window);
+    }
     delete d;
 }
 
@@ -141,13 +171,19 @@ bool GlobalHotKey::registerAltZ() {
     if (m_registered || isOffscreen()) {
         return m_registered;
     }
+    if (!d->window) {
+        d->window = makeHotKeyWindow(this);
+        if (!d->window) {
+            qWarning() << "Alt+Z: no window to receive the key:" << GetLastError();
+            return false;
+        }
+    }
     d->atom = GlobalAddAtomA("setUpWindow");
-    if (!RegisterHotKey(nullptr, d->atom, MOD_ALT, 0x5A)) {
+    if (!RegisterHotKey(d->window, d->atom, MOD_ALT, 0x5A)) {
         GlobalDeleteAtom(d->atom);
         d->atom = 0;
         return false;
     }
-    QCoreApplication::instance()->installNativeEventFilter(d);
     m_registered = true;
     return true;
 }
@@ -156,8 +192,7 @@ void GlobalHotKey::unregister() {
     if (!m_registered) {
         return;
     }
-    QCoreApplication::instance()->removeNativeEventFilter(d);
-    UnregisterHotKey(nullptr, d->atom);
+    UnregisterHotKey(d->window, d->atom);
     GlobalDeleteAtom(d->atom);
     d->atom = 0;
     m_registered = false;

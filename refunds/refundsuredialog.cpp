@@ -85,6 +85,19 @@ RefundSureDialog::RefundSureDialog(Till& till, QWidget* parent, const QString& o
                 fen, QStringLiteral("这笔交易上一次的退款（%1元）已经完成，不需要再退。").arg(money::fenToYuan2(fen)));
         });
     });
+    connect(m_guard, &RefundGuard::earlierRefundUnclear, this, [this](const QString& text) {
+        QTimer::singleShot(0, this, [this, text] {
+            // Either answer moves money or records that it moved: neither is reached by Return, Space or Esc.
+            const auto answer = msgbox::ask(this, QMessageBox::Warning, msgbox::Title::Tip, text,
+                                            {{QMessageBox::Yes, QStringLiteral("那笔已完成，不再退款")},
+                                             {QMessageBox::No, QStringLiteral("仍然退这一笔")},
+                                             {QMessageBox::Cancel, QStringLiteral("稍后再定")}},
+                                            QMessageBox::NoButton, QMessageBox::Yes | QMessageBox::No);
+            m_guard->answerEarlier(answer == QMessageBox::Yes  ? RefundGuard::EarlierRefund::WentThrough
+                                   : answer == QMessageBox::No ? RefundGuard::EarlierRefund::SendAnyway
+                                                               : RefundGuard::EarlierRefund::Undecided);
+        });
+    });
     m_guard->start();
     showGuardState();
 
@@ -107,6 +120,8 @@ void RefundSureDialog::runForOrder(Till& till, const Order& order, SettingsOpene
                             std::move(openSettings));
     dialog.orderRow = order;
     dialog.m_guard->setOrderTime(order.paidAt);
+    // What the page showed of the order: a refund goes out only while it still stands (the guard keeps it current).
+    dialog.m_guard->setShown(order.fen, order.refundFen);
     dialog.exec();
 }
 

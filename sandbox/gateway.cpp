@@ -4,6 +4,7 @@
 #include "form.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 #include <QJsonArray>
 #include <QString>
 
@@ -85,8 +86,14 @@ int64_t now() {
     return QDateTime::currentSecsSinceEpoch();
 }
 
+// The gateway's zone, set once when the gateway is made (before any request is served).
+QTimeZone& zone() {
+    static QTimeZone value(8 * 3600);
+    return value;
+}
+
 QString timeText(int64_t secs) {
-    return QDateTime::fromSecsSinceEpoch(secs).toString("yyyy-MM-dd hh:mm:ss");
+    return QDateTime::fromSecsSinceEpoch(secs, zone()).toString("yyyy-MM-dd hh:mm:ss");
 }
 
 QString fenText(int64_t fen) {
@@ -220,7 +227,7 @@ std::optional<int64_t> parseLocalTime(const std::string& text) {
     for (const char* fmt : {"yyyy-M-d h:m:s", "yyyy-M-d h:m", "yyyy-M-d", "yyyy/M/d h:m:s", "yyyy/M/d"}) {
         const QDateTime dt = QDateTime::fromString(t, QString::fromLatin1(fmt));
         if (dt.isValid()) {
-            return dt.toSecsSinceEpoch();
+            return QDateTime(dt.date(), dt.time(), zone()).toSecsSinceEpoch();
         }
     }
     return std::nullopt;
@@ -230,6 +237,11 @@ Gateway::Gateway(GatewayOptions options) : options_(std::move(options)) {
     if (sodium_init() < 0) {
         throw DbError("libsodium failed to initialise");
     }
+    const QTimeZone named(QByteArray::fromStdString(options_.zone));
+    if (!named.isValid()) {
+        throw DbError("unknown time zone " + options_.zone);
+    }
+    zone() = named;
     sleep = [](int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         return true;
@@ -522,7 +534,7 @@ Gateway::Reply Gateway::charge(const Form& f, bool withTickets) {
         .bindAll(accountId, shopId, plan.channel, *money, created)
         .exec();
     const int64_t orderId = db_->lastInsertId();
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(created);
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(created, zone());
     const QString outTradeNo = when.toString("yyyyMMddhhmmss") + QString("%1").arg(orderId, 6, 10, QChar('0'));
     const QString tradeNo = plan.channel == "ALIPAY"
                                 ? when.toString("yyyyMMdd") + "22001" + QString("%1").arg(orderId, 12, 10, QChar('0'))
@@ -704,7 +716,8 @@ Gateway::Reply Gateway::printTime(const Form&, const Account& a) {
     if (st.step() && !st.isNull(0)) {
         from = st.integer(0);
     } else {
-        from = QDateTime(QDate::currentDate(), QTime(0, 0)).toSecsSinceEpoch();
+        from =
+            QDateTime(QDateTime::currentDateTime().toTimeZone(zone()).date(), QTime(0, 0), zone()).toSecsSinceEpoch();
     }
     return ok(QJsonObject{{"code", 1}, {"time1", timeText(from)}, {"time2", timeText(now())}});
 }

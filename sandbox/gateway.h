@@ -20,6 +20,9 @@ struct GatewayOptions {
     std::string dbPath = "gateway-sandbox.db";
     // How long a customer "enters the password" (codes ending 8888): longer than the client's 30 s time-out.
     int passwordWaitMs = 35000;
+    // The zone of the gateway's wall-clock times (pay_date, listing ranges, periods): a QTimeZone id; China Standard
+    // Time by default, whatever the zone of the machine it runs on.
+    std::string zone = "UTC+08:00";
 };
 
 struct Item {

@@ -19,7 +19,7 @@ namespace {
 void usage(std::FILE* out) {
     std::fputs(
         "usage: gateway-sandbox [--port 8765] [--bind 127.0.0.1] [--db FILE] [--fault ACTION=MODE[:ARG]]...\n"
-        "                       [--threads 64] [--password-wait-ms 35000] [--quiet]\n"
+        "                       [--threads 64] [--password-wait-ms 35000] [--zone UTC+08:00] [--quiet]\n"
         "  --port N              port to listen on; 0 picks a free one (printed on the first line of stdout)\n"
         "  --bind ADDR           address to listen on (default 127.0.0.1)\n"
         "  --db FILE             SQLite database, created and seeded when new (default gateway-sandbox.db)\n"
@@ -28,6 +28,7 @@ void usage(std::FILE* out) {
         "                        modes: delay, hang, status, notjson, truncate, cut, reset (see README.md)\n"
         "  --threads N           worker threads (hung requests each hold one)\n"
         "  --password-wait-ms N  how long payment codes ending 8888 keep the customer entering the password\n"
+        "  --zone ZONE           time zone of pay_date and listing ranges (default UTC+08:00; an IANA name too)\n"
         "  --quiet               no request log on stderr\n",
         out);
 }
@@ -77,6 +78,8 @@ int main(int argc, char** argv) {
             serverOptions.threads = number(2, 1024);
         } else if (arg == "--password-wait-ms") {
             gatewayOptions.passwordWaitMs = number(0, 3600000);
+        } else if (arg == "--zone") {
+            gatewayOptions.zone = value();
         } else if (arg == "--quiet") {
             serverOptions.quiet = true;
         } else if (arg == "--fault") {

@@ -24,7 +24,6 @@ RECORD_SIZE = 124
 RECORD_HEAD = struct.Struct("<iiiB")
 DEFAULT_RECORD = (9600, 9, 2, 0)
 
-DEFAULT_GATEWAY_PORT = 8765
 SANDBOX_URL = re.compile(rb"http://127\.0\.0\.1:\d+/api\.php/Gateway/index")
 
 # Values written here never need QSettings' quoting or escaping.
@@ -200,14 +199,11 @@ def edit_group(path, group, set_values=None, remove_if=None):
 
 
 def point_at_gateway(path, port):
-    """Points the client at the sandbox on 127.0.0.1:`port`. A gateway address of the merchant's own is left alone;
-    the default port needs no entry, so a file without one is not touched then."""
+    """Points the client at the sandbox on 127.0.0.1:`port`. A gateway address of the merchant's own is left alone.
+    The client has no address of its own (an installed one takes the installer's), so a file without one gets it."""
     wanted = "http://127.0.0.1:%d/api.php/Gateway/index" % port
     current = ini_value(path, "data_config", "gatewayUrl")
-    if current is None or not current.strip():
-        if port == DEFAULT_GATEWAY_PORT:
-            return False
-    elif not SANDBOX_URL.fullmatch(current.strip()):
+    if current is not None and current.strip() and not SANDBOX_URL.fullmatch(current.strip()):
         print("data.ini sends the client to %s, not to the sandbox on port %d; left as it is."
               % (current.decode("latin-1"), port), file=sys.stderr)
         return False

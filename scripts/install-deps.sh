@@ -7,7 +7,8 @@ set -euo pipefail
 mode="${1:-run}"
 
 build=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5x11extras5-dev
-       libxcb1-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev libcups2-dev libspdlog-dev fonts-noto-cjk)
+       libxcb1-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev libcups2-dev libspdlog-dev fonts-noto-cjk
+       tzdata)  # tzdata: the gateway's time zone by name (data.ini's gatewayTimeZone)
 # python3: scripts/pos-standin.py; qttranslations5-l10n: Qt's own dialogs and menus in Chinese.
 run=(xvfb xauth x11-utils curl ccache python3 qttranslations5-l10n)
 testing=(xvfb xauth xdotool socat cups cups-client cups-bsd cups-filters poppler-utils x11-utils imagemagick

@@ -16,6 +16,7 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -51,9 +52,16 @@ LoginWidget::LoginWidget(Till& till, SettingsOpener openSettings, QWidget* paren
     ui->Rem_PassWord->hide();
 
     // Passwords and payment codes cross the shop's network unencrypted: the cashier and the log say so at start.
+    // Without a gateway at all the same line says that nothing can be signed in to (the login button says where to
+    // set one).
     const QString gateway = m_till.gatewayUrl();
     const bool cleartext = m_till.signIn().gatewayInTheClear();
-    ui->lblInsecure->setVisible(cleartext);
+    ui->lblInsecure->setVisible(cleartext || gateway.isEmpty());
+    if (gateway.isEmpty()) {
+        ui->lblInsecure->setText(QStringLiteral("⚠ 未设置网关地址，无法登录"));
+        qWarning().noquote() << "no gateway address: neither data.ini nor" << m_till.settings().siteFile()
+                             << "names one (gatewayUrl)";
+    }
     if (cleartext) {
         qWarning().noquote() << "gateway" << gateway
                              << "is plain http to another computer: passwords and payment codes travel unencrypted";
@@ -68,7 +76,8 @@ LoginWidget::LoginWidget(Till& till, SettingsOpener openSettings, QWidget* paren
 
     DragHelper::install(this);
 
-    if (m_till.settings().checkUpdata() == 0) {
+    // Without a gateway there is no one to ask; the line above says why.
+    if (m_till.settings().checkUpdata() == 0 && !gateway.isEmpty()) {
         startVersionCheck();
     }
 }
@@ -157,6 +166,14 @@ void LoginWidget::on_login_btn_clicked() {
     }
     if (pwd.isEmpty()) {
         msgbox::critical(this, msgbox::Title::Tip, QStringLiteral("密码不能为空"));
+        return;
+    }
+    if (m_till.gatewayUrl().isEmpty()) {
+        msgbox::critical(
+            this, msgbox::Title::Tip,
+            QStringLiteral("未设置网关地址，无法登录。\n\n请在以下文件的 [data_config] 中写入 gatewayUrl=网关地址"
+                           "（Windows 上也可重新运行安装程序填写网关地址）：\n%1")
+                .arg(QDir::toNativeSeparators(m_till.settings().siteFile())));
         return;
     }
     setWaiting(true);

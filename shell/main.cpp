@@ -9,11 +9,12 @@
 #include <QDir>
 
 int main(int argc, char* argv[]) {
-    // The windows are laid out in fixed pixels: on a screen scaled 200% Qt scales them (and picks the images' @2x
-    // copies) rather than drawing them tiny. The factor stays rounded to a whole number (Qt 5's default): a screen
-    // that reports 100 dpi is not blurred by a factor of 1.04.
+    // The windows are laid out in fixed pixels: on a scaled screen Qt scales them (and picks the images' @2x copies)
+    // rather than drawing them tiny. Windows' own factors (125, 150, 175 %) pass through as they are: Qt 5's default
+    // rounds 1.5 up to 2, and the 800x600 main window would not fit a 1920x1080 screen at 150 %.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(platform::scaleFactorRounding());
     skipOpenGlForWindows();
 
     // 1. The application object (arguments are not interpreted), Qt's own texts in Chinese and the style sheet its

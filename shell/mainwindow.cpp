@@ -7,6 +7,7 @@
 #include "collect/formsaomashoukuan.h"
 #include "collect/ticketform.h"
 #include "core/posbridge.h"
+#include "core/chargeservice.h"
 #include "core/refundservice.h"
 #include "core/signinservice.h"
 #include "core/till.h"
@@ -25,6 +26,7 @@
 #include "widgets/windowstyle.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
@@ -49,6 +51,10 @@ void MainWindow::lookBackAfterSignIn() {
         const QString refunds = m_till.refunds().openRefundsNotice();
         if (!refunds.isEmpty()) {
             msgbox::warning(this, msgbox::Title::Tip, refunds);
+        }
+        const QString paid = m_till.charges().paidUnshownNotice();
+        if (!paid.isEmpty()) {
+            msgbox::information(this, msgbox::Title::Tip, paid);
         }
         FormCS::bringBackOpenCharge(m_till);
     });
@@ -289,7 +295,7 @@ void MainWindow::showWindow() {
     activateWindow();
     m_float->hide();
     FormSaoMaShouKuan* page = amountPage();
-    if (FormCS* pay = FormCS::inProgress()) {
+    if (FormCS* pay = FormCS::inProgress(m_till)) {
         // A charge whose money may be moving comes first, in front of the window that was just raised.
         pay->bringBack();
     } else if (FormCS* open = page ? page->paymentWindow() : nullptr; open && open->isVisible()) {
@@ -313,6 +319,19 @@ void MainWindow::showWindow() {
 
 void MainWindow::closeWindow() {
     close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Alt+F4 and the tray's 退出 while money may be moving: the cashier says so on purpose.
+    const QString moving = m_till.charges().moneyMoving();
+    if (!moving.isEmpty() &&
+        msgbox::ask(this, QMessageBox::Warning, msgbox::Title::Quit, moving,
+                    {{QMessageBox::Yes, QStringLiteral("仍然退出")}, {QMessageBox::Cancel, QStringLiteral("返回")}},
+                    QMessageBox::Cancel, QMessageBox::Yes) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void MainWindow::onActivated(QSystemTrayIcon::ActivationReason reason) {

@@ -1,6 +1,7 @@
 #include "transactions/formjiaoyicx.h"
 
 #include "app/money.h"
+#include "core/tilltime.h"
 #include "core/receiptservice.h"
 #include "core/till.h"
 #include "transactions/exportlogic.h"
@@ -123,7 +124,8 @@ FormJiaoYiCX::FormJiaoYiCX(Till& till, QWidget* parent)
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9]*$")), ui->page_lineEdit));
     ui->page_lineEdit->setMaxLength(6);
 
-    const QDate today = QDate::currentDate();
+    // The gateway's day: its listing dates are on its wall clock, whatever this PC's zone.
+    const QDate today = tilltime::today();
     ui->start_dateEdit->setDateTime(QDateTime(today, QTime(0, 0, 0)));
     ui->end_dateEdit->setDateTime(QDateTime(today, QTime(23, 59, 59)));
 

@@ -1,6 +1,8 @@
 // A sale after another against the sandbox gateway on loopback: the time from the Return that ends the scan to the
-// result window shown, the client's resident memory as the sales add up, and the payment journal's two writes of
-// each sale (the attempt before the charge leaves, its outcome after), each waiting for the disk (synchronous=FULL).
+// result window shown, against the floor of the same run (the charge's request alone, posted the way a charge posts
+// it, to the same sandbox, just before each sale); the client's resident memory as the sales add up; and the payment
+// journal's two writes of each sale (the attempt before the charge leaves, its outcome after), each waiting for the
+// disk (synchronous=FULL). It says how busy the machine was meanwhile: the figures of a shared machine move with it.
 //   bench_sale [--sales N] [--printer NAME] [--sandbox PATH] [--journal DIR] [--log on|off]
 // Runs the real amount page, payment-code window and result window (offscreen unless a display is chosen).
 #include "app/dataconfig.h"
@@ -10,6 +12,7 @@
 #include "collect/formcs.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/formtradeinfo.h"
+#include "gateway/gatewaycall.h"
 #include "gateway/gatewayurl.h"
 #include "gateway/httpfun.h"
 #include "gateway/replies.h"
@@ -23,7 +26,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,16 +33,21 @@
 
 namespace {
 
-// Notes the moment a result window is shown.
+// Notes the moment a result window is shown, and the moment before it when the payment-code window was put away
+// (the charge's answer is in, the result window is built next): the result window's share of the sale.
 class ShowWatcher : public QObject {
 public:
     qint64 shownAtNs = -1;
+    qint64 paymentHiddenAtNs = -1;
     QElapsedTimer* clock = nullptr;
     FormTradeInfo* window = nullptr;
     QEventLoop* loop = nullptr;
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Hide && shownAtNs < 0 && qobject_cast<FormCS*>(o)) {
+            paymentHiddenAtNs = clock->nsecsElapsed();
+        }
         if (e->type() == QEvent::Show && shownAtNs < 0) {
             if (auto* info = qobject_cast<FormTradeInfo*>(o)) {
                 shownAtNs = clock->nsecsElapsed();
@@ -61,9 +68,40 @@ QString paymentCode(int i) {
     return QStringLiteral("28%1").arg(i, 12, 10, QLatin1Char('0')) + QStringLiteral("0001");
 }
 
+// The floor's code for sale `i`: paid, and never one of the sales' own.
+QString floorCode(int i) {
+    return QStringLiteral("28%1").arg(i, 12, 10, QLatin1Char('0')) + QStringLiteral("0002");
+}
+
 // Where the memory is read: the first sales, then each step of the long run the slope is given between.
 bool rssCheckpoint(int i, int sales) {
-    return i == 1 || i == 10 || i == 100 || i == 500 || i == 1000 || i == 5000 || i == 10000 || i == sales;
+    return i == 1 || i == 10 || i == 100 || i == 500 || i == 1000 || i == 2000 || i == 5000 || i == 10000 || i == sales;
+}
+
+// The floor: the charge's request alone, as the charge sends it (a request of its own, a connection of its own, the
+// reply read), from the post to its answer. Milliseconds; negative when no answer came.
+double roundTripMs(Till& till, int i) {
+    QElapsedTimer t;
+    QEventLoop loop;
+    bool answered = false;
+    t.start();
+    gateway::post(
+        till.gatewayUrl(), &loop, requests::scanPay(floorCode(i), 1250, till.session().uid(), till.session().shopId()),
+        [&](const gateway::Reply& r) {
+            answered = r.ok();
+            loop.quit();
+        },
+        10000);
+    loop.exec();
+    return answered ? t.nsecsElapsed() / 1e6 : -1;
+}
+
+// The median of sales [from, to) (1-based counts), or 0 when the run is shorter.
+double medianOf(const QList<double>& ms, int from, int to) {
+    if (ms.size() < to - 1 || from >= to) {
+        return 0;
+    }
+    return bench::summarize(ms.mid(from - 1, to - from)).median;
 }
 
 }  // namespace
@@ -130,10 +168,23 @@ int main(int argc, char** argv) {
     watcher.clock = &clock;
     app.installEventFilter(&watcher);
 
+    // Reserved ahead, so the figures themselves do not grow the memory being measured.
     QList<double> scanToResultMs;
+    QList<double> floorMs;
+    QList<double> windowMs;
+    scanToResultMs.reserve(sales);
+    floorMs.reserve(sales);
+    windowMs.reserve(sales);
     QList<QPair<int, long>> rss;
+    const bench::CpuUse cpuStart = bench::cpuUse(sandbox.processId());
     const long rssStart = bench::rssKiB();
     for (int i = 1; i <= sales; ++i) {
+        const double floor = roundTripMs(till, i);
+        if (floor < 0) {
+            std::fprintf(stderr, "sale %d: the bare request got no answer\n", i);
+            return 1;
+        }
+        floorMs.append(floor);
         page.setAmountText(QStringLiteral("12.50"));
         page.startCollect();
         FormCS* cs = page.paymentWindow();
@@ -144,6 +195,7 @@ int main(int argc, char** argv) {
         QTest::keyClicks(cs, paymentCode(i));
 
         watcher.shownAtNs = -1;
+        watcher.paymentHiddenAtNs = -1;
         watcher.window = nullptr;
         const qint64 returnAt = clock.nsecsElapsed();
         QTest::keyClick(cs, Qt::Key_Return);
@@ -160,6 +212,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         scanToResultMs.append((watcher.shownAtNs - returnAt) / 1e6);
+        if (watcher.paymentHiddenAtNs >= 0) {
+            windowMs.append((watcher.shownAtNs - watcher.paymentHiddenAtNs) / 1e6);
+        }
         watcher.window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
@@ -167,25 +222,10 @@ int main(int argc, char** argv) {
             rss.append({i, bench::rssKiB()});
         }
     }
+    const bench::CpuUse cpuEnd = bench::cpuUse(sandbox.processId());
     // Let the last fire-and-forget requests finish before the final reading.
     QTest::qWait(200);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-    // The window's own share: building and showing a result window from a reply already at hand.
-    QList<double> windowMs;
-    const QJsonObject sample{
-        {"msg", "成功"}, {"operator", "张三"},   {"out_trade_no", "BENCH"},          {"pay_channel", "ALIPAY"},
-        {"money", 1250}, {"shopname", "西湖店"}, {"pay_date", "2026-12-07 08:00:00"}};
-    for (int i = 0; i < 20; ++i) {
-        QElapsedTimer t;
-        t.start();
-        auto* info = new FormTradeInfo(till.receipts(), replies::saleOf(sample));
-        info->show();
-        QCoreApplication::processEvents();
-        windowMs.append(t.nsecsElapsed() / 1e6);
-        info->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
 
     // The journal's own share, on a file of its own in the same folder: the open-charge look-up, the attempt written
     // before a charge leaves and its outcome, as each sale above did them.
@@ -219,14 +259,45 @@ int main(int argc, char** argv) {
     }
 
     const bench::Summary s = bench::summarize(scanToResultMs);
+    const bench::Summary f = bench::summarize(floorMs);
     const bench::Summary w = bench::summarize(windowMs);
     std::printf("sales: %d, printer: %s, operations log: %s\n", sales, qPrintable(args.value("printer")),
                 logOn ? "on" : "off");
     std::printf(
+        "machine: %d processors, load average %s at the start, %s at the end; while the sales ran, other "
+        "processes kept %.0f%% of the processors busy (this bench %.0f%%, the sandbox %.0f%%)\n",
+        cpuEnd.processors, qPrintable(cpuStart.loadAverage), qPrintable(cpuEnd.loadAverage),
+        bench::othersBusyPercent(cpuStart, cpuEnd), bench::ownBusyPercent(cpuStart, cpuEnd, false),
+        bench::ownBusyPercent(cpuStart, cpuEnd, true));
+    std::printf(
         "Return -> result window shown (both journal writes included), ms: median %.1f  p90 %.1f  p99 %.1f"
         "  min %.1f  max %.1f\n",
         s.median, s.p90, s.p99, s.min, s.max);
-    std::printf("of which building + showing the result window, ms: median %.1f  p90 %.1f\n", w.median, w.p90);
+    std::printf(
+        "round trip (the charge's request alone, same sandbox, a connection of its own), ms: median %.1f"
+        "  p90 %.1f  p99 %.1f\n",
+        f.median, f.p90, f.p99);
+    std::printf(
+        "Return -> result against the round trip: %.2f times at the median, %+.1f ms over it (goal: within "
+        "16 ms)\n",
+        f.median > 0 ? s.median / f.median : 0, s.median - f.median);
+    std::printf(
+        "of which the result window (payment-code window put away -> result window shown), ms: median %.1f"
+        "  p90 %.1f  p99 %.1f (%.0f%% of the median)\n",
+        w.median, w.p90, w.p99, s.median > 0 ? 100 * w.median / s.median : 0);
+    // The same figure as the run goes on: a sale that pays for the ones before it shows as a median that climbs.
+    std::printf("Return -> result median by stretch of the run, ms:");
+    for (const auto& [from, to] : {std::pair{1, 501}, {501, 1001}, {1001, 2001}, {2001, 5001}, {5001, 10001}}) {
+        if (sales >= to - 1) {
+            std::printf("  sales %d-%d: %.1f", from, to - 1, medianOf(scanToResultMs, from, to));
+        }
+    }
+    if (sales >= 1000) {
+        std::printf("  (last 500: %.1f; whole run %.1f, %+.0f%% against the first 500)",
+                    medianOf(scanToResultMs, sales - 499, sales + 1), s.median,
+                    100 * (s.median / medianOf(scanToResultMs, 1, 501) - 1));
+    }
+    std::printf("\n");
     const bench::Summary check = bench::summarize(checkMs);
     const bench::Summary begin = bench::summarize(beginMs);
     const bench::Summary settle = bench::summarize(settleMs);
@@ -242,11 +313,11 @@ int main(int argc, char** argv) {
         std::printf(", after %d: %ld", r.first, r.second);
     }
     std::printf(", at the end: %ld\n", bench::rssKiB());
-    // Growth per 1,000 sales between readings: a leak of each sale shows as a slope that stays up as the run goes on.
+    // Growth per sale between readings: what each sale keeps shows as a slope that stays up as the run goes on.
     for (int k = 1; k < rss.size(); ++k) {
         if (rss[k - 1].first >= 100) {
-            std::printf("RSS slope %d -> %d sales: %+.1f KiB per 1,000 sales\n", rss[k - 1].first, rss[k].first,
-                        (rss[k].second - rss[k - 1].second) * 1000.0 / (rss[k].first - rss[k - 1].first));
+            std::printf("RSS slope %d -> %d sales: %+.3f KiB per sale\n", rss[k - 1].first, rss[k].first,
+                        double(rss[k].second - rss[k - 1].second) / (rss[k].first - rss[k - 1].first));
         }
     }
     sandbox.terminate();

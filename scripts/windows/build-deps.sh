@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Builds the client's libraries for 64-bit Windows from source with mingw-w64 (posix threads), each once, into a
 # cache outside the checkout: OpenSSL 3 (DLLs, loaded by Qt at run time), Qt base 5.15 with Debian's patches and Qt
-# Serial Port, SQLite and libsodium, and the tests' cpp-httplib header. Sources come from Debian's source packages
-# (apt-get source, with Debian's patches applied); Qt Serial Port falls back to vendor/ when its Debian source cannot
-# be had. Each entry keeps the licences of what it holds in licenses/.
+# Serial Port, SQLite and libsodium, and the tests' cpp-httplib header. The sources are the ones
+# scripts/windows/sources.lock names, by version and hash: Debian's source packages (apt-get source, with Debian's
+# patches applied), and Qt Serial Port's upstream tarball from vendor/ while the lock names that. Each entry keeps the
+# licences of what it holds in licenses/.
 #
-# Each library lands in CACHE/<name>-<version>-<key>/, where the key is a digest of its source package (the .dsc,
-# which names the upstream tarball and Debian's patches by their hashes), the build recipe below (configure line
-# included) and the compiler's version: a change to any of them builds anew beside the old one. A finished
-# entry holds a file named .complete; an unfinished one (a failed or interrupted build) is built again.
+# Each library lands in CACHE/<name>-<version>-<key>/, where the key is a digest of its lines of the lock (a .dsc
+# names the upstream tarball and Debian's patches by their hashes), the build recipe below (configure line included)
+# and the compiler's version: a change to any of them builds anew beside the old one. A finished entry holds a file
+# named .complete; an unfinished one (a failed or interrupted build) is built again.
 #
-# Usage: scripts/windows/build-deps.sh [--print-env | --check]
+# Usage: scripts/windows/build-deps.sh [--print-env | --check | --update-lock]
 #   --print-env   print the shell assignments that locate the entries (WIN_QT, WIN_OPENSSL, ...) and nothing else
 #   --check       build nothing: exit 0 when every entry is in the cache, 1 when one would be built
+#   --update-lock print the lock's Debian lines for the newest versions apt knows (to be copied into the lock on
+#                 purpose: each changed line builds its library anew)
 # Environment: CASHIER_WINDOWS_CACHE (default ~/.cache/cashier-windows); CASHIER_WINDOWS_JOBS (default nproc).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -23,23 +26,39 @@ jobs=${CASHIER_WINDOWS_JOBS:-$(nproc)}
 host=x86_64-w64-mingw32
 print_env=0
 check=0
+lock="$root/scripts/windows/sources.lock"
 case ${1:-} in
     --print-env) print_env=1 ;;
     --check) check=1 ;;
+    --update-lock)
+        # The newest version of each Debian source of the lock, with its .dsc's hash from apt's index.
+        for pkg in $(awk '!/^#/ && NF == 3 {print $1}' "$lock"); do
+            apt-cache showsrc --only-source "$pkg" 2>/dev/null | awk -v pkg="$pkg" '
+                /^Version:/ {version = $2}
+                /^Checksums-Sha256:/ {on = 1; next}
+                /^[^ ]/ {on = 0}
+                on && $3 ~ /\.dsc$/ {print version, $1}' | sort -V | tail -1 |
+                while read -r version hash; do printf '%-28s %-23s %s\n' "$pkg" "$version" "$hash"; done
+        done
+        exit 0
+        ;;
     "") ;;
-    *) echo "usage: $0 [--print-env | --check]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--print-env | --check | --update-lock]" >&2; exit 2 ;;
 esac
 
 mkdir -p "$cache/logs" "$cache/sources"
 # One build at a time (./test.sh and ./package.sh may start together): the second waits, then finds the entries
 # built. The work folders of a build that was stopped are left over only while no build runs.
+# --check only looks, and answers at once, also while a build runs (what it builds is not complete yet).
 exec 9>"$cache/.lock"
-flock 9
-rm -rf "$cache"/work.*
-# Entries a stopped build left unfinished are of no use to anyone.
-for dir in "$cache"/*-*-*/; do
-    [[ -d $dir && ! -f $dir/.complete && $dir != "$cache/toolchain/" ]] && rm -rf "$dir"
-done
+if ((!check)); then
+    flock 9
+    rm -rf "$cache"/work.*
+    # Entries a stopped build left unfinished are of no use to anyone.
+    for dir in "$cache"/*-*-*/; do
+        [[ -d $dir && ! -f $dir/.complete && $dir != "$cache/toolchain/" ]] && rm -rf "$dir"
+    done
+fi
 # The libraries take minutes of every core; whatever else runs on the machine goes first.
 renice -n 19 -p $$ >/dev/null 2>&1 || true
 ionice -c3 -p $$ >/dev/null 2>&1 || true
@@ -60,21 +79,40 @@ done
 export PATH="$toolbin:$PATH"
 compiler="$("$host-g++" --version | head -1); mingw-w64 $(dpkg-query -W -f='${Version}' mingw-w64-x86-64-dev)"
 
-# Fetches a source package into the cache's sources/ (kept: a rebuild needs no download) and prints its .dsc
-# file's name and SHA256, which pin the upstream tarball and Debian's patches. The newest version apt knows comes
-# first; when the archive cannot serve it (a mirror that lacks a security update's files, say), the next one.
+# The lock's "version hash" of NAME; empty when the lock does not name it.
+locked() {
+    awk -v name="$1" '!/^#/ && $1 == name {print $2, $3}' "$lock"
+}
+
+# True when the .dsc $1 is in the cache's sources/ with the hash $2, and so is every file it lists with the hashes it
+# gives them (an earlier download may have stopped half-way).
+source_complete() {
+    local dsc=$cache/sources/$1 want=$2 hash file
+    [[ -f $dsc && $(sha256sum "$dsc" | cut -d' ' -f1) == "$want" ]] || return 1
+    while read -r hash file; do
+        [[ -f $cache/sources/$file && $(sha256sum "$cache/sources/$file" | cut -d' ' -f1) == "$hash" ]] || return 1
+    done < <(awk '/^Checksums-Sha256:/ {on = 1; next} /^[^ ]/ {on = 0} on && NF == 3 {print $1, $3}' "$dsc")
+}
+
+# Fetches the source package the lock names into the cache's sources/ (kept: a rebuild needs no download) and prints
+# its .dsc file's name and SHA256. Fails (silently when the lock does not name the package) when it cannot be had as
+# the lock names it.
 fetch_source() {
-    local pkg=$1 version dsc
-    while read -r version; do
-        dsc="${pkg}_${version#*:}.dsc"
-        if [[ -f $cache/sources/$dsc ]] || { ((!check)) &&
-            (cd "$cache/sources" && apt-get source --download-only -qq "$pkg=$version" >/dev/null 2>&1); }; then
-            [[ -f $cache/sources/$dsc ]] || continue
-            echo "$dsc $(sha256sum "$cache/sources/$dsc" | cut -d' ' -f1)"
-            return 0
+    local pkg=$1 version hash dsc
+    read -r version hash <<<"$(locked "$pkg")"
+    [[ -n $version && -n $hash ]] || return 1
+    dsc="${pkg}_${version#*:}.dsc"
+    if ! source_complete "$dsc" "$hash"; then
+        ((check)) && return 1
+        (cd "$cache/sources" && apt-get source --download-only -qq "$pkg=$version" >/dev/null 2>&1)
+        if ! source_complete "$dsc" "$hash"; then
+            echo "build-deps: $pkg $version cannot be had as $lock names it (apt-get source: not served by the" \
+                "archive, or not the files the locked .dsc names). A version the archive serves goes into the lock" \
+                "on purpose: $0 --update-lock lists the newest." >&2
+            return 1
         fi
-    done < <(apt-cache showsrc --only-source "$pkg" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -urV)
-    return 1
+    fi
+    echo "$dsc $hash"
 }
 
 # Unpacks a fetched source package (Debian's patches applied) into $2.
@@ -230,7 +268,7 @@ build_one() {
     local name=$1 pkg=$2 recipe=$3 label=$4 dsc version started
     if ! dsc=$(fetch_source "$pkg"); then
         ((check)) && exit 1
-        echo "build-deps: FAILED: fetching the source package $pkg (apt-get source)." >&2
+        echo "build-deps: FAILED: fetching the source package $pkg as $lock names it (apt-get source)." >&2
         echo "            Its deb-src line and an apt-get update are needed: scripts/install-deps.sh windows does both." >&2
         exit 1
     fi
@@ -258,8 +296,23 @@ exec 3>&1
 ((print_env)) && exec 1>&2
 build_one openssl openssl recipe_openssl "OpenSSL"
 export WIN_OPENSSL=$prefix
-# Qt's entry also depends on the vendored Serial Port tarball (used when Debian's source cannot be had).
-recipe_extra="$(sha256sum "vendor/$serialport_tarball" | cut -d' ' -f1) $(declare -f qt_configure)"
+# Qt's entry also holds Qt Serial Port: its key names the source the lock gives, Debian's (its .dsc, fetched whole
+# now, so that the recipe cannot fall back to vendor/ unseen) or the vendored tarball (checked against the lock).
+read -r serial_version serial_hash <<<"$(locked qtserialport-opensource-src)"
+if [[ -n $serial_hash ]]; then
+    fetch_source qtserialport-opensource-src >/dev/null || exit 1
+else
+    read -r serial_version serial_hash <<<"$(locked qtserialport-everywhere-src)"
+    if [[ -z $serial_hash || $serial_version != 5.15.8 ]]; then
+        echo "build-deps: FAILED: $lock names no Qt Serial Port 5.15.8 source" >&2
+        exit 1
+    fi
+    if [[ $(sha256sum "vendor/$serialport_tarball" | cut -d' ' -f1) != "$serial_hash" ]]; then
+        echo "build-deps: FAILED: vendor/$serialport_tarball is not the tarball $lock names" >&2
+        exit 1
+    fi
+fi
+recipe_extra="$serial_hash $(declare -f qt_configure)"
 build_one qt qtbase-opensource-src recipe_qt "Qt 5.15 (base and Serial Port)"
 WIN_QT=$prefix
 recipe_extra=""

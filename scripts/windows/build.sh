@@ -109,15 +109,6 @@ cp /usr/share/doc/libfmt-dev/copyright "$stage/licenses/fmt.txt" 2>/dev/null || 
 version=$(sed -nE 's/^project\(cashier VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
 [[ -n $version ]] || fail "no version in CMakeLists.txt's project()"
 setup="$build/cashier-setup-$version.exe"
-# What the uninstaller removes: exactly the staged files, then the folders they leave empty (deepest first).
-files="$build/uninstall-files.nsh"
-(
-    cd "$stage"
-    find . -type f | sed 's|^\./||; s|/|\\|g' | sort | sed 's|.*|    Delete "$INSTDIR\\&"|'
-    find . -mindepth 1 -type d | sed 's|^\./||; s|/|\\|g' | sort -r | sed 's|.*|    RMDir "$INSTDIR\\&"|'
-) >"$files"
-size_kb=$(du -sk "$stage" | cut -f1)
 rm -f "$build"/cashier-setup-*.exe
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DICON="$root/resources/icon/setup.ico" -DOUTFILE="$setup" \
-    -DFILES="$files" -DSIZE_KB="$size_kb" packaging/windows/cashier.nsi >&2 || fail "makensis"
+scripts/windows/make-setup.sh "$stage" "$version" "$setup" || fail "makensis"
 echo "$setup"

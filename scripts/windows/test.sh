@@ -4,7 +4,8 @@
 # then under Wine, each in a new WINEPREFIX in a temporary folder:
 #   - the unit and widget tests built for Windows (ctest, Wine as the cross-compiling emulator);
 #   - the installed client end to end (tests/e2e/tst_windows_e2e.cpp, from the Linux test tree: it needs its
-#     sandbox gateway).
+#     sandbox gateway), in a Windows account named in Chinese, with a second installer of a later version (the same
+#     programs, one file fewer) for the upgrade.
 # Usage: scripts/windows/test.sh [WINDOWS_BUILD_DIR] [LINUX_TEST_BUILD_DIR]   (build-windows-test, build-test)
 # Needs DISPLAY (./test.sh's Xvfb). CASHIER_WINDOWS_SHOT=<file.png> keeps a screenshot of the signed-in client.
 set -uo pipefail
@@ -44,7 +45,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A new prefix: made before the tests so that they do not wait on it one by one.
+# A new prefix: made before the tests so that they do not wait on it one by one. Its Windows account is named after
+# USER.
 new_prefix() {
     local prefix="$work/$1"
     prefixes+=("$prefix")
@@ -66,9 +68,19 @@ fi
 echo "Windows unit and widget tests under Wine: $(elapsed "$step_started")"
 
 step_started=$(date +%s)
-if prefix=$(new_prefix e2e); then
-    WINEPREFIX=$prefix CASHIER_WINDOWS_SETUP=$setup ctest --test-dir "$linux_build" --output-on-failure \
-        --no-tests=error -R '^tst_windows_e2e$' || status=1
+# The upgrade's later version: the same stage packed as the next patch version, without a file the first one ships.
+version=$(sed -nE 's/^cashier-setup-([0-9.]+)\.exe$/\1/p' <<<"$(basename "$setup")")
+newer_version=${version%.*}.$((${version##*.} + 1))
+dropped=imageformats/qgif.dll
+cp -a "$build/stage" "$work/stage-newer"
+rm "$work/stage-newer/$dropped"
+newer_setup=$work/newer/cashier-setup-$newer_version.exe
+# A Windows account named in Chinese: the cashier's files under C:\Users\收银台.
+export USER=收银台
+if scripts/windows/make-setup.sh "$work/stage-newer" "$newer_version" "$newer_setup" && prefix=$(new_prefix e2e); then
+    WINEPREFIX=$prefix CASHIER_WINDOWS_SETUP=$setup CASHIER_WINDOWS_SETUP_NEWER=$newer_setup \
+        CASHIER_WINDOWS_DROPPED=$dropped ctest --test-dir "$linux_build" --output-on-failure --no-tests=error \
+        -R '^tst_windows_e2e$' || status=1
 else
     status=1
 fi

@@ -65,11 +65,9 @@ class TestCollectAmount : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each test ends its windows itself; none may be left to take the next test's replies or block its charges.
-    void cleanup() {
-        QCOMPARE(endSaleWindows(), 0);
-        QVERIFY(!ChargeController::busy());
-    }
+    // Each test ends its windows itself; none may be left to take the next test's replies (each test has a till of
+    // its own, whose charges are its own).
+    void cleanup() { QCOMPARE(endSaleWindows(), 0); }
     void keyWindow_data();
     void keyWindow();
     void addition_data();

@@ -5,6 +5,7 @@
 #include "payments/chargecheck.h"
 #include "payments/journal.h"
 #include "collect/formcs.h"
+#include "core/chargeservice.h"
 #include "collect/formsaomashoukuan.h"
 #include "collect/formtradeinfo.h"
 #include "collect/ticketctl.h"
@@ -19,7 +20,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QListWidget>
 #include <QtTest>
+#include <sqlite3.h>
 
 using namespace testsupport;
 
@@ -98,11 +101,9 @@ class TestChargeCheckWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each test ends its windows itself; none may be left to take the next test's replies or block its charges.
-    void cleanup() {
-        QCOMPARE(endSaleWindows(), 0);
-        QVERIFY(!ChargeController::busy());
-    }
+    // Each test ends its windows itself; none may be left to take the next test's replies (each test has a till of
+    // its own, whose charges are its own).
+    void cleanup() { QCOMPARE(endSaleWindows(), 0); }
     void confirmedCandidateCompletesTheSale();
     void declinedCandidateThenNothingFound();
     void stoppingWarnsAndAllowsANewScan();
@@ -116,7 +117,54 @@ private slots:
     void confirmedListingShowsInResultWindow_data();
     void confirmedListingShowsInResultWindow();
     void lookBackBelongsToTheTill();
+    void lostJournalRowsComeAsOneList();
 };
+
+// After a damaged journal whose open attempts could not all be read: the first charge of an amount looks around the
+// lost file's last write, offers what it finds as one list, and is done with that amount once the cashier answered.
+void TestChargeCheckWindow::lostJournalRowsComeAsOneList() {
+    GatewayFixture f;
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(till().journal()->path()).constData(), &db), SQLITE_OK);
+    const QByteArray lost = "INSERT OR REPLACE INTO meta (key, value) VALUES ('lost_since_ms', '" +
+                            QByteArray::number(QDateTime::currentMSecsSinceEpoch() - 60000) + "')";
+    QCOMPARE(sqlite3_exec(db, lost.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    f.stub.setHandler([](const QByteArray& body) {
+        if (actionOf(body) == "Pay.Ace.scanpay") {
+            return StubGateway::Response{200, R"({"content":{"msg":"成功"}})", 0};
+        }
+        return StubGateway::Response{200, listingWith({paidRow("LOST1"), paidRow("LOST2")}), 0};
+    });
+    // The list is a dialog of its own loop: it is answered from a timer, as a cashier would, while it is up.
+    int rows = -1;
+    int charged = -1;
+    bool returnIgnored = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* list = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!list || list->objectName() != "lostLookBackList") {
+            return;
+        }
+        answer.stop();
+        rows = list->findChild<QListWidget*>("candidateList")->count();
+        charged = f.stub.countOf("Pay.Ace.scanpay");
+        // Return chooses nothing; only a click on 都不是 sends the charge.
+        QTest::keyClick(list, Qt::Key_Return);
+        returnIgnored = list->isVisible();
+        QTest::mouseClick(list->findChild<QPushButton*>("btnNoneOfThem"), Qt::LeftButton);
+    });
+    answer.start(50);
+    Sale sale(f);
+    sale.scan("130000000000000001");
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    QCOMPARE(rows, 2);
+    QCOMPARE(charged, 0);
+    QVERIFY(returnIgnored);
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
+    closeResultWindows();
+    QVERIFY(!till().journal()->lookBackSince(1250));
+}
 
 void TestChargeCheckWindow::lookBackBelongsToTheTill() {
     GatewayFixture f;
@@ -146,6 +194,10 @@ void TestChargeCheckWindow::lookBackBelongsToTheTill() {
     QCOMPARE(f.boxes.last().defaultButton, QMessageBox::NoButton);
     QCOMPARE(f.boxes.last().clickOnly, QMessageBox::Yes | QMessageBox::No);
     QVERIFY(f.boxes.last().text.contains("EARLIER"));
+    // The earlier scan it may be the payment of, with its own code, beside the listed time.
+    QVERIFY2(f.boxes.last().text.contains("之前一次扫码") && f.boxes.last().text.contains("****9999"),
+             qPrintable(f.boxes.last().text));
+    QVERIFY(!f.boxes.last().text.contains("****0001"));
     QVERIFY(f.stub.roundTrip());
     QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 1);
     QCOMPARE(again->controller()->phase(), ChargeController::Phase::LookingBack);
@@ -157,6 +209,17 @@ void TestChargeCheckWindow::lookBackBelongsToTheTill() {
     QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
     QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 2);
     QCOMPARE(f.stub.countOf("Account.Pay.listPay"), 1);
+    closeResultWindows();
+    // The 不是 is the till's: the next sale of the amount looks again but is not asked about the same row.
+    sale.page->setAmountText("12.50");
+    sale.page->startCollect();
+    QPointer<FormCS> third = sale.page->paymentWindow();
+    QVERIFY(third);
+    QTest::keyClicks(third, "130000000000000002");
+    QTest::keyClick(third, Qt::Key_Return);
+    QVERIFY(QTest::qWaitFor([] { return resultWindows().size() == 1; }, 5000));
+    QCOMPARE(f.boxes.count(), 3);
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 3);
     closeResultWindows();
 }
 
@@ -456,7 +519,7 @@ void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
     // sale's window without a charge (its tickets are gone with the earlier run).
     f.boxes.queueAnswers({QMessageBox::Discard, QMessageBox::Yes});
     QVERIFY(FormCS::bringBackOpenCharge(till()));
-    QPointer<FormCS> cs = FormCS::inProgress();
+    QPointer<FormCS> cs = FormCS::inProgress(till());
     QVERIFY(cs && cs->isVisible() && cs->controller()->resumed());
     cs->setCheckTiming(quickTiming());  // from the next listing on
     QTRY_VERIFY_WITH_TIMEOUT(cs.isNull() || !cs->isVisible(), 10000);
@@ -483,8 +546,9 @@ void TestChargeCheckWindow::confirmedListingShowsInResultWindow() {
     QFETCH(QString, payWay);
     TempWorkDir dir;
     const QDateTime sent = QDateTime::currentDateTime();
-    const QList<chargecheck::Candidate> found = chargecheck::candidates(
-        chargecheck::Charge{1250, "7", sent}, {replies::orderOf(paidRow("ORD1", channel))}, sent, 120);
+    const QList<chargecheck::Candidate> found =
+        chargecheck::candidates(chargecheck::Charge{1250, "7", sent}, {replies::orderOf(paidRow("ORD1", channel))},
+                                chargecheck::paymentWindow(sent, chargecheck::Timing()));
     QCOMPARE(found.size(), 1);
     FormTradeInfo info(till().receipts(), chargecheck::tradeContent(found.first(), "张三", "本店"));
     // The listing sends the amount as text whatever the channel; the result window still shows it.

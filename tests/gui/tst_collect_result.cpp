@@ -1,6 +1,7 @@
 #include "app/dataconfig.h"
 #include "collect/formcs.h"
 #include "collect/formtradeinfo.h"
+#include "core/chargeservice.h"
 #include "collect/ticketctl.h"
 #include "collect/ticketform.h"
 #include "receipts/printhtmlreceipt.h"
@@ -155,10 +156,12 @@ void TestCollectResult::printsAndReports() {
     till().settings().setGatewayUrl(stub.url());
     ReceiptCatcher catcher;
     {
-        FormTradeInfo info(till().receipts(),
-                           contentOf(R"({"operator":"张三","out_trade_no":"ORD77","pay_channel":"ALIPAY",
-            "money":1250,"pay_date":"2026-12-07 08:00:00","shopname":"东门店","tickets":[{"cardno":"A1","price":"12.50"}]})"));
-        QCOMPARE(catcher.html.size(), 0);  // printed when the cashier can see the sale, not before
+        // The till prints what was paid; the result window shows the sale and how its receipt went.
+        const Order sale = contentOf(R"({"operator":"张三","out_trade_no":"ORD77","pay_channel":"ALIPAY",
+            "money":1250,"pay_date":"2026-12-07 08:00:00","shopname":"东门店","tickets":[{"cardno":"A1","price":"12.50"}]})");
+        const std::optional<receipts::PrintResult> printed = till().charges().printPaid(sale);
+        QCOMPARE(printed.has_value(), prints);
+        FormTradeInfo info(till().receipts(), sale, printed);
         info.show();
         info.hide();
         info.show();  // brought back: not printed again
@@ -211,8 +214,8 @@ void TestCollectResult::receiptThatDidNotPrintIsToldAndNotReported() {
     DebugLog log;
     const QString doprint = QStringLiteral("action=Account.Print.doprint&");
 
-    FormTradeInfo info(till().receipts(),
-                       contentOf(R"({"operator":"张三","out_trade_no":"ORD78","pay_channel":"ALIPAY","money":1250})"));
+    const Order sale = contentOf(R"({"operator":"张三","out_trade_no":"ORD78","pay_channel":"ALIPAY","money":1250})");
+    FormTradeInfo info(till().receipts(), sale, till().charges().printPaid(sale));
     info.show();
     // The window says the receipt did not print, on which printer, and offers to print it again; nothing tells the
     // gateway it was printed.

@@ -118,6 +118,7 @@ private slots:
     void unknownRefundIsLookedUp_data();
     void unknownRefundIsLookedUp();
     void refundOnItsWayCannotBeAbandoned();
+    void refundJudgedAgainstWhatIsRefundedNow();
 };
 
 void TestRefundDialog::checksInOrder_data() {
@@ -467,6 +468,69 @@ void TestRefundDialog::refundOnItsWayCannotBeAbandoned() {
     QVERIFY(f.boxes.waitForBoxes(2));
     QTRY_VERIFY(!d.dialog.isVisible());
     QCOMPARE(f.stub.countOf("Account.Pay.refund"), 1);
+}
+
+// Two PCs refund the same order: what this one's page showed is checked against the gateway before anything goes out,
+// and a refusal here is never taken as done because the sums happen to match.
+void TestRefundDialog::refundJudgedAgainstWhatIsRefundedNow() {
+    GatewayFixture f;
+    signIn();
+    switches(true, false);
+    Refunded refunded = std::make_shared<std::atomic<qint64>>(0);
+    auto refunds = std::make_shared<std::atomic<int>>(0);
+    f.stub.setHandler([=](const QByteArray& body) {
+        StubGateway::Response r;
+        const QString action = formValue(body, QStringLiteral("action"));
+        if (action == QLatin1String("Account.Pay.refund")) {
+            r.body =
+                ++*refunds == 1 ? QByteArray(R"({"code":0,"msg":"退款密码错误","content":{"code":0}})") : kRefunded;
+        } else {
+            r.body = R"({"code":1,"content":{"total_page":1,"listpay":[{"out_trade_no":"OUT1","trade_no":"GW1",)"
+                     R"("money":"1250","refundfee":")" +
+                     QByteArray::number(refunded->load()) + R"("}]}})";
+        }
+        return r;
+    });
+    Dialog d;
+    d.dialog.guard()->setShown(1250, 0);
+    d.type(QStringLiteral("2"), QStringLiteral("888888"));
+    d.button("btnOk")->click();
+    QVERIFY(f.boxes.waitForBoxes(1));  // refused: wrong password
+    QCOMPARE(refunds->load(), 1);
+    d.dialog.show();
+
+    refunded->store(200);  // another PC refunds 2.00 meanwhile
+    d.button("btnOk")->click();
+    QVERIFY(f.boxes.waitForBoxes(2));
+    QVERIFY2(f.boxes.last().text.contains("0.00") && f.boxes.last().text.contains("2.00") &&
+                 f.boxes.last().text.contains("10.50"),
+             qPrintable(f.boxes.last().text));
+    QCOMPARE(refunds->load(), 1);
+
+    // Asked again with the new figure: the refused refund of 2.00 would explain it, but the cashier judges, on purpose.
+    f.boxes.queueAnswers({QMessageBox::Cancel});
+    d.button("btnOk")->click();
+    QVERIFY(f.boxes.waitForBoxes(3));
+    QCOMPARE(f.boxes.last().clickOnly, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(f.boxes.last().defaultButton, QMessageBox::NoButton);
+    QVERIFY(f.stub.roundTrip());
+    QCOMPARE(refunds->load(), 1);
+    f.boxes.queueAnswers({QMessageBox::No});  // 仍然退这一笔
+    d.button("btnOk")->click();
+    QTRY_COMPARE(refunds->load(), 2);
+    QVERIFY(f.boxes.waitForBoxes(4));  // its success told before the next dialog is judged
+
+    // Above what is left (12.50 less 4.00): nothing goes out.
+    refunded->store(400);
+    Dialog other;
+    other.dialog.guard()->setShown(1250, 400);
+    other.type(QStringLiteral("9"), QStringLiteral("888888"));
+    const int boxes = f.boxes.count();
+    other.button("btnOk")->click();
+    QVERIFY(f.boxes.waitForBoxes(boxes + 1));
+    QVERIFY2(f.boxes.last().text.contains("8.50"), qPrintable(f.boxes.last().text));
+    QVERIFY(f.stub.roundTrip());
+    QCOMPARE(refunds->load(), 2);
 }
 
 QTEST_MAIN(TestRefundDialog)

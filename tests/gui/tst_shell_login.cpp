@@ -488,6 +488,26 @@ private slots:
         QVERIFY(!remote.findChild<QLabel*>(QStringLiteral("lblInsecure"))->isHidden());
     }
 
+    // A fresh install given no address: the window says so, asks nothing at start, and the login button says where
+    // the address goes.
+    void noGatewayIsSaidAndNothingIsSent() {
+        if (QFile::exists(till().settings().siteFile())) {
+            QSKIP("this machine has a site file naming a gateway");
+        }
+        till().settings().setGatewayUrl(QString());
+        till().settings().setCheckUpdata(0);
+        LoginWidget w(till());
+        QVERIFY(!w.findChild<QLabel*>(QStringLiteral("lblInsecure"))->isHidden());
+        typeLogin(w, QStringLiteral("demo"), QStringLiteral("demo123"));
+        loginButton(w)->click();
+        QVERIFY(m_boxes().waitForBoxes(1));
+        QVERIFY2(m_boxes().last().text.contains(QDir::toNativeSeparators(till().settings().siteFile())),
+                 qPrintable(m_boxes().last().text));
+        QVERIFY(m_stub().roundTrip());
+        QCOMPARE(m_stub().bodies().size(), 0);
+        QVERIFY(loginButton(w)->isEnabled());
+    }
+
     void noVersionCheckWhenSwitchedOff() {
         LoginWidget w(till());  // the fixture stores check_updata 1
         QVERIFY(m_stub().roundTrip());

@@ -45,6 +45,10 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for need in fonts-noto-cjk qttranslations5-l10n; do
     [[ ", $depends," == *", $need"[\ ,]* ]] || fail "the client's package does not depend on $need"
 done
+# The machine's gateway address: a configuration file of the package (an upgrade keeps the administrator's).
+[[ -f $root/etc/cashier/site.ini ]] || fail "the client's package has no /etc/cashier/site.ini"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles 2>/dev/null | grep -qx /etc/cashier/site.ini ||
+    fail "/etc/cashier/site.ini is not a conffile of the client's package"
 if dpkg-deb -c "$deb" | grep -i sandbox; then
     fail "the client's package holds sandbox files (above)"
 fi

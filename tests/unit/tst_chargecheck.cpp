@@ -2,6 +2,8 @@
 // result window is given for the one confirmed.
 #include "payments/chargecheck.h"
 
+#include "gateway/gatewayclock.h"
+
 #include <QJsonDocument>
 #include <QtTest>
 
@@ -9,9 +11,11 @@ using namespace chargecheck;
 
 namespace {
 
-const QDateTime kSent = QDateTime::fromString("2026-12-07 14:00:00", "yyyy-MM-dd hh:mm:ss");
+// The gateway's wall clock: China Standard Time, whatever the zone of the machine running the test.
+const QTimeZone kGatewayZone(8 * 3600);
+const QDateTime kSent(QDate(2026, 12, 7), QTime(14, 0), kGatewayZone);
 const QDateTime kNow = kSent.addSecs(40);
-constexpr int kTolerance = 120;
+const Window kWindow = paymentWindow(kSent, Timing());
 
 QList<Order> rows(const QByteArray& json) {
     QList<Order> out;
@@ -41,6 +45,8 @@ private slots:
     void payDate_data();
     void payDate();
     void listingRange();
+    void gatewayZone_data();
+    void gatewayZone();
     void resultContent_data();
     void resultContent();
     void ticketsOfTheSale();
@@ -69,11 +75,16 @@ void TestChargeCheck::candidatesFromListing_data() {
     QTest::newRow("first second of the window")
         << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 13:58:00"}])") << none
         << QStringList{"A"};
-    QTest::newRow("after now and the tolerance")
-        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:02:41"}])") << none << none;
-    QTest::newRow("gateway clock ahead within the tolerance")
-        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:02:40"}])") << none
+    QTest::newRow("last second a wallet payment can take")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:05:00"}])") << none
         << QStringList{"A"};
+    QTest::newRow("another till's sale minutes after the scan")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 14:05:01"}])") << none << none;
+    QTest::newRow("the next hour's same-amount sale")
+        << QByteArray(R"([{"out_trade_no":"A","money":"1250","pay_date":"2026-12-07 15:00:00"}])") << none << none;
+    QTest::newRow("this till's own sale known by the gateway's number")
+        << QByteArray(R"([{"out_trade_no":"A","trade_no":"T1","money":"1250","pay_date":"2026-12-07 14:00:35"}])")
+        << QStringList{"T1"} << none;
     QTest::newRow("two candidates, newest first")
         << QByteArray(R"([{"out_trade_no":"OLD","money":"1250","pay_date":"2026-12-07 14:00:05"},
                          {"out_trade_no":"X","money":"990","pay_date":"2026-12-07 14:00:20"},
@@ -120,20 +131,20 @@ void TestChargeCheck::candidatesFromListing() {
     QFETCH(QStringList, expected);
     const Charge charge{1250, "7", kSent};
     const QSet<QString> declinedSet(declined.begin(), declined.end());
-    QCOMPARE(orderNumbers(candidates(charge, rows(listing), kNow, kTolerance, declinedSet)), expected);
+    QCOMPARE(orderNumbers(candidates(charge, rows(listing), kWindow, declinedSet)), expected);
 }
 
 void TestChargeCheck::candidateFields() {
     const QList<Candidate> found = candidates(
         Charge{1250, "7", kSent}, rows(R"([{"out_trade_no":"A","trade_no":"T","money":"1250","pay_channel":"支付宝",
                  "pay_date":"2026-12-07 14:00:35"}])"),
-        kNow, kTolerance);
+        kWindow);
     QCOMPARE(found.size(), 1);
     QCOMPARE(found.first().channel, QString("支付宝"));
     QCOMPARE(found.first().row.paidAt, kSent.addSecs(35));
     QVERIFY(!found.first().undated());
     const QList<Candidate> undated = candidates(
-        Charge{1250, "7", kSent}, rows(R"([{"out_trade_no":"U","money":"1250","pay_date":"下午"}])"), kNow, kTolerance);
+        Charge{1250, "7", kSent}, rows(R"([{"out_trade_no":"U","money":"1250","pay_date":"下午"}])"), kWindow);
     QCOMPARE(undated.size(), 1);
     QVERIFY(undated.first().undated());  // offered, and marked as such
 }
@@ -160,8 +171,40 @@ void TestChargeCheck::listingRange() {
     // The transaction query's form, with the tolerance on both sides.
     QCOMPARE(rangeStart(kSent, 120), QString("2026-12-7 13:58:00"));
     QCOMPARE(rangeEnd(kNow, 120), QString("2026-12-7 14:02:40"));
-    QCOMPARE(rangeStart(QDateTime::fromString("2027-01-01 00:01:00", "yyyy-MM-dd hh:mm:ss"), 120),
-             QString("2026-12-31 23:59:00"));
+    QCOMPARE(rangeStart(QDateTime(QDate(2027, 1, 1), QTime(0, 1), kGatewayZone), 120), QString("2026-12-31 23:59:00"));
+}
+
+// The gateway's wall clock is read and written in its zone, never this PC's: the same moment, whichever zone it is
+// given in, lists as the same text, and a pay_date names the same moment whatever the PC's zone.
+void TestChargeCheck::gatewayZone_data() {
+    QTest::addColumn<QString>("setting");  // data.ini's gatewayTimeZone
+    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<QString>("listed");  // how a listing range names it
+    QTest::addColumn<qint64>("utcMs");    // the moment "2026-12-07 14:00:00" names
+    const QDateTime at(QDate(2026, 12, 7), QTime(6, 0), Qt::UTC);
+    const qint64 cst = at.toMSecsSinceEpoch();
+    QTest::newRow("default China Standard Time, moment in UTC") << "" << at << "2026-12-7 14:00:00" << cst;
+    QTest::newRow("moment given in a PC's wrong zone")
+        << "" << at.toOffsetFromUtc(-5 * 3600) << "2026-12-7 14:00:00" << cst;
+    QTest::newRow("offset form") << "UTC+08:00" << at << "2026-12-7 14:00:00" << cst;
+    QTest::newRow("named zone") << "Asia/Shanghai" << at << "2026-12-7 14:00:00" << cst;
+    QTest::newRow("a gateway in UTC") << "UTC" << at << "2026-12-7 06:00:00" << cst + 8 * 3600 * 1000;
+    QTest::newRow("half-hour zone") << "+05:30" << at << "2026-12-7 11:30:00" << cst + 150 * 60 * 1000;
+}
+
+void TestChargeCheck::gatewayZone() {
+    QFETCH(QString, setting);
+    QFETCH(QDateTime, moment);
+    QFETCH(QString, listed);
+    QFETCH(qint64, utcMs);
+    const std::optional<QTimeZone> zone = gateway::zoneFromSetting(setting);
+    QVERIFY(zone);
+    gateway::setGatewayZone(*zone);
+    QCOMPARE(rangeText(moment), listed);
+    QCOMPARE(replies::parsePayDate("2026-12-07 14:00:00").toMSecsSinceEpoch(), utcMs);
+    gateway::setGatewayZone(kGatewayZone);
+    QVERIFY(!gateway::zoneFromSetting("Mars/Olympus"));
+    QVERIFY(!gateway::zoneFromSetting("+25"));
 }
 
 void TestChargeCheck::resultContent_data() {
@@ -187,8 +230,8 @@ void TestChargeCheck::resultContent_data() {
 void TestChargeCheck::resultContent() {
     QFETCH(QByteArray, row);
     QFETCH(QStringList, expected);
-    const QList<Candidate> found = candidates(
-        Charge{1250, "7", kSent}, {replies::orderOf(QJsonDocument::fromJson(row).object())}, kNow, kTolerance);
+    const QList<Candidate> found =
+        candidates(Charge{1250, "7", kSent}, {replies::orderOf(QJsonDocument::fromJson(row).object())}, kWindow);
     QCOMPARE(found.size(), 1);
     const Order sale = tradeContent(found.first(), "张三", "本店");
     QCOMPARE((QStringList{sale.operatorName, sale.outTradeNo, sale.tradeNo, sale.payChannel, sale.shopName}), expected);
@@ -204,7 +247,7 @@ void TestChargeCheck::ticketsOfTheSale() {
     QCOMPARE(lines, (QStringList{"成人票:20", "成人票:20", "老人票:12.5"}));
     const QList<Candidate> found =
         candidates(Charge{5250, "7", kSent},
-                   rows(R"([{"out_trade_no":"O","money":"5250","pay_date":"2026-12-07 14:00:35"}])"), kNow, kTolerance);
+                   rows(R"([{"out_trade_no":"O","money":"5250","pay_date":"2026-12-07 14:00:35"}])"), kWindow);
     QCOMPARE(found.size(), 1);
     QCOMPARE(tradeContent(found.first(), "张三", "本店", tickets).tickets.size(), 3);
 }
@@ -212,19 +255,21 @@ void TestChargeCheck::ticketsOfTheSale() {
 void TestChargeCheck::timingSeam_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QList<int>>("expected");  // timeout, interval, duration, list, tolerance
-    QTest::newRow("production") << "" << QList<int>{30000, 5000, 60000, 10000, 120};
-    QTest::newRow("all shortened") << "timeout=3000,interval=500,duration=8000,list=2000,tolerance=60"
-                                   << QList<int>{3000, 500, 8000, 2000, 60};
+    QTest::newRow("production") << "" << QList<int>{30000, 5000, 60000, 10000, 120, 300};
+    QTest::newRow("all shortened") << "timeout=3000,interval=500,duration=8000,list=2000,tolerance=60,wallet=20"
+                                   << QList<int>{3000, 500, 8000, 2000, 60, 20};
     QTest::newRow("too short or unreadable ignored")
-        << "timeout=5,interval=abc,duration=,tolerance=0" << QList<int>{30000, 5000, 60000, 10000, 120};
-    QTest::newRow("unknown keys ignored") << "retries=3,interval=1000" << QList<int>{30000, 1000, 60000, 10000, 120};
+        << "timeout=5,interval=abc,duration=,tolerance=0,wallet=0" << QList<int>{30000, 5000, 60000, 10000, 120, 300};
+    QTest::newRow("unknown keys ignored")
+        << "retries=3,interval=1000" << QList<int>{30000, 1000, 60000, 10000, 120, 300};
 }
 
 void TestChargeCheck::timingSeam() {
     QFETCH(QString, text);
     QFETCH(QList<int>, expected);
     const Timing t = parseTiming(text);
-    QCOMPARE((QList<int>{t.chargeTimeoutMs, t.intervalMs, t.durationMs, t.listTimeoutMs, t.clockToleranceSecs}),
+    QCOMPARE((QList<int>{t.chargeTimeoutMs, t.intervalMs, t.durationMs, t.listTimeoutMs, t.clockToleranceSecs,
+                         t.walletSecs}),
              expected);
 }
 

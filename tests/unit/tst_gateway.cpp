@@ -42,6 +42,8 @@ private slots:
     void cleartextToOtherHost();
     void gatewayClock_data();
     void gatewayClock();
+    void clockWarningNamesTheZone_data();
+    void clockWarningNamesTheZone();
 };
 
 void TestGateway::gatewayClock_data() {
@@ -67,11 +69,41 @@ void TestGateway::gatewayClock() {
     QFETCH(qint64, offsetMs);
     QFETCH(bool, warned);
     gateway::setGatewayClockOffsetMs(std::nullopt);
-    gateway::noteGatewayDate(header, localMs - 40, localMs + 40);
+    const qint64 mono = gateway::monotonicMs();
+    gateway::noteGatewayDate(header, localMs - 40, localMs + 40, mono - 40, mono + 40);
     const std::optional<qint64> offset = gateway::gatewayClockOffsetMs();
     QCOMPARE(offset.value_or(-1), offsetMs);
-    QCOMPARE(!gateway::clockWarning(offset).isEmpty(), warned);
+    QCOMPARE(!gateway::clockWarning(offset, 8 * 3600).isEmpty(), warned);
+    if (offset) {
+        // "Now" runs on from the header on the monotonic clock, not on this PC's (which the row makes up).
+        const qint64 server = gateway::parseHttpDate(header).toMSecsSinceEpoch() + 500;
+        const qint64 drift = gateway::gatewayNow().toMSecsSinceEpoch() - (server + gateway::monotonicMs() - mono);
+        QVERIFY2(drift >= -1 && drift <= 1, qPrintable(QString::number(drift)));
+    }
     gateway::setGatewayClockOffsetMs(std::nullopt);
+}
+
+// A PC whose wall clock shows the gateway's time in the wrong zone is told of its zone, not of minutes.
+void TestGateway::clockWarningNamesTheZone_data() {
+    QTest::addColumn<qint64>("offsetMs");
+    QTest::addColumn<int>("pcZoneSecs");
+    QTest::addColumn<QString>("expectedPart");  // "" = no warning
+    const qint64 hour = 3600 * 1000;
+    QTest::newRow("UTC zone, Beijing wall clock") << -8 * hour << 0 << "UTC+0";
+    QTest::newRow("UTC zone, Beijing wall clock, a minute off") << -8 * hour + 60000 << 0 << "UTC+0";
+    QTest::newRow("right zone, five minutes fast") << qint64(-300000) << 8 * 3600 << "快";
+    QTest::newRow("right zone and clock") << qint64(1000) << 8 * 3600 << "";
+    QTest::newRow("UTC zone, clock right for UTC") << qint64(0) << 0 << "";
+    QTest::newRow("India's zone, Beijing wall clock") << -(5 * hour / 2) << 19800 << "UTC+5:30";
+}
+
+void TestGateway::clockWarningNamesTheZone() {
+    QFETCH(qint64, offsetMs);
+    QFETCH(int, pcZoneSecs);
+    QFETCH(QString, expectedPart);
+    const QString text = gateway::clockWarning(offsetMs, pcZoneSecs);
+    QCOMPARE(text.isEmpty(), expectedPart.isEmpty());
+    QVERIFY2(text.contains(expectedPart), qPrintable(text));
 }
 
 void TestGateway::bodies_data() {

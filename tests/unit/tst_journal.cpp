@@ -88,6 +88,9 @@ private slots:
     void tillRules();
 
     void writtenAttemptsSurviveReopening();
+    void tillAnswersOutliveTheWindow();
+    void refundAgainstWhatIsRefundedNow_data();
+    void refundAgainstWhatIsRefundedNow();
     void storedMovesFollowTheRules();
     void firstSchemaUpgradedInPlace();
     void unreadableFileKeepsItsOpenAttempts();
@@ -298,6 +301,64 @@ void TestJournal::writtenAttemptsSurviveReopening() {
     QVERIFY(reopened.journal->open("8").isEmpty());
     QCOMPARE(reopened.journal->between(created, created.addSecs(1), QString()).size(), 2);
     QVERIFY(reopened.journal->between(created.addSecs(1), created.addSecs(60), QString()).isEmpty());
+}
+
+// What the cashier answered and what the gateway numbered belong to the till: another copy of the client on the same
+// file reads them, and a paid charge's result not yet shown is told once.
+void TestJournal::tillAnswersOutliveTheWindow() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("payments.db");
+    const QDateTime at = QDateTime::currentDateTimeUtc().addSecs(-60);
+    auto first = Journal::openFile(path);
+    QVERIFY(first.journal);
+    QString error;
+    const qint64 refused = first.journal->begin(charge("S1", at), &error).value_or(0);
+    QVERIFY(first.journal->settle(refused, State::Refused, QString(), "余额不足", &error));
+    const qint64 paid = first.journal->begin(charge("S2", at.addSecs(10)), &error).value_or(0);
+    QVERIFY(first.journal->settle(paid, State::Paid, "OUT2", QString(), &error, "T2"));
+    QVERIFY(first.journal->decline({refused}, {"OTHER", "T-OTHER"}, &error));
+
+    auto second = Journal::openFile(path);  // another copy of the client
+    QVERIFY(second.journal);
+    QCOMPARE(second.journal->declinedFor(refused), (QSet<QString>{"OTHER", "T-OTHER"}));
+    QVERIFY(second.journal->declinedFor(paid).isEmpty());
+    QCOMPARE(second.journal->paidChargeNumbers(1250, at, at.addSecs(60)), (QSet<QString>{"OUT2", "T2"}));
+    QVERIFY(second.journal->paidChargeNumbers(990, at, at.addSecs(60)).isEmpty());
+    QVERIFY(second.journal->paidChargeNumbers(1250, at.addSecs(11), at.addSecs(60)).isEmpty());
+    QCOMPARE(second.journal->answeredCharges(1250, at, at.addSecs(60)).size(), 2);
+
+    QCOMPARE(second.journal->paidUnshown().value_or(Attempt{}).id, paid);
+    second.journal->resultShown(refused);  // another attempt's window: not this one
+    QCOMPARE(first.journal->paidUnshown().value_or(Attempt{}).id, paid);
+    first.journal->resultShown(paid);
+    QVERIFY(!second.journal->paidUnshown());
+}
+
+void TestJournal::refundAgainstWhatIsRefundedNow_data() {
+    QTest::addColumn<qint64>("refund");
+    QTest::addColumn<qint64>("order");      // -1: not known
+    QTest::addColumn<qint64>("shown");      // what the page showed refunded; -1: not known
+    QTest::addColumn<qint64>("now");        // refunded, read fresh
+    QTest::addColumn<QString>("expected");  // "" = may go out; else a part of what the cashier reads
+    QTest::newRow("nothing changed, fits") << 2000LL << 6000LL << 0LL << 0LL << "";
+    QTest::newRow("another PC refunded since the page was read") << 2000LL << 6000LL << 0LL << 2000LL << "40.00";
+    QTest::newRow("exactly what is left") << 4000LL << 6000LL << 2000LL << 2000LL << "";
+    QTest::newRow("one fen above what is left") << 4001LL << 6000LL << 2000LL << 2000LL << "还可退的 40.00";
+    QTest::newRow("page did not know, above what is left") << 5000LL << 6000LL << -1LL << 2000LL << "40.00";
+    QTest::newRow("all refunded already") << 100LL << 6000LL << 6000LL << 6000LL << "全部退款";
+    QTest::newRow("order amount unknown, nothing changed") << 100LL << -1LL << 0LL << 0LL << "";
+}
+
+void TestJournal::refundAgainstWhatIsRefundedNow() {
+    QFETCH(qint64, refund);
+    QFETCH(qint64, order);
+    QFETCH(qint64, shown);
+    QFETCH(qint64, now);
+    QFETCH(QString, expected);
+    const auto known = [](qint64 v) { return v < 0 ? std::nullopt : std::optional<qint64>(v); };
+    const QString text = refundAgainstNow(refund, known(order), known(shown), now);
+    QCOMPARE(text.isEmpty(), expected.isEmpty());
+    QVERIFY2(text.contains(expected), qPrintable(text));
 }
 
 void TestJournal::storedMovesFollowTheRules() {
@@ -623,6 +684,27 @@ void TestJournal::tillRules() {
         for (const Attempt& a : lookBackFor(attempts(there, now), 1250, now, {"7", "8"})) {
             got << a.id;
         }
+        // The same attempts written to a file: what the journal gives the look-back (answeredCharges, through its
+        // index) keeps the same ones.
+        QTemporaryDir dir;
+        auto j = Journal::openFile(dir.filePath("payments.db")).journal;
+        QVERIFY(j);
+        for (Attempt a : attempts(there, now)) {
+            a.orderNo = a.kind == Kind::Refund ? a.saleId : QString();
+            QString error;
+            const qint64 id = j->begin(a, &error).value_or(0);
+            const bool settled =
+                a.state == State::Released
+                    ? j->settle(id, State::Unresolved, QString(), QString(), &error) && j->release(id, "42", &error)
+                    : j->settle(id, a.state, QString(), QString(), &error);
+            QVERIFY2(settled, qPrintable(error));
+        }
+        const QDateTime from = now.addSecs(-60 * kLookBackMinutes - 1);
+        QList<qint64> stored;
+        for (const Attempt& a : lookBackFor(j->answeredCharges(1250, from, now.addSecs(1)), 1250, now, {"7", "8"})) {
+            stored << a.id;
+        }
+        QCOMPARE(stored, ids);
     } else if (const std::optional<Attempt> done = earlierRefundThatWentThrough(attempts(there, now), refundedNow)) {
         got << done->id;
     }

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <windows.h>
@@ -123,6 +124,23 @@ void TestPlatformWin::altZ() {
     QSignalSpy pressed(&first, &platform::GlobalHotKey::activated);
     pressAltZ();
     QVERIFY(pressed.wait(10000));
+
+    // Pressed while a dialog of Windows' own runs its modal loop (the export's file dialog, the print dialog): the
+    // press still arrives, and here closes the box.
+    QTimer::singleShot(100, [] { pressAltZ(); });
+    const auto closeBox = [] {
+        if (HWND box = FindWindowW(nullptr, L"altZ under a native dialog")) {
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+    };
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, closeBox);
+    giveUp.start(10000);
+    const int before = pressed.count();
+    connect(&first, &platform::GlobalHotKey::activated, closeBox);
+    MessageBoxW(nullptr, L"Alt+Z", L"altZ under a native dialog", MB_OK);
+    QCOMPARE(pressed.count(), before + 1);
 
     // Once the first copy is gone, the next one takes the key.
     first.unregister();

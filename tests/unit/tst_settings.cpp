@@ -30,6 +30,8 @@ private slots:
     void settingsFilesArePrivate();
     void vendorUrlOnlyWeb_data();
     void vendorUrlOnlyWeb();
+    void addressesFromTheSiteFile_data();
+    void addressesFromTheSiteFile();
     void money_data();
     void money();
     void newerVersion_data();
@@ -195,7 +197,7 @@ void TestSettings::oldClearPasswordStillVerifies() {
 
 void TestSettings::defaultsOfOurKeys() {
     testsupport::TempWorkDir dir;
-    QCOMPARE(till().settings().gatewayUrl(), QString("http://127.0.0.1:8765/api.php/Gateway/index"));
+    QCOMPARE(DataConfig("data.ini", dir.file("site.ini")).gatewayUrl(), QString());
     QCOMPARE(till().settings().check(), 0);
     QCOMPARE(till().settings().checkUpdata(), 0);
     QVERIFY(!till().settings().servicePhone().isEmpty());
@@ -295,9 +297,48 @@ void TestSettings::vendorUrlOnlyWeb() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[data_config]\nvendorUrl=" + stored.toUtf8() + "\n");
     file.close();
-    restartTill();
     QCOMPARE(isWebAddress(stored), opened);
-    QCOMPARE(till().settings().vendorUrl(), opened ? stored : QString::fromLatin1(DataConfig::kDefaultVendorUrl));
+    QCOMPARE(DataConfig("data.ini", dir.file("site.ini")).vendorUrl(), opened ? stored : QString());
+}
+
+// What a shop PC's client finds: the installer's machine-wide file, under what the cashier's own data.ini says.
+void TestSettings::addressesFromTheSiteFile_data() {
+    QTest::addColumn<QByteArray>("dataIni");
+    QTest::addColumn<QByteArray>("siteIni");
+    QTest::addColumn<QString>("gateway");
+    QTest::addColumn<QString>("vendor");
+    const QByteArray site = "[data_config]\ngatewayUrl=https://gw.example/x\nvendorUrl=https://www.example/\n";
+    const QByteArray own = "[data_config]\ngatewayUrl=http://10.0.0.5/gw\nvendorUrl=http://v/\n";
+    QTest::newRow("site file only") << QByteArray() << site << "https://gw.example/x"
+                                    << "https://www.example/";
+    QTest::newRow("data.ini wins") << own << site << "http://10.0.0.5/gw"
+                                   << "http://v/";
+    QTest::newRow("empty values fall through")
+        << QByteArray("[data_config]\ngatewayUrl= \n") << site << "https://gw.example/x"
+        << "https://www.example/";
+    // Without a site, or with one that is no web address: the gateway's own, port included.
+    QTest::newRow("the gateway's site") << QByteArray("[data_config]\nvendorUrl=file:///c:/x.exe\n")
+                                        << QByteArray("[data_config]\ngatewayUrl=https://gw.example:8443/a/b\n")
+                                        << "https://gw.example:8443/a/b"
+                                        << "https://gw.example:8443/";
+    QTest::newRow("nothing anywhere") << QByteArray() << QByteArray() << QString() << QString();
+}
+
+void TestSettings::addressesFromTheSiteFile() {
+    QFETCH(QByteArray, dataIni);
+    QFETCH(QByteArray, siteIni);
+    QFETCH(QString, gateway);
+    QFETCH(QString, vendor);
+    testsupport::TempWorkDir dir;
+    for (const auto& [name, content] : {std::pair<QString, QByteArray>{"data.ini", dataIni}, {"site.ini", siteIni}}) {
+        if (!content.isEmpty()) {
+            QFile f(dir.file(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        }
+    }
+    DataConfig config("data.ini", dir.file("site.ini"));
+    QCOMPARE(config.gatewayUrl(), gateway);
+    QCOMPARE(config.vendorUrl(), vendor);
 }
 
 void TestSettings::money_data() {
