@@ -54,6 +54,11 @@ QString printFailureText(const PrintResult& result) {
     return QString();
 }
 
+void loadPrintSupport() {
+    // The cheapest question that needs the print support: the system's default printer.
+    qCInfo(lcPrint).noquote() << "default printer:" << QPrinterInfo::defaultPrinterName();
+}
+
 QSizeF paperSizeInDevicePixels(QPrinter& printer) {
     const QSizeF mm = printer.pageLayout().fullRect(QPageLayout::Millimeter).size();
     return QSizeF(mm.width() / 25.4 * printer.logicalDpiX(), mm.height() / 25.4 * printer.logicalDpiY());

@@ -50,6 +50,11 @@ bool shouldAutoPrint(const QString& printerName);
 // Receipts the cashier asks for: the warning to show instead of printing, or an empty text when printing may go on.
 QString requestedPrintWarning(const QString& printerName);
 
+// Loads the system's print support now rather than when the first receipt is printed. Under Wine a first print made
+// after the serial lines and the gateway's connections were up never returned from looking up its printer, leaving the
+// paid sale's result unshown; loaded at start it prints at once. Main calls it once, before any window.
+void loadPrintSupport();
+
 // The printer's paper in device pixels, the page size the receipt document is laid out on.
 QSizeF paperSizeInDevicePixels(QPrinter& printer);
 

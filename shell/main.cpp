@@ -2,6 +2,7 @@
 #include "app/startup.h"
 #include "core/till.h"
 #include "platform/platform.h"
+#include "receipts/printhtmlreceipt.h"
 #include "shell/shell.h"
 #include "widgets/windowstyle.h"
 
@@ -30,6 +31,7 @@ int main(int argc, char* argv[]) {
     oplog::startForClient(till.settings().logFolder(), till.folder(), QCoreApplication::arguments());
     loadQtChinese();
     windowstyle::applyApplicationStyle();
+    receipts::loadPrintSupport();
 
     // 2. Autostart entry in line with the stored choice.
     syncAutostart(till.settings());
