@@ -518,7 +518,7 @@ void TestRefundDialog::refundJudgedAgainstWhatIsRefundedNow() {
     f.boxes.queueAnswers({QMessageBox::No});  // 仍然退这一笔
     d.button("btnOk")->click();
     QTRY_COMPARE(refunds->load(), 2);
-    QVERIFY(f.boxes.waitForBoxes(4));  // its success told before the next dialog is judged
+    QVERIFY(f.boxes.waitForBoxes(5));  // its success told before the next dialog is judged
 
     // Above what is left (12.50 less 4.00): nothing goes out.
     refunded->store(400);
