@@ -11,6 +11,7 @@
 #include "screens.h"
 #include "hubpages.h"
 #include "testsupport.h"
+#include "widgets/windowstyle.h"
 
 #include <QCheckBox>
 #include <QJsonArray>
@@ -103,7 +104,10 @@ class TestRefundDialog : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qputenv("CASHIER_TEST_CHARGE_TIMING", "interval=100,duration=1500,list=3000"); }
+    void initTestCase() {
+        qputenv("CASHIER_TEST_CHARGE_TIMING", "interval=100,duration=1500,list=3000");
+        windowstyle::applyApplicationStyle();  // the item boxes' and the state line's looks are the style sheet's
+    }
     void checksInOrder_data();
     void checksInOrder();
     void onlyItemSwitchSendsEmptyItemsWithoutQuestion();
@@ -220,6 +224,7 @@ void TestRefundDialog::itemsListedAndReturnedOnesStayUnchecked() {
     QVERIFY(!boxes.at(0)->isEnabled());
     QVERIFY(boxes.at(1)->isEnabled());
     QCOMPARE(boxes.at(2)->y(), 65);
+    QCOMPARE(boxes.at(1)->font().pointSize(), 12);
 
     d.all()->click();
     QVERIFY(!boxes.at(0)->isChecked());
