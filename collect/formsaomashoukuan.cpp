@@ -5,10 +5,10 @@
 #include "collect/formcs.h"
 #include "ui_FormSaoMaShouKuan.h"
 #include "widgets/messagebox.h"
+#include "widgets/windowstyle.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QStyle>
 #include <QRegExp>
 #include <QRegExpValidator>
 
@@ -27,10 +27,6 @@ FormSaoMaShouKuan::FormSaoMaShouKuan(Till& till, QWidget* parent)
     ui->rt_btn->setShortcut(QKeySequence(Qt::Key_Enter));
     ui->input_Edit->setEnabled(false);
     ui->input_Edit->setPlaceholderText(QStringLiteral("请输入..."));
-    // The style paints the digits red, and with them the hint; an empty field turns grey so the hint is not read as
-    // an amount.
-    ui->input_Edit->setStyleSheet(QStringLiteral("QLineEdit{") + ui->input_Edit->styleSheet() +
-                                  QStringLiteral("} QLineEdit[empty=\"true\"]{color: rgb(170, 170, 170);}"));
     markEmpty();
     ui->input_Edit->setValidator(
         new QRegExpValidator(QRegExp(QStringLiteral("^\\d+(\\.\\d+)?\\r?$"), Qt::CaseSensitive), ui->input_Edit));
@@ -120,13 +116,8 @@ void FormSaoMaShouKuan::keyPressEvent(QKeyEvent* event) {
 }
 
 void FormSaoMaShouKuan::markEmpty() {
-    QLineEdit* edit = ui->input_Edit;
-    const bool empty = edit->text().isEmpty();
-    if (edit->property("empty").toBool() != empty || !edit->property("empty").isValid()) {
-        edit->setProperty("empty", empty);
-        edit->style()->unpolish(edit);
-        edit->style()->polish(edit);
-    }
+    // The digits are red, and with them the hint: an empty field turns grey so the hint is not read as an amount.
+    windowstyle::setLookState(ui->input_Edit, "empty", ui->input_Edit->text().isEmpty());
 }
 
 void FormSaoMaShouKuan::on_input_Edit_textChanged(const QString& arg1) {

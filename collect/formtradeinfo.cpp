@@ -109,9 +109,6 @@ void FormTradeInfo::showPrintResult(const receipts::PrintResult& result) {
         m_printFailure->setObjectName(QStringLiteral("lblPrintFailed"));
         m_printFailure->setWordWrap(true);
         m_printFailure->setTextFormat(Qt::PlainText);
-        // Its own sheet, not the shared one: the window's sheet gives every widget in it the window's background.
-        m_printFailure->setStyleSheet(QStringLiteral(
-            "color: rgb(255, 236, 140); background-color: rgba(0, 0, 0, 40); border-radius: 4px; padding: 2px 6px;"));
         m_printFailure->move(12, designedHeight - 6);
         m_reprint = new QPushButton(QStringLiteral("重新打印"), this);
         m_reprint->setObjectName(QStringLiteral("btnReprint"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/services.h"
+#include "core/storeservice.h"
 
 #include <QByteArray>
 #include <QDialog>

@@ -24,6 +24,9 @@ gateway::ListingFetch::Query ListingService::range(const Filter& filter) {
     return q;
 }
 
-gateway::ListingFetch* ListingService::reader(QObject* parent) {
-    return new gateway::ListingFetch(parent);
+gateway::ListingFetch* ListingService::reader(QObject* owner, PageRead pageRead, Ended ended) {
+    auto* fetch = new gateway::ListingFetch(owner);
+    QObject::connect(fetch, &gateway::ListingFetch::pageRead, owner, std::move(pageRead));
+    QObject::connect(fetch, &gateway::ListingFetch::finished, owner, std::move(ended));
+    return fetch;
 }

@@ -25,8 +25,11 @@ public:
                   Finished<replies::Read<replies::ListingPage>> done);
     // The range as a reader of every page asks for it.
     gateway::ListingFetch::Query range(const Filter& filter);
-    // A reader of every page of a range, owned by `parent`.
-    gateway::ListingFetch* reader(QObject* parent);
+    // A reader of every page of a range, owned by `owner`: `pageRead` hears of each page as it arrives, `ended` of
+    // the end (the last page in, or one that failed). Start, cancel and time it through the reader.
+    using PageRead = std::function<void(int page, int totalPages, const replies::ListingPage& listing)>;
+    using Ended = std::function<void(const gateway::ListingFetch::Ending& ending)>;
+    gateway::ListingFetch* reader(QObject* owner, PageRead pageRead, Ended ended);
 
 private:
     Till& m_till;

@@ -5,7 +5,10 @@
 #include "core/posbridge.h"
 #include "core/receiptservice.h"
 #include "core/refundservice.h"
-#include "core/services.h"
+#include "core/passwordservice.h"
+#include "core/signinservice.h"
+#include "core/storeservice.h"
+#include "core/totalsservice.h"
 #include "gateway/gatewayclock.h"
 #include "gateway/gatewayurl.h"
 #include "payments/journal.h"
@@ -14,8 +17,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-Till::Till()
-    : m_signIn(std::make_unique<SignInService>(*this)),
+Till::Till(const QString& folder)
+    : m_settings(QDir(folder).filePath(QStringLiteral("data.ini"))),
+      m_signIn(std::make_unique<SignInService>(*this)),
       m_stores(std::make_unique<StoreService>(*this)),
       m_listing(std::make_unique<ListingService>(*this)),
       m_totals(std::make_unique<TotalsService>(*this)),

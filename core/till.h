@@ -28,8 +28,8 @@ class PosBridge;
 // cashier does; none of them talks to the gateway or keeps the till's state itself.
 class Till {
 public:
-    // data.ini in the working directory; app.config is read by loadRecord().
-    Till();
+    // data.ini in `folder`, where app.config, payments.db and the logs live too; app.config is read by loadRecord().
+    explicit Till(const QString& folder);
     ~Till();
     Till(const Till&) = delete;
     Till& operator=(const Till&) = delete;

@@ -54,7 +54,6 @@ RefundSureDialog::RefundSureDialog(Till& till, QWidget* parent, const QString& o
     m_state->setObjectName(QStringLiteral("lblRefundState"));
     m_state->setTextFormat(Qt::PlainText);
     m_state->setWordWrap(true);
-    m_state->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0); font-size: 12px;"));
     m_state->hide();
     m_resolve = new QPushButton(ui->frame);
     m_resolve->setObjectName(QStringLiteral("btnRefundResolve"));
@@ -332,8 +331,8 @@ void RefundSureDialog::slot_requestFinished(const replies::Read<replies::Items>&
     for (int i = 0; i < items.items.size(); ++i) {
         const refundrules::Item& item = items.items.at(i);
         auto* box = new QCheckBox(refundrules::itemBoxText(item), ui->scrollAreaWidgetContents);
-        // Bold and as large as a 30-pixel row holds whole.
-        box->setStyleSheet(QStringLiteral("font: 75 12pt;"));
+        // As large as a 30-pixel row holds whole (cashier.qss).
+        box->setObjectName(QStringLiteral("refundItem"));
         box->adjustSize();
         box->move(20, refundrules::itemBoxY(i));
         box->setEnabled(!item.returned);

@@ -2,7 +2,6 @@
 
 #include "app/shown.h"
 #include "settings/passwordrules.h"
-#include "core/till.h"
 #include "ui_ModifyPwdDialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
@@ -10,11 +9,11 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
-ModifyPwdDialog::ModifyPwdDialog(Till& till, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::ModifyPwdDialog>()), m_till(till) {
+ModifyPwdDialog::ModifyPwdDialog(PasswordService& passwords, const QString& account, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::ModifyPwdDialog>()), m_passwords(passwords) {
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
-    ui->lblzh->setText(m_till.session().uname());
+    ui->lblzh->setText(account);
     // The login window takes letters and digits only: a password with anything else could never be typed there.
     auto* validator = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[A-Za-z0-9]+$")), this);
     ui->txtOldPwd->setValidator(validator);
@@ -29,8 +28,8 @@ void ModifyPwdDialog::on_btnOk_clicked() {
         return;
     }
     const QString newPwd = ui->txtPwd->text();
-    const QString problem = passwordrules::loginChangeProblem(
-        m_till.passwords().loginPasswordMatches(ui->txtOldPwd->text()), newPwd, ui->txtPwd1->text());
+    const QString problem = passwordrules::loginChangeProblem(m_passwords.loginPasswordMatches(ui->txtOldPwd->text()),
+                                                              newPwd, ui->txtPwd1->text());
     if (!problem.isEmpty()) {
         msgbox::critical(this, msgbox::Title::Tip, problem);
         return;
@@ -38,8 +37,8 @@ void ModifyPwdDialog::on_btnOk_clicked() {
     // One change at a time: the button comes back with the answer.
     ui->btnOk->setEnabled(false);
     // Once accepted, the next check on this page and the next login compare with the new password.
-    m_till.passwords().changeLogin(this, newPwd, ui->txtPwd1->text(),
-                                   [this](const replies::Status& status) { onModifyResult(status); });
+    m_passwords.changeLogin(this, newPwd, ui->txtPwd1->text(),
+                            [this](const replies::Status& status) { onModifyResult(status); });
 }
 
 void ModifyPwdDialog::onModifyResult(const replies::Status& status) {

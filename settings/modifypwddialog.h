@@ -1,12 +1,11 @@
 #pragma once
 
-#include "core/services.h"
+#include "core/passwordservice.h"
 
 #include <QString>
 #include <QWidget>
 #include <memory>
 
-class Till;
 namespace Ui {
 class ModifyPwdDialog;
 }
@@ -16,7 +15,8 @@ class ModifyPwdDialog;
 class ModifyPwdDialog : public QWidget {
     Q_OBJECT
 public:
-    ModifyPwdDialog(Till& till, QWidget* parent);
+    // `account` is the signed-in account, shown on the page.
+    ModifyPwdDialog(PasswordService& passwords, const QString& account, QWidget* parent);
     ~ModifyPwdDialog() override;
 
 public slots:
@@ -25,5 +25,5 @@ public slots:
 
 private:
     std::unique_ptr<Ui::ModifyPwdDialog> ui;
-    Till& m_till;
+    PasswordService& m_passwords;
 };

@@ -1,16 +1,15 @@
 #include "modifyredundpwddialog.h"
 
 #include "settings/passwordrules.h"
-#include "core/till.h"
 #include "ui_ModifyRedundPwdDialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
 
-ModifyRedundPwdDialog::ModifyRedundPwdDialog(Till& till, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::ModifyRedundPwdDialog>()), m_till(till) {
+ModifyRedundPwdDialog::ModifyRedundPwdDialog(PasswordService& passwords, const QString& account, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::ModifyRedundPwdDialog>()), m_passwords(passwords) {
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
-    ui->lblzh->setText(m_till.session().uname());
+    ui->lblzh->setText(account);
 }
 
 ModifyRedundPwdDialog::~ModifyRedundPwdDialog() = default;
@@ -24,8 +23,8 @@ void ModifyRedundPwdDialog::on_btnOk_clicked() {
     }
     // One change at a time: a second press would only repeat it.
     ui->btnOk->setEnabled(false);
-    m_till.passwords().changeRefund(this, ui->txtPwd->text(), ui->txtPwd1->text(), ui->txtOldPwd->text(),
-                                    [this](const replies::Status& status) { onModifyResult(status); });
+    m_passwords.changeRefund(this, ui->txtPwd->text(), ui->txtPwd1->text(), ui->txtOldPwd->text(),
+                             [this](const replies::Status& status) { onModifyResult(status); });
 }
 
 void ModifyRedundPwdDialog::onModifyResult(const replies::Status& status) {

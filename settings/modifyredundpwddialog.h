@@ -1,11 +1,10 @@
 #pragma once
 
-#include "core/services.h"
+#include "core/passwordservice.h"
 
 #include <QWidget>
 #include <memory>
 
-class Till;
 namespace Ui {
 class ModifyRedundPwdDialog;
 }
@@ -15,7 +14,8 @@ class ModifyRedundPwdDialog;
 class ModifyRedundPwdDialog : public QWidget {
     Q_OBJECT
 public:
-    ModifyRedundPwdDialog(Till& till, QWidget* parent);
+    // `account` is the signed-in account, shown on the page.
+    ModifyRedundPwdDialog(PasswordService& passwords, const QString& account, QWidget* parent);
     ~ModifyRedundPwdDialog() override;
 
 public slots:
@@ -24,5 +24,5 @@ public slots:
 
 private:
     std::unique_ptr<Ui::ModifyRedundPwdDialog> ui;
-    Till& m_till;
+    PasswordService& m_passwords;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/services.h"
+#include "core/passwordservice.h"
 
 #include <QString>
 

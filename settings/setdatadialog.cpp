@@ -1,7 +1,8 @@
 #include "setdatadialog.h"
 
 #include "app/startup.h"
-#include "core/till.h"
+#include "app/dataconfig.h"
+#include "app/usersession.h"
 #include "ui_SetDataDialog.h"
 #include "widgets/logfolder.h"
 #include "widgets/messagebox.h"
@@ -9,11 +10,11 @@
 #include <QMessageBox>
 #include <QPrinterInfo>
 
-SetDataDialog::SetDataDialog(Till& till, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::SetDataDialog>()), m_till(till) {
+SetDataDialog::SetDataDialog(UserSession& session, DataConfig& settings, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::SetDataDialog>()), m_session(session), m_settings(settings) {
     ui->setupUi(this);
 
-    DataConfig& config = m_till.settings();
+    DataConfig& config = m_settings;
     ui->comboBox_printer->addItem(QString::fromUtf8(DataConfig::kNoPrinter));
     ui->comboBox_printer->addItems(QPrinterInfo::availablePrinterNames());
     // A printer that is gone leaves "不打印小票" chosen.
@@ -25,7 +26,6 @@ SetDataDialog::SetDataDialog(Till& till, QWidget* parent)
     ui->comboBox_auto->addItems({QStringLiteral("不开机自动启动"), QStringLiteral("开机自动启动")});
     ui->comboBox_auto->setCurrentIndex(config.check());
 
-    const UserSession& session = m_till.session();
     const int shops = session.shopsByIndex().size();
     for (int i = 0; i < shops; ++i) {
         ui->comboBox->addItem(shopDisplayText(session.shopAt(i)));
@@ -44,12 +44,12 @@ SetDataDialog::SetDataDialog(Till& till, QWidget* parent)
 SetDataDialog::~SetDataDialog() = default;
 
 void SetDataDialog::on_pushButton_logs_clicked() {
-    openLogFolder(this, m_till.settings().logFolder());
+    openLogFolder(this, m_settings.logFolder());
 }
 
 void SetDataDialog::on_pushButton_sure_clicked() {
-    UserSession& session = m_till.session();
-    DataConfig& config = m_till.settings();
+    UserSession& session = m_session;
+    DataConfig& config = m_settings;
     // The store changes the "shopid" of the next charge at once, without a new login.
     session.setCurrentShop(session.shopAt(ui->comboBox->currentIndex()));
     config.setShopName(ui->comboBox->currentText());

@@ -3,7 +3,8 @@
 #include <QWidget>
 #include <memory>
 
-class Till;
+class DataConfig;
+class UserSession;
 namespace Ui {
 class SetDataDialog;
 }
@@ -13,7 +14,8 @@ class SetDataDialog;
 class SetDataDialog : public QWidget {
     Q_OBJECT
 public:
-    SetDataDialog(Till& till, QWidget* parent);
+    // The store chosen here is the session's at once; the rest is kept in data.ini.
+    SetDataDialog(UserSession& session, DataConfig& settings, QWidget* parent);
     ~SetDataDialog() override;
 
 public slots:
@@ -22,5 +24,6 @@ public slots:
 
 private:
     std::unique_ptr<Ui::SetDataDialog> ui;
-    Till& m_till;
+    UserSession& m_session;
+    DataConfig& m_settings;
 };

@@ -1,7 +1,6 @@
 #include "setrefundpwddialog.h"
 
 #include "app/shown.h"
-#include "core/till.h"
 #include "ui_SetRefundPwdDialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
@@ -9,12 +8,12 @@
 using passwordrules::PasswordAction;
 using passwordrules::QuestionState;
 
-SetRefundPwdDialog::SetRefundPwdDialog(Till& till, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::SetRefundPwdDialog>()), m_till(till) {
+SetRefundPwdDialog::SetRefundPwdDialog(PasswordService& passwords, const QString& account, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::SetRefundPwdDialog>()), m_passwords(passwords) {
     ui->setupUi(this);
     windowstyle::plainLabels({ui->lblzh});
-    ui->lblzh->setText(m_till.session().uname());
-    m_till.passwords().question(this, [this](const replies::Read<QString>& read) { onQuestionResult(read); });
+    ui->lblzh->setText(account);
+    m_passwords.question(this, [this](const replies::Read<QString>& read) { onQuestionResult(read); });
 }
 
 SetRefundPwdDialog::~SetRefundPwdDialog() = default;
@@ -47,9 +46,9 @@ void SetRefundPwdDialog::on_btnOk_clicked() {
     }
     // One change at a time: a second press would only repeat it.
     ui->btnOk->setEnabled(false);
-    m_till.passwords().setRefund(this, choice.action == PasswordAction::Reset, ui->txtPwd->text(), ui->txtPwd1->text(),
-                                 ui->txtAnswer->text(), ui->txtQuestion->text(),
-                                 [this](const replies::Status& status) { onModifyResult(status); });
+    m_passwords.setRefund(this, choice.action == PasswordAction::Reset, ui->txtPwd->text(), ui->txtPwd1->text(),
+                          ui->txtAnswer->text(), ui->txtQuestion->text(),
+                          [this](const replies::Status& status) { onModifyResult(status); });
 }
 
 void SetRefundPwdDialog::onModifyResult(const replies::Status& status) {

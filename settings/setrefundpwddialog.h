@@ -1,12 +1,11 @@
 #pragma once
 
-#include "core/services.h"
+#include "core/passwordservice.h"
 #include "settings/passwordrules.h"
 
 #include <QWidget>
 #include <memory>
 
-class Till;
 namespace Ui {
 class SetRefundPwdDialog;
 }
@@ -17,7 +16,8 @@ class SetRefundPwdDialog;
 class SetRefundPwdDialog : public QWidget {
     Q_OBJECT
 public:
-    SetRefundPwdDialog(Till& till, QWidget* parent);
+    // `account` is the signed-in account, shown on the page.
+    SetRefundPwdDialog(PasswordService& passwords, const QString& account, QWidget* parent);
     ~SetRefundPwdDialog() override;
 
     passwordrules::QuestionState questionState() const { return m_state; }
@@ -29,6 +29,6 @@ public slots:
 
 private:
     std::unique_ptr<Ui::SetRefundPwdDialog> ui;
-    Till& m_till;
+    PasswordService& m_passwords;
     passwordrules::QuestionState m_state = passwordrules::QuestionState::Pending;
 };

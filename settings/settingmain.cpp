@@ -5,48 +5,16 @@
 #include "ui_SettingMain.h"
 #include "widgets/windowstyle.h"
 
-namespace {
-SettingMain* g_hub = nullptr;
-}
-
-SettingMain* settingHub() {
-    return g_hub;
-}
-
-namespace {
-
-QString activeButtonStyle() {
-    return windowstyle::imageButton(QStringLiteral("btn_nom.jpg"), QStringLiteral("btn_pre.png"),
-                                    QStringLiteral("color:black;"));
-}
-
-QString idleButtonStyle() {
-    return windowstyle::imageButton(QStringLiteral("btn_nor.jpg"), QStringLiteral("btn_pre.png"),
-                                    QStringLiteral("color:white;"));
-}
-
-}  // namespace
-
 SettingMain::SettingMain(Till& till, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::SettingMain>()), m_till(till) {
     ui->setupUi(this);
     m_buttons = {ui->btn1, ui->btn2, ui->btn3, ui->btn4, ui->btn5, ui->btn6, ui->btn7};
-    for (QPushButton* button : qAsConst(m_buttons)) {
-        button->setStyleSheet(idleButtonStyle());
-    }
     setWindowTitle(QStringLiteral("柚屿智付"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     DragHelper::install(this);
-    if (!g_hub) {
-        g_hub = this;
-    }
 }
 
-SettingMain::~SettingMain() {
-    if (g_hub == this) {
-        g_hub = nullptr;
-    }
-}
+SettingMain::~SettingMain() = default;
 
 void SettingMain::open(SettingsPage page) {
     showPage(page);
@@ -56,7 +24,7 @@ void SettingMain::open(SettingsPage page) {
 
 void SettingMain::showPage(std::optional<SettingsPage> page) {
     for (int i = 0; i < m_buttons.size(); ++i) {
-        m_buttons.at(i)->setStyleSheet(page && *page == kSettingsPages[i] ? activeButtonStyle() : idleButtonStyle());
+        windowstyle::setLookState(m_buttons.at(i), "active", page && *page == kSettingsPages[i]);
     }
     // A page is always built afresh from the stored settings, so unsaved edits of a closed page are dropped.
     delete m_page;

@@ -44,6 +44,3 @@ private:
     QList<QPushButton*> m_buttons;  // in the order of kSettingsPages
     QWidget* m_page = nullptr;
 };
-
-// The process-wide hub, null until the one instance is constructed (and again after it is destroyed).
-SettingMain* settingHub();

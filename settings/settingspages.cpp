@@ -8,6 +8,8 @@
 #include "setreundform.h"
 #include "setshoukuan.h"
 
+#include "core/till.h"
+
 #include <QWidget>
 
 namespace settingspages {
@@ -17,13 +19,13 @@ QWidget* create(Till& till, SettingsPage page, QWidget* parent) {
         case SettingsPage::SerialPorts:
             return new SetComDia(till, parent);
         case SettingsPage::OtherSettings:
-            return new SetDataDialog(till, parent);
+            return new SetDataDialog(till.session(), till.settings(), parent);
         case SettingsPage::LoginPassword:
-            return new ModifyPwdDialog(till, parent);
+            return new ModifyPwdDialog(till.passwords(), till.session().uname(), parent);
         case SettingsPage::RefundPasswordChange:
-            return new ModifyRedundPwdDialog(till, parent);
+            return new ModifyRedundPwdDialog(till.passwords(), till.session().uname(), parent);
         case SettingsPage::RefundPasswordReset:
-            return new SetRefundPwdDialog(till, parent);
+            return new SetRefundPwdDialog(till.passwords(), till.session().uname(), parent);
         case SettingsPage::Collection:
             return new SetShouKuan(till, parent);
         case SettingsPage::Refunds:

@@ -5,7 +5,6 @@
 #include "collect/selectshopdialog.h"
 #include "core/till.h"
 #include "floatwidget.h"
-#include "mainwindow.h"
 #include "platform/platform.h"
 #include "productinfo.h"
 #include "traymenu.h"
@@ -28,25 +27,12 @@
 #include <QKeyEvent>
 #include <QUrl>
 
-namespace {
-
-QString loginButtonStyle() {
-    return windowstyle::imageButton(QStringLiteral("login_btn.png"), QStringLiteral("login_btn_pre.png"));
-}
-
-QString loadingButtonStyle() {
-    return QStringLiteral("QPushButton{border-image: url(:/images/loading.png);}");
-}
-
-}  // namespace
-
 LoginWidget::LoginWidget(Till& till, SettingsOpener openSettings, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::LoginWidget>()), m_till(till), m_openSettings(std::move(openSettings)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
     windowstyle::centreOnScreen(this);
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    ui->login_btn->setStyleSheet(loginButtonStyle());
     ui->login_btn->setShortcut(QKeySequence(Qt::Key_Enter));
     ui->min_btn->setShortcut(QKeySequence(Qt::Key_Escape));
     ui->login_user->setFocus();
@@ -164,7 +150,7 @@ void LoginWidget::setWaiting(bool waiting) {
     ui->login_user->setEnabled(!waiting);
     ui->login_password->setEnabled(!waiting);
     ui->login_btn->setEnabled(!waiting);
-    ui->login_btn->setStyleSheet(waiting ? loadingButtonStyle() : loginButtonStyle());
+    windowstyle::setLookState(ui->login_btn, "waiting", waiting);
 }
 
 void LoginWidget::on_login_btn_clicked() {
@@ -226,7 +212,7 @@ void LoginWidget::slot_requestFinished(const replies::Read<replies::Login>& logi
     }
 
     m_shopDialog = std::make_unique<SelectShopDialog>(m_till);
-    connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, [this] { showMainWindow(m_till); });
+    connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, &LoginWidget::shopConfirmed);
     connect(m_shopDialog.get(), &SelectShopDialog::backToLogin, this, &LoginWidget::returnFromShopDialog);
     m_shopDialog->show();
 }

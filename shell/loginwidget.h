@@ -1,7 +1,7 @@
 #pragma once
 
 #include "floatwidget.h"
-#include "core/services.h"
+#include "core/signinservice.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -43,6 +43,10 @@ public slots:
     void on_CmdLinkButton_clicked();
     // The store dialog gave up (no store to be had): this window takes over again, signed out.
     void returnFromShopDialog();
+
+signals:
+    // A store was confirmed after sign-in: the session's main window comes up (the shell shows it).
+    void shopConfirmed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,10 +3,11 @@
 #include "core/till.h"
 #include "platform/platform.h"
 #include "receipts/printhtmlreceipt.h"
-#include "shell/startup_windows.h"
+#include "shell/shell.h"
 #include "widgets/windowstyle.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char* argv[]) {
     // The windows are laid out in fixed pixels: on a scaled screen Qt scales them (and picks the images' @2x copies)
@@ -25,7 +26,7 @@ int main(int argc, char* argv[]) {
     platform::settleWorkingDirectory();
     // The till: the session, the settings files beside each other in the working directory, the journal, the serial
     // bridge and the services every window asks the gateway through. It outlives every window.
-    Till till;
+    Till till(QDir::currentPath());
     // The operations log beside data.ini, first, so that it holds the whole run.
     oplog::startForClient(till.settings().logFolder(), till.folder(), QCoreApplication::arguments());
     loadQtChinese();
@@ -38,17 +39,18 @@ int main(int argc, char* argv[]) {
     // The payment journal beside data.ini, before any window can move money.
     const QString journalNotice = till.openJournal();
 
-    // 3. The login window (it may start the version check).
-    showLoginWindow(till);
+    // 3. The login window (it may start the version check). The shell's windows are the shell's.
+    Shell shell(till);
+    shell.showLogin();
     if (!journalNotice.isEmpty()) {
-        tellCashierAtStart(journalNotice);
+        shell.tellCashierAtStart(journalNotice);
     }
 
     // 4. The configuration record.
     till.loadRecord();
 
     // 5. The settings hub exists from here on, hidden until asked for.
-    createSettingsHub(till);
+    shell.createSettingsHub();
 
     // 6. The event loop.
     const int exitCode = app.exec();

@@ -9,12 +9,12 @@
 #include "core/posbridge.h"
 #include "core/chargeservice.h"
 #include "core/refundservice.h"
+#include "core/signinservice.h"
 #include "core/till.h"
 #include "floatwidget.h"
 #include "platform/platform.h"
 #include "productinfo.h"
 #include "refunds/refundsuredialog.h"
-#include "startup_windows.h"
 #include "transactions/formjiaoyicx.h"
 #include "transactions/formshangjiaxinxi.h"
 #include "transactions/mytrade.h"
@@ -37,55 +37,38 @@
 #include <QTimer>
 #include <algorithm>
 
-namespace {
-MainWindow* g_mainWindow = nullptr;
-
-}  // namespace
-
-MainWindow* mainWindow() {
-    return g_mainWindow;
-}
-
-MainWindow* showMainWindow(Till& till) {
-    if (!g_mainWindow) {
-        auto* window = new MainWindow(till);
-        // Lives for the whole run; released once the event loop has ended so nothing is left behind at exit.
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit,
-                         [guard = QPointer<MainWindow>(window)] { delete guard; });
-        // A charge an earlier run left open (the client was killed, the power went) is looked up before anything
-        // else, once the window it comes in front of is up and its start's boxes are answered (a stay-on-top payment
-        // window would cover them and take their keys); a clock that is off and open refunds are told of first.
-        window->afterStartupBoxes([window, &till] {
-            const QString clock = till.signIn().clockWarning();
-            if (!clock.isEmpty()) {
-                msgbox::warning(window, msgbox::Title::Tip, clock);
-            }
-            // Refunds an earlier run left without an answer come back when their order's refund is opened; the
-            // cashier is told of them at sign-in, so none waits unseen.
-            const QString refunds = till.refunds().openRefundsNotice();
-            if (!refunds.isEmpty()) {
-                msgbox::warning(window, msgbox::Title::Tip, refunds);
-            }
-            const QString paid = till.charges().paidUnshownNotice();
-            if (!paid.isEmpty()) {
-                msgbox::information(window, msgbox::Title::Tip, paid);
-            }
-            FormCS::bringBackOpenCharge(till);
-        });
-    }
-    MainWindow* window = g_mainWindow;
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+void MainWindow::lookBackAfterSignIn() {
+    // A charge an earlier run left open (the client was killed, the power went) is looked up before anything
+    // else, once the window it comes in front of is up and its start's boxes are answered (a stay-on-top payment
+    // window would cover them and take their keys); a clock that is off and open refunds are told of first.
+    afterStartupBoxes([this] {
+        const QString clock = m_till.signIn().clockWarning();
+        if (!clock.isEmpty()) {
+            msgbox::warning(this, msgbox::Title::Tip, clock);
+        }
+        // Refunds an earlier run left without an answer come back when their order's refund is opened; the
+        // cashier is told of them at sign-in, so none waits unseen.
+        const QString refunds = m_till.refunds().openRefundsNotice();
+        if (!refunds.isEmpty()) {
+            msgbox::warning(this, msgbox::Title::Tip, refunds);
+        }
+        const QString paid = m_till.charges().paidUnshownNotice();
+        if (!paid.isEmpty()) {
+            msgbox::information(this, msgbox::Title::Tip, paid);
+        }
+        FormCS::bringBackOpenCharge(m_till);
+    });
 }
 
 bool MainWindow::pageAvailable(int id) {
     return id >= AmountPage && id <= TicketPage;
 }
 
-MainWindow::MainWindow(Till& till, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()), m_till(till), m_openSettings(settingsOpener()) {
+MainWindow::MainWindow(Till& till, SettingsOpener openSettings, QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::MainWindow>()),
+      m_till(till),
+      m_openSettings(openSettings ? std::move(openSettings) : SettingsOpener([](SettingsPage) {})) {
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground);
     setWindowTitle(product::name());
@@ -131,10 +114,6 @@ MainWindow::MainWindow(Till& till, QWidget* parent)
     DragHelper::install(this);
     registerHotKey();
 
-    if (!g_mainWindow) {
-        g_mainWindow = this;
-    }
-
     PosBridge& pos = m_till.pos();
     connect(&pos, &PosBridge::amountReady, this, &MainWindow::onSerialAmount);
     connect(&pos, &PosBridge::settled, this, &MainWindow::onSerialSettled);
@@ -166,9 +145,6 @@ void MainWindow::runStartupSteps() {
 MainWindow::~MainWindow() {
     m_till.pos().disconnect(this);
     m_till.pos().stop();
-    if (g_mainWindow == this) {
-        g_mainWindow = nullptr;
-    }
 }
 
 void MainWindow::reportPortFailure(const QString& text) {

@@ -31,7 +31,8 @@ public:
     // Page ids of the radio buttons.
     enum Page { AmountPage = 0, QueryPage = 1, MerchantPage = 2, TicketPage = 3 };
 
-    explicit MainWindow(Till& till, QWidget* parent = nullptr);
+    // `openSettings` opens the settings hub on a page (for the settings button, the tray menu and the pages).
+    explicit MainWindow(Till& till, SettingsOpener openSettings = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     int currentPageIndex() const { return m_currentPage; }
@@ -53,6 +54,8 @@ public:
     // Runs `step` once the boxes of the window's start (ports that cannot be opened, the hot key) are answered, in
     // the order given: one thing in front of the cashier at a time.
     void afterStartupBoxes(std::function<void()> step);
+    // After sign-in, once the start's boxes are answered: what an earlier run left open is told of and looked up.
+    void lookBackAfterSignIn();
 
 public slots:
     void onRadioBtnClick();
@@ -99,8 +102,3 @@ private:
     QList<std::function<void()>> m_startupSteps;
     bool m_startupDone = false;
 };
-
-// The one main window of the process: null until created.
-MainWindow* mainWindow();
-// Shows the main window, creating it on first use; it is released when the application quits.
-MainWindow* showMainWindow(Till& till);

@@ -28,9 +28,6 @@ constexpr SettingEntry kSettingEntries[] = {
 TrayMenu::TrayMenu(DataConfig& settings, QWidget* parent) : QMenu(parent), m_settings(settings) {
     // The page travels in a signal, which queued connections and signal spies can only carry once it is registered.
     qRegisterMetaType<SettingsPage>();
-    // Its own sheet, not the shared one: the floating widget it opens from makes every widget below it transparent.
-    setStyleSheet(
-        QStringLiteral("QMenu{background-color:white;color:black;} QMenu::item:selected{background-color: #2dabf9;}"));
 
     for (const SettingEntry& entry : kSettingEntries) {
         auto* action = new QAction(QString::fromUtf8(entry.text), this);

@@ -41,11 +41,11 @@ QByteArray csvRow(const Order& o) {
 }
 
 ListExport::ListExport(ListingService& listing, QObject* parent)
-    : QObject(parent), m_listing(listing), m_fetch(listing.reader(this)) {
-    connect(m_fetch, &gateway::ListingFetch::pageRead, this,
-            [this](int page, int total, const replies::ListingPage& listing) { onPage(page, total, listing); });
-    connect(m_fetch, &gateway::ListingFetch::finished, this, &ListExport::onFinished);
-}
+    : QObject(parent),
+      m_listing(listing),
+      m_fetch(listing.reader(
+          this, [this](int page, int total, const replies::ListingPage& listing) { onPage(page, total, listing); },
+          [this](const gateway::ListingFetch::Ending& ending) { onFinished(ending); })) {}
 
 ListExport::~ListExport() {
     cancel();

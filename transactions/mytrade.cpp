@@ -131,7 +131,7 @@ void myTrade::setCheckText(const QString& text, bool disagrees) {
     // The full text is printed and logged; on screen it is cut to the line (the tooltip has all of it).
     m_checkText = text;
     m_checkDetail->setVisible(disagrees);
-    m_checkLine->setStyleSheet(disagrees ? QStringLiteral("color:#D00000;background:#FFF3C4;") : QString());
+    windowstyle::setLookState(m_checkLine, "disagrees", disagrees);
     const int room = disagrees ? m_checkDetail->x() - m_checkLine->x() - 4 : 263;
     m_checkLine->setFixedWidth(room);
     m_checkLine->setText(m_checkLine->fontMetrics().elidedText(text, Qt::ElideRight, room - 4));

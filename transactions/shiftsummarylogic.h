@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/records.h"
-#include "core/services.h"
+#include "core/totalsservice.h"
 #include "receipts/summaryhtml.h"
 
 #include <QList>

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QList>
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QObject>
 #include <QPair>
 #include <QString>
-#include <functional>
 
 // Every message box of the client goes through here. The boxes are Qt's standard ones, but they keep dark text on a
 // light background whatever style sheet their window carries (a window's "QLabel{color: white}" would otherwise
@@ -71,9 +72,14 @@ QMessageBox* create(QWidget* parent, QMessageBox::Icon icon, Title title, const 
 // The style sheet every box carries.
 QString styleSheet();
 
-// Tests answer boxes here instead of on screen: while a hook is set, no box is shown; the hook sees what would have
-// been asked and returns the button pressed. Returns the hook it replaces.
-using Hook = std::function<QMessageBox::StandardButton(const Request&)>;
-Hook setTestHook(Hook hook);
+// Answers the boxes instead of the cashier, for tests: one handed to the application (made with it as parent) sees
+// what would have been asked and returns the button pressed, and no box is shown while it lives. Of several, the one
+// made last answers.
+class Answerer : public QObject {
+    Q_OBJECT
+public:
+    explicit Answerer(QCoreApplication* application);
+    virtual QMessageBox::StandardButton answer(const Request& request) = 0;
+};
 
 }  // namespace msgbox

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QTextDocument>
 #include <QScreen>
+#include <QStyle>
+#include <QVariant>
 #include <QWidget>
 
 namespace windowstyle {
@@ -21,13 +23,20 @@ void applyApplicationStyle() {
     qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
 }
 
-QString imageButton(const QString& normal, const QString& pressed, const QString& extra) {
-    return QStringLiteral(
-               "QPushButton{border-image: url(:/images/%1);%3} "
-               "QPushButton:pressed{border-image: url(:/images/%2);} "
-               // The shared sheet's look of an image button that is off; the button's own sheet would hide it.
-               "QPushButton:disabled{border-image: url(:/images/btn_disabled.png); color: #8A9096;}")
-        .arg(normal, pressed, extra);
+void setLookState(QWidget* widget, const char* name, bool on) {
+    // No property is the same look as false: a widget never marked is left as it is (polished again, a label made in
+    // code loses the font it has from its window).
+    if (widget->property(name).toBool() == on) {
+        return;
+    }
+    widget->setProperty(name, on);
+    // The style reads the properties when it polishes a widget, not when they change; one not shown yet is polished
+    // with the property when it is.
+    if (widget->testAttribute(Qt::WA_WState_Polished)) {
+        widget->style()->unpolish(widget);
+        widget->style()->polish(widget);
+        widget->update();
+    }
 }
 
 QIcon trayIcon() {

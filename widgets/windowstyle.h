@@ -13,11 +13,9 @@ namespace windowstyle {
 // application. Called once at start, and by tests that look at how the windows render.
 void applyApplicationStyle();
 
-// The style sheet of a button drawn by two images of ":/images/": `normal` and, while pressed, `pressed` (file names,
-// e.g. "close_nor.png"), and the shared grey look while disabled. `extra` is added to the normal state (for instance
-// "color:white;"). For the buttons whose images change with their state; the fixed ones are in the shared style
-// sheet.
-QString imageButton(const QString& normal, const QString& pressed, const QString& extra = QString());
+// Marks `widget` for the shared style sheet's rules of a state (`[name="true"]`) and draws it again in that look:
+// looks that change with a window's state are rules of the sheet, not sheets set in code.
+void setLookState(QWidget* widget, const char* name, bool on);
 // The client's icon for the tray, in the sizes a tray draws. Only named here: each size is read the first time it is
 // drawn (an .ico is read whole, all its sizes up to 256 px, as soon as it is named: a cost at every start, even where
 // there is no tray).

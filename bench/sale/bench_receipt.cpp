@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     // The till of a client started in that folder.
-    Till till;
+    Till till(QDir::currentPath());
     till.settings().setPrinterName(args.value("printer"));
 
     QList<double> buildMs, submitMs;

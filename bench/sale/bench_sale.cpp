@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     // The till of a client started in that folder.
-    Till till;
+    Till till(QDir::currentPath());
     // Off: the messages go nowhere, so the difference is the log's whole cost (nothing is echoed either way).
     const bool logOn = args.value("log") != QLatin1String("off");
     if (!logOn) {

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     // The till of a client started in that folder.
-    Till till;
+    Till till(QDir::currentPath());
     int pos = -1;
     int device = -1;
     if (openpty(&pos, &device, nullptr, nullptr, nullptr) != 0) {

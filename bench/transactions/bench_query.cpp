@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     // The till of a client started in that folder.
-    Till till;
+    Till till(QDir::currentPath());
     QProcess sandbox;
     if (!bench::startSandbox(till, sandbox, args.value("sandbox"), dir.filePath("sandbox.db")) ||
         !bench::signInDemo(till)) {

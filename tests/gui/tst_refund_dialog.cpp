@@ -11,6 +11,7 @@
 #include "screens.h"
 #include "hubpages.h"
 #include "testsupport.h"
+#include "widgets/windowstyle.h"
 
 #include <QCheckBox>
 #include <QJsonArray>
@@ -78,15 +79,16 @@ Order order() {
 
 struct Dialog {
     // Opens the test's hub, when it has one, as the shell's opener does.
-    RefundSureDialog dialog{till(), nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝"), [](SettingsPage page) {
-                                if (SettingMain* hub = settingHub()) {
-                                    hub->open(page);
-                                }
-                            }};
-    Dialog() {
+    explicit Dialog(SettingMain* hub = nullptr)
+        : dialog{till(), nullptr, "OUT1", "GW1", "1250", QStringLiteral("支付宝"), [hub](SettingsPage page) {
+                     if (hub) {
+                         hub->open(page);
+                     }
+                 }} {
         dialog.orderRow = order();
         dialog.show();
     }
+    RefundSureDialog dialog;
     QLineEdit* edit(const char* name) { return dialog.findChild<QLineEdit*>(QLatin1String(name)); }
     QPushButton* button(const char* name) { return dialog.findChild<QPushButton*>(QLatin1String(name)); }
     QCheckBox* all() { return dialog.findChild<QCheckBox*>(QStringLiteral("cbkAll")); }
@@ -102,7 +104,10 @@ class TestRefundDialog : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qputenv("CASHIER_TEST_CHARGE_TIMING", "interval=100,duration=1500,list=3000"); }
+    void initTestCase() {
+        qputenv("CASHIER_TEST_CHARGE_TIMING", "interval=100,duration=1500,list=3000");
+        windowstyle::applyApplicationStyle();  // the item boxes' and the state line's looks are the style sheet's
+    }
     void checksInOrder_data();
     void checksInOrder();
     void onlyItemSwitchSendsEmptyItemsWithoutQuestion();
@@ -219,6 +224,7 @@ void TestRefundDialog::itemsListedAndReturnedOnesStayUnchecked() {
     QVERIFY(!boxes.at(0)->isEnabled());
     QVERIFY(boxes.at(1)->isEnabled());
     QCOMPARE(boxes.at(2)->y(), 65);
+    QCOMPARE(boxes.at(1)->font().pointSize(), 12);
 
     d.all()->click();
     QVERIFY(!boxes.at(0)->isChecked());
@@ -344,7 +350,7 @@ void TestRefundDialog::wrongPasswordOpensChangePageFirst() {
     switches(true, false);
     answer(f.stub, {}, R"({"code":5,"msg":"退款密码错误","content":{"code":0}})");
     SettingMain hub(till());
-    Dialog d;
+    Dialog d(&hub);
     d.type(QStringLiteral("1"), QStringLiteral("123456"));
     bool hubSeen = false;
     bool submitWhileHubOpen = true;

@@ -156,7 +156,7 @@ void TestRefundSettings::changeChecksThenSendsOnce() {
     signIn();
     answer(f.stub, QString(), 200, kAccepted, 300);
     QWidget host;
-    ModifyRedundPwdDialog page(till(), &host);
+    ModifyRedundPwdDialog page(till().passwords(), till().session().uname(), &host);
     QCOMPARE(page.findChild<QLabel*>(QStringLiteral("lblzh"))->text(), QStringLiteral("demo"));
     // The short current password is reported before the new ones are looked at.
     edit(page, "txtOldPwd")->setText(QStringLiteral("88888"));
@@ -186,7 +186,7 @@ void TestRefundSettings::changeTransportFailureIsShown() {
     signIn();
     f.stub.setReply("<html>busy</html>", 503);
     QWidget host;
-    ModifyRedundPwdDialog page(till(), &host);
+    ModifyRedundPwdDialog page(till().passwords(), till().session().uname(), &host);
     edit(page, "txtOldPwd")->setText(QStringLiteral("888888"));
     edit(page, "txtPwd")->setText(QStringLiteral("123456"));
     edit(page, "txtPwd1")->setText(QStringLiteral("123456"));
@@ -221,7 +221,7 @@ void TestRefundSettings::setOrResetByTheStoredQuestion() {
     signIn();
     answer(f.stub, stored, 200, kAccepted);
     QWidget host;
-    SetRefundPwdDialog page(till(), &host);
+    SetRefundPwdDialog page(till().passwords(), till().session().uname(), &host);
     QTRY_VERIFY(page.questionState() != passwordrules::QuestionState::Pending);
     QCOMPARE(edit(page, "txtQuestion")->text(), stored);
     QCOMPARE(edit(page, "txtQuestion")->isEnabled(), stored.isEmpty());
@@ -248,7 +248,7 @@ void TestRefundSettings::failedQuestionQuerySendsNothing() {
     signIn();
     answer(f.stub, QString(), 502, kAccepted);
     QWidget host;
-    SetRefundPwdDialog page(till(), &host);
+    SetRefundPwdDialog page(till().passwords(), till().session().uname(), &host);
     QVERIFY(f.boxes.waitForBoxes(1));
     QCOMPARE(f.boxes.last().title, QStringLiteral("温馨提示"));
     QCOMPARE(f.boxes.last().text, QStringLiteral("提示问题查询失败，请检查网络设置后重新打开本页"));

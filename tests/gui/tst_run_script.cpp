@@ -228,15 +228,13 @@ void TestRunScript::standInsComeWithTheClient() {
 
     {
         // The main window on those files, as the client's opens after the store is chosen.
-        TempWorkDir restore;
-        QDir::setCurrent(clientDir);
-        restartTill();
-        till().loadRecord();
+        Till client(clientDir);
+        client.loadRecord();
         MessageBoxWatcher boxes;
-        MainWindow w(till());
+        MainWindow w(client);
         w.show();
-        QVERIFY(till().pos().softwarePort() && till().pos().softwarePort()->isOpen());
-        QCOMPARE(till().pos().displayEnabled(), display);
+        QVERIFY(client.pos().softwarePort() && client.pos().softwarePort()->isOpen());
+        QCOMPARE(client.pos().displayEnabled(), display);
 
         QProcess pos;
         pos.start(clone.filePath(QStringLiteral("run.sh")), {QStringLiteral("pos"), QStringLiteral("25.00")});

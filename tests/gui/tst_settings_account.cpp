@@ -112,7 +112,7 @@ private slots:
         }
         f.stub.setReply(kAccepted);
         QWidget host;
-        ModifyPwdDialog page(till(), &host);
+        ModifyPwdDialog page(till().passwords(), till().session().uname(), &host);
         QCOMPARE(page.findChild<QLabel*>("lblzh")->text(), QString("demo"));
         fill(page, old, pwd, again);
         QTest::mouseClick(okButton(page), Qt::LeftButton);
@@ -141,7 +141,7 @@ private slots:
         f.stub.setReply(kAccepted);
         {
             QWidget host;
-            ModifyPwdDialog page(till(), &host);
+            ModifyPwdDialog page(till().passwords(), till().session().uname(), &host);
             fill(page, "demo123", "abc123", "abc123");
             QTest::mouseClick(okButton(page), Qt::LeftButton);
             QVERIFY(f.boxes.waitForBoxes(1));
@@ -179,7 +179,7 @@ private slots:
         signedIn();
         f.stub.setReply(reply, status);
         QWidget host;
-        ModifyPwdDialog page(till(), &host);
+        ModifyPwdDialog page(till().passwords(), till().session().uname(), &host);
         fill(page, "demo123", "abc123", "abc123");
         QTest::mouseClick(okButton(page), Qt::LeftButton);
         QVERIFY(f.boxes.waitForBoxes(1));
@@ -199,7 +199,7 @@ private slots:
         probe.close();
         till().settings().setGatewayUrl(QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(port));
         QWidget host;
-        ModifyPwdDialog page(till(), &host);
+        ModifyPwdDialog page(till().passwords(), till().session().uname(), &host);
         fill(page, "demo123", "abc123", "abc123");
         QTest::mouseClick(okButton(page), Qt::LeftButton);
         QVERIFY(f.boxes.waitForBoxes(1));
@@ -212,7 +212,7 @@ private slots:
         signedIn();
         f.stub.setHandler([](const QByteArray&) { return StubGateway::Response{200, kAccepted, 500}; });
         QWidget host;
-        ModifyPwdDialog page(till(), &host);
+        ModifyPwdDialog page(till().passwords(), till().session().uname(), &host);
         fill(page, "demo123", "abc123", "abc123");
         QTest::mouseClick(okButton(page), Qt::LeftButton);
         QVERIFY(!okButton(page)->isEnabled());
@@ -227,7 +227,7 @@ private slots:
     void passwordsTakeWhatTheLoginTakes() {
         TempWorkDir dir;
         QWidget host;
-        ModifyPwdDialog page(till(), &host);
+        ModifyPwdDialog page(till().passwords(), till().session().uname(), &host);
         for (const char* name : {"txtOldPwd", "txtPwd", "txtPwd1"}) {
             QLineEdit* e = field(page, name);
             QCOMPARE(e->echoMode(), QLineEdit::Password);

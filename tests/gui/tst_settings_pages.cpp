@@ -68,7 +68,7 @@ private slots:
         }
         till().settings().setCheckUpdata(checkUpdata);
         QWidget host;
-        SetDataDialog page(till(), &host);
+        SetDataDialog page(till().session(), till().settings(), &host);
         QStringList printers{QStringLiteral("不打印小票")};
         printers += QPrinterInfo::availablePrinterNames();
         QStringList shown;
@@ -90,7 +90,7 @@ private slots:
         MessageBoxWatcher boxes;
         fillSession();
         QWidget host;
-        SetDataDialog page(till(), &host);
+        SetDataDialog page(till().session(), till().settings(), &host);
         box(page, "comboBox")->setCurrentIndex(1);
         box(page, "comboBox_auto")->setCurrentIndex(1);
         box(page, "comboBox_updata")->setCurrentIndex(1);

@@ -86,7 +86,7 @@ private slots:
 
     void saveWithThePosPortMissingChangesNothing() {
         QVERIFY(till().saveRecord());
-        const QByteArray before = fileBytes(QStringLiteral("app.config"));
+        const QByteArray before = fileBytes(m_dir->file(QStringLiteral("app.config")));
         till().settings().setSerialDevice(QStringLiteral("COM3"), QStringLiteral("/dev/nonexistent-pos"));
         FakeOwner owner;
         MessageBoxWatcher boxes;
@@ -101,7 +101,7 @@ private slots:
             QCOMPARE(boxes.last().icon, QMessageBox::Critical);
             QCOMPARE(boxes.last().title, QStringLiteral("提示信息"));
             QCOMPARE(boxes.last().text, QStringLiteral("软件串口不可用"));
-            QCOMPARE(fileBytes(QStringLiteral("app.config")), before);
+            QCOMPARE(fileBytes(m_dir->file(QStringLiteral("app.config"))), before);
             QCOMPARE(till().record().toBytes(), ComConfig().toBytes());
             QCOMPARE(owner.opened, 0);
         }
@@ -148,7 +148,7 @@ private slots:
         QCOMPARE(owner.opened, 1);
         QCOMPARE(boxesBeforeOpen, texts.size() - 1);
 
-        const ComConfig stored = ComConfig::fromBytes(fileBytes(QStringLiteral("app.config")));
+        const ComConfig stored = ComConfig::fromBytes(fileBytes(m_dir->file(QStringLiteral("app.config"))));
         QCOMPARE(stored.softPortNo, 4);
         QCOMPARE(stored.showPortNo, 6);
         QCOMPARE(stored.baudRate, 4800);
@@ -170,7 +170,8 @@ private slots:
         QCOMPARE(boxes.boxes().at(0).text, QStringLiteral("软件串口可用"));
         QCOMPARE(boxes.boxes().at(1).text, QStringLiteral("客显串口可用"));
         // A test stores nothing, in the file or in memory.
-        QVERIFY(!QFile::exists(QStringLiteral("app.config")) || fileBytes(QStringLiteral("app.config")).isEmpty());
+        QVERIFY(!QFile::exists(m_dir->file(QStringLiteral("app.config"))) ||
+                fileBytes(m_dir->file(QStringLiteral("app.config"))).isEmpty());
         QCOMPARE(int(till().record().showEnabled), 0);
         QCOMPARE(owner.opened, 0);
     }

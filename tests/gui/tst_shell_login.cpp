@@ -2,7 +2,6 @@
 #include "collect/selectshopdialog.h"
 #include "shell/floatwidget.h"
 #include "shell/loginwidget.h"
-#include "shell/mainwindow.h"
 #include "app/usersession.h"
 #include "testsupport.h"
 
@@ -75,10 +74,7 @@ class TestShellLogin : public QObject {
 
 private slots:
     void init() { m_fixture = std::make_unique<GatewayFixture>(); }
-    void cleanup() {
-        delete mainWindow();
-        m_fixture.reset();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void validatorRefusesOtherThanLettersAndDigits_data() {
         QTest::addColumn<QString>("field");
@@ -176,10 +172,10 @@ private slots:
         QVERIFY(!userEdit(w)->isEnabled());
         QVERIFY(!pwdEdit(w)->isEnabled());
         QVERIFY(!loginButton(w)->isEnabled());
-        QVERIFY(loginButton(w)->styleSheet().contains(QLatin1String("loading.png")));
+        QVERIFY(loginButton(w)->property("waiting").toBool());
         QVERIFY(m_boxes().waitForBoxes(1));
         QTRY_VERIFY(loginButton(w)->isEnabled());
-        QVERIFY(!loginButton(w)->styleSheet().contains(QLatin1String("loading.png")));
+        QVERIFY(!loginButton(w)->property("waiting").toBool());
         QVERIFY(!w.findChild<QCheckBox*>(QStringLiteral("Rem_PassWord"))->isEnabled());
     }
 
@@ -316,7 +312,7 @@ private slots:
             QTRY_VERIFY(!w.trayIcon());
             QTRY_VERIFY(!w.floatWidget());
         }
-        QSettings ini(QStringLiteral("data.ini"), QSettings::IniFormat);
+        QSettings ini(m_fixture->dir.file(QStringLiteral("data.ini")), QSettings::IniFormat);
         ini.beginGroup(QStringLiteral("data_config"));
         QCOMPARE(ini.value(QStringLiteral("user")).toString(), QStringLiteral("demo"));
         const QString stored = ini.value(QStringLiteral("pwd")).toString();
@@ -350,7 +346,7 @@ private slots:
         QFETCH(QString, remember);
         QFETCH(QString, shown);
         {
-            QSettings ini(QStringLiteral("data.ini"), QSettings::IniFormat);
+            QSettings ini(m_fixture->dir.file(QStringLiteral("data.ini")), QSettings::IniFormat);
             ini.setValue(QStringLiteral("data_config/user"), QStringLiteral("cashier1"));
             ini.setValue(QStringLiteral("data_config/pwd"), QStringLiteral("oldclear"));
             if (!remember.isEmpty()) {
@@ -425,7 +421,10 @@ private slots:
         QFETCH(bool, installerRuns);
         QFETCH(bool, installerThere);
         // A stand-in installer next to the program that leaves a mark in the working folder when it runs; one in the
-        // working folder is never started.
+        // working folder is never started. The working folder is the test's own.
+        const QString oldCwd = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_fixture->dir.path()));
+        const auto restoreCwd = qScopeGuard([oldCwd] { QDir::setCurrent(oldCwd); });
         const QString installDir = QCoreApplication::applicationDirPath() + QStringLiteral("/install");
         const auto removeInstaller = qScopeGuard([installDir] { QDir(installDir).removeRecursively(); });
         for (const QString& dir : {installDir, QStringLiteral("install")}) {

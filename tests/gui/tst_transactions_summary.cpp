@@ -287,16 +287,11 @@ private slots:
             QStringLiteral("CashierNoSuchQueue%1").arg(QCoreApplication::applicationPid()));
         RelaunchRecorder relaunch;
         // 重新打印 once, then 取消: the printer is still missing.
-        QList<QMessageBox::StandardButton> answers{QMessageBox::Retry, QMessageBox::Cancel};
-        const msgbox::Hook watcher = msgbox::setTestHook([&](const msgbox::Request& r) {
-            f.boxes.setAnswer(answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst());
-            return watcher(r);
-        });
+        f.boxes.queueAnswers({QMessageBox::Retry, QMessageBox::Cancel});
         myTrade dialog(till());
         dialog.show();
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QTest::mouseClick(printButton(dialog), Qt::LeftButton);
-        msgbox::setTestHook(watcher);
         // Told twice why it did not print; no question about handing over without the summary on paper.
         QCOMPARE(f.boxes.count(), 2);
         for (const SeenBox& box : f.boxes.boxes()) {

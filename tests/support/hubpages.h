@@ -17,10 +17,9 @@ inline QPushButton* hubButton(const SettingMain& hub, int number) {
     return hub.findChild<QPushButton*>(QStringLiteral("btn%1").arg(number));
 }
 
-// Whether a button is drawn as the chosen one (the light image, black text).
+// Whether a button is drawn as the chosen one (the shared style sheet's look of an active page button).
 inline bool drawnAsChosen(const QPushButton* button) {
-    const QString style = button->styleSheet();
-    return style.contains(QLatin1String("btn_nom.jpg")) && style.contains(QLatin1String("color:black"));
+    return button->property("active").toBool();
 }
 
 // The number of the page the hub shows, as its highlighted button tells it; 0 when none is highlighted.

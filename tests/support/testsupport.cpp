@@ -39,15 +39,14 @@ void restartTill() {
     g_dir->restartTill();
 }
 
-TempWorkDir::TempWorkDir() : m_oldCwd(QDir::currentPath()), m_outer(g_dir) {
-    QDir::setCurrent(m_dir.path());
+TempWorkDir::TempWorkDir() : m_outer(g_dir) {
     restartTill();
     g_dir = this;
 }
 
 void TempWorkDir::restartTill() {
     m_till.reset();
-    m_till = std::make_unique<Till>();
+    m_till = std::make_unique<Till>(m_dir.path());
     // Money moves only through the payment journal: each case gets a fresh one in its folder.
     m_till->setJournal(journal::Journal::openFile(m_dir.filePath(QStringLiteral("payments.db"))).journal);
 }
@@ -55,7 +54,6 @@ void TempWorkDir::restartTill() {
 TempWorkDir::~TempWorkDir() {
     g_dir = m_outer;
     m_till.reset();
-    QDir::setCurrent(m_oldCwd);
 }
 
 #ifndef Q_OS_WIN
@@ -121,27 +119,23 @@ IdleSerialLine::IdleSerialLine() {
 }
 #endif
 
-MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
-    m_previous = msgbox::setTestHook([this](const msgbox::Request& r) {
-        m_boxes.append({r.icon, r.title, r.text, r.defaultButton, r.clickOnly});
-        if (!m_queued.isEmpty() && r.buttons.testFlag(m_queued.first())) {
-            return m_queued.takeFirst();
-        }
-        // A box without the asked-for button is answered with its first one, as a cashier would have to.
-        if (r.buttons.testFlag(m_answer)) {
-            return m_answer;
-        }
-        for (int b = QMessageBox::FirstButton; b <= QMessageBox::LastButton; b <<= 1) {
-            if (r.buttons.testFlag(static_cast<QMessageBox::StandardButton>(b))) {
-                return static_cast<QMessageBox::StandardButton>(b);
-            }
-        }
-        return QMessageBox::NoButton;
-    });
-}
+MessageBoxWatcher::MessageBoxWatcher() : msgbox::Answerer(QCoreApplication::instance()) {}
 
-MessageBoxWatcher::~MessageBoxWatcher() {
-    msgbox::setTestHook(std::move(m_previous));
+QMessageBox::StandardButton MessageBoxWatcher::answer(const msgbox::Request& r) {
+    m_boxes.append({r.icon, r.title, r.text, r.defaultButton, r.clickOnly});
+    if (!m_queued.isEmpty() && r.buttons.testFlag(m_queued.first())) {
+        return m_queued.takeFirst();
+    }
+    // A box without the asked-for button is answered with its first one, as a cashier would have to.
+    if (r.buttons.testFlag(m_answer)) {
+        return m_answer;
+    }
+    for (int b = QMessageBox::FirstButton; b <= QMessageBox::LastButton; b <<= 1) {
+        if (r.buttons.testFlag(static_cast<QMessageBox::StandardButton>(b))) {
+            return static_cast<QMessageBox::StandardButton>(b);
+        }
+    }
+    return QMessageBox::NoButton;
 }
 
 bool MessageBoxWatcher::waitForBoxes(int n, int timeoutMs) {

@@ -25,8 +25,8 @@ class Server;
 
 namespace testsupport {
 
-// Runs the test case in a fresh temporary working directory (data.ini and app.config live in the cwd) with a till of
-// its own there, as a program started in that folder has it. Restores the old cwd on destruction.
+// A fresh temporary folder for the test case with a till of its own there (data.ini, app.config and payments.db in
+// it), as a program started in that folder has it.
 class TempWorkDir {
 public:
     TempWorkDir();
@@ -39,7 +39,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QString m_oldCwd;
     std::unique_ptr<Till> m_till;
     TempWorkDir* m_outer = nullptr;
 };
@@ -48,8 +47,8 @@ private:
 Till& till();
 void restartTill();
 
-// Answers the client's message boxes through their test hook while it lives: records what each said and presses OK
-// (unless told otherwise) without showing anything.
+// Answers the client's message boxes while it lives (handed to the application): records what each said and presses
+// OK (unless told otherwise) without showing anything.
 struct SeenBox {
     QMessageBox::Icon icon;
     QString title;
@@ -58,11 +57,11 @@ struct SeenBox {
     QMessageBox::StandardButtons clickOnly = QMessageBox::NoButton;     // what no key can press
 };
 
-class MessageBoxWatcher : public QObject {
+class MessageBoxWatcher : public msgbox::Answerer {
     Q_OBJECT
 public:
-    explicit MessageBoxWatcher(QObject* parent = nullptr);
-    ~MessageBoxWatcher() override;
+    MessageBoxWatcher();
+    QMessageBox::StandardButton answer(const msgbox::Request& r) override;
     // The button pressed for the next boxes (default QMessageBox::Ok; for questions e.g. QMessageBox::Yes).
     void setAnswer(QMessageBox::StandardButton button) { m_answer = button; }
     // Buttons pressed first, in order, each for the next box that has it; then setAnswer's.
@@ -76,7 +75,6 @@ public:
 
 private:
     QList<SeenBox> m_boxes;
-    std::function<QMessageBox::StandardButton(const msgbox::Request&)> m_previous;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
     QList<QMessageBox::StandardButton> m_queued;
 };

@@ -197,7 +197,7 @@ void TestSettings::oldClearPasswordStillVerifies() {
 
 void TestSettings::defaultsOfOurKeys() {
     testsupport::TempWorkDir dir;
-    QCOMPARE(DataConfig("data.ini", dir.file("site.ini")).gatewayUrl(), QString());
+    QCOMPARE(DataConfig(dir.file("data.ini"), dir.file("site.ini")).gatewayUrl(), QString());
     QCOMPARE(till().settings().check(), 0);
     QCOMPARE(till().settings().checkUpdata(), 0);
     QVERIFY(!till().settings().servicePhone().isEmpty());
@@ -298,7 +298,7 @@ void TestSettings::vendorUrlOnlyWeb() {
     file.write("[data_config]\nvendorUrl=" + stored.toUtf8() + "\n");
     file.close();
     QCOMPARE(isWebAddress(stored), opened);
-    QCOMPARE(DataConfig("data.ini", dir.file("site.ini")).vendorUrl(), opened ? stored : QString());
+    QCOMPARE(DataConfig(dir.file("data.ini"), dir.file("site.ini")).vendorUrl(), opened ? stored : QString());
 }
 
 // What a shop PC's client finds: the installer's machine-wide file, under what the cashier's own data.ini says.
@@ -336,7 +336,7 @@ void TestSettings::addressesFromTheSiteFile() {
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
         }
     }
-    DataConfig config("data.ini", dir.file("site.ini"));
+    DataConfig config(dir.file("data.ini"), dir.file("site.ini"));
     QCOMPARE(config.gatewayUrl(), gateway);
     QCOMPARE(config.vendorUrl(), vendor);
 }

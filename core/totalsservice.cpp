@@ -1,0 +1,47 @@
+#include "core/totalsservice.h"
+
+#include "app/money.h"
+#include "core/gatewayask.h"
+#include "core/chargeservice.h"
+#include "core/till.h"
+#include "gateway/requests.h"
+#include "payments/chargecontroller.h"
+#include "payments/journal.h"
+
+#include <algorithm>
+
+void TotalsService::printTime(QObject* receiver, Finished<replies::Read<replies::PrintTime>> done) {
+    ask(m_till, receiver, requests::printTime(m_till.session().token()), &replies::printTime, std::move(done));
+}
+
+void TotalsService::totals(QObject* receiver, qint64 from, qint64 to, Finished<replies::Read<replies::Totals>> done) {
+    ask(m_till, receiver, requests::listSumTicket(m_till.session().token(), from, to), &replies::totals,
+        std::move(done));
+}
+
+void TotalsService::logPrint(QObject* receiver, qint64 from, qint64 to, Finished<replies::Status> done) {
+    ask(m_till, receiver, requests::logPrint(m_till.session().token(), from, to), &replies::printLogged,
+        std::move(done));
+}
+
+QString TotalsService::openMoney() {
+    QList<journal::Attempt> open;
+    if (journal::Journal* j = m_till.journal()) {
+        open = j->open(QString());
+        open.erase(
+            std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
+            open.end());
+    }
+    QString text = journal::handoverBlockedText(open);
+    if (journal::Journal* j = m_till.journal(); text.isEmpty() && j && j->hasUnwritten()) {
+        // Known here but not in the file: the next start would read them as still sending and ask about them.
+        text = journal::unwrittenBlockedText(j->unwritten());
+    }
+    const ChargeController* busy = m_till.charges().current();
+    if (text.isEmpty() && busy) {
+        // Not in the journal yet: an earlier payment of the amount is being looked for before it is sent.
+        text = QStringLiteral("一笔 %1元 的收款正在处理中，交接班前请先在收款窗口中完成。")
+                   .arg(money::fenToYuan2(busy->fen()));
+    }
+    return text;
+}
