@@ -1,4 +1,5 @@
 #include "journal.h"
+#include "payments/openmoney.h"
 
 #include "app/money.h"
 #include "platform/platform.h"
@@ -27,7 +28,7 @@ const char* const kColumns =
 const char* const kColumnsV1 =
     "id, sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, settled_ms, state, note, "
     "released_by";
-const char* const kOpen = "state IN ('sending', 'unresolved')";
+const char* const kOpen = openmoney::kOpenCondition;
 
 // Times are kept twice: milliseconds since the epoch to order and compare by, and local text with its UTC offset
 // for a person reading the file.
