@@ -152,6 +152,50 @@ std::string sign(const std::string& version, const std::string& file, const unsi
     return signature;
 }
 
+DebianSource debianSource(const std::string& aptCachePolicy) {
+    std::string installed;
+    bool inInstalled = false;
+    bool repository = false;
+    bool listed = false;
+    std::size_t start = 0;
+    while (start <= aptCachePolicy.size()) {
+        auto end = aptCachePolicy.find('\n', start);
+        if (end == std::string::npos) {
+            end = aptCachePolicy.size();
+        }
+        const std::string line = aptCachePolicy.substr(start, end - start);
+        start = end + 1;
+        const auto first = line.find_first_not_of(' ');
+        if (first == std::string::npos) {
+            continue;
+        }
+        const std::string text = line.substr(first);
+        if (text.rfind("Installed: ", 0) == 0) {
+            installed = text.substr(11);
+            continue;
+        }
+        // The version table: " *** 3.0.1 100" marks the installed version, a line of its own per version, each
+        // followed by its sources ("100 /var/lib/dpkg/status", "500 https://... bookworm/main amd64 Packages").
+        if (text.rfind("*** ", 0) == 0) {
+            inInstalled = !installed.empty() && text.compare(4, installed.size() + 1, installed + " ") == 0;
+            continue;
+        }
+        if (first <= 5 || !std::isdigit(static_cast<unsigned char>(text[0]))) {
+            inInstalled = inInstalled && first > 5;
+            continue;
+        }
+        if (inInstalled) {
+            listed = true;
+            const auto source = text.find(' ');
+            repository = repository || source == std::string::npos || text.substr(source + 1) != "/var/lib/dpkg/status";
+        }
+    }
+    if (installed.empty() || installed == "(none)" || !listed) {
+        return DebianSource::NotInstalled;
+    }
+    return repository ? DebianSource::Repository : DebianSource::LocalFile;
+}
+
 std::string refusal(Verdict verdict) {
     switch (verdict) {
         case Verdict::Good:

@@ -62,6 +62,12 @@ Verdict verify(const std::string& version, const std::string& file, const std::s
 // version text or a file that is empty or too large.
 std::string sign(const std::string& version, const std::string& file, const unsigned char secretKey[kSecretKeyBytes]);
 
+// Where the installed Debian package came from, read from `apt-cache policy cashier`: a file installed by hand
+// (only dpkg's status knows the installed version: the updater fetches the next one), a repository (the package
+// manager updates it), or no package at all.
+enum class DebianSource { NotInstalled, Repository, LocalFile };
+DebianSource debianSource(const std::string& aptCachePolicy);
+
 // The one sentence the cashier is told when a download is refused (UTF-8); empty for Good.
 std::string refusal(Verdict verdict);
 

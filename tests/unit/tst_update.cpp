@@ -149,6 +149,40 @@ private slots:
         QCOMPARE(update::refusal(got).empty(), got == update::Verdict::Good);
     }
 
+    // Linux: only a package installed from a file is fetched by the updater; one from a repository is the package
+    // manager's to update.
+    void debianSource_data() {
+        QTest::addColumn<QString>("policy");
+        QTest::addColumn<int>("source");
+        const QString head = "cashier:\n  Installed: 3.0.1\n  Candidate: 3.0.1\n  Version table:\n";
+        QTest::newRow("from a file") << head + " *** 3.0.1 100\n        100 /var/lib/dpkg/status\n"
+                                     << static_cast<int>(update::DebianSource::LocalFile);
+        QTest::newRow("from a repository")
+            << head +
+                   " *** 3.0.1 500\n        500 https://deb.example.com bookworm/main amd64 Packages\n"
+                   "        100 /var/lib/dpkg/status\n"
+            << static_cast<int>(update::DebianSource::Repository);
+        QTest::newRow("a file, a newer one in a repository")
+            << "cashier:\n  Installed: 3.0.1\n  Candidate: 3.0.2\n  Version table:\n     3.0.2 500\n"
+               "        500 https://deb.example.com bookworm/main amd64 Packages\n *** 3.0.1 100\n"
+               "        100 /var/lib/dpkg/status\n"
+            << static_cast<int>(update::DebianSource::LocalFile);
+        QTest::newRow("from a repository, an older one listed after")
+            << head +
+                   " *** 3.0.1 500\n        500 https://deb.example.com bookworm/main amd64 Packages\n"
+                   "        100 /var/lib/dpkg/status\n     3.0.0 500\n        500 /var/lib/dpkg/status\n"
+            << static_cast<int>(update::DebianSource::Repository);
+        QTest::newRow("not installed") << "cashier:\n  Installed: (none)\n  Candidate: 3.0.2\n  Version table:\n"
+                                          "     3.0.2 500\n        500 https://deb.example.com b/main amd64 Packages\n"
+                                       << static_cast<int>(update::DebianSource::NotInstalled);
+        QTest::newRow("no such package") << "" << static_cast<int>(update::DebianSource::NotInstalled);
+    }
+    void debianSource() {
+        QFETCH(QString, policy);
+        QFETCH(int, source);
+        QCOMPARE(static_cast<int>(update::debianSource(policy.toStdString())), source);
+    }
+
     // The development key pair in the repository is one pair, and the build trusts its public half by default.
     void developmentKeysArePair() {
         unsigned char pk[update::kPublicKeyBytes];
