@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -146,6 +147,11 @@ update::DebianSource packageSource() {
 
 int installWhenQuiet(const QString& package, const std::string& version, qint64 client) {
     const QString v = QString::fromStdString(version);
+    // One at a time: a second 更新's installer leaves it to the first.
+    QLockFile once(QDir::current().filePath(QStringLiteral("update/installing.lock")));
+    if (!once.tryLock(0)) {
+        return 1;
+    }
     while (client > 0 && kill(static_cast<pid_t>(client), 0) == 0) {
         QThread::sleep(1);
     }

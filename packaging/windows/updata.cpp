@@ -25,6 +25,8 @@
 namespace {
 
 const wchar_t kTitle[] = L"版本更新";
+// Held by the copy that waits to install: one at a time.
+const wchar_t kInstalling[] = L"Local\\YouyuZhifuCashierUpdate";
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\YouyuZhifuCashier";
 
 std::wstring wide(const std::string& text) {
@@ -379,7 +381,7 @@ void removeDownload(const std::wstring& setup) {
 // Runs in the cashier's folder from the copy left there (the program's own folder is about to be replaced).
 int installWhenQuiet(const std::wstring& program, const std::wstring& setup, const std::string& version, DWORD client) {
     // One at a time: a second download's installer leaves it to the first.
-    HANDLE once = CreateMutexW(nullptr, TRUE, L"Local\\YouyuZhifuCashierUpdate");
+    HANDLE once = CreateMutexW(nullptr, TRUE, kInstalling);
     if (!once || GetLastError() == ERROR_ALREADY_EXISTS) {
         return 1;
     }
@@ -508,6 +510,17 @@ int fetch(const std::string& version) {
     const std::wstring installer = folder + L"\\updata-install.exe";
     wchar_t self[MAX_PATH * 4] = {};
     const DWORD selfLength = GetModuleFileNameW(nullptr, self, sizeof self / sizeof self[0]);
+    const std::wstring ready =
+        L"新版本 " + wide(version) +
+        L" 已下载并核对无误。\n\n退出收银软件后（托盘图标菜单中的“退出”）它会自动安装，装好后收银软件重新启动，"
+        L"设置和交易记录都会保留。现在退出，就现在安装。";
+    // A copy left by an earlier 更新 already waits for the client to end (it runs from the file that would be
+    // copied over): it installs what it was given.
+    if (HANDLE waiting = OpenMutexW(SYNCHRONIZE, FALSE, kInstalling)) {
+        CloseHandle(waiting);
+        tell(ready, MB_ICONINFORMATION);
+        return 0;
+    }
     if (!writeFile(setupPath, setup) || !writeFile(setupPath + L".sig", signature) || selfLength == 0 ||
         !CopyFileW(self, installer.c_str(), FALSE)) {
         removeDownload(setupPath);
@@ -529,10 +542,7 @@ int fetch(const std::string& version) {
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    tell(L"新版本 " + wide(version) +
-             L" 已下载并核对无误。\n\n退出收银软件后（托盘图标菜单中的“退出”）它会自动安装，装好后收银软件重新启动，"
-             L"设置和交易记录都会保留。现在退出，就现在安装。",
-         MB_ICONINFORMATION);
+    tell(ready, MB_ICONINFORMATION);
     return 0;
 }
 
