@@ -118,6 +118,9 @@ QString clientProgram() {
 // Whether a copy of the client still runs (any account's: its files are about to be replaced).
 bool clientRunning() {
     const QString client = QFileInfo(clientProgram()).canonicalFilePath();
+    if (client.isEmpty()) {
+        return false;  // no client there: none of it can run (and an unreadable process's name is empty too)
+    }
     const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& pid : processes) {
         if (pid.toInt() > 0 && QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() == client) {
