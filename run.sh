@@ -99,14 +99,15 @@ else
 fi
 client_bin=$(readlink -f "$build/shell/cashier")
 
-mkdir -p "$client_dir" var/sandbox "$pos_dir"
+mkdir -p "$client_dir" var/sandbox var/sandbox/updates "$pos_dir"
 # The client's settings (login name, password digest) are the user's alone.
 chmod 700 "$client_dir"
 
 if ! (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; then
     echo "Starting the sandbox gateway on 127.0.0.1:$port (log: var/sandbox/sandbox.log)"
+    # It is the vendor's site too: new versions' setups and packages put in var/sandbox/updates are served.
     nohup "$build/sandbox/gateway-sandbox" --port "$port" --db "$root/var/sandbox/sandbox.db" \
-        >>var/sandbox/sandbox.log 2>&1 &
+        --updates "$root/var/sandbox/updates" >>var/sandbox/sandbox.log 2>&1 &
     for _ in $(seq 50); do
         (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null && break
         sleep 0.1

@@ -4,6 +4,7 @@
 // reporting. Not for use outside payments/.
 
 #include "journal.h"
+#include "openmoney.h"
 
 #include <QDateTime>
 #include <QString>
@@ -19,7 +20,7 @@ inline constexpr const char* kColumns =
 inline constexpr const char* kColumnsV1 =
     "id, sale_id, kind, fen, shop_id, cashier_id, masked_code, order_no, created_ms, settled_ms, state, note, "
     "released_by";
-inline constexpr const char* kOpen = "state IN ('sending', 'unresolved')";
+inline constexpr const char* kOpen = openmoney::kOpenCondition;
 
 // On the gateway's wall clock, with its offset: the times the gateway lists sales by.
 QString humanTime(const QDateTime& t);

@@ -20,6 +20,7 @@ void usage(std::FILE* out) {
     std::fputs(
         "usage: gateway-sandbox [--port 8765] [--bind 127.0.0.1] [--db FILE] [--fault ACTION=MODE[:ARG]]...\n"
         "                       [--threads 64] [--password-wait-ms 35000] [--zone UTC+08:00] [--quiet]\n"
+        "                       [--updates DIR] [--offer-version V]\n"
         "  --port N              port to listen on; 0 picks a free one (printed on the first line of stdout)\n"
         "  --bind ADDR           address to listen on (default 127.0.0.1)\n"
         "  --db FILE             SQLite database, created and seeded when new (default gateway-sandbox.db)\n"
@@ -29,7 +30,10 @@ void usage(std::FILE* out) {
         "  --threads N           worker threads (hung requests each hold one)\n"
         "  --password-wait-ms N  how long payment codes ending 8888 keep the customer entering the password\n"
         "  --zone ZONE           time zone of pay_date and listing ranges (default UTC+08:00; an IANA name too)\n"
-        "  --quiet               no request log on stderr\n",
+        "  --quiet               no request log on stderr\n"
+        "  --updates DIR         serve the new versions' setups, packages and signatures in DIR at the root, as\n"
+        "                        the vendor's site (cashier-setup-<version>.exe, cashier_<version>_amd64.deb, .sig)\n"
+        "  --offer-version V     the pc client's version Share.App.update names (default the client's own)\n",
         out);
 }
 
@@ -49,6 +53,7 @@ int main(int argc, char** argv) {
     sandbox::GatewayOptions gatewayOptions;
     sandbox::ServerOptions serverOptions;
     sandbox::Faults faults;
+    std::string offeredVersion;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -80,6 +85,10 @@ int main(int argc, char** argv) {
             gatewayOptions.passwordWaitMs = number(0, 3600000);
         } else if (arg == "--zone") {
             gatewayOptions.zone = value();
+        } else if (arg == "--updates") {
+            serverOptions.updatesDir = value();
+        } else if (arg == "--offer-version") {
+            offeredVersion = value();
         } else if (arg == "--quiet") {
             serverOptions.quiet = true;
         } else if (arg == "--fault") {
@@ -112,6 +121,9 @@ int main(int argc, char** argv) {
         sandbox::Gateway gateway(gatewayOptions);
         sandbox::Server server(gateway, faults, serverOptions);
         gateway.sleep = [&faults](int ms) { return faults.sleep(ms); };
+        if (!offeredVersion.empty()) {
+            gateway.setVersion("pc", offeredVersion);
+        }
         const int port = server.bind();
         if (port < 0) {
             std::fprintf(stderr, "gateway-sandbox: cannot listen on %s:%d: %s\n", serverOptions.bind.c_str(),

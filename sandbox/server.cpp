@@ -21,6 +21,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 namespace sandbox {
 namespace {
@@ -149,6 +151,7 @@ Server::Server(Gateway& gateway, Faults& faults, ServerOptions options)
         logLine(req, res.status, "", "", 0);
     });
     installControl();
+    installDownloads();
     http_->set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (res.body.empty()) {
             jsonError(res, res.status, "no such endpoint: " + req.method + " " + req.path);
@@ -375,6 +378,26 @@ void Server::installControl() {
         gateway_.setVersion(o.value("system").toString("pc").toStdString(), code);
         res.set_content(toJson(QJsonObject{{"ok", true}}), kJson);
     });
+}
+
+void Server::installDownloads() {
+    if (options_.updatesDir.empty()) {
+        return;
+    }
+    // Only these names, made of a version's digits and dots: nothing else of the folder (or above it) is handed out.
+    http_->Get(R"(/(cashier-setup-[0-9.]+\.exe|cashier_[0-9.]+_amd64\.deb)(\.sig)?)",
+               [this](const httplib::Request& req, httplib::Response& res) {
+                   std::ifstream in(options_.updatesDir + "/" + req.matches[1].str() + req.matches[2].str(),
+                                    std::ios::binary);
+                   if (!in) {
+                       res.status = 404;
+                       res.set_content("no such file\n", "text/plain");
+                       return;
+                   }
+                   std::ostringstream bytes;
+                   bytes << in.rdbuf();
+                   res.set_content(bytes.str(), "application/octet-stream");
+               });
 }
 
 void Server::logLine(const httplib::Request& req, int status, const std::string& action, const std::string& note,

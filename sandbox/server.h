@@ -23,6 +23,9 @@ struct ServerOptions {
     int port = 8765;   // 0 picks a free port
     int threads = 64;  // workers; a hung request holds one until it is released
     bool quiet = false;
+    // The vendor's site's download folder: its new versions' setups (cashier-setup-<version>.exe), Debian packages
+    // (cashier_<version>_amd64.deb) and their signatures (.sig) are served at the root. Empty: none.
+    std::string updatesDir;
 };
 
 // The HTTP side: the gateway endpoint, the /__sandbox control endpoints, fault injection and the request log.
@@ -43,6 +46,7 @@ public:
 private:
     void gatewayEndpoint(const httplib::Request& req, httplib::Response& res);
     void installControl();
+    void installDownloads();
     void logLine(const httplib::Request& req, int status, const std::string& action, const std::string& note,
                  double ms);
 

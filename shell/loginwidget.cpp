@@ -128,8 +128,9 @@ void LoginWidget::slot_requestVersionFinished(const replies::Read<replies::Versi
                         QStringLiteral("未找到更新程序：%1\n请联系服务商获取新版本。").arg(installer));
         return;
     }
-    // The installer runs to its end while the client waits; its exit code carries no meaning here.
-    if (QProcess::execute(installer, QStringList()) == -2) {
+    // The installer runs to its end while the client waits; its exit code carries no meaning here. It is told the
+    // version to fetch (it checks that it is a version before using it).
+    if (QProcess::execute(installer, {offer.value.versionCode}) == -2) {
         msgbox::critical(this, msgbox::Title::VersionUpdate,
                          QStringLiteral("更新程序无法启动：%1\n请联系服务商获取新版本。").arg(installer));
     }

@@ -5,7 +5,8 @@
 #   - the unit and widget tests built for Windows (ctest, Wine as the cross-compiling emulator);
 #   - the installed client end to end (tests/e2e/tst_windows_e2e.cpp, from the Linux test tree: it needs its
 #     sandbox gateway), in a Windows account named in Chinese, with a second installer of a later version (the same
-#     programs, one file fewer) for the upgrade.
+#     programs, one file fewer) for the upgrade, which the sandbox serves signed with the development key as the
+#     vendor's site (and the version after it, changed after signing, to be refused).
 # Usage: scripts/windows/test.sh [WINDOWS_BUILD_DIR] [LINUX_TEST_BUILD_DIR]   (build-windows-test, build-test)
 # Needs DISPLAY (./test.sh's Xvfb). CASHIER_WINDOWS_SHOT=<file.png> keeps a screenshot of the signed-in client.
 set -uo pipefail
@@ -77,8 +78,30 @@ rm "$work/stage-newer/$dropped"
 newer_setup=$work/newer/cashier-setup-$newer_version.exe
 # A Windows account named in Chinese: the cashier's files under C:\Users\收银台.
 export USER=收银台
-if scripts/windows/make-setup.sh "$work/stage-newer" "$newer_version" "$newer_setup" && prefix=$(new_prefix e2e); then
+# The vendor's site: the newer setup signed as its version, and the version after it signed, then changed by a byte.
+updates=$work/updates
+changed_version=${version%.*}.$((${version##*.} + 2))
+changed_setup=$updates/cashier-setup-$changed_version.exe
+sign=$linux_build/packaging/cashier-update-sign
+key=packaging/keys/dev-update.key
+# One bit of the byte at offset $2 of file $1 turned over.
+flip_byte() {
+    local byte
+    byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ') &&
+        printf "\\$(printf %03o $((byte ^ 1)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+make_updates() {
+    mkdir -p "$updates" &&
+        cp "$newer_setup" "$updates/" &&
+        "$sign" sign "$key" "$newer_version" "$updates/$(basename "$newer_setup")" &&
+        cp "$newer_setup" "$changed_setup" &&
+        "$sign" sign "$key" "$changed_version" "$changed_setup" &&
+        flip_byte "$changed_setup" $(($(stat -c %s "$changed_setup") / 2))
+}
+if scripts/windows/make-setup.sh "$work/stage-newer" "$newer_version" "$newer_setup" && make_updates &&
+    prefix=$(new_prefix e2e); then
     WINEPREFIX=$prefix CASHIER_WINDOWS_SETUP=$setup CASHIER_WINDOWS_SETUP_NEWER=$newer_setup \
+        CASHIER_WINDOWS_UPDATES=$updates CASHIER_WINDOWS_UPDATE_CHANGED=$changed_version \
         CASHIER_WINDOWS_DROPPED=$dropped ctest --test-dir "$linux_build" --output-on-failure --no-tests=error \
         -R '^tst_windows_e2e$' || status=1
 else

@@ -5,10 +5,13 @@
 // here), prints the receipt and a reprint to the CUPS capture queue (a Windows printer under Wine), keeps its
 // autostart value in the registry; a newer setup upgrades it keeping the cashier's files, the older one is refused
 // over it; at 150 % it is drawn 1.5 times as large; the uninstaller takes it away again. (Alt+Z through RegisterHotKey
-// is tst_platform_win's.)
+// is tst_platform_win's.) The newer version arrives through 更新: the sandbox, as the vendor's site, names it and
+// serves its signed setup, which is fetched, checked and installed once the client is quit; a setup changed by one
+// byte is refused and the installed version keeps running.
 // scripts/windows/test.sh runs it with CASHIER_WINDOWS_SETUP (the installer), CASHIER_WINDOWS_SETUP_NEWER (the same
-// stage packed as a later version, without CASHIER_WINDOWS_DROPPED) and WINEPREFIX (a new prefix); without them it is
-// skipped.
+// stage packed as a later version, without CASHIER_WINDOWS_DROPPED), CASHIER_WINDOWS_UPDATES (the vendor site's
+// folder: the newer setup signed with the development key, and the setup of the version after it changed after
+// signing) and WINEPREFIX (a new prefix); without them it is skipped.
 #include "app/comconfig.h"
 #include "e2edriver.h"
 #include "testsupport.h"
@@ -80,7 +83,8 @@ private slots:
     void initTestCase();
     void silentInstallWithTheGatewaySignsIn();
     void saleDisplayedPrintedAndReprinted();
-    void upgradeKeepsFilesAndAnOlderSetupIsRefused();
+    void changedSetupRefusedAndTheOldVersionRuns();
+    void updateInstalledAfterQuitKeepsFilesAndAnOlderSetupIsRefused();
     void scaledAt150PercentNotRounded();
     void uninstallLeavesTheCashiersFiles();
     void cleanupTestCase();
@@ -88,6 +92,11 @@ private slots:
 private:
     // Started from the all-users Start-menu entry and signed in; the main window, empty when it did not come up.
     QString startAndSignIn();
+    // Started from the Start menu with the version check on; 更新 answered; the updater's own box (after its
+    // download and check), empty when it did not come.
+    QString startAndTakeTheUpdate();
+    // Quits the client as Windows asks a program to (WM_CLOSE to its windows), not by force.
+    void quitClient();
     QString gatewayUrl() const {
         return QStringLiteral("http://127.0.0.1:%1/api.php/Gateway/index").arg(m_sandbox.port());
     }
@@ -99,15 +108,18 @@ private:
     QString m_program;
     QString m_cashierFolder;  // %LOCALAPPDATA%\Cashier of the account
     QString m_startMenuEntry;
+    QString m_updates;
 };
 
 void TestWindowsE2E::initTestCase() {
     m_setup = qEnvironmentVariable("CASHIER_WINDOWS_SETUP");
     m_newerSetup = qEnvironmentVariable("CASHIER_WINDOWS_SETUP_NEWER");
-    if (m_setup.isEmpty() || m_newerSetup.isEmpty() || qEnvironmentVariableIsEmpty("WINEPREFIX")) {
+    m_updates = qEnvironmentVariable("CASHIER_WINDOWS_UPDATES");
+    if (m_setup.isEmpty() || m_newerSetup.isEmpty() || m_updates.isEmpty() ||
+        qEnvironmentVariableIsEmpty("WINEPREFIX")) {
         QSKIP(
-            "needs CASHIER_WINDOWS_SETUP, CASHIER_WINDOWS_SETUP_NEWER and WINEPREFIX: scripts/windows/test.sh "
-            "runs it");
+            "needs CASHIER_WINDOWS_SETUP, CASHIER_WINDOWS_SETUP_NEWER, CASHIER_WINDOWS_UPDATES and WINEPREFIX: "
+            "scripts/windows/test.sh runs it");
     }
     if (!haveDisplayAndTools({QStringLiteral("wine"), QStringLiteral("wineserver"), QStringLiteral("xdotool"),
                               QStringLiteral("socat"), QStringLiteral("sqlite3")})) {
@@ -120,8 +132,45 @@ void TestWindowsE2E::initTestCase() {
     m_cashierFolder = user + QStringLiteral("/AppData/Local/Cashier");
     m_startMenuEntry =
         m_driveC + QStringLiteral("/ProgramData/Microsoft/Windows/Start Menu/Programs/%1/%1.lnk").arg(kMain);
-    m_sandbox.start();
+    m_sandbox.start({QStringLiteral("--updates"), m_updates});
     QVERIFY(m_sandbox.port() > 0);
+}
+
+QString TestWindowsE2E::startAndTakeTheUpdate() {
+    const Result started = wine({QStringLiteral("start"), QStringLiteral("/unix"), m_startMenuEntry});
+    if (started.exitCode != 0) {
+        QTest::qFail(qPrintable(started.output), __FILE__, __LINE__);
+        return QString();
+    }
+    const QString offer = waitForVisible(QStringLiteral("版本更新"), 30000);
+    if (offer.isEmpty()) {
+        QTest::qFail("the client offered no update", __FILE__, __LINE__);
+        return QString();
+    }
+    // 更新 is the box's first button, which has the keyboard.
+    pointAt(offer, 10, 10);
+    key(QStringLiteral("Return"));
+    // The updater's box has the same title: another window.
+    QString told;
+    (void)QTest::qWaitFor(
+        [&] {
+            const QStringList boxes = visibleWindows(QStringLiteral("版本更新"));
+            for (const QString& box : boxes) {
+                if (box != offer) {
+                    told = box;
+                }
+            }
+            return !told.isEmpty();
+        },
+        120000);
+    if (told.isEmpty()) {
+        QTest::qFail("the updater said nothing", __FILE__, __LINE__);
+    }
+    return told;
+}
+
+void TestWindowsE2E::quitClient() {
+    wine({QStringLiteral("taskkill"), QStringLiteral("/IM"), QStringLiteral("cashier.exe")});
 }
 
 QString TestWindowsE2E::startAndSignIn() {
@@ -270,7 +319,34 @@ void TestWindowsE2E::saleDisplayedPrintedAndReprinted() {
     stopWine();
 }
 
-void TestWindowsE2E::upgradeKeepsFilesAndAnOlderSetupIsRefused() {
+void TestWindowsE2E::changedSetupRefusedAndTheOldVersionRuns() {
+    {
+        QSettings ini(m_cashierFolder + QStringLiteral("/data.ini"), QSettings::IniFormat);
+        ini.setIniCodec(QTextCodec::codecForName("GB2312"));
+        ini.setValue(QStringLiteral("data_config/check_updata"), QStringLiteral("0"));  // the version check on
+    }
+    // The version after the newer one: its setup was changed by one byte after it was signed.
+    const QString changed = qEnvironmentVariable("CASHIER_WINDOWS_UPDATE_CHANGED");
+    QVERIFY(!changed.isEmpty());
+    m_sandbox.offerVersion(changed);
+    const QString told = startAndTakeTheUpdate();
+    if (told.isEmpty()) {
+        return;
+    }
+    // Refused: nothing kept, nothing left to install it, the installed version unchanged and still running.
+    QVERIFY(!QFile::exists(m_cashierFolder + QStringLiteral("/update/cashier-setup-%1.exe").arg(changed)));
+    pointAt(told, 10, 10);
+    key(QStringLiteral("Return"));
+    QVERIFY(waitForHidden(QStringLiteral("版本更新")));
+    QVERIFY(!waitForVisible(QStringLiteral("登录界面")).isEmpty());
+    QCOMPARE(regValue(kUninstallKey, QStringLiteral("DisplayVersion")), QStringLiteral(CASHIER_VERSION));
+    quitClient();
+    QVERIFY2(waitForHidden(QStringLiteral("登录界面"), 30000), "the client did not quit");
+    QCOMPARE(regValue(kUninstallKey, QStringLiteral("DisplayVersion")), QStringLiteral(CASHIER_VERSION));
+    stopWine();
+}
+
+void TestWindowsE2E::updateInstalledAfterQuitKeepsFilesAndAnOlderSetupIsRefused() {
     const QString journal = m_cashierFolder + QStringLiteral("/payments.db");
     const auto paidSales = [&journal] {
         return run(QStringLiteral("sqlite3"), {journal, QStringLiteral("select count(*) from attempts where "
@@ -281,12 +357,32 @@ void TestWindowsE2E::upgradeKeepsFilesAndAnOlderSetupIsRefused() {
     const QString dropped = qEnvironmentVariable("CASHIER_WINDOWS_DROPPED");
     QVERIFY(!dropped.isEmpty() && QFile::exists(m_program + QLatin1Char('/') + dropped));
 
-    // ---- The newer version over it: the old one is removed first (a file the new one no longer ships goes), the
-    //      address and every file of the cashier stay, autostart still starts the client. ----
-    const Result upgrade = wine({m_newerSetup, QStringLiteral("/S")});
-    QVERIFY2(upgrade.exitCode == 0, qPrintable(upgrade.output));
-    const QString newer = regValue(kUninstallKey, QStringLiteral("DisplayVersion"));
-    QVERIFY2(newer != QStringLiteral(CASHIER_VERSION) && !newer.isEmpty(), qPrintable(newer));
+    // ---- 更新: the newer version fetched and checked, then installed once the client is quit (the old one removed
+    //      first, so a file the new one no longer ships goes), the address and every file of the cashier kept,
+    //      autostart still starting the client, and the client started again. ----
+    const QString newer = QFileInfo(m_newerSetup).completeBaseName().section(QLatin1Char('-'), 2);
+    m_sandbox.offerVersion(newer);
+    const QString told = startAndTakeTheUpdate();
+    if (told.isEmpty()) {
+        return;
+    }
+    const QString fetched = m_cashierFolder + QStringLiteral("/update/cashier-setup-%1.exe").arg(newer);
+    QVERIFY2(QFile::exists(fetched), qPrintable(fetched));
+    QCOMPARE(regValue(kUninstallKey, QStringLiteral("DisplayVersion")), QStringLiteral(CASHIER_VERSION));
+    // The client started again after the install is this build's: it is offered nothing more.
+    m_sandbox.offerVersion(QStringLiteral(CASHIER_VERSION));
+    pointAt(told, 10, 10);
+    key(QStringLiteral("Return"));
+    QVERIFY(waitForHidden(QStringLiteral("版本更新")));
+    const QString login = waitForVisible(QStringLiteral("登录界面"));
+    QVERIFY(!login.isEmpty());
+    quitClient();
+    QVERIFY2(
+        QTest::qWaitFor([&] { return regValue(kUninstallKey, QStringLiteral("DisplayVersion")) == newer; }, 180000),
+        "the newer version was not installed");
+    QVERIFY2(QTest::qWaitFor([&] { return !QFile::exists(fetched); }, 30000), "the setup was not removed");
+    QVERIFY2(!waitForVisible(QStringLiteral("登录界面"), 60000).isEmpty(), "the client was not started again");
+    stopWine();
     QVERIFY2(!QFile::exists(m_program + QLatin1Char('/') + dropped), qPrintable(dropped));
     QCOMPARE(QSettings(m_program + QStringLiteral("/site.ini"), QSettings::IniFormat)
                  .value(QStringLiteral("data_config/gatewayUrl"))

@@ -12,6 +12,8 @@
 #include <QSettings>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScopeGuard>
 #include <QtTest>
 
@@ -434,7 +436,7 @@ private slots:
             QVERIFY(QDir().mkpath(dir));
             QFile installer(dir + QStringLiteral("/updata"));
             QVERIFY(installer.open(QIODevice::WriteOnly));
-            installer.write(dir == installDir ? "#!/bin/sh\ntouch installer-ran\n"
+            installer.write(dir == installDir ? "#!/bin/sh\nprintf %s \"$*\" >installer-ran\n"
                                               : "#!/bin/sh\ntouch wrong-installer-ran\n");
             installer.close();
             installer.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -459,6 +461,14 @@ private slots:
                                                                    : QStringLiteral("版本检测更新失败,请检查网络设置"));
         }
         QTRY_COMPARE(QFile::exists(QStringLiteral("installer-ran")), installerRuns);
+        if (installerRuns) {
+            // The updater is told the version to fetch, and nothing else.
+            QFile ran(QStringLiteral("installer-ran"));
+            QVERIFY(ran.open(QIODevice::ReadOnly));
+            QCOMPARE(
+                QString::fromUtf8(ran.readAll()),
+                QJsonDocument::fromJson(reply).object().value("content").toObject().value("version_code").toString());
+        }
         // The installer runs to its end before the answer's handling returns, and the box that would start it has
         // been answered by now: had it run, its file would be there.
         if (!installerRuns) {

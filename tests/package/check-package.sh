@@ -49,6 +49,8 @@ done
 [[ -f $root/etc/cashier/site.ini ]] || fail "the client's package has no /etc/cashier/site.ini"
 dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles 2>/dev/null | grep -qx /etc/cashier/site.ini ||
     fail "/etc/cashier/site.ini is not a conffile of the client's package"
+# What 更新 runs, beside the client.
+[[ -x $root/usr/libexec/cashier/install/updata ]] || fail "the client's package has no install/updata"
 if dpkg-deb -c "$deb" | grep -i sandbox; then
     fail "the client's package holds sandbox files (above)"
 fi

@@ -120,6 +120,43 @@ private slots:
         QCOMPARE(sb->call("Share.App.update", {{"system", "android"}}).content().value("code").toInt(-1), 0);
     }
 
+    // As the vendor's site: the new version it names, and its setup and signature from the folder it was given;
+    // nothing else of that folder, and nothing above it.
+    void servesTheNewVersionsFiles_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("body");  // empty: 404
+        QTest::newRow("setup") << "/cashier-setup-3.0.2.exe" << QByteArray("MZ setup");
+        QTest::newRow("signature") << "/cashier-setup-3.0.2.exe.sig" << QByteArray(64, 's');
+        QTest::newRow("package") << "/cashier_3.0.2_amd64.deb" << QByteArray("!<arch>");
+        QTest::newRow("a version not there") << "/cashier-setup-3.0.3.exe" << QByteArray();
+        QTest::newRow("another file of the folder") << "/notes.txt" << QByteArray();
+        QTest::newRow("a name leading out") << "/cashier-setup-..%2Fdb.exe" << QByteArray();
+    }
+    void servesTheNewVersionsFiles() {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, body);
+        QTemporaryDir folder;
+        const QList<QPair<QString, QByteArray>> files{{"cashier-setup-3.0.2.exe", "MZ setup"},
+                                                      {"cashier-setup-3.0.2.exe.sig", QByteArray(64, 's')},
+                                                      {"cashier_3.0.2_amd64.deb", "!<arch>"},
+                                                      {"notes.txt", "private"}};
+        for (const auto& file : files) {
+            QFile f(folder.filePath(file.first));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(file.second);
+        }
+        SandboxProcess vendor({"--updates", folder.path(), "--offer-version", "3.0.2"});
+        QVERIFY(vendor.start());
+        QCOMPARE(vendor.call("Share.App.update", {{"system", "pc"}}).content().value("version_code").toString(),
+                 QString("3.0.2"));
+        const auto r = vendor.control("GET", path.toStdString());
+        QCOMPARE(r.status, body.isEmpty() ? 404 : 200);
+        if (!body.isEmpty()) {
+            QCOMPARE(r.body, body);
+        }
+        QCOMPARE(vendor.stop(), 0);
+    }
+
     void listShopGivesBothStores() {
         const QJsonArray shops = sb->call("Account.Shop.listShop", {}, token).content().value("listshop").toArray();
         QCOMPARE(shops.size(), 2);

@@ -270,6 +270,20 @@ void Sandbox::addFault(const QByteArray& ruleJson) const {
     reply->deleteLater();
 }
 
+void Sandbox::offerVersion(const QString& version) const {
+    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/__sandbox/version").arg(m_port)));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    QNetworkAccessManager nam;
+    QNetworkReply* reply = nam.post(request, QJsonDocument(QJsonObject{{QStringLiteral("system"), QStringLiteral("pc")},
+                                                                       {QStringLiteral("version_code"), version}})
+                                                 .toJson());
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    reply->deleteLater();
+}
+
 QString Sandbox::reportedPrint() const {
     QList<QJsonObject> prints;
     const bool reported = QTest::qWaitFor(

@@ -67,6 +67,8 @@ public:
     QString reportedPrint() const;
     // Removes every rule and drops the connections held by hung requests.
     void clearFaults() const;
+    // The pc client's version its version answer names from now on.
+    void offerVersion(const QString& version) const;
 
 private:
     QTemporaryDir m_dbDir;

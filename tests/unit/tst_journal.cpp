@@ -1,6 +1,7 @@
 // The payment journal: what it allows next in each state, and that what it writes survives, stays private and is
 // never lost when the file is unreadable.
 #include "payments/journal.h"
+#include "payments/openmoney.h"
 #include "payments/refundguard.h"
 
 #include <QDir>
@@ -88,6 +89,8 @@ private slots:
     void tillRules();
 
     void writtenAttemptsSurviveReopening();
+    void openMoneyReadWithoutTheJournal_data();
+    void openMoneyReadWithoutTheJournal();
     void tillAnswersOutliveTheWindow();
     void refundAgainstWhatIsRefundedNow_data();
     void refundAgainstWhatIsRefundedNow();
@@ -255,6 +258,50 @@ void TestJournal::storedNames() {
     }
     QVERIFY(!stateFromName("Sending").has_value());
     QVERIFY(!kindFromName("").has_value());
+}
+
+// What the updater reads before it installs: the journal's own open attempts, whatever their kind; a file it cannot
+// read never counts as quiet.
+void TestJournal::openMoneyReadWithoutTheJournal_data() {
+    QTest::addColumn<QStringList>("outcomes");  // one attempt each: its state after sending, or "sending"
+    QTest::addColumn<bool>("refund");           // the last one is a refund
+    QTest::addColumn<int>("open");
+    QTest::newRow("no journal yet") << QStringList() << false << 0;
+    QTest::newRow("paid and refused") << QStringList{"paid", "refused"} << false << 0;
+    QTest::newRow("a charge on its way") << QStringList{"paid", "sending"} << false << 1;
+    QTest::newRow("an unknown refund") << QStringList{"paid", "unresolved"} << true << 1;
+    QTest::newRow("not a journal") << QStringList{"garbage"} << false << -1;
+}
+
+void TestJournal::openMoneyReadWithoutTheJournal() {
+    QFETCH(QStringList, outcomes);
+    QFETCH(bool, refund);
+    QFETCH(int, open);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("payments.db");
+    if (outcomes == QStringList{"garbage"}) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+    } else if (!outcomes.isEmpty()) {
+        auto opened = Journal::openFile(path);
+        QVERIFY2(opened.journal, qPrintable(opened.error));
+        for (int i = 0; i < outcomes.size(); ++i) {
+            Attempt a = charge(QStringLiteral("S%1").arg(i));
+            if (refund && i == outcomes.size() - 1) {
+                a.kind = Kind::Refund;
+                a.orderNo = QStringLiteral("ORDER0");
+            }
+            QString error;
+            const qint64 id = opened.journal->begin(a, &error).value_or(0);
+            QVERIFY2(id > 0, qPrintable(error));
+            if (outcomes[i] != "sending") {
+                QVERIFY(opened.journal->settle(id, *stateFromName(outcomes[i]), QStringLiteral("O%1").arg(i), QString(),
+                                               &error));
+            }
+        }
+    }
+    QCOMPARE(openmoney::openAttempts(QFile::encodeName(path).toStdString()), open);
 }
 
 void TestJournal::writtenAttemptsSurviveReopening() {
