@@ -29,7 +29,7 @@ if grep -qE '^CASHIER_TEST_SEAMS:BOOL=(ON|1|TRUE|YES)$' "$build/CMakeCache.txt";
     echo "$build is configured with CASHIER_TEST_SEAMS=ON (a test build); package a release tree instead" >&2
     exit 1
 fi
-cmake --build "$build" -j"$(nproc)" --target cashier gateway-sandbox cashier_package_docs >&2
+cmake --build "$build" -j"$(nproc)" --target cashier updata gateway-sandbox cashier_package_docs >&2
 
 rm -f "$build"/cashier_*.deb "$build"/cashier-sandbox_*.deb
 (cd "$build" && cpack -G DEB >&2)

@@ -3,6 +3,7 @@
 #include "core/till.h"
 #include "collect/collectlogic.h"
 #include "collect/formcs.h"
+#include "core/chargeservice.h"
 #include "ui_FormSaoMaShouKuan.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
@@ -278,6 +279,13 @@ void FormSaoMaShouKuan::collect() {
             return;
         case collect::CollectCheck::Ok:
             break;
+    }
+    // Told before the customer shows a code: a charge that may not start now (another copy's open charge, no journal)
+    // is not offered a scan. The charge asks again when it is sent.
+    QString why;
+    if (!m_till.charges().mayStart(&why)) {
+        msgbox::critical(this, msgbox::Title::Tip, why);
+        return;
     }
     auto* cs = new FormCS(m_till, this, text, fen);
     cs->setAmountEdit(ui->input_Edit);

@@ -1,12 +1,11 @@
 #include "gateway.h"
 
-#include "db.h"
-#include "form.h"
+#include "gatewayshared.h"
 
 #include <QDateTime>
-#include <QTimeZone>
 #include <QJsonArray>
 #include <QString>
+#include <QTimeZone>
 
 #include <sodium.h>
 
@@ -16,188 +15,7 @@
 
 namespace sandbox {
 
-struct Gateway::Account {
-    int64_t id = 0;
-    std::string uname;
-    std::string rname;
-    std::string company;
-};
-
-namespace {
-
-// Top-level "code" values. The client reads "code" 5 on a refund as "wrong refund password".
-constexpr int kOk = 1;
-constexpr int kRefused = 0;
-constexpr int kBadToken = 2;
-constexpr int kBadRequest = 3;
-constexpr int kWrongRefundPassword = 5;
-
-const char* const kSuccess = "成功";
-
-// A request the gateway cannot act on (missing field, malformed value); answered with kBadRequest.
-struct BadRequest {
-    std::string message;
-};
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-std::string need(const Form& f, const std::string& name) {
-    auto v = f.get(name);
-    if (!v) {
-        throw BadRequest{"缺少参数: " + name};
-    }
-    return *v;
-}
-
-std::string optional(const Form& f, const std::string& name) {
-    return f.get(name).value_or(std::string());
-}
-
-std::optional<int64_t> parseInteger(const std::string& s) {
-    if (s.empty() || s.size() > 15) {
-        return std::nullopt;
-    }
-    int64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        v = v * 10 + (c - '0');
-    }
-    return v;
-}
-
-int charCount(const std::string& s) {
-    return q(s).size();
-}
-
-bool lettersAndDigits(const std::string& s) {
-    for (char c : s) {
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-int64_t now() {
-    return QDateTime::currentSecsSinceEpoch();
-}
-
-// The gateway's zone, set once when the gateway is made (before any request is served).
-QTimeZone& zone() {
-    static QTimeZone value(8 * 3600);
-    return value;
-}
-
-QString timeText(int64_t secs) {
-    return QDateTime::fromSecsSinceEpoch(secs, zone()).toString("yyyy-MM-dd hh:mm:ss");
-}
-
-QString fenText(int64_t fen) {
-    return QString::number(fen);
-}
-
-// Envelope: everything the client reads sits under "content"; the top level repeats code and message.
-QJsonObject ok(QJsonObject content, const QString& msg = QString::fromUtf8(kSuccess)) {
-    return QJsonObject{{"code", kOk}, {"msg", msg}, {"content", content}};
-}
-
-// A failure the client shows: its text goes into every place a screen reads a message from
-// ("msg" for charges and the login password page, "respType" for the refund password pages).
-QJsonObject fail(int code, const std::string& msg, QJsonObject content = {}) {
-    content.insert("code", 0);
-    content.insert("msg", q(msg));
-    content.insert("respType", q(msg));
-    return QJsonObject{{"code", code}, {"msg", q(msg)}, {"content", content}};
-}
-
-// Argon2id digests; the cost is kept small because this is a local stand-in that tests hammer.
-std::string digest(const std::string& secret) {
-    char out[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(out, secret.data(), secret.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE, 1 << 20) != 0) {
-        throw DbError("crypto_pwhash_str failed (out of memory)");
-    }
-    return out;
-}
-
-bool verify(const std::string& hash, const std::string& secret) {
-    return !hash.empty() && crypto_pwhash_str_verify(hash.c_str(), secret.data(), secret.size()) == 0;
-}
-
-// One text column of an account's row; empty when it was never set.
-std::string accountText(Database& db, int64_t accountId, const char* column) {
-    auto st = db.prepare((std::string("SELECT ") + column + " FROM accounts WHERE id = ?").c_str());
-    st.bindAll(accountId);
-    st.step();
-    return st.text(0);
-}
-
-std::string newToken() {
-    unsigned char raw[16];
-    randombytes_buf(raw, sizeof raw);
-    static const char* hex = "0123456789abcdef";
-    std::string t;
-    for (unsigned char b : raw) {
-        t += hex[b >> 4];
-        t += hex[b & 15];
-    }
-    return t;
-}
-
-QString channelName(const std::string& channel) {
-    return channel == "ALIPAY" ? QStringLiteral("支付宝") : QStringLiteral("微信");
-}
-
-QString finalInfo(int64_t money, int64_t refunded) {
-    if (refunded <= 0) {
-        return QStringLiteral("支付成功");
-    }
-    return refunded >= money ? QStringLiteral("已退款,交易关闭") : QStringLiteral("部分退款");
-}
-
-// What a payment code means in the sandbox (documented in README.md).
-struct CodePlan {
-    std::string channel;  // "ALIPAY" or "WECHAT"; empty when refused
-    std::string refusal;
-    bool waitForPassword = false;
-    int items = 0;
-};
-
-CodePlan planFor(const std::string& code) {
-    CodePlan p;
-    if (code.empty()) {
-        p.refusal = "付款码不能为空";
-        return p;
-    }
-    if (code.size() < 16 || code.size() > 24 || !parseInteger(code.substr(0, 12)) || !parseInteger(code.substr(12))) {
-        p.refusal = "付款码无效，请让顾客刷新付款码后重新扫描";
-        return p;
-    }
-    const int prefix = (code[0] - '0') * 10 + (code[1] - '0');
-    if (prefix >= 25 && prefix <= 30) {
-        p.channel = "ALIPAY";
-    } else if (prefix >= 10 && prefix <= 15) {
-        p.channel = "WECHAT";
-    } else {
-        p.refusal = "不支持的付款码，请使用支付宝或微信付款码";
-        return p;
-    }
-    const std::string tail = code.substr(code.size() - 4);
-    if (tail == "9999") {
-        p.channel.clear();
-        p.refusal = "用户余额不足，支付失败";
-    } else if (tail == "8888") {
-        p.waitForPassword = true;
-    } else if (tail[0] == '7' && tail[1] == '7' && tail[2] == '0' && tail[3] >= '1' && tail[3] <= '9') {
-        p.items = tail[3] - '0';
-    }
-    return p;
-}
-
-}  // namespace
+using namespace detail;
 
 std::string yuanText(int64_t fen) {
     const bool negative = fen < 0;
@@ -393,62 +211,6 @@ Gateway::Reply Gateway::dispatch(const std::string& action, const Form& f) {
         }
     }
     return fail(kBadRequest, "未知的操作: " + action);
-}
-
-Gateway::Reply Gateway::login(const Form& f) {
-    const std::string uname = need(f, "uname");
-    const std::string pword = need(f, "pword");
-    auto st = db_->prepare("SELECT id, pword_hash, rname, company FROM accounts WHERE uname = ?");
-    st.bindAll(uname);
-    if (!st.step() || !verify(st.text(1), pword)) {
-        return fail(kRefused, "账号或密码错误");
-    }
-    const int64_t id = st.integer(0);
-    const std::string token = newToken();
-    db_->prepare("INSERT INTO tokens(token, account_id, created) VALUES (?, ?, ?)").bindAll(token, id, now()).exec();
-
-    QJsonArray tickets;
-    auto tt = db_->prepare(
-        "SELECT t.id, t.shop_id, t.price, t.name, t.status FROM ticket_types t JOIN shops s ON s.id = t.shop_id "
-        "WHERE s.account_id = ? ORDER BY t.id");
-    tt.bindAll(id);
-    while (tt.step()) {
-        tickets.append(QJsonObject{{"id", QString::number(tt.integer(0))},
-                                   {"shopid", QString::number(tt.integer(1))},
-                                   {"price", q(yuanText(tt.integer(2)))},
-                                   {"name", q(tt.text(3))},
-                                   {"status", QString::number(tt.integer(4))}});
-    }
-    QJsonObject content{{"code", 1},
-                        {"msg", QStringLiteral("登录成功")},
-                        {"token", q(token)},
-                        {"id", QString::number(id)},
-                        {"uname", q(uname)},
-                        {"rname", q(st.text(2))},
-                        {"company", q(st.text(3))},
-                        {"ticket", tickets}};
-    return ok(content, QStringLiteral("登录成功"));
-}
-
-Gateway::Reply Gateway::update(const Form& f) {
-    const std::string system = need(f, "system");
-    auto st = db_->prepare("SELECT version_code FROM versions WHERE system = ?");
-    st.bindAll(system);
-    if (!st.step()) {
-        return ok(QJsonObject{{"code", 0}, {"msg", QStringLiteral("没有版本信息")}, {"version_code", ""}});
-    }
-    return ok(QJsonObject{{"code", 1}, {"version_code", q(st.text(0))}});
-}
-
-Gateway::Reply Gateway::listShop(const Form&, const Account& a) {
-    QJsonArray shops;
-    auto st = db_->prepare("SELECT id, main_name, branch_name FROM shops WHERE account_id = ? ORDER BY id");
-    st.bindAll(a.id);
-    while (st.step()) {
-        shops.append(QJsonObject{
-            {"shopid", QString::number(st.integer(0))}, {"main_name", q(st.text(1))}, {"branch_name", q(st.text(2))}});
-    }
-    return ok(QJsonObject{{"code", 1}, {"listshop", shops}});
 }
 
 Gateway::Reply Gateway::charge(const Form& f, bool withTickets) {
@@ -863,126 +625,6 @@ Gateway::Reply Gateway::cards(const Form& f, const Account& a) {
     return ok(content);
 }
 
-Gateway::Reply Gateway::editPassword(const Form& f, const Account& a) {
-    const std::string uname = need(f, "uname");
-    const std::string pword = need(f, "pword");
-    const std::string again = need(f, "re_password");
-    if (uname != a.uname) {
-        return fail(kRefused, "账号与登录账号不一致");
-    }
-    if (pword != again) {
-        return fail(kRefused, "两次密码不一致");
-    }
-    if (pword.size() < 6) {
-        return fail(kRefused, "密码至少6位");
-    }
-    // The login window only lets letters and digits through; any other password could never be typed there.
-    if (!lettersAndDigits(pword)) {
-        return fail(kRefused, "密码只能包含字母和数字");
-    }
-    db_->prepare("UPDATE accounts SET pword_hash = ? WHERE id = ?").bindAll(digest(pword), a.id).exec();
-    return ok(QJsonObject{{"code", 1}, {"msg", QStringLiteral("修改成功")}});
-}
-
-namespace {
-// Checks shared by the three refund password actions; empty when the new password is acceptable.
-std::string newRefundPasswordProblem(const std::string& pword, const std::string& again) {
-    if (pword != again) {
-        return "两次密码不一致";
-    }
-    if (charCount(pword) < 6) {
-        return "退款密码至少6位";
-    }
-    return {};
-}
-
-QJsonObject accepted() {
-    return ok(QJsonObject{{"code", 1}, {"respType", "Success"}, {"msg", QStringLiteral("操作成功")}});
-}
-
-// Where a change ends that replaces only the refund password: check the new one, store its digest.
-QJsonObject replaceRefundPassword(Database& db, int64_t accountId, const std::string& pword, const std::string& again) {
-    if (auto problem = newRefundPasswordProblem(pword, again); !problem.empty()) {
-        return fail(kRefused, problem);
-    }
-    db.prepare("UPDATE accounts SET refund_hash = ? WHERE id = ?").bindAll(digest(pword), accountId).exec();
-    return accepted();
-}
-}  // namespace
-
-Gateway::Reply Gateway::editRefundPassword1(const Form& f, const Account& a) {
-    const std::string uname = need(f, "uname");
-    const std::string pword = need(f, "pword");
-    const std::string again = need(f, "re_password");
-    const std::string old = need(f, "oldpwd");
-    if (uname != a.uname) {
-        return fail(kRefused, "账号与登录账号不一致");
-    }
-    const std::string refundHash = accountText(*db_, a.id, "refund_hash");
-    if (refundHash.empty()) {
-        return fail(kRefused, "尚未设置退款密码，请先设置");
-    }
-    if (!verify(refundHash, old)) {
-        return fail(kRefused, "原退款密码错误");
-    }
-    return replaceRefundPassword(*db_, a.id, pword, again);
-}
-
-Gateway::Reply Gateway::getQuestion(const Form&, const Account& a) {
-    return ok(QJsonObject{{"code", 1}, {"refundquestion", q(accountText(*db_, a.id, "question"))}});
-}
-
-Gateway::Reply Gateway::setRefundPassword(const Form& f, const Account& a) {
-    const std::string uname = need(f, "uname");
-    const std::string pword = need(f, "pword");
-    const std::string again = need(f, "re_password");
-    const std::string answer = need(f, "answer");
-    const std::string question = need(f, "question");
-    if (uname != a.uname) {
-        return fail(kRefused, "账号与登录账号不一致");
-    }
-    if (!accountText(*db_, a.id, "question").empty()) {
-        return fail(kRefused, "已设置密保问题，请通过密保问题重置退款密码");
-    }
-    if (charCount(question) < 6) {
-        return fail(kRefused, "密保问题至少6位");
-    }
-    if (charCount(answer) < 2) {
-        return fail(kRefused, "密保答案至少2位");
-    }
-    if (auto problem = newRefundPasswordProblem(pword, again); !problem.empty()) {
-        return fail(kRefused, problem);
-    }
-    db_->prepare("UPDATE accounts SET refund_hash = ?, question = ?, answer_hash = ? WHERE id = ?")
-        .bindAll(digest(pword), question, digest(answer), a.id)
-        .exec();
-    return accepted();
-}
-
-Gateway::Reply Gateway::editRefundPassword(const Form& f, const Account& a) {
-    const std::string uname = need(f, "uname");
-    const std::string pword = need(f, "pword");
-    const std::string again = need(f, "re_password");
-    const std::string answer = need(f, "answer");
-    const std::string question = need(f, "question");
-    if (uname != a.uname) {
-        return fail(kRefused, "账号与登录账号不一致");
-    }
-    auto st = db_->prepare("SELECT question, answer_hash FROM accounts WHERE id = ?");
-    st.bindAll(a.id);
-    st.step();
-    if (st.text(0).empty()) {
-        return fail(kRefused, "尚未设置密保问题");
-    }
-    if (question != st.text(0)) {
-        return fail(kRefused, "密保问题不匹配");
-    }
-    if (!verify(st.text(1), answer)) {
-        return fail(kRefused, "密保答案错误");
-    }
-    return replaceRefundPassword(*db_, a.id, pword, again);
-}
-
 bool Gateway::attachItems(const std::string& tradeNo, const std::vector<Item>& items, std::string* error) {
     std::lock_guard lock(mutex_);
     auto st = db_->prepare("SELECT id FROM orders WHERE out_trade_no = ?1 OR trade_no = ?1");
@@ -1018,13 +660,6 @@ bool Gateway::removeOrder(const std::string& tradeNo, std::string* error) {
     db_->prepare("DELETE FROM orders WHERE id = ?").bindAll(orderId).exec();
     tx.commit();
     return true;
-}
-
-void Gateway::setVersion(const std::string& system, const std::string& versionCode) {
-    std::lock_guard lock(mutex_);
-    db_->prepare("INSERT OR REPLACE INTO versions(system, version_code) VALUES (?, ?)")
-        .bindAll(system, versionCode)
-        .exec();
 }
 
 }  // namespace sandbox

@@ -114,6 +114,7 @@ private slots:
     void unknownOutcomes();
     void refusedConnectionIsAPlainFailure();
     void chargeOfAnEarlierRunIsCheckedFirst();
+    void noJournalIsToldBeforeAScan();
     void confirmedListingShowsInResultWindow_data();
     void confirmedListingShowsInResultWindow();
     void lookBackBelongsToTheTill();
@@ -528,6 +529,23 @@ void TestChargeCheckWindow::chargeOfAnEarlierRunIsCheckedFirst() {
     QCOMPARE(formValue(f.stub.bodiesOf("Account.Pay.listPay").first(), "shopid"), QString("9"));
     QVERIFY(ChargeController::mayStartCharge(till().paymentContext(), &why));
     QCOMPARE(till().journal()->ofSale("earlier-run").first().state, journal::State::Released);
+}
+
+void TestChargeCheckWindow::noJournalIsToldBeforeAScan() {
+    GatewayFixture f;
+    till().session().setLoginInfo(LoginInfo{"tk-1", "42", QString(), "张三", QString()});
+    till().session().setCurrentShop(Shop{QStringLiteral("7"), QStringLiteral("岚舟"), QStringLiteral("西湖店")});
+    till().settings().setGatewayUrl(f.stub.url());
+    // The journal could not be opened at start: no charge may go out, and the customer is not asked for a code.
+    till().setJournal(nullptr);
+    QWidget host;
+    FormSaoMaShouKuan page(till(), &host);
+    page.setAmountText("12.50");
+    page.startCollect();
+    QVERIFY(!page.paymentWindow());
+    QCOMPARE(f.boxes.count(), 1);
+    QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
+    QCOMPARE(f.stub.countOf("Pay.Ace.scanpay"), 0);
 }
 
 void TestChargeCheckWindow::confirmedListingShowsInResultWindow_data() {
