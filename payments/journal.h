@@ -113,7 +113,8 @@ public:
     // where it gave two): a listed row with one of them is a sale this till completed.
     QSet<QString> paidChargeNumbers(qint64 fen, const QDateTime& from, const QDateTime& to,
                                     QString* error = nullptr) const;
-    // Charges of `fen` created in [from, to) that have an answer (refused, released, paid), oldest first.
+    // Charges of `fen` created in [from, to) that were refused or released, and the paid charges of those same sales
+    // (also in [from, to)), oldest first. Outcomes not yet written are included.
     QList<Attempt> answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to,
                                    QString* error = nullptr) const;
     // The listed orders the cashier said are not the payment of attempt `attemptId`: never offered for it again, in

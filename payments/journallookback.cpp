@@ -7,7 +7,11 @@
 #include "journalsql.h"
 
 #include <QDebug>
+#include <QSet>
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <utility>
 
 namespace journal {
 
@@ -91,7 +95,7 @@ QSet<QString> Journal::paidChargeNumbers(qint64 fen, const QDateTime& from, cons
 QList<Attempt> Journal::answeredCharges(qint64 fen, const QDateTime& from, const QDateTime& to, QString* error) const {
     QString readError;
     QList<Attempt> out = select(
-        "fen = ?1 AND state IN ('refused', 'released', 'paid') AND created_ms >= ?2 AND "
+        "fen = ?1 AND state IN ('refused', 'released') AND created_ms >= ?2 AND "
         "created_ms < ?3 AND kind != 'refund'",
         {fen, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch()}, &readError);
     // An outcome not yet written is not in the file's state column.
@@ -101,6 +105,18 @@ QList<Attempt> Journal::answeredCharges(qint64 fen, const QDateTime& from, const
             a.createdAt >= from && a.createdAt < to) {
             out.append(a);
         }
+    }
+    // Of the paid charges only those of the same sales: a till that sells this amount all day does not read its day's
+    // sales for each new one.
+    QSet<QString> sales;
+    for (const Attempt& a : out) {
+        sales.insert(a.saleId);
+    }
+    for (const QString& sale : std::as_const(sales)) {
+        out += select(
+            "sale_id = ?1 AND fen = ?2 AND state = 'paid' AND created_ms >= ?3 AND created_ms < ?4 AND "
+            "kind != 'refund'",
+            {sale, fen, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch()}, &readError);
     }
     if (!readError.isEmpty()) {
         setError(error, readError);
