@@ -30,11 +30,6 @@
 namespace {
 const Qt::WindowFlags kWindowFlags = Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
 
-// On the gateway's wall clock, as the listing shows its times.
-QString timeText(const QDateTime& t) {
-    return tilltime::text(t);
-}
-
 // The rows a look-back after a lost journal found, as one list to point at. The index chosen, -1 for none of them,
 // -2 when the cashier puts it off (Esc). Return and Space press nothing: choosing a row takes a click.
 int pickFromList(const QList<chargecheck::Candidate>& found, const QString& amount) {
@@ -287,10 +282,11 @@ void FormCS::showPhase() {
             ui->label->setText(QStringLiteral("正在核对本笔之前的扫码是否已经付款，请稍候……"));
             break;
         case ChargeController::Phase::Checking:
-            ui->label->setText(m_controller->resumed()
-                                   ? QStringLiteral("上次未确认的收款（%1，付款码 %2），正在确认结果，请稍候……")
-                                         .arg(timeText(m_controller->sentAt()), m_controller->maskedCode())
-                                   : QStringLiteral("正在确认本次收款结果，请稍候，请勿重复扫码……"));
+            ui->label->setText(
+                m_controller->resumed()
+                    ? QStringLiteral("上次未确认的收款（%1，付款码 %2），正在确认结果，请稍候……")
+                          .arg(tilltime::text(m_till.clock(), m_controller->sentAt()), m_controller->maskedCode())
+                    : QStringLiteral("正在确认本次收款结果，请稍候，请勿重复扫码……"));
             ui->btnStopCheck->setText(QStringLiteral("停止确认"));
             ui->btnStopCheck->show();
             break;
@@ -497,7 +493,7 @@ QMessageBox::StandardButton FormCS::isThisSale(const chargecheck::Candidate& c, 
             .arg(money::fenToYuan2(c.row.fen.value_or(0)), c.channel,
                  c.undated() ? c.row.payDate + QStringLiteral("（无法识别交易时间，请特别核对）") : c.row.payDate,
                  c.row.orderNo(),
-                 scan.arg(scanAt.isValid() ? timeText(scanAt) : QStringLiteral("—"),
+                 scan.arg(scanAt.isValid() ? tilltime::text(m_till.clock(), scanAt) : QStringLiteral("—"),
                           code.isEmpty() ? QStringLiteral("—") : code),
                  // Both answers take a click, or their letter once the box has been up a moment.
                  lookBack ? QStringLiteral("请与客户核对后点选，或按 Y / N 键；选“不是”将向客户收款。")
@@ -535,12 +531,12 @@ void FormCS::askAboutUnresolved() {
             store.isEmpty() ? QStringLiteral(
                                   "未查到这笔收款（%1，扫码时间 %2），客户可能已经付款！\n"
                                   "请与客户核对付款记录，或在“交易查询”中查看。")
-                                  .arg(shownAmount(), timeText(m_controller->sentAt()))
+                                  .arg(shownAmount(), tilltime::text(m_till.clock(), m_controller->sentAt()))
                             : QStringLiteral(
                                   "这笔收款（%1，扫码时间 %2）是在门店编号 %3 收的，当前登录的账户查不到该门店的交易，"
                                   "客户可能已经付款！\n"
                                   "请退出后用门店编号 %3 的账户登录，程序会自动核对；或与客户核对付款记录后再选择。")
-                                  .arg(shownAmount(), timeText(m_controller->sentAt()), store);
+                                  .arg(shownAmount(), tilltime::text(m_till.clock(), m_controller->sentAt()), store);
         return msgbox::ask(this, QMessageBox::Warning, msgbox::Title::Tip, text,
                            {{QMessageBox::Retry, QStringLiteral("继续确认")},
                             {QMessageBox::Discard, QStringLiteral("客户未付款")},

@@ -65,7 +65,7 @@ QString ChargeService::moneyMoving() {
         what = QStringLiteral("一笔 %1元 的收款正在处理中").arg(money::fenToYuan2(c->fen()));
         if (c->sentAt().isValid()) {
             what += QStringLiteral("（扫码时间 %1，付款码 %2）")
-                        .arg(tilltime::text(c->sentAt()),
+                        .arg(tilltime::text(m_till.clock(), c->sentAt()),
                              c->maskedCode().isEmpty() ? QStringLiteral("—") : c->maskedCode());
         }
     } else if (const RefundGuard* r = m_till.refunds().busyGuard()) {
@@ -94,7 +94,7 @@ QString ChargeService::paidUnshownNotice() {
                "上次程序关闭前，一笔收款已经成功，但没来得及显示结果：\n\n金额：%1元\n订单号：%2\n扫码时间：%3\n\n"
                "这笔不需要再收款；需要小票请在“交易查询”中重打印。")
         .arg(money::fenToYuan2(paid->fen), paid->orderNo.isEmpty() ? QStringLiteral("—") : paid->orderNo,
-             tilltime::text(paid->createdAt));
+             tilltime::text(m_till.clock(), paid->createdAt));
 }
 
 reconcile::HandoverCheck* ChargeService::handoverCheck(QObject* parent) {

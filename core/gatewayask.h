@@ -8,5 +8,5 @@
 // Posts `body` for `receiver`, and hands `done` what `read` makes of the reply: the services' common way of asking.
 template <class T>
 void ask(Till& till, QObject* receiver, const RequestBody& body, T (*read)(const gateway::Reply&), Finished<T> done) {
-    gateway::post(till.gatewayUrl(), receiver, body, [read, done](const gateway::Reply& r) { done(read(r)); });
+    till.gateway().post(receiver, body, [read, done](const gateway::Reply& r) { done(read(r)); });
 }

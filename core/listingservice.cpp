@@ -7,14 +7,13 @@
 QObject* ListingService::page(QObject* receiver, const Filter& filter, int page, int timeoutMs,
                               Finished<replies::Read<replies::ListingPage>> done) {
     const gateway::ListingFetch::Query q = range(filter);
-    return gateway::post(
-        q.url, receiver, requests::listPay(q.token, page, q.tradeNo, q.startDate, q.endDate, q.shopId, q.cardNo),
+    return m_till.gateway().post(
+        receiver, requests::listPay(q.token, page, q.tradeNo, q.startDate, q.endDate, q.shopId, q.cardNo),
         [done](const gateway::Reply& r) { done(replies::listing(r)); }, timeoutMs);
 }
 
 gateway::ListingFetch::Query ListingService::range(const Filter& filter) {
     gateway::ListingFetch::Query q;
-    q.url = m_till.gatewayUrl();
     q.token = m_till.session().token();
     q.tradeNo = filter.tradeNo;
     q.startDate = filter.startDate;
@@ -25,7 +24,7 @@ gateway::ListingFetch::Query ListingService::range(const Filter& filter) {
 }
 
 gateway::ListingFetch* ListingService::reader(QObject* owner, PageRead pageRead, Ended ended) {
-    auto* fetch = new gateway::ListingFetch(owner);
+    auto* fetch = new gateway::ListingFetch(m_till.gateway(), owner);
     QObject::connect(fetch, &gateway::ListingFetch::pageRead, owner, std::move(pageRead));
     QObject::connect(fetch, &gateway::ListingFetch::finished, owner, std::move(ended));
     return fetch;

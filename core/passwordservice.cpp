@@ -12,15 +12,15 @@ bool PasswordService::loginPasswordMatches(const QString& pwd) {
 void PasswordService::changeLogin(QObject* receiver, const QString& pwd, const QString& again,
                                   Finished<replies::Status> done) {
     const UserSession& session = m_till.session();
-    gateway::post(m_till.gatewayUrl(), receiver, requests::editPassword(session.token(), session.uname(), pwd, again),
-                  [this, pwd, done](const gateway::Reply& r) {
-                      const replies::Status status = replies::passwordChange(r);
-                      if (status.ok()) {
-                          // The next check, and the next login, compare with the new password.
-                          m_till.settings().storeLoginPassword(pwd);
-                      }
-                      done(status);
-                  });
+    m_till.gateway().post(receiver, requests::editPassword(session.token(), session.uname(), pwd, again),
+                          [this, pwd, done](const gateway::Reply& r) {
+                              const replies::Status status = replies::passwordChange(r);
+                              if (status.ok()) {
+                                  // The next check, and the next login, compare with the new password.
+                                  m_till.settings().storeLoginPassword(pwd);
+                              }
+                              done(status);
+                          });
 }
 
 void PasswordService::changeRefund(QObject* receiver, const QString& pwd, const QString& again, const QString& old,

@@ -24,7 +24,7 @@ receipts::PrintResult ReceiptService::printSale(receipts::SaleReceipt receipt) {
     receipt.servicePhone = servicePhone();
     const receipts::PrintResult result = print(receipts::saleReceiptHtml(receipt));
     if (result.accepted()) {
-        gateway::post(m_till.gatewayUrl(), nullptr, requests::doPrint(m_till.session().token(), receipt.orderNo));
+        m_till.gateway().post(nullptr, requests::doPrint(m_till.session().token(), receipt.orderNo));
     }
     return result;
 }

@@ -8,8 +8,8 @@
 #include <algorithm>
 
 void RefundService::items(QObject* receiver, const QString& orderNo, Finished<replies::Read<replies::Items>> done) {
-    gateway::post(m_till.gatewayUrl(), receiver, requests::cards(m_till.session().token(), orderNo),
-                  [done](const gateway::Reply& r) { done(replies::items(r)); });
+    m_till.gateway().post(receiver, requests::cards(m_till.session().token(), orderNo),
+                          [done](const gateway::Reply& r) { done(replies::items(r)); });
 }
 
 RefundGuard* RefundService::guard(const QString& orderNo, QObject* parent) {
@@ -41,12 +41,15 @@ QString RefundService::openRefundsNotice() {
     open.erase(std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
                open.end());
     const QMap<int, Shop> shops = m_till.session().shopsByIndex();
-    return journal::openRefundsNotice(open, m_till.session().shopId(), [&shops](const QString& id) {
-        for (const Shop& shop : shops) {
-            if (shop.shopid == id) {
-                return shopDisplayText(shop).trimmed();
+    return journal::openRefundsNotice(
+        open, m_till.session().shopId(),
+        [&shops](const QString& id) {
+            for (const Shop& shop : shops) {
+                if (shop.shopid == id) {
+                    return shopDisplayText(shop).trimmed();
+                }
             }
-        }
-        return QString();
-    });
+            return QString();
+        },
+        m_till.clock().zone());
 }

@@ -12,20 +12,20 @@
 
 void SignInService::signIn(QObject* receiver, const QString& user, const QString& pwd, bool remember,
                            Finished<replies::Read<replies::Login>> done) {
-    gateway::post(m_till.gatewayUrl(), receiver, requests::login(user, pwd),
-                  [this, user, pwd, remember, done](const gateway::Reply& r) {
-                      const replies::Read<replies::Login> login = replies::login(r);
-                      if (login.ok()) {
-                          m_till.session().setLoginInfo(login.value.info);
-                          m_till.settings().saveLogin(user, pwd, remember);
-                          m_till.session().setTicketTypes(login.value.tickets);
-                          if (login.value.unpricedTickets > 0) {
-                              qWarning().noquote() << "ticket kinds left out for a price that is not an amount:"
-                                                   << login.value.unpricedTickets;
-                          }
-                      }
-                      done(login);
-                  });
+    m_till.gateway().post(receiver, requests::login(user, pwd),
+                          [this, user, pwd, remember, done](const gateway::Reply& r) {
+                              const replies::Read<replies::Login> login = replies::login(r);
+                              if (login.ok()) {
+                                  m_till.session().setLoginInfo(login.value.info);
+                                  m_till.settings().saveLogin(user, pwd, remember);
+                                  m_till.session().setTicketTypes(login.value.tickets);
+                                  if (login.value.unpricedTickets > 0) {
+                                      qWarning().noquote() << "ticket kinds left out for a price that is not an amount:"
+                                                           << login.value.unpricedTickets;
+                                  }
+                              }
+                              done(login);
+                          });
 }
 
 void SignInService::checkVersion(QObject* receiver, Finished<replies::Read<replies::VersionOffer>> done) {
@@ -37,5 +37,5 @@ bool SignInService::gatewayInTheClear() {
 }
 
 QString SignInService::clockWarning() {
-    return gateway::clockWarning(gateway::gatewayClockOffsetMs(), QDateTime::currentDateTime().offsetFromUtc());
+    return m_till.clock().warning(QDateTime::currentDateTime().offsetFromUtc());
 }

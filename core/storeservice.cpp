@@ -5,14 +5,14 @@
 #include "gateway/requests.h"
 
 void StoreService::list(QObject* receiver, Finished<replies::Read<QList<Shop>>> done) {
-    gateway::post(m_till.gatewayUrl(), receiver, requests::listShop(m_till.session().token()),
-                  [this, done](const gateway::Reply& r) {
-                      const replies::Read<QList<Shop>> shops = replies::shopList(r);
-                      for (int i = 0; i < shops.value.size(); ++i) {
-                          m_till.session().insertShop(i, shops.value.at(i));
-                      }
-                      done(shops);
-                  });
+    m_till.gateway().post(receiver, requests::listShop(m_till.session().token()),
+                          [this, done](const gateway::Reply& r) {
+                              const replies::Read<QList<Shop>> shops = replies::shopList(r);
+                              for (int i = 0; i < shops.value.size(); ++i) {
+                                  m_till.session().insertShop(i, shops.value.at(i));
+                              }
+                              done(shops);
+                          });
 }
 
 void StoreService::choose(int index) {

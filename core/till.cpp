@@ -19,6 +19,7 @@
 
 Till::Till(const QString& folder)
     : m_settings(QDir(folder).filePath(QStringLiteral("data.ini"))),
+      m_gateway([this] { return gatewayUrl(); }, m_clock),
       m_signIn(std::make_unique<SignInService>(*this)),
       m_stores(std::make_unique<StoreService>(*this)),
       m_listing(std::make_unique<ListingService>(*this)),
@@ -31,10 +32,10 @@ Till::Till(const QString& folder)
     // The gateway's wall-clock times are read and written in its zone, whatever this PC's is.
     const QString zone = m_settings.gatewayTimeZone();
     if (const std::optional<QTimeZone> z = gateway::zoneFromSetting(zone)) {
-        gateway::setGatewayZone(*z);
+        m_clock.setZone(*z);
     } else {
         qWarning().noquote() << "data.ini: gatewayTimeZone" << zone << "names no time zone; UTC+8 is used";
-        gateway::setGatewayZone(QTimeZone(8 * 3600));
+        m_clock.setZone(gateway::defaultZone());
     }
 }
 
@@ -61,11 +62,14 @@ bool Till::saveRecord(const ComConfig& candidate) {
 }
 
 QString Till::openJournal() {
-    return journal::openAtStartup(folder(), &m_journal);
+    return journal::openAtStartup(folder(), &m_journal, &m_clock);
 }
 
 void Till::setJournal(std::unique_ptr<journal::Journal> journal) {
     m_journal = std::move(journal);
+    if (m_journal) {
+        m_journal->setClock(&m_clock);
+    }
 }
 
 QString Till::gatewayUrl() {
@@ -73,5 +77,5 @@ QString Till::gatewayUrl() {
 }
 
 PaymentContext Till::paymentContext() {
-    return PaymentContext{m_journal.get(), &m_session, &m_settings, &m_charges->registry()};
+    return PaymentContext{m_journal.get(), &m_session, m_gateway, &m_charges->registry()};
 }

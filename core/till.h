@@ -4,6 +4,8 @@
 #include "app/dataconfig.h"
 #include "app/relaunch.h"
 #include "app/usersession.h"
+#include "gateway/gatewaycall.h"
+#include "gateway/gatewayclock.h"
 #include "payments/paymentcontext.h"
 
 #include <QString>
@@ -60,6 +62,10 @@ public:
 
     // Where the gateway is ("gatewayUrl" in data.ini).
     QString gatewayUrl();
+    // The gateway's clock and zone as this till knows them: every reply's Date header sets it.
+    gateway::Clock& clock() { return m_clock; }
+    // The way every request of the till goes: to gatewayUrl() as it reads when the request leaves, setting clock().
+    const gateway::Link& gateway() const { return m_gateway; }
     // What a charge, a refund and the handover check need of the till.
     PaymentContext paymentContext();
 
@@ -84,6 +90,8 @@ public:
 
 private:
     DataConfig m_settings;
+    gateway::Clock m_clock;
+    gateway::Link m_gateway;
     ComConfig m_record;
     UserSession m_session;
     std::unique_ptr<journal::Journal> m_journal;

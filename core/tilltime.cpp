@@ -4,24 +4,24 @@
 
 namespace tilltime {
 
-QDateTime now() {
-    return gateway::gatewayNow();
+QDateTime now(const gateway::Clock& clock) {
+    return clock.now();
 }
 
-QDate today() {
-    return gateway::inGatewayZone(gateway::gatewayNow()).date();
+QDate today(const gateway::Clock& clock) {
+    return clock.inZone(clock.now()).date();
 }
 
-QString text(const QDateTime& t) {
-    return t.isValid() ? gateway::inGatewayZone(t).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) : QString();
+QString text(const gateway::Clock& clock, const QDateTime& t) {
+    return t.isValid() ? clock.inZone(t).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) : QString();
 }
 
-QDateTime wallFields(const QDateTime& t) {
-    return gateway::gatewayWallFields(t);
+QDateTime wallFields(const gateway::Clock& clock, const QDateTime& t) {
+    return clock.wallFields(t);
 }
 
-QDateTime fromWall(const QDateTime& fields) {
-    return gateway::fromGatewayWall(fields);
+QDateTime fromWall(const gateway::Clock& clock, const QDateTime& fields) {
+    return clock.fromWall(fields);
 }
 
 }  // namespace tilltime

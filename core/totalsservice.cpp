@@ -26,16 +26,17 @@ void TotalsService::logPrint(QObject* receiver, qint64 from, qint64 to, Finished
 
 QString TotalsService::openMoney() {
     QList<journal::Attempt> open;
+    const QTimeZone zone = m_till.clock().zone();
     if (journal::Journal* j = m_till.journal()) {
         open = j->open(QString());
         open.erase(
             std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
             open.end());
     }
-    QString text = journal::handoverBlockedText(open);
+    QString text = journal::handoverBlockedText(open, zone);
     if (journal::Journal* j = m_till.journal(); text.isEmpty() && j && j->hasUnwritten()) {
         // Known here but not in the file: the next start would read them as still sending and ask about them.
-        text = journal::unwrittenBlockedText(j->unwritten());
+        text = journal::unwrittenBlockedText(j->unwritten(), zone);
     }
     const ChargeController* busy = m_till.charges().current();
     if (text.isEmpty() && busy) {

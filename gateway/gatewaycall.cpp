@@ -4,8 +4,9 @@
 
 namespace gateway {
 
-Reply readReply(HttpFun::Ending ending, int httpStatus, bool bSuccess, const QByteArray& bytes) {
+Reply readReply(HttpFun::Ending ending, int httpStatus, bool bSuccess, const QByteArray& bytes, const QTimeZone& zone) {
     Reply r;
+    r.zone = zone;
     r.httpStatus = httpStatus;
     r.raw = bytes;
     switch (ending) {
@@ -27,17 +28,19 @@ Reply readReply(HttpFun::Ending ending, int httpStatus, bool bSuccess, const QBy
     return r;
 }
 
-HttpFun* post(const QString& url, QObject* receiver, const RequestBody& body, Done done, int timeoutMs) {
+HttpFun* Link::post(QObject* receiver, const RequestBody& body, Done done, int timeoutMs) const {
     auto* http = new HttpFun;
     http->setTimeoutInterval(timeoutMs);
+    http->setClock(m_clock);
     if (done) {
-        // The receiver is the connection's context: a window that is gone gets nothing.
+        // The receiver is the connection's context: a window that is gone gets nothing. The zone is the one in force
+        // when the answer is read.
         QObject::connect(http, &HttpFun::signal_requestFinished, receiver ? receiver : http,
-                         [http, done](bool bSuccess, const QByteArray& bytes) {
-                             done(readReply(http->ending(), http->httpStatus(), bSuccess, bytes));
+                         [http, done, clock = m_clock](bool bSuccess, const QByteArray& bytes) {
+                             done(readReply(http->ending(), http->httpStatus(), bSuccess, bytes, clock->zone()));
                          });
     }
-    http->post(url, body.bytes());
+    http->post(url(), body.bytes());
     return http;
 }
 

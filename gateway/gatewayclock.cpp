@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QLocale>
-#include <QMutex>
 #include <QRegularExpression>
 #include <QString>
 #include <cstdlib>
@@ -12,29 +11,8 @@
 namespace gateway {
 
 namespace {
-// Replies are read on the GUI thread, but the operations log and tests may ask from elsewhere.
-QMutex& lock() {
-    static QMutex m;
-    return m;
-}
-
-// The gateway's time (ms since the epoch) at a moment of the monotonic clock, and its offset from this PC's clock as
-// measured then.
-struct Anchor {
-    qint64 serverMs = 0;
-    qint64 mono = 0;
-    qint64 offsetMs = 0;
-};
-std::optional<Anchor>& anchor() {
-    static std::optional<Anchor> value;
-    return value;
-}
 
 constexpr int kDefaultZoneSecs = 8 * 3600;
-QTimeZone& zone() {
-    static QTimeZone value(kDefaultZoneSecs);
-    return value;
-}
 
 // The offset as the cashier reads it: whole minutes (the warning starts at two), rounded.
 QString minutesText(qint64 ms) {
@@ -85,24 +63,28 @@ qint64 monotonicMs() {
     return timer.elapsed();
 }
 
-std::optional<qint64> gatewayClockOffsetMs() {
-    QMutexLocker guard(&lock());
-    if (!anchor()) {
+QTimeZone defaultZone() {
+    return QTimeZone(kDefaultZoneSecs);
+}
+
+std::optional<qint64> Clock::offsetMs() const {
+    QMutexLocker guard(&m_lock);
+    if (!m_anchor) {
         return std::nullopt;
     }
-    return anchor()->offsetMs;
+    return m_anchor->offsetMs;
 }
 
-void setGatewayClockOffsetMs(std::optional<qint64> offsetMs) {
-    QMutexLocker guard(&lock());
+void Clock::setOffsetMs(std::optional<qint64> offsetMs) {
+    QMutexLocker guard(&m_lock);
     if (offsetMs) {
-        anchor() = Anchor{QDateTime::currentMSecsSinceEpoch() + *offsetMs, monotonicMs(), *offsetMs};
+        m_anchor = Anchor{QDateTime::currentMSecsSinceEpoch() + *offsetMs, monotonicMs(), *offsetMs};
     } else {
-        anchor().reset();
+        m_anchor.reset();
     }
 }
 
-void noteGatewayDate(const QByteArray& dateHeader, qint64 sentMs, qint64 receivedMs, qint64 sentMono,
+void Clock::noteDate(const QByteArray& dateHeader, qint64 sentMs, qint64 receivedMs, qint64 sentMono,
                      qint64 receivedMono) {
     const QDateTime server = parseHttpDate(dateHeader);
     if (!server.isValid() || receivedMono < sentMono) {
@@ -113,11 +95,11 @@ void noteGatewayDate(const QByteArray& dateHeader, qint64 sentMs, qint64 receive
     const Anchor now{server.toMSecsSinceEpoch() + 500, sentMono + (receivedMono - sentMono) / 2, offset};
     std::optional<qint64> before;
     {
-        QMutexLocker guard(&lock());
-        if (anchor()) {
-            before = anchor()->serverMs + (now.mono - anchor()->mono) - now.serverMs;
+        QMutexLocker guard(&m_lock);
+        if (m_anchor) {
+            before = m_anchor->serverMs + (now.mono - m_anchor->mono) - now.serverMs;
         }
-        anchor() = now;
+        m_anchor = now;
     }
     if (!before || std::llabs(*before) > kClockNoticeMs) {
         qCInfo(lcGateway).noquote() << "gateway clock:" << (offset >= 0 ? "ahead of" : "behind") << "this PC by"
@@ -125,22 +107,32 @@ void noteGatewayDate(const QByteArray& dateHeader, qint64 sentMs, qint64 receive
     }
 }
 
-QDateTime gatewayNow() {
-    QMutexLocker guard(&lock());
-    if (!anchor()) {
+QDateTime Clock::now() const {
+    QMutexLocker guard(&m_lock);
+    if (!m_anchor) {
         return QDateTime::currentDateTimeUtc();
     }
-    return QDateTime::fromMSecsSinceEpoch(anchor()->serverMs + (monotonicMs() - anchor()->mono), Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(m_anchor->serverMs + (monotonicMs() - m_anchor->mono), Qt::UTC);
 }
 
-QTimeZone gatewayZone() {
-    QMutexLocker guard(&lock());
-    return zone();
+QTimeZone Clock::zone() const {
+    QMutexLocker guard(&m_lock);
+    return m_zone;
 }
 
-void setGatewayZone(const QTimeZone& z) {
-    QMutexLocker guard(&lock());
-    zone() = z.isValid() ? z : QTimeZone(kDefaultZoneSecs);
+void Clock::setZone(const QTimeZone& z) {
+    QMutexLocker guard(&m_lock);
+    m_zone = z.isValid() ? z : defaultZone();
+}
+
+QDateTime Clock::wallFields(const QDateTime& t) const {
+    const QDateTime there = inZone(t);
+    // Read as fields: a date edit shows what it is given in its own (local) terms.
+    return there.isValid() ? QDateTime(there.date(), there.time()) : QDateTime();
+}
+
+QString Clock::warning(int localZoneOffsetSecs) const {
+    return clockWarning(offsetMs(), localZoneOffsetSecs, zone().offsetFromUtc(now()));
 }
 
 std::optional<QTimeZone> zoneFromSetting(const QString& textIn) {
@@ -167,33 +159,22 @@ std::optional<QTimeZone> zoneFromSetting(const QString& textIn) {
     return named.isValid() ? std::optional<QTimeZone>(named) : std::nullopt;
 }
 
-QDateTime inGatewayZone(const QDateTime& t) {
-    return t.isValid() ? t.toTimeZone(gatewayZone()) : t;
+QDateTime inZone(const QDateTime& t, const QTimeZone& zone) {
+    return t.isValid() ? t.toTimeZone(zone) : t;
 }
 
-QDateTime fromGatewayWall(const QDate& date, const QTime& time) {
+QDateTime fromWall(const QDate& date, const QTime& time, const QTimeZone& zone) {
     if (!date.isValid() || !time.isValid()) {
         return QDateTime();
     }
-    return QDateTime(date, time, gatewayZone());
+    return QDateTime(date, time, zone);
 }
 
-QDateTime fromGatewayWall(const QDateTime& wall) {
-    return fromGatewayWall(wall.date(), wall.time());
-}
-
-QDateTime gatewayWallFields(const QDateTime& t) {
-    const QDateTime there = inGatewayZone(t);
-    // Read as fields: a date edit shows what it is given in its own (local) terms.
-    return there.isValid() ? QDateTime(there.date(), there.time()) : QDateTime();
-}
-
-QString clockWarning(std::optional<qint64> offsetMs, int localZoneOffsetSecs) {
+QString clockWarning(std::optional<qint64> offsetMs, int localZoneOffsetSecs, int gatewaySecs) {
     if (!offsetMs || std::llabs(*offsetMs) <= kClockWarnMs) {
         return QString();
     }
     // A PC whose wall clock shows the gateway's time in the wrong zone is off by the zones' difference.
-    const int gatewaySecs = gatewayZone().offsetFromUtc(gatewayNow());
     const qint64 zoneDifferenceMs = qint64(localZoneOffsetSecs - gatewaySecs) * 1000;
     if (zoneDifferenceMs != 0 && std::llabs(*offsetMs - zoneDifferenceMs) <= kClockWarnMs) {
         return QStringLiteral(

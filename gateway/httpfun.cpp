@@ -129,8 +129,10 @@ void HttpFun::slot_requestFinished() {
     m_status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_status > 0 && !connectionError(error)) {
         m_ending = Ending::Answered;
-        gateway::noteGatewayDate(m_reply->rawHeader("Date"), m_sentMs, QDateTime::currentMSecsSinceEpoch(), m_sentMono,
-                                 gateway::monotonicMs());
+        if (m_gatewayClock) {
+            m_gatewayClock->noteDate(m_reply->rawHeader("Date"), m_sentMs, QDateTime::currentMSecsSinceEpoch(),
+                                     m_sentMono, gateway::monotonicMs());
+        }
     } else {
         m_ending = neverSent(error) && m_status == 0 ? Ending::NotSent : Ending::Unknown;
     }

@@ -8,6 +8,9 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+namespace gateway {
+class Clock;
+}
 
 // One gateway request. Create it without a parent, connect signal_requestFinished, call post() once, forget it:
 // it reports exactly one outcome and then deletes itself. No retries, no redirects, and the body goes out on the wire
@@ -33,6 +36,9 @@ public:
 
     void post(const QString& url, const QByteArray& body);
 
+    // The clock the reply's Date header sets (the till's); none by default.
+    void setClock(gateway::Clock* clock) { m_gatewayClock = clock; }
+
     // Tests shorten the wait; production keeps 30000 ms.
     void setTimeoutInterval(int ms) { m_timeoutMs = ms; }
     int timeoutInterval() const { return m_timeoutMs; }
@@ -56,6 +62,7 @@ private:
     QString m_url;
     QByteArray m_action;  // for the log
     QElapsedTimer m_clock;
+    gateway::Clock* m_gatewayClock = nullptr;
     qint64 m_sentMs = 0;    // local time the request went out, for the gateway's clock
     qint64 m_sentMono = 0;  // the same moment on the monotonic clock
     int m_timeoutMs = kDefaultTimeoutMs;

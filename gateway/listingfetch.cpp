@@ -4,7 +4,8 @@
 
 namespace gateway {
 
-ListingFetch::ListingFetch(QObject* parent) : QObject(parent), m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
+ListingFetch::ListingFetch(const Link& link, QObject* parent)
+    : QObject(parent), m_link(link), m_timeoutMs(HttpFun::kDefaultTimeoutMs) {
     qRegisterMetaType<gateway::ListingFetch::Ending>();
 }
 
@@ -26,8 +27,8 @@ void ListingFetch::requestPage() {
                                                m_query.endDate, m_query.shopId, m_query.cardNo);
     ++m_requests;
     const int generation = m_generation;
-    post(
-        m_query.url, this, body,
+    m_link.post(
+        this, body,
         [this, generation](const Reply& r) {
             if (generation == m_generation && m_running) {
                 onReply(r);

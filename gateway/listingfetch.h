@@ -18,7 +18,6 @@ class ListingFetch : public QObject {
 public:
     // The filters of the range, as the transaction query sends them.
     struct Query {
-        QString url;  // the gateway's address
         QString token;
         QString tradeNo;
         QString startDate;  // "yyyy-M-d hh:mm:ss"
@@ -35,7 +34,8 @@ public:
         replies::Status failure;  // when not ok: why the failed page could not be read
     };
 
-    explicit ListingFetch(QObject* parent = nullptr);
+    // Pages are asked of the gateway `link` leads to.
+    explicit ListingFetch(const Link& link, QObject* parent = nullptr);
 
     // Each page's wait for its reply (the request client's 30 s by default).
     void setTimeout(int ms) { m_timeoutMs = ms; }
@@ -62,6 +62,7 @@ private:
     void requestPage();
     void onReply(const Reply& reply);
 
+    Link m_link;
     Query m_query;
     int m_timeoutMs;
     int m_maxPages = 0;

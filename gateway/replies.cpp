@@ -93,7 +93,7 @@ std::optional<int> integer(const QJsonObject& o, const char* key) {
     return std::nullopt;
 }
 
-QDateTime parsePayDate(const QString& textIn) {
+QDateTime parsePayDate(const QString& textIn, const QTimeZone& zone) {
     const QString t = textIn.trimmed();
     if (t.isEmpty()) {
         return {};
@@ -117,13 +117,13 @@ QDateTime parsePayDate(const QString& textIn) {
     for (const char* dayFormat : {"yyyy-MM-dd", "yyyy-M-d", "yyyy/M/d"}) {
         const QDate d = QDate::fromString(day, QString::fromLatin1(dayFormat));
         if (d.isValid() && tm.isValid()) {
-            return gateway::fromGatewayWall(d, tm);
+            return gateway::fromWall(d, tm, zone);
         }
     }
     return {};
 }
 
-Order saleOf(const QJsonObject& content) {
+Order saleOf(const QJsonObject& content, const QTimeZone& zone) {
     Order s;
     s.operatorName = text(content, "operator");
     s.outTradeNo = text(content, "out_trade_no");
@@ -131,7 +131,7 @@ Order saleOf(const QJsonObject& content) {
     s.payChannel = text(content, "pay_channel");
     s.fen = fen(content, "money");
     s.payDate = text(content, "pay_date");
-    s.paidAt = parsePayDate(s.payDate);
+    s.paidAt = parsePayDate(s.payDate, zone);
     s.shopName = text(content, "shopname");
     const QJsonArray tickets = content.value(QLatin1String("tickets")).toArray();
     for (const QJsonValue& t : tickets) {
@@ -158,7 +158,7 @@ ChargeResult charge(const gateway::Reply& reply) {
     const QString msg = msgValue.toString();
     if (msg == kChargePaid) {
         r.outcome = Outcome::Paid;
-        r.sale = saleOf(contentValue.toObject());
+        r.sale = saleOf(contentValue.toObject(), reply.zone);
         return r;
     }
     r.message = msg;

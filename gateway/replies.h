@@ -83,10 +83,11 @@ bool mayStillBeDone(const QString& message);
 // it carries another non-empty "msg" that mayStillBeDone() does not hold; a request that never left is not sent;
 // everything else is unknown (`message` keeps the text when there was one).
 ChargeResult charge(const gateway::Reply& reply);
-Order saleOf(const QJsonObject& content);
+// Wall-clock times in the content are read in `zone`, the gateway's.
+Order saleOf(const QJsonObject& content, const QTimeZone& zone = gateway::defaultZone());
 // The listed or replied "pay_date" ("yyyy-MM-dd hh:mm:ss", "yyyy-M-d h:m:s", "yyyy/M/d h:m:s" on the gateway's wall
-// clock, or Unix seconds) as the moment it names; invalid otherwise.
-QDateTime parsePayDate(const QString& text);
+// clock in `zone`, or Unix seconds) as the moment it names; invalid otherwise.
+QDateTime parsePayDate(const QString& text, const QTimeZone& zone = gateway::defaultZone());
 
 struct RefundResult {
     Outcome outcome = Outcome::Unknown;
@@ -141,7 +142,7 @@ struct ListingPage {
 // envelope's "code" is not 1 or the content's "code" is 0 (as a number or as digits): its "msg", the envelope's
 // "msg", or "数据查询失败(错误码 n)"; otherwise an empty page.
 Read<ListingPage> listing(const gateway::Reply& reply);
-Order orderOf(const QJsonObject& row);
+Order orderOf(const QJsonObject& row, const QTimeZone& zone = gateway::defaultZone());
 // What the order numbered `orderNo` has refunded, from a listing looked up by that number: 0 when its row leaves
 // "refundfee" out or empty (nothing refunded); nullopt when the order is not on the page, or the field is there but
 // not an amount (then nothing is known, never 0).

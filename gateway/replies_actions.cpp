@@ -154,7 +154,7 @@ Read<QList<Shop>> shopList(const gateway::Reply& reply) {
     return answer(verdict(reply, Verdict::Success), shops);
 }
 
-Order orderOf(const QJsonObject& row) {
+Order orderOf(const QJsonObject& row, const QTimeZone& zone) {
     Order o;
     o.tradeNo = text(row, "trade_no");
     o.outTradeNo = text(row, "out_trade_no");
@@ -163,7 +163,7 @@ Order orderOf(const QJsonObject& row) {
     o.payChannel = text(row, "pay_channel");
     o.finalinfo = text(row, "finalinfo");
     o.payDate = text(row, "pay_date");
-    o.paidAt = parsePayDate(o.payDate);
+    o.paidAt = parsePayDate(o.payDate, zone);
     o.shopName = text(row, "shopname");
     o.cardNo = text(row, "cardno");
     o.shopId = text(row, "shopid");
@@ -199,7 +199,7 @@ Read<ListingPage> listing(const gateway::Reply& reply) {
     p.listed = content.value(QLatin1String("listpay")).isArray();
     p.pagesInRange = qMax(1, integer(content, "total_page").value_or(1));
     for (const QJsonValue& v : arrayOf(content, "listpay")) {
-        p.rows.append(orderOf(v.toObject()));
+        p.rows.append(orderOf(v.toObject(), reply.zone));
     }
     return answer(verdict(reply, Verdict::Success), p);
 }

@@ -61,16 +61,16 @@ Timing timingFromEnvironment() {
 #endif
 }
 
-QString rangeText(const QDateTime& t) {
-    return gateway::inGatewayZone(t).toString(kRangeFormat);
+QString rangeText(const QDateTime& t, const QTimeZone& zone) {
+    return gateway::inZone(t, zone).toString(kRangeFormat);
 }
 
-QString rangeStart(const QDateTime& sentAt, int toleranceSecs) {
-    return rangeText(sentAt.addSecs(-toleranceSecs));
+QString rangeStart(const QDateTime& sentAt, int toleranceSecs, const QTimeZone& zone) {
+    return rangeText(sentAt.addSecs(-toleranceSecs), zone);
 }
 
-QString rangeEnd(const QDateTime& now, int toleranceSecs) {
-    return rangeText(now.addSecs(toleranceSecs));
+QString rangeEnd(const QDateTime& now, int toleranceSecs, const QTimeZone& zone) {
+    return rangeText(now.addSecs(toleranceSecs), zone);
 }
 
 Window paymentWindow(const QDateTime& sentAt, const Timing& timing) {

@@ -64,11 +64,11 @@ struct Candidate {
 };
 
 // The listing's range: from the tolerance before the charge went out to the tolerance after now, in the
-// "yyyy-M-d hh:mm:ss" form the transaction query sends, on the gateway's wall clock.
-QString rangeStart(const QDateTime& sentAt, int toleranceSecs);
-QString rangeEnd(const QDateTime& now, int toleranceSecs);
+// "yyyy-M-d hh:mm:ss" form the transaction query sends, on the gateway's wall clock (its `zone`).
+QString rangeStart(const QDateTime& sentAt, int toleranceSecs, const QTimeZone& zone);
+QString rangeEnd(const QDateTime& now, int toleranceSecs, const QTimeZone& zone);
 // A moment in that form.
-QString rangeText(const QDateTime& t);
+QString rangeText(const QDateTime& t, const QTimeZone& zone);
 
 // Whether the listed row is one of `numbers` (either of the gateway's numbers for it).
 bool numbered(const Order& row, const QSet<QString>& numbers);

@@ -50,7 +50,7 @@ ChargeController::ChargeController(const PaymentContext& till, qint64 fen, QObje
       m_timing(chargecheck::timingFromEnvironment()) {
     m_next.setSingleShot(true);
     connect(&m_next, &QTimer::timeout, this, [this] { startListing(); });
-    m_fetch = new gateway::ListingFetch(this);
+    m_fetch = new gateway::ListingFetch(m_till.gateway, this);
     m_fetch->setMaxPages(kMaxPages);
     connect(m_fetch, &gateway::ListingFetch::pageRead, this, [this](int, int, const replies::ListingPage& page) {
         // A row that does not name its store is the listed store's: the listing asks for that store only.
@@ -181,7 +181,7 @@ bool ChargeController::charge(const QString& code, QString* why) {
             // came within a wallet's time of that attempt.
             journal::Attempt lost;
             lost.shopId = m_till.session->shopId();
-            lost.createdAt = lostSince->addMSecs(gateway::gatewayClockOffsetMs().value_or(0));
+            lost.createdAt = lostSince->addMSecs(m_till.gateway.clock().offsetMs().value_or(0));
             const int wallet = m_timing.walletSecs + m_timing.clockToleranceSecs;
             m_looks.append(Look{lost, {lost.createdAt.addSecs(-wallet), lost.createdAt.addSecs(wallet)}});
         }
@@ -204,7 +204,7 @@ void ChargeController::send() {
     a.shopId = session.shopId();
     a.cashierId = session.uid();
     a.maskedCode = journal::maskCode(code);
-    a.createdAt = gateway::gatewayNow();
+    a.createdAt = m_till.now();
     QString error;
     journal::Journal* j = m_till.journal;
     journal::Attempt blocker;
@@ -225,9 +225,8 @@ void ChargeController::send() {
                                  ? requests::ticketScanPay(m_ticketSelection, code, m_fen, a.cashierId, a.shopId)
                                  : requests::scanPay(code, m_fen, a.cashierId, a.shopId);
     setPhase(Phase::Sending);
-    gateway::post(
-        m_till.gatewayUrl(), this, body, [this](const gateway::Reply& r) { onChargeReply(r); },
-        m_timing.chargeTimeoutMs);
+    m_till.gateway.post(
+        this, body, [this](const gateway::Reply& r) { onChargeReply(r); }, m_timing.chargeTimeoutMs);
 }
 
 void ChargeController::onChargeReply(const gateway::Reply& reply) {
@@ -315,10 +314,9 @@ void ChargeController::listNextStore() {
     const StoreRange& store = m_stores.at(m_storeAt);
     gateway::ListingFetch::Query query;
     query.token = m_till.session->token();
-    query.url = m_till.gatewayUrl();
     // On the gateway's clock and wall clock: it lists a sale at its own time, whatever this PC's clock or zone says.
-    query.startDate = chargecheck::rangeText(store.from);
-    query.endDate = chargecheck::rangeText(store.to.addSecs(m_timing.clockToleranceSecs));
+    query.startDate = chargecheck::rangeText(store.from, m_till.zone());
+    query.endDate = chargecheck::rangeText(store.to.addSecs(m_timing.clockToleranceSecs), m_till.zone());
     query.shopId = store.shopId;
     m_fetch->setTimeout(m_timing.listTimeoutMs);
     m_fetch->start(query);
@@ -401,7 +399,7 @@ std::optional<QList<journal::Attempt>> ChargeController::earlierAnswered() const
     }
     QString error;
     const QList<journal::Attempt> own = j->ofSale(m_saleId, &error);
-    const QDateTime now = gateway::gatewayNow();
+    const QDateTime now = m_till.now();
     const QList<journal::Attempt> recent =
         error.isEmpty()
             ? j->answeredCharges(m_fen, now.addSecs(-60 * journal::kLookBackMinutes - 1), now.addSecs(1), &error)
@@ -609,7 +607,7 @@ bool ChargeController::recordFound(const QString& orderNo) {
     a.fen = m_fen;
     a.shopId = session.shopId();
     a.cashierId = session.uid();
-    a.createdAt = gateway::gatewayNow();
+    a.createdAt = m_till.now();
     QString error;
     const std::optional<qint64> id = m_till.journal->recordFound(
         a, orderNo, QStringLiteral("收银员在交易列表中确认（收款记录文件损坏前的收款）"), &error);

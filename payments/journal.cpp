@@ -15,6 +15,10 @@ namespace journal {
 
 using namespace sql;
 
+QString Journal::humanTime(const QDateTime& t) const {
+    return journal::humanTime(t, m_clock->zone());
+}
+
 bool Journal::carryOver(const QList<Attempt>& open, const QDateTime& lostSince, QString* error) {
     if (open.isEmpty() && !lostSince.isValid()) {
         return true;
@@ -72,7 +76,7 @@ std::optional<qint64> Journal::begin(const Attempt& a, QString* error, Attempt* 
         return std::nullopt;
     }
     retryUnwritten();
-    const QDateTime created = a.createdAt.isValid() ? a.createdAt : gateway::gatewayNow();
+    const QDateTime created = a.createdAt.isValid() ? a.createdAt : m_clock->now();
     // Never a whole payment code in the file, whatever the caller passed.
     const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
     // The rule and the write under one write lock: another copy of the client cannot start between them.
@@ -122,7 +126,7 @@ std::optional<qint64> Journal::recordFound(const Attempt& a, const QString& orde
         setError(error, QStringLiteral("收款记录缺少销售编号、金额或单号"));
         return std::nullopt;
     }
-    const QDateTime now = gateway::gatewayNow();
+    const QDateTime now = m_clock->now();
     const QDateTime created = a.createdAt.isValid() ? a.createdAt : now;
     const QString masked = looksUnmasked(a.maskedCode) ? maskCode(a.maskedCode) : a.maskedCode;
     Statement s(m_db,
@@ -157,7 +161,7 @@ std::optional<Attempt> Journal::blockerFor(Kind kind, const QString& orderNo, QS
 
 QString Journal::blockedText(const Attempt& open) const {
     const QString amount = money::fenToYuan2(open.fen);
-    const QString at = gateway::inGatewayZone(open.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString at = m_clock->inZone(open.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     if (open.kind == Kind::Refund) {
         return heldElsewhere(open)
                    ? QStringLiteral("另一个收银窗口正在为这笔交易退款（%1元），请等它完成。").arg(amount)
@@ -293,7 +297,7 @@ bool Journal::move(qint64 id, State to, const QString& orderNo, const QString& n
     if (!maySettle(from, to)) {
         return abandon(QStringLiteral("这笔记录%1，不能改为%2").arg(stateLabel(from), stateLabel(to)), false);
     }
-    const QDateTime now = gateway::gatewayNow();
+    const QDateTime now = m_clock->now();
     Statement u(m_db,
                 "UPDATE attempts SET state = ?, settled_ms = ?, settled_at = ?, "
                 "order_no = CASE WHEN ? = '' THEN order_no ELSE ? END, note = CASE WHEN ? = '' THEN note ELSE ? END, "

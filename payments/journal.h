@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gateway/gatewayclock.h"
 #include "payments/journalrules.h"
 
 #include <QDateTime>
@@ -38,13 +39,18 @@ public:
     // unresolved. A file this user may not read or write is left where it is. When no journal can be had
     // (permissions, read-only folder, full disk) `journal` is null and `error` says why.
     // (Not called open: open(shopId) lists the open attempts.)
-    static Opened openFile(const QString& path);
+    // Attempts are stamped with `clock`'s now and written with its zone's wall time (the till's); without one the
+    // journal keeps its own, this PC's clock in the gateway's default zone (a tool, a test).
+    static Opened openFile(const QString& path, const gateway::Clock* clock = nullptr);
 
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
     QString path() const { return m_path; }
+    const gateway::Clock& clock() const { return *m_clock; }
+    // Takes the till's clock (a journal opened before it, or for a test); null: the journal's own again.
+    void setClock(const gateway::Clock* clock) { m_clock = clock ? clock : &m_ownClock; }
 
     // Who this copy of the client is, and how to tell whether another copy still runs. By default the running
     // process and the platform's check; tests name others.
@@ -133,7 +139,9 @@ public:
     static constexpr int kKeepDays = 90;
 
 private:
-    Journal(sqlite3* db, const QString& path);
+    Journal(sqlite3* db, const QString& path, const gateway::Clock* clock);
+    // A moment as the journal writes it beside its milliseconds (the gateway's wall time, with its offset).
+    QString humanTime(const QDateTime& t) const;
     bool carryOver(const QList<Attempt>& open, const QDateTime& lostSince, QString* error);
     QList<Attempt> select(const char* where, const QVariantList& args, QString* error) const;
     // select() without the attempts whose outcome is known but not yet written.
@@ -158,12 +166,14 @@ private:
     std::function<bool(const Owner&)> m_alive;
     QMap<qint64, Unwritten> m_unwritten;
     QString m_marker;  // this copy's "<journal>.copy-<pid>", removed on closing
+    gateway::Clock m_ownClock;
+    const gateway::Clock* m_clock = &m_ownClock;
 };
 
 // The start-up step: opens "payments.db" in `folder` (where data.ini lives) into `journal` (null when none could be
 // opened: then no money may be sent) and prunes attempts older than kKeepDays. Returns what the cashier must be told
 // (a file moved aside, no journal at all), empty when all is well.
-QString openAtStartup(const QString& folder, std::unique_ptr<Journal>* journal,
+QString openAtStartup(const QString& folder, std::unique_ptr<Journal>* journal, const gateway::Clock* clock = nullptr,
                       const QDateTime& now = QDateTime::currentDateTime());
 
 }  // namespace journal

@@ -343,7 +343,8 @@ bool otherCopyUses(const QString& path) {
 
 }  // namespace
 
-Journal::Journal(sqlite3* db, const QString& path) : m_db(db), m_path(path) {
+Journal::Journal(sqlite3* db, const QString& path, const gateway::Clock* clock) : m_db(db), m_path(path) {
+    setClock(clock);
     const qint64 pid = platform::currentProcessId();
     setIdentity(Owner{pid, platform::processStartMark(pid)},
                 [](const Owner& o) { return !o.isEmpty() && platform::processStartMark(o.pid) == o.mark; });
@@ -378,11 +379,11 @@ Journal::~Journal() {
     }
 }
 
-Journal::Opened Journal::openFile(const QString& path) {
+Journal::Opened Journal::openFile(const QString& path, const gateway::Clock* clock) {
     Opened out;
     Try first = tryOpen(path);
     if (first.db) {
-        out.journal.reset(new Journal(first.db, path));
+        out.journal.reset(new Journal(first.db, path, clock));
         return out;
     }
     if (!first.fileAtFault) {
@@ -407,7 +408,7 @@ Journal::Opened Journal::openFile(const QString& path) {
         out.error = fresh.reason;
         return out;
     }
-    out.journal.reset(new Journal(fresh.db, path));
+    out.journal.reset(new Journal(fresh.db, path, clock));
     out.openMayBeLost = !saved.complete;
     // An attempt the file lost was made before its last write (a charge begins with a write, and none begins while
     // another is open): its payment is looked for around that time.
@@ -425,8 +426,9 @@ Journal::Opened Journal::openFile(const QString& path) {
     return out;
 }
 
-QString openAtStartup(const QString& folder, std::unique_ptr<Journal>* journal, const QDateTime& now) {
-    Journal::Opened opened = Journal::openFile(QDir(folder).filePath(QStringLiteral("payments.db")));
+QString openAtStartup(const QString& folder, std::unique_ptr<Journal>* journal, const gateway::Clock* clock,
+                      const QDateTime& now) {
+    Journal::Opened opened = Journal::openFile(QDir(folder).filePath(QStringLiteral("payments.db")), clock);
     const QString asideName = QFileInfo(opened.movedAsideTo).fileName();
     journal->reset();
     if (!opened.journal) {

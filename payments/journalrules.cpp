@@ -106,7 +106,7 @@ std::optional<State> stateFromName(const QString& name) {
 }
 
 QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShopId,
-                          const std::function<QString(const QString&)>& storeName) {
+                          const std::function<QString(const QString&)>& storeName, const QTimeZone& zone) {
     QStringList lines;
     bool otherStore = false;
     for (const Attempt& a : open) {
@@ -123,7 +123,7 @@ QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShop
         }
         lines << QStringLiteral("订单号 %1，退款 %2 元，%3，%4")
                      .arg(a.orderNo, money::fenToYuan2(a.fen), store,
-                          gateway::inGatewayZone(a.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+                          gateway::inZone(a.createdAt, zone).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     }
     if (lines.isEmpty()) {
         return QString();
@@ -208,13 +208,13 @@ std::optional<Attempt> earlierRefundThatWentThrough(const QList<Attempt>& ofOrde
     return std::nullopt;
 }
 
-QString handoverBlockedText(const QList<Attempt>& open) {
+QString handoverBlockedText(const QList<Attempt>& open, const QTimeZone& zone) {
     QStringList lines;
     for (const Attempt& a : open) {
         if (!isOpen(a.state)) {
             continue;
         }
-        const QString at = gateway::inGatewayZone(a.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        const QString at = gateway::inZone(a.createdAt, zone).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
         lines << (a.kind == Kind::Refund
                       ? QStringLiteral("退款 %1元，订单号 %2，%3，%4")
                             .arg(money::fenToYuan2(a.fen), a.orderNo, at, stateLabel(a.state))
@@ -230,13 +230,13 @@ QString handoverBlockedText(const QList<Attempt>& open) {
            QStringLiteral("\n\n收款请在收款窗口中确认，退款请在交易查询中打开这笔交易的“退款”核对。");
 }
 
-QString unwrittenBlockedText(const QList<Attempt>& unwritten) {
+QString unwrittenBlockedText(const QList<Attempt>& unwritten, const QTimeZone& zone) {
     QStringList lines;
     for (const Attempt& a : unwritten) {
         lines << QStringLiteral("%1 %2元，%3")
                      .arg(a.kind == Kind::Refund ? QStringLiteral("退款") : QStringLiteral("收款"),
                           money::fenToYuan2(a.fen),
-                          gateway::inGatewayZone(a.createdAt).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+                          gateway::inZone(a.createdAt, zone).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     }
     if (lines.isEmpty()) {
         return QString();

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QTimeZone>
 #include <functional>
 #include <optional>
 
@@ -78,7 +79,7 @@ bool looksUnmasked(const QString& text);
 // does not know it) and time, and where to look it up. Empty when there is none. Refunds that another running copy
 // of the client is sending are the caller's to leave out.
 QString openRefundsNotice(const QList<Attempt>& open, const QString& currentShopId,
-                          const std::function<QString(const QString&)>& storeName);
+                          const std::function<QString(const QString&)>& storeName, const QTimeZone& zone);
 
 // The look-back of a new charge, for the whole till: charges of the same amount that were refused or released (a
 // refusal may be wrong, a release a guess) within kLookBackMinutes before `now`, in a store this account can list
@@ -103,12 +104,13 @@ QString refundAgainstNow(qint64 refundFen, std::optional<qint64> orderFen, std::
 std::optional<Attempt> earlierRefundThatWentThrough(const QList<Attempt>& ofOrder, qint64 refundedNowFen);
 
 // What the cashier is told when the shift is handed over with money whose outcome is open (sending or unresolved
-// charges and refunds of this copy of the client): each one named; empty when there is none.
-QString handoverBlockedText(const QList<Attempt>& open);
+// charges and refunds of this copy of the client): each one named, its time on the gateway's wall clock (`zone`);
+// empty when there is none.
+QString handoverBlockedText(const QList<Attempt>& open, const QTimeZone& zone);
 
 // What the cashier is told when the shift would be handed over while outcomes are known but not yet written to the file
 // (`unwritten`, as the file holds them): each one named.
-QString unwrittenBlockedText(const QList<Attempt>& unwritten);
+QString unwrittenBlockedText(const QList<Attempt>& unwritten, const QTimeZone& zone);
 
 // Stable names for the file, readable with the sqlite3 tool ("sending", "unresolved", "ticket_charge", ...).
 QString stateName(State state);

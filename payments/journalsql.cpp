@@ -31,8 +31,8 @@ QString reasonFor(int rc) {
 
 }  // namespace
 
-QString humanTime(const QDateTime& t) {
-    return gateway::inGatewayZone(t).toString(Qt::ISODateWithMs);
+QString humanTime(const QDateTime& t, const QTimeZone& zone) {
+    return gateway::inZone(t, zone).toString(Qt::ISODateWithMs);
 }
 
 void setError(QString* error, const QString& text) {

@@ -23,7 +23,7 @@ inline constexpr const char* kColumnsV1 =
 inline constexpr const char* kOpen = openmoney::kOpenCondition;
 
 // On the gateway's wall clock, with its offset: the times the gateway lists sales by.
-QString humanTime(const QDateTime& t);
+QString humanTime(const QDateTime& t, const QTimeZone& zone);
 void setError(QString* error, const QString& text);
 // Logs what failed and returns the reason as the cashier is told it.
 QString failure(sqlite3* db, int rc, const char* what);

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "app/dataconfig.h"
-#include "gateway/gatewayurl.h"
-
-#include <QString>
+#include "gateway/gatewaycall.h"
 
 class UserSession;
 class ChargeRegistry;
@@ -12,15 +9,16 @@ class Journal;
 }
 
 // What a charge, a refund or the handover check needs of the till it runs at: the journal every attempt is written
-// to, the signed-in session (token, cashier, stores) and where the gateway is. The till hands it out; the payment
-// domain keeps no process-wide state of its own for it.
+// to, the signed-in session (token, cashier, stores), the way to the gateway with the till's clock. The till hands it
+// out; the payment domain keeps no process-wide state of its own for it.
 struct PaymentContext {
     journal::Journal* journal = nullptr;
     const UserSession* session = nullptr;
-    DataConfig* settings = nullptr;
+    gateway::Link gateway;
     // The till's live charges (its charge service's): a controller enters it while it lives.
     ChargeRegistry* charges = nullptr;
 
-    // Read when a request goes out, as every request of the till reads it.
-    QString gatewayUrl() const { return GatewayUrl(*settings); }
+    // Now on the gateway's clock, and its zone.
+    QDateTime now() const { return gateway.clock().now(); }
+    QTimeZone zone() const { return gateway.clock().zone(); }
 };

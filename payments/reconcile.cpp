@@ -162,7 +162,7 @@ QString failedLine(const QString& why) {
 }
 
 HandoverCheck::HandoverCheck(const PaymentContext& till, QObject* parent)
-    : QObject(parent), m_till(till), m_fetch(new gateway::ListingFetch(this)) {
+    : QObject(parent), m_till(till), m_fetch(new gateway::ListingFetch(till.gateway, this)) {
     qRegisterMetaType<reconcile::Result>();
     connect(m_fetch, &gateway::ListingFetch::pageRead, this,
             [this](int, int, const replies::ListingPage& page) { onPage(page); });
@@ -197,10 +197,9 @@ void HandoverCheck::start(const QDateTime& from, const QDateTime& to, const QStr
         return;
     }
     gateway::ListingFetch::Query query;
-    query.url = m_till.gatewayUrl();
     query.token = token;
-    query.startDate = chargecheck::rangeStart(from, kToleranceSecs);
-    query.endDate = chargecheck::rangeEnd(to, kToleranceSecs);
+    query.startDate = chargecheck::rangeStart(from, kToleranceSecs, m_till.zone());
+    query.endDate = chargecheck::rangeEnd(to, kToleranceSecs, m_till.zone());
     query.shopId = shopId;
     m_fetch->start(query);
 }
@@ -234,7 +233,6 @@ void HandoverCheck::onFinished(const gateway::ListingFetch::Ending& ending) {
         return;
     }
     gateway::ListingFetch::Query query;
-    query.url = m_till.gatewayUrl();
     query.token = m_token;
     query.tradeNo = m_refundsToLookUp.first();
     query.shopId = m_shopId;

@@ -100,8 +100,8 @@ bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QS
     m_detail.clear();
     setPhase(Phase::Reading);
     const int generation = ++m_generation;
-    gateway::post(
-        m_till.gatewayUrl(), this, lookUpBody(),
+    m_till.gateway.post(
+        this, lookUpBody(),
         [this, generation](const gateway::Reply& r) {
             if (generation == m_generation) {
                 onBase(r);
@@ -121,8 +121,8 @@ RequestBody RefundGuard::lookUpBody() const {
     QString from;
     QString to;
     if (m_orderTime.isValid()) {
-        from = chargecheck::rangeStart(m_orderTime, 24 * 3600);
-        to = chargecheck::rangeEnd(gateway::gatewayNow(), 24 * 3600);
+        from = chargecheck::rangeStart(m_orderTime, 24 * 3600, m_till.zone());
+        to = chargecheck::rangeEnd(m_till.now(), 24 * 3600, m_till.zone());
     }
     return requests::listPay(m_till.session->token(), 1, m_orderNo, from, to, QString(), QString());
 }
@@ -216,8 +216,8 @@ void RefundGuard::beginAndSend(qint64 before, const QString& pwd) {
     m_attemptId = *id;
     m_before = before;
     setPhase(Phase::Sending);
-    gateway::post(m_till.gatewayUrl(), this, requests::refund(session.token(), m_fen, m_orderNo, m_cardNo, pwd),
-                  [this](const gateway::Reply& r) { onRefundReply(r); });
+    m_till.gateway.post(this, requests::refund(session.token(), m_fen, m_orderNo, m_cardNo, pwd),
+                        [this](const gateway::Reply& r) { onRefundReply(r); });
 }
 
 bool RefundGuard::earlierWentThrough(qint64 refundedNow) {
@@ -288,8 +288,8 @@ void RefundGuard::lookUp() {
         return;
     }
     const int generation = ++m_generation;
-    gateway::post(
-        m_till.gatewayUrl(), this, lookUpBody(),
+    m_till.gateway.post(
+        this, lookUpBody(),
         [this, generation](const gateway::Reply& r) {
             if (generation == m_generation) {
                 onLookup(r);

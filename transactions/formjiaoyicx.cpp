@@ -125,7 +125,7 @@ FormJiaoYiCX::FormJiaoYiCX(Till& till, QWidget* parent)
     ui->page_lineEdit->setMaxLength(6);
 
     // The gateway's day: its listing dates are on its wall clock, whatever this PC's zone.
-    const QDate today = tilltime::today();
+    const QDate today = tilltime::today(m_till.clock());
     ui->start_dateEdit->setDateTime(QDateTime(today, QTime(0, 0, 0)));
     ui->end_dateEdit->setDateTime(QDateTime(today, QTime(23, 59, 59)));
 

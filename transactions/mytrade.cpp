@@ -46,8 +46,8 @@ myTrade::myTrade(Till& till, QWidget* parent) : QDialog(parent), ui(std::make_un
 
     // Until the gateway proposes the period: today from midnight to now.
     // The edits show the gateway's wall clock (its zone), as the period it proposes does.
-    ui->time2->setDateTime(tilltime::wallFields(tilltime::now()));
-    ui->time1->setDateTime(QDateTime(tilltime::today(), QTime(0, 0)));
+    ui->time2->setDateTime(tilltime::wallFields(m_till.clock(), tilltime::now(m_till.clock())));
+    ui->time1->setDateTime(QDateTime(tilltime::today(m_till.clock()), QTime(0, 0)));
     updatePrintButton();
 
     getPrintTime();
@@ -94,8 +94,8 @@ void myTrade::getHttpRecord() {
     const int query = m_state.startTotals();
     updatePrintButton();
     startCheck();
-    m_till.totals().totals(this, tilltime::fromWall(ui->time1->dateTime()).toSecsSinceEpoch(),
-                           tilltime::fromWall(ui->time2->dateTime()).toSecsSinceEpoch(),
+    m_till.totals().totals(this, tilltime::fromWall(m_till.clock(), ui->time1->dateTime()).toSecsSinceEpoch(),
+                           tilltime::fromWall(m_till.clock(), ui->time2->dateTime()).toSecsSinceEpoch(),
                            [this, query](const replies::Read<replies::Totals>& totals) {
                                // An answer to an older period is dropped: only the figures of the period on show
                                // may be printed.
@@ -143,8 +143,8 @@ void myTrade::startCheck() {
     m_findings.clear();
     setCheckText(QStringLiteral("正在与网关核对本机记录……"), false);
     const UserSession& session = m_till.session();
-    m_check->start(tilltime::fromWall(ui->time1->dateTime()),
-                   tilltime::fromWall(shiftsummary::periodEnd(ui->time2->dateTime())), session.shopId(),
+    m_check->start(tilltime::fromWall(m_till.clock(), ui->time1->dateTime()),
+                   tilltime::fromWall(m_till.clock(), shiftsummary::periodEnd(ui->time2->dateTime())), session.shopId(),
                    session.token());
 }
 
@@ -210,15 +210,16 @@ void myTrade::updatePrintButton() {
 void myTrade::logPrint() {
     // Its answer changes nothing on screen; it is only waited for when the program is about to end.
     ++m_printLogsOut;
-    m_till.totals().logPrint(
-        this, tilltime::fromWall(ui->time1->dateTime()).toSecsSinceEpoch(),
-        tilltime::fromWall(ui->time2->dateTime()).toSecsSinceEpoch(), [this](const replies::Status& logged) {
-            if (!logged.ok()) {
-                qWarning().noquote() << "print log not recorded:" << display::shown(logged.message);
-            }
-            --m_printLogsOut;
-            emit printLogFinished();
-        });
+    m_till.totals().logPrint(this, tilltime::fromWall(m_till.clock(), ui->time1->dateTime()).toSecsSinceEpoch(),
+                             tilltime::fromWall(m_till.clock(), ui->time2->dateTime()).toSecsSinceEpoch(),
+                             [this](const replies::Status& logged) {
+                                 if (!logged.ok()) {
+                                     qWarning().noquote()
+                                         << "print log not recorded:" << display::shown(logged.message);
+                                 }
+                                 --m_printLogsOut;
+                                 emit printLogFinished();
+                             });
 }
 
 QString myTrade::summaryHtml() const {

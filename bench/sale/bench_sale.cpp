@@ -85,8 +85,8 @@ double roundTripMs(Till& till, int i) {
     QEventLoop loop;
     bool answered = false;
     t.start();
-    gateway::post(
-        till.gatewayUrl(), &loop, requests::scanPay(floorCode(i), 1250, till.session().uid(), till.session().shopId()),
+    till.gateway().post(
+        &loop, requests::scanPay(floorCode(i), 1250, till.session().uid(), till.session().shopId()),
         [&](const gateway::Reply& r) {
             answered = r.ok();
             loop.quit();

@@ -3,6 +3,7 @@
 #include "app/relaunch.h"
 #include "app/usersession.h"
 #include "core/tilltime.h"
+#include "gateway/gatewayclock.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/summaryhtml.h"
 #include "screens.h"
@@ -27,7 +28,8 @@ const QString kEnd = QStringLiteral("2026-12-07 18:00:00");
 
 qint64 epoch(const QString& text) {
     // The gateway's wall clock, whatever zone this machine is in (under Wine it is the host's).
-    return tilltime::fromWall(QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss"))).toSecsSinceEpoch();
+    return tilltime::fromWall(till().clock(), QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss")))
+        .toSecsSinceEpoch();
 }
 
 QByteArray printTimeReply(const QString& time1, const QString& time2) {
@@ -116,7 +118,8 @@ private slots:
         QCOMPARE(formValue(queries.first(), "token"), QString("tk-1"));
 
         // A date change asks again; until the answer is in, printing waits.
-        edit(dialog, "time2")->setDateTime(tilltime::wallFields(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 60)));
+        edit(dialog, "time2")
+            ->setDateTime(tilltime::wallFields(till().clock(), QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 60)));
         QVERIFY(!printButton(dialog)->isEnabled());
         QTRY_VERIFY(printButton(dialog)->isEnabled());
         QCOMPARE(f.stub.bodiesOf("Account.Pay.listSumTicket").size(), 2);
@@ -138,7 +141,8 @@ private slots:
         });
         myTrade dialog(till());
         QVERIFY(f.stub.waitForBodies(2));
-        edit(dialog, "time2")->setDateTime(tilltime::wallFields(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 3600)));
+        edit(dialog, "time2")
+            ->setDateTime(tilltime::wallFields(till().clock(), QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 3600)));
         QTRY_COMPARE(labelText(dialog, "lblzfbje"), QString("￥2.50元"));
         QVERIFY(printButton(dialog)->isEnabled());
         // The old period's answer has come and gone.
@@ -159,8 +163,10 @@ private slots:
         QTest::newRow("only the end changes") << 200 << QString() << kEnd << false << true;
         QTest::newRow("only the start changes") << 200 << kStart << QString() << true << false;
         QTest::newRow("neither changes") << 200 << QString() << QString() << false << false;
+        // No till yet: a fresh one's clock (the gateway's default zone) is what the test's till will have.
+        const gateway::Clock fresh;
         QTest::newRow("start equal to the default")
-            << 200 << tilltime::today().toString("yyyy-MM-dd 00:00:00") << QString() << true << false;
+            << 200 << tilltime::today(fresh).toString("yyyy-MM-dd 00:00:00") << QString() << true << false;
         QTest::newRow("print time unreadable") << 200 << QString("yesterday") << QString() << false << false;
         QTest::newRow("print time fails") << 503 << kStart << kEnd << false << false;
     }
@@ -178,7 +184,9 @@ private slots:
             }
             return StubGateway::Response{200, totalsReply("1250"), 0};
         });
-        const qint64 midnight = tilltime::fromWall(QDateTime(tilltime::today(), QTime(0, 0))).toSecsSinceEpoch();
+        const qint64 midnight =
+            tilltime::fromWall(till().clock(), QDateTime(tilltime::today(till().clock()), QTime(0, 0)))
+                .toSecsSinceEpoch();
         const qint64 opened = QDateTime::currentSecsSinceEpoch();
         myTrade dialog(till());
         QTRY_VERIFY(printButton(dialog)->isEnabled());
@@ -252,7 +260,8 @@ private slots:
         QVERIFY(dialog.summaryHtml().contains(
             receipts::summaryTicketsHtml({{"成人票", "40", "2"}, {"老人票", "12.5", "1"}})));
 
-        edit(dialog, "time2")->setDateTime(tilltime::wallFields(QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 60)));
+        edit(dialog, "time2")
+            ->setDateTime(tilltime::wallFields(till().clock(), QDateTime::fromSecsSinceEpoch(epoch(kEnd) + 60)));
         QTRY_VERIFY(ticketLabels(dialog).isEmpty());
         QVERIFY(!dialog.summaryHtml().contains(QStringLiteral("成人票")));
     }

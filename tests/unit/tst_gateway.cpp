@@ -68,19 +68,18 @@ void TestGateway::gatewayClock() {
     QFETCH(qint64, localMs);
     QFETCH(qint64, offsetMs);
     QFETCH(bool, warned);
-    gateway::setGatewayClockOffsetMs(std::nullopt);
+    gateway::Clock clock;
     const qint64 mono = gateway::monotonicMs();
-    gateway::noteGatewayDate(header, localMs - 40, localMs + 40, mono - 40, mono + 40);
-    const std::optional<qint64> offset = gateway::gatewayClockOffsetMs();
+    clock.noteDate(header, localMs - 40, localMs + 40, mono - 40, mono + 40);
+    const std::optional<qint64> offset = clock.offsetMs();
     QCOMPARE(offset.value_or(-1), offsetMs);
-    QCOMPARE(!gateway::clockWarning(offset, 8 * 3600).isEmpty(), warned);
+    QCOMPARE(!clock.warning(8 * 3600).isEmpty(), warned);
     if (offset) {
         // "Now" runs on from the header on the monotonic clock, not on this PC's (which the row makes up).
         const qint64 server = gateway::parseHttpDate(header).toMSecsSinceEpoch() + 500;
-        const qint64 drift = gateway::gatewayNow().toMSecsSinceEpoch() - (server + gateway::monotonicMs() - mono);
+        const qint64 drift = clock.now().toMSecsSinceEpoch() - (server + gateway::monotonicMs() - mono);
         QVERIFY2(drift >= -1 && drift <= 1, qPrintable(QString::number(drift)));
     }
-    gateway::setGatewayClockOffsetMs(std::nullopt);
 }
 
 // A PC whose wall clock shows the gateway's time in the wrong zone is told of its zone, not of minutes.
@@ -101,7 +100,7 @@ void TestGateway::clockWarningNamesTheZone() {
     QFETCH(qint64, offsetMs);
     QFETCH(int, pcZoneSecs);
     QFETCH(QString, expectedPart);
-    const QString text = gateway::clockWarning(offsetMs, pcZoneSecs);
+    const QString text = gateway::clockWarning(offsetMs, pcZoneSecs, 8 * 3600);
     QCOMPARE(text.isEmpty(), expectedPart.isEmpty());
     QVERIFY2(text.contains(expectedPart), qPrintable(text));
 }
@@ -295,19 +294,22 @@ void TestGateway::callEndings() {
     const QString refusing = QString("http://127.0.0.1:%1/api.php/Gateway/index").arg(port);
     QList<gateway::Reply> replies;
     QObject receiver;
-    gateway::post(refusing, &receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
+    gateway::Clock clock;
+    const gateway::Link toRefusing([&] { return refusing; }, clock);
+    toRefusing.post(&receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
     QTRY_COMPARE(replies.size(), 1);
     QCOMPARE(int(replies.last().kind), int(gateway::Reply::NotSent));
 
     testsupport::StubGateway slow;
     slow.setHandler([](const QByteArray&) { return testsupport::StubGateway::Response{200, "{}", 1000}; });
-    gateway::post(
-        slow.url(), &receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); }, 200);
+    const gateway::Link toSlow([&] { return slow.url(); }, clock);
+    toSlow.post(
+        &receiver, requests::update(), [&](const gateway::Reply& r) { replies.append(r); }, 200);
     QTRY_COMPARE(replies.size(), 2);
     QCOMPARE(int(replies.last().kind), int(gateway::Reply::Unknown));
     // A receiver that is gone hears nothing.
     auto* gone = new QObject;
-    gateway::post(slow.url(), gone, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
+    toSlow.post(gone, requests::update(), [&](const gateway::Reply& r) { replies.append(r); });
     delete gone;
     QVERIFY(slow.waitForAnswers());
     QVERIFY(slow.roundTrip());  // its answer has come back by now

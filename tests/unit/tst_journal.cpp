@@ -681,7 +681,8 @@ void TestJournal::openRefundsAtSignIn() {
     QFETCH(QStringList, told);
     QFETCH(QStringList, notTold);
     const QMap<QString, QString> stores{{"7", "西湖店"}, {"8", "东门店"}};
-    const QString text = openRefundsNotice(open, "7", [&stores](const QString& id) { return stores.value(id); });
+    const QString text = openRefundsNotice(
+        open, "7", [&stores](const QString& id) { return stores.value(id); }, gateway::defaultZone());
     QCOMPARE(text.isEmpty(), told.isEmpty());
     for (const QString& t : told) {
         QVERIFY2(text.contains(t), qPrintable(t + " not in: " + text));
