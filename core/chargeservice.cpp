@@ -3,14 +3,13 @@
 #include "app/money.h"
 #include "core/receiptservice.h"
 #include "core/refundservice.h"
-#include "core/till.h"
 #include "core/tilltime.h"
 #include "payments/journal.h"
 
 #include <QDebug>
 
 ChargeController* ChargeService::controller(qint64 fen, QObject* parent) {
-    auto* c = new ChargeController(m_till.paymentContext(), fen, parent);
+    auto* c = new ChargeController(m_till(), fen, parent);
     // What was paid is printed by the till, not because a window was shown.
     connect(c, &ChargeController::paid, this,
             [this, c](const Order& sale) { emit salePaid(c, sale, printPaid(sale)); });
@@ -18,7 +17,7 @@ ChargeController* ChargeService::controller(qint64 fen, QObject* parent) {
 }
 
 std::optional<receipts::PrintResult> ChargeService::printPaid(const Order& sale) {
-    ReceiptService& receipts = m_till.receipts();
+    ReceiptService& receipts = m_receipts;
     if (!receipts.printsSales()) {
         return std::nullopt;
     }
@@ -26,12 +25,12 @@ std::optional<receipts::PrintResult> ChargeService::printPaid(const Order& sale)
 }
 
 bool ChargeService::mayStart(QString* why) {
-    return ChargeController::mayStartCharge(m_till.paymentContext(), why);
+    return ChargeController::mayStartCharge(m_till(), why);
 }
 
 QList<journal::Attempt> ChargeService::takeOverOpen(QString* elsewhere) {
     QList<journal::Attempt> taken;
-    journal::Journal* j = m_till.journal();
+    journal::Journal* j = m_till().journal;
     if (!j) {
         return taken;  // the charge itself says why nothing can be sent
     }
@@ -65,12 +64,12 @@ QString ChargeService::moneyMoving() {
         what = QStringLiteral("一笔 %1元 的收款正在处理中").arg(money::fenToYuan2(c->fen()));
         if (c->sentAt().isValid()) {
             what += QStringLiteral("（扫码时间 %1，付款码 %2）")
-                        .arg(tilltime::text(m_till.clock(), c->sentAt()),
+                        .arg(tilltime::text(m_till().gateway.clock(), c->sentAt()),
                              c->maskedCode().isEmpty() ? QStringLiteral("—") : c->maskedCode());
         }
-    } else if (const RefundGuard* r = m_till.refunds().busyGuard()) {
+    } else if (const RefundGuard* r = m_refunds.busyGuard()) {
         what = QStringLiteral("一笔 %1元 的退款正在处理中").arg(money::fenToYuan2(r->openFen()));
-    } else if (journal::Journal* j = m_till.journal(); j && j->hasUnwritten()) {
+    } else if (journal::Journal* j = m_till().journal; j && j->hasUnwritten()) {
         what = QStringLiteral("有收款或退款的结果还没有写入收款记录文件");
     }
     if (what.isEmpty()) {
@@ -81,7 +80,7 @@ QString ChargeService::moneyMoving() {
 }
 
 QString ChargeService::paidUnshownNotice() {
-    journal::Journal* j = m_till.journal();
+    journal::Journal* j = m_till().journal;
     if (!j) {
         return QString();
     }
@@ -94,9 +93,9 @@ QString ChargeService::paidUnshownNotice() {
                "上次程序关闭前，一笔收款已经成功，但没来得及显示结果：\n\n金额：%1元\n订单号：%2\n扫码时间：%3\n\n"
                "这笔不需要再收款；需要小票请在“交易查询”中重打印。")
         .arg(money::fenToYuan2(paid->fen), paid->orderNo.isEmpty() ? QStringLiteral("—") : paid->orderNo,
-             tilltime::text(m_till.clock(), paid->createdAt));
+             tilltime::text(m_till().gateway.clock(), paid->createdAt));
 }
 
 reconcile::HandoverCheck* ChargeService::handoverCheck(QObject* parent) {
-    return new reconcile::HandoverCheck(m_till.paymentContext(), parent);
+    return new reconcile::HandoverCheck(m_till(), parent);
 }

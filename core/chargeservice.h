@@ -8,13 +8,17 @@
 #include <QObject>
 #include <optional>
 
+class ReceiptService;
+class RefundService;
+
 // Charges: the controller that takes one sale's charge through its whole life, the till's open-attempt rule, the
 // charges an earlier run left open, and the shift handover's check of this till's record.
 class ChargeService : public QObject {
     Q_OBJECT
 
 public:
-    explicit ChargeService(Till& till) : m_till(till) {}
+    ChargeService(PaymentSource till, ReceiptService& receipts, RefundService& refunds)
+        : m_till(std::move(till)), m_receipts(receipts), m_refunds(refunds) {}
 
     // A charge of `fen`, owned by `parent`. When it is paid (by its reply or by a payment the cashier confirmed in the
     // listing) its receipt is printed here and salePaid follows.
@@ -48,6 +52,8 @@ signals:
     void salePaid(ChargeController* charge, const Order& sale, const std::optional<receipts::PrintResult>& printed);
 
 private:
-    Till& m_till;
+    PaymentSource m_till;
+    ReceiptService& m_receipts;
+    RefundService& m_refunds;
     ChargeRegistry m_live;
 };

@@ -3,6 +3,8 @@
 #include "core/services.h"
 #include "gateway/listingfetch.h"
 
+class UserSession;
+
 // The store's transactions ("Account.Pay.listPay"): one page for the query page, every page of a range for the
 // export. Always the session's store, with the session's token.
 class ListingService {
@@ -18,7 +20,7 @@ public:
     // A page's wait for its answer, as every request's.
     static constexpr int kTimeoutMs = HttpFun::kDefaultTimeoutMs;
 
-    explicit ListingService(Till& till) : m_till(till) {}
+    ListingService(const gateway::Link& gateway, const UserSession& session) : m_gateway(gateway), m_session(session) {}
 
     // Page `page` of the range. Returns the request: disconnect `receiver` from it to drop its answer.
     QObject* page(QObject* receiver, const Filter& filter, int page, int timeoutMs,
@@ -32,5 +34,6 @@ public:
     gateway::ListingFetch* reader(QObject* owner, PageRead pageRead, Ended ended);
 
 private:
-    Till& m_till;
+    const gateway::Link& m_gateway;
+    const UserSession& m_session;
 };

@@ -5,12 +5,14 @@
 #include <QObject>
 #include <QString>
 
-class Till;
+class DataConfig;
+class UserSession;
 
 // The login and refund passwords.
 class PasswordService {
 public:
-    explicit PasswordService(Till& till) : m_till(till) {}
+    PasswordService(const gateway::Link& gateway, const UserSession& session, DataConfig& settings)
+        : m_gateway(gateway), m_session(session), m_settings(settings) {}
     // Against the digest data.ini keeps of the last login password.
     bool loginPasswordMatches(const QString& pwd);
     // "Share.Ace.editPassword"; once accepted the new password's digest replaces the stored one.
@@ -26,5 +28,7 @@ public:
                    const QString& question, Finished<replies::Status> done);
 
 private:
-    Till& m_till;
+    const gateway::Link& m_gateway;
+    const UserSession& m_session;
+    DataConfig& m_settings;
 };

@@ -3,15 +3,16 @@
 #include "app/logcategories.h"
 #include "core/serialamount.h"
 #include "core/serialports.h"
-#include "core/till.h"
+#include "app/comconfig.h"
+#include "app/dataconfig.h"
 
 #include <QDebug>
 #include <QPointer>
 #include <QSerialPort>
 #include <QTimer>
 
-PosBridge::PosBridge(Till& till, QObject* parent)
-    : QObject(parent), m_till(till), m_amountReader(new SerialAmountReader(this)) {
+PosBridge::PosBridge(const ComConfig& record, DataConfig& settings, QObject* parent)
+    : QObject(parent), m_record(record), m_settings(settings), m_amountReader(new SerialAmountReader(this)) {
     connect(m_amountReader, &SerialAmountReader::amountReady, this, &PosBridge::amountReady);
     connect(m_amountReader, &SerialAmountReader::settled, this, &PosBridge::settled);
 }
@@ -34,8 +35,8 @@ void PosBridge::stop() {
 
 void PosBridge::open() {
     close();
-    const ComConfig& config = m_till.record();
-    DataConfig& settings = m_till.settings();
+    const ComConfig& config = m_record;
+    DataConfig& settings = m_settings;
     const QString softName = serialports::comName(config.softPortNo);
     const QString showName = serialports::comName(config.showPortNo);
     m_softPort = std::make_unique<QSerialPort>();

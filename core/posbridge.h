@@ -7,7 +7,8 @@
 
 class QSerialPort;
 class SerialAmountReader;
-class Till;
+class ComConfig;
+class DataConfig;
 
 // The serial amount bridge. A POS program that drives a customer pole display writes to the software port: every
 // byte goes on at once, unchanged, to the real display on the display port (with 有客显 ticked), and each line that
@@ -17,7 +18,8 @@ class Till;
 class PosBridge : public QObject {
     Q_OBJECT
 public:
-    explicit PosBridge(Till& till, QObject* parent = nullptr);
+    // The ports are the ones `record` (app.config as this run uses it) names, found through `settings` (data.ini).
+    PosBridge(const ComConfig& record, DataConfig& settings, QObject* parent = nullptr);
     ~PosBridge() override;
 
     // The main window is up: the ports are opened from the till's record (unless a page holds them), and again
@@ -78,7 +80,8 @@ private:
     void readData();
     void write(const QByteArray& command);
 
-    Till& m_till;
+    const ComConfig& m_record;
+    DataConfig& m_settings;
     std::unique_ptr<QSerialPort> m_softPort;
     std::unique_ptr<QSerialPort> m_showPort;
     SerialAmountReader* m_amountReader = nullptr;

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "gateway/gatewaycall.h"
 #include "receipts/printhtmlreceipt.h"
 #include "receipts/receipthtml.h"
 
 #include <QString>
 
-class Till;
+class DataConfig;
+class UserSession;
 
 // Receipts on the printer data.ini names, and the gateway's record of a sale's receipt: printing a receipt and
 // reporting it are one step, so a sale's path never climbs back into the gateway from a window.
 class ReceiptService {
 public:
-    explicit ReceiptService(Till& till) : m_till(till) {}
+    ReceiptService(const gateway::Link& gateway, const UserSession& session, DataConfig& settings)
+        : m_gateway(gateway), m_session(session), m_settings(settings) {}
 
     // Whether a sale's receipt prints by itself: a printer is chosen.
     bool printsSales();
@@ -28,6 +31,8 @@ public:
     receipts::PrintResult printSale(receipts::SaleReceipt receipt);
 
 private:
-    Till& m_till;
+    const gateway::Link& m_gateway;
+    const UserSession& m_session;
+    DataConfig& m_settings;
     receipts::ReceiptSink m_sink;
 };

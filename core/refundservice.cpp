@@ -1,6 +1,6 @@
 #include "core/refundservice.h"
 
-#include "core/till.h"
+#include "app/usersession.h"
 #include "gateway/gatewaycall.h"
 #include "gateway/requests.h"
 #include "payments/journal.h"
@@ -8,13 +8,14 @@
 #include <algorithm>
 
 void RefundService::items(QObject* receiver, const QString& orderNo, Finished<replies::Read<replies::Items>> done) {
-    m_till.gateway().post(receiver, requests::cards(m_till.session().token(), orderNo),
-                          [done](const gateway::Reply& r) { done(replies::items(r)); });
+    const PaymentContext till = m_till();
+    till.gateway.post(receiver, requests::cards(till.session->token(), orderNo),
+                      [done](const gateway::Reply& r) { done(replies::items(r)); });
 }
 
 RefundGuard* RefundService::guard(const QString& orderNo, QObject* parent) {
     m_guards.removeAll(nullptr);
-    auto* guard = new RefundGuard(m_till.paymentContext(), orderNo, parent);
+    auto* guard = new RefundGuard(m_till(), orderNo, parent);
     m_guards.append(guard);
     return guard;
 }
@@ -29,7 +30,8 @@ RefundGuard* RefundService::busyGuard() const {
 }
 
 QString RefundService::openRefundsNotice() {
-    journal::Journal* j = m_till.journal();
+    const PaymentContext till = m_till();
+    journal::Journal* j = till.journal;
     if (!j) {
         return QString();
     }
@@ -40,9 +42,9 @@ QString RefundService::openRefundsNotice() {
     }
     open.erase(std::remove_if(open.begin(), open.end(), [j](const journal::Attempt& a) { return j->heldElsewhere(a); }),
                open.end());
-    const QMap<int, Shop> shops = m_till.session().shopsByIndex();
+    const QMap<int, Shop> shops = till.session->shopsByIndex();
     return journal::openRefundsNotice(
-        open, m_till.session().shopId(),
+        open, till.session->shopId(),
         [&shops](const QString& id) {
             for (const Shop& shop : shops) {
                 if (shop.shopid == id) {
@@ -51,5 +53,5 @@ QString RefundService::openRefundsNotice() {
             }
             return QString();
         },
-        m_till.clock().zone());
+        till.zone());
 }

@@ -9,7 +9,7 @@
 // Refunds: the items of an order, and the guard that takes one refund of one order through its whole life.
 class RefundService {
 public:
-    explicit RefundService(Till& till) : m_till(till) {}
+    explicit RefundService(PaymentSource till) : m_till(std::move(till)) {}
 
     // "Account.Pay.cards": the items of order `orderNo`.
     void items(QObject* receiver, const QString& orderNo, Finished<replies::Read<replies::Items>> done);
@@ -23,6 +23,6 @@ public:
     QString openRefundsNotice();
 
 private:
-    Till& m_till;
+    PaymentSource m_till;
     QList<QPointer<RefundGuard>> m_guards;
 };

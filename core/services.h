@@ -1,12 +1,11 @@
 #pragma once
 
 #include "gateway/replies.h"
+#include "payments/paymentcontext.h"
 
 #include <QObject>
 #include <QString>
 #include <functional>
-
-class Till;
 
 // What the services of the till share (each is a file of its own: signinservice.h, storeservice.h, totalsservice.h,
 // passwordservice.h, listingservice.h, refundservice.h, chargeservice.h, receiptservice.h). One per conversation with
@@ -16,3 +15,7 @@ class Till;
 // the window that waits: an answer that arrives after it is gone is dropped.
 template <class T>
 using Finished = std::function<void(const T&)>;
+
+// What the services that move money, or read what moved, take of the till each time they act: its journal (opened,
+// or replaced, after they were made), the session, the way to the gateway and the live charges.
+using PaymentSource = std::function<PaymentContext()>;

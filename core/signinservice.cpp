@@ -1,7 +1,8 @@
 #include "core/signinservice.h"
 
 #include "core/gatewayask.h"
-#include "core/till.h"
+#include "app/dataconfig.h"
+#include "app/usersession.h"
 #include "gateway/gatewaycall.h"
 #include "gateway/gatewayclock.h"
 #include "gateway/gatewayurl.h"
@@ -12,30 +13,29 @@
 
 void SignInService::signIn(QObject* receiver, const QString& user, const QString& pwd, bool remember,
                            Finished<replies::Read<replies::Login>> done) {
-    m_till.gateway().post(receiver, requests::login(user, pwd),
-                          [this, user, pwd, remember, done](const gateway::Reply& r) {
-                              const replies::Read<replies::Login> login = replies::login(r);
-                              if (login.ok()) {
-                                  m_till.session().setLoginInfo(login.value.info);
-                                  m_till.settings().saveLogin(user, pwd, remember);
-                                  m_till.session().setTicketTypes(login.value.tickets);
-                                  if (login.value.unpricedTickets > 0) {
-                                      qWarning().noquote() << "ticket kinds left out for a price that is not an amount:"
-                                                           << login.value.unpricedTickets;
-                                  }
-                              }
-                              done(login);
-                          });
+    m_gateway.post(receiver, requests::login(user, pwd), [this, user, pwd, remember, done](const gateway::Reply& r) {
+        const replies::Read<replies::Login> login = replies::login(r);
+        if (login.ok()) {
+            m_session.setLoginInfo(login.value.info);
+            m_settings.saveLogin(user, pwd, remember);
+            m_session.setTicketTypes(login.value.tickets);
+            if (login.value.unpricedTickets > 0) {
+                qWarning().noquote() << "ticket kinds left out for a price that is not an amount:"
+                                     << login.value.unpricedTickets;
+            }
+        }
+        done(login);
+    });
 }
 
 void SignInService::checkVersion(QObject* receiver, Finished<replies::Read<replies::VersionOffer>> done) {
-    ask(m_till, receiver, requests::update(), &replies::versionOffer, std::move(done));
+    ask(m_gateway, receiver, requests::update(), &replies::versionOffer, std::move(done));
 }
 
 bool SignInService::gatewayInTheClear() {
-    return isCleartextToOtherHost(m_till.gatewayUrl());
+    return isCleartextToOtherHost(m_gateway.url());
 }
 
 QString SignInService::clockWarning() {
-    return m_till.clock().warning(QDateTime::currentDateTime().offsetFromUtc());
+    return m_gateway.clock().warning(QDateTime::currentDateTime().offsetFromUtc());
 }

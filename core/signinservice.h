@@ -5,12 +5,14 @@
 #include <QObject>
 #include <QString>
 
-class Till;
+class DataConfig;
+class UserSession;
 
 // Sign-in and the version check.
 class SignInService {
 public:
-    explicit SignInService(Till& till) : m_till(till) {}
+    SignInService(const gateway::Link& gateway, UserSession& session, DataConfig& settings)
+        : m_gateway(gateway), m_session(session), m_settings(settings) {}
     // "Share.Ace.login". A success fills the session (cashier, ticket kinds) and saves the account in data.ini (the
     // password as a digest, never itself) before `done` hears of it.
     void signIn(QObject* receiver, const QString& user, const QString& pwd, bool remember,
@@ -24,5 +26,7 @@ public:
     QString clockWarning();
 
 private:
-    Till& m_till;
+    const gateway::Link& m_gateway;
+    UserSession& m_session;
+    DataConfig& m_settings;
 };

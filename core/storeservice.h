@@ -5,12 +5,14 @@
 #include <QObject>
 #include <QString>
 
-class Till;
+class DataConfig;
+class UserSession;
 
 // The merchant's stores and the one chosen.
 class StoreService {
 public:
-    explicit StoreService(Till& till) : m_till(till) {}
+    StoreService(const gateway::Link& gateway, UserSession& session, DataConfig& settings)
+        : m_gateway(gateway), m_session(session), m_settings(settings) {}
     // "Account.Shop.listShop"; a list that arrives becomes the session's, by position.
     void list(QObject* receiver, Finished<replies::Read<QList<Shop>>> done);
     // The store at `index` of the list becomes the session's (a missing index: none).
@@ -20,5 +22,7 @@ public:
     QString remembered();
 
 private:
-    Till& m_till;
+    const gateway::Link& m_gateway;
+    UserSession& m_session;
+    DataConfig& m_settings;
 };

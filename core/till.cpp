@@ -20,15 +20,15 @@
 Till::Till(const QString& folder)
     : m_settings(QDir(folder).filePath(QStringLiteral("data.ini"))),
       m_gateway([this] { return gatewayUrl(); }, m_clock),
-      m_signIn(std::make_unique<SignInService>(*this)),
-      m_stores(std::make_unique<StoreService>(*this)),
-      m_listing(std::make_unique<ListingService>(*this)),
-      m_totals(std::make_unique<TotalsService>(*this)),
-      m_passwords(std::make_unique<PasswordService>(*this)),
-      m_refunds(std::make_unique<RefundService>(*this)),
-      m_charges(std::make_unique<ChargeService>(*this)),
-      m_receipts(std::make_unique<ReceiptService>(*this)),
-      m_pos(std::make_unique<PosBridge>(*this)) {
+      m_signIn(std::make_unique<SignInService>(m_gateway, m_session, m_settings)),
+      m_stores(std::make_unique<StoreService>(m_gateway, m_session, m_settings)),
+      m_listing(std::make_unique<ListingService>(m_gateway, m_session)),
+      m_totals(std::make_unique<TotalsService>([this] { return paymentContext(); })),
+      m_passwords(std::make_unique<PasswordService>(m_gateway, m_session, m_settings)),
+      m_refunds(std::make_unique<RefundService>([this] { return paymentContext(); })),
+      m_receipts(std::make_unique<ReceiptService>(m_gateway, m_session, m_settings)),
+      m_charges(std::make_unique<ChargeService>([this] { return paymentContext(); }, *m_receipts, *m_refunds)),
+      m_pos(std::make_unique<PosBridge>(m_record, m_settings)) {
     // The gateway's wall-clock times are read and written in its zone, whatever this PC's is.
     const QString zone = m_settings.gatewayTimeZone();
     if (const std::optional<QTimeZone> z = gateway::zoneFromSetting(zone)) {

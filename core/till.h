@@ -101,8 +101,8 @@ private:
     std::unique_ptr<TotalsService> m_totals;
     std::unique_ptr<PasswordService> m_passwords;
     std::unique_ptr<RefundService> m_refunds;
-    std::unique_ptr<ChargeService> m_charges;
     std::unique_ptr<ReceiptService> m_receipts;
+    std::unique_ptr<ChargeService> m_charges;
     std::unique_ptr<PosBridge> m_pos;
     relaunch::Starter m_start;
     relaunch::Quitter m_quit;

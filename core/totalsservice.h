@@ -5,12 +5,10 @@
 #include <QObject>
 #include <QString>
 
-class Till;
-
 // The print time, the totals of a period and the print record: what the shift summary asks the gateway.
 class TotalsService {
 public:
-    explicit TotalsService(Till& till) : m_till(till) {}
+    explicit TotalsService(PaymentSource till) : m_till(std::move(till)) {}
     // "Account.Print.prinTtime": the period the gateway proposes.
     void printTime(QObject* receiver, Finished<replies::Read<replies::PrintTime>> done);
     // "Account.Pay.listSumTicket" for the period from `from` to `to` (whole seconds).
@@ -23,5 +21,5 @@ public:
     QString openMoney();
 
 private:
-    Till& m_till;
+    PaymentSource m_till;
 };

@@ -6,6 +6,8 @@
 # The window folders never include each other: a window opens another folder's window only through shell/, which
 # hands it what it needs (the settings opener, the refund opener). No window folder (widgets and shell included)
 # includes gateway/: windows ask the till's services in core/, which talk to the gateway for them.
+# Inside core/ the till sits on its services: they are handed the parts of it they use (the gateway link, the session,
+# the settings, the payment context) and never include core/till.h back.
 # Tests, benchmarks and the sandbox stand outside the stack; the entry point is shell/main.cpp, on top.
 set -uo pipefail
 # An optional argument names another tree to check (the script's own test plants includes in small ones).
@@ -45,4 +47,8 @@ for dir in platform app gateway payments receipts core widgets collect transacti
         fi
     done < <(grep -HnE '^#include "[a-z_]+/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
 done
+while IFS= read -r hit; do
+    echo "core includes the till back: $hit" >&2
+    status=1
+done < <(grep -HnE '^#include "core/till\.h"' core/*.h core/*.cpp 2>/dev/null | grep -v '^core/till\.cpp:')
 exit $status
