@@ -23,7 +23,6 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -204,10 +203,6 @@ void FormCS::bringBack() {
     popupkeyboard::take(this);
 }
 
-void FormCS::setAmountEdit(QLineEdit* edit) {
-    amountEdit = edit;
-}
-
 QString FormCS::shownAmount() const {
     // The exact amount charged, so the customer sees what is taken.
     return m_chargeFen ? collect::chargeDisplayText(*m_chargeFen) : amountText + QStringLiteral("元");
@@ -386,14 +381,6 @@ void FormCS::showOnDisplay(const CustomerDisplay& display) {
 void FormCS::completeSale(const Order& sale, const std::optional<receipts::PrintResult>& printed) {
     if (m_display.clear) {
         m_display.clear();
-    }
-    if (ticketSale) {
-        if (ticketSale->paid) {
-            ticketSale->paid();
-        }
-    } else if (amountEdit && amountEdit->text() == amountText) {
-        // Emptied only while it still holds this sale's amount: a POS may have put the next customer's there.
-        amountEdit->clear();
     }
     close();
     auto* info = new FormTradeInfo(m_till.receipts(), sale, printed);

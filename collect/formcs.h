@@ -8,14 +8,12 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <memory>
 #include <optional>
 
 namespace Ui {
 class FormCS;
 }
-class QLineEdit;
 class Till;
 namespace journal {
 struct Attempt;
@@ -29,13 +27,12 @@ class FormCS : public QWidget {
     Q_OBJECT
 
 public:
-    // A ticket sale as its page hands it over: what the charge sends besides the amount, and what the page does once
-    // the sale is paid (it may be gone by then: the window outlives it while the money may be moving).
+    // A ticket sale as its page hands it over: what the charge sends besides the amount. (The page hears of the sale
+    // being paid from the charge service, as the amount page does.)
     struct TicketSale {
         qint64 fen = 0;     // the page's total; the cents rule applies as to a keyed amount
         QString selection;  // "id:count,"
         QList<SoldTicket> tickets;
-        std::function<void()> paid;
     };
 
     // The amount page's window; the text is read with the cents rule.
@@ -58,8 +55,6 @@ public:
     // windows of their own.
     static void keepPastPage(QWidget* page);
 
-    // The amount page's field, emptied after a successful charge.
-    void setAmountEdit(QLineEdit* edit);
     // Shows the amount to charge on the customer display, and clears it there once the sale is paid.
     void showOnDisplay(const CustomerDisplay& display);
 
@@ -89,7 +84,7 @@ private:
     void charge();
     void showPhase();
     void reportFailure(const QString& text);
-    // What a paid sale does: clears the caller's amount, closes, opens the result window.
+    // What a paid sale does here: clears the customer display, closes, opens the result window.
     void completeSale(const Order& sale, const std::optional<receipts::PrintResult>& printed);
     void askAboutCandidates(const QList<chargecheck::Candidate>& candidates);
     // Yes, No, or Cancel (put off: only in a look-back, where No sends the charge).
@@ -101,7 +96,6 @@ private:
 
     std::unique_ptr<Ui::FormCS> ui;
     Till& m_till;
-    QPointer<QLineEdit> amountEdit;
     std::optional<TicketSale> ticketSale;
     QString scanBuffer;
     QString amountText;

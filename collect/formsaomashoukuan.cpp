@@ -19,6 +19,11 @@ constexpr int kKeyWindowMs = 50;
 
 FormSaoMaShouKuan::FormSaoMaShouKuan(Till& till, QWidget* parent)
     : QWidget(parent), ui(new Ui::FormSaoMaShouKuan), m_till(till) {
+    connect(&m_till.charges(), &ChargeService::salePaid, this, [this](ChargeController* paid) {
+        if (paid && paid == m_charge && ui->input_Edit->text() == m_chargeText) {
+            ui->input_Edit->clear();
+        }
+    });
     ui->setupUi(this);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     move(10, 135);
@@ -288,8 +293,9 @@ void FormSaoMaShouKuan::collect() {
         return;
     }
     auto* cs = new FormCS(m_till, this, text, fen);
-    cs->setAmountEdit(ui->input_Edit);
     m_paymentWindow = cs;
+    m_charge = cs->controller();
+    m_chargeText = text;
     cs->show();
     if (text != m_posText) {
         cs->showOnDisplay(m_display);

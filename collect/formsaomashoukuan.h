@@ -13,6 +13,7 @@ namespace Ui {
 class FormSaoMaShouKuan;
 }
 class FormCS;
+class ChargeController;
 
 // The amount page: the cashier keys (or adds up) the sale amount and starts the charge.
 // Keys reach the field only through a 50 ms window, so a keyboard-wedge scanner's burst is dropped.
@@ -83,6 +84,10 @@ private:
     bool secondStarted = false;
     QTimer keyTimer;
     QPointer<FormCS> m_paymentWindow;
+    // The charge this page last handed its window, and the amount as the field held it: once it is paid the field is
+    // emptied, only while it still holds that amount (a POS may have put the next customer's there).
+    QPointer<ChargeController> m_charge;
+    QString m_chargeText;
     CustomerDisplay m_display;
     QString m_posText;  // what the serial bridge last put into the field
 };

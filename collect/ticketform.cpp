@@ -14,6 +14,11 @@
 TicketForm::TicketForm(Till& till, QWidget* parent)
     : QWidget(parent), ui(new Ui::TicketForm), m_till(till), m_types(till.session().ticketTypes()) {
     ui->setupUi(this);
+    connect(&m_till.charges(), &ChargeService::salePaid, this, [this](ChargeController* paid) {
+        if (paid && paid == m_charge && selectionString() == m_chargeSelection) {
+            resetCounts();
+        }
+    });
     move(10, 135);
     const QList<TicketType>& types = m_types;
     // The lines sit on a sheet that scrolls inside the panel, so a merchant with more kinds than the panel's height
@@ -97,17 +102,11 @@ void TicketForm::on_sk_btn_clicked() {
     if (total <= 0) {
         return;
     }
-    // Paid: the counts go back to 0, if the page is still there (the window outlives it while money may move) and
-    // still shows this sale.
     const QString selection = selectionString();
-    auto* cs =
-        new FormCS(m_till, this,
-                   FormCS::TicketSale{total, selection, soldTickets(), [page = QPointer<TicketForm>(this), selection] {
-                                          if (page && page->selectionString() == selection) {
-                                              page->resetCounts();
-                                          }
-                                      }});
+    auto* cs = new FormCS(m_till, this, FormCS::TicketSale{total, selection, soldTickets()});
     m_paymentWindow = cs;
+    m_charge = cs->controller();
+    m_chargeSelection = selection;
     cs->show();
     cs->showOnDisplay(m_display);
 }

@@ -15,6 +15,7 @@ namespace Ui {
 class TicketForm;
 }
 class FormCS;
+class ChargeController;
 class TicketCtl;
 
 // The ticket page: one line per ticket kind of the merchant, the total, and "扫 码 收 款".
@@ -53,6 +54,10 @@ private:
     const QList<TicketType> m_types;  // the session's kinds, one line each
     qint64 total = 0;                 // fen
     QPointer<FormCS> m_paymentWindow;
+    // The charge this page last handed its window, and the selection it sold: once it is paid the counts go back to 0
+    // while the page still shows that selection.
+    QPointer<ChargeController> m_charge;
+    QString m_chargeSelection;
     CustomerDisplay m_display;
     QList<TicketCtl*> m_lineWidgets;  // one per ticket kind, in the kinds' order
     QWidget* m_lines = nullptr;       // the scrolling sheet that holds one line per ticket kind

@@ -48,7 +48,8 @@ public:
 
 private:
 signals:
-    // A charge of the till was paid: the sale as the result window shows it, and how its receipt printed.
+    // A charge of the till was paid: the sale as the result window shows it, and how its receipt printed. The page
+    // that took the sale clears itself here; the charge's window shows the result.
     void salePaid(ChargeController* charge, const Order& sale, const std::optional<receipts::PrintResult>& printed);
 
 private:
