@@ -1,6 +1,6 @@
 #include "selectshopdialog.h"
 
-#include "core/till.h"
+#include "app/usersession.h"
 #include "widgets/draghelper.h"
 #include "widgets/messagebox.h"
 #include "widgets/windowstyle.h"
@@ -11,8 +11,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
-SelectShopDialog::SelectShopDialog(Till& till, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::SelectShopDialog>()), m_till(till) {
+SelectShopDialog::SelectShopDialog(StoreService& stores, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::SelectShopDialog>()), m_stores(stores) {
     ui->setupUi(this);
     windowstyle::centreOnScreen(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -27,7 +27,7 @@ void SelectShopDialog::requestShops() {
     // One request at a time: "重新获取" comes back with the reply.
     ui->pushButton_2->setEnabled(false);
     ui->pushButton->setEnabled(false);
-    m_till.stores().list(this, [this](const replies::Read<QList<Shop>>& shops) { slot_requestFinished(shops); });
+    m_stores.list(this, [this](const replies::Read<QList<Shop>>& shops) { slot_requestFinished(shops); });
 }
 
 void SelectShopDialog::slot_requestFinished(const replies::Read<QList<Shop>>& shops) {
@@ -40,25 +40,25 @@ void SelectShopDialog::slot_requestFinished(const replies::Read<QList<Shop>>& sh
         for (const Shop& shop : shops.value) {
             ui->comboBox->addItem(shopDisplayText(shop));
         }
-        ui->comboBox->setCurrentText(m_till.stores().remembered());
+        ui->comboBox->setCurrentText(m_stores.remembered());
     }
     ui->pushButton_2->setEnabled(true);
-    ui->pushButton->setEnabled(!m_till.session().shopId().isEmpty());
+    ui->pushButton->setEnabled(m_stores.chosen());
 }
 
 void SelectShopDialog::on_comboBox_currentIndexChanged(int index) {
     // A missing index (-1 when the box is cleared) reads as an empty store.
-    m_till.stores().choose(index);
-    ui->pushButton->setEnabled(!m_till.session().shopId().isEmpty());
+    m_stores.choose(index);
+    ui->pushButton->setEnabled(m_stores.chosen());
 }
 
 void SelectShopDialog::on_pushButton_clicked() {
     // The main window never opens without a store: a charge would go out with an empty "shopid".
-    if (m_till.session().shopId().isEmpty()) {
+    if (!m_stores.chosen()) {
         return;
     }
     hide();
-    m_till.stores().remember(ui->comboBox->currentText());
+    m_stores.remember(ui->comboBox->currentText());
     emit shopConfirmed();
 }
 

@@ -9,7 +9,6 @@
 namespace Ui {
 class SelectShopDialog;
 }
-class Till;
 
 // After login the cashier picks the store the following charges are made for. The choice goes to the session
 // (currentShop) and its display text to data.ini (shopName).
@@ -17,7 +16,7 @@ class SelectShopDialog : public QDialog {
     Q_OBJECT
 public:
     // Sends the store request at once.
-    explicit SelectShopDialog(Till& till, QWidget* parent = nullptr);
+    explicit SelectShopDialog(StoreService& stores, QWidget* parent = nullptr);
     ~SelectShopDialog() override;
 
 signals:
@@ -42,5 +41,5 @@ private:
     void requestShops();
 
     std::unique_ptr<Ui::SelectShopDialog> ui;
-    Till& m_till;
+    StoreService& m_stores;
 };

@@ -19,6 +19,10 @@ void StoreService::choose(int index) {
     m_session.setCurrentShop(m_session.shopAt(index));
 }
 
+bool StoreService::chosen() const {
+    return !m_session.shopId().isEmpty();
+}
+
 void StoreService::remember(const QString& shownText) {
     m_settings.setShopName(shownText);
 }

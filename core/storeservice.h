@@ -17,6 +17,8 @@ public:
     void list(QObject* receiver, Finished<replies::Read<QList<Shop>>> done);
     // The store at `index` of the list becomes the session's (a missing index: none).
     void choose(int index);
+    // Whether the session has a store: charges may be made for it.
+    bool chosen() const;
     // The confirmed choice, by the text it is shown with, is remembered in data.ini for the next sign-in.
     void remember(const QString& shownText);
     QString remembered();

@@ -212,7 +212,7 @@ void LoginWidget::slot_requestFinished(const replies::Read<replies::Login>& logi
         m_float->deleteLater();
     }
 
-    m_shopDialog = std::make_unique<SelectShopDialog>(m_till);
+    m_shopDialog = std::make_unique<SelectShopDialog>(m_till.stores());
     connect(m_shopDialog.get(), &SelectShopDialog::shopConfirmed, this, &LoginWidget::shopConfirmed);
     connect(m_shopDialog.get(), &SelectShopDialog::backToLogin, this, &LoginWidget::returnFromShopDialog);
     m_shopDialog->show();

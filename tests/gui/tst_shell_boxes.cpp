@@ -139,7 +139,7 @@ private slots:
         if (window == QLatin1String("login")) {
             owner = std::make_unique<LoginWidget>(till());
         } else if (window == QLatin1String("store dialog")) {
-            owner = std::make_unique<SelectShopDialog>(till());
+            owner = std::make_unique<SelectShopDialog>(till().stores());
         } else if (window == QLatin1String("main window")) {
             owner = std::make_unique<MainWindow>(till());
         } else if (window == QLatin1String("payment window")) {

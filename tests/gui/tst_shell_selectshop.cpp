@@ -50,7 +50,7 @@ private slots:
 
     void requestCarriesTheToken() {
         m_stub().setReply(kThreeShops);
-        SelectShopDialog d(till());
+        SelectShopDialog d(till().stores());
         QVERIFY(m_stub().waitForBodies(1));
         const QByteArray body = m_stub().bodies().first();
         QVERIFY(body.startsWith("version=3.0&action=Account.Shop.listShop&token="));
@@ -74,7 +74,7 @@ private slots:
         QFETCH(QString, shopid);
         till().settings().setShopName(savedShop);
         m_stub().setReply(kThreeShops);
-        SelectShopDialog d(till());
+        SelectShopDialog d(till().stores());
         QTRY_COMPARE(combo(d)->count(), 3);
         QCOMPARE(comboTexts(d), QStringList({QStringLiteral("柚屿茶馆  东门店"), QStringLiteral("柚屿茶馆  "),
                                              QStringLiteral("Cafe  North")}));
@@ -100,7 +100,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, text);
         m_stub().setReply(reply, status);
-        SelectShopDialog d(till());
+        SelectShopDialog d(till().stores());
         d.show();
         QVERIFY(m_boxes().waitForBoxes(1));
         QCOMPARE(m_boxes().last().icon, QMessageBox::Critical);
@@ -121,7 +121,7 @@ private slots:
     void fetchAgainIsRefusedWhilePendingAndReplacesTheList() {
         m_stub().setHandler([](const QByteArray&) { return StubGateway::Response{200, kThreeShops, 300}; });
         const int before = m_stub().bodies().size();
-        SelectShopDialog d(till());
+        SelectShopDialog d(till().stores());
         QVERIFY(!againButton(d)->isEnabled());
         QTRY_COMPARE(combo(d)->count(), 3);
         QVERIFY(againButton(d)->isEnabled());
@@ -143,7 +143,7 @@ private slots:
 
     void confirmSavesTheTextHidesAndHandsOver() {
         m_stub().setReply(kThreeShops);
-        SelectShopDialog d(till());
+        SelectShopDialog d(till().stores());
         d.show();
         QTRY_COMPARE(combo(d)->count(), 3);
         combo(d)->setCurrentIndex(1);
@@ -165,7 +165,7 @@ private slots:
 
     void escapeKeepsTheDialogOpen() {
         m_stub().setReply(kThreeShops);
-        SelectShopDialog d(till());
+        SelectShopDialog d(till().stores());
         d.show();
         QTRY_COMPARE(combo(d)->count(), 3);
         QTest::keyClick(&d, Qt::Key_Escape);

@@ -175,7 +175,7 @@ void shootAll() {
     }
     signIn(t);
     {
-        SelectShopDialog d(t);
+        SelectShopDialog d(t.stores());
         d.show();
         shoot(QStringLiteral("04-selectshop"), &d);
     }
