@@ -11,13 +11,13 @@ OpenAttempt::OpenAttempt(const PaymentContext& till, Noun noun)
     connect(&m_next, &QTimer::timeout, this, &OpenAttempt::lookUpDue);
 }
 
-QString OpenAttempt::noJournalText(Noun noun) {
-    return QStringLiteral("收款记录文件不可用，暂时不能%1。请重新启动收银程序；仍不行请联系管理员。")
-        .arg(noun == Noun::Charge ? QStringLiteral("收款") : QStringLiteral("退款"));
+QString OpenAttempt::nounText(Noun noun) {
+    return noun == Noun::Charge ? QStringLiteral("收款") : QStringLiteral("退款");
 }
 
-QString OpenAttempt::noun() const {
-    return m_noun == Noun::Charge ? QStringLiteral("收款") : QStringLiteral("退款");
+QString OpenAttempt::noJournalText(Noun noun) {
+    return QStringLiteral("收款记录文件不可用，暂时不能%1。请重新启动收银程序；仍不行请联系管理员。")
+        .arg(nounText(noun));
 }
 
 bool OpenAttempt::begin(const journal::Attempt& a, QString* why) {

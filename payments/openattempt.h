@@ -14,7 +14,8 @@
 // outcome is settled in the journal (one the file cannot take is told). An unknown one is looked up again and again
 // until the check's time is up, then stays unresolved until the cashier checks again or releases it on purpose
 // (journaled with time and cashier). Which look-up runs and what it finds is the owner's: a charge lists its store, a
-// refund reads its order; this holds when, and for how long.
+// refund reads its order; this holds when, and for how long. The owner's checking and unresolved phases follow
+// checkStarted and unresolved, and end only with an outcome settled or the cashier's release.
 class OpenAttempt : public QObject {
     Q_OBJECT
 
@@ -57,13 +58,14 @@ public:
 
 signals:
     void checkStarted();
-    void lookUpDue();
-    void unresolved();
+    void lookUpDue();   // the owner's look-up goes out now
+    void unresolved();  // the check ended without an answer (time up, stopped or given up)
     void journalTrouble(const QString& why);
 
 private:
     enum class Check { Off, Running, Unresolved };
-    QString noun() const;
+    static QString nounText(Noun noun);
+    QString noun() const { return nounText(m_noun); }
 
     PaymentContext m_till;
     Noun m_noun;
