@@ -20,10 +20,6 @@ QString otherNumber(const Order& sale) {
 // A range with more pages than this is not a few minutes of one store: the rest is left unread.
 constexpr int kMaxPages = 100;
 
-QString noJournalText() {
-    return QStringLiteral("收款记录文件不可用，暂时不能收款。请重新启动收银程序；仍不行请联系管理员。");
-}
-
 // The stores the signed-in account can list: the ones it was offered at sign-in, and the one chosen. Before the
 // store list is known every store is taken as listable.
 QSet<QString> listableStores(const UserSession& session) {
@@ -47,9 +43,11 @@ ChargeController::ChargeController(const PaymentContext& till, qint64 fen, QObje
       m_till(till),
       m_fen(fen),
       m_saleId(QUuid::createUuid().toString(QUuid::WithoutBraces)),
-      m_timing(chargecheck::timingFromEnvironment()) {
-    m_next.setSingleShot(true);
-    connect(&m_next, &QTimer::timeout, this, [this] { startListing(); });
+      m_open(till, OpenAttempt::Noun::Charge) {
+    connect(&m_open, &OpenAttempt::checkStarted, this, &ChargeController::checkStarted);
+    connect(&m_open, &OpenAttempt::lookUpDue, this, &ChargeController::startListing);
+    connect(&m_open, &OpenAttempt::unresolved, this, &ChargeController::checkUnresolved);
+    connect(&m_open, &OpenAttempt::journalTrouble, this, &ChargeController::journalTrouble);
     m_fetch = new gateway::ListingFetch(m_till.gateway, this);
     m_fetch->setMaxPages(kMaxPages);
     connect(m_fetch, &gateway::ListingFetch::pageRead, this, [this](int, int, const replies::ListingPage& page) {
@@ -84,23 +82,21 @@ void ChargeController::resume(const journal::Attempt& attempt) {
     m_fen = attempt.fen;
     m_saleId = attempt.saleId;
     m_shopId = attempt.shopId;
-    m_attemptId = attempt.id;
+    m_open.setId(attempt.id);
     m_sentAt = attempt.createdAt;
     m_maskedCode = attempt.maskedCode;
     m_ticketSale = attempt.kind == journal::Kind::TicketCharge;
     if (attempt.state == journal::State::Sending) {
         // The run that sent it ended before the answer: nobody knows.
-        settle(journal::State::Unresolved, QString(), QStringLiteral("程序重新启动时仍在发送"));
+        m_open.settle(journal::State::Unresolved, QString(), QStringLiteral("程序重新启动时仍在发送"));
     }
     if (!storeListable(*m_till.session, m_shopId)) {
         // This account's listing cannot show another account's store: a look-up would find nothing and say nothing.
         m_unlistableStore = m_shopId;
-        setPhase(Phase::Unresolved);
-        emit unresolved();
+        m_open.giveUp();
         return;
     }
-    setPhase(Phase::Checking);
-    startCheck();
+    m_open.startCheck();
 }
 
 bool ChargeController::moneyMayMove() const {
@@ -133,7 +129,7 @@ bool ChargeController::mayStartCharge(const PaymentContext& till, QString* why) 
     }
     journal::Journal* j = till.journal;
     if (!j) {
-        *why = noJournalText();
+        *why = OpenAttempt::noJournalText(OpenAttempt::Noun::Charge);
         return false;
     }
     QString error;
@@ -174,7 +170,7 @@ bool ChargeController::charge(const QString& code, QString* why) {
         // Each earlier attempt is looked for around its own time only.
         m_looks.clear();
         for (const journal::Attempt& a : *earlier) {
-            m_looks.append(Look{a, chargecheck::paymentWindow(a.createdAt, m_timing)});
+            m_looks.append(Look{a, chargecheck::paymentWindow(a.createdAt, timing())});
         }
         if (m_lostLookBack) {
             // The lost file's last write, on the PC's clock of the time: its attempt went out before it, its payment
@@ -182,7 +178,7 @@ bool ChargeController::charge(const QString& code, QString* why) {
             journal::Attempt lost;
             lost.shopId = m_till.session->shopId();
             lost.createdAt = lostSince->addMSecs(m_till.gateway.clock().offsetMs().value_or(0));
-            const int wallet = m_timing.walletSecs + m_timing.clockToleranceSecs;
+            const int wallet = timing().walletSecs + timing().clockToleranceSecs;
             m_looks.append(Look{lost, {lost.createdAt.addSecs(-wallet), lost.createdAt.addSecs(wallet)}});
         }
         setPhase(Phase::LookingBack);
@@ -193,31 +189,29 @@ bool ChargeController::charge(const QString& code, QString* why) {
     return true;
 }
 
-void ChargeController::send() {
-    const QString code = m_pendingCode;
-    m_pendingCode.clear();
-    const UserSession& session = *m_till.session;
+journal::Attempt ChargeController::newAttempt() const {
     journal::Attempt a;
     a.saleId = m_saleId;
     a.kind = m_ticketSale ? journal::Kind::TicketCharge : journal::Kind::Charge;
     a.fen = m_fen;
-    a.shopId = session.shopId();
-    a.cashierId = session.uid();
-    a.maskedCode = journal::maskCode(code);
+    a.shopId = m_till.session->shopId();
+    a.cashierId = m_till.session->uid();
     a.createdAt = m_till.now();
-    QString error;
-    journal::Journal* j = m_till.journal;
-    journal::Attempt blocker;
-    const std::optional<qint64> id = j ? j->begin(a, &error, &blocker) : std::nullopt;
-    if (!id) {
+    return a;
+}
+
+void ChargeController::send() {
+    const QString code = m_pendingCode;
+    m_pendingCode.clear();
+    journal::Attempt a = newAttempt();
+    a.maskedCode = journal::maskCode(code);
+    QString why;
+    if (!m_open.begin(a, &why)) {
         // Nothing goes out that the journal does not hold, nor while another charge is open anywhere.
         setPhase(Phase::Ready);
-        emit journalTrouble(!j           ? noJournalText()
-                            : blocker.id ? error + QStringLiteral("\n本次没有收款。")
-                                         : QStringLiteral("无法写入收款记录（%1），本次没有收款。").arg(error));
+        emit journalTrouble(why);
         return;
     }
-    m_attemptId = *id;
     m_sentAt = a.createdAt;
     m_shopId = a.shopId;
     m_maskedCode = a.maskedCode;
@@ -226,7 +220,7 @@ void ChargeController::send() {
                                  : requests::scanPay(code, m_fen, a.cashierId, a.shopId);
     setPhase(Phase::Sending);
     m_till.gateway.post(
-        this, body, [this](const gateway::Reply& r) { onChargeReply(r); }, m_timing.chargeTimeoutMs);
+        this, body, [this](const gateway::Reply& r) { onChargeReply(r); }, timing().chargeTimeoutMs);
 }
 
 void ChargeController::onChargeReply(const gateway::Reply& reply) {
@@ -244,52 +238,44 @@ void ChargeController::onChargeReply(const gateway::Reply& reply) {
             if (sale.tickets.isEmpty()) {
                 sale.tickets = m_tickets;
             }
-            settle(settled.state, sale.orderNo(), QString(), otherNumber(sale));
+            m_open.settle(settled.state, sale.orderNo(), QString(), otherNumber(sale));
             setPhase(Phase::Paid);
             emit paid(sale);
             return;
         }
         case replies::Outcome::Refused:
-            settle(settled.state, QString(), settled.note);
+            m_open.settle(settled.state, QString(), settled.note);
             setPhase(Phase::Ready);
             emit refused(result.message);
             return;
         case replies::Outcome::NotSent:
-            settle(settled.state, QString(), settled.note);
+            m_open.settle(settled.state, QString(), settled.note);
             setPhase(Phase::Ready);
             emit notSent();
             return;
         case replies::Outcome::Unknown:
-            settle(settled.state, QString(), settled.note);
-            setPhase(Phase::Checking);
-            startCheck();
+            m_open.settle(settled.state, QString(), settled.note);
+            m_open.startCheck();
             return;
     }
 }
 
-void ChargeController::settle(journal::State state, const QString& orderNo, const QString& note,
-                              const QString& otherNo) {
-    journal::Journal* j = m_till.journal;
-    QString error;
-    if (!j || !j->settle(m_attemptId, state, orderNo, note, &error, otherNo)) {
-        qWarning().noquote() << "journal: attempt" << m_attemptId << "not settled as" << journal::stateName(state)
-                             << error;
-        emit journalTrouble(j && j->hasUnwritten()
-                                ? QStringLiteral("收款结果暂时未能写入收款记录（%1），程序会自动再次写入。").arg(error)
-                                : QStringLiteral("收款结果未能写入收款记录（%1）。").arg(error));
-    }
-}
-
-void ChargeController::startCheck() {
+void ChargeController::checkStarted() {
     m_waitingForCashier = false;
-    m_elapsed.start();
     journal::Attempt own;
-    own.id = m_attemptId;
+    own.id = m_open.id();
     own.shopId = m_shopId.isEmpty() ? m_till.session->shopId() : m_shopId;
     own.createdAt = m_sentAt;
     own.maskedCode = m_maskedCode;
-    m_looks = {Look{own, chargecheck::paymentWindow(m_sentAt, m_timing)}};
-    startListing();
+    m_looks = {Look{own, chargecheck::paymentWindow(m_sentAt, timing())}};
+    setPhase(Phase::Checking);
+}
+
+void ChargeController::checkUnresolved() {
+    m_fetch->cancel();
+    m_waitingForCashier = false;
+    setPhase(Phase::Unresolved);
+    emit unresolved();
 }
 
 void ChargeController::startListing() {
@@ -316,9 +302,9 @@ void ChargeController::listNextStore() {
     query.token = m_till.session->token();
     // On the gateway's clock and wall clock: it lists a sale at its own time, whatever this PC's clock or zone says.
     query.startDate = chargecheck::rangeText(store.from, m_till.zone());
-    query.endDate = chargecheck::rangeText(store.to.addSecs(m_timing.clockToleranceSecs), m_till.zone());
+    query.endDate = chargecheck::rangeText(store.to.addSecs(timing().clockToleranceSecs), m_till.zone());
     query.shopId = store.shopId;
-    m_fetch->setTimeout(m_timing.listTimeoutMs);
+    m_fetch->setTimeout(timing().listTimeoutMs);
     m_fetch->start(query);
 }
 
@@ -369,7 +355,7 @@ QList<chargecheck::Candidate> ChargeController::found(const QSet<QString>& exclu
             }
             chargecheck::Candidate& kept = out[at];
             const bool madeBefore =
-                c.undated() || look.attempt.createdAt <= c.row.paidAt.addSecs(m_timing.clockToleranceSecs);
+                c.undated() || look.attempt.createdAt <= c.row.paidAt.addSecs(timing().clockToleranceSecs);
             if (isNew || madeBefore) {
                 kept.attemptId = look.attempt.id;
                 kept.attemptAt = look.attempt.createdAt;
@@ -440,7 +426,7 @@ std::optional<QSet<QString>> ChargeController::excludedOrders() const {
         to = qMax(to, r.to);
     }
     QString error;
-    const int margin = m_timing.walletSecs + m_timing.clockToleranceSecs;
+    const int margin = timing().walletSecs + timing().clockToleranceSecs;
     QSet<QString> out = j->paidChargeNumbers(m_fen, from.addSecs(-margin), to.addSecs(margin), &error);
     if (!error.isEmpty()) {
         return std::nullopt;
@@ -489,18 +475,7 @@ void ChargeController::listingDone(bool ok) {
         }
     }
     // A failed listing says nothing about the charge: the next one is tried, until the end of the check.
-    scheduleNext();
-}
-
-void ChargeController::scheduleNext() {
-    const qint64 left = m_timing.durationMs - m_elapsed.elapsed();
-    if (left <= 0) {
-        setPhase(Phase::Unresolved);
-        emit unresolved();
-        return;
-    }
-    // The last listing falls on the end of the check, so a charge recorded just before it is still seen.
-    m_next.start(static_cast<int>(qMin<qint64>(m_timing.intervalMs, left)));
+    m_open.nothingFound();
 }
 
 void ChargeController::confirm(const chargecheck::Candidate& candidate) {
@@ -524,10 +499,10 @@ void ChargeController::confirm(const chargecheck::Candidate& candidate) {
         // The gateway took an earlier attempt after all: that one is the payment, and this sale is completed with it.
         // Both are one write: the earlier attempt paid, with the sale it completed named in its note.
         m_pendingCode.clear();
-        m_attemptId = candidate.attemptId;
+        m_open.setId(candidate.attemptId);
         note = QStringLiteral("收银员在后一笔收款（%1元，销售 %2）核对时确认").arg(money::fenToYuan2(m_fen), m_saleId);
     }
-    settle(journal::State::Paid, candidate.row.orderNo(), note, otherNumber(candidate.row));
+    m_open.settle(journal::State::Paid, candidate.row.orderNo(), note, otherNumber(candidate.row));
     setPhase(Phase::Paid);
     emit paid(sale);
 }
@@ -548,8 +523,8 @@ void ChargeController::decline(const QList<chargecheck::Candidate>& candidates) 
             }
         }
         QList<qint64> ids = c.attemptIds;
-        if (ids.isEmpty() && m_attemptId) {
-            ids << m_attemptId;
+        if (ids.isEmpty() && m_open.id()) {
+            ids << m_open.id();
         }
         QString error;
         if (!ids.isEmpty() && m_till.journal && !m_till.journal->decline(ids, numbers, &error)) {
@@ -560,54 +535,20 @@ void ChargeController::decline(const QList<chargecheck::Candidate>& candidates) 
         lookBackDone();
         send();
     } else if (m_phase == Phase::Checking) {
-        scheduleNext();
+        m_open.nothingFound();
     }
-}
-
-void ChargeController::stopCheck() {
-    if (m_phase != Phase::Checking) {
-        return;
-    }
-    m_fetch->cancel();
-    m_next.stop();
-    m_waitingForCashier = false;
-    setPhase(Phase::Unresolved);
-    emit unresolved();
-}
-
-void ChargeController::checkAgain() {
-    if (m_phase != Phase::Unresolved) {
-        return;
-    }
-    setPhase(Phase::Checking);
-    startCheck();
 }
 
 bool ChargeController::release(QString* why) {
-    if (m_phase != Phase::Unresolved) {
-        *why = QStringLiteral("这笔收款不是未确认状态。");
+    if (!m_open.release(why)) {
         return false;
     }
-    journal::Journal* j = m_till.journal;
-    QString error;
-    if (!j || !j->release(m_attemptId, m_till.session->uid(), &error)) {
-        *why = j ? QStringLiteral("无法写入收款记录（%1）。").arg(error) : noJournalText();
-        return false;
-    }
-    m_attemptId = 0;
     setPhase(Phase::Ready);
     return true;
 }
 
 bool ChargeController::recordFound(const QString& orderNo) {
-    const UserSession& session = *m_till.session;
-    journal::Attempt a;
-    a.saleId = m_saleId;
-    a.kind = m_ticketSale ? journal::Kind::TicketCharge : journal::Kind::Charge;
-    a.fen = m_fen;
-    a.shopId = session.shopId();
-    a.cashierId = session.uid();
-    a.createdAt = m_till.now();
+    const journal::Attempt a = newAttempt();
     QString error;
     const std::optional<qint64> id = m_till.journal->recordFound(
         a, orderNo, QStringLiteral("收银员在交易列表中确认（收款记录文件损坏前的收款）"), &error);
@@ -617,7 +558,7 @@ bool ChargeController::recordFound(const QString& orderNo) {
         emit journalTrouble(QStringLiteral("这笔收款已确认，但未能写入收款记录（%1）。").arg(error));
         return true;
     }
-    m_attemptId = *id;
+    m_open.setId(*id);
     m_sentAt = a.createdAt;
     return true;
 }

@@ -4,13 +4,12 @@
 #include "gateway/replies.h"
 #include "payments/chargecheck.h"
 #include "payments/journalrules.h"
+#include "payments/openattempt.h"
 #include "payments/paymentcontext.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
-#include <QTimer>
 #include <optional>
 
 class ChargeController;
@@ -72,8 +71,8 @@ public:
     void confirm(const chargecheck::Candidate& candidate);
     void decline(const QList<chargecheck::Candidate>& candidates);
     // The cashier stops the look-up: the attempt stays unresolved.
-    void stopCheck();
-    void checkAgain();
+    void stopCheck() { m_open.stopCheck(); }
+    void checkAgain() { m_open.checkAgain(); }
     // The cashier has checked with the customer that nothing was paid: the attempt is released (journaled with time
     // and cashier) and the sale may be charged again.
     bool release(QString* why);
@@ -83,7 +82,7 @@ public:
     qint64 fen() const { return m_fen; }
     QDateTime sentAt() const { return m_sentAt; }
     QString maskedCode() const { return m_maskedCode; }
-    qint64 attemptId() const { return m_attemptId; }
+    qint64 attemptId() const { return m_open.id(); }
     QString saleId() const { return m_saleId; }
     bool resumed() const { return m_resumed; }
     // Looking back after a lost journal: the rows found are offered as one list.
@@ -93,8 +92,8 @@ public:
     QString unlistableStore() const { return m_unlistableStore; }
     int listingsSent() const { return m_fetch->requestsSent(); }
 
-    void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
-    chargecheck::Timing timing() const { return m_timing; }
+    void setTiming(const chargecheck::Timing& timing) { m_open.setTiming(timing); }
+    chargecheck::Timing timing() const { return m_open.timing(); }
 
 signals:
     void phaseChanged(ChargeController::Phase phase);
@@ -114,9 +113,11 @@ private:
     void setPhase(Phase phase);
     void send();
     void onChargeReply(const gateway::Reply& reply);
-    void settle(journal::State state, const QString& orderNo, const QString& note, const QString& otherNo = QString());
-    void startCheck();
-    void scheduleNext();
+    // The sale's next attempt as the journal keeps it, made now.
+    journal::Attempt newAttempt() const;
+    // A check of the attempt in hand begins (first or again): it is looked for around its own time.
+    void checkStarted();
+    void checkUnresolved();
     // Lists every page of each store's range (m_stores) in turn; listingDone() follows.
     void startListing();
     void listNextStore();
@@ -140,17 +141,14 @@ private:
     bool m_ticketSale = false;
     bool m_resumed = false;
     Phase m_phase = Phase::Ready;
-    chargecheck::Timing m_timing;
 
     // The attempt in hand.
-    qint64 m_attemptId = 0;
+    OpenAttempt m_open;
     QDateTime m_sentAt;
     QString m_maskedCode;
     QString m_pendingCode;  // a later attempt's code, held while the earlier ones are looked up
 
     // The look-up.
-    QElapsedTimer m_elapsed;
-    QTimer m_next;
     QSet<QString> m_declined;  // rows the cashier said are not this sale: never offered again
     // The attempts a look-up looks for (the earlier ones of a look-back, or the charge being checked), each only within
     // its payment window; and the stores listed for them, each over its attempts' windows (the gateway's clock).

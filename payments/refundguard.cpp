@@ -26,16 +26,15 @@ RefundLookup judgeRefundLookup(std::optional<qint64> refundedBeforeFen, qint64 r
 
 }  // namespace journal
 
-namespace {
-QString noJournalText() {
-    return QStringLiteral("收款记录文件不可用，暂时不能退款。请重新启动收银程序；仍不行请联系管理员。");
-}
-}  // namespace
-
 RefundGuard::RefundGuard(const PaymentContext& till, const QString& orderNo, QObject* parent)
-    : QObject(parent), m_till(till), m_orderNo(orderNo), m_timing(chargecheck::timingFromEnvironment()) {
-    m_next.setSingleShot(true);
-    connect(&m_next, &QTimer::timeout, this, &RefundGuard::lookUp);
+    : QObject(parent), m_till(till), m_orderNo(orderNo), m_open(till, OpenAttempt::Noun::Refund) {
+    connect(&m_open, &OpenAttempt::checkStarted, this, [this] {
+        m_detail.clear();
+        setPhase(Phase::Checking);
+    });
+    connect(&m_open, &OpenAttempt::lookUpDue, this, &RefundGuard::lookUp);
+    connect(&m_open, &OpenAttempt::unresolved, this, [this] { setPhase(Phase::Unresolved); });
+    connect(&m_open, &OpenAttempt::journalTrouble, this, &RefundGuard::journalTrouble);
 }
 
 void RefundGuard::setPhase(Phase phase) {
@@ -63,14 +62,12 @@ void RefundGuard::start() {
         setPhase(Phase::Elsewhere);
         return;
     }
-    m_attemptId = open->id;
+    m_open.setId(open->id);
     if (open->state == journal::State::Sending) {
         // The run that sent it ended before the answer: nobody knows.
         settle(journal::State::Unresolved, QStringLiteral("程序重新启动时仍在发送"));
     }
-    setPhase(Phase::Checking);
-    m_elapsed.start();
-    lookUp();
+    m_open.startCheck();
 }
 
 bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QString* why) {
@@ -80,7 +77,7 @@ bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QS
     }
     journal::Journal* j = m_till.journal;
     if (!j) {
-        *why = noJournalText();
+        *why = OpenAttempt::noJournalText(OpenAttempt::Noun::Refund);
         return false;
     }
     QString error;
@@ -99,15 +96,8 @@ bool RefundGuard::send(qint64 fen, const QString& cardNo, const QString& pwd, QS
     m_pwd = pwd;
     m_detail.clear();
     setPhase(Phase::Reading);
-    const int generation = ++m_generation;
-    m_till.gateway.post(
-        this, lookUpBody(),
-        [this, generation](const gateway::Reply& r) {
-            if (generation == m_generation) {
-                onBase(r);
-            }
-        },
-        m_timing.listTimeoutMs);
+    m_till.gateway.post(this, lookUpBody(), m_open.latest([this](const gateway::Reply& r) { onBase(r); }),
+                        m_open.timing().listTimeoutMs);
     return true;
 }
 
@@ -173,7 +163,7 @@ void RefundGuard::answerEarlier(EarlierRefund answer) {
     m_pending.reset();
     switch (answer) {
         case EarlierRefund::WentThrough:
-            m_attemptId = pending.earlier.id;
+            m_open.setId(pending.earlier.id);
             m_fen = pending.earlier.fen;
             settle(journal::State::Paid,
                    QStringLiteral("收银员核对：网关拒绝后已退金额由 %1元 变为 %2元，确认这笔退款已经完成")
@@ -202,18 +192,12 @@ void RefundGuard::beginAndSend(qint64 before, const QString& pwd) {
     a.cashierId = session.uid();
     a.orderNo = m_orderNo;
     a.refundedBefore = before;
-    QString error;
-    journal::Journal* j = m_till.journal;
-    journal::Attempt blocker;
-    const std::optional<qint64> id = j ? j->begin(a, &error, &blocker) : std::nullopt;
-    if (!id) {
+    QString why;
+    if (!m_open.begin(a, &why)) {
         setPhase(Phase::Ready);
-        emit notSent(!j           ? noJournalText()
-                     : blocker.id ? error
-                                  : QStringLiteral("无法写入退款记录（%1），本次没有退款。").arg(error));
+        emit notSent(why);
         return;
     }
-    m_attemptId = *id;
     m_before = before;
     setPhase(Phase::Sending);
     m_till.gateway.post(this, requests::refund(session.token(), m_fen, m_orderNo, m_cardNo, pwd),
@@ -230,7 +214,7 @@ bool RefundGuard::earlierWentThrough(qint64 refundedNow) {
         return false;
     }
     // A refund refused, released or never answered: the order's refunded amount now holds it exactly.
-    m_attemptId = done->id;
+    m_open.setId(done->id);
     m_fen = done->fen;
     settle(journal::State::Paid, QStringLiteral("再次退款前核对：已退金额由 %1元 变为 %2元，即这笔退款（自动核对）")
                                      .arg(money::fenToYuan2(*done->refundedBefore), money::fenToYuan2(refundedNow)));
@@ -265,37 +249,18 @@ void RefundGuard::onRefundReply(const gateway::Reply& reply) {
             setPhase(Phase::Ready);
             break;
         case replies::Outcome::Unknown:
-            setPhase(Phase::Checking);
-            m_elapsed.start();
-            lookUp();
+            m_open.startCheck();
             break;
     }
     emit finished(result, m_fen);
-}
-
-void RefundGuard::settle(journal::State state, const QString& note) {
-    journal::Journal* j = m_till.journal;
-    QString error;
-    if (!j || !j->settle(m_attemptId, state, QString(), note, &error)) {
-        qWarning().noquote() << "journal: refund" << m_attemptId << "not settled as" << journal::stateName(state)
-                             << error;
-        emit journalTrouble(QStringLiteral("退款结果未能写入收款记录（%1）。").arg(error));
-    }
 }
 
 void RefundGuard::lookUp() {
     if (m_phase != Phase::Checking) {
         return;
     }
-    const int generation = ++m_generation;
-    m_till.gateway.post(
-        this, lookUpBody(),
-        [this, generation](const gateway::Reply& r) {
-            if (generation == m_generation) {
-                onLookup(r);
-            }
-        },
-        m_timing.listTimeoutMs);
+    m_till.gateway.post(this, lookUpBody(), m_open.latest([this](const gateway::Reply& r) { onLookup(r); }),
+                        m_open.timing().listTimeoutMs);
 }
 
 void RefundGuard::onLookup(const gateway::Reply& reply) {
@@ -313,62 +278,25 @@ void RefundGuard::onLookup(const gateway::Reply& reply) {
             // Not this refund alone: the cashier judges with the numbers in front of them.
             m_detail = QStringLiteral("这笔交易的已退金额由 %1元 变为 %2元，与本次退款 %3元 对不上。")
                            .arg(money::fenToYuan2(*m_before), money::fenToYuan2(*now), money::fenToYuan2(m_fen));
-            m_next.stop();
-            setPhase(Phase::Unresolved);
+            m_open.giveUp();
             return;
         case journal::RefundLookup::NotYet:
         case journal::RefundLookup::Unreadable:
             if (!m_before) {
                 // An attempt of an older journal without the amount refunded before: no look-up can tell.
                 m_detail = QStringLiteral("这笔退款发出前的已退金额没有记下，无法自动核对。");
-                setPhase(Phase::Unresolved);
+                m_open.giveUp();
                 return;
             }
-            scheduleNext();
+            m_open.nothingFound();
             return;
     }
 }
 
-void RefundGuard::scheduleNext() {
-    const qint64 left = m_timing.durationMs - m_elapsed.elapsed();
-    if (left <= 0) {
-        setPhase(Phase::Unresolved);
-        return;
-    }
-    m_next.start(static_cast<int>(qMin<qint64>(m_timing.intervalMs, left)));
-}
-
-void RefundGuard::stopCheck() {
-    if (m_phase != Phase::Checking) {
-        return;
-    }
-    ++m_generation;
-    m_next.stop();
-    setPhase(Phase::Unresolved);
-}
-
-void RefundGuard::checkAgain() {
-    if (m_phase != Phase::Unresolved) {
-        return;
-    }
-    m_detail.clear();
-    setPhase(Phase::Checking);
-    m_elapsed.start();
-    lookUp();
-}
-
 bool RefundGuard::release(QString* why) {
-    if (m_phase != Phase::Unresolved) {
-        *why = QStringLiteral("这笔退款不是未确认状态。");
+    if (!m_open.release(why)) {
         return false;
     }
-    journal::Journal* j = m_till.journal;
-    QString error;
-    if (!j || !j->release(m_attemptId, m_till.session->uid(), &error)) {
-        *why = j ? QStringLiteral("无法写入收款记录（%1）。").arg(error) : noJournalText();
-        return false;
-    }
-    m_attemptId = 0;
     m_detail.clear();
     setPhase(Phase::Ready);
     return true;

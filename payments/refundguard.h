@@ -4,13 +4,12 @@
 #include "gateway/requestbody.h"
 #include "payments/chargecheck.h"
 #include "payments/journalrules.h"
+#include "payments/openattempt.h"
 #include "payments/paymentcontext.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <optional>
 
 namespace journal {
@@ -56,8 +55,8 @@ public:
     // Reads the order's refunded amount, records the refund and sends it. False (with `why`) when it cannot start;
     // later failures before sending arrive as notSent(why).
     bool send(qint64 fen, const QString& cardNo, const QString& pwd, QString* why);
-    void stopCheck();
-    void checkAgain();
+    void stopCheck() { m_open.stopCheck(); }
+    void checkAgain() { m_open.checkAgain(); }
     // The cashier has checked that the open refund was not made: it is released (journaled with time and cashier)
     // and a refund may be sent again.
     bool release(QString* why);
@@ -69,7 +68,7 @@ public:
     // What the last look-up found when it could not explain the amount, as the cashier reads it.
     QString detail() const { return m_detail; }
 
-    void setTiming(const chargecheck::Timing& timing) { m_timing = timing; }
+    void setTiming(const chargecheck::Timing& timing) { m_open.setTiming(timing); }
     // When the order was paid (the gateway's clock, as listed): its look-ups ask for the days around it.
     void setOrderTime(const QDateTime& paidAt) { m_orderTime = paidAt; }
     // The order's amount and what the cashier saw refunded of it (nullopt: not known). A refund goes out only while
@@ -104,8 +103,7 @@ private:
     void onLookup(const gateway::Reply& reply);
     void onBase(const gateway::Reply& reply);
     void onRefundReply(const gateway::Reply& reply);
-    void scheduleNext();
-    void settle(journal::State state, const QString& note);
+    void settle(journal::State state, const QString& note) { m_open.settle(state, QString(), note); }
     std::optional<qint64> refundedOf(const gateway::Reply& reply) const;
     RequestBody lookUpBody() const;
     // An earlier refund of the order (refused, released, unanswered) that the refunded amount now shows went
@@ -118,8 +116,7 @@ private:
     PaymentContext m_till;
     QString m_orderNo;
     Phase m_phase = Phase::Ready;
-    chargecheck::Timing m_timing;
-    qint64 m_attemptId = 0;
+    OpenAttempt m_open;
     qint64 m_fen = 0;
     std::optional<qint64> m_before;
     QString m_cardNo;
@@ -135,7 +132,4 @@ private:
         QString pwd;
     };
     std::optional<Pending> m_pending;
-    QElapsedTimer m_elapsed;
-    QTimer m_next;
-    int m_generation = 0;  // replies of a look-up given up are dropped
 };
