@@ -53,6 +53,11 @@ bool Till::saveRecord() {
     return saveComConfig(m_record, QDir(folder()).filePath(QStringLiteral("app.config")));
 }
 
+bool Till::applyRecord(const ComConfig& changed) {
+    m_record = changed;
+    return saveRecord();
+}
+
 bool Till::saveRecord(const ComConfig& candidate) {
     if (!saveComConfig(candidate, QDir(folder()).filePath(QStringLiteral("app.config")))) {
         return false;

@@ -53,6 +53,9 @@ public:
     bool saveRecord();
     // Writes `candidate` and takes it for this run; false (the record unchanged) when it could not be written.
     bool saveRecord(const ComConfig& candidate);
+    // Takes `changed` for this run at once (the next charge uses it), then writes it; false when it could not be
+    // written (it stays in force for this run).
+    bool applyRecord(const ComConfig& changed);
 
     // The payment journal; null when none could be opened (then no money is sent).
     journal::Journal* journal() const { return m_journal.get(); }

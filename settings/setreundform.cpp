@@ -18,12 +18,12 @@ setReundForm::setReundForm(Till& till, QWidget* parent)
 setReundForm::~setReundForm() = default;
 
 void setReundForm::on_btnOk_clicked() {
-    ComConfig& config = m_till.record();
+    ComConfig config = m_till.record();
     config.refundEnabled = ui->cbkRefund->isChecked() ? 1 : 0;
     config.refundCardEnabled = ui->cbkRedundCard->isChecked() ? 1 : 0;
     config.setItemName(ui->txtRefundName->text());
     // The new values are in force for this run even when the file cannot be written.
-    if (m_till.saveRecord()) {
+    if (m_till.applyRecord(config)) {
         msgbox::information(this, msgbox::Title::Info, QStringLiteral("设置成功"));
     } else {
         msgbox::warning(this, msgbox::Title::Info, QStringLiteral("系统错误，请重试"));

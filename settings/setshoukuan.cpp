@@ -21,9 +21,10 @@ SetShouKuan::SetShouKuan(Till& till, QWidget* parent)
 SetShouKuan::~SetShouKuan() = default;
 
 void SetShouKuan::on_btn2_clicked() {
-    // In memory at once: the next payment-code window uses it even if the file cannot be written.
-    m_till.record().centsMode = m_combo->currentIndex();
-    if (m_till.saveRecord()) {
+    // In force at once: the next payment-code window uses it even if the file cannot be written.
+    ComConfig changed = m_till.record();
+    changed.centsMode = m_combo->currentIndex();
+    if (m_till.applyRecord(changed)) {
         msgbox::information(this, msgbox::Title::Info, QStringLiteral("设置成功"));
     } else {
         msgbox::warning(this, msgbox::Title::Info, QStringLiteral("系统错误，请重试"));
