@@ -5,7 +5,8 @@
 #   scripts/screens.sh compare BEFORE_DIR AFTER_DIR  counts the differing pixels of each pair (ImageMagick)
 #
 # The pictures are drawn offscreen, at a fixed date and time, with the fonts of this machine: compare pictures drawn
-# on the same machine only.
+# on the same machine only, and build each side in a fresh build folder: a folder reused across a checkout can keep
+# forms generated from the other commit (two pictures differed for that reason alone).
 set -uo pipefail
 
 case "${1:-}" in

@@ -217,8 +217,9 @@ void shootAll() {
         shootBox(QStringLiteral("14-result-box"), &info);
     }
     {
+        // The till prints a paid sale and hands the result window how it went.
         t.settings().setPrinterName(QStringLiteral("no-such-queue"));
-        FormTradeInfo info(t.receipts(), paidSale());
+        FormTradeInfo info(t.receipts(), paidSale(), t.charges().printPaid(paidSale()));
         info.show();
         f.stub.waitForAnswers();
         shoot(QStringLiteral("15-result-not-printed"), &info);
