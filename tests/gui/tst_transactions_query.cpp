@@ -448,17 +448,20 @@ void TestTransactionsQuery::refundRunsTheDialogAndQueriesAgain() {
     answerPages(m_fx->stub, 3);
     FormJiaoYiCX& page = *makePage(true);
     Order opened;
-    int bodiesWhileOpen = -1;
+    QStringList pagesWhileOpen;  // what each request the gateway had when the dialog opened asked for
     page.setRefundOpener([&](const Order& order) {
         opened = order;
-        bodiesWhileOpen = m_fx->stub.bodies().size();
+        for (const QByteArray& body : m_fx->stub.bodies()) {
+            pagesWhileOpen << QString::fromUtf8(actionOf(body)) + QStringLiteral(" p=") + formValue(body, "p");
+        }
     });
     query(page);
     query(page, "next_page_btn");
     rowButton(page, 1, 6)->click();
     QCOMPARE(opened.outTradeNo, QStringLiteral("O2-1"));
     QCOMPARE(opened.tradeNo, QStringLiteral("T2-1"));
-    QCOMPARE(bodiesWhileOpen, 2);
+    QCOMPARE(pagesWhileOpen.join(QStringLiteral(", ")),
+             QStringLiteral("Account.Pay.listPay p=1, Account.Pay.listPay p=2"));
     // Back from the dialog, the same page again.
     QCOMPARE(m_fx->stub.bodies().size(), 3);
     QCOMPARE(formValue(m_fx->stub.bodies().last(), "p"), QStringLiteral("2"));
