@@ -13,6 +13,10 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 #include <functional>
@@ -60,6 +64,64 @@ QJsonObject finish(QNetworkReply* reply) {
 // data.ini as the client reads it.
 void useClientCodec(QSettings& ini) {
     ini.setIniCodec(QTextCodec::codecForName("GB2312"));
+}
+
+// xdotool types a character the keymap lacks by binding it to a spare key for one press and undoing that at once. A
+// client slower than the undo (a busy machine) looks the key up in the map as it is by then and loses the character.
+// Such characters are bound to spare keys for good before they are typed, so that typing them changes no keymap.
+// Spare keys are taken from the top, away from the one xdotool takes from the bottom.
+void bindMissingKeysyms(const QString& text) {
+    QVector<xcb_keysym_t> wanted;
+    for (const uint c : text.toUcs4()) {
+        if (c >= 0x80) {
+            wanted << (c <= 0xff ? c : 0x01000000 | c);  // Latin-1 keysyms are the code points; the rest are offset
+        }
+    }
+    if (wanted.isEmpty()) {
+        return;
+    }
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(conn)) {
+        xcb_disconnect(conn);
+        return;  // then xdotool binds them itself, as before
+    }
+    const xcb_setup_t* setup = xcb_get_setup(conn);
+    const int first = setup->min_keycode;
+    const int count = setup->max_keycode - first + 1;
+    xcb_get_keyboard_mapping_reply_t* map =
+        xcb_get_keyboard_mapping_reply(conn, xcb_get_keyboard_mapping(conn, setup->min_keycode, count), nullptr);
+    if (map) {
+        const int per = map->keysyms_per_keycode;
+        QVector<xcb_keysym_t> syms(xcb_get_keyboard_mapping_keysyms(map),
+                                   xcb_get_keyboard_mapping_keysyms(map) + count * per);
+        const auto used = [&](int key) {
+            return std::any_of(syms.cbegin() + key * per, syms.cbegin() + (key + 1) * per,
+                               [](xcb_keysym_t s) { return s != 0; });
+        };
+        int xdotoolsKey = 0;  // the lowest spare key stays spare: xdotool binds what is left to it
+        while (xdotoolsKey < count && used(xdotoolsKey)) {
+            ++xdotoolsKey;
+        }
+        int spare = count - 1;
+        for (const xcb_keysym_t k : wanted) {
+            if (syms.contains(k)) {
+                continue;
+            }
+            while (spare > xdotoolsKey && used(spare)) {
+                --spare;
+            }
+            if (spare <= xdotoolsKey) {
+                break;
+            }
+            std::fill(syms.begin() + spare * per, syms.begin() + (spare + 1) * per, k);
+            xcb_change_keyboard_mapping(conn, 1, xcb_keycode_t(first + spare), uint8_t(per),
+                                        syms.constData() + spare * per);
+        }
+        free(map);
+        // A round trip: the server has the new map before xdotool reads it.
+        free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
+    }
+    xcb_disconnect(conn);
 }
 
 }  // namespace
@@ -171,6 +233,7 @@ void clickAt(const QString& window, int x, int y) {
 }
 
 void typeText(const QString& text, int delayMs) {
+    bindMissingKeysyms(text);
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QString::number(delayMs), text});
 }
 
